@@ -1,0 +1,73 @@
+#ifndef ZMSGFWWIRE_H
+#define ZMSGFWWIRE_H
+
+#include "zmsgfw_export.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Line format of protocol generation 1.1: framing, words, arguments and value escaping.
+// Pure functions shared by the client classes, the development server and the tests.
+namespace ZMsgFwWire {
+
+// The protocol tag, word 1 of every line.
+ZMSGFW_EXPORT extern const char *const Tag;
+
+// Longest line accepted from the network, line feed included. A peer that sends more
+// without a line feed is treated as a broken connection instead of growing memory.
+constexpr qint64 MaxLineLength = 1024 * 1024;
+
+// "&" -> "&amp;", then " " -> "&nbsp;".
+ZMSGFW_EXPORT QString escapeValue(const QString &value);
+// "&nbsp;" -> " ", then "&amp;" -> "&"; the exact inverse of escapeValue.
+ZMSGFW_EXPORT QString unescapeValue(const QString &value);
+
+// Decodes a raw line as UTF-8 and trims surrounding white space.
+ZMSGFW_EXPORT QString decodeLine(const QByteArray &line);
+// Splits a trimmed line at every single space; empty words are kept.
+ZMSGFW_EXPORT QStringList splitWords(const QString &line);
+
+// Value of the argument "--key=" (key given with its dashes and "=", e.g. "--id=").
+// The last occurrence wins; a missing argument gives an empty string and sets *found to false.
+ZMSGFW_EXPORT QString argumentValue(const QStringList &words, const QString &key, bool *found = nullptr);
+// Decimal integer value of an argument; not a number reads as 0, missing gives defaultValue.
+ZMSGFW_EXPORT int integerArgument(const QStringList &words, const QString &key, int defaultValue = 0,
+                                  bool *found = nullptr);
+
+// True when words form a reply: at least three words, "ZM/1.1" and "return".
+ZMSGFW_EXPORT bool isReturnLine(const QStringList &words);
+
+// A value that would break the line framing (carriage return or line feed) must never be written.
+ZMSGFW_EXPORT bool isWritableValue(const QString &value);
+
+// Builds one protocol line: "ZM/1.1 <verb>" followed by arguments. Text values are escaped,
+// numbers and flags are written as they are. A line holding a CR or LF anywhere is not valid.
+class ZMSGFW_EXPORT LineBuilder
+{
+public:
+    explicit LineBuilder(const QString &verb);
+    LineBuilder &text(const QString &key, const QString &value);
+    LineBuilder &raw(const QString &key, const QString &value);
+    LineBuilder &number(const QString &key, int value);
+    LineBuilder &flag(const QString &key, bool value);
+    bool isValid() const { return m_valid; }
+    // UTF-8 bytes of the line with its terminating line feed.
+    QByteArray toBytes() const;
+
+private:
+    QString m_line;
+    bool m_valid = true;
+};
+
+// Renders one wire line into the client's incoming-object text:
+// "MessageFromUser<>" sender ": " text "\n", "PokeFromUser<>" sender "\n",
+// "ReturnIntialize" followed by "<>" + converted word for every word of a return or
+// notification line, or the empty string for anything else.
+ZMSGFW_EXPORT QString renderIncomingObject(const QByteArray &line);
+// One word of a return or notification line as it appears inside an incoming object.
+ZMSGFW_EXPORT QString convertObjectWord(const QString &word);
+
+} // namespace ZMsgFwWire
+
+#endif

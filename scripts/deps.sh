@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the local run need,
+# but only when something is missing, so repeated runs stay fast.
+set -euo pipefail
+
+PACKAGES=(
+  cmake g++ make pkg-config openssl
+  qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools
+  qtmultimedia5-dev libqt5multimedia5-plugins libqt5sql5-sqlite libqt5svg5-dev
+  qttranslations5-l10n
+  xvfb xauth imagemagick librsvg2-bin
+  desktop-file-utils appstream
+)
+PACKAGES+=("$@")
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+echo "Installing missing packages: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,57 @@
+#include "frmLogin.h"
+#include "frmUpdate.h"
+#include "startup.h"
+#include "UpdateThread.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QDir>
+#include <QLocale>
+#include <QSettings>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zelto Messenger"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.0-33"));
+
+    const QString executableDir = QCoreApplication::applicationDirPath();
+    QDir::setCurrent(executableDir);
+    QCoreApplication::addLibraryPath(executableDir + QStringLiteral("/plugins"));
+    QCoreApplication::addLibraryPath(executableDir + QStringLiteral("/platforms"));
+    QCoreApplication::addLibraryPath(executableDir);
+
+    QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+    const QString language = settings.value(QStringLiteral("Interface/Language"), QStringLiteral("System")).toString();
+    const QString translationDir =
+        Startup::resolveTranslationDir(QStringLiteral("$ED/trplugs"), executableDir, QDir::currentPath());
+    qDebug() << "Translation path" << translationDir;
+    Startup::installTranslations(language, QLocale::system().name(), translationDir, &app);
+
+    const Startup::Options options = Startup::parseOptions(QCoreApplication::arguments());
+    if (options.regUpdate)
+        Startup::refreshUninstallEntry();
+    Startup::applyStyle(settings, options.resetStyle);
+
+    frmLogin window;
+    window.setTranslationDir(translationDir);
+
+    const bool updateNotification = settings.value(QStringLiteral("Update/UpdateNotification"), true).toBool();
+    auto *updateDialog = new frmUpdate(QStringLiteral("32qt5"));
+    auto *updateThread = new UpdateThread(QStringLiteral("32qt5"), QCoreApplication::applicationVersion());
+    window.setUpdateObjects(updateThread, updateDialog);
+    QObject::connect(updateThread, &UpdateThread::setNewVersion, updateDialog, &frmUpdate::setNewVersion);
+    QObject::connect(updateThread, &UpdateThread::updateIsNowAvailable, updateDialog, &frmUpdate::show);
+    QObject::connect(updateDialog, &frmUpdate::disableUpdateNotification, updateThread,
+                     &UpdateThread::disableUpdateNotification);
+    if (updateNotification)
+        updateThread->start(QThread::InheritPriority);
+    else
+        updateDialog->setNotificationButtonVisible(false);
+
+    if (options.minimized)
+        window.showMinimized();
+    else
+        window.show();
+    return app.exec();
+}

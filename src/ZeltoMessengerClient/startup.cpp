@@ -1,0 +1,101 @@
+#include "startup.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QFile>
+#include <QSettings>
+#include <QTranslator>
+
+namespace Startup {
+
+bool matchesOption(const QString &argument, const QString &option)
+{
+    return argument == option || argument.startsWith(option + QLatin1Char('='));
+}
+
+Options parseOptions(const QStringList &arguments)
+{
+    Options options;
+    for (const QString &argument : arguments) {
+        options.regUpdate |= matchesOption(argument, QStringLiteral("--regupdate"));
+        options.minimized |= matchesOption(argument, QStringLiteral("--minimized"));
+        options.resetStyle |= matchesOption(argument, QStringLiteral("--resetstyle"));
+        options.noUpdate |= matchesOption(argument, QStringLiteral("--noupdate"));
+    }
+    return options;
+}
+
+QString resolveTranslationDir(const QString &pathTemplate, const QString &executableDir,
+                              const QString &workingDir)
+{
+    QString path = pathTemplate;
+    path.replace(QLatin1String("$ED"), executableDir);
+    path.replace(QLatin1String("$WD"), workingDir);
+    return path;
+}
+
+QString languageCode(const QString &name)
+{
+    return name.section(QLatin1Char('_'), 0, 0);
+}
+
+QList<QTranslator *> installTranslations(const QString &languageSetting, const QString &systemLocaleName,
+                                         const QString &translationDir, QObject *owner)
+{
+    const bool systemMode = languageSetting == QLatin1String("System") || languageSetting.trimmed().isEmpty();
+    const QString systemCode = languageCode(systemLocaleName);
+    const QString configuredCode = languageCode(languageSetting);
+    const QString firstCode = systemMode ? systemCode : configuredCode;
+
+    const QStringList catalogues = {
+        translationDir + QStringLiteral("/zm_%1.qm"),
+        translationDir + QStringLiteral("/qtbase_%1.qm"),
+        translationDir + QStringLiteral("/qtmultimedia_%1.qm"),
+        QStringLiteral(":/tr/zm_%1.qm"),
+        QStringLiteral(":/tr/qtbase_%1.qm"),
+        QStringLiteral(":/tr/qtmultimedia_%1.qm"),
+    };
+
+    bool fallback = false;
+    if (!systemMode && configuredCode != QLatin1String("en")) {
+        // A language without its add-on client catalogue falls back to the system language
+        // wherever that one is available.
+        const QString addOnClientFile = catalogues.first().arg(configuredCode);
+        QTranslator probe;
+        fallback = !QFile::exists(addOnClientFile) || !probe.load(addOnClientFile);
+    }
+
+    QList<QTranslator *> translators;
+    for (const QString &catalogue : catalogues) {
+        auto *translator = new QTranslator(owner);
+        const QString firstFile = catalogue.arg(firstCode);
+        if (QFile::exists(firstFile))
+            translator->load(firstFile);
+        const QString systemFile = catalogue.arg(systemCode);
+        if (fallback && QFile::exists(systemFile))
+            translator->load(systemFile);
+        QCoreApplication::installTranslator(translator);
+        translators.append(translator);
+    }
+    return translators;
+}
+
+void applyStyle(QSettings &settings, bool resetStyle)
+{
+    if (resetStyle) {
+        settings.setValue(QStringLiteral("Style/Custom"), false);
+        settings.setValue(QStringLiteral("Style/showBug"), true);
+    }
+    if (!settings.value(QStringLiteral("Style/Custom"), false).toBool())
+        return;
+    const QString name = settings.value(QStringLiteral("Style/Name"), QStringLiteral("System")).toString();
+    if (name != QLatin1String("System") && !name.trimmed().isEmpty())
+        QApplication::setStyle(name);
+}
+
+void refreshUninstallEntry()
+{
+    qDebug() << "--regupdate: there is no uninstall entry to refresh on this platform";
+}
+
+} // namespace Startup

@@ -1,0 +1,47 @@
+#ifndef STARTUP_H
+#define STARTUP_H
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QObject;
+class QSettings;
+class QTranslator;
+
+// Program start: command-line options, translation choice and the stored widget style.
+namespace Startup {
+
+struct Options {
+    bool regUpdate = false;
+    bool minimized = false;
+    bool resetStyle = false;
+    bool noUpdate = false;
+};
+
+// An argument matches an option when it equals it, or begins with the option and "=".
+bool matchesOption(const QString &argument, const QString &option);
+Options parseOptions(const QStringList &arguments);
+
+// "$ED" is the executable's directory, "$WD" the working directory.
+QString resolveTranslationDir(const QString &pathTemplate, const QString &executableDir,
+                              const QString &workingDir);
+
+// The language code of a locale or setting name: the part before the first "_".
+QString languageCode(const QString &name);
+
+// Creates and installs the six translators (add-on client, Qt base and Qt multimedia
+// catalogues, then the built-in ones) for the language setting, the system locale name
+// (e.g. "de_DE") and the add-on directory. The translators are children of owner.
+QList<QTranslator *> installTranslations(const QString &languageSetting, const QString &systemLocaleName,
+                                         const QString &translationDir, QObject *owner);
+
+// Applies "--resetstyle" and then the user-chosen style, if one is stored.
+void applyStyle(QSettings &settings, bool resetStyle);
+
+// Keeps the installer's uninstall entry in step with the version. Linux has no such entry.
+void refreshUninstallEntry();
+
+} // namespace Startup
+
+#endif
