@@ -185,6 +185,10 @@ bool TlsTestServer::waitForOpenConnections(int count, int timeoutMs)
 
 void TlsTestServer::sendToClient(const QByteArray &bytes)
 {
+    if (QThread::currentThread() == &m_thread) {
+        m_core->send(bytes);
+        return;
+    }
     QMetaObject::invokeMethod(m_core, [this, bytes] { m_core->send(bytes); }, Qt::BlockingQueuedConnection);
 }
 

@@ -1,0 +1,254 @@
+#include "hermetic.h"
+#include "tlstestserver.h"
+
+#include <zmsgfw.h>
+#include <zmsgfw111q.h>
+#include <zmsgfw11q.h>
+#include <zmsgfwwire.h>
+
+#include <QSysInfo>
+
+namespace {
+
+QByteArray loginLine(const QString &user, const QString &password, const QString &version)
+{
+    return "ZM/1.1 login --username=" + ZMsgFwWire::escapeValue(user).toUtf8() + " --password="
+        + ZMsgFwWire::escapeValue(password).toUtf8() + " --system="
+        + ZMsgFwWire::escapeValue(QSysInfo::prettyProductName()).toUtf8() + " --version=" + version.toUtf8() + "\n";
+}
+
+} // namespace
+
+class TestSession : public QObject
+{
+    Q_OBJECT
+private slots:
+    void versions();
+    void loginLineIsExact_data();
+    void loginLineIsExact();
+    void loginResult_data();
+    void loginResult();
+    void foreignCertificateIsRefused();
+    void pushedLineBeforeReplyIsHandedOn();
+    void replySplitAcrossRecords();
+    void secondLoginUsesNewConnection();
+    void serverCloseEndsLogin();
+    void lineBreakInCredentialsIsRefused_data();
+    void lineBreakInCredentialsIsRefused();
+    void endlessLineBreaksConnection();
+    void logoutWithoutLogin();
+    void pollingDeliversPushedLines();
+};
+
+void TestSession::versions()
+{
+    QCOMPARE(ZMsgFw().getLibraryVersion(), QStringLiteral("1.1.1-1"));
+    QCOMPARE(ZMsgFw111Q().getClassVersion(), QStringLiteral("1.1.1-1"));
+    QCOMPARE(ZMsgFw11Q().getClassVersion(), QStringLiteral("1.1.0-9"));
+}
+
+void TestSession::loginLineIsExact_data()
+{
+    QTest::addColumn<bool>("legacyClass");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::newRow("111Q plain") << false << "anna" << "secret";
+    QTest::newRow("111Q escaped") << false << "a b&c" << "p&nbsp;w d";
+    QTest::newRow("11Q plain") << true << "anna" << "secret";
+    QTest::newRow("11Q utf8") << true << "Jürgen" << "пароль";
+}
+
+void TestSession::loginLineIsExact()
+{
+    QFETCH(bool, legacyClass);
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    TlsTestServer server;
+    server.setLineHandler([](const QByteArray &) { return QByteArray("ZM/1.1 return --id=200\n"); });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+
+    int code = 0;
+    QString version;
+    if (legacyClass) {
+        ZMsgFw11Q session;
+        code = session.loginUser(user, password);
+        version = session.getClassVersion();
+        QVERIFY(session.isLoggedIn());
+    } else {
+        ZMsgFw111Q session;
+        code = session.loginUser(user, password);
+        version = session.getClassVersion();
+        QVERIFY(session.isLoggedIn());
+    }
+    QCOMPARE(code, 200);
+    QCOMPARE(server.receivedLines(), QList<QByteArray>{loginLine(user, password, version)});
+}
+
+void TestSession::loginResult_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("loggedIn");
+    QTest::newRow("success") << QByteArray("ZM/1.1 return --id=200 --result=ok --description=fine\n") << 200 << true;
+    QTest::newRow("unknown account") << QByteArray("ZM/1.1 return --id=404\n") << 404 << false;
+    QTest::newRow("no id") << QByteArray("ZM/1.1 return --result=ok\n") << 500 << false;
+    QTest::newRow("id not a number") << QByteArray("ZM/1.1 return --id=abc\n") << 0 << false;
+    QTest::newRow("double space") << QByteArray("ZM/1.1 return  --id=200\n") << 200 << true;
+    QTest::newRow("only two words") << QByteArray("ZM/1.1 return\n") << 500 << false;
+    QTest::newRow("other tag") << QByteArray("ZM/1.0 return --id=200\n") << 500 << false;
+    QTest::newRow("silence") << QByteArray() << 500 << false;
+}
+
+void TestSession::loginResult()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(int, code);
+    QFETCH(bool, loggedIn);
+    TlsTestServer server;
+    server.setLineHandler([reply](const QByteArray &) { return reply; });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    ZMsgFw111Q session;
+    QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), code);
+    QCOMPARE(session.isLoggedIn(), loggedIn);
+}
+
+void TestSession::foreignCertificateIsRefused()
+{
+    TlsTestServer server(TlsTestServer::Certificate::Foreign);
+    server.setLineHandler([](const QByteArray &) { return QByteArray("ZM/1.1 return --id=200\n"); });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    ZMsgFw111Q session;
+    QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 500);
+    QVERIFY(!session.isLoggedIn());
+    QVERIFY(server.receivedLines().isEmpty());
+}
+
+void TestSession::pushedLineBeforeReplyIsHandedOn()
+{
+    TlsTestServer server;
+    server.setLineHandler([](const QByteArray &) {
+        return QByteArray("ZM/1.1 message --username=ben --message=hello\nZM/1.1 return --id=200\n");
+    });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    ZMsgFw111Q session;
+    QSignalSpy incoming(&session, &ZMsgFw111Q::objectIncomed);
+    QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 200);
+    QCOMPARE(incoming.count(), 1);
+    QCOMPARE(incoming.first().first().toString(), QStringLiteral("MessageFromUser<>ben: hello\n"));
+}
+
+void TestSession::replySplitAcrossRecords()
+{
+    TlsTestServer server;
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    // The rest of the reply follows in a later TLS record, while the client is already waiting.
+    server.setLineHandler([&server](const QByteArray &) {
+        QTimer::singleShot(300, [&server] { server.sendToClient("urn --id=200\n"); });
+        return QByteArray("ZM/1.1 ret");
+    });
+    ZMsgFw111Q session;
+    QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 200);
+}
+
+void TestSession::secondLoginUsesNewConnection()
+{
+    TlsTestServer server;
+    server.setLineHandler([](const QByteArray &) { return QByteArray("ZM/1.1 return --id=200\n"); });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    ZMsgFw111Q session;
+    QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 200);
+    QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 200);
+    QCOMPARE(server.connectionCount(), 2);
+    // The first session's socket was closed, so the server keeps only one live session.
+    QVERIFY(server.waitForOpenConnections(1));
+}
+
+void TestSession::serverCloseEndsLogin()
+{
+    TlsTestServer server;
+    server.setLineHandler([](const QByteArray &) { return QByteArray("ZM/1.1 return --id=200\n"); });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    ZMsgFw111Q session;
+    QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 200);
+    QVERIFY(session.isLoggedIn());
+    server.closeClient();
+    QTRY_VERIFY(!session.isLoggedIn());
+}
+
+void TestSession::lineBreakInCredentialsIsRefused_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::newRow("line feed in name") << "anna\nZM/1.1 action --at=delcontact --username=ben" << "pw";
+    QTest::newRow("carriage return in password") << "anna" << "pw\r";
+}
+
+void TestSession::lineBreakInCredentialsIsRefused()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    TlsTestServer server;
+    server.setLineHandler([](const QByteArray &) { return QByteArray("ZM/1.1 return --id=200\n"); });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    ZMsgFw111Q session;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("line break"));
+    QCOMPARE(session.loginUser(user, password), 500);
+    QVERIFY(!session.isLoggedIn());
+    QCOMPARE(server.connectionCount(), 0);
+    QVERIFY(server.receivedLines().isEmpty());
+}
+
+void TestSession::endlessLineBreaksConnection()
+{
+    TlsTestServer server;
+    server.setLineHandler([](const QByteArray &) { return QByteArray("ZM/1.1 return --id=200\n"); });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    ZMsgFw111Q session;
+    QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 200);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("longer than"));
+    const QByteArray chunk(256 * 1024, 'x');
+    for (int i = 0; i < 6; ++i)
+        server.sendToClient(chunk);
+    QTRY_VERIFY_WITH_TIMEOUT((session.isObjectIncoming(), !session.isLoggedIn()), 10000);
+    QVERIFY(session.readObject().isEmpty());
+}
+
+void TestSession::logoutWithoutLogin()
+{
+    ZMsgFw111Q session;
+    QCOMPARE(session.logoutUser(), 0);
+    QVERIFY(!session.isLoggedIn());
+    QVERIFY(!session.isObjectIncoming());
+    QVERIFY(session.readObject().isEmpty());
+}
+
+void TestSession::pollingDeliversPushedLines()
+{
+    TlsTestServer server;
+    server.setLineHandler([](const QByteArray &) { return QByteArray("ZM/1.1 return --id=200\n"); });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    ZMsgFw111Q session;
+    QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 200);
+    server.sendToClient("ZM/1.1 poke --username=ben\nZM/1.1 notifi");
+    QTRY_VERIFY(session.isObjectIncoming());
+    QCOMPARE(session.readObject(), QStringLiteral("PokeFromUser<>ben\n"));
+    // Half a line stays buffered until the rest arrives.
+    QVERIFY(!session.isObjectIncoming());
+    QVERIFY(session.readObject().isEmpty());
+    server.sendToClient("cation --nt=x\n");
+    QTRY_VERIFY(session.isObjectIncoming());
+    QCOMPARE(session.readObject(), QStringLiteral("ReturnIntialize<>ZM/1.1<>notification<>--nt=x"));
+}
+
+ZM_HERMETIC_GUILESS_TEST_MAIN(TestSession)
+#include "tst_session.moc"

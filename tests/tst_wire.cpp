@@ -1,0 +1,147 @@
+#include "hermetic.h"
+
+#include <zmsgfwwire.h>
+
+using namespace ZMsgFwWire;
+
+class TestWire : public QObject
+{
+    Q_OBJECT
+private slots:
+    void escaping_data();
+    void escaping();
+    void words_data();
+    void words();
+    void arguments_data();
+    void arguments();
+    void lineBuilder_data();
+    void lineBuilder();
+    void incomingObjects_data();
+    void incomingObjects();
+};
+
+void TestWire::escaping_data()
+{
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<QString>("wire");
+    QTest::newRow("space and ampersand") << "a b&c" << "a&nbsp;b&amp;c";
+    QTest::newRow("literal amp entity") << "x&amp;y" << "x&amp;amp;y";
+    QTest::newRow("literal nbsp entity") << "x&nbsp;y" << "x&amp;nbsp;y";
+    QTest::newRow("other characters unchanged") << "Grüße<b>\"\x27" << "Grüße<b>\"\x27";
+    QTest::newRow("empty") << "" << "";
+    QTest::newRow("only spaces") << "  " << "&nbsp;&nbsp;";
+}
+
+void TestWire::escaping()
+{
+    QFETCH(QString, plain);
+    QFETCH(QString, wire);
+    QCOMPARE(escapeValue(plain), wire);
+    QCOMPARE(unescapeValue(wire), plain);
+}
+
+void TestWire::words_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("plain") << QByteArray("ZM/1.1 return --id=200\n") << QStringList{"ZM/1.1", "return", "--id=200"};
+    QTest::newRow("double space keeps empty word")
+        << QByteArray("ZM/1.1 return  --id=200") << QStringList{"ZM/1.1", "return", "", "--id=200"};
+    QTest::newRow("crlf and tabs trimmed") << QByteArray("\t ZM/1.1 poke\r\n") << QStringList{"ZM/1.1", "poke"};
+    QTest::newRow("utf8") << QByteArray("ZM/1.1 message --message=\xc3\xa4") << QStringList{"ZM/1.1", "message", "--message=ä"};
+    QTest::newRow("empty") << QByteArray("\n") << QStringList{""};
+}
+
+void TestWire::words()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QStringList, expected);
+    QCOMPARE(splitWords(decodeLine(line)), expected);
+}
+
+void TestWire::arguments_data()
+{
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<int>("number");
+    const QStringList reply{"ZM/1.1", "return", "--id=404", "--rq=nick", "--nick=a&nbsp;b", "--id=200"};
+    QTest::newRow("later occurrence wins") << reply << "--id=" << "200" << true << 200;
+    QTest::newRow("value kept escaped") << reply << "--nick=" << "a&nbsp;b" << true << 0;
+    QTest::newRow("missing") << reply << "--state=" << "" << false << -7;
+    QTest::newRow("case sensitive key") << QStringList{"--ID=5"} << "--id=" << "" << false << -7;
+    QTest::newRow("not a number reads 0") << QStringList{"--id=abc"} << "--id=" << "abc" << true << 0;
+    QTest::newRow("prefix of another key does not match") << QStringList{"--idx=3"} << "--id=" << "" << false << -7;
+}
+
+void TestWire::arguments()
+{
+    QFETCH(QStringList, words);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(bool, found);
+    QFETCH(int, number);
+    bool seen = !found;
+    QCOMPARE(argumentValue(words, key, &seen), value);
+    QCOMPARE(seen, found);
+    QCOMPARE(integerArgument(words, key, -7), number);
+}
+
+void TestWire::lineBuilder_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("escaped") << "a b&c" << true << QByteArray("ZM/1.1 action --at=setnick --nick=a&nbsp;b&amp;c\n");
+    QTest::newRow("line feed refused") << "evil\nZM/1.1 action --at=delcontact" << false << QByteArray();
+    QTest::newRow("carriage return refused") << "evil\r" << false << QByteArray();
+}
+
+void TestWire::lineBuilder()
+{
+    QFETCH(QString, value);
+    QFETCH(bool, valid);
+    QFETCH(QByteArray, bytes);
+    LineBuilder line(QStringLiteral("action"));
+    line.raw(QStringLiteral("--at="), QStringLiteral("setnick")).text(QStringLiteral("--nick="), value);
+    QCOMPARE(line.isValid(), valid);
+    if (valid)
+        QCOMPARE(line.toBytes(), bytes);
+}
+
+void TestWire::incomingObjects_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("object");
+    QTest::newRow("poke") << QByteArray("ZM/1.1 poke --username=anna\n") << "PokeFromUser<>anna\n";
+    QTest::newRow("message unescaped")
+        << QByteArray("ZM/1.1 message --username=a&nbsp;b --message=hi&nbsp;&amp;&nbsp;<b> --mid=3")
+        << "MessageFromUser<>a b: hi & <b>\n";
+    QTest::newRow("message later argument wins")
+        << QByteArray("ZM/1.1 message --username=x --message=one --username=y") << "MessageFromUser<>y: one\n";
+    QTest::newRow("message without text") << QByteArray("ZM/1.1 message --username=anna --message=") << "";
+    QTest::newRow("message without sender") << QByteArray("ZM/1.1 message --message=hi") << "";
+    QTest::newRow("poke without sender") << QByteArray("ZM/1.1 poke") << "";
+    QTest::newRow("return list converted")
+        << QByteArray("ZM/1.1 return --rq=contacts --users=a<b")
+        << "ReturnIntialize<>ZM/1.1<>return<>--rq=contacts<>--users=a&lt;b";
+    QTest::newRow("notification two words") << QByteArray("ZM/1.1 notification") << "ReturnIntialize<>ZM/1.1<>notification";
+    QTest::newRow("return escapes decoded")
+        << QByteArray("ZM/1.1 return --message=a&nbsp;&amp;&nbsp;>") << "ReturnIntialize<>ZM/1.1<>return<>--message=a & &gt;";
+    QTest::newRow("one word") << QByteArray("ZM/1.1") << "";
+    QTest::newRow("empty line") << QByteArray("") << "";
+    QTest::newRow("other tag") << QByteArray("ZM/1.0 return --id=200") << "";
+    QTest::newRow("unknown verb") << QByteArray("ZM/1.1 hello --id=200") << "";
+    QTest::newRow("binary garbage") << QByteArray("\xff\xfe\x00ZM/1.1 return", 15) << "";
+}
+
+void TestWire::incomingObjects()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, object);
+    QCOMPARE(renderIncomingObject(line), object);
+}
+
+ZM_HERMETIC_GUILESS_TEST_MAIN(TestWire)
+#include "tst_wire.moc"
