@@ -1,0 +1,6 @@
+#include "zvrcheckbox.h"
+
+ZVRCheckBox::ZVRCheckBox(QWidget *parent)
+    : QCheckBox(parent)
+{
+}

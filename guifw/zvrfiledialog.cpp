@@ -1,0 +1,6 @@
+#include "zvrfiledialog.h"
+
+ZVRFileDialog::ZVRFileDialog(QWidget *parent)
+    : QFileDialog(parent, QString(), QString(), QString())
+{
+}

@@ -1,0 +1,6 @@
+#include "zvrlistwidget.h"
+
+ZVRListWidget::ZVRListWidget(QWidget *parent)
+    : QListWidget(parent)
+{
+}

@@ -1,0 +1,6 @@
+#include "zvrmenubar.h"
+
+ZVRMenuBar::ZVRMenuBar(QWidget *parent)
+    : QMenuBar(parent)
+{
+}

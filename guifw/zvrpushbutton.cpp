@@ -1,0 +1,6 @@
+#include "zvrpushbutton.h"
+
+ZVRPushButton::ZVRPushButton(QWidget *parent)
+    : QPushButton(parent)
+{
+}

@@ -1,0 +1,6 @@
+#include "zvrstackedwidget.h"
+
+ZVRStackedWidget::ZVRStackedWidget(QWidget *parent)
+    : QStackedWidget(parent)
+{
+}
