@@ -1,0 +1,155 @@
+#include "hermetic.h"
+
+#include "startup.h"
+
+#include <QApplication>
+#include <QSettings>
+#include <QStyle>
+#include <QTranslator>
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void options_data();
+    void options();
+    void translationDir();
+    void translations_data();
+    void translations();
+    void resetStyle();
+    void storedStyleApplied();
+    void cleanupTestCase() { qDeleteAll(m_dirs); }
+
+private:
+    QString makeAddOnDir(const QStringList &validCatalogues, const QStringList &brokenCatalogues);
+    QList<QTemporaryDir *> m_dirs;
+};
+
+void TestStartup::options_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("minimized");
+    QTest::addColumn<bool>("resetStyle");
+    QTest::addColumn<bool>("regUpdate");
+    QTest::addColumn<bool>("noUpdate");
+    QTest::newRow("none") << QStringList{"/usr/bin/zmessenger"} << false << false << false << false;
+    QTest::newRow("minimized") << QStringList{"zm", "--minimized"} << true << false << false << false;
+    QTest::newRow("minimized with =") << QStringList{"zm", "--minimized="} << true << false << false << false;
+    QTest::newRow("minimized with value") << QStringList{"zm", "--minimized=no"} << true << false << false << false;
+    QTest::newRow("capital letters ignored") << QStringList{"zm", "--MINIMIZED"} << false << false << false << false;
+    QTest::newRow("longer word ignored") << QStringList{"zm", "--minimizedx"} << false << false << false << false;
+    QTest::newRow("all combined in any order")
+        << QStringList{"zm", "--noupdate", "--regupdate=1", "--resetstyle", "junk", "--minimized"} << true << true << true
+        << true;
+}
+
+void TestStartup::options()
+{
+    QFETCH(QStringList, arguments);
+    const Startup::Options options = Startup::parseOptions(arguments);
+    QTEST(options.minimized, "minimized");
+    QTEST(options.resetStyle, "resetStyle");
+    QTEST(options.regUpdate, "regUpdate");
+    QTEST(options.noUpdate, "noUpdate");
+}
+
+void TestStartup::translationDir()
+{
+    QCOMPARE(Startup::resolveTranslationDir(QStringLiteral("$ED/trplugs"), QStringLiteral("/opt/zm"), QStringLiteral("/w")),
+             QStringLiteral("/opt/zm/trplugs"));
+    QCOMPARE(Startup::resolveTranslationDir(QStringLiteral("$WD/x"), QStringLiteral("/opt/zm"), QStringLiteral("/w")),
+             QStringLiteral("/w/x"));
+}
+
+QString TestStartup::makeAddOnDir(const QStringList &validCatalogues, const QStringList &brokenCatalogues)
+{
+    auto *dir = new QTemporaryDir;
+    m_dirs.append(dir);
+    for (const QString &name : validCatalogues)
+        QFile::copy(QStringLiteral(":/tr/zm_de.qm"), dir->filePath(name));
+    for (const QString &name : brokenCatalogues) {
+        QFile file(dir->filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write("this is not a catalogue");
+    }
+    return dir->path();
+}
+
+void TestStartup::translations_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QStringList>("addOns");
+    QTest::addColumn<QStringList>("brokenAddOns");
+    QTest::addColumn<QStringList>("loaded"); // file loaded by each of the six translators, "$DIR" the add-on dir
+
+    const QStringList none{"", "", "", "", "", ""};
+    QTest::newRow("system mode, fr_CA")
+        << "System" << "fr_CA" << QStringList() << QStringList()
+        << QStringList{"", "", "", ":/tr/zm_fr.qm", ":/tr/qtbase_fr.qm", ":/tr/qtmultimedia_fr.qm"};
+    QTest::newRow("blank setting is system mode")
+        << "   " << "de_DE" << QStringList() << QStringList()
+        << QStringList{"", "", "", ":/tr/zm_de.qm", ":/tr/qtbase_de.qm", ":/tr/qtmultimedia_de.qm"};
+    QTest::newRow("de without add-on, no built-in system catalogue keeps de")
+        << "de" << "en_US" << QStringList() << QStringList()
+        << QStringList{"", "", "", ":/tr/zm_de.qm", ":/tr/qtbase_de.qm", ":/tr/qtmultimedia_de.qm"};
+    QTest::newRow("de without add-on falls back to built-in system language")
+        << "de" << "fr_FR" << QStringList() << QStringList()
+        << QStringList{"", "", "", ":/tr/zm_fr.qm", ":/tr/qtbase_fr.qm", ":/tr/qtmultimedia_fr.qm"};
+    QTest::newRow("de with add-on, no fallback")
+        << "de_AT" << "fr_FR" << QStringList{"zm_de.qm"} << QStringList()
+        << QStringList{"$DIR/zm_de.qm", "", "", ":/tr/zm_de.qm", ":/tr/qtbase_de.qm", ":/tr/qtmultimedia_de.qm"};
+    QTest::newRow("broken add-on falls back")
+        << "de" << "fr_FR" << QStringList() << QStringList{"zm_de.qm"}
+        << QStringList{"", "", "", ":/tr/zm_fr.qm", ":/tr/qtbase_fr.qm", ":/tr/qtmultimedia_fr.qm"};
+    QTest::newRow("en loads nothing") << "en" << "de_DE" << QStringList() << QStringList() << none;
+}
+
+void TestStartup::translations()
+{
+    QFETCH(QString, setting);
+    QFETCH(QString, locale);
+    QFETCH(QStringList, addOns);
+    QFETCH(QStringList, brokenAddOns);
+    QFETCH(QStringList, loaded);
+
+    const QString dir = makeAddOnDir(addOns, brokenAddOns);
+    QObject owner;
+    const QList<QTranslator *> translators = Startup::installTranslations(setting, locale, dir, &owner);
+    QCOMPARE(translators.size(), 6);
+    QStringList actual;
+    for (QTranslator *translator : translators) {
+        actual << translator->filePath().replace(dir, QStringLiteral("$DIR"));
+        QCoreApplication::removeTranslator(translator);
+    }
+    QCOMPARE(actual, loaded);
+}
+
+void TestStartup::resetStyle()
+{
+    QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+    settings.setValue(QStringLiteral("Style/Custom"), true);
+    settings.setValue(QStringLiteral("Style/Name"), QStringLiteral("Windows"));
+    const QString before = QApplication::style()->objectName();
+    Startup::applyStyle(settings, true);
+    QCOMPARE(QApplication::style()->objectName(), before);
+    QCOMPARE(settings.value(QStringLiteral("Style/Custom")).toBool(), false);
+    QCOMPARE(settings.value(QStringLiteral("Style/showBug")).toBool(), true);
+}
+
+void TestStartup::storedStyleApplied()
+{
+    QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+    settings.setValue(QStringLiteral("Style/Custom"), true);
+    settings.setValue(QStringLiteral("Style/Name"), QStringLiteral("Windows"));
+    Startup::applyStyle(settings, false);
+    QCOMPARE(QApplication::style()->objectName().toLower(), QStringLiteral("windows"));
+    // An unknown name leaves the current style in place.
+    settings.setValue(QStringLiteral("Style/Name"), QStringLiteral("NoSuchStyle"));
+    Startup::applyStyle(settings, false);
+    QCOMPARE(QApplication::style()->objectName().toLower(), QStringLiteral("windows"));
+    settings.remove(QStringLiteral("Style"));
+}
+
+ZM_HERMETIC_TEST_MAIN(TestStartup)
+#include "tst_startup.moc"
