@@ -1,5 +1,26 @@
 #include "zmsgfw111q.h"
 
+#include "zmsgfwendpoint.h"
+#include "zmsgfwlinereader.h"
+
+#include <QBuffer>
+#include <QDebug>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSslSocket>
+#include <QThread>
+
+namespace {
+
+constexpr int ConnectMilliseconds = 5000;
+constexpr int StatusWaitMilliseconds = 30000;
+// A silent server may hold an upload for at most this many status waits.
+constexpr int StatusWaits = 4;
+constexpr int UploadSide = 128;
+
+} // namespace
+
 ZMsgFw111Q::ZMsgFw111Q(QObject *parent)
     : QObject(parent)
     , ZMsgFw11Protocol(QStringLiteral("1.1.1-1"), QStringLiteral("mail"))
@@ -11,4 +32,142 @@ ZMsgFw111Q::~ZMsgFw111Q() = default;
 void ZMsgFw111Q::deliverIncomingObject(const QString &object)
 {
     emit objectIncomed(object);
+}
+
+bool ZMsgFw111Q::requestGetUserContactsWithAvatar()
+{
+    return send(requestCall(QStringLiteral("contactswithavatar")));
+}
+
+bool ZMsgFw111Q::requestGetUserAvatar()
+{
+    return send(requestCall(QStringLiteral("avatar")));
+}
+
+QString ZMsgFw111Q::getUserAvatar()
+{
+    return askText(requestCall(QStringLiteral("avatar")), QStringLiteral("--avatar="));
+}
+
+QUrl ZMsgFw111Q::avatarUrl(const QString &path, const QString &user, bool secure)
+{
+    // "." and ".." cannot stand as one segment: URL normalisation would turn them into a step up.
+    if (user == QLatin1String(".") || user == QLatin1String("..")) {
+        qWarning() << "ZMsgFw111Q: no avatar address for the user name" << user;
+        return QUrl();
+    }
+    QUrl url;
+    url.setScheme(secure ? QStringLiteral("https") : QStringLiteral("http"));
+    url.setHost(ZMsgFwEndpoint::host());
+    url.setPort(secure ? ZMsgFwEndpoint::avatarTlsPort() : ZMsgFwEndpoint::avatarHttpPort());
+    url.setPath(path + QString::fromLatin1(QUrl::toPercentEncoding(user)), QUrl::TolerantMode);
+    return url;
+}
+
+QNetworkReply *ZMsgFw111Q::downloadAvatar(QString user, bool secure)
+{
+    return download(avatarUrl(QStringLiteral("/avatar/"), user, secure));
+}
+
+QNetworkReply *ZMsgFw111Q::downloadAvatarHash(QString user, bool secure)
+{
+    return download(avatarUrl(QStringLiteral("/avatarmd5/"), user, secure));
+}
+
+QNetworkReply *ZMsgFw111Q::download(const QUrl &url)
+{
+    // One manager per download, gone with its reply. It can only be our child on our own thread.
+    auto *manager = new QNetworkAccessManager(QThread::currentThread() == thread() ? this : nullptr);
+    QNetworkRequest request(url);
+    request.setRawHeader("User-Agent", "Zelto Messenger Framework " + getClassVersion().toUtf8());
+    QNetworkReply *reply = manager->get(request);
+    reply->ignoreSslErrors(expectedErrors());
+    reply->setParent(nullptr);
+    connect(reply, &QObject::destroyed, manager, &QObject::deleteLater);
+    return reply;
+}
+
+QImage ZMsgFw111Q::uploadImage(const QImage &image)
+{
+    const QRect square(0, 0, UploadSide, UploadSide);
+    if (image.height() > image.width())
+        return image.scaledToWidth(UploadSide, Qt::FastTransformation).copy(square);
+    if (image.width() > image.height())
+        return image.scaledToHeight(UploadSide, Qt::FastTransformation).copy(square);
+    return image.scaled(UploadSide, UploadSide, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+ZMsgFw111Q::UploadStatus ZMsgFw111Q::uploadStatus(const QByteArray &line)
+{
+    const QString text = ZMsgFwWire::decodeLine(line);
+    if (text.contains(QLatin1String("psuccess")))
+        return UploadStatus::Succeeded;
+    if (text.contains(QLatin1String("error")))
+        return UploadStatus::Failed;
+    return UploadStatus::Undecided;
+}
+
+bool ZMsgFw111Q::uploadAvatar(QString user, QString password, QImage image)
+{
+    if (!ZMsgFwWire::isWritableValue(user) || !ZMsgFwWire::isWritableValue(password)) {
+        qWarning() << "uploadAvatar: refused, the user name or password contains a line break";
+        return false;
+    }
+    if (image.isNull()) {
+        qWarning() << "uploadAvatar: refused, there is no picture to upload";
+        return false;
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!uploadImage(image).save(&buffer, "PNG"))
+        return false;
+
+    QSslSocket socket;
+    socket.ignoreSslErrors(expectedErrors());
+    socket.connectToHostEncrypted(ZMsgFwEndpoint::host(), ZMsgFwEndpoint::avatarTlsPort(), QIODevice::ReadWrite,
+                                  QAbstractSocket::AnyIPProtocol);
+    if (!socket.waitForEncrypted(ConnectMilliseconds))
+        return false;
+    bool confirmed = false;
+    if (sendUploadCredentials(socket, user, password)) {
+        socket.write(png);
+        socket.flush();
+        confirmed = awaitUploadStatus(socket);
+    }
+    socket.disconnectFromHost();
+    return confirmed;
+}
+
+bool ZMsgFw111Q::sendUploadCredentials(QSslSocket &socket, const QString &user, const QString &password)
+{
+    socket.write("ZM/1.1 avatarupload\n");
+    socket.write((QStringLiteral("--username=") + user + QStringLiteral(" --password=") + password).toUtf8());
+    socket.flush();
+    QByteArray answer;
+    return ZMsgFwLineReader::waitForLine(socket, QDeadlineTimer(ConnectMilliseconds), &answer)
+        && answer.trimmed().contains("allow");
+}
+
+bool ZMsgFw111Q::awaitUploadStatus(QSslSocket &socket)
+{
+    // Every status line already buffered counts before the next wait: a confirmation that came
+    // in one piece with an earlier line must not be left unread.
+    const QDeadlineTimer deadline(StatusWaits * StatusWaitMilliseconds);
+    for (;;) {
+        QByteArray line;
+        ZMsgFwLineReader::Result read;
+        while ((read = ZMsgFwLineReader::takeLine(socket, &line)) == ZMsgFwLineReader::Result::Line) {
+            const UploadStatus status = uploadStatus(line);
+            if (status != UploadStatus::Undecided)
+                return status == UploadStatus::Succeeded;
+        }
+        if (read == ZMsgFwLineReader::Result::TooLong || deadline.hasExpired())
+            return false;
+        if (!socket.waitForReadyRead(int(qMin<qint64>(StatusWaitMilliseconds, deadline.remainingTime())))
+            && socket.state() != QAbstractSocket::ConnectedState) {
+            // Closed or failed: only a last unterminated line can still decide.
+            return uploadStatus(socket.readAll()) == UploadStatus::Succeeded;
+        }
+    }
 }

@@ -35,6 +35,66 @@ public:
     // Reads one waiting line and returns its incoming object, or "" when none is complete.
     QString readObject();
 
+    // Asynchronous requests and actions: each writes one line and returns at once; the reply
+    // arrives later as an incoming object. False, with nothing written, when not logged in or
+    // when a value holds a line break.
+    bool requestGetUserContacts();
+    bool requestGetUserContactsLength();
+    bool requestGetUserContactsWithStates();
+    bool requestGetUserContactsRequests();
+    bool requestGetUserFriendRequests();
+    bool requestGetUserFriendRequestsLength();
+    bool requestGetUserOnlineState();
+    bool requestGetUserMessageState();
+    bool requestGetUserNick();
+    bool requestGetUserMail();
+    bool requestGetAnotherUserOnlineState(QString user);
+    bool requestGetAnotherUserMessageState(QString user);
+    bool requestGetAnotherUserNick(QString user);
+    bool requestGetAnotherUserMail(QString user);
+    bool requestGetUserProfileInfo(QString user);
+    bool actionAddUserContact(QString user);
+    bool actionDelUserContact(QString user);
+    bool actionRemoveUserContact(QString user);
+    bool actionSetUserOnlineState(int state);
+    bool actionSetUserMessageState(QString text);
+    bool actionSetUserNick(QString nick);
+    bool actionSetUserMail(QString mail, bool vfo);
+    bool actionSetUserPassword(QString oldPassword, QString newPassword);
+    bool actionSendPokeToUser(QString user);
+    // The " --id=" argument is written only for an id greater than 0.
+    bool actionSendMessageToUser(QString user, QString message, int id);
+
+    // Synchronous calls: write one line and wait up to 5000 ms for its reply. Actions return the
+    // server's code (501 not sent, 500 no usable reply, 601 only other lines came); the online
+    // state getters return the state or 501 (601 as for actions); text getters return the
+    // answer or "///Error " and a code. Lists come back one entry per line.
+    QString getUserContacts();
+    QString getUserContactsLength();
+    QString getUserContactsRequests();
+    QString getUserFriendRequests();
+    QString getUserFriendRequestsLength();
+    QString getUserContactsWithStates();
+    int getUserOnlineState();
+    int getAnotherUserOnlineState(QString user);
+    QString getUserMessageState();
+    QString getAnotherUserMessageState(QString user);
+    QString getUserNick();
+    QString getAnotherUserNick(QString user);
+    QString getUserMail();
+    QString getAnotherUserMail(QString user);
+    QString getUserProfileInfo(QString user);
+    int addUserContact(QString user);
+    int delUserContact(QString user);
+    int removeUserContact(QString user);
+    int setUserOnlineState(int state);
+    int setUserMessageState(QString text);
+    int setUserNick(QString nick);
+    int setUserMail(QString mail, bool vfo);
+    int setUserPassword(QString oldPassword, QString newPassword);
+    int sendPokeToUser(QString user);
+    int sendMessageToUser(QString user, QString message);
+
 protected:
     ZMsgFw11Protocol(const QString &classVersion, const QString &mailRequestWord);
 
@@ -60,6 +120,25 @@ protected:
     static ReplyMatcher requestReply(const QString &replyWord);
     static ReplyMatcher actionReply(const QString &actionWord);
 
+    // One outgoing line together with the word its reply must carry.
+    struct Call {
+        ZMsgFwWire::LineBuilder line;
+        QString replyWord;
+        bool isAction = false;
+    };
+    // The reply word defaults to the request word.
+    static Call requestCall(const QString &word, const QString &replyWord = QString());
+    static Call requestAboutCall(const QString &word, const QString &user);
+    static Call actionCall(const QString &word);
+    static Call actionAboutCall(const QString &word, const QString &user);
+
+    // The asynchronous form: writes the line when logged in.
+    bool send(const Call &call);
+    // The synchronous forms with their result rules.
+    int askAction(const Call &call);
+    int askState(const Call &call);
+    QString askText(const Call &call, const QString &answerKey, bool isList = false);
+
     QString mailRequestWord() const { return m_mailRequestWord; }
     const QList<QSslError> &expectedErrors() const { return m_expectedErrors; }
     QSslSocket *currentSocket() const { return m_socket; }
@@ -72,6 +151,14 @@ private:
     LineRead readBoundedLine(QByteArray *line);
     void replaceSocket();
     void handOnBufferedLines();
+    Exchange ask(const Call &call);
+    Call mailCall() const;
+    static Call stateCall(int state);
+    static Call messageStateCall(const QString &text);
+    static Call nickCall(const QString &nick);
+    static Call mailActionCall(const QString &mail, bool vfo);
+    static Call passwordCall(const QString &oldPassword, const QString &newPassword);
+    static Call messageCall(const QString &user, const QString &message, int id);
 
     QList<QSslError> m_expectedErrors;
     QSslSocket *m_socket = nullptr;
