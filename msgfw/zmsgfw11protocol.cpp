@@ -5,7 +5,6 @@
 
 #include <QDeadlineTimer>
 #include <QDebug>
-#include <QSslCertificate>
 #include <QSslSocket>
 #include <QSysInfo>
 
@@ -28,20 +27,6 @@ QString errorText(int code)
     return QStringLiteral("///Error ") + QString::number(code);
 }
 
-QList<QSslError> expectedErrorsFor(const QList<QSslCertificate> &certificates)
-{
-    QList<QSslError> errors;
-    if (certificates.isEmpty())
-        return errors;
-    const QSslCertificate &pinned = certificates.first();
-    for (QSslError::SslError kind : {QSslError::HostNameMismatch, QSslError::SelfSignedCertificate,
-                                     QSslError::UnableToGetLocalIssuerCertificate,
-                                     QSslError::CertificateUntrusted, QSslError::UnableToVerifyFirstCertificate,
-                                     QSslError::CertificateExpired})
-        errors.append(QSslError(kind, pinned));
-    return errors;
-}
-
 } // namespace
 
 ZMsgFw11Protocol::ZMsgFw11Protocol(const QString &classVersion, const QString &mailRequestWord)
@@ -49,8 +34,7 @@ ZMsgFw11Protocol::ZMsgFw11Protocol(const QString &classVersion, const QString &m
     , m_classVersion(classVersion)
     , m_mailRequestWord(mailRequestWord)
 {
-    m_expectedErrors = expectedErrorsFor(QSslCertificate::fromPath(
-        ZMsgFwEndpoint::certificateResource(), QSsl::Pem, QSslCertificate::PatternSyntax::FixedString));
+    m_expectedErrors = ZMsgFwEndpoint::expectedSslErrors();
     m_systemName = QSysInfo::prettyProductName();
 }
 

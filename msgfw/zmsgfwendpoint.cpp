@@ -1,5 +1,6 @@
 #include "zmsgfwendpoint.h"
 
+#include <QSslCertificate>
 #include <QtGlobal>
 
 namespace {
@@ -39,6 +40,22 @@ quint16 avatarHttpPort()
 QString certificateResource()
 {
     return QStringLiteral(":/") + QStringLiteral(ZM_SERVER_HOST) + QStringLiteral(".pem");
+}
+
+QList<QSslError> expectedSslErrors()
+{
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(
+        certificateResource(), QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
+    QList<QSslError> errors;
+    if (certificates.isEmpty())
+        return errors;
+    const QSslCertificate &pinned = certificates.first();
+    for (QSslError::SslError kind : {QSslError::HostNameMismatch, QSslError::SelfSignedCertificate,
+                                     QSslError::UnableToGetLocalIssuerCertificate,
+                                     QSslError::CertificateUntrusted, QSslError::UnableToVerifyFirstCertificate,
+                                     QSslError::CertificateExpired})
+        errors.append(QSslError(kind, pinned));
+    return errors;
 }
 
 } // namespace ZMsgFwEndpoint

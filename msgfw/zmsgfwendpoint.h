@@ -3,6 +3,8 @@
 
 #include "zmsgfw_export.h"
 
+#include <QList>
+#include <QSslError>
 #include <QString>
 
 // Where the messaging server lives. The host and ports are deployment values compiled in;
@@ -16,6 +18,9 @@ ZMSGFW_EXPORT quint16 avatarTlsPort();
 ZMSGFW_EXPORT quint16 avatarHttpPort();
 // Resource path of the pinned certificate: ":/" + compiled host + ".pem".
 ZMSGFW_EXPORT QString certificateResource();
+// TLS errors to ignore: the usual complaints about exactly the pinned certificate (self-signed,
+// untrusted, expired, other host name). Empty when the certificate resource cannot be read.
+ZMSGFW_EXPORT QList<QSslError> expectedSslErrors();
 
 } // namespace ZMsgFwEndpoint
 

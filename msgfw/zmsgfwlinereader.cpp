@@ -14,8 +14,10 @@ Result takeLine(QAbstractSocket &socket, QByteArray *line)
     } else if (socket.bytesAvailable() <= ZMsgFwWire::MaxLineLength) {
         return Result::None;
     }
-    qWarning() << "ZMsgFwLineReader: the server sent a line longer than" << ZMsgFwWire::MaxLineLength << "bytes";
+    qWarning() << "ZMsgFwLineReader: the server sent a line longer than" << ZMsgFwWire::MaxLineLength
+               << "bytes; closing the connection";
     line->clear();
+    socket.abort();
     return Result::TooLong;
 }
 

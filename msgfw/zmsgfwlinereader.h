@@ -16,7 +16,8 @@ namespace ZMsgFwLineReader {
 
 enum class Result { Line, None, TooLong };
 
-// Takes one complete line (with its line feed) when one is buffered.
+// Takes one complete line (with its line feed) when one is buffered. A line that grew too
+// long closes the connection.
 ZMSGFW_EXPORT Result takeLine(QAbstractSocket &socket, QByteArray *line);
 
 // Waits until a complete line is buffered or the deadline passes, then takes it. When the

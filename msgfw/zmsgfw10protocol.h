@@ -1,0 +1,94 @@
+#ifndef ZMSGFW10PROTOCOL_H
+#define ZMSGFW10PROTOCOL_H
+
+#include "zmsgfw_export.h"
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QList>
+#include <QPair>
+#include <QSslError>
+#include <QString>
+
+class QSslSocket;
+
+// The session engine of protocol generation 1.0 (command line, header lines, status line),
+// shared by ZMsgFw10Q and ZMsgFw10. Text getters fail with "///Error " and a code, other
+// calls with 1 (501 for the online state) when nothing could be sent or no answer came.
+class ZMSGFW_EXPORT ZMsgFw10Protocol
+{
+public:
+    ZMsgFw10Protocol();
+    virtual ~ZMsgFw10Protocol();
+    ZMsgFw10Protocol(const ZMsgFw10Protocol &) = delete;
+    ZMsgFw10Protocol &operator=(const ZMsgFw10Protocol &) = delete;
+
+    int loginUser(QString username, QString password);
+    int logoutUser();
+    bool isLoggedIn();
+    QString getClassVersion();
+
+    // A pushed object that arrived together with a reply is kept for these two.
+    bool isObjectIncoming();
+    // Reads one pushed object; a pushed "/ping" is answered before "ping/pong" is returned.
+    QString readObject();
+
+    QString getUserContacts();
+    QString getUserContactsLength();
+    QString getUserContactsRequests();
+    QString getUserFriendRequests();
+    QString getUserContactsWithStates();
+    QString getUserFriendRequestsLength();
+    int addUserContact(QString user);
+    int delUserContact(QString user);
+    int removeUserContact(QString user);
+    int getUserOnlineState();
+    int setUserOnlineState(int state);
+    QString getUserMessageState();
+    int setUserMessageState(QString text);
+    int setUserAvatar(QString avatar, QString format);
+    QString getUserNick();
+    int setUserNick(QString nick);
+    int setUserMail(QString mail, bool vfo);
+    int setUserPassword(QString oldPassword, QString newPassword);
+    int sendMessageToUser(QString user, QString message);
+    // Sends without waiting for an answer: 0 when written, 1 when not.
+    int sendPokeToUser(QString user);
+    QString getMessengerStandardAvatar();
+
+    using Headers = QList<QPair<QString, QString>>;
+    // Bytes of one request: "SEND /" command " ZM/1.0", then "name: value" lines.
+    static QByteArray requestBytes(const QString &command, const Headers &headers);
+    // Code of a status line: 200 for "... 200 OK", else its second word, 502 without one.
+    static int statusCode(const QString &statusLine);
+
+private:
+    struct Reply {
+        bool answered = false;
+        QString statusLine;
+        bool headerFound = false;
+        QString headerValue;
+    };
+    Reply call(const QString &command, const Headers &headers, const QString &wantedHeader = QString());
+    QString askText(const QString &command, const QString &header);
+    int askCode(const QString &command, const Headers &headers = Headers());
+
+    bool takeSocketLine(QByteArray *line);
+    bool takeNextObjectLine(QByteArray *line);
+    bool keepIfPushed(const QByteArray &line);
+    void keepPushedLines();
+    bool readStatusLine(const QDeadlineTimer &deadline, QString *statusLine);
+    bool readHeader(const QDeadlineTimer &deadline, const QString &name, QString *value);
+    Headers readPushedHeaders();
+    bool canWrite();
+
+    QList<QSslError> m_expectedErrors;
+    QSslSocket *m_socket = nullptr;
+    bool m_loggedIn = false;
+    // Lines of pushed objects read while a call looked for its answer, oldest first.
+    QList<QByteArray> m_pushedLines;
+    // True while the lines that follow belong to the pushed object last kept.
+    bool m_pushOpen = false;
+};
+
+#endif
