@@ -1,0 +1,93 @@
+#ifndef ZMSGDCONNECTION_H
+#define ZMSGDCONNECTION_H
+
+#include "zmsgdprotocol10.h"
+#include "zmsgdservice.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QPointer>
+#include <QTimer>
+
+class QSslSocket;
+
+// One client on the messaging port. The first line tells the protocol generation apart;
+// after a successful login the connection is a peer of the service and gets pushes.
+// Input is read only while the client keeps reading its own output, so neither side can
+// make the server buffer without limit.
+class ZmsgdConnection : public QObject, public ZmsgdPeer
+{
+    Q_OBJECT
+public:
+    enum class Protocol { Unknown, V11, V10 };
+
+    static constexpr int MaxLineLength = 256 * 1024;
+    static constexpr qint64 OutputHighWater = 512 * 1024;
+    static constexpr qint64 OutputLowWater = 128 * 1024;
+    static constexpr qint64 OutputHardLimit = 8 * 1024 * 1024;
+    static constexpr int MaxFailedLogins = 5;
+    static constexpr int HandshakeTimeoutMs = 10000;
+    static constexpr int LoginTimeoutMs = 60000;
+    static constexpr int DeliveryDelayMs = 1000;
+    static constexpr int MaxHeldPushes = 256;
+
+    ZmsgdConnection(QSslSocket *socket, ZmsgdService *service, QObject *parent = nullptr);
+    ~ZmsgdConnection() override;
+
+    QString peerUser() const override { return m_user; }
+    ZmsgdClientInfo peerClientInfo() const override { return m_client; }
+    bool readyForMessages() const override;
+    qint64 lastPushedMessage() const override { return m_lastPushed; }
+    void pushMessage(const ZmsgdStoredMessage &message) override;
+    void pushPoke(const QString &from) override;
+    void pushStateChange(const QString &user, int state) override;
+    void pushRequests(const QStringList &requesters) override;
+
+    void close();
+
+signals:
+    void finished();
+
+private:
+    void onEncrypted();
+    void onReadyRead();
+    void onBytesWritten();
+    void onDisconnected();
+    void processInput();
+    void handleLine(const QByteArray &raw);
+    void handleLine11(const QString &line);
+    void handleLine10(const QString &line);
+    void handleCommand10(const ZmsgdProtocol10::Command &command);
+    void loginSucceeded(const QString &user, const ZmsgdClientInfo &client);
+    void loginFailed();
+    void becomeReady();
+    void send(const QByteArray &bytes);
+    void sendPush(const QByteArray &bytes);
+    void lineTooLong();
+    qint64 pendingOutput() const;
+    void confirmWritten();
+    QString describe() const;
+
+    QPointer<QSslSocket> m_socket;
+    ZmsgdService *m_service;
+    Protocol m_protocol = Protocol::Unknown;
+    QString m_user;
+    ZmsgdClientInfo m_client;
+    bool m_attached = false;
+    bool m_deliveryReady = false;
+    bool m_discarding = false;
+    bool m_closing = false;
+    int m_failedLogins = 0;
+    QByteArray m_input;
+    QList<QByteArray> m_heldPushes;
+    ZmsgdProtocol10::Parser m_parser10;
+    qint64 m_lastPushed = 0;
+    qint64 m_queued = 0;
+    // Message id and the output offset its line ends at; confirmed once TLS took it.
+    QList<QPair<qint64, qint64>> m_inFlight;
+    QTimer m_timer;
+};
+
+#endif

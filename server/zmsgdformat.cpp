@@ -1,0 +1,120 @@
+#include "zmsgdformat.h"
+
+#include <QRandomGenerator>
+#include <QRegularExpression>
+
+namespace ZmsgdFormat {
+
+namespace {
+constexpr int MaxNickLength = 64;
+constexpr int MaxStatusLength = 1024;
+constexpr int MaxMailLength = 254;
+constexpr int MaxPasswordLength = 256;
+
+bool hasListSeparators(const QString &value)
+{
+    return value.contains(QLatin1Char('|')) || value.contains(QLatin1String("<>"))
+        || value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'));
+}
+} // namespace
+
+bool isValidAccountName(const QString &name)
+{
+    static const QRegularExpression pattern(QStringLiteral("\\A[A-Za-z0-9._-]{2,32}\\z"));
+    return pattern.match(name).hasMatch();
+}
+
+bool isValidNick(const QString &nick)
+{
+    return !nick.trimmed().isEmpty() && nick.size() <= MaxNickLength && !hasListSeparators(nick);
+}
+
+bool isValidStatusMessage(const QString &message)
+{
+    return message.size() <= MaxStatusLength && !hasListSeparators(message);
+}
+
+bool isValidMail(const QString &mail)
+{
+    if (mail.isEmpty())
+        return true;
+    static const QRegularExpression pattern(QStringLiteral("\\A[^@\\s<>|]+@[^@\\s<>|]+\\z"));
+    return mail.size() <= MaxMailLength && pattern.match(mail).hasMatch();
+}
+
+bool isValidPassword(const QString &password)
+{
+    return !password.isEmpty() && password.size() <= MaxPasswordLength
+        && !password.contains(QLatin1Char('\n')) && !password.contains(QLatin1Char('\r'));
+}
+
+bool isValidState(int state)
+{
+    return (state >= 1 && state <= 5) || state == 8;
+}
+
+QString contactStateEntry(const QString &user, const QString &nick, const QString &statusMessage, int state)
+{
+    return user + QLatin1Char('|') + nick + QLatin1Char('|') + statusMessage + QLatin1Char('|')
+        + QString::number(state);
+}
+
+QString contactAvatarEntry(const QString &user, const QString &avatarId)
+{
+    return user + QLatin1Char('|') + avatarId;
+}
+
+QString joinList(const QStringList &entries)
+{
+    return entries.join(QStringLiteral("<>"));
+}
+
+QString payloadValue(const QString &value)
+{
+    static const QStringList separators = {QStringLiteral("&nxve;"), QStringLiteral("&splt;"),
+                                           QStringLiteral("&acln;"), QStringLiteral("&aclt;"),
+                                           QStringLiteral("&sxlt;")};
+    QString cleaned = value.left(128);
+    bool changed = true;
+    while (changed) {
+        changed = false;
+        for (const QString &separator : separators) {
+            if (cleaned.contains(separator)) {
+                cleaned.remove(separator);
+                changed = true;
+            }
+        }
+    }
+    return cleaned;
+}
+
+QString profilePayload(int contactCount, const QString &signature, const QList<ZmsgdClientInfo> &clients,
+                       bool withAddresses)
+{
+    QStringList records;
+    for (const ZmsgdClientInfo &client : clients) {
+        QStringList fields;
+        fields << QStringLiteral("system&sxlt;") + payloadValue(client.system);
+        fields << QStringLiteral("version&sxlt;") + payloadValue(client.version);
+        if (withAddresses)
+            fields << QStringLiteral("ip&sxlt;") + payloadValue(client.address);
+        records << fields.join(QStringLiteral("&aclt;"));
+    }
+    QStringList entries;
+    entries << QStringLiteral("contacts&splt;") + QString::number(contactCount);
+    entries << QStringLiteral("signature&splt;") + payloadValue(signature);
+    entries << QStringLiteral("accas&splt;") + records.join(QStringLiteral("&acln;"));
+    return entries.join(QStringLiteral("&nxve;"));
+}
+
+QString newAvatarId()
+{
+    quint32 words[4];
+    QRandomGenerator::system()->fillRange(words);
+    QString id;
+    for (quint32 word : words)
+        id += QStringLiteral("%1").arg(word, 8, 16, QLatin1Char('0'));
+    return id;
+}
+
+} // namespace ZmsgdFormat

@@ -1,0 +1,168 @@
+#include "zmsgdprotocol10.h"
+
+#include "zmsgdservice.h"
+
+namespace ZmsgdProtocol10 {
+
+namespace {
+
+const QString CommandPrefix = QStringLiteral("SEND /");
+const QString CommandSuffix = QStringLiteral(" ZM/1.0");
+
+QString commandName(const QString &line)
+{
+    return line.mid(CommandPrefix.size(), line.size() - CommandPrefix.size() - CommandSuffix.size());
+}
+
+bool hasLineBreak(const QString &value)
+{
+    return value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'));
+}
+
+QByteArray okWith(const QString &header, const QString &value)
+{
+    if (hasLineBreak(value))
+        return statusLine(ZmsgdCode::Internal);
+    return statusLine(ZmsgdCode::Ok) + header.toUtf8() + ": " + value.toUtf8() + '\n';
+}
+
+QByteArray answerReply(const ZmsgdService::Answer &answer, const QString &header)
+{
+    if (answer.code != ZmsgdCode::Ok)
+        return statusLine(answer.code);
+    return okWith(header, answer.text);
+}
+
+QByteArray actionReply(int code)
+{
+    return statusLine(code);
+}
+
+} // namespace
+
+bool isCommandLine(const QString &line)
+{
+    return line.startsWith(CommandPrefix) && line.endsWith(CommandSuffix)
+        && line.size() > CommandPrefix.size() + CommandSuffix.size();
+}
+
+int headerCount(const QString &command)
+{
+    static const QHash<QString, int> counts = {
+        {QStringLiteral("login"), 2},           {QStringLiteral("addusercontact"), 1},
+        {QStringLiteral("removeusercontact"), 1}, {QStringLiteral("setuseronlinestate"), 1},
+        {QStringLiteral("setusermessagestate"), 1}, {QStringLiteral("setuseravatar"), 2},
+        {QStringLiteral("setusernick"), 1},     {QStringLiteral("setusermail"), 2},
+        {QStringLiteral("setuserpassword"), 2}, {QStringLiteral("message"), 2},
+        {QStringLiteral("poke"), 1},
+    };
+    return counts.value(command, 0);
+}
+
+QList<Command> Parser::feed(const QString &line)
+{
+    QList<Command> done;
+    if (isCommandLine(line)) {
+        if (m_pending)
+            done << *m_pending;
+        m_pending = Command{commandName(line), {}};
+        m_expected = headerCount(m_pending->name);
+    } else if (m_pending) {
+        const int colon = line.indexOf(QLatin1String(": "));
+        if (colon > 0)
+            m_pending->headers.insert(line.left(colon), line.mid(colon + 2));
+        else if (line.endsWith(QLatin1Char(':')))
+            m_pending->headers.insert(line.left(line.size() - 1), QString());
+        --m_expected;
+    }
+    // Other lines outside a command (a client's answer to a ping) are ignored.
+    if (m_pending && m_expected <= 0) {
+        done << *m_pending;
+        m_pending.reset();
+    }
+    return done;
+}
+
+QByteArray statusLine(int code)
+{
+    static const QHash<int, QByteArray> reasons = {
+        {ZmsgdCode::Ok, "OK"},
+        {ZmsgdCode::WrongOldPassword, "Wrong Password"},
+        {ZmsgdCode::BadRequest, "Bad Request"},
+        {ZmsgdCode::NotLoggedIn, "Unauthorized"},
+        {ZmsgdCode::Forbidden, "Forbidden"},
+        {ZmsgdCode::NotFound, "Not Found"},
+        {ZmsgdCode::UnknownCommand, "Unknown Command"},
+        {ZmsgdCode::Conflict, "Conflict"},
+        {ZmsgdCode::TooLong, "Too Long"},
+    };
+    return "ZM/1.0 " + QByteArray::number(code) + ' ' + reasons.value(code, "Error") + '\n';
+}
+
+QByteArray reply(ZmsgdService *service, const QString &user, const Command &command)
+{
+    const QString &name = command.name;
+    const auto header = [&command](const char *key) { return command.headers.value(QLatin1String(key)); };
+    if (name == QLatin1String("poke")) {
+        service->sendPoke(user, header("Username"));
+        return QByteArray();
+    }
+    if (name == QLatin1String("getusercontacts"))
+        return answerReply(service->contacts(user), QStringLiteral("Users"));
+    if (name == QLatin1String("getusercontactslength"))
+        return answerReply(service->contactsLength(user), QStringLiteral("Length"));
+    if (name == QLatin1String("getuserfriendrequests"))
+        return answerReply(service->contactsRequests(user), QStringLiteral("Users"));
+    if (name == QLatin1String("getuserfriendrequestslength"))
+        return answerReply(service->contactsRequestsLength(user), QStringLiteral("Length"));
+    if (name == QLatin1String("getusercontactswithstates"))
+        return answerReply(service->contactsWithStates(user), QStringLiteral("Users"));
+    if (name == QLatin1String("getuseronlinestate"))
+        return answerReply(service->ownState(user), QStringLiteral("State"));
+    if (name == QLatin1String("getusermessagestate"))
+        return answerReply(service->ownStatusMessage(user), QStringLiteral("Message"));
+    if (name == QLatin1String("getusernick"))
+        return answerReply(service->ownNick(user), QStringLiteral("Nick"));
+    if (name == QLatin1String("addusercontact"))
+        return actionReply(service->addContact(user, header("Username")));
+    if (name == QLatin1String("removeusercontact"))
+        return actionReply(service->delContact(user, header("Username")));
+    if (name == QLatin1String("setuseronlinestate")) {
+        bool ok = false;
+        const int state = header("State").toInt(&ok);
+        return actionReply(ok ? service->setState(user, state) : ZmsgdCode::BadRequest);
+    }
+    if (name == QLatin1String("setusermessagestate"))
+        return actionReply(service->setStatusMessage(user, header("Message")));
+    if (name == QLatin1String("setusernick"))
+        return actionReply(service->setNick(user, header("Nick")));
+    if (name == QLatin1String("setusermail"))
+        return actionReply(service->setMail(user, header("Mail"), header("VFO") == QLatin1String("true")));
+    if (name == QLatin1String("setuserpassword"))
+        return actionReply(service->setPassword(user, header("Password old"), header("Password new")));
+    if (name == QLatin1String("setuseravatar"))
+        return actionReply(service->setAvatar(user, QByteArray::fromBase64(header("Avatar").toLatin1())));
+    if (name == QLatin1String("message")) {
+        const QString text = header("Message");
+        return actionReply(service->sendMessage(user, header("Username"), text));
+    }
+    if (name == QLatin1String("login"))
+        return statusLine(ZmsgdCode::Conflict);
+    return statusLine(ZmsgdCode::UnknownCommand);
+}
+
+QByteArray messagePush(const QString &sender, const QString &text)
+{
+    if (hasLineBreak(sender) || hasLineBreak(text))
+        return QByteArray();
+    return "SEND /message ZM/1.0\nUsername: " + sender.toUtf8() + "\nMessage: " + text.toUtf8() + '\n';
+}
+
+QByteArray pokePush(const QString &sender)
+{
+    if (hasLineBreak(sender))
+        return QByteArray();
+    return "SEND /poke ZM/1.0\nUsername: " + sender.toUtf8() + '\n';
+}
+
+} // namespace ZmsgdProtocol10

@@ -1,0 +1,38 @@
+#ifndef ZMSGDPROTOCOL11_H
+#define ZMSGDPROTOCOL11_H
+
+#include "zmsgdformat.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class ZmsgdService;
+
+// Protocol generation 1.1 on the server side: the answer line for every line a client
+// writes, and the lines the server pushes.
+namespace ZmsgdProtocol11 {
+
+struct LoginRequest
+{
+    QString user;
+    QString password;
+    ZmsgdClientInfo client;
+};
+
+// Parses the words of a login line; false when it is not one.
+bool parseLogin(const QStringList &words, LoginRequest *request);
+QByteArray loginReply(int code);
+// The reply to a line of a logged-in session (request, action, or anything else).
+QByteArray reply(ZmsgdService *service, const QString &user, const QStringList &words);
+QByteArray notLoggedInReply(const QStringList &words);
+QByteArray errorReply(int code, const QString &result);
+
+QByteArray messageLine(qint64 id, const QString &sender, const QString &text);
+QByteArray pokeLine(const QString &sender);
+QByteArray stateLine(const QString &user, int state);
+QByteArray requestsLine(const QStringList &requesters);
+
+} // namespace ZmsgdProtocol11
+
+#endif

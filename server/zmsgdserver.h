@@ -1,0 +1,69 @@
+#ifndef ZMSGDSERVER_H
+#define ZMSGDSERVER_H
+
+#include "zmsgdconfig.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QSslConfiguration>
+
+#include <memory>
+
+class QTcpServer;
+class QTcpSocket;
+class ZmsgdService;
+class ZmsgdStore;
+class ZmsgdTlsServer;
+
+// The whole development server in one object: storage, the messaging listener, the avatar
+// listeners and the web site. Tests run it in-process on ports chosen by the system.
+class ZmsgdServer : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxConnections = 2048;
+
+    explicit ZmsgdServer(const ZmsgdConfig &config, QObject *parent = nullptr);
+    ~ZmsgdServer() override;
+
+    bool start(QString *error);
+    void stop();
+    bool isRunning() const;
+
+    quint16 messagingPort() const;
+    quint16 avatarTlsPort() const;
+    quint16 avatarHttpPort() const;
+    quint16 webPort() const;
+    QHostAddress address() const { return m_config.address; }
+    const ZmsgdConfig &config() const { return m_config; }
+
+    ZmsgdService *service() const;
+    ZmsgdStore *store() const;
+    int connectionCount() const { return m_connections; }
+
+    static QString defaultDatabasePath();
+    static bool loadTlsConfiguration(const QString &certificatePath, const QString &keyPath,
+                                     QSslConfiguration *configuration, QString *error);
+
+private:
+    bool listen(QTcpServer *server, quint16 port, const char *name, QString *error);
+    void acceptMessaging();
+    void acceptAvatarTls();
+    void acceptAvatarHttp();
+    void acceptWeb();
+    bool admit(QTcpSocket *socket);
+    void track(QObject *connection);
+
+    ZmsgdConfig m_config;
+    std::unique_ptr<ZmsgdStore> m_store;
+    QPointer<ZmsgdService> m_service;
+    ZmsgdTlsServer *m_messaging = nullptr;
+    ZmsgdTlsServer *m_avatarTls = nullptr;
+    QTcpServer *m_avatarHttp = nullptr;
+    QTcpServer *m_web = nullptr;
+    QObject *m_connectionsParent = nullptr;
+    int m_connections = 0;
+    bool m_running = false;
+};
+
+#endif

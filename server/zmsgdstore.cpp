@@ -1,0 +1,577 @@
+#include "zmsgdstore.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QPasswordDigestor>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <QAtomicInt>
+
+namespace {
+
+constexpr int PasswordIterations = 4096;
+constexpr int SaltLength = 16;
+
+// Each entry brings the schema from version (index) to version (index + 1).
+const QList<QStringList> &migrations()
+{
+    static const QList<QStringList> steps = {
+        {
+            QStringLiteral("CREATE TABLE accounts ("
+                           " name TEXT PRIMARY KEY NOT NULL,"
+                           " salt BLOB NOT NULL,"
+                           " hash BLOB NOT NULL,"
+                           " iterations INTEGER NOT NULL,"
+                           " nick TEXT NOT NULL DEFAULT '',"
+                           " status TEXT NOT NULL DEFAULT '',"
+                           " mail TEXT NOT NULL DEFAULT '',"
+                           " mail_visible INTEGER NOT NULL DEFAULT 0,"
+                           " state INTEGER NOT NULL DEFAULT 1,"
+                           " signature TEXT NOT NULL DEFAULT 'Regular',"
+                           " avatar_id TEXT,"
+                           " avatar_png BLOB,"
+                           " created INTEGER NOT NULL)"),
+            QStringLiteral("CREATE UNIQUE INDEX accounts_avatar ON accounts(avatar_id)"),
+            QStringLiteral("CREATE TABLE contacts ("
+                           " owner TEXT NOT NULL REFERENCES accounts(name) ON DELETE CASCADE,"
+                           " contact TEXT NOT NULL REFERENCES accounts(name) ON DELETE CASCADE,"
+                           " PRIMARY KEY (owner, contact))"),
+            QStringLiteral("CREATE INDEX contacts_contact ON contacts(contact)"),
+            QStringLiteral("CREATE TABLE requests ("
+                           " requester TEXT NOT NULL REFERENCES accounts(name) ON DELETE CASCADE,"
+                           " target TEXT NOT NULL REFERENCES accounts(name) ON DELETE CASCADE,"
+                           " created INTEGER NOT NULL,"
+                           " PRIMARY KEY (requester, target))"),
+            QStringLiteral("CREATE INDEX requests_target ON requests(target)"),
+            QStringLiteral("CREATE TABLE messages ("
+                           " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                           " sender TEXT NOT NULL,"
+                           " recipient TEXT NOT NULL,"
+                           " body TEXT NOT NULL,"
+                           " created INTEGER NOT NULL)"),
+            QStringLiteral("CREATE INDEX messages_recipient ON messages(recipient, id)"),
+            QStringLiteral("CREATE TABLE meta (key TEXT PRIMARY KEY NOT NULL, value TEXT NOT NULL)"),
+        },
+        {
+            QStringLiteral("ALTER TABLE accounts ADD COLUMN real_name TEXT NOT NULL DEFAULT ''"),
+            QStringLiteral("ALTER TABLE accounts ADD COLUMN bot INTEGER NOT NULL DEFAULT 0"),
+            QStringLiteral("CREATE TABLE used_captchas (code TEXT PRIMARY KEY NOT NULL, used INTEGER NOT NULL)"),
+        },
+    };
+    return steps;
+}
+
+qint64 now()
+{
+    return QDateTime::currentSecsSinceEpoch();
+}
+
+bool equalDigests(const QByteArray &a, const QByteArray &b)
+{
+    if (a.size() != b.size())
+        return false;
+    unsigned char difference = 0;
+    for (int i = 0; i < a.size(); ++i)
+        difference |= static_cast<unsigned char>(a.at(i) ^ b.at(i));
+    return difference == 0;
+}
+
+QByteArray randomBytes(int length)
+{
+    QByteArray bytes(length, Qt::Uninitialized);
+    for (int i = 0; i < length; ++i)
+        bytes[i] = static_cast<char>(QRandomGenerator::system()->bounded(256));
+    return bytes;
+}
+
+} // namespace
+
+ZmsgdStore::ZmsgdStore()
+{
+    static QAtomicInt counter;
+    m_connectionName = QStringLiteral("zmsgd-store-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+ZmsgdStore::~ZmsgdStore()
+{
+    close();
+}
+
+int ZmsgdStore::schemaVersion()
+{
+    return migrations().size();
+}
+
+bool ZmsgdStore::open(const QString &path, QString *error)
+{
+    close();
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath())) {
+        if (error)
+            *error = QStringLiteral("cannot create the directory %1").arg(info.absolutePath());
+        return false;
+    }
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    m_db.setDatabaseName(path);
+    if (!m_db.open()) {
+        if (error)
+            *error = QStringLiteral("cannot open the database %1: %2").arg(path, m_db.lastError().text());
+        close();
+        return false;
+    }
+    // WAL with synchronous NORMAL keeps every committed row across a crash of the process
+    // while a commit costs no disk flush.
+    exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    exec(QStringLiteral("PRAGMA foreign_keys=ON"));
+    exec(QStringLiteral("PRAGMA busy_timeout=5000"));
+    if (!migrate(error)) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+void ZmsgdStore::close()
+{
+    if (m_db.isValid()) {
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+}
+
+bool ZmsgdStore::isOpen() const
+{
+    return m_db.isValid() && m_db.isOpen();
+}
+
+bool ZmsgdStore::migrate(QString *error)
+{
+    QSqlQuery query(m_db);
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+        if (error)
+            *error = QStringLiteral("cannot read the schema version: %1").arg(query.lastError().text());
+        return false;
+    }
+    int version = query.value(0).toInt();
+    const QList<QStringList> &steps = migrations();
+    if (version > steps.size()) {
+        if (error)
+            *error = QStringLiteral("the database has schema version %1, newer than this server knows (%2)")
+                         .arg(version)
+                         .arg(steps.size());
+        return false;
+    }
+    for (; version < steps.size(); ++version) {
+        if (!m_db.transaction()) {
+            if (error)
+                *error = m_db.lastError().text();
+            return false;
+        }
+        for (const QString &statement : steps.at(version)) {
+            QSqlQuery step(m_db);
+            if (!step.exec(statement)) {
+                if (error)
+                    *error = QStringLiteral("schema migration to version %1 failed: %2")
+                                 .arg(version + 1)
+                                 .arg(step.lastError().text());
+                m_db.rollback();
+                return false;
+            }
+        }
+        QSqlQuery bump(m_db);
+        if (!bump.exec(QStringLiteral("PRAGMA user_version = %1").arg(version + 1)) || !m_db.commit()) {
+            if (error)
+                *error = QStringLiteral("cannot record schema version %1").arg(version + 1);
+            m_db.rollback();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ZmsgdStore::exec(const QString &statement, const QVariantList &values) const
+{
+    QSqlQuery query(m_db);
+    if (!query.prepare(statement))
+        return false;
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    return query.exec();
+}
+
+QByteArray ZmsgdStore::hashPassword(const QString &password, const QByteArray &salt, int iterations)
+{
+    return QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password.toUtf8(), salt,
+                                              iterations, 32);
+}
+
+ZmsgdStore::CreateResult ZmsgdStore::createAccount(const QString &name, const QString &password,
+                                                   const QString &nick, QString *error)
+{
+    if (nameTakenIgnoringCase(name)) {
+        if (error)
+            *error = QStringLiteral("the account %1 exists already").arg(name);
+        return CreateResult::Exists;
+    }
+    const QByteArray salt = randomBytes(SaltLength);
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("INSERT INTO accounts (name, salt, hash, iterations, nick, created)"
+                                 " VALUES (?, ?, ?, ?, ?, ?)"));
+    query.addBindValue(name);
+    query.addBindValue(salt);
+    query.addBindValue(hashPassword(password, salt, PasswordIterations));
+    query.addBindValue(PasswordIterations);
+    query.addBindValue(nick.isEmpty() ? name : nick);
+    query.addBindValue(now());
+    if (!query.exec()) {
+        if (error)
+            *error = query.lastError().text();
+        return CreateResult::Failed;
+    }
+    return CreateResult::Created;
+}
+
+bool ZmsgdStore::accountExists(const QString &name) const
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT 1 FROM accounts WHERE name = ?"));
+    query.addBindValue(name);
+    return query.exec() && query.next();
+}
+
+bool ZmsgdStore::nameTakenIgnoringCase(const QString &name) const
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT name FROM accounts WHERE lower(name) = lower(?)"));
+    query.addBindValue(name);
+    return query.exec() && query.next();
+}
+
+std::optional<ZmsgdAccount> ZmsgdStore::account(const QString &name) const
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT name, nick, status, mail, mail_visible, real_name, state, signature,"
+                                 " avatar_id, bot FROM accounts WHERE name = ?"));
+    query.addBindValue(name);
+    if (!query.exec() || !query.next())
+        return std::nullopt;
+    ZmsgdAccount account;
+    account.name = query.value(0).toString();
+    account.nick = query.value(1).toString();
+    account.statusMessage = query.value(2).toString();
+    account.mail = query.value(3).toString();
+    account.mailVisible = query.value(4).toBool();
+    account.realName = query.value(5).toString();
+    account.state = query.value(6).toInt();
+    account.signature = query.value(7).toString();
+    account.avatarId = query.value(8).toString();
+    account.bot = query.value(9).toBool();
+    return account;
+}
+
+bool ZmsgdStore::verifyPassword(const QString &name, const QString &password) const
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT salt, hash, iterations FROM accounts WHERE name = ?"));
+    query.addBindValue(name);
+    if (!query.exec() || !query.next()) {
+        // Spend the same work for an unknown name, so timing does not tell which names exist.
+        hashPassword(password, QByteArray(SaltLength, '\0'), PasswordIterations);
+        return false;
+    }
+    const QByteArray salt = query.value(0).toByteArray();
+    const QByteArray stored = query.value(1).toByteArray();
+    const int iterations = query.value(2).toInt();
+    if (iterations < 1)
+        return false;
+    return equalDigests(hashPassword(password, salt, iterations), stored);
+}
+
+bool ZmsgdStore::setPassword(const QString &name, const QString &password)
+{
+    const QByteArray salt = randomBytes(SaltLength);
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("UPDATE accounts SET salt = ?, hash = ?, iterations = ? WHERE name = ?"));
+    query.addBindValue(salt);
+    query.addBindValue(hashPassword(password, salt, PasswordIterations));
+    query.addBindValue(PasswordIterations);
+    query.addBindValue(name);
+    return query.exec() && query.numRowsAffected() == 1;
+}
+
+bool ZmsgdStore::updateField(const QString &name, const char *column, const QVariant &value)
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("UPDATE accounts SET %1 = ? WHERE name = ?").arg(QLatin1String(column)));
+    query.addBindValue(value);
+    query.addBindValue(name);
+    return query.exec() && query.numRowsAffected() == 1;
+}
+
+bool ZmsgdStore::setNick(const QString &name, const QString &nick)
+{
+    return updateField(name, "nick", nick);
+}
+
+bool ZmsgdStore::setStatusMessage(const QString &name, const QString &message)
+{
+    return updateField(name, "status", message);
+}
+
+bool ZmsgdStore::setMail(const QString &name, const QString &mail, bool visible)
+{
+    return updateField(name, "mail", mail) && updateField(name, "mail_visible", visible ? 1 : 0);
+}
+
+bool ZmsgdStore::setRealName(const QString &name, const QString &realName)
+{
+    return updateField(name, "real_name", realName);
+}
+
+bool ZmsgdStore::setState(const QString &name, int state)
+{
+    return updateField(name, "state", state);
+}
+
+bool ZmsgdStore::setSignature(const QString &name, const QString &signature)
+{
+    return updateField(name, "signature", signature);
+}
+
+bool ZmsgdStore::setBot(const QString &name, bool bot)
+{
+    return updateField(name, "bot", bot ? 1 : 0);
+}
+
+bool ZmsgdStore::setAvatar(const QString &name, const QString &avatarId, const QByteArray &png)
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("UPDATE accounts SET avatar_id = ?, avatar_png = ? WHERE name = ?"));
+    query.addBindValue(avatarId);
+    query.addBindValue(png);
+    query.addBindValue(name);
+    return query.exec() && query.numRowsAffected() == 1;
+}
+
+std::optional<ZmsgdAvatar> ZmsgdStore::avatar(const QString &key) const
+{
+    for (const char *column : {"avatar_id", "name"}) {
+        QSqlQuery query(m_db);
+        query.prepare(QStringLiteral("SELECT name, avatar_id, avatar_png FROM accounts"
+                                     " WHERE %1 = ? AND avatar_png IS NOT NULL")
+                          .arg(QLatin1String(column)));
+        query.addBindValue(key);
+        if (query.exec() && query.next())
+            return ZmsgdAvatar{query.value(0).toString(), query.value(1).toString(), query.value(2).toByteArray()};
+    }
+    return std::nullopt;
+}
+
+QStringList ZmsgdStore::contacts(const QString &owner) const
+{
+    QStringList names;
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT contact FROM contacts WHERE owner = ? ORDER BY contact"));
+    query.addBindValue(owner);
+    if (query.exec()) {
+        while (query.next())
+            names << query.value(0).toString();
+    }
+    return names;
+}
+
+QList<ZmsgdContactRow> ZmsgdStore::contactRows(const QString &owner) const
+{
+    QList<ZmsgdContactRow> rows;
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral(
+        "SELECT a.name, a.nick, a.status, a.state, a.avatar_id, a.bot,"
+        " EXISTS (SELECT 1 FROM contacts back WHERE back.owner = c.contact AND back.contact = c.owner)"
+        " FROM contacts c JOIN accounts a ON a.name = c.contact WHERE c.owner = ? ORDER BY a.name"));
+    query.addBindValue(owner);
+    if (query.exec()) {
+        while (query.next()) {
+            ZmsgdContactRow row;
+            row.name = query.value(0).toString();
+            row.nick = query.value(1).toString();
+            row.statusMessage = query.value(2).toString();
+            row.state = query.value(3).toInt();
+            row.avatarId = query.value(4).toString();
+            row.bot = query.value(5).toBool();
+            row.mutual = query.value(6).toBool();
+            rows << row;
+        }
+    }
+    return rows;
+}
+
+int ZmsgdStore::contactCount(const QString &owner) const
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT count(*) FROM contacts WHERE owner = ?"));
+    query.addBindValue(owner);
+    return query.exec() && query.next() ? query.value(0).toInt() : 0;
+}
+
+bool ZmsgdStore::hasContact(const QString &owner, const QString &contact) const
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT 1 FROM contacts WHERE owner = ? AND contact = ?"));
+    query.addBindValue(owner);
+    query.addBindValue(contact);
+    return query.exec() && query.next();
+}
+
+bool ZmsgdStore::addContact(const QString &owner, const QString &contact)
+{
+    return exec(QStringLiteral("INSERT OR IGNORE INTO contacts (owner, contact) VALUES (?, ?)"), {owner, contact});
+}
+
+bool ZmsgdStore::removeContact(const QString &owner, const QString &contact)
+{
+    return exec(QStringLiteral("DELETE FROM contacts WHERE owner = ? AND contact = ?"), {owner, contact});
+}
+
+QStringList ZmsgdStore::watchers(const QString &owner) const
+{
+    QStringList names;
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT owner FROM contacts WHERE contact = ? ORDER BY owner"));
+    query.addBindValue(owner);
+    if (query.exec()) {
+        while (query.next())
+            names << query.value(0).toString();
+    }
+    return names;
+}
+
+QStringList ZmsgdStore::requestsFor(const QString &target) const
+{
+    QStringList names;
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT requester FROM requests WHERE target = ? ORDER BY created, requester"));
+    query.addBindValue(target);
+    if (query.exec()) {
+        while (query.next())
+            names << query.value(0).toString();
+    }
+    return names;
+}
+
+bool ZmsgdStore::hasRequest(const QString &requester, const QString &target) const
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT 1 FROM requests WHERE requester = ? AND target = ?"));
+    query.addBindValue(requester);
+    query.addBindValue(target);
+    return query.exec() && query.next();
+}
+
+bool ZmsgdStore::addRequest(const QString &requester, const QString &target)
+{
+    return exec(QStringLiteral("INSERT OR IGNORE INTO requests (requester, target, created) VALUES (?, ?, ?)"),
+                {requester, target, now()});
+}
+
+bool ZmsgdStore::removeRequest(const QString &requester, const QString &target)
+{
+    return exec(QStringLiteral("DELETE FROM requests WHERE requester = ? AND target = ?"), {requester, target});
+}
+
+qint64 ZmsgdStore::storeMessage(const QString &sender, const QString &recipient, const QString &body)
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("INSERT INTO messages (sender, recipient, body, created) VALUES (?, ?, ?, ?)"));
+    query.addBindValue(sender);
+    query.addBindValue(recipient);
+    query.addBindValue(body);
+    query.addBindValue(now());
+    if (!query.exec())
+        return -1;
+    return query.lastInsertId().toLongLong();
+}
+
+QList<ZmsgdStoredMessage> ZmsgdStore::pendingMessages(const QString &recipient, qint64 afterId, int limit) const
+{
+    QList<ZmsgdStoredMessage> messages;
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT id, sender, body FROM messages WHERE recipient = ? AND id > ?"
+                                 " ORDER BY id LIMIT ?"));
+    query.addBindValue(recipient);
+    query.addBindValue(afterId);
+    query.addBindValue(limit);
+    if (query.exec()) {
+        while (query.next())
+            messages << ZmsgdStoredMessage{query.value(0).toLongLong(), query.value(1).toString(), recipient,
+                                           query.value(2).toString()};
+    }
+    return messages;
+}
+
+int ZmsgdStore::pendingCount(const QString &recipient) const
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT count(*) FROM messages WHERE recipient = ?"));
+    query.addBindValue(recipient);
+    return query.exec() && query.next() ? query.value(0).toInt() : 0;
+}
+
+bool ZmsgdStore::deleteMessages(const QList<qint64> &ids)
+{
+    if (ids.isEmpty())
+        return true;
+    if (!m_db.transaction())
+        return false;
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("DELETE FROM messages WHERE id = ?"));
+    for (qint64 id : ids) {
+        query.bindValue(0, id);
+        if (!query.exec()) {
+            m_db.rollback();
+            return false;
+        }
+    }
+    return m_db.commit();
+}
+
+bool ZmsgdStore::useCaptchaCode(const QString &code)
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("INSERT OR IGNORE INTO used_captchas (code, used) VALUES (?, ?)"));
+    query.addBindValue(code);
+    query.addBindValue(now());
+    return query.exec() && query.numRowsAffected() == 1;
+}
+
+QString ZmsgdStore::metaValue(const QString &key) const
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT value FROM meta WHERE key = ?"));
+    query.addBindValue(key);
+    return query.exec() && query.next() ? query.value(0).toString() : QString();
+}
+
+bool ZmsgdStore::setMetaValue(const QString &key, const QString &value)
+{
+    return exec(QStringLiteral("INSERT OR REPLACE INTO meta (key, value) VALUES (?, ?)"), {key, value});
+}
+
+bool ZmsgdStore::transaction()
+{
+    return m_db.transaction();
+}
+
+bool ZmsgdStore::commit()
+{
+    return m_db.commit();
+}
+
+void ZmsgdStore::rollback()
+{
+    m_db.rollback();
+}
