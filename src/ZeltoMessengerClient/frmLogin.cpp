@@ -1,16 +1,136 @@
 #include "frmLogin.h"
+#include "ui_frmLogin.h"
 
+#include "UpdateThread.h"
+#include "frmUpdate.h"
+#include "languagelist.h"
+#include "loginstore.h"
+#include "platform.h"
+#include "registration.h"
+#include "uimessage.h"
+
+#include <zguifw.h>
 #include <zmsgfw111q.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDateTime>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QHostInfo>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QProcess>
+#include <QSettings>
+#include <QSound>
+#include <QStandardPaths>
+#include <QStyleFactory>
+#include <QTimer>
+
+namespace {
+
+// The designed login page's hover highlighting polls the cursor; while that page is not on
+// screen the poll only checks rarely whether it has come back.
+constexpr int HoverPollMs = 10;
+constexpr int HoverIdlePollMs = 500;
+
+const char LoginHoverStyle[] = "background-color: rgb(255, 255, 255); border-color: rgb(215, 120, 50); color: rgb(215, 70, 25);";
+const char LoginNormalStyle[] = "background-color: rgb(215, 70, 25); border-color: rgb(215, 120, 50);";
+const char StatusHoverStyle[] = "background-color: rgb(191, 191, 191); color: rgb(255, 255, 255);";
+const char StatusNormalStyle[] = "background-color: rgb(255, 255, 255); color: rgb(128, 128, 128);";
+
+QSettings appSettings()
+{
+    return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+}
+
+} // namespace
 
 frmLogin::frmLogin(QWidget *parent)
     : QMainWindow(parent)
-    , zmsgfw(new ZMsgFw111Q(this))
+    , ui(new Ui::frmLogin)
+    , zmsgfw(nullptr)
 {
+    ui->setupUi(this);
     setWindowTitle(tr("Zelto Messenger"));
-    resize(300, 550);
+    setWindowIcon(QIcon(QStringLiteral(":/gui/zm48.png")));
+    ui->labZMImage->setPixmap(QPixmap(QStringLiteral(":/gui/ZeltoMessengerAvatar.png")));
+
+    hostName = QHostInfo::localHostName();
+    defaultAvatar = QImage(QStringLiteral(":/gui/0-default.png"));
+
+    ui->menuBar->hide();
+    ui->cmdStop->hide();
+    ui->labDesignedLoginDes->hide();
+    ui->labContactsSearchReset->hide();
+
+    Platform::protectSettingsFile();
+    QSettings settings = appSettings();
+    designedMode = settings.value(QStringLiteral("Interface/designedMode"), true).toBool();
+    if (designedMode) {
+        ui->swTabs->setCurrentIndex(3);
+        contactListInUse = ui->lwContactsDesigned;
+        QFont font = ui->txtNameDesigned->font();
+        font.setPixelSize(15);
+        for (QWidget *widget : {static_cast<QWidget *>(ui->txtNameDesigned), static_cast<QWidget *>(ui->txtPasswordDesigned),
+                                static_cast<QWidget *>(ui->labDesignedLogin), static_cast<QWidget *>(ui->labDesignedLoginDes),
+                                static_cast<QWidget *>(ui->cbStayLoggedInDesigned),
+                                static_cast<QWidget *>(ui->cbStartWithWindowsDesigned)})
+            widget->setFont(font);
+        applyDesignedStyles();
+    } else {
+        ui->swTabs->setCurrentIndex(0);
+        contactListInUse = ui->lwContacts;
+    }
+
+    setMinimumSize(350, 450);
+    userBootUp = settings.value(QStringLiteral("Login/userBootUp"), true).toBool();
+    if (!userBootUp) {
+        ui->cbStartWithWindows->setChecked(false);
+        ui->cbStartWithWindowsDesigned->setChecked(false);
+    }
+
+    buildTrayIcon();
+
+    armTimers();
+    const LoginStore::Remembered remembered = LoginStore::read(settings);
+    sessionActive = false;
+    zmsgfw = new ZMsgFw111Q(this);
+    connect(zmsgfw, &ZMsgFw111Q::objectIncomed, this, &frmLogin::readIncoming);
+    if (remembered.autologin) {
+        ui->txtName->setText(remembered.name);
+        ui->txtNameDesigned->setText(remembered.name);
+        ui->txtPassword->setText(remembered.password);
+        ui->txtPasswordDesigned->setText(remembered.password);
+        ui->cbStayLoggedIn->setChecked(true);
+        ui->cbStayLoggedInDesigned->setChecked(true);
+        ui->cbStayLoggedIn->setEnabled(false);
+        ui->cbStayLoggedInDesigned->setEnabled(false);
+        ui->txtName->setEnabled(false);
+        ui->txtPassword->setEnabled(false);
+        ui->cmdLogin->setEnabled(false);
+        QTimer::singleShot(50, this, &frmLogin::on_doAutologin);
+    }
+
+    restoreWindowGeometry();
 }
 
-frmLogin::~frmLogin() = default;
+frmLogin::~frmLogin()
+{
+    if (updateThread)
+        updateThread->stop();
+    delete ui;
+    QCoreApplication::exit(0);
+}
 
 void frmLogin::setTranslationDir(const QString &dir)
 {
@@ -21,4 +141,691 @@ void frmLogin::setUpdateObjects(UpdateThread *thread, frmUpdate *dialog)
 {
     updateThread = thread;
     updateDialog = dialog;
+}
+
+// ---------------------------------------------------------------------------------------
+// Session forwarders
+
+bool frmLogin::isSessionLoggedIn()
+{
+    return sessionActive && zmsgfw->isLoggedIn();
+}
+
+int frmLogin::addUserContact(QString user)
+{
+    return zmsgfw->addUserContact(user);
+}
+
+int frmLogin::delUserContact(QString user)
+{
+    return zmsgfw->delUserContact(user);
+}
+
+int frmLogin::sendMessageToUser(QString user, QString message)
+{
+    return zmsgfw->sendMessageToUser(user, message);
+}
+
+int frmLogin::setUserPassword(QString oldPassword, QString newPassword)
+{
+    return zmsgfw->setUserPassword(oldPassword, newPassword);
+}
+
+int frmLogin::setUserNick(QString nick)
+{
+    return zmsgfw->setUserNick(nick);
+}
+
+int frmLogin::setUserMessageState(QString message)
+{
+    return zmsgfw->setUserMessageState(message);
+}
+
+QString frmLogin::getClassVersion()
+{
+    return zmsgfw->getClassVersion();
+}
+
+QString frmLogin::getLibraryVersion()
+{
+    ZGuiFw guifw;
+    return guifw.getLibraryVersion();
+}
+
+QString frmLogin::ownUserName() const
+{
+    return ui->txtName->text();
+}
+
+QLabel *frmLogin::statusPicture() const
+{
+    return ui->labUserStatusDesigned;
+}
+
+// ---------------------------------------------------------------------------------------
+// Login and session
+
+void frmLogin::on_cmdLogin_clicked()
+{
+    performLogin(true, false);
+}
+
+void frmLogin::on_labDesignedLogin_mousePress(QMouseEvent *)
+{
+}
+
+void frmLogin::on_labDesignedLogin_mouseRelease(QMouseEvent *)
+{
+    if (!isCursorInside(ui->labDesignedLogin))
+        return;
+    ui->txtName->setText(ui->txtNameDesigned->text());
+    ui->txtPassword->setText(ui->txtPasswordDesigned->text());
+    ui->cbStayLoggedIn->setChecked(ui->cbStayLoggedInDesigned->isChecked());
+    ui->cbStartWithWindows->setChecked(ui->cbStartWithWindowsDesigned->isChecked());
+    performLogin(true, false);
+}
+
+void frmLogin::on_doAutologin()
+{
+    ui->cbStayLoggedIn->setEnabled(true);
+    ui->cbStayLoggedInDesigned->setEnabled(true);
+    ui->txtName->setEnabled(true);
+    ui->txtPassword->setEnabled(true);
+    ui->cmdLogin->setEnabled(true);
+    performLogin(false, true);
+}
+
+void frmLogin::setLoginBusy(bool busy)
+{
+    loginInProgress = busy;
+    ui->cmdLogin->setEnabled(!busy);
+    ui->cmdLogin->setText(busy ? tr("Logging in...") : tr("Login"));
+    ui->labDesignedLogin->setEnabled(!busy);
+    ui->labDesignedLogin->setText(busy ? tr("Logging in...") : tr("Login"));
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        // The login blocks this thread; paint the busy state before it starts.
+        repaint();
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void frmLogin::performLogin(bool showErrors, bool fallBackOffline)
+{
+    // A click that arrives while a login waits for the server must not start another one.
+    if (loginInProgress)
+        return;
+    setLoginBusy(true);
+    const int result = zmsgfw->loginUser(ui->txtName->text(), ui->txtPassword->text());
+    setLoginBusy(false);
+
+    if (result == 200) {
+        storeLoginChoices();
+        sessionActive = true;
+        showContactPage();
+        contactListInUse->setFocus(Qt::OtherFocusReason);
+        ownNick = zmsgfw->getUserNick();
+        if (ownNick.left(8) == QLatin1String("///Error"))
+            ownNick = ui->txtName->text();
+        updateWelcomeLine(ownNick);
+        zmsgfw->requestGetUserAvatar();
+        zmsgfw->requestGetUserContactsWithAvatar();
+        zmsgfw->requestGetUserContactsWithStates();
+        zmsgfw->requestGetUserContactsRequests();
+        zmsgfw->requestGetUserOnlineState();
+        buildMenuBar();
+    } else if (result == 404) {
+        if (showErrors)
+            UiMessage::warning(this, tr("Login"), tr("You have type invalid account data!"));
+    } else if (result == 500) {
+        if (showErrors)
+            UiMessage::warning(this, tr("Login"), tr("Can't connect to %1 Server").arg(QStringLiteral("Zelto Messenger")));
+        if (fallBackOffline) {
+            storeLoginChoices();
+            QSettings settings = appSettings();
+            const QString nick =
+                settings.value(QStringLiteral("Nick/") + ui->txtName->text(), ui->txtName->text()).toString();
+            enterOfflineSession(8, nick);
+        }
+    }
+}
+
+void frmLogin::storeLoginChoices()
+{
+    QSettings settings = appSettings();
+    userBootUp = LoginStore::storeChoices(settings, ui->cbStayLoggedIn->isChecked(), ui->cbStartWithWindows->isChecked(),
+                                          ui->txtName->text(), ui->txtPassword->text(),
+                                          QCoreApplication::applicationFilePath(), userBootUp);
+}
+
+void frmLogin::enterOfflineSession(int state, QString nick)
+{
+    sessionActive = true;
+    disconnected = true;
+    showContactPage();
+    contactListInUse->setFocus(Qt::OtherFocusReason);
+    ownNick = nick;
+    updateWelcomeLine(nick);
+    showOwnState(state);
+    buildMenuBar();
+}
+
+void frmLogin::on_cbStayLoggedIn_stateChanged(int)
+{
+    if (ui->cbStayLoggedIn->isChecked()) {
+        ui->cbStartWithWindows->setChecked(userBootUp);
+        ui->cbStartWithWindows->setEnabled(true);
+    } else {
+        userBootUp = ui->cbStartWithWindows->isChecked();
+        ui->cbStartWithWindows->setChecked(false);
+        ui->cbStartWithWindows->setEnabled(false);
+    }
+}
+
+void frmLogin::logoutUser()
+{
+    zmsgfw->logoutUser();
+    sessionActive = false;
+
+    ui->txtName->clear();
+    ui->txtNameDesigned->clear();
+    (designedMode ? ui->txtNameDesigned : ui->txtName)->setFocus(Qt::OtherFocusReason);
+    ui->txtPassword->clear();
+    ui->txtPasswordDesigned->clear();
+    ui->cbStayLoggedIn->setChecked(true);
+    ui->cbStayLoggedInDesigned->setChecked(true);
+    ui->cbStartWithWindows->setChecked(userBootUp);
+    ui->cbStartWithWindowsDesigned->setChecked(userBootUp);
+
+    showLoginPage();
+
+    clearContactTables();
+    for (const QPointer<QObject> &object : qAsConst(menuBarObjects)) {
+        if (object)
+            object->deleteLater();
+    }
+    menuBarObjects.clear();
+    ui->menuBar->clear();
+    clearLanguageTables();
+    ui->menuBar->hide();
+
+    tray->setIcon(QIcon(ownStateIconPath(8)));
+    ui->labUserStatusDesigned->setPixmap(QPixmap(ownStateIconPath(8)));
+    tray->setToolTip(QStringLiteral("Zelto Messenger (") + tr("Offline") + QLatin1Char(')'));
+
+    closeAllChatWindows();
+}
+
+void frmLogin::logoutUserWithRemoveAutologin()
+{
+    QSettings settings = appSettings();
+    LoginStore::forget(settings);
+    userBootUp = false;
+    logoutUser();
+}
+
+void frmLogin::endZM()
+{
+    if (sessionActive)
+        logoutUser();
+    close();
+}
+
+void frmLogin::on_cmdClose_clicked()
+{
+    close();
+}
+
+void frmLogin::on_cmdStop_clicked()
+{
+    close();
+}
+
+void frmLogin::closeEvent(QCloseEvent *event)
+{
+    if (sessionActive) {
+        showMinimized();
+        event->ignore();
+        return;
+    }
+    delete tray;
+    tray = nullptr;
+    saveWindowGeometry();
+    event->accept();
+    QCoreApplication::exit(0);
+}
+
+void frmLogin::saveWindowGeometry()
+{
+    Platform::protectSettingsFile();
+    QSettings settings = appSettings();
+    settings.beginGroup(QStringLiteral("Windows"));
+    settings.setValue(QStringLiteral("loginGeometry"), saveGeometry());
+    settings.setValue(QStringLiteral("loginState"), saveState());
+    settings.endGroup();
+    settings.sync();
+}
+
+void frmLogin::restoreWindowGeometry()
+{
+    QSettings settings = appSettings();
+    settings.beginGroup(QStringLiteral("Windows"));
+    if (settings.contains(QStringLiteral("loginGeometry")) && settings.contains(QStringLiteral("loginState"))) {
+        restoreGeometry(settings.value(QStringLiteral("loginGeometry")).toByteArray());
+        restoreState(settings.value(QStringLiteral("loginState")).toByteArray(), 0);
+    }
+    settings.endGroup();
+}
+
+// ---------------------------------------------------------------------------------------
+// Timers
+
+void frmLogin::armTimers()
+{
+    QTimer::singleShot(10, this, &frmLogin::on_timerLB_tick);
+    QTimer::singleShot(50, this, &frmLogin::on_timerSS_tick);
+    QTimer::singleShot(25000, this, &frmLogin::on_timerOA_tick);
+    QTimer::singleShot(10000, this, &frmLogin::on_timerLC_tick);
+    QTimer::singleShot(207500, this, &frmLogin::on_timerFR_tick);
+}
+
+void frmLogin::on_timerSS_tick()
+{
+    if (isSessionLoggedIn()) {
+        if (!trayStatusMenu->isEnabled())
+            trayStatusMenu->setEnabled(true);
+        if (zmsgfw->isObjectIncoming())
+            readIncoming(zmsgfw->readObject());
+    }
+    QTimer::singleShot(100, this, &frmLogin::on_timerSS_tick);
+}
+
+void frmLogin::on_timerOA_tick()
+{
+    if (isSessionLoggedIn()) {
+        zmsgfw->requestGetUserContactsWithAvatar();
+        zmsgfw->requestGetUserContactsWithStates();
+    }
+    QTimer::singleShot(20000, this, &frmLogin::on_timerOA_tick);
+}
+
+void frmLogin::on_timerFR_tick()
+{
+    if (isSessionLoggedIn()) {
+        zmsgfw->requestGetUserContactsRequests();
+        zmsgfw->requestGetUserAvatar();
+    }
+    QTimer::singleShot(207500, this, &frmLogin::on_timerFR_tick);
+}
+
+bool frmLogin::hoverPageVisible() const
+{
+    if (!designedMode || !isVisible() || isMinimized())
+        return false;
+    const int page = ui->swTabs->currentIndex();
+    return page == 3 || page == 4;
+}
+
+void frmLogin::on_timerLB_tick()
+{
+    const bool polling = hoverPageVisible();
+    if (polling) {
+        const bool overLogin = isCursorInside(ui->labDesignedLogin);
+        if (overLogin && !loginHover) {
+            ui->labDesignedLogin->setStyleSheet(QLatin1String(LoginHoverStyle));
+            loginHover = true;
+        } else if (!overLogin && loginHover) {
+            ui->labDesignedLogin->setStyleSheet(QLatin1String(LoginNormalStyle));
+            loginHover = false;
+        }
+        const bool overStatus = isCursorInside(ui->frStatus);
+        if (overStatus && !statusHover) {
+            ui->frStatus->setStyleSheet(QLatin1String(StatusHoverStyle));
+            statusHover = true;
+        } else if (!overStatus && statusHover) {
+            ui->frStatus->setStyleSheet(QLatin1String(StatusNormalStyle));
+            statusHover = false;
+        }
+    }
+    QTimer::singleShot(polling ? HoverPollMs : HoverIdlePollMs, this, &frmLogin::on_timerLB_tick);
+}
+
+bool frmLogin::isCursorInside(QWidget *widget) const
+{
+    return widget->rect().contains(widget->mapFromGlobal(QCursor::pos()));
+}
+
+// ---------------------------------------------------------------------------------------
+// Frame: pages, welcome line, styles, tray, status selector, menus
+
+void frmLogin::showLoginPage()
+{
+    ui->swTabs->setCurrentIndex(designedMode ? 3 : 0);
+}
+
+void frmLogin::showContactPage()
+{
+    ui->swTabs->setCurrentIndex(designedMode ? 4 : 1);
+}
+
+void frmLogin::updateWelcomeLine(const QString &nick)
+{
+    ownNick = nick;
+    ui->labUserNameDesigned->setText(nick);
+    const int requests = friendRequests.size();
+    if (requests == 1) {
+        ui->labWelcomeNick->setText(tr("Welcome %1 (<a href=\"zmp://editprofile\">Edit Profile</a>)<br>You have 1 "
+                                       "(<a href=\"zmp://friendrequests\">Friend Request</a>)")
+                                        .arg(nick));
+    } else if (requests >= 2) {
+        ui->labWelcomeNick->setText(tr("Welcome %1 (<a href=\"zmp://editprofile\">Edit Profile</a>)<br>You have %2 "
+                                       "(<a href=\"zmp://friendrequests\">Friend Requests</a>)")
+                                        .arg(nick, QString::number(requests)));
+    } else {
+        ui->labWelcomeNick->setText(tr("Welcome %1 (<a href=\"zmp://editprofile\">Edit Profile</a>)").arg(nick));
+    }
+    Platform::protectSettingsFile();
+    QSettings settings = appSettings();
+    settings.setValue(QStringLiteral("Nick/") + ui->txtName->text(), nick);
+}
+
+void frmLogin::applyDesignedStyles()
+{
+    QStyle *fusion = QStyleFactory::create(QStringLiteral("fusion"));
+    if (fusion) {
+        fusion->setParent(this);
+        ui->labDesignedLogin->setStyle(fusion);
+        ui->frContactsSearch->setStyle(fusion);
+        ui->frStatus->setStyle(fusion);
+    }
+    ui->frContactsSearch->setMinimumHeight(20);
+    if (QStyle *current = QStyleFactory::create(QApplication::style()->objectName())) {
+        current->setParent(this);
+        ui->txtContactsSearch->setStyle(current);
+    }
+    refreshChatStyles();
+}
+
+void frmLogin::buildTrayIcon()
+{
+    trayStatusMenu = new QMenu(tr("Online status"), this);
+    trayStatusMenu->setEnabled(false);
+    trayStatusMenu->addAction(QIcon(QStringLiteral(":/img/online-t2x64.png")), tr("Online"), this, &frmLogin::setStateOnline);
+    trayStatusMenu->addAction(QIcon(QStringLiteral(":/img/away-t2x64.png")), tr("Away"), this, &frmLogin::setStateAway);
+    trayStatusMenu->addAction(QIcon(QStringLiteral(":/img/busy-t2x64.png")), tr("Busy"), this, &frmLogin::setStateBusy);
+    trayStatusMenu->addAction(QIcon(QStringLiteral(":/img/notjust-t1x64.png")), tr("Not just"), this,
+                              &frmLogin::setStateNotjust);
+    trayStatusMenu->addAction(QIcon(QStringLiteral(":/img/offline-t1x64.png")), tr("Show offline"), this,
+                              &frmLogin::setStateShowoffline);
+    trayStatusMenu->addSeparator();
+    trayStatusMenu->addAction(tr("Logout"), this, &frmLogin::logoutUserWithRemoveAutologin);
+
+    trayMenu = new QMenu(this);
+    trayMenu->addMenu(trayStatusMenu);
+    trayMenu->addSeparator();
+    trayMenu->addAction(QIcon(QStringLiteral(":/gui/zm48.png")), tr("Open ZM"), this, &frmLogin::openLoginWindowNormal);
+    trayMenu->addAction(QIcon::fromTheme(QStringLiteral("application-exit"), QIcon(QStringLiteral(":/gui/close.png"))),
+                        tr("Stop ZM"), this, &frmLogin::endZM);
+
+    tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/img/offline-t1x64.png")), this);
+    tray->setToolTip(QStringLiteral("Zelto Messenger (") + tr("Offline") + QLatin1Char(')'));
+    tray->setContextMenu(trayMenu);
+    tray->setVisible(true);
+    connect(tray, &QSystemTrayIcon::activated, this, &frmLogin::openLoginWindow);
+}
+
+void frmLogin::showOwnState(int state)
+{
+    const QString icon = ownStateIconPath(state);
+    if (tray) {
+        tray->setIcon(QIcon(icon));
+        tray->setToolTip(QStringLiteral("Zelto Messenger (") + tr(stateName(state).toUtf8().constData()) + QLatin1Char(')'));
+    }
+    ui->labUserStatusDesigned->setPixmap(QPixmap(icon));
+}
+
+void frmLogin::openLoginWindow(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason != QSystemTrayIcon::DoubleClick)
+        return;
+    if (isMinimized()) {
+        showNormal();
+        activateWindow();
+    } else {
+        showMinimized();
+    }
+}
+
+void frmLogin::openLoginWindowNormal()
+{
+    showNormal();
+    activateWindow();
+}
+
+void frmLogin::setOwnState(int state)
+{
+    if (isSessionLoggedIn()) {
+        zmsgfw->setUserOnlineState(state);
+        zmsgfw->requestGetUserOnlineState();
+    } else {
+        UiMessage::information(this, tr("Offline"), tr("You are offline, please wait until you're online!"));
+    }
+}
+
+void frmLogin::setStateOnline()
+{
+    setOwnState(1);
+}
+
+void frmLogin::setStateAway()
+{
+    setOwnState(2);
+}
+
+void frmLogin::setStateBusy()
+{
+    setOwnState(3);
+}
+
+void frmLogin::setStateNotjust()
+{
+    setOwnState(4);
+}
+
+void frmLogin::setStateShowoffline()
+{
+    setOwnState(5);
+}
+
+void frmLogin::buildMenuBar()
+{
+    QMenuBar *bar = ui->menuBar;
+    auto track = [this](QObject *object) { menuBarObjects.append(QPointer<QObject>(object)); };
+    auto shortcut = [](QAction *action, const char *keys) {
+        action->setShortcut(QKeySequence::fromString(QString::fromLatin1(keys), QKeySequence::PortableText));
+    };
+
+    QMenu *messenger = bar->addMenu(tr("Messenger"));
+    track(messenger);
+    QMenu *status = messenger->addMenu(tr("Online status"));
+    track(status);
+    status->addAction(QIcon(QStringLiteral(":/img/online-t2x64.png")), tr("Online"), this, &frmLogin::setStateOnline);
+    status->addAction(QIcon(QStringLiteral(":/img/away-t2x64.png")), tr("Away"), this, &frmLogin::setStateAway);
+    status->addAction(QIcon(QStringLiteral(":/img/busy-t2x64.png")), tr("Busy"), this, &frmLogin::setStateBusy);
+    status->addAction(QIcon(QStringLiteral(":/img/notjust-t1x64.png")), tr("Not just"), this, &frmLogin::setStateNotjust);
+    status->addAction(QIcon(QStringLiteral(":/img/offline-t1x64.png")), tr("Show offline"), this,
+                      &frmLogin::setStateShowoffline);
+    messenger->addSeparator();
+    messenger->addAction(tr("Add contact"), this, &frmLogin::addContact);
+    messenger->addAction(tr("Change password"), this, &frmLogin::changePassword);
+    messenger->addAction(tr("Edit profile"), this, &frmLogin::editProfile);
+    messenger->addSeparator();
+    shortcut(messenger->addAction(tr("Logout"), this, &frmLogin::logoutUserWithRemoveAutologin), "CTRL+L");
+    shortcut(messenger->addAction(tr("Close"), this, &frmLogin::showMinimized), "ALT+F4");
+
+    QMenu *tools = bar->addMenu(tr("Tools"));
+    track(tools);
+    languageMenu = tools->addMenu(tr("Change Language"));
+    track(languageMenu);
+    setupLanguages();
+    tools->addSeparator();
+    shortcut(tools->addAction(tr("Preferences"), this, &frmLogin::openConfig), "CTRL+S");
+
+    QMenu *help = bar->addMenu(tr("Help"));
+    track(help);
+    shortcut(help->addAction(tr("Check for Update"), this, &frmLogin::checkUpdate), "CTRL+U");
+    help->addSeparator();
+    shortcut(help->addAction(QIcon(QStringLiteral(":/gui/zelto48.png")), tr("About %1").arg(QStringLiteral("Zelto")), this,
+                             &frmLogin::aboutZelto),
+             "CTRL+V");
+    shortcut(help->addAction(QIcon(QStringLiteral(":/gui/zm48.png")), tr("About %1").arg(QStringLiteral("ZMP")), this,
+                             &frmLogin::aboutZMP),
+             "CTRL+A");
+
+    bar->show();
+}
+
+void frmLogin::on_frStatus_mouseRelease(QMouseEvent *)
+{
+    if (isCursorInside(ui->frStatus))
+        on_labWelcomeNick_linkActivated(QStringLiteral("zmp://editprofile"));
+}
+
+void frmLogin::on_labUserNameDesigned_mouseRelease(QMouseEvent *)
+{
+}
+
+void frmLogin::on_labUserStatusDesigned_mouseRelease(QMouseEvent *)
+{
+}
+
+void frmLogin::playChatIn()
+{
+    const QString file = Platform::chatInSoundFile(
+        QDir::currentPath(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    if (!file.isEmpty())
+        QSound::play(file);
+}
+
+void frmLogin::serverGroupChat()
+{
+    UiMessage::information(this, tr("Server group chat"), tr("Server group chat is disabled on Windows!"));
+}
+
+// ---------------------------------------------------------------------------------------
+// Language menu
+
+void frmLogin::setupLanguages()
+{
+    if (!languageMenu)
+        return;
+    QAction *system = languageMenu->addAction(QStringLiteral("System (System)"), this, &frmLogin::setLanguage);
+    languageNames.insert(QStringLiteral("System"), QStringLiteral("System"));
+    languageActions.insert(QStringLiteral("System"), system);
+
+    QAction *english = languageMenu->addAction(QStringLiteral("English (English)"), this, &frmLogin::setLanguage);
+    languageNames.insert(QStringLiteral("English"), QStringLiteral("en"));
+    languageNames.insert(QStringLiteral("en"), QStringLiteral("English"));
+    if (QFile::exists(QStringLiteral(":/tr/us.png")))
+        english->setIcon(QIcon::fromTheme(QStringLiteral("flag-us"), QIcon(QStringLiteral(":/tr/us.png"))));
+    languageActions.insert(QStringLiteral("en"), english);
+
+    QList<LanguageList::Entry> entries = LanguageList::scan(QStringLiteral(":/tr"));
+    if (!translationDir.isEmpty())
+        entries += LanguageList::scan(translationDir);
+    for (const LanguageList::Entry &entry : qAsConst(entries)) {
+        languageNames.insert(entry.code, entry.nativeName);
+        languageNames.insert(entry.nativeName, entry.code);
+        QAction *action = languageMenu->addAction(entry.menuText(), this, &frmLogin::setLanguage);
+        if (!entry.flagResource.isEmpty())
+            action->setIcon(QIcon::fromTheme(QStringLiteral("flag-") + entry.code, QIcon(entry.flagResource)));
+        action->setData(entry.code);
+        languageActions.insert(entry.code, action);
+        qDebug().noquote() << "Language zm_" + entry.code + ".qm added";
+    }
+    system->setData(QStringLiteral("System"));
+    english->setData(QStringLiteral("en"));
+}
+
+void frmLogin::clearLanguageTables()
+{
+    languageNames.clear();
+    for (QAction *action : qAsConst(languageActions)) {
+        if (action)
+            action->deleteLater();
+    }
+    languageActions.clear();
+}
+
+void frmLogin::setLanguage()
+{
+    auto *action = qobject_cast<QAction *>(sender());
+    if (!action)
+        return;
+    // The same code may have two entries (built in and add-on); the action carries its code.
+    QString code = action->data().toString();
+    if (code.isEmpty())
+        code = languageActions.key(action);
+    if (code.isEmpty())
+        return;
+
+    // The new instance reads the settings at once: they must be on disk before it starts.
+    Platform::protectSettingsFile();
+    {
+        QSettings settings = appSettings();
+        settings.setValue(QStringLiteral("Interface/Language"), code);
+        settings.sync();
+    }
+    Platform::restartProgram();
+    delete tray;
+    tray = nullptr;
+    QCoreApplication::exit(0);
+}
+
+// ---------------------------------------------------------------------------------------
+// Registration
+
+void frmLogin::on_labRegister_linkActivated(QString link)
+{
+    if (link == QLatin1String("zmp://register"))
+        QDesktopServices::openUrl(Registration::registerFormUrl());
+}
+
+void frmLogin::on_cmdRegisterCaptchaGenerateNew_clicked()
+{
+    ui->txtRegisterCaptcha->clear();
+    loadCaptcha();
+    ui->txtRegisterCaptcha->setFocus(Qt::OtherFocusReason);
+}
+
+void frmLogin::on_cmdBack_clicked()
+{
+    showLoginPage();
+    ui->labRegisterCaptcha->setText(tr("Captcha: Not loaded"));
+}
+
+void frmLogin::on_cmdRegister_clicked()
+{
+    // Accounts are created on the web site; the page only offers its captcha.
+}
+
+void frmLogin::loadCaptcha()
+{
+    captchaCode = Registration::captchaCode(QDateTime::currentDateTime());
+    QNetworkAccessManager manager;
+    QNetworkReply *reply = manager.get(QNetworkRequest(Registration::captchaUrl(captchaCode)));
+    QEventLoop loop;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timeout.start(5000);
+    ui->cmdRegisterCaptchaGenerateNew->setEnabled(false);
+    loop.exec();
+    ui->cmdRegisterCaptchaGenerateNew->setEnabled(true);
+    // A captcha is a small picture; a larger answer is not one.
+    const QByteArray picture = reply->read(1024 * 1024);
+    reply->abort();
+    ui->labRegisterCaptcha->setText(Registration::captchaHtml(picture));
 }

@@ -1,14 +1,40 @@
 #ifndef FRMLOGIN_H
 #define FRMLOGIN_H
 
+#include <QByteArray>
+#include <QHash>
+#include <QImage>
+#include <QList>
 #include <QMainWindow>
+#include <QMap>
+#include <QPointer>
 #include <QString>
+#include <QStringList>
+#include <QSystemTrayIcon>
 
+class QAction;
+class QCloseEvent;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
+class QMouseEvent;
+class QTimer;
 class ZMsgFw111Q;
 class UpdateThread;
 class frmUpdate;
+class frmChat;
+class AvatarThread;
 
-// The main window: owns the one protocol session object of the program run.
+namespace Ui {
+class frmLogin;
+}
+
+// The main window: login pages, contact pages and registration page on one stacked widget,
+// the tray icon, the menus and the one protocol session object of the program run.
+// Its members are grouped by subject; the contact list, the chat windows and the account
+// dialogs live in frmLogin_contacts.cpp / frmLogin_incoming.cpp, frmLogin_chat.cpp and
+// frmLogin_dialogs.cpp.
 class frmLogin : public QMainWindow
 {
     Q_OBJECT
@@ -16,15 +42,217 @@ public:
     explicit frmLogin(QWidget *parent = nullptr);
     ~frmLogin() override;
 
+    // Hand-over from start-up.
     void setTranslationDir(const QString &dir);
+    QString translationDirectory() const { return translationDir; }
     void setUpdateObjects(UpdateThread *thread, frmUpdate *dialog);
+
+    // --- session, offered to the dialogs and chat windows ---
     ZMsgFw111Q *session() const { return zmsgfw; }
+    // True when the session flag is set and the session object is logged in.
+    bool isSessionLoggedIn();
+    bool isSessionActive() const { return sessionActive; }
+    int addUserContact(QString user);
+    int delUserContact(QString user);
+    int sendMessageToUser(QString user, QString message);
+    int setUserPassword(QString oldPassword, QString newPassword);
+    int setUserNick(QString nick);
+    int setUserMessageState(QString message);
+    QString getClassVersion();
+    QString getLibraryVersion();
+
+    // --- frame, offered to the other parts of the window ---
+    QString ownNickName() const { return ownNick; }
+    QString ownUserName() const;
+    QString localHostName() const { return hostName; }
+    bool isDesignedMode() const { return designedMode; }
+    QSystemTrayIcon *trayIcon() const { return tray; }
+    QLabel *statusPicture() const;
+    QListWidget *contactList() const { return contactListInUse; }
+    QImage defaultAvatarImage() const { return defaultAvatar; }
+    void updateWelcomeLine(const QString &nick);
+    void buildMenuBar();
+    void applyDesignedStyles();
+    void showLoginPage();
+    void showContactPage();
+    // Tray icon, tool tip and status picture for an own state code.
+    void showOwnState(int state);
+    bool isLoginInProgress() const { return loginInProgress; }
+
+public slots:
+    void playChatIn();
+    void avatarInsert(QByteArray avatarPixmap, QString avatarImage); // chat windows and avatars
+
+private slots:
+    void aboutZelto();                                                // account dialogs
+    void aboutZMP();                                                  // account dialogs
+    void on_doAutologin();
+    void on_cmdLogin_clicked();
+    void on_timerFR_tick();
+    void on_timerSS_tick();
+    void on_timerOA_tick();
+    void on_timerLC_tick(); // contact list and incoming events: connection watchdog
+    void on_timerLB_tick();
+    void on_lwContacts_itemDoubleClicked(QListWidgetItem *item); // contact list
+    void setStateOnline();
+    void setStateAway();
+    void setStateBusy();
+    void setStateNotjust();
+    void setStateShowoffline();
+public slots:
+    void logoutUserWithRemoveAutologin();
+    void logoutUser();
+private slots:
+    void openLoginWindowNormal();
+    void openLoginWindow(QSystemTrayIcon::ActivationReason reason);
+public slots:
+    void endZM();
+private slots:
+    void changePassword();                                       // account dialogs
+    void editProfile();                                          // contact list and incoming events
+    void on_cmdClose_clicked();
+    void on_labWelcomeNick_linkActivated(QString link);          // contact list and incoming events
+    void on_lwContacts_customContextMenuRequested(QPoint pos);   // contact list
+    void openChat();                                             // contact list
+    void openConfig();                                           // account dialogs
+    void addContact();                                           // contact list
+    void showProfile();                                          // account dialogs
+    void setLanguage();
+    void removeContact();                                        // contact list
+    void serverGroupChat();
+    void triggerRemoveCustomNick();                              // contact list
+    void triggerSetCustomNick();                                 // contact list
+    void on_cbStayLoggedIn_stateChanged(int arg1);
+    void on_labRegister_linkActivated(QString link);
+    void on_cmdStop_clicked();
+    void on_cmdBack_clicked();
+    void on_cmdRegister_clicked();
+    void on_cmdRegisterCaptchaGenerateNew_clicked();
+    void setAvatarWorkFalse();                                   // chat windows and avatars
+public slots:
+    void readIncoming(QString object);                           // contact list and incoming events
+    void noteBack(QString data);                                 // contact list and incoming events
+    void endNotification();                                      // contact list and incoming events
+private slots:
+    void on_labDesignedLogin_mousePress(QMouseEvent *ev);
+    void on_labDesignedLogin_mouseRelease(QMouseEvent *ev);
+    void checkUpdate();                                          // account dialogs
+    void on_lwContactsDesigned_customContextMenuRequested(QPoint pos); // contact list
+    void on_lwContactsDesigned_itemDoubleClicked(QListWidgetItem *item); // contact list
+    void on_txtContactsSearch_textEdited(QString arg1);          // contact list
+    void on_labContactsSearchReset_mouseRelease(QMouseEvent *ev); // contact list
+    void on_labUserNameDesigned_mouseRelease(QMouseEvent *ev);
+    void on_labUserStatusDesigned_mouseRelease(QMouseEvent *ev);
+    void on_frStatus_mouseRelease(QMouseEvent *ev);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+    // ------------------------------------------------------------------------------------
+    // --- contact list and incoming events ---
+    // (frmLogin_contacts.cpp, frmLogin_incoming.cpp)
+public:
+    static QString stateName(int state);
+    static QString stateIconPath(int state);
+    static QString ownStateIconPath(int state);
+    static QString stateNotificationImage(int state);
+    QString displayName(QString user);
+    const QStringList &pendingFriendRequests() const { return friendRequests; }
+    void updateFriendRequests(QString added, QString removed);
+    void insertOfflineContact(QString user);
+    void addContactByName(QString user, QWidget *parent);
+
+protected:
+    // Called by logoutUser: empties both list widgets and every per-contact table.
+    void clearContactTables();
+
+    QMap<QString, QListWidgetItem *> contactItems;
+    QMap<QListWidgetItem *, QString> itemContacts;
+    QMap<QString, QString> nicks;
+    QMap<QString, int> states;
+    QMap<QString, QString> stateIcons;
+    QMap<QString, QString> statusMessages;
+    QMap<QString, QString> contactAvatars;
+    QMap<QString, bool> avatarShown;
+    QStringList friendRequests;
+    // --- end of contact list and incoming events ---
+
+    // ------------------------------------------------------------------------------------
+    // --- chat windows and avatars ---
+    // (frmLogin_chat.cpp)
+protected:
+    // Called by logoutUser: closes and forgets every open chat window.
+    void closeAllChatWindows();
+    // Called by applyDesignedStyles: every open chat window refreshes its own styles.
+    void refreshChatStyles();
+
+    QMap<QString, frmChat *> chatWindows;
+    // --- end of chat windows and avatars ---
+
+    // ------------------------------------------------------------------------------------
+    // --- account dialogs ---
+    // (frmLogin_dialogs.cpp)
+public:
+    // The own profile editor ("zmp://editprofile"); shows the Offline box when not online.
+    void openOwnProfile();
+    // The friend-requests dialog ("zmp://friendrequests"); shows the Offline box when not online.
+    void openFriendRequests();
+    // Uploads the own avatar with the login page's credentials; false when offline or refused.
+    bool uploadAvatar(QImage image);
+    void enableUpdateNotification();
+    void disableUpdateNotification();
 
 private:
+    // The dialogs' view of this window (AccountLink), defined in frmLogin_dialogs.cpp.
+    friend class frmLoginLink;
+    // --- end of account dialogs ---
+
+    // ------------------------------------------------------------------------------------
+    // Login, session, frame, language menu and registration (frmLogin.cpp).
+private:
+    void performLogin(bool showErrors, bool fallBackOffline);
+    void enterOfflineSession(int state, QString nick);
+    void storeLoginChoices();
+    void setLoginBusy(bool busy);
+    void buildTrayIcon();
+    void armTimers();
+    void restoreWindowGeometry();
+    void saveWindowGeometry();
+    void setupLanguages();
+    void addLanguageEntry(const QString &fileName, const QString &path);
+    void clearLanguageTables();
+    void setOwnState(int state);
+    void loadCaptcha();
+    bool isCursorInside(QWidget *widget) const;
+    bool hoverPageVisible() const;
+
+    Ui::frmLogin *ui;
     ZMsgFw111Q *zmsgfw;
+    bool sessionActive = false;
+    bool disconnected = false;
+    bool userBootUp = true;
+    QString ownNick;
+    bool designedMode = true;
+    bool loginInProgress = false;
+
     QString translationDir;
+    QString hostName;
+    QListWidget *contactListInUse = nullptr;
+    QImage defaultAvatar;
+    QSystemTrayIcon *tray = nullptr;
+    QMenu *trayMenu = nullptr;
+    QMenu *trayStatusMenu = nullptr;
+    QList<QPointer<QObject>> menuBarObjects;
+    bool loginHover = false;
+    bool statusHover = false;
     UpdateThread *updateThread = nullptr;
     frmUpdate *updateDialog = nullptr;
+
+    QMap<QString, QString> languageNames;
+    QMap<QString, QAction *> languageActions;
+    QPointer<QMenu> languageMenu;
+
+    QString captchaCode;
 };
 
 #endif

@@ -1,0 +1,140 @@
+#include "platform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSaveFile>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace Platform {
+
+namespace {
+
+const QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+bool copySound(const QString &target)
+{
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    if (!QFile::copy(QStringLiteral(":/sound/ChatIn.wav"), target))
+        return false;
+    // Resource files are copied read-only; the user may want to replace the copy later.
+    QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::WriteOwner);
+    return true;
+}
+
+std::function<bool()> &restartHook()
+{
+    static std::function<bool()> hook;
+    return hook;
+}
+
+} // namespace
+
+bool restartProgram()
+{
+    if (restartHook())
+        return restartHook()();
+    return QProcess::startDetached(QCoreApplication::applicationFilePath(), QStringList());
+}
+
+void setRestartHook(std::function<bool()> hook)
+{
+    restartHook() = std::move(hook);
+}
+
+QString autostartFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/autostart/zelto-messenger.desktop");
+}
+
+QString desktopExecArgument(const QString &argument)
+{
+    QString escaped;
+    for (const QChar c : argument) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+            escaped += QLatin1Char('\\');
+        escaped += c;
+    }
+    // Field codes begin with "%"; a literal one is written twice.
+    escaped.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+QString autostartEntry(const QString &programPath)
+{
+    QString exec = desktopExecArgument(programPath) + QStringLiteral(" --minimized");
+    exec.remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+    return QStringLiteral("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Name=Zelto Messenger\n"
+                          "Comment=Instant messenger\n"
+                          "Exec=%1\n"
+                          "Icon=zmessenger\n"
+                          "Terminal=false\n"
+                          "X-GNOME-Autostart-enabled=true\n")
+        .arg(exec);
+}
+
+bool writeAutostartEntry(const QString &programPath)
+{
+    const QString path = autostartFilePath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(autostartEntry(programPath).toUtf8());
+    return file.commit();
+}
+
+bool removeAutostartEntry()
+{
+    const QString path = autostartFilePath();
+    return !QFile::exists(path) || QFile::remove(path);
+}
+
+bool hasAutostartEntry()
+{
+    return QFile::exists(autostartFilePath());
+}
+
+QString settingsFilePath()
+{
+    return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger")).fileName();
+}
+
+bool protectSettingsFile()
+{
+    const QString path = settingsFilePath();
+    if (!QFile::exists(path)) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+            return false;
+        file.setPermissions(OwnerOnly);
+        return true;
+    }
+    if ((QFile::permissions(path) & ~(OwnerOnly | QFileDevice::ReadUser | QFileDevice::WriteUser)) == 0)
+        return true;
+    return QFile::setPermissions(path, OwnerOnly);
+}
+
+QString chatInSoundFile(const QString &programDir, const QString &userDataDir)
+{
+    const QString inProgramDir = QDir(programDir).filePath(QStringLiteral("ChatIn.wav"));
+    if (QFile::exists(inProgramDir))
+        return inProgramDir;
+    if (QFileInfo(programDir).isWritable() && copySound(inProgramDir))
+        return inProgramDir;
+    if (userDataDir.isEmpty())
+        return QString();
+    const QString inDataDir = QDir(userDataDir).filePath(QStringLiteral("ChatIn.wav"));
+    if (QFile::exists(inDataDir) || copySound(inDataDir))
+        return inDataDir;
+    return QString();
+}
+
+} // namespace Platform

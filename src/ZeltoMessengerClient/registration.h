@@ -1,0 +1,23 @@
+#ifndef REGISTRATION_H
+#define REGISTRATION_H
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QUrl>
+
+// Addresses and captcha of the web site's account registration.
+namespace Registration {
+
+// The web site host: the environment variable ZM_WEB_HOST, else the compiled-in value.
+QString webHost();
+QUrl registerFormUrl();
+QUrl captchaUrl(const QString &code);
+// The first ten hexadecimal digits of the SHA-1 of the time text, joined by "+".
+QString captchaCode(const QDateTime &time);
+// Rich text that shows the picture inline.
+QString captchaHtml(const QByteArray &picture);
+
+} // namespace Registration
+
+#endif
