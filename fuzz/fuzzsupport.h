@@ -1,0 +1,52 @@
+#ifndef FUZZSUPPORT_H
+#define FUZZSUPPORT_H
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+// A broken property is reported like a crash, so libFuzzer keeps the input as an artifact.
+#define FUZZ_CHECK(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            std::fprintf(stderr, "FUZZ_CHECK failed at %s:%d: %s\n", __FILE__, __LINE__, #condition);                 \
+            std::abort();                                                                                              \
+        }                                                                                                              \
+    } while (false)
+
+namespace FuzzSupport {
+
+// The parsers log refused input; millions of log lines would only slow the fuzzer down.
+inline void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr, "qFatal: %s\n", qPrintable(message));
+        std::abort();
+    }
+}
+
+inline void installQuietHandler()
+{
+    qInstallMessageHandler(quietMessages);
+}
+
+inline QByteArray bytes(const uint8_t *data, size_t size)
+{
+    return QByteArray(reinterpret_cast<const char *>(data), static_cast<int>(size));
+}
+
+// The same text with every CR LF and lone CR turned into LF.
+inline QString unifiedLineBreaks(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+} // namespace FuzzSupport
+
+#endif
