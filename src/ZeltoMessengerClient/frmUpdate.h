@@ -4,12 +4,19 @@
 #include <QDialog>
 #include <QString>
 
-// Offers a newer version of the program.
+namespace Ui {
+class frmUpdate;
+}
+
+// Offers a newer version of the program: install it with the external updater, postpone,
+// or switch the notification off. Lives for the whole program run and is shown non-modally.
 class frmUpdate : public QDialog
 {
     Q_OBJECT
 public:
     explicit frmUpdate(const QString &platformTag);
+    ~frmUpdate() override;
+
     void setNotificationButtonVisible(bool visible);
 
 signals:
@@ -18,9 +25,14 @@ signals:
 public slots:
     void setNewVersion(QString newVersion);
 
+private slots:
+    void on_cmdDisableUpdateNotification_clicked();
+    void on_cmdNotNow_clicked();
+    void on_cmdInstall_clicked();
+
 private:
+    Ui::frmUpdate *ui;
     QString platformTag;
-    QString newVersion;
 };
 
 #endif

@@ -44,6 +44,8 @@ int main(int argc, char *argv[])
     QObject::connect(updateThread, &UpdateThread::updateIsNowAvailable, updateDialog, &frmUpdate::show);
     QObject::connect(updateDialog, &frmUpdate::disableUpdateNotification, updateThread,
                      &UpdateThread::disableUpdateNotification);
+    // The worker must be gone before the objects it reports to are torn down.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, updateThread, &UpdateThread::stop);
     if (updateNotification)
         updateThread->start(QThread::InheritPriority);
     else

@@ -1,0 +1,29 @@
+#ifndef ACCOUNTCHECKS_H
+#define ACCOUNTCHECKS_H
+
+#include <QByteArray>
+#include <QString>
+
+// Checks that user-entered account texts pass before they are sent to the server.
+namespace AccountChecks {
+
+constexpr int MinNickLength = 3;
+constexpr int MinPasswordLength = 8;
+
+// The UTF-8 bytes must read the same as Latin-1 and as UTF-8, and the Latin-1 bytes must read
+// as the same UTF-8 text; in effect only 7-bit ASCII passes.
+bool isUtf8WithoutBomCompatible(const QString &text);
+
+enum class NickProblem { None, TooShort, NotTrimmed, LineBreak, Encoding };
+NickProblem checkNick(const QString &nick);
+
+// escaped: the status message after HTML escaping; raw: its UTF-8 bytes as typed.
+enum class MessageStateProblem { None, NotTrimmed, LineBreak, Encoding };
+MessageStateProblem checkMessageState(const QString &escaped, const QByteArray &raw);
+
+enum class PasswordProblem { None, Mismatch, TooShort, NotTrimmed, LineBreak, Encoding };
+PasswordProblem checkNewPassword(const QString &newPassword, const QString &repeated);
+
+} // namespace AccountChecks
+
+#endif

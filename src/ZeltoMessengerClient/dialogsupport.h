@@ -1,0 +1,26 @@
+#ifndef DIALOGSUPPORT_H
+#define DIALOGSUPPORT_H
+
+#include <QMessageBox>
+#include <QString>
+
+class QDialog;
+
+// Small pieces every account dialog shares.
+namespace DialogSupport {
+
+// Fixed size, window-modal, without the context-help title button.
+void setupFixedDialog(QDialog *dialog, int width, int height);
+
+// The information box shown when an action needs the server while no session is logged in.
+void showOffline(QWidget *parent);
+
+// A message box whose text is never read as rich text (it may hold text from the server).
+void showPlain(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text);
+
+// Text safe to put into rich text: entity-encoded status text decoded, then HTML-escaped.
+QString richTextFromEncoded(const QString &encoded);
+
+} // namespace DialogSupport
+
+#endif

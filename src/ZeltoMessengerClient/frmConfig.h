@@ -1,0 +1,51 @@
+#ifndef FRMCONFIG_H
+#define FRMCONFIG_H
+
+#include <QDialog>
+#include <QFont>
+#include <QMap>
+#include <QString>
+
+class AccountLink;
+class QAbstractButton;
+
+namespace Ui {
+class frmConfig;
+}
+
+// Preferences: style, classic look, language, chat font and the update notification.
+class frmConfig : public QDialog
+{
+    Q_OBJECT
+public:
+    frmConfig(const QString &translationDir, QWidget *parent = nullptr);
+    ~frmConfig() override;
+
+    void setLogin(AccountLink *link) { login = link; }
+
+protected:
+    // Starts a new instance of the program and asks this one to quit; tests replace it.
+    virtual void restartProgram();
+
+private slots:
+    void on_cmdChangeFont_clicked();
+    void on_cmdFontReset_clicked();
+    void on_bbOptions_clicked(QAbstractButton *button);
+
+private:
+    void loadLanguages();
+    void addLanguagesFrom(const QString &directory, const QString &filePrefix);
+    void loadStyles();
+    void showUpdateInformation();
+    void save();
+
+    Ui::frmConfig *ui;
+    QMap<QString, QString> languageTable;
+    QString translationDir;
+    QString updateInformationTemplate;
+    QFont font;
+    bool fontIsDefault = true;
+    AccountLink *login = nullptr;
+};
+
+#endif
