@@ -7,6 +7,7 @@
 #include <QSslKey>
 #include <QSslSocket>
 #include <QTcpServer>
+#include <QTimer>
 
 namespace {
 
@@ -49,6 +50,7 @@ protected:
             return;
         }
         m_client = socket;
+        m_raw.clear();
         m_owner->recordConnection(1, true);
         socket->setLocalCertificate(QSslCertificate(m_certificate, QSsl::Pem));
         socket->setPrivateKey(QSslKey(m_key, QSsl::Rsa, QSsl::Pem));
@@ -64,6 +66,15 @@ protected:
 private:
     void readLines(QSslSocket *socket)
     {
+        if (m_owner->m_rawHandler) {
+            m_raw += socket->readAll();
+            const QByteArray answer = m_owner->m_rawHandler(m_raw);
+            if (!answer.isEmpty()) {
+                socket->write(answer);
+                socket->flush();
+            }
+            return;
+        }
         while (socket->canReadLine()) {
             const QByteArray line = socket->readLine();
             m_owner->recordLine(line);
@@ -81,6 +92,7 @@ private:
     QByteArray m_certificate;
     QByteArray m_key;
     QPointer<QSslSocket> m_client;
+    QByteArray m_raw;
 };
 
 TlsTestServer::TlsTestServer(Certificate certificate)
@@ -105,6 +117,25 @@ void TlsTestServer::setLineHandler(LineHandler handler)
 {
     QMutexLocker lock(&m_mutex);
     m_handler = std::move(handler);
+}
+
+void TlsTestServer::setRawHandler(RawHandler handler)
+{
+    QMutexLocker lock(&m_mutex);
+    m_rawHandler = std::move(handler);
+}
+
+void TlsTestServer::sendToClientLater(const QByteArray &bytes, int delayMs)
+{
+    QMetaObject::invokeMethod(m_core, [this, bytes, delayMs] {
+        QTimer::singleShot(delayMs, m_core, [this, bytes] { m_core->send(bytes); });
+    }, Qt::QueuedConnection);
+}
+
+void TlsTestServer::exportAvatarEndpoint() const
+{
+    qputenv("ZMSGFW_HOST", "127.0.0.1");
+    qputenv("ZMSGFW_AVATAR_PORT", QByteArray::number(m_port));
 }
 
 bool TlsTestServer::listenOnLoopback()
@@ -194,5 +225,9 @@ void TlsTestServer::sendToClient(const QByteArray &bytes)
 
 void TlsTestServer::closeClient()
 {
+    if (QThread::currentThread() == &m_thread) {
+        m_core->closeClient();
+        return;
+    }
     QMetaObject::invokeMethod(m_core, [this] { m_core->closeClient(); }, Qt::BlockingQueuedConnection);
 }

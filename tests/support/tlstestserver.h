@@ -22,16 +22,22 @@ class TlsTestServer : public QObject
 public:
     enum class Certificate { Pinned, Foreign };
     using LineHandler = std::function<QByteArray(const QByteArray &line)>;
+    // Sees every byte the newest connection sent so far, for exchanges that are not made of lines.
+    using RawHandler = std::function<QByteArray(const QByteArray &received)>;
 
     explicit TlsTestServer(Certificate certificate = Certificate::Pinned);
     ~TlsTestServer() override;
 
     // Must be set before the client connects; runs on the server thread.
     void setLineHandler(LineHandler handler);
+    // Replaces the line handler when set; must be set before the client connects.
+    void setRawHandler(RawHandler handler);
     bool listenOnLoopback();
     quint16 serverPort() const { return m_port; }
     // Points the protocol library (ZMSGFW_HOST / ZMSGFW_PORT) at this server.
     void exportEndpoint() const;
+    // Points the avatar upload and HTTPS download (ZMSGFW_HOST / ZMSGFW_AVATAR_PORT) here.
+    void exportAvatarEndpoint() const;
 
     QList<QByteArray> receivedLines() const;
     int connectionCount() const;
@@ -42,6 +48,8 @@ public:
     // Sends raw bytes to, or closes, the newest client connection.
     void sendToClient(const QByteArray &bytes);
     void closeClient();
+    // Sends later without blocking; usable from a handler to split an answer in time.
+    void sendToClientLater(const QByteArray &bytes, int delayMs);
 
 private:
     friend class TlsTestServerCore;
@@ -53,6 +61,7 @@ private:
     TlsTestServerCore *m_core = nullptr;
     quint16 m_port = 0;
     LineHandler m_handler;
+    RawHandler m_rawHandler;
     mutable QMutex m_mutex;
     QWaitCondition m_changed;
     QList<QByteArray> m_lines;

@@ -1,0 +1,566 @@
+#include "concurrent.h"
+#include "hermetic.h"
+#include "tlstestserver.h"
+
+#include <zmsgfw111q.h>
+#include <zmsgfw11q.h>
+
+#include <QMutex>
+#include <QRegularExpression>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+using Member = std::function<QVariant(ZMsgFw11Protocol &)>;
+
+ZMsgFw111Q &avatarClass(ZMsgFw11Protocol &client)
+{
+    return dynamic_cast<ZMsgFw111Q &>(client);
+}
+
+// Every member of both classes by name, so that the data tables can name them.
+const QHash<QString, Member> &members()
+{
+    static const QHash<QString, Member> table{
+        {"requestGetUserContacts", [](ZMsgFw11Protocol &c) { return QVariant(c.requestGetUserContacts()); }},
+        {"requestGetUserContactsLength", [](ZMsgFw11Protocol &c) { return QVariant(c.requestGetUserContactsLength()); }},
+        {"requestGetUserContactsWithStates", [](ZMsgFw11Protocol &c) { return QVariant(c.requestGetUserContactsWithStates()); }},
+        {"requestGetUserContactsRequests", [](ZMsgFw11Protocol &c) { return QVariant(c.requestGetUserContactsRequests()); }},
+        {"requestGetUserFriendRequests", [](ZMsgFw11Protocol &c) { return QVariant(c.requestGetUserFriendRequests()); }},
+        {"requestGetUserFriendRequestsLength", [](ZMsgFw11Protocol &c) { return QVariant(c.requestGetUserFriendRequestsLength()); }},
+        {"requestGetUserOnlineState", [](ZMsgFw11Protocol &c) { return QVariant(c.requestGetUserOnlineState()); }},
+        {"requestGetUserMessageState", [](ZMsgFw11Protocol &c) { return QVariant(c.requestGetUserMessageState()); }},
+        {"requestGetUserNick", [](ZMsgFw11Protocol &c) { return QVariant(c.requestGetUserNick()); }},
+        {"requestGetUserMail", [](ZMsgFw11Protocol &c) { return QVariant(c.requestGetUserMail()); }},
+        {"requestGetAnotherUserOnlineState", [](ZMsgFw11Protocol &c) { return QVariant(c.requestGetAnotherUserOnlineState("a b&c")); }},
+        {"requestGetAnotherUserMessageState", [](ZMsgFw11Protocol &c) { return QVariant(c.requestGetAnotherUserMessageState("anna")); }},
+        {"requestGetAnotherUserNick", [](ZMsgFw11Protocol &c) { return QVariant(c.requestGetAnotherUserNick("anna")); }},
+        {"requestGetAnotherUserMail", [](ZMsgFw11Protocol &c) { return QVariant(c.requestGetAnotherUserMail("anna")); }},
+        {"requestGetUserProfileInfo", [](ZMsgFw11Protocol &c) { return QVariant(c.requestGetUserProfileInfo("Jürgen")); }},
+        {"requestGetUserContactsWithAvatar", [](ZMsgFw11Protocol &c) { return QVariant(avatarClass(c).requestGetUserContactsWithAvatar()); }},
+        {"requestGetUserAvatar", [](ZMsgFw11Protocol &c) { return QVariant(avatarClass(c).requestGetUserAvatar()); }},
+        {"actionAddUserContact", [](ZMsgFw11Protocol &c) { return QVariant(c.actionAddUserContact("anna")); }},
+        {"actionDelUserContact", [](ZMsgFw11Protocol &c) { return QVariant(c.actionDelUserContact("anna")); }},
+        {"actionRemoveUserContact", [](ZMsgFw11Protocol &c) { return QVariant(c.actionRemoveUserContact("anna")); }},
+        {"actionSetUserOnlineState", [](ZMsgFw11Protocol &c) { return QVariant(c.actionSetUserOnlineState(2)); }},
+        {"actionSetUserMessageState", [](ZMsgFw11Protocol &c) { return QVariant(c.actionSetUserMessageState("at home & away")); }},
+        {"actionSetUserNick", [](ZMsgFw11Protocol &c) { return QVariant(c.actionSetUserNick("Ann")); }},
+        {"actionSetUserMail true", [](ZMsgFw11Protocol &c) { return QVariant(c.actionSetUserMail("a@b.c", true)); }},
+        {"actionSetUserMail false", [](ZMsgFw11Protocol &c) { return QVariant(c.actionSetUserMail("a@b.c", false)); }},
+        {"actionSetUserPassword", [](ZMsgFw11Protocol &c) { return QVariant(c.actionSetUserPassword("old pw", "new&pw")); }},
+        {"actionSendPokeToUser", [](ZMsgFw11Protocol &c) { return QVariant(c.actionSendPokeToUser("ben")); }},
+        {"actionSendMessageToUser id 7", [](ZMsgFw11Protocol &c) { return QVariant(c.actionSendMessageToUser("ben", "hi there", 7)); }},
+        {"actionSendMessageToUser id 0", [](ZMsgFw11Protocol &c) { return QVariant(c.actionSendMessageToUser("ben", "hi there", 0)); }},
+        {"actionSendMessageToUser id -3", [](ZMsgFw11Protocol &c) { return QVariant(c.actionSendMessageToUser("ben", "hi", -3)); }},
+        {"getUserContacts", [](ZMsgFw11Protocol &c) { return QVariant(c.getUserContacts()); }},
+        {"getUserContactsLength", [](ZMsgFw11Protocol &c) { return QVariant(c.getUserContactsLength()); }},
+        {"getUserContactsRequests", [](ZMsgFw11Protocol &c) { return QVariant(c.getUserContactsRequests()); }},
+        {"getUserFriendRequests", [](ZMsgFw11Protocol &c) { return QVariant(c.getUserFriendRequests()); }},
+        {"getUserFriendRequestsLength", [](ZMsgFw11Protocol &c) { return QVariant(c.getUserFriendRequestsLength()); }},
+        {"getUserContactsWithStates", [](ZMsgFw11Protocol &c) { return QVariant(c.getUserContactsWithStates()); }},
+        {"getUserOnlineState", [](ZMsgFw11Protocol &c) { return QVariant(c.getUserOnlineState()); }},
+        {"getAnotherUserOnlineState", [](ZMsgFw11Protocol &c) { return QVariant(c.getAnotherUserOnlineState("anna")); }},
+        {"getUserMessageState", [](ZMsgFw11Protocol &c) { return QVariant(c.getUserMessageState()); }},
+        {"getAnotherUserMessageState", [](ZMsgFw11Protocol &c) { return QVariant(c.getAnotherUserMessageState("anna")); }},
+        {"getUserNick", [](ZMsgFw11Protocol &c) { return QVariant(c.getUserNick()); }},
+        {"getAnotherUserNick", [](ZMsgFw11Protocol &c) { return QVariant(c.getAnotherUserNick("a b")); }},
+        {"getUserMail", [](ZMsgFw11Protocol &c) { return QVariant(c.getUserMail()); }},
+        {"getAnotherUserMail", [](ZMsgFw11Protocol &c) { return QVariant(c.getAnotherUserMail("anna")); }},
+        {"getUserProfileInfo", [](ZMsgFw11Protocol &c) { return QVariant(c.getUserProfileInfo("anna")); }},
+        {"getUserAvatar", [](ZMsgFw11Protocol &c) { return QVariant(avatarClass(c).getUserAvatar()); }},
+        {"addUserContact", [](ZMsgFw11Protocol &c) { return QVariant(c.addUserContact("anna")); }},
+        {"delUserContact", [](ZMsgFw11Protocol &c) { return QVariant(c.delUserContact("anna")); }},
+        {"removeUserContact", [](ZMsgFw11Protocol &c) { return QVariant(c.removeUserContact("anna")); }},
+        {"setUserOnlineState", [](ZMsgFw11Protocol &c) { return QVariant(c.setUserOnlineState(4)); }},
+        {"setUserMessageState", [](ZMsgFw11Protocol &c) { return QVariant(c.setUserMessageState("back soon")); }},
+        {"setUserNick", [](ZMsgFw11Protocol &c) { return QVariant(c.setUserNick("Ann & Co")); }},
+        {"setUserMail", [](ZMsgFw11Protocol &c) { return QVariant(c.setUserMail("a@b.c", false)); }},
+        {"setUserPassword", [](ZMsgFw11Protocol &c) { return QVariant(c.setUserPassword("old", "new")); }},
+        {"sendPokeToUser", [](ZMsgFw11Protocol &c) { return QVariant(c.sendPokeToUser("ben")); }},
+        {"sendMessageToUser", [](ZMsgFw11Protocol &c) { return QVariant(c.sendMessageToUser("ben", "hi &nbsp; you")); }},
+    };
+    return table;
+}
+
+// A logged-in client of either class against its own scripted server.
+class Harness
+{
+public:
+    explicit Harness(bool legacyClass, TlsTestServer::LineHandler answer = {})
+    {
+        m_server.setLineHandler([answer](const QByteArray &line) {
+            if (line.startsWith("ZM/1.1 login "))
+                return QByteArray("ZM/1.1 return --id=200\n");
+            return answer ? answer(line) : QByteArray();
+        });
+        if (legacyClass) {
+            auto *client = new ZMsgFw11Q;
+            QObject::connect(client, &ZMsgFw11Q::objectIncomed, client, [this](const QString &o) { m_objects << o; });
+            m_client.reset(client);
+        } else {
+            auto *client = new ZMsgFw111Q;
+            QObject::connect(client, &ZMsgFw111Q::objectIncomed, client, [this](const QString &o) { m_objects << o; });
+            m_client.reset(client);
+        }
+    }
+
+    // Login may run on several threads at once; the endpoint lives in the environment.
+    bool start(bool login = true)
+    {
+        static QMutex endpointLock;
+        if (!m_server.listenOnLoopback())
+            return false;
+        if (!login)
+            return true;
+        QMutexLocker lock(&endpointLock);
+        m_server.exportEndpoint();
+        return m_client->loginUser("me", "pw") == 200;
+    }
+
+    ZMsgFw11Protocol &client() { return *m_client; }
+    TlsTestServer &server() { return m_server; }
+    const QStringList &objects() const { return m_objects; }
+    // Lines written after the login line.
+    QList<QByteArray> written() const { return m_server.receivedLines().mid(1); }
+
+private:
+    TlsTestServer m_server;
+    QStringList m_objects;
+    std::unique_ptr<ZMsgFw11Protocol> m_client;
+};
+
+QByteArray reply(const QByteArray &arguments)
+{
+    return "ZM/1.1 return " + arguments + "\n";
+}
+
+} // namespace
+
+class TestRequests : public QObject
+{
+    Q_OBJECT
+private slots:
+    void asynchronousLines_data();
+    void asynchronousLines();
+    void synchronousCalls_data();
+    void synchronousCalls();
+    void resultRules_data();
+    void resultRules();
+    void waitingOutcomes();
+    void nothingWrittenWithoutSession_data();
+    void nothingWrittenWithoutSession();
+    void lineBreaksAreRefused_data();
+    void lineBreaksAreRefused();
+    void bufferedLinesBeforeCallAreHandedOn();
+    void pushJustBeforeReply_data();
+    void pushJustBeforeReply();
+    void replySplitAcrossRecords();
+    void incomingObjects_data();
+    void incomingObjects();
+    void halfLineStaysBuffered();
+    void asyncRepliesArriveAsObjectsInOrder();
+};
+
+void TestRequests::asynchronousLines_data()
+{
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<bool>("legacyClass");
+    QTest::addColumn<QByteArray>("line");
+    const QList<bool> both{false, true};
+    struct Row {
+        const char *member;
+        const char *line;
+    };
+    const Row common[] = {
+        {"requestGetUserContacts", "ZM/1.1 request --rq=contacts"},
+        {"requestGetUserContactsLength", "ZM/1.1 request --rq=contactslength"},
+        {"requestGetUserContactsWithStates", "ZM/1.1 request --rq=contactswithstates"},
+        {"requestGetUserContactsRequests", "ZM/1.1 request --rq=contactsrequests"},
+        {"requestGetUserFriendRequests", "ZM/1.1 request --rq=contactsrequests"},
+        {"requestGetUserFriendRequestsLength", "ZM/1.1 request --rq=contactsrequestslength"},
+        {"requestGetUserOnlineState", "ZM/1.1 request --rq=onlinestate"},
+        {"requestGetUserMessageState", "ZM/1.1 request --rq=messagestate"},
+        {"requestGetUserNick", "ZM/1.1 request --rq=nick"},
+        {"requestGetAnotherUserOnlineState", "ZM/1.1 request --rq=anotheruseronlinestate --username=a&nbsp;b&amp;c"},
+        {"requestGetAnotherUserMessageState", "ZM/1.1 request --rq=anotherusermessagestate --username=anna"},
+        {"requestGetAnotherUserNick", "ZM/1.1 request --rq=anotherusernick --username=anna"},
+        {"requestGetAnotherUserMail", "ZM/1.1 request --rq=anotherusermail --username=anna"},
+        {"requestGetUserProfileInfo", "ZM/1.1 request --rq=profileinfo --username=J\xc3\xbcrgen"},
+        {"actionAddUserContact", "ZM/1.1 action --at=addcontact --username=anna"},
+        {"actionDelUserContact", "ZM/1.1 action --at=delcontact --username=anna"},
+        {"actionRemoveUserContact", "ZM/1.1 action --at=delcontact --username=anna"},
+        {"actionSetUserOnlineState", "ZM/1.1 action --at=setonlinestate --state=2"},
+        {"actionSetUserMessageState", "ZM/1.1 action --at=setmessagestate --message=at&nbsp;home&nbsp;&amp;&nbsp;away"},
+        {"actionSetUserNick", "ZM/1.1 action --at=setnick --nick=Ann"},
+        {"actionSetUserMail true", "ZM/1.1 action --at=setmail --mail=a@b.c --vfo=true"},
+        {"actionSetUserMail false", "ZM/1.1 action --at=setmail --mail=a@b.c --vfo=false"},
+        {"actionSetUserPassword", "ZM/1.1 action --at=setpassword --oldpassword=old&nbsp;pw --newpassword=new&amp;pw"},
+        {"actionSendPokeToUser", "ZM/1.1 action --at=sendpoke --username=ben"},
+        {"actionSendMessageToUser id 7", "ZM/1.1 action --at=sendmessage --username=ben --message=hi&nbsp;there --id=7"},
+        {"actionSendMessageToUser id 0", "ZM/1.1 action --at=sendmessage --username=ben --message=hi&nbsp;there"},
+        {"actionSendMessageToUser id -3", "ZM/1.1 action --at=sendmessage --username=ben --message=hi"},
+    };
+    for (bool legacy : both) {
+        for (const Row &row : common)
+            QTest::addRow("%s %s", legacy ? "11Q" : "111Q", row.member) << row.member << legacy << QByteArray(row.line);
+    }
+    QTest::newRow("111Q requestGetUserMail") << "requestGetUserMail" << false << QByteArray("ZM/1.1 request --rq=mail");
+    QTest::newRow("11Q requestGetUserMail") << "requestGetUserMail" << true << QByteArray("ZM/1.1 request --rq=usermail");
+    QTest::newRow("111Q requestGetUserContactsWithAvatar")
+        << "requestGetUserContactsWithAvatar" << false << QByteArray("ZM/1.1 request --rq=contactswithavatar");
+    QTest::newRow("111Q requestGetUserAvatar") << "requestGetUserAvatar" << false << QByteArray("ZM/1.1 request --rq=avatar");
+}
+
+void TestRequests::asynchronousLines()
+{
+    QFETCH(QString, member);
+    QFETCH(bool, legacyClass);
+    QFETCH(QByteArray, line);
+    Harness harness(legacyClass);
+    QVERIFY(harness.start());
+    QCOMPARE(members().value(member)(harness.client()), QVariant(true));
+    QVERIFY(harness.server().waitForLines(2));
+    QCOMPARE(harness.written(), QList<QByteArray>{line + "\n"});
+}
+
+void TestRequests::synchronousCalls_data()
+{
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<bool>("legacyClass");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QVariant>("result");
+    struct Row {
+        const char *member;
+        const char *line;
+        const char *answer;
+        QVariant result;
+    };
+    const Row common[] = {
+        {"getUserContacts", "request --rq=contacts", "--rq=contacts --id=200 --users=anna<>ben&nbsp;b", QString("anna\nben b")},
+        {"getUserContactsLength", "request --rq=contactslength", "--rq=contactslength --id=200 --length=3", QString("3")},
+        {"getUserContactsRequests", "request --rq=contactsrequests", "--rq=contactsrequests --id=200 --users=x<>y", QString("x\ny")},
+        {"getUserFriendRequests", "request --rq=contactsrequests", "--rq=contactsrequests --id=200 --users=x", QString("x")},
+        {"getUserFriendRequestsLength", "request --rq=contactsrequestslength", "--rq=contactrequestslength --id=200 --length=3", QString("3")},
+        {"getUserContactsWithStates", "request --rq=contactswithstates", "--id=200 --rq=contactswithstates --users=a|1<>b|8", QString("a|1\nb|8")},
+        {"getUserOnlineState", "request --rq=onlinestate", "--rq=onlinestate --id=200 --state=3", 3},
+        {"getAnotherUserOnlineState", "request --rq=anotheruseronlinestate --username=anna", "--rq=anotheruseronlinestate --id=200 --state=2", 2},
+        {"getUserMessageState", "request --rq=messagestate", "--rq=messagestate --id=200 --message=at&nbsp;home", QString("at home")},
+        {"getAnotherUserMessageState", "request --rq=anotherusermessagestate --username=anna", "--rq=anotherusermessagestate --id=200 --message=busy", QString("busy")},
+        {"getUserNick", "request --rq=nick", "--rq=nick --id=200 --nick=Ann&amp;Co", QString("Ann&Co")},
+        {"getAnotherUserNick", "request --rq=anotherusernick --username=a&nbsp;b", "--rq=anotherusernick --id=200 --nick=Bee", QString("Bee")},
+        {"getAnotherUserMail", "request --rq=anotherusermail --username=anna", "--rq=anotherusermail --id=200 --mail=a@b.c", QString("a@b.c")},
+        {"getUserProfileInfo", "request --rq=profileinfo --username=anna", "--rq=profileinfo --id=200 --image=p&amp;&nbsp;q", QString("p& q")},
+        {"getUserMail", nullptr, "--rq=mail --id=200 --mail=me@b.c", QString("me@b.c")},
+        {"addUserContact", "action --at=addcontact --username=anna", "--at=addcontact --id=200", 200},
+        {"delUserContact", "action --at=delcontact --username=anna", "--at=delcontact --id=404", 404},
+        {"removeUserContact", "action --at=delcontact --username=anna", "--at=delcontact --id=200", 200},
+        {"setUserOnlineState", "action --at=setonlinestate --state=4", "--at=setonlinestate --id=200", 200},
+        {"setUserMessageState", "action --at=setmessagestate --message=back&nbsp;soon", "--at=setmessagestate --id=200", 200},
+        {"setUserNick", "action --at=setnick --nick=Ann&nbsp;&amp;&nbsp;Co", "--at=setnick --id=200", 200},
+        {"setUserMail", "action --at=setmail --mail=a@b.c --vfo=false", "--at=setmail --id=200", 200},
+        {"setUserPassword", "action --at=setpassword --oldpassword=old --newpassword=new", "--at=setpassword --id=300", 300},
+        {"sendPokeToUser", "action --at=sendpoke --username=ben", "--at=sendpoke --id=404", 404},
+        {"sendMessageToUser", "action --at=sendmessage --username=ben --message=hi&nbsp;&amp;nbsp;&nbsp;you", "--at=sendmessage --id=200", 200},
+    };
+    for (bool legacy : {false, true}) {
+        for (const Row &row : common) {
+            QByteArray line = row.line ? QByteArray(row.line) : QByteArray(legacy ? "request --rq=usermail" : "request --rq=mail");
+            QTest::addRow("%s %s", legacy ? "11Q" : "111Q", row.member)
+                << row.member << legacy << "ZM/1.1 " + line + "\n" << reply(row.answer) << row.result;
+        }
+    }
+    QTest::newRow("111Q getUserAvatar") << "getUserAvatar" << false << QByteArray("ZM/1.1 request --rq=avatar\n")
+                                        << reply("--rq=avatar --id=200 --avatar=9f&nbsp;1") << QVariant(QString("9f 1"));
+}
+
+void TestRequests::synchronousCalls()
+{
+    QFETCH(QString, member);
+    QFETCH(bool, legacyClass);
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, answer);
+    QFETCH(QVariant, result);
+    Harness harness(legacyClass, [answer](const QByteArray &) { return answer; });
+    QVERIFY(harness.start());
+    QCOMPARE(members().value(member)(harness.client()), result);
+    QCOMPARE(harness.written(), QList<QByteArray>{line});
+    QVERIFY(harness.objects().isEmpty());
+}
+
+void TestRequests::resultRules_data()
+{
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QVariant>("result");
+    QTest::newRow("text, server code") << "getUserNick" << reply("--rq=nick --id=404 --nick=x") << QVariant(QString("///Error 404"));
+    QTest::newRow("text, missing id") << "getUserNick" << reply("--rq=nick --nick=x") << QVariant(QString("///Error 500"));
+    QTest::newRow("text, non-numeric id") << "getUserNick" << reply("--rq=nick --id=abc --nick=x") << QVariant(QString("///Error 0"));
+    QTest::newRow("text, no answer argument") << "getUserNick" << reply("--rq=nick --id=200") << QVariant(QString());
+    QTest::newRow("text, two spaces") << "getUserNick" << reply("--rq=nick  --id=200  --nick=x") << QVariant(QString("x"));
+    QTest::newRow("text, later key wins") << "getUserNick" << reply("--nick=a --rq=nick --id=200 --nick=b") << QVariant(QString("b"));
+    QTest::newRow("text, escaped rq word") << "getUserNick" << reply("--rq=ni&amp;ck --id=200 --rq=nick --nick=x") << QVariant(QString("x"));
+    QTest::newRow("action, missing id") << "addUserContact" << reply("--at=addcontact") << QVariant(500);
+    QTest::newRow("action, non-numeric id") << "addUserContact" << reply("--at=addcontact --id=x1") << QVariant(0);
+    QTest::newRow("action, two spaces") << "addUserContact" << reply("--at=addcontact  --id=200") << QVariant(200);
+    QTest::newRow("action, id not unescaped") << "addUserContact" << reply("--at=addcontact --id=&nbsp;200") << QVariant(0);
+    QTest::newRow("state, server code") << "getUserOnlineState" << reply("--rq=onlinestate --id=404 --state=2") << QVariant(501);
+    QTest::newRow("state, missing id") << "getUserOnlineState" << reply("--rq=onlinestate --state=2") << QVariant(501);
+    QTest::newRow("state, missing state") << "getUserOnlineState" << reply("--rq=onlinestate --id=200") << QVariant(0);
+    QTest::newRow("state, non-numeric state") << "getUserOnlineState" << reply("--rq=onlinestate --id=200 --state=x") << QVariant(0);
+    QTest::newRow("list, entries unescaped") << "getUserContacts" << reply("--rq=contacts --id=200 --users=a&amp;lt;<>b&nbsp;c")
+                                             << QVariant(QString("a&lt;\nb c"));
+}
+
+void TestRequests::resultRules()
+{
+    QFETCH(QString, member);
+    QFETCH(QByteArray, answer);
+    QFETCH(QVariant, result);
+    Harness harness(false, [answer](const QByteArray &) { return answer; });
+    QVERIFY(harness.start());
+    QCOMPARE(members().value(member)(harness.client()), result);
+    QVERIFY(harness.objects().isEmpty());
+}
+
+// Every case here waits out the 5000 ms limit, so they all wait at the same time.
+void TestRequests::waitingOutcomes()
+{
+    struct Case {
+        const char *name;
+        const char *member;
+        QByteArray answer; // sent instead of a reply
+        QVariant result;
+        QStringList objects;
+    };
+    const QByteArray push = "ZM/1.1 message --username=ben --message=hi --mid=4\n";
+    const QString pushObject = "MessageFromUser<>ben: hi\n";
+    const QList<Case> cases{
+        {"silent action", "addUserContact", {}, 500, {}},
+        {"silent state", "getUserOnlineState", {}, 501, {}},
+        {"silent text", "getUserNick", {}, QString("///Error 500"), {}},
+        {"foreign line, action", "addUserContact", push, 601, {pushObject}},
+        {"foreign line, state", "getUserOnlineState", push, 601, {pushObject}},
+        {"foreign line, text", "getUserNick", push, QString("///Error 601"), {pushObject}},
+        {"wrong at word", "delUserContact", reply("--at=addcontact --id=200"), 601,
+         {"ReturnIntialize<>ZM/1.1<>return<>--at=addcontact<>--id=200"}},
+        {"wrong rq word", "getUserNick", reply("--rq=anotherusernick --id=200 --nick=x"), QString("///Error 601"),
+         {"ReturnIntialize<>ZM/1.1<>return<>--rq=anotherusernick<>--id=200<>--nick=x"}},
+        {"two-word return", "sendPokeToUser", "ZM/1.1 return\n", 601, {"ReturnIntialize<>ZM/1.1<>return"}},
+        {"other tag", "getUserContacts", "ZM/1.0 200 OK\n", QString("///Error 601"), {""}},
+        {"11Q mail reply word", "getUserMail", reply("--rq=usermail --id=200 --mail=x"), QString("///Error 601"),
+         {"ReturnIntialize<>ZM/1.1<>return<>--rq=usermail<>--id=200<>--mail=x"}},
+    };
+    QVector<QVariant> results(cases.size());
+    QVector<QStringList> objects(cases.size());
+    QVector<bool> started(cases.size());
+    QList<std::function<void()>> jobs;
+    for (int i = 0; i < cases.size(); ++i) {
+        jobs << [&, i] {
+            const Case &c = cases.at(i);
+            Harness harness(QByteArray(c.name).startsWith("11Q"), [answer = c.answer](const QByteArray &) { return answer; });
+            started[i] = harness.start();
+            results[i] = members().value(c.member)(harness.client());
+            objects[i] = harness.objects();
+        };
+    }
+    QElapsedTimer timer;
+    timer.start();
+    runConcurrently(jobs);
+    for (int i = 0; i < cases.size(); ++i) {
+        const Case &c = cases.at(i);
+        QVERIFY2(started.at(i), c.name);
+        QVERIFY2(results.at(i) == c.result, qPrintable(QString("%1: %2").arg(c.name, results.at(i).toString())));
+        QVERIFY2(objects.at(i) == c.objects, c.name);
+    }
+    QVERIFY(timer.elapsed() >= 5000);
+}
+
+void TestRequests::nothingWrittenWithoutSession_data()
+{
+    QTest::addColumn<QString>("stage");
+    QTest::newRow("before login") << "never";
+    QTest::newRow("after logout") << "logout";
+    QTest::newRow("after the server closed") << "closed";
+}
+
+void TestRequests::nothingWrittenWithoutSession()
+{
+    QFETCH(QString, stage);
+    Harness harness(false);
+    QVERIFY(harness.start(stage != "never"));
+    if (stage == "logout") {
+        QCOMPARE(harness.client().logoutUser(), 0);
+    } else if (stage == "closed") {
+        harness.server().closeClient();
+        QTRY_VERIFY(!harness.client().isLoggedIn());
+    }
+    for (auto it = members().cbegin(); it != members().cend(); ++it) {
+        const QVariant result = it.value()(harness.client());
+        const QString name = it.key();
+        if (name.startsWith("request") || name.startsWith("action"))
+            QCOMPARE(result, QVariant(false));
+        else if (name.endsWith("OnlineState") || result.type() == QVariant::Int)
+            QCOMPARE(result, QVariant(501));
+        else
+            QCOMPARE(result, QVariant(QString("///Error 500")));
+    }
+    QCOMPARE(harness.server().receivedLines().size(), stage == "never" ? 0 : 1);
+}
+
+void TestRequests::lineBreaksAreRefused_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::newRow("line feed") << "anna\nZM/1.1 action --at=delcontact --username=ben";
+    QTest::newRow("carriage return") << "anna\rx";
+}
+
+void TestRequests::lineBreaksAreRefused()
+{
+    QFETCH(QString, value);
+    Harness harness(false, [](const QByteArray &) { return reply("--rq=nick --id=200 --nick=n"); });
+    QVERIFY(harness.start());
+    ZMsgFw111Q &client = avatarClass(harness.client());
+    for (int i = 0; i < 9; ++i)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("refused to write a value containing a line break"));
+    QCOMPARE(client.actionAddUserContact(value), false);
+    QCOMPARE(client.requestGetAnotherUserNick(value), false);
+    QCOMPARE(client.actionSetUserPassword("old", value), false);
+    QCOMPARE(client.actionSendMessageToUser("ben", value, 3), false);
+    QCOMPARE(client.addUserContact(value), 501);
+    QCOMPARE(client.setUserMessageState(value), 501);
+    QCOMPARE(client.sendMessageToUser("ben", value), 501);
+    QCOMPARE(client.getAnotherUserOnlineState(value), 501);
+    QCOMPARE(client.getUserProfileInfo(value), QString("///Error 500"));
+    QCOMPARE(client.getUserNick(), QString("n"));
+    QCOMPARE(harness.written(), QList<QByteArray>{"ZM/1.1 request --rq=nick\n"});
+    QVERIFY(client.isLoggedIn());
+}
+
+void TestRequests::bufferedLinesBeforeCallAreHandedOn()
+{
+    Harness harness(false, [](const QByteArray &) { return reply("--at=addcontact --id=200"); });
+    QVERIFY(harness.start());
+    harness.server().sendToClient("ZM/1.1 poke --username=ann\nZM/1.1 return --at=addcontact --id=404\n");
+    QTRY_VERIFY(harness.client().isObjectIncoming());
+    QTRY_VERIFY(harness.client().isObjectIncoming()); // both lines arrived in one record
+    QCOMPARE(harness.client().addUserContact("bob"), 200);
+    QCOMPARE(harness.objects(),
+             QStringList({"PokeFromUser<>ann\n", "ReturnIntialize<>ZM/1.1<>return<>--at=addcontact<>--id=404"}));
+    QVERIFY(!harness.client().isObjectIncoming());
+}
+
+void TestRequests::pushJustBeforeReply_data()
+{
+    QTest::addColumn<int>("delayMs");
+    QTest::newRow("same record") << 0;
+    QTest::newRow("reply in a later record") << 150;
+}
+
+void TestRequests::pushJustBeforeReply()
+{
+    QFETCH(int, delayMs);
+    Harness *self = nullptr;
+    Harness harness(false, [&self, delayMs](const QByteArray &) {
+        const QByteArray push = "ZM/1.1 notification --nt=online --username=ann\n";
+        const QByteArray answer = reply("--rq=onlinestate --id=200 --state=2");
+        if (delayMs == 0)
+            return push + answer;
+        self->server().sendToClientLater(answer, delayMs);
+        return push;
+    });
+    self = &harness;
+    QVERIFY(harness.start());
+    QCOMPARE(harness.client().getUserOnlineState(), 2);
+    QCOMPARE(harness.objects(), QStringList{"ReturnIntialize<>ZM/1.1<>notification<>--nt=online<>--username=ann"});
+}
+
+void TestRequests::replySplitAcrossRecords()
+{
+    QStringList users;
+    for (int i = 0; i < 20000; ++i)
+        users << QString("user%1|Nick&nbsp;%1|status|1").arg(i);
+    const QByteArray answer = reply("--rq=contacts --id=200 --users=" + users.join("<>").toUtf8());
+    Harness *self = nullptr;
+    Harness harness(false, [&self, answer](const QByteArray &) {
+        const int piece = answer.size() / 4;
+        for (int i = 1; i < 4; ++i)
+            self->server().sendToClientLater(answer.mid(i * piece, i == 3 ? -1 : piece), 40 * i);
+        return answer.left(piece);
+    });
+    self = &harness;
+    QVERIFY(harness.start());
+    QCOMPARE(harness.client().getUserContacts(), users.join("\n").replace("&nbsp;", " "));
+    QVERIFY(harness.objects().isEmpty());
+}
+
+void TestRequests::incomingObjects_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("object");
+    QTest::newRow("message") << QByteArray("ZM/1.1 message --username=a&nbsp;b --message=hi&nbsp;there --mid=3")
+                             << "MessageFromUser<>a b: hi there\n";
+    QTest::newRow("message, later key wins") << QByteArray("ZM/1.1 message --username=x --message=1 --username=y")
+                                             << "MessageFromUser<>y: 1\n";
+    QTest::newRow("message without text") << QByteArray("ZM/1.1 message --username=ann --message=") << "";
+    QTest::newRow("message without sender") << QByteArray("ZM/1.1 message --message=hi") << "";
+    QTest::newRow("poke") << QByteArray("ZM/1.1 poke --username=anna") << "PokeFromUser<>anna\n";
+    QTest::newRow("poke without sender") << QByteArray("ZM/1.1 poke") << "";
+    QTest::newRow("notification of two words") << QByteArray("ZM/1.1 notification") << "ReturnIntialize<>ZM/1.1<>notification";
+    QTest::newRow("return with angle brackets") << QByteArray("ZM/1.1 return --rq=contacts --users=a<b<>c>d")
+                                                << "ReturnIntialize<>ZM/1.1<>return<>--rq=contacts<>--users=a&lt;b&lt;&gt;c&gt;d";
+    QTest::newRow("return with spaces") << QByteArray("ZM/1.1 return --nick=a&nbsp;b") << "ReturnIntialize<>ZM/1.1<>return<>--nick=a b";
+    QTest::newRow("carriage return trimmed") << QByteArray("ZM/1.1 poke --username=anna\r") << "PokeFromUser<>anna\n";
+    QTest::newRow("other verb") << QByteArray("ZM/1.1 hello --x=1") << "";
+    QTest::newRow("other tag") << QByteArray("ZM/1.0 poke --username=anna") << "";
+    QTest::newRow("one word") << QByteArray("ZM/1.1") << "";
+    QTest::newRow("empty line") << QByteArray("") << "";
+}
+
+void TestRequests::incomingObjects()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, object);
+    Harness harness(false);
+    QVERIFY(harness.start());
+    harness.server().sendToClient(line + "\n");
+    QTRY_VERIFY(harness.client().isObjectIncoming());
+    QCOMPARE(harness.client().readObject(), object);
+    QVERIFY(!harness.client().isObjectIncoming());
+    QVERIFY(harness.objects().isEmpty()); // polling never emits
+}
+
+void TestRequests::halfLineStaysBuffered()
+{
+    Harness harness(false);
+    QVERIFY(harness.start());
+    harness.server().sendToClient("ZM/1.1 poke --user");
+    QTest::qWait(100); // nothing may become readable; give the half line time to arrive
+    QVERIFY(!harness.client().isObjectIncoming());
+    QCOMPARE(harness.client().readObject(), QString());
+    harness.server().sendToClient("name=anna\n");
+    QTRY_VERIFY(harness.client().isObjectIncoming());
+    QCOMPARE(harness.client().readObject(), QString("PokeFromUser<>anna\n"));
+}
+
+void TestRequests::asyncRepliesArriveAsObjectsInOrder()
+{
+    Harness harness(true, [](const QByteArray &line) {
+        return line.contains("--rq=nick") ? reply("--rq=nick --id=200 --nick=me") : reply("--at=sendpoke --id=200");
+    });
+    QVERIFY(harness.start());
+    QVERIFY(harness.client().requestGetUserNick());
+    QVERIFY(harness.client().actionSendPokeToUser("ann"));
+    QVERIFY(harness.server().waitForLines(3));
+    QCOMPARE(harness.written(), QList<QByteArray>({"ZM/1.1 request --rq=nick\n", "ZM/1.1 action --at=sendpoke --username=ann\n"}));
+    QStringList objects;
+    QTRY_VERIFY((harness.client().isObjectIncoming() && (objects << harness.client().readObject()).size() == 2)
+                || objects.size() == 2);
+    QCOMPARE(objects, QStringList({"ReturnIntialize<>ZM/1.1<>return<>--rq=nick<>--id=200<>--nick=me",
+                                   "ReturnIntialize<>ZM/1.1<>return<>--at=sendpoke<>--id=200"}));
+}
+
+ZM_HERMETIC_GUILESS_TEST_MAIN(TestRequests)
+#include "tst_requests.moc"
