@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Installs a configured and built tree into a temporary prefix and checks what a distribution
+# and a third-party program rely on: the desktop file and the AppStream metainfo validate, the
+# icons and translations are in place, and a separate CMake project finds the protocol library
+# with find_package and runs against it.
+# Usage: check_install.sh BUILD_DIR [CMAKE ARGUMENTS FOR THE CONSUMER...]
+# The extra arguments carry the build's compiler and flags, so that a sanitizer build's
+# libraries are used by a program built the same way.
+set -euo pipefail
+
+build=$(realpath "$1")
+shift
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log"; fail "cmake --install"; }
+
+[ -x "$prefix/bin/zmessenger" ] || fail "bin/zmessenger is not installed"
+desktop=$prefix/share/applications/zmessenger.desktop
+[ -f "$desktop" ] || fail "the desktop file is not installed"
+metainfo=$(ls "$prefix"/share/metainfo/*.metainfo.xml 2>/dev/null | head -n 1)
+[ -n "$metainfo" ] || fail "no AppStream metainfo is installed"
+[ -f "$prefix/share/icons/hicolor/48x48/apps/zmessenger.png" ] || fail "the hicolor icons are not installed"
+[ -f "$prefix/share/icons/hicolor/scalable/apps/zmessenger.svg" ] || fail "the scalable icon is not installed"
+ls "$prefix"/share/zmessenger/translations/*.qm >/dev/null 2>&1 || fail "no translations are installed"
+config=$(ls "$prefix"/lib*/cmake/ZeltoMessenger/ZeltoMessengerConfig.cmake "$prefix"/lib/*/cmake/ZeltoMessenger/ZeltoMessengerConfig.cmake 2>/dev/null | head -n 1)
+[ -n "$config" ] || fail "the CMake package config is not installed"
+ls "$prefix"/include/zmsgfw1/zmsgfw_export.h "$prefix"/include/zguifw1/zguifw_export.h >/dev/null || fail "library headers are missing"
+
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$desktop" || fail "desktop-file-validate"
+else
+    echo "desktop-file-validate not found: skipped (apt-get install desktop-file-utils)"
+fi
+if command -v appstreamcli >/dev/null; then
+    appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
+else
+    echo "appstreamcli not found: skipped (apt-get install appstream)"
+fi
+
+cmake -S "$here/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$prefix" "$@" >"$work/consumer.log" 2>&1 \
+    || { cat "$work/consumer.log"; fail "find_package(ZeltoMessenger) in a separate project"; }
+cmake --build "$work/consumer" >>"$work/consumer.log" 2>&1 || { cat "$work/consumer.log"; fail "building against Zelto::zmsgfw"; }
+QT_QPA_PLATFORM=offscreen "$work/consumer/consumer" || fail "the consumer program"
+# The consumer must have run against the installed library, not the build tree's.
+ldd "$work/consumer/consumer" | grep -q "$prefix/.*libzmsgfw1.so" || fail "the consumer did not link the installed library"
+echo "install tree OK"
