@@ -90,7 +90,9 @@ QString fetchLatestVersion(const QString &platformTag, int timeoutMs)
     if (!reply->isFinished())
         loop.exec();
 
-    const QString latest = cleanVersionReply(reply->read(MaxReplyBytes));
+    // After a timeout whatever arrived so far counts; an error reply counts as nothing.
+    const bool failed = reply->isFinished() && reply->error() != QNetworkReply::NoError;
+    const QString latest = failed ? QString() : cleanVersionReply(reply->read(MaxReplyBytes));
     reply->abort();
     if (latest.isEmpty())
         return QString();
