@@ -25,6 +25,7 @@ class UpdateThread;
 class frmUpdate;
 class frmChat;
 class AvatarThread;
+class ChatLink;
 
 namespace Ui {
 class frmLogin;
@@ -180,13 +181,31 @@ protected:
     // ------------------------------------------------------------------------------------
     // --- chat windows and avatars ---
     // (frmLogin_chat.cpp)
+public:
+    // Brings an open chat forward, or creates, fills and shows a new one.
+    void openChatWindow(QString user, QString displayName, QString statusMessage, QString stateIconPath, int state,
+                        QString avatarId, bool startMinimised);
+    // The downloaded picture of an avatar id, else the default avatar.
+    QImage contactAvatarImage(QString avatarId);
+
 protected:
-    // Called by logoutUser: closes and forgets every open chat window.
+    // Called by logoutUser: closes and forgets every open chat window, and stops the avatar
+    // thread (its results would belong to the ended session).
     void closeAllChatWindows();
     // Called by applyDesignedStyles: every open chat window refreshes its own styles.
     void refreshChatStyles();
+    // Starts a thread over the queue; callers check avatarWork first.
+    void startAvatarThread();
+    // Stops a running avatar thread, waiting a bounded time.
+    void stopAvatarThread();
 
     QMap<QString, frmChat *> chatWindows;
+    QMap<QString, QImage> avatarImages;
+    QStringList avatarQueue;
+    bool avatarWork = false;
+    QPointer<AvatarThread> avatarThread;
+    // The chat windows' view of this window (frmLogin_chat.cpp), a child object.
+    ChatLink *chatLink = nullptr;
     // --- end of chat windows and avatars ---
 
     // ------------------------------------------------------------------------------------

@@ -1,0 +1,179 @@
+#include "AvatarThread.h"
+
+#include "AvatarCache.h"
+#include "DataDirectory.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkReply>
+#include <QSaveFile>
+#include <QTimer>
+
+#include <zmsgfw111q.h>
+
+#include <memory>
+
+AvatarThread::AvatarThread(QStringList pendingIds, QStringList knownIds, QObject *parent)
+    : QThread(parent)
+    , pendingIds(std::move(pendingIds))
+    , knownIds(std::move(knownIds))
+{
+}
+
+AvatarThread::~AvatarThread()
+{
+    requestStop();
+    wait();
+}
+
+void AvatarThread::requestStop()
+{
+    stopRequested = true;
+    QMutexLocker locker(&loopMutex);
+    if (loop)
+        QMetaObject::invokeMethod(loop, "quit", Qt::QueuedConnection);
+}
+
+QStringList AvatarThread::idsToFetch(const QStringList &pendingIds, const QStringList &knownIds)
+{
+    QStringList ids = pendingIds;
+    ids.removeDuplicates();
+    for (const QString &known : knownIds)
+        ids.removeAll(known);
+    return ids;
+}
+
+void AvatarThread::run()
+{
+    // Created and destroyed on this thread, so its network managers and replies live here too.
+    auto session = std::make_unique<ZMsgFw111Q>();
+    const QStringList ids = idsToFetch(pendingIds, knownIds);
+    directory = DataDirectory::path();
+    QDir().mkpath(directory);
+
+    for (const QString &id : ids) {
+        if (stopRequested)
+            break;
+        const QString path = AvatarCache::filePath(directory, id);
+        if (QFileInfo::exists(path))
+            loadCached(id, path);
+        else
+            download(*session, id, path);
+    }
+}
+
+void AvatarThread::loadCached(const QString &id, const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    // A cache file is at most the compressed picture plus its header; anything far larger
+    // is not ours.
+    const qint64 limit = 2 * qint64(AvatarCache::MaxPictureBytes) + 64;
+    const QByteArray content = file.size() > limit ? QByteArray() : file.readAll();
+    const bool oversized = file.size() > limit;
+    file.close();
+
+    const AvatarCache::Entry entry = oversized ? AvatarCache::Entry{} : AvatarCache::decode(content);
+    switch (entry.status) {
+    case AvatarCache::Status::NotZm:
+        qDebug() << "Not ZM Format Avatar" << id;
+        QFile::remove(path);
+        return;
+    case AvatarCache::Status::TooOld:
+        qDebug() << "To old Version Avatar" << id;
+        QFile::remove(path);
+        return;
+    case AvatarCache::Status::BadChecksum:
+        qDebug() << "Failed to validate Avatar" << id;
+        QFile::remove(path);
+        return;
+    case AvatarCache::Status::BadData:
+    case AvatarCache::Status::NotImage:
+        if (entry.version >= 11 && entry.status == AvatarCache::Status::NotImage)
+            qDebug() << "Success to validate Avatar" << id;
+        qDebug() << "Failed to load Avatar" << id;
+        QFile::remove(path);
+        return;
+    case AvatarCache::Status::Valid:
+        if (entry.version >= 11)
+            qDebug() << "Success to validate Avatar" << id;
+        qDebug() << "Success loading Avatar" << id;
+        emit avatarInsert(entry.picture, id);
+        return;
+    }
+}
+
+void AvatarThread::waitFor(QNetworkReply *reply)
+{
+    QEventLoop local;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    connect(&timeout, &QTimer::timeout, &local, &QEventLoop::quit);
+    connect(reply, &QNetworkReply::finished, &local, &QEventLoop::quit);
+    // The body is held in memory: stop reading as soon as it cannot be an avatar.
+    auto checkSize = [reply]() {
+        const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (announced > AvatarCache::MaxPictureBytes || reply->bytesAvailable() > AvatarCache::MaxPictureBytes)
+            reply->abort();
+    };
+    connect(reply, &QNetworkReply::metaDataChanged, &local, checkSize);
+    connect(reply, &QNetworkReply::readyRead, &local, checkSize);
+
+    {
+        QMutexLocker locker(&loopMutex);
+        loop = &local;
+    }
+    if (!stopRequested && !reply->isFinished()) {
+        timeout.start(DownloadTimeoutMs);
+        local.exec();
+    }
+    QMutexLocker locker(&loopMutex);
+    loop = nullptr;
+}
+
+void AvatarThread::download(ZMsgFw111Q &session, const QString &id, const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    // Written atomically: a half-made file never exists, and nothing is left behind when the
+    // download does not complete.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return;
+    qDebug() << "Downloading Avatar" << id;
+    std::unique_ptr<QNetworkReply> reply(session.downloadAvatar(id, false));
+    if (!reply) {
+        file.cancelWriting();
+        return;
+    }
+    reply->setObjectName(id);
+    waitFor(reply.get());
+
+    if (!reply->isFinished() || stopRequested) {
+        qDebug() << "Error loading Avatar" << id;
+        reply->abort();
+        file.cancelWriting();
+        return;
+    }
+    if (reply->error() == QNetworkReply::OperationCanceledError) {
+        qDebug() << "Error loading Avatar" << id << "(too large)";
+        file.cancelWriting();
+        return;
+    }
+    const QByteArray data = reply->read(AvatarCache::MaxPictureBytes + 1);
+    if (data.size() > AvatarCache::MaxPictureBytes) {
+        qDebug() << "Error loading Avatar" << id << "(too large)";
+        file.cancelWriting();
+        return;
+    }
+    file.write(AvatarCache::encode(data));
+    if (!file.commit())
+        qWarning() << "Cannot write avatar cache" << path << file.errorString();
+    if (!AvatarCache::decodePicture(data).isNull()) {
+        qDebug() << "Success loading Avatar" << id;
+        emit avatarInsert(data, id);
+    }
+}

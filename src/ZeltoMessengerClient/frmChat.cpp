@@ -1,0 +1,361 @@
+#include "frmChat.h"
+#include "ui_frmChat.h"
+
+#include "ChatHistory.h"
+#include "ChatLink.h"
+#include "DataDirectory.h"
+#include "MessageFormat.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QFile>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QScrollBar>
+#include <QSettings>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTextDocument>
+#include <QTimer>
+
+namespace {
+
+const char YouSpeaker[] = "You";
+const char ContactSpeaker[] = "She/He";
+const char NoticeSpeaker[] = "ZM";
+const char NotDeliveredLink[] = "zmp://msgmaybenotdelivered";
+
+// The conversation shows text from other people: it may only ever use the client's own
+// compiled-in pictures, never a local file or anything from the network.
+class ResourceOnlyDocument : public QTextDocument
+{
+public:
+    using QTextDocument::QTextDocument;
+
+protected:
+    QVariant loadResource(int type, const QUrl &name) override
+    {
+        Q_UNUSED(type)
+        QString path;
+        if (name.scheme() == QLatin1String("qrc"))
+            path = QLatin1Char(':') + name.path();
+        else if (name.scheme().isEmpty() && name.toString().startsWith(QLatin1String(":/")))
+            path = name.toString();
+        if (path.isEmpty() || !path.startsWith(QLatin1String(":/")))
+            return QVariant();
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return QVariant();
+        return file.readAll();
+    }
+};
+
+QSettings programSettings()
+{
+    return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+}
+
+QString geometryKey(const QString &user)
+{
+    return QStringLiteral("Windows/Chat/") + user;
+}
+
+}
+
+frmChat::frmChat(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::frmChat)
+{
+    ui->setupUi(this);
+    setWindowFlags(windowFlags()
+                   ^ (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint));
+    setWindowIcon(QIcon(QStringLiteral(":/gui/zm48.png")));
+    ui->txtMessageBox->setPlaceholderText(tr("Type message here"));
+
+    auto *document = new ResourceOnlyDocument(ui->tbChat);
+    ui->tbChat->setDocument(document);
+    ui->tbChat->setOpenAutoBrowser(false);
+    ui->tbChat->setOpenLinks(false);
+    ui->tbChat->setOpenExternalLinks(false);
+
+    refreshStyles();
+    buildSmileyPicker();
+}
+
+frmChat::~frmChat()
+{
+    delete ui;
+}
+
+void frmChat::refreshStyles()
+{
+    QStyle *fusion = QStyleFactory::create(QStringLiteral("fusion"));
+    if (!fusion)
+        return;
+    fusion->setParent(this);
+    for (QWidget *frame : {static_cast<QWidget *>(ui->frUser), static_cast<QWidget *>(ui->frChat),
+                           static_cast<QWidget *>(ui->frBox), static_cast<QWidget *>(ui->frAvatar)})
+        frame->setStyle(fusion);
+    delete frameStyle;
+    frameStyle = fusion;
+}
+
+void frmChat::buildSmileyPicker()
+{
+    picker = new QMenu(this);
+    picker->setObjectName(QStringLiteral("smileyPicker"));
+    struct Entry {
+        const char *text;
+        const char *icon;
+        void (frmChat::*slot)();
+    };
+    const Entry entries[] = {
+        {"(evil)", ":/img/evil.png", &frmChat::addEvilSmiley},
+        {":)", ":/img/friendly.png", &frmChat::addFriendlySmiley},
+        {";)", ":/img/wink.png", &frmChat::addWinkSmiley},
+        {":D", ":/img/laughting.png", &frmChat::addLaughtingSmiley},
+        {":P", ":/img/haha.png", &frmChat::addHahaSmiley},
+        {":O", ":/img/surprised.png", &frmChat::addSurprisedSmiley},
+        {":|", ":/img/normal.png", &frmChat::addNormalSmiley},
+        {":(", ":/img/sad.png", &frmChat::addSadSmiley},
+        {"(angry)", ":/img/angry.png", &frmChat::addAngrySmiley},
+        {"(cry)", ":/img/cry.png", &frmChat::addCrySmiley},
+    };
+    for (const Entry &e : entries) {
+        QAction *action = picker->addAction(QIcon(QLatin1String(e.icon)), QLatin1String(e.text));
+        connect(action, &QAction::triggered, this, e.slot);
+    }
+}
+
+void frmChat::setInfo(QString user, QString contactName, QString statusText, QString ownName, QString stateIconPath,
+                      int state, QString avatarId, bool loadHistory)
+{
+    setWindowTitle(contactName);
+    DataDirectory::ensure();
+
+    if (avatarId != shownAvatarId && owner) {
+        const QImage avatar = owner->contactAvatarImage(avatarId);
+        if (!avatar.isNull())
+            setAvatarImage(avatar);
+    }
+
+    contactUserName = user;
+    this->contactName = contactName;
+    this->ownName = ownName;
+
+    if (loadHistory) {
+        this->loadHistory();
+        QTimer::singleShot(10, this, &frmChat::scrollDown);
+        restoreGeometryFromSettings();
+    }
+
+    ui->labChatUname->setText(QStringLiteral("<span style=\"color: blue;\" title=\"") + MessageFormat::escapeName(user)
+                              + QStringLiteral("\">") + MessageFormat::escapeName(contactName)
+                              + QStringLiteral("</span>"));
+    ui->labAccount->setText(user);
+
+    if (!statusText.trimmed().isEmpty())
+        ui->labStatusText->setText(statusText);
+    else
+        ui->labStatusText->setText(owner ? owner->stateName(state) : QString());
+
+    const QPixmap badge(stateIconPath);
+    ui->labStatus->setPixmap(badge);
+    ui->labStatusImage->setPixmap(badge);
+
+    QFont font;
+    const QString description = programSettings().value(QStringLiteral("Interface/Font")).toString();
+    if (!description.isEmpty() && font.fromString(description) && font != ui->tbChat->font()) {
+        ui->tbChat->setFont(font);
+        ui->txtMessageBox->setFont(font);
+    }
+}
+
+void frmChat::setAvatarImage(const QImage &image)
+{
+    if (!image.isNull())
+        ui->labUserAvatar->setPixmap(QPixmap::fromImage(image));
+}
+
+void frmChat::loadHistory()
+{
+    history = std::make_unique<ChatHistory>(contactUserName);
+    const ChatHistory::Loaded loaded = history->load(ownName, contactName, tr("Unknown"));
+    lastSpeaker = loaded.lastSpeaker;
+    messageCounter = loaded.lastId;
+    for (const QString &markup : loaded.markups)
+        ui->tbChat->append(markup);
+}
+
+void frmChat::restoreGeometryFromSettings()
+{
+    const QByteArray geometry = programSettings().value(geometryKey(contactUserName)).toByteArray();
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
+}
+
+void frmChat::automaticLength()
+{
+}
+
+QString frmChat::formatMessage(QString text)
+{
+    return MessageFormat::formatMessage(text);
+}
+
+void frmChat::appendMessage(const QString &formatted, const QString &speaker, const QString &headerName,
+                            const QString &headerColour, const QString &closing)
+{
+    const QString end = closing.isEmpty() ? QStringLiteral("</span>") : closing;
+    QString markup;
+    bool startsBlock = false;
+    if (lastSpeaker != speaker) {
+        lastSpeaker = speaker;
+        startsBlock = true;
+        markup = QStringLiteral("<span style=\"color: ") + headerColour + QStringLiteral("\">")
+            + MessageFormat::escapeName(headerName) + QStringLiteral("</span><br><span>") + formatted + end;
+    } else {
+        markup = QStringLiteral("<span>") + formatted + end;
+    }
+    ui->tbChat->append(markup);
+    if (!history)
+        history = std::make_unique<ChatHistory>(contactUserName);
+    history->append(messageCounter, markup, speaker, startsBlock);
+}
+
+void frmChat::appendOwnNotice(const QString &notice)
+{
+    if (lastSpeaker != QLatin1String(NoticeSpeaker)) {
+        lastSpeaker = QLatin1String(NoticeSpeaker);
+        ui->tbChat->append(QStringLiteral("<span style=\"color: red\">Zelto Messenger</span><br><span>") + notice
+                           + QStringLiteral("</span>"));
+    } else {
+        ui->tbChat->append(QStringLiteral("<span>") + notice + QStringLiteral("</span>"));
+    }
+}
+
+void frmChat::on_txtMessageBox_returnPressed()
+{
+    if (!owner || !owner->isOnline()) {
+        ui->txtMessageBox->clear();
+        appendOwnNotice(tr("You are offline"));
+        return;
+    }
+    const QString escaped = MessageFormat::escapeHtml(QString::fromUtf8(ui->txtMessageBox->text().toUtf8()));
+    if (escaped.trimmed().isEmpty())
+        return;
+
+    // The send is synchronous and may run the main window's dispatch meanwhile, which can
+    // close this window.
+    QPointer<frmChat> self(this);
+    const int result = owner->sendMessage(contactUserName, escaped);
+    if (!self)
+        return;
+    ui->txtMessageBox->clear();
+
+    if (result == 404 || result == 1) {
+        appendOwnNotice(tr("%1 is offline").arg(MessageFormat::escapeName(contactName)));
+        return;
+    }
+    ++messageCounter;
+    const QString formatted = MessageFormat::formatMessage(escaped);
+    if (result == 200) {
+        appendMessage(formatted, QLatin1String(YouSpeaker), ownName, QStringLiteral("grey"));
+    } else {
+        appendMessage(formatted, QLatin1String(YouSpeaker), ownName, QStringLiteral("grey"),
+                      QStringLiteral(" ---&nbsp;<a href=\"zmp://msgmaybenotdelivered\">"
+                                     "<img src=\":/img/mail-t2x16.png\"/></a></span>"));
+    }
+}
+
+void frmChat::receiveMessage(QString message)
+{
+    ++messageCounter;
+    // Whatever the sender put in, only the text is shown: markup comes out literally.
+    const QString formatted = MessageFormat::formatMessage(MessageFormat::sanitizeReceived(message));
+    appendMessage(formatted, QLatin1String(ContactSpeaker), contactName, QStringLiteral("blue"));
+}
+
+void frmChat::insertSmiley(const QString &text)
+{
+    ui->txtMessageBox->setText(ui->txtMessageBox->text() + text);
+    ui->txtMessageBox->setFocus();
+}
+
+void frmChat::addEvilSmiley() { insertSmiley(QStringLiteral(" (evil) ")); }
+void frmChat::addFriendlySmiley() { insertSmiley(QStringLiteral(" :) ")); }
+void frmChat::addWinkSmiley() { insertSmiley(QStringLiteral(" ;) ")); }
+void frmChat::addLaughtingSmiley() { insertSmiley(QStringLiteral(" :D ")); }
+void frmChat::addHahaSmiley() { insertSmiley(QStringLiteral(" :P ")); }
+void frmChat::addSurprisedSmiley() { insertSmiley(QStringLiteral(" :O ")); }
+void frmChat::addNormalSmiley() { insertSmiley(QStringLiteral(" :| ")); }
+void frmChat::addSadSmiley() { insertSmiley(QStringLiteral(" :( ")); }
+void frmChat::addAngrySmiley() { insertSmiley(QStringLiteral(" (angry) ")); }
+void frmChat::addCrySmiley() { insertSmiley(QStringLiteral(" (cry) ")); }
+
+void frmChat::on_cmdSmiley_clicked()
+{
+    picker->popup(QCursor::pos());
+}
+
+void frmChat::on_cmdSmiley_mouseRelease(QMouseEvent *ev)
+{
+    if (ev && ui->cmdSmiley->rect().contains(ev->pos()))
+        on_cmdSmiley_clicked();
+}
+
+void frmChat::openLink(QString url)
+{
+    if (url == QLatin1String(NotDeliveredLink)) {
+        QMessageBox::information(this, tr("Message"), tr("This message was maybe not delivered"));
+        return;
+    }
+    // Links come from other people's text: only web and mail links go to the desktop.
+    const QUrl target(url, QUrl::StrictMode);
+    const QString scheme = target.scheme().toLower();
+    const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https")
+        || scheme == QLatin1String("ftp") || scheme == QLatin1String("mailto");
+    if (!target.isValid() || !web) {
+        qDebug() << "Link not opened:" << url;
+        return;
+    }
+    QDesktopServices::openUrl(target);
+}
+
+void frmChat::on_tbChat_sourceChanged(QUrl url)
+{
+    openLink(url.toString());
+}
+
+void frmChat::scrollDown()
+{
+    QScrollBar *bar = ui->tbChat->verticalScrollBar();
+    lastScrollMaximum = bar->maximum();
+    bar->setValue(bar->maximum());
+}
+
+void frmChat::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    const QScrollBar *bar = ui->tbChat->verticalScrollBar();
+    if (bar->value() == bar->maximum() || bar->value() == lastScrollMaximum)
+        QTimer::singleShot(10, this, &frmChat::scrollDown);
+    event->accept();
+}
+
+void frmChat::closeEvent(QCloseEvent *event)
+{
+    if (!contactUserName.isEmpty()) {
+        QSettings settings = programSettings();
+        settings.setValue(geometryKey(contactUserName), saveGeometry());
+    }
+    history.reset();
+    if (owner)
+        owner->chatWindowClosed(contactUserName, this);
+    event->accept();
+    deleteLater();
+}

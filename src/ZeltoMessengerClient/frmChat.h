@@ -1,0 +1,92 @@
+#ifndef FRMCHAT_H
+#define FRMCHAT_H
+
+#include <QDialog>
+#include <QImage>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+
+class ChatHistory;
+class ChatLink;
+class QMenu;
+class QMouseEvent;
+class QStyle;
+
+namespace Ui {
+class frmChat;
+}
+
+// The conversation window with one contact: header, conversation view, message field with
+// the smiley picker, and the contact's history file.
+class frmChat : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit frmChat(QWidget *parent = nullptr);
+    ~frmChat() override;
+
+    void setOwner(ChatLink *owner) { this->owner = owner; }
+    QString contactUser() const { return contactUserName; }
+
+    // Fills the header; with loadHistory (once, right after creation) also opens the history
+    // and restores the window geometry.
+    void setInfo(QString user, QString contactName, QString statusText, QString ownName, QString stateIconPath,
+                 int state, QString avatarId, bool loadHistory);
+    // Shows a picture that arrived after the window was opened.
+    void setAvatarImage(const QImage &image);
+    void receiveMessage(QString message);
+    QString formatMessage(QString text);
+    // Re-applies the frame styles after the application style changed.
+    void refreshStyles();
+    // Opens the smiley picker at the mouse cursor.
+    void on_cmdSmiley_clicked();
+    QMenu *smileyPicker() const { return picker; }
+
+public slots:
+    void automaticLength();
+    void on_txtMessageBox_returnPressed();
+    void addEvilSmiley();
+    void addFriendlySmiley();
+    void addWinkSmiley();
+    void addLaughtingSmiley();
+    void addHahaSmiley();
+    void addSurprisedSmiley();
+    void addNormalSmiley();
+    void addSadSmiley();
+    void addAngrySmiley();
+    void addCrySmiley();
+    void openLink(QString url);
+    void on_tbChat_sourceChanged(QUrl url);
+    void scrollDown();
+    void on_cmdSmiley_mouseRelease(QMouseEvent *ev);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildSmileyPicker();
+    void insertSmiley(const QString &text);
+    void appendOwnNotice(const QString &notice);
+    void appendMessage(const QString &formatted, const QString &speaker, const QString &headerName,
+                       const QString &headerColour, const QString &closing = QString());
+    void loadHistory();
+    void restoreGeometryFromSettings();
+
+    Ui::frmChat *ui;
+    ChatLink *owner = nullptr;
+    QString contactUserName;
+    QString contactName;
+    QString ownName;
+    QString lastSpeaker;
+    int messageCounter = 0;
+    std::unique_ptr<ChatHistory> history;
+    int lastScrollMaximum = 0;
+    QString shownAvatarId;
+    QMenu *picker = nullptr;
+    QStyle *frameStyle = nullptr;
+};
+
+#endif

@@ -1,0 +1,293 @@
+#include "ChatHistory.h"
+#include "DataDirectory.h"
+#include "hermetic.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QSettings>
+
+class TestHistory : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void dataDirectoryIsUnderHome();
+    void iniValueMatchesQSettings_data();
+    void iniValueMatchesQSettings();
+    void appendedMessagesReadBack();
+    void appendedFileReadByQSettings();
+    void shownRange_data();
+    void shownRange();
+    void firstMessageHeader_data();
+    void firstMessageHeader();
+    void handWrittenFile();
+    void damagedEntries();
+    void appendAfterCutOffLine();
+    void blockContinuesAfterReopen();
+    void plainNamesKeepTheirFileName_data();
+    void plainNamesKeepTheirFileName();
+    void unsafeNamesStayInside_data();
+    void unsafeNamesStayInside();
+
+private:
+    static void writeHistory(const QString &user, int count, const QString &lastSpeaker = QStringLiteral("You"));
+    static QString dataDir() { return DataDirectory::path(); }
+};
+
+void TestHistory::init()
+{
+    QDir(dataDir()).removeRecursively();
+    QVERIFY(DataDirectory::ensure());
+}
+
+void TestHistory::writeHistory(const QString &user, int count, const QString &lastSpeaker)
+{
+    QByteArray all;
+    for (int i = 1; i <= count; ++i)
+        all += ChatHistory::appendBlock(i, QStringLiteral("<span>m%1</span>").arg(i), lastSpeaker, i % 2 == 1);
+    QFile file(ChatHistory(user).fileName());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(all), qint64(all.size()));
+}
+
+void TestHistory::dataDirectoryIsUnderHome()
+{
+    QCOMPARE(dataDir(), QDir::homePath() + QStringLiteral("/.zmsg"));
+    QVERIFY(QFileInfo(dataDir()).isDir());
+}
+
+void TestHistory::iniValueMatchesQSettings_data()
+{
+    QTest::addColumn<QStringList>("value");
+    QTest::newRow("simple") << QStringList{"<span>hi</span>", "You", "true"};
+    QTest::newRow("quotes and backslash") << QStringList{"<span style=\"color: grey\">a\\b</span>", "She/He", "false"};
+    QTest::newRow("separators need quotes") << QStringList{"a, b; c=d", "You", "true"};
+    QTest::newRow("leading and trailing space") << QStringList{" x", "y ", "false"};
+    QTest::newRow("non-latin") << QStringList{QString::fromUtf8("äöü € 日本 😀"), "You", "true"};
+    QTest::newRow("control and digit after escape") << QStringList{QString::fromUtf8("\x01" "1a\tb\nc\rd"), "You", "true"};
+    QTest::newRow("hex letter after escape") << QStringList{QString::fromUtf8("é" "f" "ßA"), "x", "y"};
+    QTest::newRow("at sign") << QStringList{"@Invalid()", "@x", "true"};
+    QTest::newRow("nul") << QStringList{QString(QChar(0)) + "7", "You", "true"};
+    QTest::newRow("empty elements") << QStringList{"", "", ""};
+}
+
+void TestHistory::iniValueMatchesQSettings()
+{
+    QFETCH(QStringList, value);
+    const QString file = dataDir() + QStringLiteral("/reference.ini");
+    {
+        QSettings settings(file, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("Messages/Message1"), value);
+    }
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QByteArray written;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith("Message1="))
+            written = line.mid(9);
+    }
+    QCOMPARE(ChatHistory::iniValue(value), written);
+}
+
+void TestHistory::appendedMessagesReadBack()
+{
+    ChatHistory history(QStringLiteral("alice"));
+    QVERIFY(history.append(1, QStringLiteral("<span style=\"color: grey\">me</span><br><span>a, b</span>"), "You", true));
+    QVERIFY(history.append(2, QStringLiteral("<span>second</span>"), "You", false));
+    QVERIFY(history.append(3, QStringLiteral("<span style=\"color: blue\">Al</span><br><span>x</span>"), "She/He", true));
+
+    const ChatHistory::Loaded loaded = ChatHistory(QStringLiteral("alice")).load("me", "Al", "Unknown");
+    QCOMPARE(loaded.lastId, 3);
+    QCOMPARE(loaded.lastSpeaker, QStringLiteral("She/He"));
+    QCOMPARE(loaded.markups, (QStringList{"<span style=\"color: grey\">me</span><br><span>a, b</span>",
+                                          "<span>second</span>",
+                                          "<span style=\"color: blue\">Al</span><br><span>x</span>"}));
+}
+
+void TestHistory::appendedFileReadByQSettings()
+{
+    ChatHistory history(QStringLiteral("bob"));
+    QVERIFY(history.append(1, QStringLiteral("one"), "You", true));
+    QVERIFY(history.append(2, QStringLiteral("two"), "She/He", true));
+    QCOMPARE(history.fileName(), dataDir() + QStringLiteral("/bob.ini"));
+
+    QSettings settings(history.fileName(), QSettings::IniFormat);
+    QCOMPARE(settings.value("Chat/LastMessageID").toInt(), 2);
+    QCOMPARE(settings.value("Chat/LastMessageFrom").toString(), QStringLiteral("She/He"));
+    QCOMPARE(settings.value("Messages/Message1").toStringList(), (QStringList{"one", "You", "true"}));
+    QCOMPARE(settings.value("Messages/Message2").toStringList(), (QStringList{"two", "She/He", "true"}));
+}
+
+void TestHistory::shownRange_data()
+{
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("empty") << 0 << 1 << 0;
+    QTest::newRow("one") << 1 << 1 << 1;
+    QTest::newRow("1000") << 1000 << 1 << 1000;
+    QTest::newRow("1001") << 1001 << 1 << 1001;
+    QTest::newRow("1002") << 1002 << 2 << 1001;
+    QTest::newRow("1500") << 1500 << 500 << 1001;
+}
+
+void TestHistory::shownRange()
+{
+    QFETCH(int, stored);
+    QFETCH(int, first);
+    QFETCH(int, shown);
+    writeHistory(QStringLiteral("carol"), stored);
+    const ChatHistory::Loaded loaded = ChatHistory(QStringLiteral("carol")).load("me", "Carol", "Unknown");
+    QCOMPARE(loaded.lastId, stored);
+    QCOMPARE(loaded.firstId, first);
+    QCOMPARE(loaded.markups.size(), shown);
+    if (shown > 0) {
+        QVERIFY(loaded.markups.first().endsWith(QStringLiteral("<span>m%1</span>").arg(first)));
+        QCOMPARE(loaded.markups.last(), QStringLiteral("<span>m%1</span>").arg(stored));
+    }
+}
+
+void TestHistory::firstMessageHeader_data()
+{
+    QTest::addColumn<QString>("speaker");
+    QTest::addColumn<bool>("startsBlock");
+    QTest::addColumn<QString>("expectedHeader");
+    QTest::newRow("own continued") << "You" << false << "<span style=\"color: grey\">M&amp;e</span><br>";
+    QTest::newRow("contact continued") << "She/He" << false << "<span style=\"color: blue\">&lt;Dave&gt;</span><br>";
+    QTest::newRow("unknown speaker") << "ZZ" << false << "<span style=\"color: red\">Unknown</span><br>";
+    QTest::newRow("block start has its own header") << "She/He" << true << "";
+}
+
+void TestHistory::firstMessageHeader()
+{
+    QFETCH(QString, speaker);
+    QFETCH(bool, startsBlock);
+    QFETCH(QString, expectedHeader);
+    // 1500 messages: the first shown is number 500, which continues a block here.
+    QByteArray all;
+    for (int i = 1; i <= 1500; ++i)
+        all += ChatHistory::appendBlock(i, QStringLiteral("m%1").arg(i), i == 500 ? speaker : QStringLiteral("You"),
+                                        i == 500 ? startsBlock : false);
+    QFile file(ChatHistory(QStringLiteral("dave")).fileName());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(all);
+    file.close();
+
+    const ChatHistory::Loaded loaded = ChatHistory(QStringLiteral("dave")).load("M&e", "<Dave>", "Unknown");
+    QCOMPARE(loaded.markups.first(), expectedHeader + QStringLiteral("m500"));
+    QCOMPARE(loaded.markups.at(1), QStringLiteral("m501"));
+}
+
+void TestHistory::handWrittenFile()
+{
+    QFile file(dataDir() + QStringLiteral("/erin.ini"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Chat]\nLastMessageFrom=She/He\nLastMessageID=2\n\n[Messages]\n"
+               "Message1=\"<span style=\\\"color: blue\\\">Erin</span><br><span>hi, you</span>\", She/He, true\n"
+               "Message2=<span>G\\xfc\\x65nter \\x20ac</span>, She/He, false\n");
+    file.close();
+    const ChatHistory::Loaded loaded = ChatHistory(QStringLiteral("erin")).load("me", "Erin", "Unknown");
+    QCOMPARE(loaded.lastSpeaker, QStringLiteral("She/He"));
+    QCOMPARE(loaded.markups, (QStringList{"<span style=\"color: blue\">Erin</span><br><span>hi, you</span>",
+                                          QString::fromUtf8("<span>Güenter €</span>")}));
+}
+
+void TestHistory::damagedEntries()
+{
+    QFile file(dataDir() + QStringLiteral("/frank.ini"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("garbage without section\n[Chat]\nLastMessageID=4\n[Messages]\n"
+               "Message1=only one\nMessage2=two, parts\nMessage4=ok, You, true\n=\n[broken\n");
+    file.close();
+    const ChatHistory::Loaded loaded = ChatHistory(QStringLiteral("frank")).load("me", "Frank", "Unknown");
+    QCOMPARE(loaded.lastSpeaker, QString());
+    QCOMPARE(loaded.markups, (QStringList{"", "", "", "ok"}));
+
+    QFile negative(dataDir() + QStringLiteral("/gina.ini"));
+    QVERIFY(negative.open(QIODevice::WriteOnly));
+    negative.write("[Chat]\nLastMessageID=-5\n");
+    negative.close();
+    QCOMPARE(ChatHistory(QStringLiteral("gina")).load("me", "Gina", "Unknown").markups.size(), 0);
+}
+
+void TestHistory::appendAfterCutOffLine()
+{
+    QFile file(dataDir() + QStringLiteral("/hank.ini"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Chat]\nLastMessageID=1\nLastMessageFrom=You\n[Messages]\nMessage1=one, You, true\nMessage2=cut sh");
+    file.close();
+    ChatHistory history(QStringLiteral("hank"));
+    QVERIFY(history.append(2, QStringLiteral("two"), "She/He", true));
+    const ChatHistory::Loaded loaded = history.load("me", "Hank", "Unknown");
+    QCOMPARE(loaded.lastId, 2);
+    QCOMPARE(loaded.markups, (QStringList{"one", "two"}));
+}
+
+void TestHistory::blockContinuesAfterReopen()
+{
+    ChatHistory history(QStringLiteral("ivy"));
+    QVERIFY(history.append(1, QStringLiteral("x"), "She/He", true));
+    QCOMPARE(ChatHistory(QStringLiteral("ivy")).load("me", "Ivy", "Unknown").lastSpeaker, QStringLiteral("She/He"));
+}
+
+void TestHistory::plainNamesKeepTheirFileName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("simple") << "alice";
+    QTest::newRow("dots") << "a.b.c";
+    QTest::newRow("hidden") << ".alice";
+    QTest::newRow("umlaut") << QString::fromUtf8("jörg");
+    QTest::newRow("spaces and signs") << "a b&c%2F";
+    QTest::newRow("200 bytes") << QString(200, QLatin1Char('x'));
+}
+
+void TestHistory::plainNamesKeepTheirFileName()
+{
+    QFETCH(QString, name);
+    QCOMPARE(ChatHistory(name).fileName(), dataDir() + QLatin1Char('/') + name + QStringLiteral(".ini"));
+    QVERIFY(ChatHistory(name).append(1, "x", "You", true));
+    QVERIFY(QFileInfo::exists(dataDir() + QLatin1Char('/') + name + QStringLiteral(".ini")));
+}
+
+void TestHistory::unsafeNamesStayInside_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("parent") << "../escaped";
+    QTest::newRow("deep parent") << "../../../../../../tmp/escaped";
+    QTest::newRow("slash") << "a/b";
+    QTest::newRow("absolute") << "/tmp/escaped";
+    QTest::newRow("backslash") << "..\\escaped";
+    QTest::newRow("dot dot") << "..";
+    QTest::newRow("nul") << QString("x") + QChar(0) + "y";
+    QTest::newRow("newline") << "x\ny";
+    QTest::newRow("delete char") << "x\x7fy";
+    QTest::newRow("too long") << QString(201, QLatin1Char('y'));
+    QTest::newRow("empty") << "";
+}
+
+void TestHistory::unsafeNamesStayInside()
+{
+    QFETCH(QString, name);
+    const QString home = QDir::homePath();
+    const ChatHistory history(name);
+    const QString file = history.fileName();
+    QVERIFY2(QFileInfo(file).absoluteFilePath().startsWith(dataDir() + QStringLiteral("/encoded/")), qPrintable(file));
+    QVERIFY(QFileInfo(file).fileName().size() < 100);
+    QVERIFY(ChatHistory(name).append(1, "x", "You", true));
+    QCOMPARE(ChatHistory(name).load("me", "x", "Unknown").markups, QStringList{"x"});
+
+    // Nothing appeared outside the data directory, and different names do not share a file.
+    QDirIterator it(home, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString found = it.next();
+        if (found.endsWith(QLatin1String(".ini")))
+            QVERIFY2(found.startsWith(dataDir() + QLatin1Char('/')), qPrintable(found));
+    }
+    QVERIFY(!QFileInfo::exists(QStringLiteral("/tmp/escaped.ini")));
+    QVERIFY(ChatHistory(name + QLatin1Char('/')).fileName() != file);
+}
+
+ZM_HERMETIC_GUILESS_TEST_MAIN(TestHistory)
+#include "tst_history.moc"
