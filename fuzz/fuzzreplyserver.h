@@ -4,7 +4,6 @@
 #include "fuzzsupport.h"
 #include "tlstestserver.h"
 
-#include <QCoreApplication>
 #include <QMutex>
 #include <QMutexLocker>
 
@@ -54,15 +53,6 @@ private:
 };
 
 namespace FuzzSupport {
-
-// Sockets need an application object; the fuzzer's own arguments are no concern of Qt's.
-inline void makeApplication()
-{
-    static int argc = 1;
-    static char name[] = "fuzz";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-}
 
 inline bool isIncomingObjectShape(const QString &object)
 {

@@ -2,6 +2,7 @@
 #define FUZZSUPPORT_H
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 #include <QtGlobal>
 
@@ -32,6 +33,16 @@ inline void quietMessages(QtMsgType type, const QMessageLogContext &, const QStr
 inline void installQuietHandler()
 {
     qInstallMessageHandler(quietMessages);
+}
+
+// Sockets and image plugins want an application object; the fuzzer's own arguments are no
+// concern of Qt's.
+inline void makeApplication()
+{
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
 }
 
 inline QByteArray bytes(const uint8_t *data, size_t size)

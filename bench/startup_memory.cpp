@@ -1,0 +1,161 @@
+// Start-up time to a shown main window, and the cost of a 1,000-contact list: the time of the
+// refresh the server sends after login and the resident memory afterwards.
+#include "frmLogin.h"
+#include "zmsgfwwire.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QWindow>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr int ContactCount = 1000;
+constexpr double StartupTargetMs = 1000;
+constexpr double RefreshTargetMs = 500;
+constexpr double MemoryTargetMiB = 150;
+
+// Milliseconds since the kernel started this process (field 22 of /proc/self/stat, in clock
+// ticks), so dynamic loading and static initialisation count towards start-up.
+double processAgeMs()
+{
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    QFile uptime(QStringLiteral("/proc/uptime"));
+    if (!stat.open(QIODevice::ReadOnly) || !uptime.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray statText = stat.readAll();
+    // The command name may hold spaces; fields are counted after its closing parenthesis.
+    const QList<QByteArray> fields = statText.mid(statText.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 20)
+        return -1;
+    const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
+    const double startedSeconds = fields.at(19).toDouble() / ticks;
+    const double nowSeconds = uptime.readAll().split(' ').value(0).toDouble();
+    return (nowSeconds - startedSeconds) * 1000.0;
+}
+
+double residentMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+void figure(const QString &name, double value, const QString &unit, const QString &target, bool met)
+{
+    QTextStream(stdout) << "FIGURE " << name << '|' << QString::number(value, 'f', 1) << '|' << unit << '|'
+                        << target << '|' << (met ? "yes" : "no") << Qt::endl;
+}
+
+bool waitUntilExposed(QWidget *widget, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (widget->windowHandle() && widget->windowHandle()->isExposed())
+            return true;
+    }
+    return false;
+}
+
+void settle()
+{
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// The object the protocol library renders from the server's "contactswithstates" reply.
+QString contactListObject(int count)
+{
+    QStringList entries;
+    for (int i = 1; i <= count; ++i) {
+        const QString user = QStringLiteral("user%1").arg(i, 4, 10, QLatin1Char('0'));
+        const QString nick = QStringLiteral("Contact %1 \u00c4\u00f6").arg(i);
+        const QString status = QStringLiteral("Status message number %1 &amp; a little more text").arg(i);
+        entries << QStringList{ZMsgFwWire::escapeListField(user), ZMsgFwWire::escapeListField(nick),
+                               ZMsgFwWire::escapeListField(status), QString::number(i % 5 + 1)}
+                       .join(QLatin1Char('|'));
+    }
+    ZMsgFwWire::LineBuilder line(QStringLiteral("return"));
+    line.raw(QStringLiteral("--rq="), QStringLiteral("contactswithstates"))
+        .number(QStringLiteral("--id="), 200)
+        .text(QStringLiteral("--users="), entries.join(QStringLiteral("<>")));
+    return ZMsgFwWire::renderIncomingObject(line.toBytes());
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const double ageAtMain = processAgeMs();
+    QElapsedTimer sinceMain;
+    sinceMain.start();
+
+    // Never read or write the real user's settings and data, and never reach a real server.
+    QTemporaryDir home;
+    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        qputenv(name, home.path().toUtf8());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("ZMSGFW_HOST", "127.0.0.1");
+    qputenv("ZMSGFW_PORT", "1");
+    qputenv("ZMSGFW_AVATAR_PORT", "1");
+    qputenv("ZMSGFW_AVATAR_HTTP_PORT", "1");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zelto Messenger"));
+    QTextStream err(stderr);
+
+    frmLogin window;
+    window.show();
+    const bool exposed = waitUntilExposed(&window, 10000);
+    const double startupMs = ageAtMain + static_cast<double>(sinceMain.nsecsElapsed()) / 1e6;
+    if (!exposed)
+        err << "the main window was not exposed within 10 s\n";
+    err << "start-up: " << ageAtMain << " ms before main, " << startupMs - ageAtMain << " ms from main to the shown window\n";
+    figure(QStringLiteral("Start-up to shown main window"), startupMs, QStringLiteral("ms"),
+           QStringLiteral("<= %1 ms").arg(StartupTargetMs), exposed && startupMs <= StartupTargetMs);
+
+    settle();
+    const double idleMiB = residentMiB();
+    err << "resident memory with the shown main window: " << idleMiB << " MiB\n";
+
+    const QString object = contactListObject(ContactCount);
+    QElapsedTimer refresh;
+    refresh.start();
+    window.readIncoming(object);
+    const double refreshMs = static_cast<double>(refresh.nsecsElapsed()) / 1e6;
+    settle();
+
+    const int rows = window.contactList() ? window.contactList()->count() : 0;
+    const bool filled = rows == ContactCount;
+    if (!filled)
+        err << "the contact list holds " << rows << " rows instead of " << ContactCount << "\n";
+    figure(QStringLiteral("Contact list refresh with 1,000 contacts"), refreshMs, QStringLiteral("ms"),
+           QStringLiteral("<= %1 ms").arg(RefreshTargetMs), filled && refreshMs <= RefreshTargetMs);
+
+    // The refresh repeats every 20 s while logged in; the second one updates rows in place.
+    refresh.restart();
+    window.readIncoming(object);
+    const double repeatMs = static_cast<double>(refresh.nsecsElapsed()) / 1e6;
+    settle();
+    figure(QStringLiteral("Repeated contact list refresh with 1,000 contacts"), repeatMs, QStringLiteral("ms"),
+           QStringLiteral("<= %1 ms").arg(RefreshTargetMs), filled && repeatMs <= RefreshTargetMs);
+
+    const double loadedMiB = residentMiB();
+    figure(QStringLiteral("Resident memory with 1,000 contacts"), loadedMiB, QStringLiteral("MiB"),
+           QStringLiteral("<= %1 MiB").arg(MemoryTargetMiB), filled && loadedMiB > 0 && loadedMiB <= MemoryTargetMiB);
+    return 0;
+}
