@@ -1,0 +1,460 @@
+#include "concurrent.h"
+#include "hermetic.h"
+#include "tlstestserver.h"
+
+#include <zmsgfw10.h>
+#include <zmsgfw10q.h>
+
+#include <QMutex>
+#include <QRegularExpression>
+
+#include <functional>
+
+namespace {
+
+const QByteArray LoginRequest = "SEND /login ZM/1.0\nUsername: me\nPassword: pw\n";
+
+// One operation on either class; the C string class answers through UTF-8 texts.
+struct Member {
+    std::function<QVariant(ZMsgFw10Q &)> onQ;
+    std::function<QVariant(ZMsgFw10 &)> onC;
+};
+
+QVariant text(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+const QHash<QString, Member> &members()
+{
+    static const QHash<QString, Member> table{
+        {"getUserContacts", {[](ZMsgFw10Q &c) { return QVariant(c.getUserContacts()); }, [](ZMsgFw10 &c) { return text(c.getUserContacts()); }}},
+        {"getUserContactsLength", {[](ZMsgFw10Q &c) { return QVariant(c.getUserContactsLength()); }, [](ZMsgFw10 &c) { return text(c.getUserContactsLength()); }}},
+        {"getUserContactsRequests", {[](ZMsgFw10Q &c) { return QVariant(c.getUserContactsRequests()); }, [](ZMsgFw10 &c) { return text(c.getUserContactsRequests()); }}},
+        {"getUserFriendRequests", {[](ZMsgFw10Q &c) { return QVariant(c.getUserFriendRequests()); }, [](ZMsgFw10 &c) { return text(c.getUserFriendRequests()); }}},
+        {"getUserContactsWithStates", {[](ZMsgFw10Q &c) { return QVariant(c.getUserContactsWithStates()); }, [](ZMsgFw10 &c) { return text(c.getUserContactsWithStates()); }}},
+        {"getUserFriendRequestsLength", {[](ZMsgFw10Q &c) { return QVariant(c.getUserFriendRequestsLength()); }, [](ZMsgFw10 &c) { return text(c.getUserFriendRequestsLength()); }}},
+        {"getUserMessageState", {[](ZMsgFw10Q &c) { return QVariant(c.getUserMessageState()); }, [](ZMsgFw10 &c) { return text(c.getUserMessageState()); }}},
+        {"getUserNick", {[](ZMsgFw10Q &c) { return QVariant(c.getUserNick()); }, [](ZMsgFw10 &c) { return text(c.getUserNick()); }}},
+        {"getUserOnlineState", {[](ZMsgFw10Q &c) { return QVariant(c.getUserOnlineState()); }, [](ZMsgFw10 &c) { return QVariant(c.getUserOnlineState()); }}},
+        {"addUserContact", {[](ZMsgFw10Q &c) { return QVariant(c.addUserContact("anna")); }, [](ZMsgFw10 &c) { return QVariant(c.addUserContact("anna")); }}},
+        {"delUserContact", {[](ZMsgFw10Q &c) { return QVariant(c.delUserContact("anna")); }, [](ZMsgFw10 &c) { return QVariant(c.delUserContact("anna")); }}},
+        {"removeUserContact", {[](ZMsgFw10Q &c) { return QVariant(c.removeUserContact("anna")); }, [](ZMsgFw10 &c) { return QVariant(c.removeUserContact("anna")); }}},
+        {"setUserOnlineState", {[](ZMsgFw10Q &c) { return QVariant(c.setUserOnlineState(2)); }, [](ZMsgFw10 &c) { return QVariant(c.setUserOnlineState(2)); }}},
+        {"setUserMessageState", {[](ZMsgFw10Q &c) { return QVariant(c.setUserMessageState("at home & more")); }, [](ZMsgFw10 &c) { return QVariant(c.setUserMessageState("at home & more")); }}},
+        {"setUserAvatar", {[](ZMsgFw10Q &c) { return QVariant(c.setUserAvatar("abc", "png")); }, [](ZMsgFw10 &c) { return QVariant(c.setUserAvatar("abc", "png")); }}},
+        {"setUserNick", {[](ZMsgFw10Q &c) { return QVariant(c.setUserNick("Jürgen")); }, [](ZMsgFw10 &c) { return QVariant(c.setUserNick("Jürgen")); }}},
+        {"setUserMail", {[](ZMsgFw10Q &c) { return QVariant(c.setUserMail("a@b.c", true)); }, [](ZMsgFw10 &c) { return QVariant(c.setUserMail("a@b.c", true)); }}},
+        {"setUserPassword", {[](ZMsgFw10Q &c) { return QVariant(c.setUserPassword("old", "new")); }, [](ZMsgFw10 &c) { return QVariant(c.setUserPassword("old", "new")); }}},
+        {"sendMessageToUser", {[](ZMsgFw10Q &c) { return QVariant(c.sendMessageToUser("ben", "hi there")); }, [](ZMsgFw10 &c) { return QVariant(c.sendMessageToUser("ben", "hi there")); }}},
+        {"sendPokeToUser", {[](ZMsgFw10Q &c) { return QVariant(c.sendPokeToUser("ben")); }, [](ZMsgFw10 &c) { return QVariant(c.sendPokeToUser("ben")); }}},
+    };
+    return table;
+}
+
+// A scripted generation 1.0 server: a complete request (command line and headers) is
+// answered with the bytes the script gives for it.
+class LegacyServer
+{
+public:
+    explicit LegacyServer(QHash<QByteArray, QByteArray> script)
+    {
+        script.insert(LoginRequest, "ZM/1.0 200 OK\n");
+        m_server.setLineHandler([this, script](const QByteArray &line) {
+            m_pending += line;
+            const QByteArray answer = script.value(m_pending);
+            if (script.contains(m_pending))
+                m_pending.clear();
+            return answer;
+        });
+    }
+    bool listen()
+    {
+        static QMutex endpointLock;
+        QMutexLocker lock(&endpointLock);
+        if (!m_server.listenOnLoopback())
+            return false;
+        m_server.exportEndpoint();
+        return true;
+    }
+    TlsTestServer &server() { return m_server; }
+    // Everything written after the login request.
+    QByteArray written() const { return m_server.receivedLines().mid(3).join(); }
+
+private:
+    TlsTestServer m_server;
+    QByteArray m_pending;
+};
+
+// Logging in reads the endpoint from the environment; keep concurrent logins apart.
+QMutex &loginLock()
+{
+    static QMutex lock;
+    return lock;
+}
+
+template <typename Client> int login(Client &client, LegacyServer &server)
+{
+    QMutexLocker lock(&loginLock());
+    server.server().exportEndpoint();
+    return client.loginUser("me", "pw");
+}
+
+} // namespace
+
+class TestLegacy : public QObject
+{
+    Q_OBJECT
+private slots:
+    void versionAndStandardAvatar();
+    void operations_data();
+    void operations();
+    void statusLines_data();
+    void statusLines();
+    void loginStatus_data();
+    void loginStatus();
+    void waitingOutcomes();
+    void nothingWrittenBeforeLogin();
+    void lineBreaksAreRefused();
+    void pushedObjects_data();
+    void pushedObjects();
+    void pingIsAnsweredOnce();
+    void pushedObjectWithReplyIsKept_data();
+    void pushedObjectWithReplyIsKept();
+    void headerInLaterRecord();
+    void endlessStatusLineBreaksConnection();
+};
+
+void TestLegacy::versionAndStandardAvatar()
+{
+    ZMsgFw10Q q;
+    ZMsgFw10 c;
+    QCOMPARE(q.getClassVersion(), QString("1.0.0-5"));
+    QCOMPARE(QByteArray(c.getClassVersion()), QByteArray("1.0.0-5"));
+    QVERIFY(QFile::exists(":/avatar/zm-standard"));
+    QCOMPARE(q.getMessengerStandardAvatar(), QString());
+    QCOMPARE(QByteArray(c.getMessengerStandardAvatar()), QByteArray());
+}
+
+void TestLegacy::operations_data()
+{
+    QTest::addColumn<bool>("cStrings");
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QVariant>("result");
+    struct Row {
+        const char *member;
+        const char *request;
+        const char *answer;
+        QVariant result;
+    };
+    const Row rows[] = {
+        {"getUserContacts", "SEND /getusercontacts ZM/1.0\n", "ZM/1.0 200 OK\nUsers: anna<>ben\n", QString("anna\nben")},
+        {"getUserContactsLength", "SEND /getusercontactslength ZM/1.0\n", "ZM/1.0 200 OK\nLength: 2\n", QString("2")},
+        {"getUserContactsRequests", "SEND /getuserfriendrequests ZM/1.0\n", "ZM/1.0 200 OK\nUsers: x<>y\n", QString("x\ny")},
+        {"getUserFriendRequests", "SEND /getuserfriendrequests ZM/1.0\n", "ZM/1.0 200 OK\nUsers: x\n", QString("x")},
+        {"getUserContactsWithStates", "SEND /getusercontactswithstates ZM/1.0\n", "ZM/1.0 200 OK\nOther: 1\nUsers: a|1<>b|8\n", QString("a|1\nb|8")},
+        {"getUserFriendRequestsLength", "SEND /getuserfriendrequestslength ZM/1.0\n", "ZM/1.0 200 OK\nLength: 0\n", QString("0")},
+        {"getUserMessageState", "SEND /getusermessagestate ZM/1.0\n", "ZM/1.0 200 OK\nMessage: at home <>\n", QString("at home <>")},
+        {"getUserNick", "SEND /getusernick ZM/1.0\n", "ZM/1.0 200 OK\nNick: Jürgen\n", QString("Jürgen")},
+        {"getUserOnlineState", "SEND /getuseronlinestate ZM/1.0\n", "ZM/1.0 200 OK\nState: 3\n", 3},
+        {"addUserContact", "SEND /addusercontact ZM/1.0\nUsername: anna\n", "ZM/1.0 200 OK\n", 200},
+        {"delUserContact", "SEND /removeusercontact ZM/1.0\nUsername: anna\n", "ZM/1.0 200 OK\n", 200},
+        {"removeUserContact", "SEND /removeusercontact ZM/1.0\nUsername: anna\n", "ZM/1.0 404 NF\n", 404},
+        {"setUserOnlineState", "SEND /setuseronlinestate ZM/1.0\nState: 2\n", "ZM/1.0 200 OK\n", 200},
+        {"setUserMessageState", "SEND /setusermessagestate ZM/1.0\nMessage: at home & more\n", "ZM/1.0 200 OK\n", 200},
+        {"setUserAvatar", "SEND /setuseravatar ZM/1.0\nAvatar: abc\nFormat: png\n", "ZM/1.0 200 OK\n", 200},
+        {"setUserNick", "SEND /setusernick ZM/1.0\nNick: Jürgen\n", "ZM/1.0 200 OK\n", 200},
+        {"setUserMail", "SEND /setusermail ZM/1.0\nMail: a@b.c\nVFO: true\n", "ZM/1.0 200 OK\n", 200},
+        {"setUserPassword", "SEND /setuserpassword ZM/1.0\nPassword old: old\nPassword new: new\n", "ZM/1.0 300 Wrong\n", 300},
+        {"sendMessageToUser", "SEND /message ZM/1.0\nUsername: ben\nMessage: hi there\n", "ZM/1.0 200 OK\n", 200},
+        {"sendPokeToUser", "SEND /poke ZM/1.0\nUsername: ben\n", "", 0},
+    };
+    for (bool cStrings : {false, true}) {
+        for (const Row &row : rows)
+            QTest::addRow("%s %s", cStrings ? "10" : "10Q", row.member)
+                << cStrings << row.member << QByteArray(row.request) << QByteArray(row.answer) << row.result;
+    }
+}
+
+void TestLegacy::operations()
+{
+    QFETCH(bool, cStrings);
+    QFETCH(QString, member);
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, answer);
+    QFETCH(QVariant, result);
+    LegacyServer server({{request, answer}});
+    QVERIFY(server.listen());
+    const int lines = request.count('\n');
+    if (cStrings) {
+        ZMsgFw10 client;
+        QCOMPARE(login(client, server), 200);
+        QVERIFY(client.isLoggedIn());
+        QCOMPARE(members().value(member).onC(client), result);
+        QVERIFY(server.server().waitForLines(3 + lines));
+        QVERIFY(!client.isObjectIncoming());
+    } else {
+        ZMsgFw10Q client;
+        QCOMPARE(login(client, server), 200);
+        QCOMPARE(members().value(member).onQ(client), result);
+        QVERIFY(server.server().waitForLines(3 + lines));
+        QVERIFY(!client.isObjectIncoming());
+    }
+    QCOMPARE(server.written(), request);
+}
+
+void TestLegacy::statusLines_data()
+{
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QVariant>("result");
+    const QByteArray push = "SEND /update ZM/1.0\n";
+    QTest::newRow("text, error") << "getUserNick" << QByteArray("ZM/1.0 500 Error\n") << QVariant(QString("///Error 500"));
+    QTest::newRow("text, code word kept") << "getUserNick" << QByteArray("ZM/1.0 4x4 Odd\n") << QVariant(QString("///Error 4x4"));
+    QTest::newRow("text, one word") << "getUserNick" << QByteArray("Broken\n") << QVariant(QString("///Error 502"));
+    QTest::newRow("text, header missing") << "getUserNick" << "ZM/1.0 200 OK\nOther: x\n" + push << QVariant(QString("///Error 201"));
+    QTest::newRow("text, header first wins") << "getUserNick" << QByteArray("ZM/1.0 200 OK\nNick: a\nNick: b\n") << QVariant(QString("a"));
+    QTest::newRow("int, error") << "addUserContact" << QByteArray("ZM/1.0 500 Error\n") << QVariant(500);
+    QTest::newRow("int, one word") << "addUserContact" << QByteArray("Broken\n") << QVariant(502);
+    QTest::newRow("int, not found") << "addUserContact" << QByteArray("404 Not Found\n") << QVariant(0);
+    QTest::newRow("message, not found") << "sendMessageToUser" << QByteArray("404 Not Found\n") << QVariant(404);
+    QTest::newRow("state, error") << "getUserOnlineState" << QByteArray("ZM/1.0 403 No\n") << QVariant(403);
+    QTest::newRow("state, header missing") << "getUserOnlineState" << "ZM/1.0 200 OK\n" + push << QVariant(201);
+    QTest::newRow("state, not a number") << "getUserOnlineState" << QByteArray("ZM/1.0 200 OK\nState: x\n") << QVariant(0);
+}
+
+void TestLegacy::statusLines()
+{
+    QFETCH(QString, member);
+    QFETCH(QByteArray, answer);
+    QFETCH(QVariant, result);
+    TlsTestServer server;
+    server.setLineHandler([answer](const QByteArray &line) {
+        if (line == "Password: pw\n")
+            return QByteArray("ZM/1.0 200 OK\n");
+        return line.startsWith("SEND /") && !line.startsWith("SEND /login") ? answer : QByteArray();
+    });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    ZMsgFw10Q client;
+    QCOMPARE(client.loginUser("me", "pw"), 200);
+    // Requests with headers are answered on their command line; the answer still comes after it.
+    QCOMPARE(members().value(member).onQ(client), result);
+}
+
+void TestLegacy::loginStatus_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("loggedIn");
+    QTest::newRow("ok") << QByteArray("ZM/1.0 200 OK\n") << 200 << true;
+    QTest::newRow("short not found") << QByteArray("ZM/1.0 404 NF\n") << 404 << false;
+    QTest::newRow("long not found") << QByteArray("404 Not Found\n") << 404 << false;
+    QTest::newRow("other") << QByteArray("ZM/1.0 403 Forbidden\n") << 403 << false;
+    QTest::newRow("one word") << QByteArray("Nope\n") << 502 << false;
+}
+
+void TestLegacy::loginStatus()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(int, code);
+    QFETCH(bool, loggedIn);
+    TlsTestServer server;
+    server.setLineHandler([answer](const QByteArray &line) { return line == "Password: pw\n" ? answer : QByteArray(); });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    ZMsgFw10 client;
+    QCOMPARE(client.loginUser("me", "pw"), code);
+    QCOMPARE(client.isLoggedIn(), loggedIn);
+    QCOMPARE(server.receivedLines().join(), LoginRequest);
+    QCOMPARE(client.logoutUser(), 0);
+    QVERIFY(!client.isLoggedIn());
+}
+
+// Each case waits out the 5000 ms limit, so they share one wait.
+void TestLegacy::waitingOutcomes()
+{
+    struct Case {
+        const char *member;
+        QByteArray answer;
+        QVariant result;
+    };
+    const QList<Case> cases{
+        {"getUserNick", {}, QString("///Error 1")},
+        {"setUserNick", {}, 1},
+        {"getUserOnlineState", {}, 501},
+        {"getUserContacts", "ZM/1.0 200 OK\n", QString("///Error 201")},
+        {"login", {}, 500},
+    };
+    QVector<QVariant> results(cases.size());
+    QList<std::function<void()>> jobs;
+    for (int i = 0; i < cases.size(); ++i) {
+        jobs << [&, i] {
+            const Case &c = cases.at(i);
+            LegacyServer server({{"SEND /getusercontacts ZM/1.0\n", c.answer}});
+            if (!server.listen())
+                return;
+            ZMsgFw10Q client;
+            if (QByteArray(c.member) == "login") {
+                server.server().setLineHandler([](const QByteArray &) { return QByteArray(); });
+                results[i] = login(client, server);
+                return;
+            }
+            if (login(client, server) == 200)
+                results[i] = members().value(c.member).onQ(client);
+        };
+    }
+    QElapsedTimer timer;
+    timer.start();
+    runConcurrently(jobs);
+    for (int i = 0; i < cases.size(); ++i)
+        QVERIFY2(results.at(i) == cases.at(i).result, cases.at(i).member);
+    QVERIFY(timer.elapsed() >= 5000);
+}
+
+void TestLegacy::nothingWrittenBeforeLogin()
+{
+    LegacyServer server({});
+    QVERIFY(server.listen());
+    ZMsgFw10Q q;
+    ZMsgFw10 c;
+    for (auto it = members().cbegin(); it != members().cend(); ++it) {
+        for (const QVariant &result : {it.value().onQ(q), it.value().onC(c)}) {
+            if (it.key() == "getUserOnlineState")
+                QCOMPARE(result, QVariant(501));
+            else if (result.type() == QVariant::Int)
+                QCOMPARE(result, QVariant(1));
+            else
+                QCOMPARE(result, QVariant(QString("///Error 1")));
+        }
+    }
+    QVERIFY(!q.isObjectIncoming());
+    QCOMPARE(q.readObject(), QString());
+    QCOMPARE(server.server().connectionCount(), 0);
+}
+
+void TestLegacy::lineBreaksAreRefused()
+{
+    LegacyServer server({{"SEND /getusernick ZM/1.0\n", "ZM/1.0 200 OK\nNick: n\n"}});
+    QVERIFY(server.listen());
+    ZMsgFw10Q client;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("line break"));
+    QCOMPARE(client.loginUser("me\nPassword: x", "pw"), 500);
+    QCOMPARE(server.server().connectionCount(), 0);
+    QCOMPARE(login(client, server), 200);
+    for (int i = 0; i < 4; ++i)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("line break"));
+    QCOMPARE(client.setUserNick("a\nSEND /removeusercontact ZM/1.0"), 1);
+    QCOMPARE(client.sendMessageToUser("ben", "hi\r"), 1);
+    QCOMPARE(client.setUserAvatar("abc", "png\n"), 1);
+    QCOMPARE(client.sendPokeToUser("ben\n"), 1);
+    QCOMPARE(client.getUserNick(), QString("n"));
+    QCOMPARE(server.written(), QByteArray("SEND /getusernick ZM/1.0\n"));
+}
+
+void TestLegacy::pushedObjects_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("objects");
+    QTest::newRow("message") << QByteArray("SEND /message ZM/1.0\nUsername: ann\nMessage: hi there\n")
+                             << QStringList{"MessageFromUser<>ann: hi there\n"};
+    QTest::newRow("message without text") << QByteArray("SEND /message ZM/1.0\nUsername: ann\n") << QStringList{""};
+    QTest::newRow("poke") << QByteArray("SEND /poke ZM/1.0\nUsername: ann\n") << QStringList{"PokeFromUser<>ann\n"};
+    QTest::newRow("poke without user") << QByteArray("SEND /poke ZM/1.0\nOther: x\n") << QStringList{""};
+    QTest::newRow("update") << QByteArray("SEND /update ZM/1.0\n") << QStringList{"update"};
+    QTest::newRow("other command") << QByteArray("SEND /other ZM/1.0\n") << QStringList{""};
+    QTest::newRow("one character") << QByteArray("x\n") << QStringList{""};
+    QTest::newRow("one word") << QByteArray("SEND\n") << QStringList{""};
+    QTest::newRow("two objects in one record")
+        << QByteArray("SEND /message ZM/1.0\nUsername: ann\nMessage: one\nSEND /poke ZM/1.0\nUsername: ben\n")
+        << QStringList{"MessageFromUser<>ann: one\n", "PokeFromUser<>ben\n"};
+}
+
+void TestLegacy::pushedObjects()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, objects);
+    LegacyServer server({});
+    QVERIFY(server.listen());
+    ZMsgFw10 client;
+    QCOMPARE(login(client, server), 200);
+    server.server().sendToClient(bytes);
+    QStringList read;
+    for (int i = 0; i < objects.size(); ++i) {
+        QTRY_VERIFY(client.isObjectIncoming());
+        read << QString::fromUtf8(client.readObject());
+    }
+    QCOMPARE(read, objects);
+    QVERIFY(!client.isObjectIncoming());
+}
+
+void TestLegacy::pingIsAnsweredOnce()
+{
+    LegacyServer server({});
+    QVERIFY(server.listen());
+    ZMsgFw10Q client;
+    QCOMPARE(login(client, server), 200);
+    server.server().sendToClient("SEND /ping ZM/1.0\n");
+    QTRY_VERIFY(client.isObjectIncoming());
+    QCOMPARE(client.readObject(), QString("ping/pong"));
+    QVERIFY(server.server().waitForLines(5));
+    QCOMPARE(client.readObject(), QString());
+    QCOMPARE(server.written(), QByteArray("ZM/1.0 200 OK\nPing: Pong\n"));
+}
+
+void TestLegacy::pushedObjectWithReplyIsKept_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("answer");
+    const QByteArray push = "SEND /message ZM/1.0\nUsername: ben\nMessage: hi\n";
+    QTest::newRow("after the reply") << QByteArray() << "ZM/1.0 200 OK\nNick: Ann\n" + push;
+    QTest::newRow("before the reply") << QByteArray() << push + "ZM/1.0 200 OK\nNick: Ann\n";
+    QTest::newRow("buffered before the call") << push << QByteArray("ZM/1.0 200 OK\nNick: Ann\n");
+}
+
+void TestLegacy::pushedObjectWithReplyIsKept()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, answer);
+    LegacyServer server({{"SEND /getusernick ZM/1.0\n", answer}});
+    QVERIFY(server.listen());
+    ZMsgFw10Q client;
+    QCOMPARE(login(client, server), 200);
+    if (!before.isEmpty()) {
+        server.server().sendToClient(before);
+        QTRY_VERIFY(client.isObjectIncoming());
+    }
+    QCOMPARE(client.getUserNick(), QString("Ann"));
+    QVERIFY(client.isObjectIncoming());
+    QCOMPARE(client.readObject(), QString("MessageFromUser<>ben: hi\n"));
+    QVERIFY(!client.isObjectIncoming());
+}
+
+void TestLegacy::headerInLaterRecord()
+{
+    TlsTestServer *tls = nullptr;
+    LegacyServer server({{"SEND /getusercontacts ZM/1.0\n", "ZM/1.0 200 OK\nUsers: an"}});
+    tls = &server.server();
+    QVERIFY(server.listen());
+    ZMsgFw10Q client;
+    QCOMPARE(login(client, server), 200);
+    tls->sendToClientLater("na<>ben\n", 150);
+    QCOMPARE(client.getUserContacts(), QString("anna\nben"));
+}
+
+void TestLegacy::endlessStatusLineBreaksConnection()
+{
+    const QByteArray endless(2 * 1024 * 1024, 'x');
+    LegacyServer server({{"SEND /getusernick ZM/1.0\n", endless}});
+    QVERIFY(server.listen());
+    ZMsgFw10Q client;
+    QCOMPARE(login(client, server), 200);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("longer than"));
+    QCOMPARE(client.getUserNick(), QString("///Error 1"));
+    QVERIFY(!client.isLoggedIn());
+}
+
+ZM_HERMETIC_GUILESS_TEST_MAIN(TestLegacy)
+#include "tst_legacy.moc"
