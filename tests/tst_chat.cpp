@@ -1,0 +1,423 @@
+#include "ChatHistory.h"
+#include "ChatLink.h"
+#include "DataDirectory.h"
+#include "frmChat.h"
+#include "hermetic.h"
+
+#include <zvrlabel.h>
+#include <zvrlineedit.h>
+#include <zvrtextbrowser.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSettings>
+#include <QTextDocument>
+#include <QTimer>
+
+// Stands in for the main window: records what the chat window asks of it.
+class FakeOwner : public QObject, public ChatLink
+{
+    Q_OBJECT
+public:
+    bool online = true;
+    int sendResult = 200;
+    QStringList sent;
+    QStringList closed;
+
+    bool isOnline() override { return online; }
+    int sendMessage(const QString &user, const QString &text) override
+    {
+        sent << user + QLatin1Char('|') + text;
+        return sendResult;
+    }
+    QImage contactAvatarImage(const QString &avatarId) override
+    {
+        if (avatarId != QLatin1String("red"))
+            return QImage();
+        QImage image(8, 8, QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        return image;
+    }
+    QString stateName(int state) override { return state == 3 ? QStringLiteral("Busy") : QStringLiteral("Offline"); }
+    void chatWindowClosed(const QString &user, frmChat *) override { closed << user; }
+};
+
+// Receives the links the chat window hands to the desktop.
+class UrlSink : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
+
+class TestChat : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void form();
+    void header();
+    void sending_data();
+    void sending();
+    void offlineSendKeepsNothing();
+    void blankMessageIsNotSent();
+    void speakerBlocks();
+    void receivedMarkupIsShownLiterally();
+    void historySurvivesReopening();
+    void smileyPicker();
+    void links_data();
+    void links();
+    void notDeliveredLinkExplains();
+    void viewLoadsOnlyOwnResources_data();
+    void viewLoadsOnlyOwnResources();
+    void closeSavesGeometryAndDeregisters();
+    void fontFromSettings();
+
+private:
+    frmChat *openChat(const QString &user = QStringLiteral("alice"), bool history = true);
+    static QString viewText(frmChat *chat) { return chat->findChild<QTextBrowser *>("tbChat")->toPlainText(); }
+    static QString viewHtml(frmChat *chat) { return chat->findChild<QTextBrowser *>("tbChat")->toHtml(); }
+    static void type(frmChat *chat, const QString &text);
+
+    FakeOwner owner;
+    UrlSink sink;
+    QList<QPointer<frmChat>> windows;
+};
+
+void TestChat::initTestCase()
+{
+    for (const char *scheme : {"http", "https", "ftp", "mailto", "file", "data", "javascript", "mtasa", "zmp", "smb"})
+        QDesktopServices::setUrlHandler(QLatin1String(scheme), &sink, "open");
+}
+
+void TestChat::init()
+{
+    for (const QPointer<frmChat> &w : qAsConst(windows))
+        delete w.data();
+    windows.clear();
+    owner.online = true;
+    owner.sendResult = 200;
+    owner.sent.clear();
+    owner.closed.clear();
+    sink.opened.clear();
+    QDir(DataDirectory::path()).removeRecursively();
+    QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger")).clear();
+}
+
+frmChat *TestChat::openChat(const QString &user, bool history)
+{
+    auto *chat = new frmChat;
+    windows << chat;
+    chat->setOwner(&owner);
+    chat->setInfo(user, QStringLiteral("Alice <A&B>"), QStringLiteral("at work"), QStringLiteral("Me"),
+                  QStringLiteral(":/img/busy-t2x64.png"), 3, QString(), history);
+    chat->show();
+    return chat;
+}
+
+void TestChat::type(frmChat *chat, const QString &text)
+{
+    auto *field = chat->findChild<QLineEdit *>("txtMessageBox");
+    field->setText(text);
+    QTest::keyClick(field, Qt::Key_Return);
+}
+
+void TestChat::form()
+{
+    frmChat *chat = openChat();
+    QVERIFY(qobject_cast<ZVRTextBrowser *>(chat->findChild<QWidget *>("tbChat")));
+    QVERIFY(qobject_cast<ZVRLineEdit *>(chat->findChild<QWidget *>("txtMessageBox")));
+    QVERIFY(qobject_cast<ZVRLabel *>(chat->findChild<QWidget *>("cmdSmiley")));
+    for (const char *name : {"frUser", "labStatus", "labChatUname", "frAvatar", "labUserAvatar", "labStatusImage",
+                             "labStatusText", "labAccount", "frChat", "frBox"})
+        QVERIFY2(chat->findChild<QWidget *>(QLatin1String(name)), name);
+    QCOMPARE(chat->minimumSize(), QSize(350, 450));
+    QVERIFY(chat->windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(chat->windowFlags() & Qt::WindowMaximizeButtonHint);
+    QVERIFY(!(chat->windowFlags() & Qt::WindowContextHelpButtonHint));
+    QCOMPARE(chat->findChild<QLineEdit *>("txtMessageBox")->placeholderText(), QStringLiteral("Type message here"));
+    auto *view = chat->findChild<ZVRTextBrowser *>("tbChat");
+    QVERIFY(!view->openAutoBrowser());
+    QVERIFY(!view->openLinks());
+    QCOMPARE(chat->findChild<QFrame *>("frChat")->styleSheet(),
+             QStringLiteral("QFrame{\nbackground-color: palette(base);\n}\nQTextBrowser{\nbackground-color: palette(base);\n}"));
+}
+
+void TestChat::header()
+{
+    auto *chat = new frmChat;
+    windows << chat;
+    chat->setOwner(&owner);
+    chat->setInfo(QStringLiteral("bob\"><b>x"), QStringLiteral("<i>Bob</i>"), QStringLiteral("   "), QStringLiteral("Me"),
+                  QStringLiteral(":/img/busy-t2x64.png"), 3, QStringLiteral("red"), true);
+    QCOMPARE(chat->windowTitle(), QStringLiteral("<i>Bob</i>"));
+    QCOMPARE(chat->findChild<QLabel *>("labChatUname")->text(),
+             QStringLiteral("<span style=\"color: blue;\" title=\"bob&quot;&gt;&lt;b&gt;x\">&lt;i&gt;Bob&lt;/i&gt;</span>"));
+    QCOMPARE(chat->findChild<QLabel *>("labAccount")->text(), QStringLiteral("bob\"><b>x"));
+    QCOMPARE(chat->findChild<QLabel *>("labStatusText")->text(), QStringLiteral("Busy"));
+    QCOMPARE(chat->findChild<QLabel *>("labUserAvatar")->pixmap(Qt::ReturnByValue).toImage().pixelColor(2, 2),
+             QColor(Qt::red));
+
+    chat->setInfo(QStringLiteral("bob"), QStringLiteral("Bob"), QStringLiteral("coding"), QStringLiteral("Me"),
+                  QStringLiteral(":/img/online-t2x64.png"), 1, QStringLiteral("unknown"), false);
+    QCOMPARE(chat->findChild<QLabel *>("labStatusText")->text(), QStringLiteral("coding"));
+    // A null avatar leaves the previous picture.
+    QCOMPARE(chat->findChild<QLabel *>("labUserAvatar")->pixmap(Qt::ReturnByValue).toImage().pixelColor(2, 2),
+             QColor(Qt::red));
+}
+
+void TestChat::sending_data()
+{
+    QTest::addColumn<int>("result");
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<bool>("notDeliveredMark");
+    QTest::addColumn<QString>("notice");
+    QTest::newRow("confirmed") << 200 << true << false << "";
+    QTest::newRow("contact offline 404") << 404 << false << false << "Alice <A&B> is offline";
+    QTest::newRow("contact offline 1") << 1 << false << false << "Alice <A&B> is offline";
+    QTest::newRow("no reply") << 500 << true << true << "";
+    QTest::newRow("foreign line") << 601 << true << true << "";
+}
+
+void TestChat::sending()
+{
+    QFETCH(int, result);
+    QFETCH(bool, stored);
+    QFETCH(bool, notDeliveredMark);
+    QFETCH(QString, notice);
+    owner.sendResult = result;
+    frmChat *chat = openChat();
+    type(chat, QString::fromUtf8("a b<c> :) ä"));
+
+    QCOMPARE(owner.sent, QStringList{QStringLiteral("alice|a b&lt;c&gt; :) &auml;")});
+    QVERIFY(chat->findChild<QLineEdit *>("txtMessageBox")->text().isEmpty());
+    const ChatHistory::Loaded history = ChatHistory(QStringLiteral("alice")).load("Me", "Alice", "Unknown");
+    QCOMPARE(history.lastId, stored ? 1 : 0);
+    if (stored) {
+        QCOMPARE(viewText(chat), QString::fromUtf8("Me\na b<c> \uFFFC ä") + (notDeliveredMark ? QString::fromUtf8(" --- \uFFFC") : QString()));
+        QCOMPARE(history.markups.first().contains(QLatin1String("zmp://msgmaybenotdelivered")), notDeliveredMark);
+        QVERIFY(history.markups.first().startsWith(QLatin1String("<span style=\"color: grey\">Me</span><br><span>a b&lt;c&gt; <img src=':/img/friendly.png'/> &auml;")));
+        QCOMPARE(history.lastSpeaker, QStringLiteral("You"));
+    } else {
+        QCOMPARE(viewText(chat), QStringLiteral("Zelto Messenger\n") + notice);
+    }
+}
+
+void TestChat::offlineSendKeepsNothing()
+{
+    owner.online = false;
+    frmChat *chat = openChat();
+    type(chat, QStringLiteral("hello"));
+    QVERIFY(owner.sent.isEmpty());
+    QVERIFY(chat->findChild<QLineEdit *>("txtMessageBox")->text().isEmpty());
+    QCOMPARE(viewText(chat), QStringLiteral("Zelto Messenger\nYou are offline"));
+    type(chat, QStringLiteral("again"));
+    QCOMPARE(viewText(chat), QStringLiteral("Zelto Messenger\nYou are offline\nYou are offline"));
+    QVERIFY(!QFileInfo::exists(ChatHistory(QStringLiteral("alice")).fileName()));
+}
+
+void TestChat::blankMessageIsNotSent()
+{
+    frmChat *chat = openChat();
+    type(chat, QStringLiteral("    "));
+    QVERIFY(owner.sent.isEmpty());
+    QCOMPARE(chat->findChild<QLineEdit *>("txtMessageBox")->text(), QStringLiteral("    "));
+    QCOMPARE(viewText(chat), QString());
+}
+
+void TestChat::speakerBlocks()
+{
+    frmChat *chat = openChat();
+    type(chat, QStringLiteral("one"));
+    type(chat, QStringLiteral("two"));
+    chat->receiveMessage(QStringLiteral("three"));
+    chat->receiveMessage(QStringLiteral("four"));
+    type(chat, QStringLiteral("five"));
+    QCOMPARE(viewText(chat), QStringLiteral("Me\none\ntwo\nAlice <A&B>\nthree\nfour\nMe\nfive"));
+
+    QSettings file(ChatHistory(QStringLiteral("alice")).fileName(), QSettings::IniFormat);
+    const QStringList flags{"true", "false", "true", "false", "true"};
+    const QStringList speakers{"You", "You", "She/He", "She/He", "You"};
+    for (int i = 1; i <= 5; ++i) {
+        const QStringList entry = file.value(QStringLiteral("Messages/Message%1").arg(i)).toStringList();
+        QCOMPARE(entry.size(), 3);
+        QCOMPARE(entry.at(1), speakers.at(i - 1));
+        QCOMPARE(entry.at(2), flags.at(i - 1));
+    }
+    QCOMPARE(file.value("Messages/Message3").toStringList().first(),
+             QStringLiteral("<span style=\"color: blue\">Alice &lt;A&amp;B&gt;</span><br><span>three</span>"));
+    QCOMPARE(file.value("Chat/LastMessageID").toInt(), 5);
+}
+
+void TestChat::receivedMarkupIsShownLiterally()
+{
+    frmChat *chat = openChat();
+    chat->receiveMessage(QStringLiteral("<img src=\"/etc/hostname\"><b>bold</b> http://x.y/?a=1&amp;b=2 :)"));
+    const QString html = viewHtml(chat);
+    QVERIFY(!html.contains(QLatin1String("/etc/hostname\"")));
+    QVERIFY(!html.contains(QLatin1String("font-weight:600")));
+    QVERIFY(html.contains(QLatin1String("href=\"http://x.y/?a=1&amp;b=2\"")));
+    QVERIFY(html.contains(QLatin1String(":/img/friendly.png")));
+    QVERIFY(viewText(chat).contains(QLatin1String("<img src=\"/etc/hostname\"><b>bold</b>")));
+    const ChatHistory::Loaded history = ChatHistory(QStringLiteral("alice")).load("Me", "Alice", "Unknown");
+    QVERIFY(history.markups.first().contains(QLatin1String("&lt;img src=&quot;/etc/hostname&quot;&gt;")));
+}
+
+void TestChat::historySurvivesReopening()
+{
+    frmChat *chat = openChat();
+    type(chat, QStringLiteral("hi"));
+    chat->receiveMessage(QStringLiteral("hello"));
+    owner.online = false;
+    type(chat, QStringLiteral("lost"));
+    chat->close();
+    QCOMPARE(owner.closed, QStringList{QStringLiteral("alice")});
+
+    owner.online = true;
+    frmChat *again = openChat();
+    QCOMPARE(viewText(again), QStringLiteral("Me\nhi\nAlice <A&B>\nhello"));
+    // The contact spoke last: the block continues without a new header.
+    again->receiveMessage(QStringLiteral("more"));
+    QCOMPARE(viewText(again), QStringLiteral("Me\nhi\nAlice <A&B>\nhello\nmore"));
+    const ChatHistory::Loaded history = ChatHistory(QStringLiteral("alice")).load("Me", "Alice", "Unknown");
+    QCOMPARE(history.lastId, 3);
+    QCOMPARE(history.markups.last(), QStringLiteral("<span>more</span>"));
+}
+
+void TestChat::smileyPicker()
+{
+    frmChat *chat = openChat();
+    QMenu *picker = chat->smileyPicker();
+    QVERIFY(picker);
+    const QStringList texts{"(evil)", ":)", ";)", ":D", ":P", ":O", ":|", ":(", "(angry)", "(cry)"};
+    const QStringList inserted{" (evil) ", " :) ", " ;) ", " :D ", " :P ", " :O ", " :| ", " :( ", " (angry) ", " (cry) "};
+    const QList<QAction *> actions = picker->actions();
+    QCOMPARE(actions.size(), texts.size());
+    auto *field = chat->findChild<QLineEdit *>("txtMessageBox");
+    QString expected = QStringLiteral("x");
+    field->setText(expected);
+    for (int i = 0; i < actions.size(); ++i) {
+        QCOMPARE(actions.at(i)->text(), texts.at(i));
+        QVERIFY(!actions.at(i)->icon().isNull());
+        actions.at(i)->trigger();
+        expected += inserted.at(i);
+        QCOMPARE(field->text(), expected);
+    }
+    QTRY_VERIFY(field->hasFocus());
+
+    // A release inside the smiley label opens the picker.
+    auto *label = chat->findChild<QLabel *>("cmdSmiley");
+    QTest::mouseClick(label, Qt::LeftButton);
+    QTRY_VERIFY(picker->isVisible());
+    picker->hide();
+}
+
+void TestChat::links_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("http") << "http://example.org/a" << true;
+    QTest::newRow("https") << "https://example.org/" << true;
+    QTest::newRow("ftp") << "ftp://example.org/f" << true;
+    QTest::newRow("mailto") << "mailto:a@example.org" << true;
+    QTest::newRow("file") << "file:///etc/passwd" << false;
+    QTest::newRow("data") << "data:text/html,<b>x</b>" << false;
+    QTest::newRow("javascript") << "javascript:alert(1)" << false;
+    QTest::newRow("own game scheme") << "mtasa://1.2.3.4" << false;
+    QTest::newRow("other zmp link") << "zmp://addcontact/x" << false;
+    QTest::newRow("smb") << "smb://host/share" << false;
+    QTest::newRow("relative path") << "/etc/passwd" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void TestChat::links()
+{
+    QFETCH(QString, url);
+    QFETCH(bool, opened);
+    frmChat *chat = openChat();
+    chat->openLink(url);
+    QCOMPARE(sink.opened.size(), opened ? 1 : 0);
+
+    // A click in the view arrives as sourceChanged and goes the same way; the view stays.
+    sink.opened.clear();
+    chat->receiveMessage(QStringLiteral("x"));
+    const QString before = viewHtml(chat);
+    chat->findChild<ZVRTextBrowser *>("tbChat")->setSource(QUrl(url));
+    QCOMPARE(sink.opened.size(), opened ? 1 : 0);
+    QCOMPARE(viewHtml(chat), before);
+}
+
+void TestChat::notDeliveredLinkExplains()
+{
+    frmChat *chat = openChat();
+    QString shown;
+    QTimer::singleShot(0, chat, [&shown]() {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box) {
+            shown = box->windowTitle() + QLatin1Char('|') + box->text();
+            box->accept();
+        }
+    });
+    chat->openLink(QStringLiteral("zmp://msgmaybenotdelivered"));
+    QCOMPARE(shown, QStringLiteral("Message|This message was maybe not delivered"));
+    QVERIFY(sink.opened.isEmpty());
+}
+
+void TestChat::viewLoadsOnlyOwnResources_data()
+{
+    QTest::addColumn<QUrl>("url");
+    QTest::addColumn<bool>("served");
+    const QString local = QDir::homePath() + QStringLiteral("/picture.png");
+    QImage(4, 4, QImage::Format_ARGB32).save(local);
+    QTest::newRow("own smiley") << QUrl(QStringLiteral("qrc:/img/friendly.png")) << true;
+    QTest::newRow("local file url") << QUrl::fromLocalFile(local) << false;
+    QTest::newRow("relative local path") << QUrl(local) << false;
+    QTest::newRow("remote") << QUrl(QStringLiteral("http://127.0.0.1:1/x.png")) << false;
+    QTest::newRow("data url") << QUrl(QStringLiteral("data:image/png;base64,iVBORw0KGgo=")) << false;
+    QTest::newRow("missing resource") << QUrl(QStringLiteral("qrc:/img/none.png")) << false;
+}
+
+void TestChat::viewLoadsOnlyOwnResources()
+{
+    QFETCH(QUrl, url);
+    QFETCH(bool, served);
+    frmChat *chat = openChat();
+    QTextDocument *document = chat->findChild<QTextBrowser *>("tbChat")->document();
+    QCOMPARE(document->resource(QTextDocument::ImageResource, url).isNull(), !served);
+}
+
+void TestChat::closeSavesGeometryAndDeregisters()
+{
+    frmChat *chat = openChat(QStringLiteral("carol"));
+    chat->resize(420, 600);
+    chat->close();
+    QCOMPARE(owner.closed, QStringList{QStringLiteral("carol")});
+    QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+    QVERIFY(!settings.value(QStringLiteral("Windows/Chat/carol")).toByteArray().isEmpty());
+    QPointer<frmChat> gone(chat);
+    QTRY_VERIFY(gone.isNull());
+
+    frmChat *again = openChat(QStringLiteral("carol"));
+    QCOMPARE(again->size(), QSize(420, 600));
+}
+
+void TestChat::fontFromSettings()
+{
+    QFont font(QStringLiteral("Monospace"), 17);
+    QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger")).setValue("Interface/Font", font.toString());
+    frmChat *chat = openChat();
+    QCOMPARE(chat->findChild<QTextBrowser *>("tbChat")->font().pointSize(), 17);
+    QCOMPARE(chat->findChild<QLineEdit *>("txtMessageBox")->font().pointSize(), 17);
+}
+
+ZM_HERMETIC_TEST_MAIN(TestChat)
+#include "tst_chat.moc"
