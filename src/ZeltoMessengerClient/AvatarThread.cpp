@@ -141,7 +141,7 @@ void AvatarThread::download(ZMsgFw111Q &session, const QString &id, const QStrin
     // Written atomically: a half-made file never exists, and nothing is left behind when the
     // download does not complete.
     QSaveFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
+    if (!file.open(QIODevice::WriteOnly))
         return;
     qDebug() << "Downloading Avatar" << id;
     std::unique_ptr<QNetworkReply> reply(session.downloadAvatar(id, false));
