@@ -129,7 +129,7 @@ frmLogin::~frmLogin()
     if (updateThread)
         updateThread->stop();
     delete ui;
-    QCoreApplication::exit(0);
+    Platform::quitApplication();
 }
 
 void frmLogin::setTranslationDir(const QString &dir)
@@ -350,9 +350,11 @@ void frmLogin::logoutUser()
     clearLanguageTables();
     ui->menuBar->hide();
 
-    tray->setIcon(QIcon(ownStateIconPath(8)));
+    if (tray) {
+        tray->setIcon(QIcon(ownStateIconPath(8)));
+        tray->setToolTip(QStringLiteral("Zelto Messenger (") + tr("Offline") + QLatin1Char(')'));
+    }
     ui->labUserStatusDesigned->setPixmap(QPixmap(ownStateIconPath(8)));
-    tray->setToolTip(QStringLiteral("Zelto Messenger (") + tr("Offline") + QLatin1Char(')'));
 
     closeAllChatWindows();
 }
@@ -393,7 +395,7 @@ void frmLogin::closeEvent(QCloseEvent *event)
     tray = nullptr;
     saveWindowGeometry();
     event->accept();
-    QCoreApplication::exit(0);
+    Platform::quitApplication();
 }
 
 void frmLogin::saveWindowGeometry()
@@ -423,11 +425,19 @@ void frmLogin::restoreWindowGeometry()
 
 void frmLogin::armTimers()
 {
-    QTimer::singleShot(10, this, &frmLogin::on_timerLB_tick);
-    QTimer::singleShot(50, this, &frmLogin::on_timerSS_tick);
-    QTimer::singleShot(25000, this, &frmLogin::on_timerOA_tick);
-    QTimer::singleShot(10000, this, &frmLogin::on_timerLC_tick);
-    QTimer::singleShot(207500, this, &frmLogin::on_timerFR_tick);
+    auto make = [this](const char *name, void (frmLogin::*slot)(), int firstRun) {
+        auto *timer = new QTimer(this);
+        timer->setObjectName(QLatin1String(name));
+        timer->setSingleShot(true);
+        connect(timer, &QTimer::timeout, this, slot);
+        timer->start(firstRun);
+        return timer;
+    };
+    timerLB = make("timerLB", &frmLogin::on_timerLB_tick, 10);
+    timerSS = make("timerSS", &frmLogin::on_timerSS_tick, 50);
+    timerOA = make("timerOA", &frmLogin::on_timerOA_tick, 25000);
+    timerLC = make("timerLC", &frmLogin::on_timerLC_tick, 10000);
+    timerFR = make("timerFR", &frmLogin::on_timerFR_tick, 207500);
 }
 
 void frmLogin::on_timerSS_tick()
@@ -435,10 +445,9 @@ void frmLogin::on_timerSS_tick()
     if (isSessionLoggedIn()) {
         if (!trayStatusMenu->isEnabled())
             trayStatusMenu->setEnabled(true);
-        if (zmsgfw->isObjectIncoming())
-            readIncoming(zmsgfw->readObject());
+        drainIncoming();
     }
-    QTimer::singleShot(100, this, &frmLogin::on_timerSS_tick);
+    timerSS->start(100);
 }
 
 void frmLogin::on_timerOA_tick()
@@ -447,7 +456,7 @@ void frmLogin::on_timerOA_tick()
         zmsgfw->requestGetUserContactsWithAvatar();
         zmsgfw->requestGetUserContactsWithStates();
     }
-    QTimer::singleShot(20000, this, &frmLogin::on_timerOA_tick);
+    timerOA->start(20000);
 }
 
 void frmLogin::on_timerFR_tick()
@@ -456,7 +465,7 @@ void frmLogin::on_timerFR_tick()
         zmsgfw->requestGetUserContactsRequests();
         zmsgfw->requestGetUserAvatar();
     }
-    QTimer::singleShot(207500, this, &frmLogin::on_timerFR_tick);
+    timerFR->start(207500);
 }
 
 bool frmLogin::hoverPageVisible() const
@@ -488,7 +497,7 @@ void frmLogin::on_timerLB_tick()
             statusHover = false;
         }
     }
-    QTimer::singleShot(polling ? HoverPollMs : HoverIdlePollMs, this, &frmLogin::on_timerLB_tick);
+    timerLB->start(polling ? HoverPollMs : HoverIdlePollMs);
 }
 
 bool frmLogin::isCursorInside(QWidget *widget) const
@@ -780,7 +789,7 @@ void frmLogin::setLanguage()
     Platform::restartProgram();
     delete tray;
     tray = nullptr;
-    QCoreApplication::exit(0);
+    Platform::quitApplication();
 }
 
 // ---------------------------------------------------------------------------------------

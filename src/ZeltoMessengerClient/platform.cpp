@@ -31,7 +31,26 @@ std::function<bool()> &restartHook()
     return hook;
 }
 
+std::function<void()> &quitHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+
 } // namespace
+
+void quitApplication()
+{
+    if (quitHook())
+        quitHook()();
+    else
+        QCoreApplication::exit(0);
+}
+
+void setQuitHook(std::function<void()> hook)
+{
+    quitHook() = std::move(hook);
+}
 
 bool restartProgram()
 {

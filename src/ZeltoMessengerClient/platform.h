@@ -34,6 +34,10 @@ QString chatInSoundFile(const QString &programDir, const QString &userDataDir);
 // with a hook of their own.
 bool restartProgram();
 void setRestartHook(std::function<bool()> hook);
+// Tells the application to leave its event loop with code 0. Tests replace it: an exit
+// requested outside a running loop would end every later local loop at once.
+void quitApplication();
+void setQuitHook(std::function<void()> hook);
 
 } // namespace Platform
 

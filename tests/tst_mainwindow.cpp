@@ -1,0 +1,1007 @@
+#include "hermetic.h"
+#include "tlstestserver.h"
+
+#include "frmLogin.h"
+#include "languagelist.h"
+#include "loginstore.h"
+#include "platform.h"
+#include "registration.h"
+#include "uimessage.h"
+
+#include <zmsgdserverthread.h>
+
+#include <QBuffer>
+#include <QCheckBox>
+#include <QCryptographicHash>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+struct Message {
+    QMessageBox::Icon icon;
+    QString title;
+    QString text;
+};
+
+QSettings settings()
+{
+    return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+}
+
+// A port on which nothing listens: the login then finds no server.
+quint16 closedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = server.serverPort();
+    server.close();
+    return port;
+}
+
+void pointAtPort(quint16 port)
+{
+    qputenv("ZMSGFW_HOST", "127.0.0.1");
+    qputenv("ZMSGFW_PORT", QByteArray::number(port));
+}
+
+// A one-shot HTTP server answering every GET with the given body, recording the request line.
+class TinyHttpServer : public QTcpServer
+{
+public:
+    QByteArray body;
+    QByteArray requestLine;
+
+protected:
+    void incomingConnection(qintptr handle) override
+    {
+        auto *socket = new QTcpSocket(this);
+        socket->setSocketDescriptor(handle);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+            const QByteArray request = socket->readAll();
+            requestLine = request.left(request.indexOf("\r\n"));
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nConnection: close\r\nContent-Length: "
+                          + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+            socket->disconnectFromHost();
+        });
+    }
+};
+
+} // namespace
+
+// Receives the links handed to the desktop.
+class UrlCatcherForTest : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls.append(url); }
+};
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void credentialEncoding_data();
+    void credentialEncoding();
+    void autostartEntry_data();
+    void autostartEntry();
+    void captchaCode();
+    void soundFileLocation();
+
+    void pages_data();
+    void pages();
+    void formObjects();
+    void stayLoggedInCoupling();
+    void storedChoices_data();
+    void storedChoices();
+    void settingsFileIsOwnerOnly();
+    void loginResults_data();
+    void loginResults();
+    void loginShowsBusyAndRefusesNesting();
+    void designedLoginCopiesFields();
+    void autologinAgainstServer();
+    void autologinWithoutServerGoesOffline();
+    void autologinWithWrongPasswordStaysSilent();
+    void logoutForgetsAndSecondLoginBuildsMenusOnce();
+    void closeWhileLoggedInMinimises();
+    void endZMQuits();
+    void timersRearm();
+    void refreshRequestsOnlyWhileLoggedIn();
+    void hoverPollIdlesWhenPageHidden();
+    void trayDoubleClick();
+    void stateSelectorOffline();
+    void welcomeLine_data();
+    void welcomeLine();
+    void languageMenu();
+    void registerLink();
+    void captchaLoad();
+
+private:
+    std::unique_ptr<frmLogin> newWindow(bool designed = true);
+    void rememberLogin(const QString &name, const QString &password);
+    void loginWithZmsgd(frmLogin *window, const QString &name, const QString &password, bool stay, bool start);
+    template <typename T> static T *child(QObject *window, const char *name)
+    {
+        T *found = window->findChild<T *>(QLatin1String(name));
+        if (!found)
+            qWarning() << "no child" << name;
+        return found;
+    }
+    int currentPage(frmLogin *window) { return child<QStackedWidget>(window, "swTabs")->currentIndex(); }
+
+    ZmsgdServerThread zmsgd;
+    QTemporaryDir dataDir;
+    QList<Message> messages;
+    int quits = 0;
+    int restarts = 0;
+};
+
+void TestMainWindow::initTestCase()
+{
+    UiMessage::setHook([this](QMessageBox::Icon icon, const QString &title, const QString &text) {
+        messages.append({icon, title, text});
+        return QMessageBox::Ok;
+    });
+    Platform::setQuitHook([this] { ++quits; });
+    Platform::setRestartHook([this] {
+        ++restarts;
+        return true;
+    });
+    QVERIFY(dataDir.isValid());
+    ZmsgdConfig config;
+    config.messagingPort = 0;
+    config.avatarTlsPort = 0;
+    config.avatarHttpPort = 0;
+    config.webPort = 0;
+    config.databasePath = dataDir.filePath(QStringLiteral("zmsgd.sqlite"));
+    config.demo = true;
+    config.logEvents = false;
+    QString error;
+    QVERIFY2(zmsgd.start(config, &error), qPrintable(error));
+}
+
+void TestMainWindow::init()
+{
+    QSettings store = settings();
+    store.clear();
+    store.sync();
+    QFile::remove(Platform::autostartFilePath());
+    messages.clear();
+    quits = 0;
+    restarts = 0;
+    pointAtPort(zmsgd.messagingPort());
+}
+
+void TestMainWindow::cleanup()
+{
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void TestMainWindow::cleanupTestCase()
+{
+    zmsgd.stop();
+}
+
+std::unique_ptr<frmLogin> TestMainWindow::newWindow(bool designed)
+{
+    {
+        QSettings store = settings();
+        store.setValue(QStringLiteral("Interface/designedMode"), designed);
+        store.sync();
+    }
+    auto window = std::make_unique<frmLogin>();
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        qWarning() << "window not exposed";
+    return window;
+}
+
+void TestMainWindow::rememberLogin(const QString &name, const QString &password)
+{
+    QSettings store = settings();
+    store.setValue(QStringLiteral("Login/Autologin"), true);
+    store.setValue(QStringLiteral("Login/Name"), LoginStore::encodeCredential(name));
+    store.setValue(QStringLiteral("Login/Password"), LoginStore::encodeCredential(password));
+    store.sync();
+}
+
+void TestMainWindow::loginWithZmsgd(frmLogin *window, const QString &name, const QString &password, bool stay,
+                                    bool start)
+{
+    child<QLineEdit>(window, "txtName")->setText(name);
+    child<QLineEdit>(window, "txtPassword")->setText(password);
+    child<QCheckBox>(window, "cbStayLoggedIn")->setChecked(stay);
+    child<QCheckBox>(window, "cbStartWithWindows")->setChecked(start);
+    QTest::mouseClick(child<QPushButton>(window, "cmdLogin"), Qt::LeftButton);
+}
+
+// ---------------------------------------------------------------------------------------
+
+void TestMainWindow::credentialEncoding_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("abc") << "abc" << "NjE2MjYz";
+    QTest::newRow("empty") << "" << "";
+    QTest::newRow("umlaut") << QString::fromUtf8("Jürgen") << QString::fromLatin1(QByteArray("4ac3bc7267656e").toBase64());
+    QTest::newRow("spaces and symbols") << "p w&d=+/" << QString::fromLatin1(QByteArray("7020772664") .append("3d2b2f").toBase64());
+}
+
+void TestMainWindow::credentialEncoding()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, stored);
+    QCOMPARE(LoginStore::encodeCredential(value), stored);
+    QCOMPARE(LoginStore::decodeCredential(stored), value);
+}
+
+void TestMainWindow::autostartEntry_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("exec");
+    QTest::newRow("plain") << "/usr/bin/zmessenger" << "Exec=\"/usr/bin/zmessenger\" --minimized";
+    QTest::newRow("space") << "/opt/Zelto Messenger/zmessenger" << "Exec=\"/opt/Zelto Messenger/zmessenger\" --minimized";
+    QTest::newRow("reserved") << "/home/a$b/\"q\"/100%/z" << "Exec=\"/home/a\\$b/\\\"q\\\"/100%%/z\" --minimized";
+}
+
+void TestMainWindow::autostartEntry()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, exec);
+    const QStringList lines = Platform::autostartEntry(path).split(QLatin1Char('\n'));
+    QCOMPARE(lines.first(), QStringLiteral("[Desktop Entry]"));
+    QVERIFY(lines.contains(QStringLiteral("Type=Application")));
+    QVERIFY(lines.contains(exec));
+}
+
+void TestMainWindow::captchaCode()
+{
+    const QDateTime time(QDate(2026, 12, 7), QTime(13, 5, 9));
+    const QString code = Registration::captchaCode(time);
+    QCOMPARE(code.size(), 19);
+    QVERIFY(QRegularExpression(QStringLiteral("^([0-9a-f]\\+){9}[0-9a-f]$")).match(code).hasMatch());
+    const QString hex = QString::fromLatin1(
+        QCryptographicHash::hash(time.toString().toUtf8(), QCryptographicHash::Sha1).toHex().left(10));
+    QCOMPARE(QString(code).remove(QLatin1Char('+')), hex);
+    // Within the same second the code is the same.
+    QCOMPARE(Registration::captchaCode(time.addMSecs(400)), code);
+    QVERIFY(Registration::captchaCode(time.addSecs(1)) != code);
+}
+
+void TestMainWindow::soundFileLocation()
+{
+    QTemporaryDir programDir;
+    QTemporaryDir userData;
+    const QString dataDir = userData.filePath(QStringLiteral("data"));
+    // Writable program directory: the sound is copied there.
+    const QString copied = Platform::chatInSoundFile(programDir.path(), dataDir);
+    QCOMPARE(copied, programDir.filePath(QStringLiteral("ChatIn.wav")));
+    QFile resource(QStringLiteral(":/sound/ChatIn.wav"));
+    QVERIFY(resource.open(QIODevice::ReadOnly));
+    QFile copy(copied);
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), resource.readAll());
+    // An existing file is used as it is.
+    QCOMPARE(Platform::chatInSoundFile(programDir.path(), dataDir), copied);
+    // A program directory that cannot take the copy (an installed program): per-user copy.
+    const QString installed = programDir.filePath(QStringLiteral("not-writable"));
+    const QString fallback = Platform::chatInSoundFile(installed, dataDir);
+    QCOMPARE(fallback, dataDir + QStringLiteral("/ChatIn.wav"));
+    QVERIFY(QFile::exists(fallback));
+    QVERIFY(!QFile::exists(installed + QStringLiteral("/ChatIn.wav")));
+    QVERIFY(Platform::chatInSoundFile(installed, QString()).isEmpty());
+}
+
+// ---------------------------------------------------------------------------------------
+
+void TestMainWindow::pages_data()
+{
+    QTest::addColumn<QVariant>("designedSetting");
+    QTest::addColumn<int>("loginPage");
+    QTest::addColumn<QString>("list");
+    QTest::newRow("absent") << QVariant() << 3 << "lwContactsDesigned";
+    QTest::newRow("designed") << QVariant(true) << 3 << "lwContactsDesigned";
+    QTest::newRow("classic") << QVariant(false) << 0 << "lwContacts";
+}
+
+void TestMainWindow::pages()
+{
+    QFETCH(QVariant, designedSetting);
+    QFETCH(int, loginPage);
+    QFETCH(QString, list);
+    if (designedSetting.isValid())
+        settings().setValue(QStringLiteral("Interface/designedMode"), designedSetting);
+    frmLogin window;
+    window.show();
+    QCOMPARE(currentPage(&window), loginPage);
+    QCOMPARE(window.contactList()->objectName(), list);
+    QCOMPARE(window.isDesignedMode(), loginPage == 3);
+    QCOMPARE(window.minimumSize(), QSize(350, 450));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Zelto Messenger"));
+    QVERIFY(!window.menuBar()->isVisible());
+    QVERIFY(!child<QWidget>(&window, "cmdStop")->isVisibleTo(&window));
+    QVERIFY(!child<QWidget>(&window, "labContactsSearchReset")->isVisibleTo(&window));
+    QCOMPARE(window.trayIcon()->toolTip(), QStringLiteral("Zelto Messenger (Offline)"));
+    QVERIFY(!window.trayIcon()->icon().isNull());
+    QVERIFY(!window.defaultAvatarImage().isNull());
+}
+
+void TestMainWindow::formObjects()
+{
+    frmLogin window;
+    const char *names[] = {"centralWidget", "swTabs", "pLogin", "pInterface", "pRegister", "pLoginDesigned",
+                           "pInterfaceDesigned", "labLogin", "labUsernamePassword", "labName", "txtName", "labPassword",
+                           "txtPassword", "labRegister", "cbStayLoggedIn", "cbStartWithWindows", "cmdLogin", "cmdClose",
+                           "labWelcomeNick", "lwContacts", "labDesignedLoginDes", "labZMImage", "txtNameDesigned",
+                           "txtPasswordDesigned", "cbStayLoggedInDesigned", "cbStartWithWindowsDesigned",
+                           "labDesignedLogin", "frContactsSearch", "txtContactsSearch", "labContactsSearchReset",
+                           "frStatus", "labUserStatusDesigned", "labUserNameDesigned", "lwContactsDesigned", "menuBar",
+                           "saRegister", "sawRegister", "labDesRegister", "txtRegisterUserName", "txtRegisterShowName",
+                           "txtRegisterRealName", "txtRegisterUserMail", "txtRegisterPassword",
+                           "txtRegisterRepeatPassword", "labRegisterCaptcha", "txtRegisterCaptcha",
+                           "cmdRegisterCaptchaGenerateNew", "cmdBack", "cmdRegister", "cmdStop"};
+    for (const char *name : names)
+        QVERIFY2(window.findChild<QObject *>(QLatin1String(name)), name);
+    const auto *stack = child<QStackedWidget>(&window, "swTabs");
+    const QStringList pageOrder = {"pLogin", "pInterface", "pRegister", "pLoginDesigned", "pInterfaceDesigned"};
+    for (int i = 0; i < pageOrder.size(); ++i)
+        QCOMPARE(stack->widget(i)->objectName(), pageOrder.at(i));
+    QCOMPARE(stack->metaObject()->className(), "ZVRStackedWidget");
+    QCOMPARE(child<QObject>(&window, "labDesignedLogin")->metaObject()->className(), "ZVRLabel");
+    QCOMPARE(child<QObject>(&window, "frStatus")->metaObject()->className(), "ZVRFrame");
+    QCOMPARE(child<QObject>(&window, "labRegister")->metaObject()->className(), "QLabel");
+    QCOMPARE(window.menuBar()->metaObject()->className(), "ZVRMenuBar");
+    QCOMPARE(child<QLineEdit>(&window, "txtName")->maxLength(), 32);
+    QCOMPARE(child<QLineEdit>(&window, "txtPassword")->maxLength(), 512);
+    QCOMPARE(child<QLineEdit>(&window, "txtPassword")->echoMode(), QLineEdit::Password);
+    QCOMPARE(child<QLineEdit>(&window, "txtRegisterUserName")->placeholderText(), QStringLiteral("umax14"));
+    for (const char *box : {"cbStayLoggedIn", "cbStartWithWindows", "cbStayLoggedInDesigned", "cbStartWithWindowsDesigned"})
+        QVERIFY2(child<QCheckBox>(&window, box)->isChecked(), box);
+}
+
+void TestMainWindow::stayLoggedInCoupling()
+{
+    auto window = newWindow(false);
+    auto *stay = child<QCheckBox>(window.get(), "cbStayLoggedIn");
+    auto *start = child<QCheckBox>(window.get(), "cbStartWithWindows");
+    QTest::mouseClick(stay, Qt::LeftButton, Qt::NoModifier, QPoint(5, stay->height() / 2));
+    QVERIFY(!stay->isChecked());
+    QVERIFY(!start->isChecked());
+    QVERIFY(!start->isEnabled());
+    QTest::mouseClick(stay, Qt::LeftButton, Qt::NoModifier, QPoint(5, stay->height() / 2));
+    QVERIFY(start->isChecked()); // the earlier tick comes back
+    QVERIFY(start->isEnabled());
+
+    start->setChecked(false);
+    stay->setChecked(false);
+    stay->setChecked(true);
+    QVERIFY(!start->isChecked());
+    QVERIFY(start->isEnabled());
+
+    // The designed page's boxes are independent.
+    auto *stayDesigned = child<QCheckBox>(window.get(), "cbStayLoggedInDesigned");
+    auto *startDesigned = child<QCheckBox>(window.get(), "cbStartWithWindowsDesigned");
+    stayDesigned->setChecked(false);
+    QVERIFY(startDesigned->isChecked());
+    QVERIFY(startDesigned->isEnabled());
+}
+
+void TestMainWindow::storedChoices_data()
+{
+    QTest::addColumn<bool>("stay");
+    QTest::addColumn<bool>("start");
+    QTest::addColumn<bool>("autostartBefore");
+    QTest::addColumn<bool>("autologin");
+    QTest::addColumn<bool>("credentialsStored");
+    QTest::addColumn<bool>("autostartAfter");
+    QTest::addColumn<QVariant>("userBootUp");
+    QTest::newRow("both ticked") << true << true << false << true << true << true << QVariant(true);
+    QTest::newRow("only stay, removes entry") << true << false << true << true << true << false << QVariant(false);
+    QTest::newRow("not stay, entry untouched") << false << false << true << false << false << true << QVariant();
+    QTest::newRow("not stay, no entry") << false << false << false << false << false << false << QVariant();
+}
+
+void TestMainWindow::storedChoices()
+{
+    QFETCH(bool, stay);
+    QFETCH(bool, start);
+    QFETCH(bool, autostartBefore);
+    QFETCH(bool, autologin);
+    QFETCH(bool, credentialsStored);
+    QFETCH(bool, autostartAfter);
+    QFETCH(QVariant, userBootUp);
+    if (autostartBefore)
+        QVERIFY(Platform::writeAutostartEntry(QStringLiteral("/old/zmessenger")));
+    {
+        QSettings store = settings();
+        store.setValue(QStringLiteral("Login/Name"), QStringLiteral("stale"));
+    }
+    auto window = newWindow(false);
+    loginWithZmsgd(window.get(), QStringLiteral("alice"), QStringLiteral("alice123"), stay, start);
+    QCOMPARE(currentPage(window.get()), 1);
+    QVERIFY(window->isSessionActive());
+    QVERIFY(messages.isEmpty());
+
+    QSettings store = settings();
+    store.sync();
+    QCOMPARE(store.value(QStringLiteral("Login/Autologin")).toBool(), autologin);
+    QCOMPARE(store.contains(QStringLiteral("Login/Name")), credentialsStored);
+    QCOMPARE(store.contains(QStringLiteral("Login/Password")), credentialsStored);
+    if (credentialsStored) {
+        QCOMPARE(store.value(QStringLiteral("Login/Name")).toString(), LoginStore::encodeCredential("alice"));
+        QCOMPARE(store.value(QStringLiteral("Login/Password")).toString(), LoginStore::encodeCredential("alice123"));
+    }
+    QCOMPARE(store.value(QStringLiteral("Login/userBootUp")), userBootUp);
+    QCOMPARE(Platform::hasAutostartEntry(), autostartAfter);
+    if (stay && start) {
+        QFile entry(Platform::autostartFilePath());
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(entry.readAll());
+        QVERIFY2(text.contains(QStringLiteral("Exec=\"") + QCoreApplication::applicationFilePath()
+                               + QStringLiteral("\" --minimized\n")),
+                 qPrintable(text));
+    }
+    window->logoutUser();
+}
+
+void TestMainWindow::settingsFileIsOwnerOnly()
+{
+    // A settings file that an older version left readable by everyone is tightened.
+    const QString path = Platform::settingsFilePath();
+    {
+        QSettings store = settings();
+        store.setValue(QStringLiteral("Interface/Language"), QStringLiteral("System"));
+    }
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+    auto window = newWindow(false);
+    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther
+        | QFile::ExeGroup | QFile::ExeOther;
+    QCOMPARE(QFile::permissions(path) & others, QFile::Permissions());
+    loginWithZmsgd(window.get(), QStringLiteral("alice"), QStringLiteral("alice123"), true, false);
+    QVERIFY(window->isSessionActive());
+    QCOMPARE(QFile::permissions(path) & (ownerOnly | others), ownerOnly);
+    window->logoutUser();
+
+    // A settings file created from nothing is owner-only too, and keeps its format and keys.
+    QVERIFY(QFile::remove(path));
+    loginWithZmsgd(window.get(), QStringLiteral("alice"), QStringLiteral("alice123"), true, false);
+    QCOMPARE(QFile::permissions(path) & (ownerOnly | others), ownerOnly);
+    QSettings ini(path, QSettings::IniFormat);
+    QCOMPARE(ini.value(QStringLiteral("Login/Name")).toString(), QStringLiteral("NjE2YzY5NjM2NQ=="));
+    window->logoutUser();
+}
+
+void TestMainWindow::loginResults_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("serverPresent");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("200") << QByteArray("ZM/1.1 return --id=200\n") << true << 1 << QString();
+    QTest::newRow("404") << QByteArray("ZM/1.1 return --id=404\n") << true << 0
+                         << "Login|You have type invalid account data!";
+    QTest::newRow("500 from server") << QByteArray("ZM/1.1 return --id=500\n") << true << 0
+                                     << "Login|Can't connect to Zelto Messenger Server";
+    QTest::newRow("no server") << QByteArray() << false << 0 << "Login|Can't connect to Zelto Messenger Server";
+    QTest::newRow("403 other code") << QByteArray("ZM/1.1 return --id=403\n") << true << 0 << QString();
+    QTest::newRow("reply without id") << QByteArray("ZM/1.1 return --result=ok\n") << true << 0
+                                      << "Login|Can't connect to Zelto Messenger Server";
+}
+
+void TestMainWindow::loginResults()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, serverPresent);
+    QFETCH(int, page);
+    QFETCH(QString, message);
+    TlsTestServer server;
+    server.setLineHandler([reply](const QByteArray &line) {
+        // Only the login is answered; every later request stays unanswered (nick falls back).
+        return line.contains(" login ") ? reply : QByteArray();
+    });
+    QVERIFY(server.listenOnLoopback());
+    if (serverPresent)
+        server.exportEndpoint();
+    else
+        pointAtPort(closedPort());
+
+    auto window = newWindow(false);
+    loginWithZmsgd(window.get(), QStringLiteral("dave"), QStringLiteral("secret"), true, true);
+    QCOMPARE(currentPage(window.get()), page);
+    QCOMPARE(window->isSessionActive(), page == 1);
+    QCOMPARE(window->menuBar()->isVisible(), page == 1);
+    if (message.isEmpty()) {
+        QVERIFY(messages.isEmpty());
+    } else {
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().icon, QMessageBox::Warning);
+        QCOMPARE(messages.first().title + QLatin1Char('|') + messages.first().text, message);
+    }
+    // A user-started login never goes offline-only.
+    QCOMPARE(settings().value(QStringLiteral("Login/Autologin"), false).toBool(), page == 1);
+    if (page == 1) {
+        // No nick answer: the user name is shown.
+        QVERIFY(child<QLabel>(window.get(), "labWelcomeNick")->text().startsWith(QStringLiteral("Welcome dave (")));
+        window->logoutUser();
+    }
+}
+
+void TestMainWindow::loginShowsBusyAndRefusesNesting()
+{
+    auto window = newWindow(false);
+    auto *button = child<QPushButton>(window.get(), "cmdLogin");
+    frmLogin *raw = window.get();
+    bool busySeen = false;
+    bool buttonDisabled = false;
+    QString buttonText;
+    TlsTestServer server;
+    // Runs on the server thread while the window's thread is blocked inside the login.
+    server.setLineHandler([&](const QByteArray &line) {
+        if (line.contains(" login ")) {
+            busySeen = raw->isLoginInProgress();
+            buttonDisabled = !button->isEnabled();
+            buttonText = button->text();
+            return QByteArray("ZM/1.1 return --id=404\n");
+        }
+        return QByteArray();
+    });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    loginWithZmsgd(raw, QStringLiteral("dave"), QStringLiteral("wrong"), true, true);
+    QVERIFY(busySeen);
+    QVERIFY(buttonDisabled);
+    QCOMPARE(buttonText, QStringLiteral("Logging in..."));
+    QVERIFY(!raw->isLoginInProgress());
+    QVERIFY(button->isEnabled());
+    QCOMPARE(button->text(), QStringLiteral("Login"));
+    QVERIFY(!QApplication::overrideCursor());
+    QCOMPARE(server.connectionCount(), 1);
+    QCOMPARE(messages.size(), 1);
+}
+
+void TestMainWindow::designedLoginCopiesFields()
+{
+    auto window = newWindow(true);
+    child<QLineEdit>(window.get(), "txtNameDesigned")->setText(QStringLiteral("alice"));
+    child<QLineEdit>(window.get(), "txtPasswordDesigned")->setText(QStringLiteral("alice123"));
+    child<QCheckBox>(window.get(), "cbStartWithWindowsDesigned")->setChecked(false);
+    auto *button = child<QLabel>(window.get(), "labDesignedLogin");
+
+    // A release outside the label (the press was dragged away) does not log in.
+    QCursor::setPos(window->mapToGlobal(QPoint(1, 1)));
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+    QCOMPARE(currentPage(window.get()), 3);
+
+    QCursor::setPos(button->mapToGlobal(button->rect().center()));
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, button->rect().center());
+    QCOMPARE(currentPage(window.get()), 4);
+    QCOMPARE(window->ownUserName(), QStringLiteral("alice"));
+    QCOMPARE(child<QLabel>(window.get(), "labUserNameDesigned")->text(), QStringLiteral("Alice"));
+    QVERIFY(!Platform::hasAutostartEntry());
+    QCOMPARE(settings().value(QStringLiteral("Login/userBootUp")).toBool(), false);
+    QCOMPARE(settings().value(QStringLiteral("Nick/alice")).toString(), QStringLiteral("Alice"));
+    window->logoutUser();
+}
+
+void TestMainWindow::autologinAgainstServer()
+{
+    rememberLogin(QStringLiteral("alice"), QStringLiteral("alice123"));
+    auto window = newWindow(false);
+    auto *name = child<QLineEdit>(window.get(), "txtName");
+    QCOMPARE(name->text(), QStringLiteral("alice"));
+    QCOMPARE(child<QLineEdit>(window.get(), "txtPasswordDesigned")->text(), QStringLiteral("alice123"));
+    QVERIFY(!name->isEnabled());
+    QVERIFY(!child<QWidget>(window.get(), "cmdLogin")->isEnabled());
+    QVERIFY(!child<QWidget>(window.get(), "cbStayLoggedIn")->isEnabled());
+    QTRY_COMPARE(currentPage(window.get()), 1);
+    QVERIFY(window->isSessionLoggedIn());
+    QVERIFY(name->isEnabled());
+    QVERIFY(child<QLabel>(window.get(), "labWelcomeNick")->text().startsWith(QStringLiteral("Welcome Alice (")));
+    QVERIFY(messages.isEmpty());
+    window->logoutUser();
+}
+
+void TestMainWindow::autologinWithoutServerGoesOffline()
+{
+    rememberLogin(QStringLiteral("alice"), QStringLiteral("alice123"));
+    settings().setValue(QStringLiteral("Nick/alice"), QStringLiteral("Alice From Last Time"));
+    pointAtPort(closedPort());
+    auto window = newWindow(true);
+    QTRY_COMPARE(currentPage(window.get()), 4);
+    QVERIFY(window->isSessionActive());
+    QVERIFY(!window->isSessionLoggedIn());
+    QVERIFY(messages.isEmpty());
+    QCOMPARE(window->ownNickName(), QStringLiteral("Alice From Last Time"));
+    QCOMPARE(child<QLabel>(window.get(), "labUserNameDesigned")->text(), QStringLiteral("Alice From Last Time"));
+    QCOMPARE(window->trayIcon()->toolTip(), QStringLiteral("Zelto Messenger (Offline)"));
+    QVERIFY(window->menuBar()->isVisible());
+    QCOMPARE(window->menuBar()->actions().size(), 3);
+    // The remembered choices stay.
+    QVERIFY(settings().value(QStringLiteral("Login/Autologin")).toBool());
+    window->logoutUser();
+}
+
+void TestMainWindow::autologinWithWrongPasswordStaysSilent()
+{
+    rememberLogin(QStringLiteral("alice"), QStringLiteral("not-her-password"));
+    auto window = newWindow(false);
+    auto *name = child<QLineEdit>(window.get(), "txtName");
+    QTRY_VERIFY(name->isEnabled());
+    QCOMPARE(currentPage(window.get()), 0);
+    QCOMPARE(name->text(), QStringLiteral("alice"));
+    QVERIFY(messages.isEmpty());
+    QVERIFY(!window->isSessionActive());
+}
+
+void TestMainWindow::logoutForgetsAndSecondLoginBuildsMenusOnce()
+{
+    auto window = newWindow(false);
+    loginWithZmsgd(window.get(), QStringLiteral("alice"), QStringLiteral("alice123"), true, true);
+    QVERIFY(Platform::hasAutostartEntry());
+    QCOMPARE(window->menuBar()->actions().size(), 3);
+
+    QMetaObject::invokeMethod(window.get(), "logoutUserWithRemoveAutologin");
+    QCOMPARE(currentPage(window.get()), 0);
+    QVERIFY(!window->isSessionActive());
+    QVERIFY(!window->menuBar()->isVisible());
+    QVERIFY(!Platform::hasAutostartEntry());
+    QSettings store = settings();
+    QCOMPARE(store.value(QStringLiteral("Login/Autologin")).toBool(), false);
+    QVERIFY(!store.contains(QStringLiteral("Login/Name")));
+    QVERIFY(!store.contains(QStringLiteral("Login/Password")));
+    QCOMPARE(store.value(QStringLiteral("Login/userBootUp")).toBool(), false);
+    QVERIFY(child<QLineEdit>(window.get(), "txtName")->text().isEmpty());
+    QVERIFY(child<QCheckBox>(window.get(), "cbStayLoggedIn")->isChecked());
+    QVERIFY(!child<QCheckBox>(window.get(), "cbStartWithWindows")->isChecked());
+    QCOMPARE(window->trayIcon()->toolTip(), QStringLiteral("Zelto Messenger (Offline)"));
+    QCOMPARE(window->contactList()->count(), 0);
+
+    loginWithZmsgd(window.get(), QStringLiteral("bob"), QStringLiteral("bob123"), false, false);
+    QCOMPARE(currentPage(window.get()), 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QStringList titles;
+    for (QAction *action : window->menuBar()->actions())
+        titles << action->text();
+    QCOMPARE(titles, (QStringList{QStringLiteral("Messenger"), QStringLiteral("Tools"), QStringLiteral("Help")}));
+    QMenu *messenger = window->menuBar()->actions().first()->menu();
+    QStringList entries;
+    for (QAction *action : messenger->actions())
+        entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    QCOMPARE(entries, (QStringList{"Online status", "-", "Add contact", "Change password", "Edit profile", "-", "Logout", "Close"}));
+    QCOMPARE(messenger->actions().at(6)->shortcut(), QKeySequence(QStringLiteral("Ctrl+L")));
+    window->logoutUser();
+}
+
+void TestMainWindow::closeWhileLoggedInMinimises()
+{
+    auto window = newWindow(false);
+    loginWithZmsgd(window.get(), QStringLiteral("alice"), QStringLiteral("alice123"), false, false);
+    QVERIFY(!window->close());
+    QVERIFY(window->isMinimized());
+    QCOMPARE(quits, 0);
+    QVERIFY(window->trayIcon());
+    QVERIFY(!settings().contains(QStringLiteral("Windows/loginGeometry")));
+
+    window->showNormal();
+    window->logoutUser();
+    QVERIFY(window->close());
+    QCOMPARE(quits, 1);
+    QVERIFY(!window->trayIcon());
+    QSettings store = settings();
+    QVERIFY(store.contains(QStringLiteral("Windows/loginGeometry")));
+    QVERIFY(store.contains(QStringLiteral("Windows/loginState")));
+
+    // The next window comes back with the stored geometry.
+    const QRect geometry = window->geometry();
+    window.reset();
+    frmLogin next;
+    QCOMPARE(next.geometry().size(), geometry.size());
+}
+
+void TestMainWindow::endZMQuits()
+{
+    auto window = newWindow(false);
+    loginWithZmsgd(window.get(), QStringLiteral("alice"), QStringLiteral("alice123"), true, false);
+    QMetaObject::invokeMethod(window.get(), "endZM");
+    QCOMPARE(quits, 1);
+    QVERIFY(!window->isSessionActive());
+    QVERIFY(!window->isVisible());
+    // "Stop ZM" keeps the remembered login for the next start.
+    QVERIFY(settings().value(QStringLiteral("Login/Autologin")).toBool());
+}
+
+void TestMainWindow::timersRearm()
+{
+    frmLogin window;
+    struct Expect {
+        const char *timer;
+        const char *slot;
+        int first;
+        int period;
+    };
+    const Expect expected[] = {{"timerSS", "on_timerSS_tick", 50, 100},
+                               {"timerOA", "on_timerOA_tick", 25000, 20000},
+                               {"timerFR", "on_timerFR_tick", 207500, 207500},
+                               {"timerLC", "on_timerLC_tick", 10000, 10000}};
+    for (const Expect &e : expected) {
+        auto *timer = child<QTimer>(&window, e.timer);
+        QVERIFY(timer->isSingleShot());
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), e.first);
+        timer->stop();
+        QVERIFY(QMetaObject::invokeMethod(&window, e.slot));
+        QVERIFY2(timer->isActive(), e.timer);
+        QCOMPARE(timer->interval(), e.period);
+    }
+    auto *hover = child<QTimer>(&window, "timerLB");
+    QVERIFY(hover->isSingleShot());
+    QCOMPARE(hover->interval(), 10);
+}
+
+void TestMainWindow::refreshRequestsOnlyWhileLoggedIn()
+{
+    TlsTestServer server;
+    server.setLineHandler([](const QByteArray &line) {
+        return line.contains(" login ") ? QByteArray("ZM/1.1 return --id=200\n") : QByteArray();
+    });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    auto window = newWindow(false);
+    auto requestWords = [&server] {
+        QStringList words;
+        for (const QByteArray &line : server.receivedLines()) {
+            for (const QByteArray &word : line.trimmed().split(' ')) {
+                if (word.startsWith("--rq="))
+                    words << QString::fromUtf8(word.mid(5));
+            }
+        }
+        return words;
+    };
+    QMetaObject::invokeMethod(window.get(), "on_timerOA_tick");
+    QMetaObject::invokeMethod(window.get(), "on_timerFR_tick");
+    QCOMPARE(server.connectionCount(), 0);
+
+    loginWithZmsgd(window.get(), QStringLiteral("dave"), QStringLiteral("pw"), false, false);
+    QVERIFY(window->isSessionLoggedIn());
+    // The login sends, after the nick request, the five requests in this order.
+    QVERIFY(server.waitForLines(7));
+    QCOMPARE(requestWords().mid(1), (QStringList{"avatar", "contactswithavatar", "contactswithstates",
+                                                 "contactsrequests", "onlinestate"}));
+    QMetaObject::invokeMethod(window.get(), "on_timerOA_tick");
+    QVERIFY(server.waitForLines(9));
+    QCOMPARE(requestWords().mid(6), (QStringList{"contactswithavatar", "contactswithstates"}));
+    QMetaObject::invokeMethod(window.get(), "on_timerFR_tick");
+    QVERIFY(server.waitForLines(11));
+    QCOMPARE(requestWords().mid(8), (QStringList{"contactsrequests", "avatar"}));
+
+    // The poll reads a pushed line and enables the tray's status menu.
+    QMetaObject::invokeMethod(window.get(), "on_timerSS_tick");
+    QMenu *status = window->trayIcon()->contextMenu()->actions().first()->menu();
+    QVERIFY(status->isEnabled());
+    window->logoutUser();
+}
+
+void TestMainWindow::hoverPollIdlesWhenPageHidden()
+{
+    auto window = newWindow(true);
+    auto *hover = child<QTimer>(window.get(), "timerLB");
+    auto *login = child<QLabel>(window.get(), "labDesignedLogin");
+    const QString normal = login->styleSheet();
+    QCursor::setPos(login->mapToGlobal(login->rect().center()));
+    QMetaObject::invokeMethod(window.get(), "on_timerLB_tick");
+    QCOMPARE(hover->interval(), 10);
+    QVERIFY(login->styleSheet().contains(QStringLiteral("background-color: rgb(255, 255, 255)")));
+    QCursor::setPos(window->mapToGlobal(QPoint(1, 1)));
+    QMetaObject::invokeMethod(window.get(), "on_timerLB_tick");
+    QCOMPARE(login->styleSheet(),
+             QStringLiteral("background-color: rgb(215, 70, 25); border-color: rgb(215, 120, 50);"));
+    QVERIFY(normal.contains(QStringLiteral("rgb(215, 70, 25)")));
+
+    window->showMinimized();
+    QMetaObject::invokeMethod(window.get(), "on_timerLB_tick");
+    QVERIFY(hover->interval() >= 500);
+    window->showNormal();
+    QMetaObject::invokeMethod(window.get(), "on_timerLB_tick");
+    QCOMPARE(hover->interval(), 10);
+
+    auto classic = newWindow(false);
+    QMetaObject::invokeMethod(classic.get(), "on_timerLB_tick");
+    QVERIFY(child<QTimer>(classic.get(), "timerLB")->interval() >= 500);
+}
+
+void TestMainWindow::trayDoubleClick()
+{
+    auto window = newWindow(false);
+    QSystemTrayIcon *tray = window->trayIcon();
+    emit tray->activated(QSystemTrayIcon::Trigger);
+    QVERIFY(!window->isMinimized());
+    emit tray->activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(window->isMinimized());
+    emit tray->activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(!window->isMinimized());
+    QStringList entries;
+    for (QAction *action : tray->contextMenu()->actions())
+        entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    QCOMPARE(entries, (QStringList{"Online status", "-", "Open ZM", "Stop ZM"}));
+    QVERIFY(!tray->contextMenu()->actions().first()->menu()->isEnabled());
+}
+
+void TestMainWindow::stateSelectorOffline()
+{
+    auto window = newWindow(true);
+    const QString tip = window->trayIcon()->toolTip();
+    QMetaObject::invokeMethod(window.get(), "setStateAway");
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages.first().icon, QMessageBox::Information);
+    QCOMPARE(messages.first().title, QStringLiteral("Offline"));
+    QCOMPARE(messages.first().text, QStringLiteral("You are offline, please wait until you're online!"));
+    QCOMPARE(window->trayIcon()->toolTip(), tip);
+}
+
+void TestMainWindow::welcomeLine_data()
+{
+    QTest::addColumn<QStringList>("requests");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("none") << QStringList() << "Welcome Max (<a href=\"zmp://editprofile\">Edit Profile</a>)";
+    QTest::newRow("one") << QStringList{"carol"}
+                         << "Welcome Max (<a href=\"zmp://editprofile\">Edit Profile</a>)<br>You have 1 "
+                            "(<a href=\"zmp://friendrequests\">Friend Request</a>)";
+    QTest::newRow("two") << QStringList{"carol", "dave"}
+                         << "Welcome Max (<a href=\"zmp://editprofile\">Edit Profile</a>)<br>You have 2 "
+                            "(<a href=\"zmp://friendrequests\">Friend Requests</a>)";
+}
+
+void TestMainWindow::welcomeLine()
+{
+    QFETCH(QStringList, requests);
+    QFETCH(QString, text);
+    frmLogin window;
+    child<QLineEdit>(&window, "txtName")->setText(QStringLiteral("max"));
+    for (const QString &request : requests)
+        window.updateFriendRequests(request, QString());
+    window.updateWelcomeLine(QStringLiteral("Max"));
+    QCOMPARE(child<QLabel>(&window, "labWelcomeNick")->text(), text);
+    QCOMPARE(child<QLabel>(&window, "labUserNameDesigned")->text(), QStringLiteral("Max"));
+    QCOMPARE(settings().value(QStringLiteral("Nick/max")).toString(), QStringLiteral("Max"));
+}
+
+void TestMainWindow::languageMenu()
+{
+    QTemporaryDir addOns;
+    QVERIFY(QFile::copy(QStringLiteral(":/tr/zm_de.qm"), addOns.filePath(QStringLiteral("zm_de.qm"))));
+    QVERIFY(QFile::copy(QStringLiteral(":/tr/zm_de.qm"), addOns.filePath(QStringLiteral("zm_it.qm"))));
+    QVERIFY(QFile::copy(QStringLiteral(":/tr/zm_de.qm"), addOns.filePath(QStringLiteral("zm_zz.qm"))));
+    QFile broken(addOns.filePath(QStringLiteral("zm_es.qm")));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("not a catalogue");
+    broken.close();
+    QVERIFY(QFile::copy(QStringLiteral(":/tr/zm_de.qm"), addOns.filePath(QStringLiteral("qtbase_pt.qm"))));
+
+    const QList<LanguageList::Entry> found = LanguageList::scan(addOns.path());
+    QStringList codes;
+    for (const LanguageList::Entry &entry : found)
+        codes << entry.code;
+    QCOMPARE(codes, (QStringList{"de", "it"}));
+    QCOMPARE(found.first().flagResource, QStringLiteral(":/tr/de.png"));
+    QVERIFY(found.last().flagResource.isEmpty());
+
+    rememberLogin(QStringLiteral("alice"), QStringLiteral("alice123"));
+    pointAtPort(closedPort());
+    auto window = newWindow(false);
+    window->setTranslationDir(addOns.path());
+    QTRY_VERIFY(window->isSessionActive());
+    QMenu *tools = window->menuBar()->actions().at(1)->menu();
+    QMenu *languages = tools->actions().first()->menu();
+    QVERIFY(languages);
+    QCOMPARE(tools->actions().first()->text(), QStringLiteral("Change Language"));
+    QStringList entries;
+    for (QAction *action : languages->actions())
+        entries << action->text();
+    // Built in: German and French; add-ons: German again and Italian.
+    QCOMPARE(entries, (QStringList{"System (System)", "English (English)", "Deutsch (German)",
+                                   QString::fromUtf8("français (French)"), "Deutsch (German)", "italiano (Italian)"}));
+    QVERIFY(!languages->actions().at(1)->icon().isNull());
+    QVERIFY(!languages->actions().at(2)->icon().isNull());
+    QVERIFY(languages->actions().at(5)->icon().isNull());
+
+    // Choosing the add-on German entry stores "de" on disk before the restart, then quits.
+    int storedBeforeRestart = 0;
+    Platform::setRestartHook([&] {
+        QSettings onDisk(Platform::settingsFilePath(), QSettings::IniFormat);
+        storedBeforeRestart += onDisk.value(QStringLiteral("Interface/Language")).toString() == QLatin1String("de");
+        return true;
+    });
+    languages->actions().at(4)->trigger();
+    QCOMPARE(storedBeforeRestart, 1);
+    QCOMPARE(quits, 1);
+    QVERIFY(!window->trayIcon());
+    languages->actions().at(0)->trigger();
+    QCOMPARE(settings().value(QStringLiteral("Interface/Language")).toString(), QStringLiteral("System"));
+    Platform::setRestartHook([this] {
+        ++restarts;
+        return true;
+    });
+
+    // Logout empties the language tables with the menus.
+    window->logoutUser();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(window->menuBar()->actions().isEmpty());
+}
+
+void TestMainWindow::registerLink()
+{
+    UrlCatcherForTest catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
+    qputenv("ZM_WEB_HOST", "127.0.0.1:8123");
+    auto window = newWindow(false);
+    auto *link = child<QLabel>(window.get(), "labRegister");
+    emit link->linkActivated(QStringLiteral("zmp://other"));
+    QVERIFY(catcher.urls.isEmpty());
+    emit link->linkActivated(QStringLiteral("zmp://register"));
+    QCOMPARE(catcher.urls, (QList<QUrl>{QUrl(QStringLiteral("http://127.0.0.1:8123/user-register.php"))}));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    qunsetenv("ZM_WEB_HOST");
+}
+
+void TestMainWindow::captchaLoad()
+{
+    TinyHttpServer web;
+    QImage picture(60, 20, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QBuffer buffer(&web.body);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    QVERIFY(web.listen(QHostAddress::LocalHost, 0));
+    qputenv("ZM_WEB_HOST", "127.0.0.1:" + QByteArray::number(web.serverPort()));
+
+    auto window = newWindow(false);
+    child<QStackedWidget>(window.get(), "swTabs")->setCurrentIndex(2);
+    auto *field = child<QLineEdit>(window.get(), "txtRegisterCaptcha");
+    field->setText(QStringLiteral("old"));
+    QTest::mouseClick(child<QPushButton>(window.get(), "cmdRegisterCaptchaGenerateNew"), Qt::LeftButton);
+    auto *label = child<QLabel>(window.get(), "labRegisterCaptcha");
+    QCOMPARE(label->text(), Registration::captchaHtml(web.body));
+    QVERIFY(field->text().isEmpty());
+    QVERIFY(field->hasFocus());
+    QVERIFY2(QRegularExpression(QStringLiteral("^GET /captcha-gui.php\\?code=([0-9a-f]\\+){9}[0-9a-f] HTTP/1.1$"))
+                 .match(QString::fromLatin1(web.requestLine))
+                 .hasMatch(),
+             web.requestLine.constData());
+
+    QTest::mouseClick(child<QPushButton>(window.get(), "cmdBack"), Qt::LeftButton);
+    QCOMPARE(label->text(), QStringLiteral("Captcha: Not loaded"));
+    QCOMPARE(currentPage(window.get()), 0);
+
+    // No web server: the label shows an empty picture and no message.
+    web.close();
+    qputenv("ZM_WEB_HOST", "127.0.0.1:" + QByteArray::number(closedPort()));
+    QTest::mouseClick(child<QPushButton>(window.get(), "cmdRegisterCaptchaGenerateNew"), Qt::LeftButton);
+    QCOMPARE(label->text(), QStringLiteral("<img src=\"data:image/png;base64,\"/>"));
+    QVERIFY(messages.isEmpty());
+    qunsetenv("ZM_WEB_HOST");
+}
+
+ZM_HERMETIC_TEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
