@@ -22,14 +22,15 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work
 [ -x "$prefix/bin/zmessenger" ] || fail "bin/zmessenger is not installed"
 desktop=$prefix/share/applications/zmessenger.desktop
 [ -f "$desktop" ] || fail "the desktop file is not installed"
-metainfo=$(ls "$prefix"/share/metainfo/*.metainfo.xml 2>/dev/null | head -n 1)
+metainfo=$(find "$prefix/share" -path '*/metainfo/*.metainfo.xml' | head -n 1)
 [ -n "$metainfo" ] || fail "no AppStream metainfo is installed"
 [ -f "$prefix/share/icons/hicolor/48x48/apps/zmessenger.png" ] || fail "the hicolor icons are not installed"
 [ -f "$prefix/share/icons/hicolor/scalable/apps/zmessenger.svg" ] || fail "the scalable icon is not installed"
-ls "$prefix"/share/zmessenger/translations/*.qm >/dev/null 2>&1 || fail "no translations are installed"
-config=$(ls "$prefix"/lib*/cmake/ZeltoMessenger/ZeltoMessengerConfig.cmake "$prefix"/lib/*/cmake/ZeltoMessenger/ZeltoMessengerConfig.cmake 2>/dev/null | head -n 1)
+[ -n "$(find "$prefix/share" -path '*/zmessenger/translations/*.qm')" ] || fail "no translations are installed"
+config=$(find "$prefix" -path '*/cmake/ZeltoMessenger/ZeltoMessengerConfig.cmake' | head -n 1)
 [ -n "$config" ] || fail "the CMake package config is not installed"
-ls "$prefix"/include/zmsgfw1/zmsgfw_export.h "$prefix"/include/zguifw1/zguifw_export.h >/dev/null || fail "library headers are missing"
+[ -f "$prefix/include/zmsgfw1/zmsgfw_export.h" ] && [ -f "$prefix/include/zguifw1/zguifw_export.h" ] \
+    || fail "library headers are missing"
 
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$desktop" || fail "desktop-file-validate"
