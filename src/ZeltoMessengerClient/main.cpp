@@ -1,6 +1,7 @@
 #include "frmLogin.h"
 #include "frmUpdate.h"
 #include "startup.h"
+#include "TestControl.h"
 #include "UpdateThread.h"
 
 #include <QApplication>
@@ -55,5 +56,6 @@ int main(int argc, char *argv[])
         window.showMinimized();
     else
         window.show();
+    TestControl::startFromEnvironment();
     return app.exec();
 }
