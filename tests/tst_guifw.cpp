@@ -20,6 +20,8 @@
 
 #include <memory>
 
+Q_DECLARE_METATYPE(QMouseEvent *)
+
 // Receives the links the text browser hands to the desktop.
 class UrlCatcher : public QObject
 {
@@ -166,7 +168,6 @@ void TestGuiFw::frameReportsMouse()
     QCOMPARE(releases.count(), 0);
     QTest::mouseRelease(&frame, Qt::LeftButton, Qt::NoModifier, QPoint(6, 6));
     QCOMPARE(releases.count(), 1);
-    QVERIFY(frame.windowFlags().testFlag(Qt::Window)); // a top-level frame here, no extra flags given
 }
 
 void TestGuiFw::browserReportsLinkWithoutNavigating_data()
