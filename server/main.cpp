@@ -7,8 +7,11 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <QSocketNotifier>
+
 #include <csignal>
-#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -52,9 +55,32 @@ int addUser(const ZmsgdConfig &config, const QString &name, const QString &passw
     return 0;
 }
 
-void quitOnSignal(int)
+int signalPipe[2] = {-1, -1};
+
+// Only async-signal-safe work here: the event loop reads the byte and quits.
+void forwardSignal(int)
 {
-    QCoreApplication::quit();
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[0], &byte, 1);
+}
+
+void quitOnSignals(QCoreApplication *app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, app);
+    QObject::connect(notifier, &QSocketNotifier::activated, app, [notifier] {
+        notifier->setEnabled(false);
+        char byte;
+        [[maybe_unused]] const ssize_t got = ::read(signalPipe[1], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = forwardSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
 }
 
 } // namespace
@@ -134,8 +160,7 @@ int main(int argc, char *argv[])
     out << "listening web " << address << ' ' << server.webPort() << '\n';
     out.flush();
 
-    std::signal(SIGINT, quitOnSignal);
-    std::signal(SIGTERM, quitOnSignal);
+    quitOnSignals(&app);
     const int result = app.exec();
     server.stop();
     return result;

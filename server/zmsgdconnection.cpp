@@ -341,7 +341,8 @@ void ZmsgdConnection::close()
         // The socket outlives the connection just long enough to send what is queued.
         QSslSocket *socket = m_socket;
         socket->disconnect(this);
-        socket->setParent(nullptr);
+        // Parented to the server's connection holder, so stopping the server still frees it.
+        socket->setParent(parent());
         if (socket->state() == QAbstractSocket::UnconnectedState) {
             socket->deleteLater();
         } else {

@@ -46,6 +46,8 @@ public:
     void pushRequests(const QStringList &requesters) override;
 
     void close();
+    // Bytes held in the process for this client: unsent output and unread input.
+    qint64 bufferedBytes() const { return pendingOutput() + m_input.size(); }
 
 signals:
     void finished();

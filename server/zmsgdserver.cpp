@@ -169,6 +169,18 @@ ZmsgdStore *ZmsgdServer::store() const
     return m_store.get();
 }
 
+qint64 ZmsgdServer::bufferedBytes() const
+{
+    qint64 total = 0;
+    if (m_connectionsParent) {
+        const QList<ZmsgdConnection *> connections =
+            m_connectionsParent->findChildren<ZmsgdConnection *>(QString(), Qt::FindDirectChildrenOnly);
+        for (const ZmsgdConnection *connection : connections)
+            total += connection->bufferedBytes();
+    }
+    return total;
+}
+
 bool ZmsgdServer::admit(QTcpSocket *socket)
 {
     if (m_connections < MaxConnections)

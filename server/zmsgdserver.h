@@ -40,6 +40,8 @@ public:
     ZmsgdService *service() const;
     ZmsgdStore *store() const;
     int connectionCount() const { return m_connections; }
+    // What all messaging connections hold in memory, for watching that clients cannot grow it.
+    qint64 bufferedBytes() const;
 
     static QString defaultDatabasePath();
     static bool loadTlsConfiguration(const QString &certificatePath, const QString &keyPath,

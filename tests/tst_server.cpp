@@ -1,0 +1,809 @@
+#include "hermetic.h"
+
+#include <zmsgdconfig.h>
+#include <zmsgdserver.h>
+#include <zmsgdserverthread.h>
+#include <zmsgdservice.h>
+#include <zmsgdstore.h>
+
+#include <zmsgfw10q.h>
+#include <zmsgfw111q.h>
+#include <zmsgfwwire.h>
+
+#include <QCryptographicHash>
+#include <QImage>
+#include <QNetworkReply>
+#include <QSslSocket>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// A library session with everything it was handed: objects emitted during blocking calls
+// and objects found by polling, in arrival order.
+class Session
+{
+public:
+    Session()
+        : fw(new ZMsgFw111Q)
+    {
+        QObject::connect(fw.get(), &ZMsgFw111Q::objectIncomed, fw.get(),
+                         [this](const QString &object) { objects << object; });
+    }
+
+    void poll()
+    {
+        while (fw->isObjectIncoming())
+            objects << fw->readObject();
+    }
+
+    // Waits for an object the predicate accepts and takes it out of the list.
+    QString take(const std::function<bool(const QString &)> &accept, int timeoutMs = 5000)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        for (;;) {
+            poll();
+            for (int i = 0; i < objects.size(); ++i) {
+                if (accept(objects.at(i)))
+                    return objects.takeAt(i);
+            }
+            if (deadline.hasExpired())
+                return QString();
+            QTest::qWait(5);
+        }
+    }
+
+    QString takeMessage(int timeoutMs = 5000)
+    {
+        return take([](const QString &o) { return o.startsWith(QLatin1String("MessageFromUser<>")); }, timeoutMs);
+    }
+
+    int countMessages()
+    {
+        poll();
+        int count = 0;
+        for (const QString &object : objects)
+            count += object.startsWith(QLatin1String("MessageFromUser<>")) ? 1 : 0;
+        return count;
+    }
+
+    std::unique_ptr<ZMsgFw111Q> fw;
+    QStringList objects;
+};
+
+bool isStateNotification(const QString &object, const QString &user, int state)
+{
+    return object.startsWith(QLatin1String("ReturnIntialize<>ZM/1.1<>notification<>"))
+        && object.contains(QStringLiteral("<>--nt=onlinestate"))
+        && object.contains(QStringLiteral("<>--username=") + user)
+        && object.contains(QStringLiteral("<>--state=") + QString::number(state));
+}
+
+QImage picture(int width, int height, QColor color)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(color);
+    return image;
+}
+
+// The body of a successful download; empty for an error status or a failed transfer.
+QByteArray waitForReply(QNetworkReply *reply)
+{
+    QSignalSpy finished(reply, &QNetworkReply::finished);
+    if (!reply->isFinished())
+        finished.wait(10000);
+    const bool ok = reply->error() == QNetworkReply::NoError
+        && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200;
+    const QByteArray body = reply->readAll();
+    reply->deleteLater();
+    return ok ? body : QByteArray();
+}
+
+} // namespace
+
+class TestServer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void loginCodes_data();
+    void loginCodes();
+    void demoAccountsKnowEachOther();
+    void friendRequestAccepted();
+    void friendRequestRejected();
+    void addContactRefusals_data();
+    void addContactRefusals();
+    void messageWhileOnline();
+    void messageSurvivesOfflineAndRestart();
+    void messageRefusals_data();
+    void messageRefusals();
+    void stateNotifications();
+    void profileAndSettings();
+    void refusedValues_data();
+    void refusedValues();
+    void passwordChange();
+    void poke();
+    void demoContactAnswers();
+    void avatarUploadThenDownload();
+    void avatarUploadWithWrongPassword();
+    void legacySession();
+    void badLines_data();
+    void badLines();
+    void overlongLineIsRefused();
+    void unknownProtocolIsClosed();
+    void nonReadingClientIsBounded();
+    void executable();
+
+private:
+    void startServer();
+    void addAccount(const QString &name, const QString &password);
+    void makeContacts(const QString &a, const QString &b);
+    // Sessions of earlier cases close asynchronously on the server side.
+    void waitOffline(const QString &user);
+    QByteArray rawExchange(const QList<QByteArray> &lines, int expectedLines);
+
+    QTemporaryDir m_dir;
+    ZmsgdConfig m_config;
+    ZmsgdServerThread m_server;
+};
+
+void TestServer::startServer()
+{
+    QString error;
+    QVERIFY2(m_server.start(m_config, &error), qPrintable(error));
+    qputenv("ZMSGFW_HOST", "127.0.0.1");
+    qputenv("ZMSGFW_PORT", QByteArray::number(m_server.messagingPort()));
+    qputenv("ZMSGFW_AVATAR_PORT", QByteArray::number(m_server.avatarTlsPort()));
+    qputenv("ZMSGFW_AVATAR_HTTP_PORT", QByteArray::number(m_server.avatarHttpPort()));
+}
+
+void TestServer::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_config.address = QHostAddress(QHostAddress::LocalHost);
+    m_config.messagingPort = m_config.avatarTlsPort = m_config.avatarHttpPort = m_config.webPort = 0;
+    m_config.databasePath = m_dir.filePath(QStringLiteral("zmsgd.sqlite"));
+    m_config.demo = true;
+    m_config.logEvents = false;
+    startServer();
+}
+
+void TestServer::cleanupTestCase()
+{
+    m_server.stop();
+}
+
+void TestServer::addAccount(const QString &name, const QString &password)
+{
+    bool created = false;
+    m_server.runOnServer([&](ZmsgdServer *server) {
+        created = server->store()->createAccount(name, password, QString()) == ZmsgdStore::CreateResult::Created;
+    });
+    QVERIFY2(created, qPrintable(name));
+}
+
+void TestServer::makeContacts(const QString &a, const QString &b)
+{
+    m_server.runOnServer([&](ZmsgdServer *server) {
+        server->store()->addContact(a, b);
+        server->store()->addContact(b, a);
+    });
+}
+
+void TestServer::waitOffline(const QString &user)
+{
+    QTRY_VERIFY([&] {
+        bool online = true;
+        m_server.runOnServer([&](ZmsgdServer *server) { online = server->service()->isOnline(user); });
+        return !online;
+    }());
+}
+
+void TestServer::loginCodes_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("code");
+    QTest::newRow("demo account") << "alice" << "alice123" << 200;
+    QTest::newRow("second demo account") << "bob" << "bob123" << 200;
+    QTest::newRow("wrong password") << "alice" << "alice124" << 404;
+    QTest::newRow("password of another account") << "alice" << "bob123" << 404;
+    QTest::newRow("unknown account") << "nobody" << "alice123" << 404;
+    QTest::newRow("name in other case") << "Alice" << "alice123" << 404;
+    QTest::newRow("empty password") << "alice" << "" << 404;
+    QTest::newRow("demo contact cannot log in") << "zeltobot" << "" << 404;
+}
+
+void TestServer::loginCodes()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(int, code);
+    Session session;
+    QCOMPARE(session.fw->loginUser(user, password), code);
+    QCOMPARE(session.fw->isLoggedIn(), code == 200);
+}
+
+void TestServer::demoAccountsKnowEachOther()
+{
+    Session alice;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    QCOMPARE(alice.fw->getUserNick(), QStringLiteral("Alice"));
+    const QStringList contacts = alice.fw->getUserContacts().split(QLatin1Char('\n'));
+    QCOMPARE(contacts, QStringList({"bob", "zeltobot"}));
+    QCOMPARE(alice.fw->getUserContactsLength(), QStringLiteral("2"));
+    // carol asked alice before; the request waits for her.
+    QCOMPARE(alice.fw->getUserFriendRequests(), QStringLiteral("carol"));
+    QCOMPARE(alice.fw->getUserFriendRequestsLength(), QStringLiteral("1"));
+    const QStringList states = alice.fw->getUserContactsWithStates().split(QLatin1Char('\n'));
+    QCOMPARE(states.size(), 2);
+    QCOMPARE(states.at(1), QStringLiteral("zeltobot|Zelto Bot|I answer every message|1"));
+    QVERIFY(states.at(0).startsWith(QLatin1String("bob|Bob|")));
+    QVERIFY(!alice.fw->getUserAvatar().startsWith(QLatin1String("///Error")));
+}
+
+void TestServer::friendRequestAccepted()
+{
+    addAccount(QStringLiteral("dave"), QStringLiteral("davepass"));
+    addAccount(QStringLiteral("erin"), QStringLiteral("erinpass"));
+    Session dave;
+    Session erin;
+    QCOMPARE(dave.fw->loginUser(QStringLiteral("dave"), QStringLiteral("davepass")), 200);
+    QCOMPARE(erin.fw->loginUser(QStringLiteral("erin"), QStringLiteral("erinpass")), 200);
+    QCOMPARE(erin.fw->getUserFriendRequestsLength(), QStringLiteral("0"));
+
+    QCOMPARE(dave.fw->addUserContact(QStringLiteral("erin")), 200);
+    // The asked side hears of it at once, as a friend request list.
+    const QString pushed = erin.take([](const QString &o) { return o.contains(QLatin1String("--rq=contactsrequests")); });
+    QVERIFY2(pushed.contains(QLatin1String("<>--users=dave")), qPrintable(pushed));
+    QCOMPARE(erin.fw->getUserContactsRequests(), QStringLiteral("dave"));
+    QCOMPARE(erin.fw->getUserFriendRequestsLength(), QStringLiteral("1"));
+    // Until the answer the asker sees the other side as offline.
+    QCOMPARE(dave.fw->getUserContactsWithStates(), QStringLiteral("erin|erin||8"));
+    QCOMPARE(dave.fw->getAnotherUserOnlineState(QStringLiteral("erin")), 8);
+
+    QCOMPARE(erin.fw->addUserContact(QStringLiteral("dave")), 200);
+    QCOMPARE(erin.fw->getUserContactsRequests(), QString());
+    QCOMPARE(erin.fw->getUserContacts(), QStringLiteral("dave"));
+    QCOMPARE(dave.fw->getUserContactsWithStates(), QStringLiteral("erin|erin||1"));
+    QCOMPARE(erin.fw->getAnotherUserOnlineState(QStringLiteral("dave")), 1);
+    QVERIFY(!dave.take([](const QString &o) { return isStateNotification(o, QStringLiteral("erin"), 1); }).isEmpty());
+}
+
+void TestServer::friendRequestRejected()
+{
+    addAccount(QStringLiteral("frank"), QStringLiteral("frankpass"));
+    addAccount(QStringLiteral("gina"), QStringLiteral("ginapass"));
+    Session frank;
+    Session gina;
+    QCOMPARE(frank.fw->loginUser(QStringLiteral("frank"), QStringLiteral("frankpass")), 200);
+    QCOMPARE(gina.fw->loginUser(QStringLiteral("gina"), QStringLiteral("ginapass")), 200);
+    QCOMPARE(frank.fw->addUserContact(QStringLiteral("gina")), 200);
+    QCOMPARE(gina.fw->getUserFriendRequests(), QStringLiteral("frank"));
+
+    QCOMPARE(gina.fw->delUserContact(QStringLiteral("frank")), 200);
+    QCOMPARE(gina.fw->getUserFriendRequests(), QString());
+    QCOMPARE(gina.fw->getUserContacts(), QString());
+    // The unanswered entry leaves the asker's list too, so a later request is possible.
+    QCOMPARE(frank.fw->getUserContacts(), QString());
+    QCOMPARE(frank.fw->addUserContact(QStringLiteral("gina")), 200);
+    QCOMPARE(gina.fw->getUserFriendRequests(), QStringLiteral("frank"));
+    // Withdrawing a request removes it from the other side.
+    QCOMPARE(frank.fw->delUserContact(QStringLiteral("gina")), 200);
+    QCOMPARE(gina.fw->getUserFriendRequests(), QString());
+    QCOMPARE(frank.fw->delUserContact(QStringLiteral("gina")), 404);
+}
+
+void TestServer::addContactRefusals_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<int>("code");
+    QTest::newRow("unknown account") << "nosuchuser" << 404;
+    QTest::newRow("self") << "alice" << 400;
+    QTest::newRow("already a contact") << "bob" << 409;
+    QTest::newRow("empty name") << "" << 400;
+}
+
+void TestServer::addContactRefusals()
+{
+    QFETCH(QString, user);
+    QFETCH(int, code);
+    Session alice;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    QCOMPARE(alice.fw->addUserContact(user), code);
+    QCOMPARE(alice.fw->getUserContactsLength(), QStringLiteral("2"));
+}
+
+void TestServer::messageWhileOnline()
+{
+    Session alice;
+    Session bob;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    QCOMPARE(bob.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+    QVERIFY(!bob.fw->getUserNick().startsWith(QLatin1String("///Error")));
+    const QString text = QStringLiteral("hello &nbsp; b&amp;c <b>ü</b>");
+    QCOMPARE(alice.fw->sendMessageToUser(QStringLiteral("bob"), text), 200);
+    QCOMPARE(bob.takeMessage(), QStringLiteral("MessageFromUser<>alice: ") + text + QLatin1Char('\n'));
+    QVERIFY(alice.fw->actionSendMessageToUser(QStringLiteral("bob"), QStringLiteral("second"), 7));
+    QCOMPARE(bob.takeMessage(), QStringLiteral("MessageFromUser<>alice: second\n"));
+    // Each message arrives once; nothing more is on its way.
+    QCOMPARE(bob.fw->getUserOnlineState(), 1);
+    QCOMPARE(bob.countMessages(), 0);
+    QCOMPARE(alice.take([](const QString &o) { return o.contains(QLatin1String("--at=sendmessage<>--id=200")); }).isEmpty(),
+             false);
+}
+
+void TestServer::messageSurvivesOfflineAndRestart()
+{
+    waitOffline(QStringLiteral("bob"));
+    {
+        Session alice;
+        QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+        for (int i = 1; i <= 3; ++i)
+            QCOMPARE(alice.fw->sendMessageToUser(QStringLiteral("bob"), QStringLiteral("while away %1").arg(i)), 200);
+        alice.fw->logoutUser();
+    }
+    m_server.stop();
+    startServer();
+    Session bob;
+    QCOMPARE(bob.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+    QCOMPARE(bob.takeMessage(), QStringLiteral("MessageFromUser<>alice: while away 1\n"));
+    QCOMPARE(bob.takeMessage(), QStringLiteral("MessageFromUser<>alice: while away 2\n"));
+    QCOMPARE(bob.takeMessage(), QStringLiteral("MessageFromUser<>alice: while away 3\n"));
+    // Once delivered they are gone: the next login brings nothing again.
+    QTRY_VERIFY([this] {
+        int pending = -1;
+        m_server.runOnServer([&](ZmsgdServer *server) { pending = server->store()->pendingCount(QStringLiteral("bob")); });
+        return pending == 0;
+    }());
+    bob.fw->logoutUser();
+    Session again;
+    QCOMPARE(again.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+    QCOMPARE(again.fw->getUserNick(), QStringLiteral("Bob"));
+    QCOMPARE(again.takeMessage(300), QString());
+}
+
+void TestServer::messageRefusals_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("code");
+    QTest::newRow("unknown account") << "nosuchuser" << "hi" << 404;
+    QTest::newRow("stranger") << "carol" << "hi" << 403;
+    QTest::newRow("self") << "alice" << "hi" << 403;
+    QTest::newRow("empty text") << "bob" << "" << 400;
+    QTest::newRow("overlong text") << "bob" << QString(ZmsgdService::MaxMessageLength + 1, QLatin1Char('x')) << 413;
+}
+
+void TestServer::messageRefusals()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, text);
+    QFETCH(int, code);
+    Session alice;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    QCOMPARE(alice.fw->sendMessageToUser(user, text), code);
+    int pending = -1;
+    m_server.runOnServer([&](ZmsgdServer *server) { pending = server->store()->pendingCount(user); });
+    QCOMPARE(pending, 0);
+}
+
+void TestServer::stateNotifications()
+{
+    Session bob;
+    QCOMPARE(bob.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+    {
+        Session alice;
+        QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+        QVERIFY(!bob.take([](const QString &o) { return isStateNotification(o, QStringLiteral("alice"), 1); }).isEmpty());
+        QCOMPARE(alice.fw->setUserOnlineState(3), 200);
+        QCOMPARE(alice.fw->getUserOnlineState(), 3);
+        QVERIFY(!bob.take([](const QString &o) { return isStateNotification(o, QStringLiteral("alice"), 3); }).isEmpty());
+        QCOMPARE(bob.fw->getAnotherUserOnlineState(QStringLiteral("alice")), 3);
+        QCOMPARE(alice.fw->setUserOnlineState(9), 400);
+    }
+    // The session object is gone and its connection with it.
+    QVERIFY(!bob.take([](const QString &o) { return isStateNotification(o, QStringLiteral("alice"), 8); }).isEmpty());
+    QCOMPARE(bob.fw->getAnotherUserOnlineState(QStringLiteral("alice")), 8);
+
+    // The chosen state is kept for the next login.
+    Session alice;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    QVERIFY(!bob.take([](const QString &o) { return isStateNotification(o, QStringLiteral("alice"), 3); }).isEmpty());
+    QCOMPARE(alice.fw->setUserOnlineState(1), 200);
+}
+
+void TestServer::profileAndSettings()
+{
+    Session alice;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    QCOMPARE(alice.fw->setUserNick(QStringLiteral("Alice A.")), 200);
+    QCOMPARE(alice.fw->getUserNick(), QStringLiteral("Alice A."));
+    QCOMPARE(alice.fw->setUserMessageState(QStringLiteral("line one<br>&amp; more")), 200);
+    QCOMPARE(alice.fw->getUserMessageState(), QStringLiteral("line one<br>&amp; more"));
+    QCOMPARE(alice.fw->setUserMail(QStringLiteral("alice@example.net"), false), 200);
+    QCOMPARE(alice.fw->getUserMail(), QStringLiteral("alice@example.net"));
+
+    Session bob;
+    QCOMPARE(bob.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+    QCOMPARE(bob.fw->getAnotherUserNick(QStringLiteral("alice")), QStringLiteral("Alice A."));
+    QCOMPARE(bob.fw->getAnotherUserMessageState(QStringLiteral("alice")), QStringLiteral("line one<br>&amp; more"));
+    QCOMPARE(bob.fw->getAnotherUserMail(QStringLiteral("alice")), QStringLiteral("///Error 403"));
+    QCOMPARE(alice.fw->setUserMail(QStringLiteral("alice@example.net"), true), 200);
+    QCOMPARE(bob.fw->getAnotherUserMail(QStringLiteral("alice")), QStringLiteral("alice@example.net"));
+    QCOMPARE(bob.fw->getAnotherUserNick(QStringLiteral("nosuchuser")), QStringLiteral("///Error 404"));
+    QVERIFY(bob.fw->getUserContactsWithStates().contains(QLatin1String("alice|Alice A.|line one<br>&amp; more|1")));
+
+    const QString own = alice.fw->getUserProfileInfo(QStringLiteral("alice"));
+    QVERIFY2(own.startsWith(QLatin1String("contacts&splt;2&nxve;signature&splt;Gold&nxve;accas&splt;system&sxlt;")),
+             qPrintable(own));
+    QVERIFY(own.contains(QLatin1String("&aclt;version&sxlt;1.1.1-1&aclt;ip&sxlt;127.0.0.1")));
+    // Other users see the clients but not their addresses.
+    const QString seen = bob.fw->getUserProfileInfo(QStringLiteral("alice"));
+    QVERIFY(seen.contains(QLatin1String("&aclt;version&sxlt;1.1.1-1")));
+    QVERIFY(!seen.contains(QLatin1String("ip&sxlt;")));
+    QCOMPARE(bob.fw->getUserProfileInfo(QStringLiteral("nosuchuser")), QStringLiteral("///Error 404"));
+    QCOMPARE(alice.fw->setUserNick(QStringLiteral("Alice")), 200);
+}
+
+void TestServer::refusedValues_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("nick with bar") << "nick" << "a|b";
+    QTest::newRow("nick with list separator") << "nick" << "a<>b";
+    QTest::newRow("blank nick") << "nick" << "   ";
+    QTest::newRow("overlong nick") << "nick" << QString(65, QLatin1Char('n'));
+    QTest::newRow("status with bar") << "status" << "busy | away";
+    QTest::newRow("mail without at") << "mail" << "alice.example.org";
+    QTest::newRow("mail with space") << "mail" << "al ice@example.org";
+}
+
+void TestServer::refusedValues()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, value);
+    Session alice;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    int code = 0;
+    if (kind == QLatin1String("nick"))
+        code = alice.fw->setUserNick(value);
+    else if (kind == QLatin1String("status"))
+        code = alice.fw->setUserMessageState(value);
+    else
+        code = alice.fw->setUserMail(value, true);
+    QCOMPARE(code, 400);
+    QCOMPARE(alice.fw->getUserNick(), QStringLiteral("Alice"));
+}
+
+void TestServer::passwordChange()
+{
+    addAccount(QStringLiteral("hank"), QStringLiteral("oldpassword"));
+    Session hank;
+    QCOMPARE(hank.fw->loginUser(QStringLiteral("hank"), QStringLiteral("oldpassword")), 200);
+    QCOMPARE(hank.fw->setUserPassword(QStringLiteral("wrong"), QStringLiteral("newpassword")), 300);
+    QCOMPARE(hank.fw->setUserPassword(QStringLiteral("oldpassword"), QString()), 400);
+    QCOMPARE(hank.fw->setUserPassword(QStringLiteral("oldpassword"), QStringLiteral("new password&")), 200);
+    Session again;
+    QCOMPARE(again.fw->loginUser(QStringLiteral("hank"), QStringLiteral("oldpassword")), 404);
+    QCOMPARE(again.fw->loginUser(QStringLiteral("hank"), QStringLiteral("new password&")), 200);
+}
+
+void TestServer::poke()
+{
+    waitOffline(QStringLiteral("bob"));
+    Session alice;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    QCOMPARE(alice.fw->sendPokeToUser(QStringLiteral("bob")), 404);
+    Session bob;
+    QCOMPARE(bob.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+    QCOMPARE(bob.fw->getUserNick(), QStringLiteral("Bob"));
+    QCOMPARE(alice.fw->sendPokeToUser(QStringLiteral("bob")), 200);
+    QCOMPARE(bob.take([](const QString &o) { return o.startsWith(QLatin1String("PokeFromUser<>")); }),
+             QStringLiteral("PokeFromUser<>alice\n"));
+    QCOMPARE(alice.fw->sendPokeToUser(QStringLiteral("carol")), 403);
+}
+
+void TestServer::demoContactAnswers()
+{
+    Session bob;
+    QCOMPARE(bob.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+    QCOMPARE(bob.fw->getAnotherUserOnlineState(QStringLiteral("zeltobot")), 1);
+    QCOMPARE(bob.fw->sendMessageToUser(QStringLiteral("zeltobot"), QStringLiteral("ping &amp; pong")), 200);
+    QCOMPARE(bob.takeMessage(), QStringLiteral("MessageFromUser<>zeltobot: You wrote: ping &amp; pong\n"));
+
+    // A new contact of the demo contact is accepted at once.
+    addAccount(QStringLiteral("ivan"), QStringLiteral("ivanpass"));
+    Session ivan;
+    QCOMPARE(ivan.fw->loginUser(QStringLiteral("ivan"), QStringLiteral("ivanpass")), 200);
+    QCOMPARE(ivan.fw->addUserContact(QStringLiteral("zeltobot")), 200);
+    QCOMPARE(ivan.fw->getUserContactsWithStates(), QStringLiteral("zeltobot|Zelto Bot|I answer every message|1"));
+    QCOMPARE(ivan.fw->sendMessageToUser(QStringLiteral("zeltobot"), QStringLiteral("hi")), 200);
+    QCOMPARE(ivan.takeMessage(), QStringLiteral("MessageFromUser<>zeltobot: You wrote: hi\n"));
+}
+
+void TestServer::avatarUploadThenDownload()
+{
+    Session alice;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    const QString before = alice.fw->getUserAvatar();
+    QVERIFY(!before.startsWith(QLatin1String("///Error")));
+
+    QVERIFY(alice.fw->uploadAvatar(QStringLiteral("alice"), QStringLiteral("alice123"), picture(300, 200, Qt::red)));
+    const QString id = alice.fw->getUserAvatar();
+    QVERIFY(!id.startsWith(QLatin1String("///Error")));
+    QVERIFY(id != before);
+
+    Session bob;
+    QCOMPARE(bob.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+    QVERIFY(bob.fw->requestGetUserContactsWithAvatar());
+    const QString list = bob.take([](const QString &o) { return o.contains(QLatin1String("--rq=contactswithavatar")); });
+    QVERIFY2(list.contains(QStringLiteral("--users=alice|") + id), qPrintable(list));
+
+    for (bool secure : {false, true}) {
+        const QByteArray png = waitForReply(alice.fw->downloadAvatar(id, secure));
+        const QImage image = QImage::fromData(png, "PNG");
+        QCOMPARE(image.size(), QSize(128, 128));
+        QCOMPARE(QColor(image.pixel(64, 64)), QColor(Qt::red));
+        const QByteArray digest = waitForReply(alice.fw->downloadAvatarHash(id, secure));
+        QCOMPARE(digest, QCryptographicHash::hash(png, QCryptographicHash::Md5).toHex());
+        // The account name finds the same picture.
+        QCOMPARE(waitForReply(alice.fw->downloadAvatar(QStringLiteral("alice"), secure)), png);
+    }
+    QVERIFY(waitForReply(alice.fw->downloadAvatar(before, false)).isEmpty());
+
+    QVERIFY(alice.fw->uploadAvatar(QStringLiteral("alice"), QStringLiteral("alice123"), picture(64, 64, Qt::blue)));
+    QVERIFY(alice.fw->getUserAvatar() != id);
+}
+
+void TestServer::avatarUploadWithWrongPassword()
+{
+    Session alice;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    const QString id = alice.fw->getUserAvatar();
+    QVERIFY(!alice.fw->uploadAvatar(QStringLiteral("alice"), QStringLiteral("wrong"), picture(32, 32, Qt::green)));
+    QCOMPARE(alice.fw->getUserAvatar(), id);
+}
+
+void TestServer::legacySession()
+{
+    ZMsgFw10Q legacy;
+    QCOMPARE(legacy.loginUser(QStringLiteral("bob"), QStringLiteral("wrong")), 404);
+    QCOMPARE(legacy.loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+    QCOMPARE(legacy.getUserContacts(), QStringLiteral("alice\nzeltobot"));
+    QCOMPARE(legacy.getUserContactsLength(), QStringLiteral("2"));
+    QCOMPARE(legacy.getUserNick(), QStringLiteral("Bob"));
+    QCOMPARE(legacy.setUserMessageState(QStringLiteral("old client")), 200);
+    QCOMPARE(legacy.getUserMessageState(), QStringLiteral("old client"));
+    QCOMPARE(legacy.addUserContact(QStringLiteral("nosuchuser")), 404);
+    QCOMPARE(legacy.getUserOnlineState(), 1);
+
+    Session alice;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    QCOMPARE(legacy.sendMessageToUser(QStringLiteral("alice"), QStringLiteral("from the old days")), 200);
+    QCOMPARE(alice.takeMessage(), QStringLiteral("MessageFromUser<>bob: from the old days\n"));
+    QCOMPARE(alice.fw->sendMessageToUser(QStringLiteral("bob"), QStringLiteral("and back")), 200);
+    QString object;
+    QDeadlineTimer deadline(5000);
+    while (object.isEmpty() && !deadline.hasExpired()) {
+        QTest::qWait(5);
+        object = legacy.readObject();
+    }
+    QCOMPARE(object, QStringLiteral("MessageFromUser<>alice: and back\n"));
+}
+
+QByteArray TestServer::rawExchange(const QList<QByteArray> &lines, int expectedLines)
+{
+    QSslSocket socket;
+    socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+    socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), m_server.messagingPort());
+    if (!socket.waitForEncrypted(5000))
+        return "no handshake";
+    for (const QByteArray &line : lines)
+        socket.write(line);
+    QByteArray received;
+    QDeadlineTimer deadline(5000);
+    while (received.count('\n') < expectedLines && !deadline.hasExpired()) {
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            break;
+        received += socket.readAll();
+    }
+    return received;
+}
+
+void TestServer::badLines_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("unknown verb") << QByteArray("ZM/1.1 dance\n") << QByteArray("ZM/1.1 return --id=405 --result=unknownverb\n");
+    QTest::newRow("unknown request") << QByteArray("ZM/1.1 request --rq=everything\n")
+                                     << QByteArray("ZM/1.1 return --rq=everything --id=405\n");
+    QTest::newRow("request without word") << QByteArray("ZM/1.1 request\n") << QByteArray("ZM/1.1 return --rq= --id=400\n");
+    QTest::newRow("unknown action") << QByteArray("ZM/1.1 action --at=explode\n")
+                                    << QByteArray("ZM/1.1 return --at=explode --id=405\n");
+    QTest::newRow("action without argument") << QByteArray("ZM/1.1 action --at=setonlinestate\n")
+                                             << QByteArray("ZM/1.1 return --at=setonlinestate --id=400\n");
+    QTest::newRow("state not a number") << QByteArray("ZM/1.1 action --at=setonlinestate --state=high\n")
+                                        << QByteArray("ZM/1.1 return --at=setonlinestate --id=400\n");
+    QTest::newRow("request about nobody") << QByteArray("ZM/1.1 request --rq=anotherusernick\n")
+                                          << QByteArray("ZM/1.1 return --rq=anotherusernick --id=400\n");
+    QTest::newRow("other tag") << QByteArray("HELLO world\n") << QByteArray("ZM/1.1 return --id=400 --result=badline\n");
+    QTest::newRow("second login") << QByteArray("ZM/1.1 login --username=bob --password=bob123\n")
+                                  << QByteArray("ZM/1.1 return --id=409 --result=alreadyloggedin\n");
+    QTest::newRow("carriage return before the line feed")
+        << QByteArray("ZM/1.1 request --rq=anotherusernick --username=bob\r\n")
+        << QByteArray("ZM/1.1 return --rq=anotherusernick --id=200 --username=bob --nick=Bob\n");
+}
+
+void TestServer::badLines()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, reply);
+    const QByteArray login = "ZM/1.1 login --username=bob --password=bob123 --system=Test --version=0\n";
+    const QByteArray received = rawExchange({login, line, "ZM/1.1 request --rq=nick\n"}, 3);
+    const QList<QByteArray> lines = received.split('\n');
+    QVERIFY2(lines.size() >= 3, received.constData());
+    QVERIFY(lines.at(0).startsWith("ZM/1.1 return --id=200"));
+    QCOMPARE(lines.at(1) + '\n', reply);
+    // The session goes on after the bad line.
+    QCOMPARE(lines.at(2), QByteArray("ZM/1.1 return --rq=nick --id=200 --nick=Bob"));
+}
+
+void TestServer::overlongLineIsRefused()
+{
+    const QByteArray login = "ZM/1.1 login --username=bob --password=bob123\n";
+    const QByteArray huge = "ZM/1.1 request --rq=nick --username=" + QByteArray(1024 * 1024, 'x') + "\n";
+    const QByteArray received = rawExchange({login, huge, "ZM/1.1 request --rq=nick\n"}, 3);
+    const QList<QByteArray> lines = received.split('\n');
+    QVERIFY2(lines.size() >= 3, received.left(200).constData());
+    QCOMPARE(lines.at(1), QByteArray("ZM/1.1 return --id=413 --result=linetoolong"));
+    QCOMPARE(lines.at(2), QByteArray("ZM/1.1 return --rq=nick --id=200 --nick=Bob"));
+    // Before a login, requests are answered with 401 and nothing else happens.
+    QCOMPARE(rawExchange({"ZM/1.1 request --rq=contacts\n"}, 1),
+             QByteArray("ZM/1.1 return --rq=contacts --id=401 --result=notloggedin\n"));
+}
+
+void TestServer::unknownProtocolIsClosed()
+{
+    QSslSocket socket;
+    socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+    socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), m_server.messagingPort());
+    QVERIFY(socket.waitForEncrypted(5000));
+    socket.write("GET / HTTP/1.1\r\n\r\n");
+    QVERIFY(socket.waitForDisconnected(5000) || socket.state() == QAbstractSocket::UnconnectedState);
+    QCOMPARE(socket.readAll(), QByteArray("ZM/1.1 return --id=400 --result=unknownprotocol\n"));
+    // The server is still there for everyone else.
+    Session bob;
+    QCOMPARE(bob.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+}
+
+void TestServer::nonReadingClientIsBounded()
+{
+    // A client that floods requests and never reads: the server stops reading from it
+    // instead of queueing answers without limit, and serves others meanwhile.
+    QSslSocket flood;
+    flood.setPeerVerifyMode(QSslSocket::VerifyNone);
+    flood.connectToHostEncrypted(QStringLiteral("127.0.0.1"), m_server.messagingPort());
+    QVERIFY(flood.waitForEncrypted(5000));
+    flood.write("ZM/1.1 login --username=alice --password=alice123\n");
+    const QByteArray request = "ZM/1.1 request --rq=profileinfo --username=alice\n";
+    const int requests = 80000;
+    QByteArray burst;
+    for (int i = 0; i < requests / 40; ++i)
+        burst += request;
+    for (int i = 0; i < 40; ++i) {
+        flood.write(burst);
+        flood.flush();
+    }
+    Session bob;
+    QCOMPARE(bob.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+    QCOMPARE(bob.fw->getUserNick(), QStringLiteral("Bob"));
+    int connections = 0;
+    qint64 buffered = 0;
+    m_server.runOnServer([&](ZmsgdServer *server) {
+        connections = server->connectionCount();
+        buffered = server->bufferedBytes();
+    });
+    QVERIFY(connections >= 2);
+    // Answering everything would take some 25 MB; the server holds a small bounded part.
+    QVERIFY2(buffered < 2 * 1024 * 1024, qPrintable(QString::number(buffered)));
+
+    // Once the client reads, the answers come, each one whole.
+    QByteArray received;
+    int lines = 0;
+    QDeadlineTimer deadline(20000);
+    while (lines < 5000 && !deadline.hasExpired()) {
+        flood.flush();
+        if (flood.bytesAvailable() == 0)
+            flood.waitForReadyRead(200);
+        received += flood.readAll();
+        int newline;
+        while ((newline = received.indexOf('\n')) >= 0) {
+            const QByteArray line = received.left(newline);
+            received.remove(0, newline + 1);
+            // The login reply first, bob's arrival pushed in between, then the answers.
+            if (line.startsWith("ZM/1.1 return --id=200") || line.startsWith("ZM/1.1 notification --nt=onlinestate"))
+                continue;
+            QVERIFY2(line.startsWith("ZM/1.1 return --rq=profileinfo --id=200 --username=alice --image=contacts"),
+                     line.left(100).constData());
+            ++lines;
+        }
+    }
+    QVERIFY(lines >= 5000);
+    flood.abort();
+    QTRY_COMPARE(bob.fw->getAnotherUserOnlineState(QStringLiteral("alice")), 8);
+}
+
+void TestServer::executable()
+{
+    const QString program = qEnvironmentVariable("ZM_ZMSGD");
+    if (program.isEmpty())
+        QSKIP("ZM_ZMSGD names no zmsgd program");
+    const QString database = m_dir.filePath(QStringLiteral("cli.sqlite"));
+
+    QProcess help;
+    help.start(program, {QStringLiteral("--help")});
+    QVERIFY(help.waitForFinished(10000));
+    QCOMPARE(help.exitCode(), 0);
+    const QByteArray usage = help.readAllStandardOutput();
+    for (const char *option : {"--address", "--port", "--avatar-tls-port", "--avatar-http-port", "--web-port",
+                               "--database", "--cert", "--key", "--latest-version", "--demo", "--add-user"})
+        QVERIFY2(usage.contains(option), option);
+
+    QProcess add;
+    add.start(program, {QStringLiteral("--database"), database, QStringLiteral("--add-user"), QStringLiteral("zoe"),
+                        QStringLiteral("zoe secret")});
+    QVERIFY(add.waitForFinished(10000));
+    QCOMPARE(add.exitCode(), 0);
+    add.start(program, {QStringLiteral("--database"), database, QStringLiteral("--add-user"), QStringLiteral("zoe"),
+                        QStringLiteral("again")});
+    QVERIFY(add.waitForFinished(10000));
+    QCOMPARE(add.exitCode(), 1);
+    add.start(program, {QStringLiteral("--database"), database, QStringLiteral("--add-user"), QStringLiteral("bad|name"),
+                        QStringLiteral("pw")});
+    QVERIFY(add.waitForFinished(10000));
+    QCOMPARE(add.exitCode(), 1);
+
+    QProcess server;
+    server.start(program, {QStringLiteral("--database"), database, QStringLiteral("--port"), QStringLiteral("0"),
+                           QStringLiteral("--avatar-tls-port"), QStringLiteral("0"), QStringLiteral("--avatar-http-port"),
+                           QStringLiteral("0"), QStringLiteral("--web-port"), QStringLiteral("0")});
+    QVERIFY(server.waitForStarted(10000));
+    QStringList listening;
+    QDeadlineTimer deadline(10000);
+    while (listening.size() < 4 && !deadline.hasExpired()) {
+        if (!server.canReadLine())
+            server.waitForReadyRead(200);
+        while (server.canReadLine())
+            listening << QString::fromUtf8(server.readLine()).trimmed();
+    }
+    QCOMPARE(listening.size(), 4);
+    const QStringList names = {"messaging", "avatar-tls", "avatar-http", "web"};
+    for (int i = 0; i < 4; ++i) {
+        const QStringList words = listening.at(i).split(QLatin1Char(' '));
+        QCOMPARE(words.size(), 4);
+        QCOMPARE(words.at(0), QStringLiteral("listening"));
+        QCOMPARE(words.at(1), names.at(i));
+        QCOMPARE(words.at(2), QStringLiteral("127.0.0.1"));
+        QVERIFY(words.at(3).toUInt() > 0);
+    }
+    const QByteArray port = listening.at(0).split(QLatin1Char(' ')).at(3).toLatin1();
+    const QByteArray previous = qgetenv("ZMSGFW_PORT");
+    qputenv("ZMSGFW_PORT", port);
+    Session zoe;
+    QCOMPARE(zoe.fw->loginUser(QStringLiteral("zoe"), QStringLiteral("zoe secret")), 200);
+    QCOMPARE(zoe.fw->getUserNick(), QStringLiteral("zoe"));
+    Session wrong;
+    QCOMPARE(wrong.fw->loginUser(QStringLiteral("zoe"), QStringLiteral("zoe")), 404);
+    qputenv("ZMSGFW_PORT", previous);
+    server.terminate();
+    QVERIFY(server.waitForFinished(10000));
+    QCOMPARE(server.exitStatus(), QProcess::NormalExit);
+    QVERIFY(server.readAllStandardError().contains("(zoe) logged in"));
+}
+
+ZM_HERMETIC_GUILESS_TEST_MAIN(TestServer)
+#include "tst_server.moc"
