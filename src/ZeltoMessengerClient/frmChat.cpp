@@ -137,6 +137,7 @@ void frmChat::setInfo(QString user, QString contactName, QString statusText, QSt
     setWindowTitle(contactName);
     DataDirectory::ensure();
 
+    givenAvatarId = avatarId;
     if (avatarId != shownAvatarId && owner) {
         const QImage avatar = owner->contactAvatarImage(avatarId);
         if (!avatar.isNull())

@@ -29,6 +29,8 @@ public:
 
     void setOwner(ChatLink *owner) { this->owner = owner; }
     QString contactUser() const { return contactUserName; }
+    // The avatar id the header was last given.
+    QString avatarId() const { return givenAvatarId; }
 
     // Fills the header; with loadHistory (once, right after creation) also opens the history
     // and restores the window geometry.
@@ -85,6 +87,7 @@ private:
     std::unique_ptr<ChatHistory> history;
     int lastScrollMaximum = 0;
     QString shownAvatarId;
+    QString givenAvatarId;
     QMenu *picker = nullptr;
     QStyle *frameStyle = nullptr;
 };

@@ -175,7 +175,7 @@ void frmLogin::avatarInsert(QByteArray avatarPixmap, QString avatarImage)
         return;
     // Open chats whose contact uses this picture show it at once.
     for (auto it = chatWindows.cbegin(); it != chatWindows.cend(); ++it) {
-        if (contactAvatars.value(it.key()) == avatarImage)
+        if (it.value()->avatarId() == avatarImage || contactAvatars.value(it.key()) == avatarImage)
             it.value()->setAvatarImage(image);
     }
 }
