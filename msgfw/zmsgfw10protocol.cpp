@@ -45,16 +45,9 @@ QString errorText(const QString &code)
 
 } // namespace
 
-ZMsgFw10Protocol::ZMsgFw10Protocol()
-    : m_expectedErrors(ZMsgFwEndpoint::expectedSslErrors())
-    , m_socket(new QSslSocket)
-{
-}
+ZMsgFw10Protocol::ZMsgFw10Protocol() = default;
 
-ZMsgFw10Protocol::~ZMsgFw10Protocol()
-{
-    delete m_socket;
-}
+ZMsgFw10Protocol::~ZMsgFw10Protocol() = default;
 
 QByteArray ZMsgFw10Protocol::requestBytes(const QString &command, const Headers &headers)
 {
@@ -85,21 +78,14 @@ static bool headersAreWritable(const ZMsgFw10Protocol::Headers &headers)
 
 int ZMsgFw10Protocol::loginUser(QString username, QString password)
 {
-    m_loggedIn = false;
+    replaceSocket();
     m_pushedLines.clear();
     m_pushOpen = false;
-    if (m_socket)
-        m_socket->abort();
-    delete m_socket;
-    m_socket = new QSslSocket;
 
     const Headers headers{{Username, username}, {QStringLiteral("Password"), password}};
     if (!headersAreWritable(headers))
         return 500;
-    m_socket->ignoreSslErrors(m_expectedErrors);
-    m_socket->connectToHostEncrypted(ZMsgFwEndpoint::host(), ZMsgFwEndpoint::messagingPort(),
-                                     QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
-    if (!m_socket->waitForEncrypted(WaitMilliseconds))
+    if (!connectToServer())
         return 500;
     m_socket->write(requestBytes(QStringLiteral("login"), headers));
     m_socket->flush();
@@ -116,18 +102,6 @@ int ZMsgFw10Protocol::loginUser(QString username, QString password)
     if (status.endsWith(QLatin1String("404 NF")) || status.endsWith(QLatin1String("404 Not Found")))
         return 404;
     return statusCode(status);
-}
-
-int ZMsgFw10Protocol::logoutUser()
-{
-    m_socket->disconnectFromHost();
-    m_loggedIn = false;
-    return 0;
-}
-
-bool ZMsgFw10Protocol::isLoggedIn()
-{
-    return m_loggedIn && m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
 bool ZMsgFw10Protocol::canWrite()

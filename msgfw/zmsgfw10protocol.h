@@ -2,30 +2,24 @@
 #define ZMSGFW10PROTOCOL_H
 
 #include "zmsgfw_export.h"
+#include "zmsgfwconnection.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QList>
 #include <QPair>
-#include <QSslError>
 #include <QString>
-
-class QSslSocket;
 
 // The session engine of protocol generation 1.0 (command line, header lines, status line),
 // shared by ZMsgFw10Q and ZMsgFw10. Text getters fail with "///Error " and a code, other
 // calls with 1 (501 for the online state) when nothing could be sent or no answer came.
-class ZMSGFW_EXPORT ZMsgFw10Protocol
+class ZMSGFW_EXPORT ZMsgFw10Protocol : public ZMsgFwConnection
 {
 public:
     ZMsgFw10Protocol();
-    virtual ~ZMsgFw10Protocol();
-    ZMsgFw10Protocol(const ZMsgFw10Protocol &) = delete;
-    ZMsgFw10Protocol &operator=(const ZMsgFw10Protocol &) = delete;
+    ~ZMsgFw10Protocol() override;
 
     int loginUser(QString username, QString password);
-    int logoutUser();
-    bool isLoggedIn();
     QString getClassVersion();
 
     // A pushed object that arrived together with a reply is kept for these two.
@@ -82,9 +76,6 @@ private:
     Headers readPushedHeaders();
     bool canWrite();
 
-    QList<QSslError> m_expectedErrors;
-    QSslSocket *m_socket = nullptr;
-    bool m_loggedIn = false;
     // Lines of pushed objects read while a call looked for its answer, oldest first.
     QList<QByteArray> m_pushedLines;
     // True while the lines that follow belong to the pushed object last kept.

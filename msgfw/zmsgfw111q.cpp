@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int ConnectMilliseconds = 5000;
+constexpr int AnswerMilliseconds = 5000;
 constexpr int StatusWaitMilliseconds = 30000;
 // A silent server may hold an upload for at most this many status waits.
 constexpr int StatusWaits = 4;
@@ -124,10 +124,7 @@ bool ZMsgFw111Q::uploadAvatar(QString user, QString password, QImage image)
         return false;
 
     QSslSocket socket;
-    socket.ignoreSslErrors(expectedErrors());
-    socket.connectToHostEncrypted(ZMsgFwEndpoint::host(), ZMsgFwEndpoint::avatarTlsPort(), QIODevice::ReadWrite,
-                                  QAbstractSocket::AnyIPProtocol);
-    if (!socket.waitForEncrypted(ConnectMilliseconds))
+    if (!connectEncrypted(socket, expectedErrors(), ZMsgFwEndpoint::avatarTlsPort()))
         return false;
     bool confirmed = false;
     if (sendUploadCredentials(socket, user, password)) {
@@ -145,7 +142,7 @@ bool ZMsgFw111Q::sendUploadCredentials(QSslSocket &socket, const QString &user, 
     socket.write((QStringLiteral("--username=") + user + QStringLiteral(" --password=") + password).toUtf8());
     socket.flush();
     QByteArray answer;
-    return ZMsgFwLineReader::waitForLine(socket, QDeadlineTimer(ConnectMilliseconds), &answer)
+    return ZMsgFwLineReader::waitForLine(socket, QDeadlineTimer(AnswerMilliseconds), &answer)
         && answer.trimmed().contains("allow");
 }
 

@@ -30,30 +30,16 @@ QString errorText(int code)
 } // namespace
 
 ZMsgFw11Protocol::ZMsgFw11Protocol(const QString &classVersion, const QString &mailRequestWord)
-    : m_socket(new QSslSocket)
-    , m_classVersion(classVersion)
+    : m_classVersion(classVersion)
     , m_mailRequestWord(mailRequestWord)
 {
-    m_expectedErrors = ZMsgFwEndpoint::expectedSslErrors();
     m_systemName = QSysInfo::prettyProductName();
 }
 
-ZMsgFw11Protocol::~ZMsgFw11Protocol()
-{
-    delete m_socket;
-}
-
-void ZMsgFw11Protocol::replaceSocket()
-{
-    if (m_socket)
-        m_socket->abort();
-    delete m_socket;
-    m_socket = new QSslSocket;
-}
+ZMsgFw11Protocol::~ZMsgFw11Protocol() = default;
 
 int ZMsgFw11Protocol::loginUser(QString username, QString password)
 {
-    m_loggedIn = false;
     replaceSocket();
 
     ZMsgFwWire::LineBuilder line(QStringLiteral("login"));
@@ -66,10 +52,7 @@ int ZMsgFw11Protocol::loginUser(QString username, QString password)
         return 500;
     }
 
-    m_socket->ignoreSslErrors(m_expectedErrors);
-    m_socket->connectToHostEncrypted(ZMsgFwEndpoint::host(), ZMsgFwEndpoint::messagingPort(),
-                                     QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
-    if (!m_socket->waitForEncrypted(WaitMilliseconds))
+    if (!connectToServer())
         return 500;
 
     const Exchange reply = exchange(line, [](const QStringList &) { return true; });
@@ -78,18 +61,6 @@ int ZMsgFw11Protocol::loginUser(QString username, QString password)
     if (reply.code == 200)
         m_loggedIn = true;
     return reply.code;
-}
-
-int ZMsgFw11Protocol::logoutUser()
-{
-    m_socket->disconnectFromHost();
-    m_loggedIn = false;
-    return 0;
-}
-
-bool ZMsgFw11Protocol::isLoggedIn()
-{
-    return m_loggedIn && m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
 QString ZMsgFw11Protocol::getClassVersion()

@@ -2,6 +2,7 @@
 #define ZMSGFW11PROTOCOL_H
 
 #include "zmsgfw_export.h"
+#include "zmsgfwconnection.h"
 #include "zmsgfwwire.h"
 
 #include <QList>
@@ -16,18 +17,14 @@ class QSslSocket;
 // The session engine of protocol generation 1.1, shared by ZMsgFw11Q and ZMsgFw111Q: the TLS
 // connection with the pinned certificate, login and logout, polling for pushed lines, and the
 // blocking request/reply exchange. The two QObject classes add the signal and their own details.
-class ZMSGFW_EXPORT ZMsgFw11Protocol
+class ZMSGFW_EXPORT ZMsgFw11Protocol : public ZMsgFwConnection
 {
 public:
-    virtual ~ZMsgFw11Protocol();
-    ZMsgFw11Protocol(const ZMsgFw11Protocol &) = delete;
-    ZMsgFw11Protocol &operator=(const ZMsgFw11Protocol &) = delete;
+    ~ZMsgFw11Protocol() override;
 
     // Opens a new TLS session (any earlier one is closed first) and logs in.
     // Returns the server's code, 200 meaning logged in; 500 when no usable reply came.
     int loginUser(QString username, QString password);
-    int logoutUser();
-    bool isLoggedIn();
     QString getClassVersion();
 
     // True when a complete pushed line waits in the receive buffer.
@@ -140,7 +137,6 @@ protected:
     QString askText(const Call &call, const QString &answerKey, bool isList = false);
 
     QString mailRequestWord() const { return m_mailRequestWord; }
-    const QList<QSslError> &expectedErrors() const { return m_expectedErrors; }
     QSslSocket *currentSocket() const { return m_socket; }
 
     QString workWithObject(QByteArray line);
@@ -149,7 +145,6 @@ protected:
 private:
     enum class LineRead { Line, None, Broken };
     LineRead readBoundedLine(QByteArray *line);
-    void replaceSocket();
     void handOnBufferedLines();
     Exchange ask(const Call &call);
     Call mailCall() const;
@@ -160,10 +155,7 @@ private:
     static Call passwordCall(const QString &oldPassword, const QString &newPassword);
     static Call messageCall(const QString &user, const QString &message, int id);
 
-    QList<QSslError> m_expectedErrors;
-    QSslSocket *m_socket = nullptr;
     QString m_systemName;
-    bool m_loggedIn = false;
     QString m_classVersion;
     QString m_mailRequestWord;
 };

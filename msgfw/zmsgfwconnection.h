@@ -1,0 +1,45 @@
+#ifndef ZMSGFWCONNECTION_H
+#define ZMSGFWCONNECTION_H
+
+#include "zmsgfw_export.h"
+
+#include <QList>
+#include <QSslError>
+
+class QSslSocket;
+
+// The TLS connection to the messaging server that both protocol generations share: one fresh
+// socket per login, trust in exactly the pinned certificate, and the logged-in state.
+class ZMSGFW_EXPORT ZMsgFwConnection
+{
+public:
+    virtual ~ZMsgFwConnection();
+    ZMsgFwConnection(const ZMsgFwConnection &) = delete;
+    ZMsgFwConnection &operator=(const ZMsgFwConnection &) = delete;
+
+    // Asks the server to close the connection; always 0.
+    int logoutUser();
+    // True while logged in and the connection is still up.
+    bool isLoggedIn();
+
+    // Starts TLS on the socket with the given expected errors and waits up to 5000 ms for the
+    // handshake; false when it did not finish.
+    static bool connectEncrypted(QSslSocket &socket, const QList<QSslError> &expectedErrors, quint16 port);
+
+protected:
+    ZMsgFwConnection();
+
+    // Leaves the logged-in state and closes and frees the current socket for a new, unconnected one.
+    void replaceSocket();
+    // Connects the current socket to the messaging server.
+    bool connectToServer();
+    const QList<QSslError> &expectedErrors() const { return m_expectedErrors; }
+
+    QSslSocket *m_socket = nullptr;
+    bool m_loggedIn = false;
+
+private:
+    QList<QSslError> m_expectedErrors;
+};
+
+#endif
