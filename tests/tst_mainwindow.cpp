@@ -8,7 +8,10 @@
 #include "registration.h"
 #include "uimessage.h"
 
+#include <zmsgdcaptcha.h>
+#include <zmsgdserver.h>
 #include <zmsgdserverthread.h>
+#include <zmsgdweb.h>
 
 #include <QBuffer>
 #include <QCheckBox>
@@ -136,6 +139,8 @@ private slots:
     void languageMenu();
     void registerLink();
     void captchaLoad();
+    void registrationFormBody();
+    void registerOnTheSite();
 
 private:
     std::unique_ptr<frmLogin> newWindow(bool designed = true);
@@ -1000,6 +1005,72 @@ void TestMainWindow::captchaLoad()
     QTest::mouseClick(child<QPushButton>(window.get(), "cmdRegisterCaptchaGenerateNew"), Qt::LeftButton);
     QCOMPARE(label->text(), QStringLiteral("<img src=\"data:image/png;base64,\"/>"));
     QVERIFY(messages.isEmpty());
+    qunsetenv("ZM_WEB_HOST");
+}
+
+void TestMainWindow::registrationFormBody()
+{
+    Registration::Form form;
+    form.userName = QStringLiteral("max");
+    form.nickName = QStringLiteral("Max & Co");
+    form.password = QStringLiteral("a+b=c");
+    form.captchaCode = QStringLiteral("a+b+c");
+    const QByteArray body = Registration::formBody(form);
+    QCOMPARE(body, QByteArray("username=max&nickname=Max%20%26%20Co&realname=&email=&password=a%2Bb%3Dc&password2="
+                              "&code=a%2Bb%2Bc&captcha="));
+    QCOMPARE(Registration::answerMessage("<p style=\"color: #a00000;\">The user name is &quot;taken&quot;.</p>"),
+             QStringLiteral("The user name is \"taken\"."));
+    QVERIFY(Registration::answerMessage("<h1>Account created</h1>").isEmpty());
+}
+
+void TestMainWindow::registerOnTheSite()
+{
+    qputenv("ZM_WEB_HOST", "127.0.0.1:" + QByteArray::number(zmsgd.webPort()));
+    auto window = newWindow(true);
+    // No browser to hand the link to (none on this platform): the window's own page opens
+    // with a fresh captcha.
+    emit child<QLabel>(window.get(), "labRegister")->linkActivated(QStringLiteral("zmp://register"));
+    QCOMPARE(currentPage(window.get()), 2);
+    auto *captcha = child<QLabel>(window.get(), "labRegisterCaptcha");
+    QVERIFY(captcha->text().startsWith(QStringLiteral("<img src=\"data:image/png;base64,iVBOR")));
+
+    child<QLineEdit>(window.get(), "txtRegisterUserName")->setText(QStringLiteral("newbie"));
+    child<QLineEdit>(window.get(), "txtRegisterShowName")->setText(QStringLiteral("New Bie"));
+    child<QLineEdit>(window.get(), "txtRegisterUserMail")->setText(QStringLiteral("newbie@example.org"));
+    child<QLineEdit>(window.get(), "txtRegisterPassword")->setText(QStringLiteral("newbie123"));
+    child<QLineEdit>(window.get(), "txtRegisterRepeatPassword")->setText(QStringLiteral("newbie123"));
+    child<QLineEdit>(window.get(), "txtRegisterCaptcha")->setText(QStringLiteral("wrong"));
+    QTest::mouseClick(child<QPushButton>(window.get(), "cmdRegister"), Qt::LeftButton);
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages.first().text, QStringLiteral("The captcha was not answered correctly. Please try the new one."));
+    QCOMPARE(currentPage(window.get()), 2);
+    QCOMPARE(captcha->text(), QStringLiteral("Captcha: Not loaded"));
+
+    // The used captcha is spent; the codes change with the clock's second.
+    const QString usedCode = window->registrationCaptchaCode();
+    QTRY_VERIFY(Registration::captchaCode(QDateTime::currentDateTime()) != usedCode);
+    QTest::mouseClick(child<QPushButton>(window.get(), "cmdRegisterCaptchaGenerateNew"), Qt::LeftButton);
+    QVERIFY(window->registrationCaptchaCode() != usedCode);
+    // The right answer for the window's current code (the site keeps its secret).
+    QString answer;
+    zmsgd.runOnServer([&](ZmsgdServer *server) {
+        answer = ZmsgdCaptcha::answer(ZmsgdWeb::captchaSecret(server->service()), window->registrationCaptchaCode());
+    });
+    child<QLineEdit>(window.get(), "txtRegisterCaptcha")->setText(answer);
+    QTest::mouseClick(child<QPushButton>(window.get(), "cmdRegister"), Qt::LeftButton);
+    QCOMPARE(messages.size(), 2);
+    QVERIFY2(messages.last().icon == QMessageBox::Information, qPrintable(messages.last().text));
+    QCOMPARE(currentPage(window.get()), 3);
+    QCOMPARE(child<QLineEdit>(window.get(), "txtNameDesigned")->text(), QStringLiteral("newbie"));
+    QCOMPARE(child<QLabel>(window.get(), "labRegisterCaptcha")->text(), QStringLiteral("Captcha: Not loaded"));
+
+    // The new account logs in.
+    child<QLineEdit>(window.get(), "txtPasswordDesigned")->setText(QStringLiteral("newbie123"));
+    auto *button = child<QLabel>(window.get(), "labDesignedLogin");
+    QCursor::setPos(button->mapToGlobal(button->rect().center()));
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, button->rect().center());
+    QCOMPARE(currentPage(window.get()), 4);
+    window->logoutUser();
     qunsetenv("ZM_WEB_HOST");
 }
 

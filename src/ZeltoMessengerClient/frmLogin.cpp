@@ -797,8 +797,18 @@ void frmLogin::setLanguage()
 
 void frmLogin::on_labRegister_linkActivated(QString link)
 {
-    if (link == QLatin1String("zmp://register"))
-        QDesktopServices::openUrl(Registration::registerFormUrl());
+    if (link != QLatin1String("zmp://register"))
+        return;
+    // Without a browser the window's own registration page takes the form.
+    if (!QDesktopServices::openUrl(Registration::registerFormUrl()))
+        showRegisterPage();
+}
+
+void frmLogin::showRegisterPage()
+{
+    ui->swTabs->setCurrentIndex(2);
+    ui->txtRegisterUserName->setFocus(Qt::OtherFocusReason);
+    on_cmdRegisterCaptchaGenerateNew_clicked();
 }
 
 void frmLogin::on_cmdRegisterCaptchaGenerateNew_clicked()
@@ -816,7 +826,57 @@ void frmLogin::on_cmdBack_clicked()
 
 void frmLogin::on_cmdRegister_clicked()
 {
-    // Accounts are created on the web site; the page only offers its captcha.
+    // The page sends what the site's own registration form sends.
+    if (ui->txtRegisterPassword->text() != ui->txtRegisterRepeatPassword->text()) {
+        UiMessage::warning(this, tr("Register"), tr("The passwords do not match."));
+        return;
+    }
+    Registration::Form form;
+    form.userName = ui->txtRegisterUserName->text().trimmed();
+    form.nickName = ui->txtRegisterShowName->text().trimmed();
+    form.realName = ui->txtRegisterRealName->text().trimmed();
+    form.mail = ui->txtRegisterUserMail->text().trimmed();
+    form.password = ui->txtRegisterPassword->text();
+    form.repeatedPassword = ui->txtRegisterRepeatPassword->text();
+    form.captchaCode = captchaCode;
+    form.captchaAnswer = ui->txtRegisterCaptcha->text().trimmed();
+
+    QNetworkAccessManager manager;
+    QNetworkRequest request(Registration::registerFormUrl());
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+    QNetworkReply *reply = manager.post(request, Registration::formBody(form));
+    QEventLoop loop;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timeout.start(10000);
+    ui->cmdRegister->setEnabled(false);
+    loop.exec();
+    ui->cmdRegister->setEnabled(true);
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QByteArray answer = reply->isFinished() ? reply->read(256 * 1024) : QByteArray();
+    reply->abort();
+
+    if (status == 200) {
+        UiMessage::information(this, tr("Register"),
+                               tr("The account %1 has been created. You can log in now.").arg(form.userName));
+        ui->txtName->setText(form.userName);
+        ui->txtNameDesigned->setText(form.userName);
+        for (QLineEdit *field : {static_cast<QLineEdit *>(ui->txtRegisterPassword),
+                                 static_cast<QLineEdit *>(ui->txtRegisterRepeatPassword),
+                                 static_cast<QLineEdit *>(ui->txtRegisterCaptcha)})
+            field->clear();
+        on_cmdBack_clicked();
+        return;
+    }
+    QString message = Registration::answerMessage(answer);
+    if (message.isEmpty())
+        message = tr("Can't connect to %1 Server").arg(QStringLiteral("Zelto Messenger"));
+    UiMessage::warning(this, tr("Register"), message);
+    // A captcha is good for one try only; the user fetches the next one.
+    ui->txtRegisterCaptcha->clear();
+    ui->labRegisterCaptcha->setText(tr("Captcha: Not loaded"));
 }
 
 void frmLogin::loadCaptcha()

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QIcon>
 #include <QImage>
 #include <QList>
 #include <QMainWindow>
@@ -26,6 +27,8 @@ class frmUpdate;
 class frmChat;
 class AvatarThread;
 class ChatLink;
+class NotificationWidget;
+class QSettings;
 
 namespace Ui {
 class frmLogin;
@@ -79,6 +82,8 @@ public:
     // Tray icon, tool tip and status picture for an own state code.
     void showOwnState(int state);
     bool isLoginInProgress() const { return loginInProgress; }
+    // The code of the captcha the registration page shows.
+    QString registrationCaptchaCode() const { return captchaCode; }
 
 public slots:
     void playChatIn();
@@ -162,10 +167,42 @@ public:
     void updateFriendRequests(QString added, QString removed);
     void insertOfflineContact(QString user);
     void addContactByName(QString user, QWidget *parent);
+    bool hasCustomNick(QString user);
+    void setCustomNick(QString user, QString nick);
+    QIcon makeContactIcon(QImage avatar, QImage stateIcon);
+    QString ownAvatarId();
+    // Raises a popup; data "ocw\n" + user makes a click open that contact's chat.
+    void showNotification(QString text, QString title, QString data, QString image);
 
 protected:
     // Called by logoutUser: empties both list widgets and every per-contact table.
     void clearContactTables();
+    // Called by the poll: hands every complete buffered object to readIncoming, in order,
+    // until the buffer is empty or the tick's time budget is spent.
+    void drainIncoming();
+
+    QString displayName(const QString &user, QSettings &settings) const;
+    QString contactRowText(const QString &name, const QString &status) const;
+    QIcon contactIcon(const QString &user, int state);
+    void rebuildContactIcon(const QString &user, int state);
+    QString contactOfItem(QListWidgetItem *item) const;
+    QString currentContact() const;
+    void updateChatInfo(const QString &user);
+    void resetContactSearch();
+    void showContactMenu(QListWidget *list);
+    void openChatForItem(QListWidgetItem *item);
+    void showOfflineBox(QWidget *parent);
+    bool addContactOnce(const QString &name, QWidget *parent);
+    void incomingMessage(const QString &object, const QStringList &parts);
+    void incomingReturn(const QString &object, const QStringList &parts);
+    void refreshContacts(const QString &users);
+    void refreshAvatarIds(const QString &users);
+    void contactStateChanged(const QString &user, int state);
+    void relogin();
+
+    QHash<QString, QIcon> contactIconCache;
+    QList<QPointer<NotificationWidget>> popups;
+    bool drainPending = false;
 
     QMap<QString, QListWidgetItem *> contactItems;
     QMap<QListWidgetItem *, QString> itemContacts;
@@ -220,6 +257,9 @@ public:
     bool uploadAvatar(QImage image);
     void enableUpdateNotification();
     void disableUpdateNotification();
+    // After a confirmed password change: the login fields, and the stored password when
+    // automatic login is on, take the new one so the next re-login uses it.
+    void takeChangedPassword(const QString &newPassword);
 
 private:
     // The dialogs' view of this window (AccountLink), defined in frmLogin_dialogs.cpp.
@@ -242,6 +282,7 @@ private:
     void clearLanguageTables();
     void setOwnState(int state);
     void loadCaptcha();
+    void showRegisterPage();
     bool isCursorInside(QWidget *widget) const;
     bool hoverPageVisible() const;
 
@@ -272,6 +313,15 @@ private:
     QPointer<QMenu> languageMenu;
 
     QString captchaCode;
+
+protected:
+    // The five self-rearming timers: single shots, each slot restarts its own at its end.
+    // The watchdog re-arms with timerLC->start(10000).
+    QTimer *timerSS = nullptr;
+    QTimer *timerOA = nullptr;
+    QTimer *timerFR = nullptr;
+    QTimer *timerLB = nullptr;
+    QTimer *timerLC = nullptr;
 };
 
 #endif

@@ -1,6 +1,8 @@
 #include "registration.h"
 
 #include <QCryptographicHash>
+#include <QRegularExpression>
+#include <QTextDocumentFragment>
 
 #ifndef ZM_WEB_HOST
 #define ZM_WEB_HOST "localhost"
@@ -38,6 +40,32 @@ QString captchaHtml(const QByteArray &picture)
 {
     return QStringLiteral("<img src=\"data:image/png;base64,") + QString::fromLatin1(picture.toBase64())
         + QStringLiteral("\"/>");
+}
+
+QByteArray formBody(const Form &form)
+{
+    const QList<QPair<const char *, QString>> fields = {
+        {"username", form.userName}, {"nickname", form.nickName},  {"realname", form.realName},
+        {"email", form.mail},        {"password", form.password},  {"password2", form.repeatedPassword},
+        {"code", form.captchaCode},  {"captcha", form.captchaAnswer}};
+    QByteArray body;
+    for (const auto &field : fields) {
+        if (!body.isEmpty())
+            body += '&';
+        // Everything but unreserved characters is escaped: "+" would read as a space.
+        body += field.first + QByteArray("=") + field.second.toUtf8().toPercentEncoding();
+    }
+    return body;
+}
+
+QString answerMessage(const QByteArray &html)
+{
+    static const QRegularExpression error(QStringLiteral("<p style=\"color: #a00000;\">(.*?)</p>"),
+                                          QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = error.match(QString::fromUtf8(html.left(64 * 1024)));
+    if (!match.hasMatch())
+        return QString();
+    return QTextDocumentFragment::fromHtml(match.captured(1)).toPlainText().left(300);
 }
 
 } // namespace Registration

@@ -18,6 +18,21 @@ QString captchaCode(const QDateTime &time);
 // Rich text that shows the picture inline.
 QString captchaHtml(const QByteArray &picture);
 
+struct Form {
+    QString userName;
+    QString nickName;
+    QString realName;
+    QString mail;
+    QString password;
+    QString repeatedPassword;
+    QString captchaCode;
+    QString captchaAnswer;
+};
+// The form body the site's registration address takes (application/x-www-form-urlencoded).
+QByteArray formBody(const Form &form);
+// The site's answer to a registration: its own error line when it gives one, else empty.
+QString answerMessage(const QByteArray &html);
+
 } // namespace Registration
 
 #endif
