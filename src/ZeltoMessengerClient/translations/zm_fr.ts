@@ -2,10 +2,922 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="fr">
 <context>
+    <name>NotificationWidget</name>
+    <message>
+        <source>Notification</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Notification Text</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>frmAboutZMPQ</name>
+    <message>
+        <source>About Zelto Messenger (ZMP)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>&lt;b&gt;Zelto Messenger&lt;/b&gt; by Zelto, Version %1&lt;br/&gt;%2</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>&lt;p&gt;An instant messenger for your desktop.&lt;/p&gt;</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Version</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Build</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Built on %1 at %2 with %4&lt;br/&gt;Running with Qt %5 on %6</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Info</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>&lt;p&gt;Zelto Messenger keeps you in touch with your contacts: it shows who is online, carries your messages, keeps a history of every conversation and announces what happens while you work.&lt;/p&gt;</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>frmAboutZelto</name>
+    <message>
+        <source>About Zelto</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>config.h -&gt; AboutVendor</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>&lt;b&gt;Zelto&lt;/b&gt;&lt;br/&gt;Zelto is a small team that builds communication software for the desktop. Zelto Messenger is its instant messenger: a light client that lives in the system tray and keeps you in touch with your contacts.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>frmChangePassword</name>
+    <message>
+        <source>Change password</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Fill out to change your password</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Old password:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>New password:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Repeat new pw:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Change</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The passwords don't match!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The new password is shorter than %1 bytes!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The new password is not the same in trimmed and not trimmed form!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The new password contains CR or LF in binary form!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The new password is not "UTF-8 without BOM" compatible!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The old password is not correct!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The server return error code %1!</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>frmChat</name>
+    <message>
+        <source>Chat</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Type message here</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>You are offline</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>%1 is offline</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Message</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>This message was maybe not delivered</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>frmConfig</name>
+    <message>
+        <source>Config</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Interface</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Select Style: &lt;span style="color:#555500;"&gt;(active)&lt;/span&gt; or &lt;span style="color:#550000;"&gt;(restart)&lt;/span&gt;</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>System</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Use Classic Theme</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Select Language: &lt;span style="color:#550000;"&gt;(restart)&lt;/span&gt;</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>System (System)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Font:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Change Font</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The Font is only used with chat windows&lt;br&gt;Change Language need a restart of Zelto Messenger</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Update</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Update Settings: &lt;span style="color:#555500;"&gt;(active)&lt;/span&gt;</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Enable Update notification</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Update Channel: %1
+Latest Version: %2
+Your Version: %3</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>WARNING: THE SETTINGS ONLY IN USE IF THE UPDATE MANAGER BUILT IN!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>More informations at </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Zelto Messenger Forum</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Set Font</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>frmContactRequests</name>
+    <message>
+        <source>Friend Requests</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>You have 0 Friend Requests</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Accept</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Reject</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>You have 1 Friend Request</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>You have %1 Friend Requests</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Accept friend request</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Accept friend request failed!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Reject friend request</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Reject friend request failed!</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
     <name>frmLogin</name>
     <message>
         <source>Zelto Messenger</source>
         <translation>Zelto Messenger</translation>
+    </message>
+    <message>
+        <source>Log into your account</source>
+        <translation>Connectez-vous à votre compte</translation>
+    </message>
+    <message>
+        <source>Please enter your Username and the Password</source>
+        <translation>Veuillez saisir votre nom d'utilisateur et votre mot de passe</translation>
+    </message>
+    <message>
+        <source>Username:</source>
+        <translation>Nom d'utilisateur :</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>Mot de passe :</translation>
+    </message>
+    <message>
+        <source>You don't have a account? &lt;a href="zmp://register"&gt;Register here&lt;/a&gt;</source>
+        <translation>Vous n'avez pas de compte ? &lt;a href="zmp://register"&gt;Inscrivez-vous ici&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>Stay logged in</source>
+        <translation>Rester connecté</translation>
+    </message>
+    <message>
+        <source>Start with Windows</source>
+        <translation>Démarrer avec le système</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>Connexion</translation>
+    </message>
+    <message>
+        <source>Stop ZM</source>
+        <translation>Quitter ZM</translation>
+    </message>
+    <message>
+        <source>Welcome (&lt;a href="zmp://editprofile"&gt;Edit Profile&lt;/a&gt;)</source>
+        <translation>Bienvenue (&lt;a href="zmp://editprofile"&gt;Modifier le profil&lt;/a&gt;)</translation>
+    </message>
+    <message>
+        <source>Register a new account</source>
+        <translation>Créer un nouveau compte</translation>
+    </message>
+    <message>
+        <source>umax14</source>
+        <translation>umax14</translation>
+    </message>
+    <message>
+        <source>Nickname:</source>
+        <translation>Pseudonyme :</translation>
+    </message>
+    <message>
+        <source>Max</source>
+        <translation>Max</translation>
+    </message>
+    <message>
+        <source>Realname:</source>
+        <translation>Nom réel :</translation>
+    </message>
+    <message>
+        <source>Max Doe</source>
+        <translation>Max Dupont</translation>
+    </message>
+    <message>
+        <source>E-Mail:</source>
+        <translation>E-mail :</translation>
+    </message>
+    <message>
+        <source>max.doe@example.org</source>
+        <translation>max.dupont@example.org</translation>
+    </message>
+    <message>
+        <source>Repeat password:</source>
+        <translation>Répéter le mot de passe :</translation>
+    </message>
+    <message>
+        <source>Captcha: Not loaded</source>
+        <translation>Captcha : non chargé</translation>
+    </message>
+    <message>
+        <source>Captcha:</source>
+        <translation>Captcha :</translation>
+    </message>
+    <message>
+        <source>Generate new</source>
+        <translation>En générer un nouveau</translation>
+    </message>
+    <message>
+        <source>&lt;&lt; Back</source>
+        <translation>&lt;&lt; Retour</translation>
+    </message>
+    <message>
+        <source>Register</source>
+        <translation>S'inscrire</translation>
+    </message>
+    <message>
+        <source>Username</source>
+        <translation>Nom d'utilisateur</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Mot de passe</translation>
+    </message>
+    <message>
+        <source>Search contacts</source>
+        <translation>Rechercher des contacts</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>Utilisateur</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>Hors ligne</translation>
+    </message>
+    <message>
+        <source>You are offline, please wait until you're online!</source>
+        <translation>Vous êtes hors ligne, veuillez attendre d'être en ligne !</translation>
+    </message>
+    <message>
+        <source>Logging in...</source>
+        <translation>Connexion en cours...</translation>
+    </message>
+    <message>
+        <source>You have type invalid account data!</source>
+        <translation>Vous avez saisi des données de compte invalides !</translation>
+    </message>
+    <message>
+        <source>Can't connect to %1 Server</source>
+        <translation>Impossible de se connecter au serveur %1</translation>
+    </message>
+    <message>
+        <source>Welcome %1 (&lt;a href="zmp://editprofile"&gt;Edit Profile&lt;/a&gt;)&lt;br&gt;You have 1 (&lt;a href="zmp://friendrequests"&gt;Friend Request&lt;/a&gt;)</source>
+        <translation>Bienvenue %1 (&lt;a href="zmp://editprofile"&gt;Modifier le profil&lt;/a&gt;)&lt;br&gt;Vous avez 1 (&lt;a href="zmp://friendrequests"&gt;demande d'ami&lt;/a&gt;)</translation>
+    </message>
+    <message>
+        <source>Welcome %1 (&lt;a href="zmp://editprofile"&gt;Edit Profile&lt;/a&gt;)&lt;br&gt;You have %2 (&lt;a href="zmp://friendrequests"&gt;Friend Requests&lt;/a&gt;)</source>
+        <translation>Bienvenue %1 (&lt;a href="zmp://editprofile"&gt;Modifier le profil&lt;/a&gt;)&lt;br&gt;Vous avez %2 (&lt;a href="zmp://friendrequests"&gt;demandes d'ami&lt;/a&gt;)</translation>
+    </message>
+    <message>
+        <source>Welcome %1 (&lt;a href="zmp://editprofile"&gt;Edit Profile&lt;/a&gt;)</source>
+        <translation>Bienvenue %1 (&lt;a href="zmp://editprofile"&gt;Modifier le profil&lt;/a&gt;)</translation>
+    </message>
+    <message>
+        <source>Online status</source>
+        <translation>Statut en ligne</translation>
+    </message>
+    <message>
+        <source>Online</source>
+        <translation>En ligne</translation>
+    </message>
+    <message>
+        <source>Away</source>
+        <translation>Absent</translation>
+    </message>
+    <message>
+        <source>Busy</source>
+        <translation>Occupé</translation>
+    </message>
+    <message>
+        <source>Not just</source>
+        <translation>Pas maintenant</translation>
+    </message>
+    <message>
+        <source>Show offline</source>
+        <translation>Apparaître hors ligne</translation>
+    </message>
+    <message>
+        <source>Logout</source>
+        <translation>Déconnexion</translation>
+    </message>
+    <message>
+        <source>Open ZM</source>
+        <translation>Ouvrir ZM</translation>
+    </message>
+    <message>
+        <source>Messenger</source>
+        <translation>Messagerie</translation>
+    </message>
+    <message>
+        <source>Add contact</source>
+        <translation>Ajouter un contact</translation>
+    </message>
+    <message>
+        <source>Change password</source>
+        <translation>Changer le mot de passe</translation>
+    </message>
+    <message>
+        <source>Edit profile</source>
+        <translation>Modifier le profil</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Fermer</translation>
+    </message>
+    <message>
+        <source>Tools</source>
+        <translation>Outils</translation>
+    </message>
+    <message>
+        <source>Change Language</source>
+        <translation>Changer de langue</translation>
+    </message>
+    <message>
+        <source>Preferences</source>
+        <translation>Préférences</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Aide</translation>
+    </message>
+    <message>
+        <source>Check for Update</source>
+        <translation>Rechercher une mise à jour</translation>
+    </message>
+    <message>
+        <source>About %1</source>
+        <translation>À propos de %1</translation>
+    </message>
+    <message>
+        <source>Server group chat</source>
+        <translation>Discussion de groupe du serveur</translation>
+    </message>
+    <message>
+        <source>Server group chat is disabled on Windows!</source>
+        <translation>La discussion de groupe du serveur est désactivée sous Windows !</translation>
+    </message>
+    <message>
+        <source>The passwords do not match.</source>
+        <translation>Les mots de passe ne correspondent pas.</translation>
+    </message>
+    <message>
+        <source>The account %1 has been created. You can log in now.</source>
+        <translation>Le compte %1 a été créé. Vous pouvez vous connecter maintenant.</translation>
+    </message>
+    <message>
+        <source>Show profile</source>
+        <translation>Afficher le profil</translation>
+    </message>
+    <message>
+        <source>Open Chat</source>
+        <translation>Ouvrir la discussion</translation>
+    </message>
+    <message>
+        <source>Rename contact</source>
+        <translation>Renommer le contact</translation>
+    </message>
+    <message>
+        <source>Remove contact</source>
+        <translation>Supprimer le contact</translation>
+    </message>
+    <message>
+        <source>Reset name</source>
+        <translation>Réinitialiser le nom</translation>
+    </message>
+    <message>
+        <source>Please type in the new contact name</source>
+        <translation>Veuillez saisir le nouveau nom du contact</translation>
+    </message>
+    <message>
+        <source>Are you sure to remove %1 from your Contacts?</source>
+        <translation>Voulez-vous vraiment supprimer %1 de vos contacts ?</translation>
+    </message>
+    <message>
+        <source>Can't remove %1 from your Contacts!</source>
+        <translation>Impossible de supprimer %1 de vos contacts !</translation>
+    </message>
+    <message>
+        <source>The account %1 don't exists!</source>
+        <translation>Le compte %1 n'existe pas !</translation>
+    </message>
+    <message>
+        <source>Add contact failed!</source>
+        <translation>L'ajout du contact a échoué !</translation>
+    </message>
+    <message>
+        <source>Please type in the account name of your contact</source>
+        <translation>Veuillez saisir le nom de compte de votre contact</translation>
+    </message>
+    <message>
+        <source>Can't get Profile Image!</source>
+        <translation>Impossible d'obtenir l'image du profil !</translation>
+    </message>
+    <message>
+        <source>%1 profile</source>
+        <translation>Profil de %1</translation>
+    </message>
+    <message>
+        <source>%1 Update</source>
+        <translation>Mise à jour de %1</translation>
+    </message>
+    <message>
+        <source>You have the current version of %1!</source>
+        <translation>Vous avez la version actuelle de %1 !</translation>
+    </message>
+    <message>
+        <source>&lt;span style="color: blue;"&gt;%1&lt;/span&gt;&lt;span&gt; is not in your contacts!&lt;/span&gt;</source>
+        <translation>&lt;span style="color: blue;"&gt;%1&lt;/span&gt;&lt;span&gt; ne fait pas partie de vos contacts !&lt;/span&gt;</translation>
+    </message>
+    <message>
+        <source>Incoming Message</source>
+        <translation>Message entrant</translation>
+    </message>
+    <message>
+        <source>changed status</source>
+        <translation>a changé de statut</translation>
+    </message>
+    <message>
+        <source>Status changed</source>
+        <translation>Statut modifié</translation>
+    </message>
+    <message>
+        <source>Reconnected</source>
+        <translation>Reconnecté</translation>
+    </message>
+    <message>
+        <source>%1 has relogged in your account</source>
+        <translation>%1 vous a reconnecté à votre compte</translation>
+    </message>
+    <message>
+        <source>Logged out</source>
+        <translation>Déconnecté</translation>
+    </message>
+    <message>
+        <source>Your Account data has been expired!</source>
+        <translation>Les données de votre compte ont expiré !</translation>
+    </message>
+    <message>
+        <source>Disconnected</source>
+        <translation>Déconnecté du serveur</translation>
+    </message>
+    <message>
+        <source>Please check your Internet connection!</source>
+        <translation>Veuillez vérifier votre connexion Internet !</translation>
+    </message>
+</context>
+<context>
+    <name>frmProfile</name>
+    <message>
+        <source>Profile editor</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Account:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Avatar:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Show Avatar</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Your Status:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Contacts:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Clients:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Show Clients</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Change</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Avatar: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Account: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Contacts: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Clients: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Clients</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Clients of %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>System</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Version</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>IP</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The new name is shorter than %1 bytes!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The new name is not the same in trimmed and not trimmed form!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The new name contains CR or LF in binary form!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The new name is not "UTF-8 without BOM" compatible!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Change name</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The new message state is not the same in trimmed and not trimmed form!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The new message state contains CR or LF in binary form!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The new message state is not "UTF-8 without BOM" compatible!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Change message state</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Name could not be changed with Error %1!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Status could not be changed with Error %1!</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Avatar</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Change Avatar</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Apply Avatar</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Images (</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>;;Portable Network Graphics (*.png);;All files (**)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Select Avatar</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Can't load Avatar</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Error uploading Avatar</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>frmProfileInfo</name>
+    <message>
+        <source>Profile Info</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Account:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Status:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Contacts:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Clients:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Show Clients</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Signature: Regular</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>&lt;img src=":/gui/ZeltoMessengerAvatar.png" height="128" width="128"/&gt;</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Account: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Name: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Contacts: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Regular</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Gold</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Silver</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Bronze</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Signature: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Status: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Clients: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Clients</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Clients of %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>System</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Version</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>IP</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>frmUpdate</name>
+    <message>
+        <source>Zelto Messenger Update</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Zelto Messenger update is available</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Your Version:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>New Version:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Install Update</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Not Update now</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Disable Update notification</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>No valid new version is known yet.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The updater %1 could not be started. Please install the update by hand.</source>
+        <translation type="unfinished" />
     </message>
 </context>
 </TS>
