@@ -8,9 +8,10 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 BUILD_DIR=$(realpath -m "${BUILD_DIR:-build-release}")
 JOBS=${JOBS:-$(nproc)}
+mkdir -p "$BUILD_DIR"
 
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DZM_BUILD_BENCH=ON -DZM_BUILD_TESTS=OFF \
-    -DZM_BUILD_FUZZERS=OFF >"$BUILD_DIR.configure.log" 2>&1 || { cat "$BUILD_DIR.configure.log"; exit 1; }
+    -DZM_BUILD_FUZZERS=OFF >"$BUILD_DIR/configure.log" 2>&1 || { cat "$BUILD_DIR/configure.log"; exit 1; }
 
 programs=()
 for source in bench/*.cpp; do

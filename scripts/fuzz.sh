@@ -11,11 +11,12 @@ SECONDS_PER_TARGET=${1:-60}
 shift || true
 BUILD_DIR=$(realpath -m "${BUILD_DIR:-build-fuzz}")
 JOBS=${JOBS:-$(nproc)}
+mkdir -p "$BUILD_DIR"
 
 CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DZM_BUILD_FUZZERS=ON -DZM_BUILD_TESTS=OFF -DZM_BUILD_BENCH=OFF >"$BUILD_DIR.configure.log" 2>&1 \
-    || { cat "$BUILD_DIR.configure.log"; exit 1; }
+    -DZM_BUILD_FUZZERS=ON -DZM_BUILD_TESTS=OFF -DZM_BUILD_BENCH=OFF >"$BUILD_DIR/configure.log" 2>&1 \
+    || { cat "$BUILD_DIR/configure.log"; exit 1; }
 cmake --build "$BUILD_DIR" --target fuzzers -j"$JOBS"
 
 if [ $# -gt 0 ]; then
