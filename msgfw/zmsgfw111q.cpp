@@ -9,7 +9,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSslSocket>
-#include <QThread>
 
 namespace {
 
@@ -76,8 +75,9 @@ QNetworkReply *ZMsgFw111Q::downloadAvatarHash(QString user, bool secure)
 
 QNetworkReply *ZMsgFw111Q::download(const QUrl &url)
 {
-    // One manager per download, gone with its reply. It can only be our child on our own thread.
-    auto *manager = new QNetworkAccessManager(QThread::currentThread() == thread() ? this : nullptr);
+    // One manager per download, living exactly as long as its reply: the caller may delete the
+    // reply after this object is gone, and may call from another thread than this object's.
+    auto *manager = new QNetworkAccessManager;
     QNetworkRequest request(url);
     request.setRawHeader("User-Agent", "Zelto Messenger Framework " + getClassVersion().toUtf8());
     QNetworkReply *reply = manager->get(request);

@@ -154,19 +154,24 @@ void TestAvatar::avatarUrl()
 void TestAvatar::downloadOverHttp_data()
 {
     QTest::addColumn<bool>("hash");
+    QTest::addColumn<bool>("clientGoneFirst");
     QTest::addColumn<QByteArray>("requestLine");
-    QTest::newRow("picture") << false << QByteArray("GET /avatar/anna HTTP/1.1\r\n");
-    QTest::newRow("digest") << true << QByteArray("GET /avatarmd5/anna HTTP/1.1\r\n");
+    QTest::newRow("picture") << false << false << QByteArray("GET /avatar/anna HTTP/1.1\r\n");
+    QTest::newRow("digest") << true << false << QByteArray("GET /avatarmd5/anna HTTP/1.1\r\n");
+    QTest::newRow("reply outlives the client") << false << true << QByteArray("GET /avatar/anna HTTP/1.1\r\n");
 }
 
 void TestAvatar::downloadOverHttp()
 {
     QFETCH(bool, hash);
+    QFETCH(bool, clientGoneFirst);
     QFETCH(QByteArray, requestLine);
     HttpTestServer server("picture-bytes");
     QVERIFY(server.isListening());
-    ZMsgFw111Q client;
-    std::unique_ptr<QNetworkReply> reply(hash ? client.downloadAvatarHash("anna", false) : client.downloadAvatar("anna", false));
+    auto client = std::make_unique<ZMsgFw111Q>();
+    std::unique_ptr<QNetworkReply> reply(hash ? client->downloadAvatarHash("anna", false) : client->downloadAvatar("anna", false));
+    if (clientGoneFirst)
+        client.reset();
     QSignalSpy finished(reply.get(), &QNetworkReply::finished);
     QVERIFY(finished.wait(5000));
     QCOMPARE(reply->error(), QNetworkReply::NoError);
