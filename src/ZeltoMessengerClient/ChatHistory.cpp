@@ -7,7 +7,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSettings>
+#include <QTemporaryFile>
+
+#include <cstring>
 
 ChatHistory::ChatHistory(const QString &contactUser)
     : m_fileName(DataDirectory::filePath(contactUser, QStringLiteral(".ini")))
@@ -24,16 +28,136 @@ QString ChatHistory::blockHeader(const QString &speaker, const QString &ownName,
     return QLatin1String("<span style=\"color: red\">") + MessageFormat::escapeName(unknownText) + QLatin1String("</span><br>");
 }
 
+namespace {
+
+struct LineRef {
+    int offset = -1;
+    int length = 0;
+};
+
+// The lines the newest messages need, found without parsing the whole file: the last
+// "LastMessageFrom" and "LastMessageID" of a "[Chat]" section and the last "Message<n>" line
+// of a "[Messages]" section for every n (later lines win, as in QSettings).
+struct ScannedFile {
+    LineRef lastFrom;
+    LineRef lastId;
+    QHash<int, LineRef> messages;
+};
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+ScannedFile scan(const QByteArray &content)
+{
+    enum class Section { Other, Chat, Messages };
+    ScannedFile found;
+    Section section = Section::Other;
+    const char *data = content.constData();
+    const int size = content.size();
+    int pos = 0;
+    while (pos < size) {
+        // A backslash at the end of a line continues the value on the next one.
+        int end = pos;
+        while (true) {
+            const void *nl = memchr(data + end, '\n', size_t(size - end));
+            end = nl ? int(static_cast<const char *>(nl) - data) : size;
+            int last = end - 1;
+            while (last >= pos && data[last] == '\r')
+                --last;
+            if (end < size && last >= pos && data[last] == '\\') {
+                ++end;
+                continue;
+            }
+            break;
+        }
+        const LineRef ref{pos, end - pos};
+        int begin = pos;
+        int stop = end;
+        pos = end + 1;
+        while (begin < stop && isBlank(data[begin]))
+            ++begin;
+        while (stop > begin && isBlank(data[stop - 1]))
+            --stop;
+        if (begin == stop || data[begin] == ';')
+            continue;
+        if (data[begin] == '[') {
+            const QByteArray line = QByteArray::fromRawData(data + begin, stop - begin);
+            const QByteArray name = line.mid(1, line.indexOf(']') - 1).trimmed();
+            section = name == "Chat" ? Section::Chat : name == "Messages" ? Section::Messages : Section::Other;
+            continue;
+        }
+        if (section == Section::Other)
+            continue;
+        const void *eq = memchr(data + begin, '=', size_t(stop - begin));
+        if (!eq)
+            continue;
+        int keyEnd = int(static_cast<const char *>(eq) - data);
+        while (keyEnd > begin && isBlank(data[keyEnd - 1]))
+            --keyEnd;
+        const QByteArray key = QByteArray::fromRawData(data + begin, keyEnd - begin);
+        if (section == Section::Chat) {
+            if (key == "LastMessageFrom")
+                found.lastFrom = ref;
+            else if (key == "LastMessageID")
+                found.lastId = ref;
+        } else if (key.startsWith("Message") && key.size() > 7 && key.at(7) != '0') {
+            int number = 0;
+            bool digits = key.size() <= 7 + 9;
+            for (int i = 7; digits && i < key.size(); ++i) {
+                const char c = key.at(i);
+                digits = c >= '0' && c <= '9';
+                number = number * 10 + (c - '0');
+            }
+            if (digits)
+                found.messages.insert(number, ref);
+        }
+    }
+    return found;
+}
+
+QByteArray lineOf(const QByteArray &content, const LineRef &ref)
+{
+    return ref.offset < 0 ? QByteArray() : content.mid(ref.offset, ref.length) + '\n';
+}
+
+}
+
 ChatHistory::Loaded ChatHistory::load(const QString &ownName, const QString &contactName, const QString &unknownText) const
 {
     Loaded result;
-    if (!QFileInfo::exists(m_fileName))
+    QFile file(m_fileName);
+    if (!file.open(QIODevice::ReadOnly))
         return result;
-    QSettings history(m_fileName, QSettings::IniFormat);
-    result.lastSpeaker = history.value(QStringLiteral("Chat/LastMessageFrom")).toString();
-    result.lastId = qMax(0, history.value(QStringLiteral("Chat/LastMessageID"), 0).toInt());
+    const QByteArray content = file.readAll();
+    file.close();
+    const ScannedFile scanned = scan(content);
+
+    // Only the lines needed go through QSettings, which decodes them exactly as it would in
+    // the whole file, but without merging every section of a long history.
+    QByteArray excerpt = QByteArrayLiteral("[Chat]\n") + lineOf(content, scanned.lastFrom) + lineOf(content, scanned.lastId);
+    QTemporaryFile excerptFile;
+    if (!excerptFile.open())
+        return result;
+    {
+        excerptFile.write(excerpt);
+        excerptFile.flush();
+        QSettings chat(excerptFile.fileName(), QSettings::IniFormat);
+        result.lastSpeaker = chat.value(QStringLiteral("Chat/LastMessageFrom")).toString();
+        result.lastId = qMax(0, chat.value(QStringLiteral("Chat/LastMessageID"), 0).toInt());
+    }
     result.firstId = result.lastId > ShownBefore ? result.lastId - ShownBefore : 1;
 
+    excerpt = QByteArrayLiteral("[Messages]\n");
+    for (int i = result.firstId; i <= result.lastId; ++i)
+        excerpt += lineOf(content, scanned.messages.value(i));
+    excerptFile.resize(0);
+    excerptFile.seek(0);
+    excerptFile.write(excerpt);
+    excerptFile.flush();
+
+    QSettings history(excerptFile.fileName(), QSettings::IniFormat);
     history.beginGroup(QStringLiteral("Messages"));
     for (int i = result.firstId; i <= result.lastId; ++i) {
         const QStringList entry = history.value(QStringLiteral("Message") + QString::number(i)).toStringList();

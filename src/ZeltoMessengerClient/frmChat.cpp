@@ -19,7 +19,10 @@
 #include <QSettings>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTimer>
 
 namespace {
@@ -188,8 +191,25 @@ void frmChat::loadHistory()
     const ChatHistory::Loaded loaded = history->load(ownName, contactName, tr("Unknown"));
     lastSpeaker = loaded.lastSpeaker;
     messageCounter = loaded.lastId;
+    // One document for the whole history: the view parses and lays it out once instead of
+    // once per message. Each message is its own margin-less paragraph, as appending makes it.
+    const QString paragraph = QStringLiteral(
+        "<p style=\"margin-top:0px; margin-bottom:0px; margin-left:0px; margin-right:0px; -qt-block-indent:0; "
+        "text-indent:0px;\">");
+    const QString emptyParagraph = QStringLiteral(
+        "<p style=\"-qt-paragraph-type:empty; margin-top:0px; margin-bottom:0px; margin-left:0px; "
+        "margin-right:0px; -qt-block-indent:0; text-indent:0px;\"><br /></p>");
+    QString html;
+    html.reserve(loaded.markups.size() * 300);
     for (const QString &markup : loaded.markups)
-        ui->tbChat->append(markup);
+        html += markup.isEmpty() ? emptyParagraph : paragraph + markup + QStringLiteral("</p>");
+    if (!html.isEmpty()) {
+        QTextCursor cursor(ui->tbChat->document());
+        cursor.movePosition(QTextCursor::End);
+        if (!ui->tbChat->document()->isEmpty())
+            cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+        cursor.insertFragment(QTextDocumentFragment::fromHtml(html, ui->tbChat->document()));
+    }
 }
 
 void frmChat::restoreGeometryFromSettings()

@@ -121,31 +121,31 @@
     <name>frmChat</name>
     <message>
         <source>Chat</source>
-        <translation type="unfinished" />
+        <translation>Chat</translation>
     </message>
     <message>
         <source>Type message here</source>
-        <translation type="unfinished" />
+        <translation>Nachricht hier eingeben</translation>
     </message>
     <message>
         <source>Unknown</source>
-        <translation type="unfinished" />
+        <translation>Unbekannt</translation>
     </message>
     <message>
         <source>You are offline</source>
-        <translation type="unfinished" />
+        <translation>Sie sind offline</translation>
     </message>
     <message>
         <source>%1 is offline</source>
-        <translation type="unfinished" />
+        <translation>%1 ist offline</translation>
     </message>
     <message>
         <source>Message</source>
-        <translation type="unfinished" />
+        <translation>Nachricht</translation>
     </message>
     <message>
         <source>This message was maybe not delivered</source>
-        <translation type="unfinished" />
+        <translation>Diese Nachricht wurde möglicherweise nicht zugestellt</translation>
     </message>
 </context>
 <context>

@@ -121,31 +121,31 @@
     <name>frmChat</name>
     <message>
         <source>Chat</source>
-        <translation type="unfinished" />
+        <translation>Discussion</translation>
     </message>
     <message>
         <source>Type message here</source>
-        <translation type="unfinished" />
+        <translation>Saisissez votre message ici</translation>
     </message>
     <message>
         <source>Unknown</source>
-        <translation type="unfinished" />
+        <translation>Inconnu</translation>
     </message>
     <message>
         <source>You are offline</source>
-        <translation type="unfinished" />
+        <translation>Vous êtes hors ligne</translation>
     </message>
     <message>
         <source>%1 is offline</source>
-        <translation type="unfinished" />
+        <translation>%1 est hors ligne</translation>
     </message>
     <message>
         <source>Message</source>
-        <translation type="unfinished" />
+        <translation>Message</translation>
     </message>
     <message>
         <source>This message was maybe not delivered</source>
-        <translation type="unfinished" />
+        <translation>Ce message n&apos;a peut-être pas été remis</translation>
     </message>
 </context>
 <context>

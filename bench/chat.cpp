@@ -1,0 +1,129 @@
+// Chat window costs: opening with long histories (time to shown, resident memory), appending
+// one message at each length (including the history write), and rendering 1,000 received
+// messages with smileys and links.
+#include "ChatHistory.h"
+#include "ChatLink.h"
+#include "DataDirectory.h"
+#include "frmChat.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+namespace {
+
+class BenchOwner : public ChatLink
+{
+public:
+    bool isOnline() override { return true; }
+    int sendMessage(const QString &, const QString &) override { return 200; }
+    QImage contactAvatarImage(const QString &) override { return QImage(); }
+    QString stateName(int) override { return QStringLiteral("Online"); }
+    void chatWindowClosed(const QString &, frmChat *) override {}
+};
+
+double residentMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+void figure(const QString &name, double value, const QString &unit, const QString &target, bool met)
+{
+    QTextStream(stdout) << "FIGURE " << name << '|' << QString::number(value, 'f', 2) << '|' << unit << '|'
+                        << target << '|' << (met ? "yes" : "no") << Qt::endl;
+}
+
+void writeHistory(const QString &user, int count)
+{
+    QByteArray all;
+    all.reserve(count * 200);
+    for (int i = 1; i <= count; ++i) {
+        const bool block = i % 5 == 1;
+        const QString markup = (block ? QStringLiteral("<span style=\"color: blue\">Contact</span><br>") : QString())
+            + QStringLiteral("<span>message number %1 with a little text <img src=':/img/friendly.png'/> "
+                             "<a href=\"http://example.org/%1\">http://example.org/%1</a></span>")
+                  .arg(i);
+        all += ChatHistory::appendBlock(i, markup, QStringLiteral("She/He"), block);
+    }
+    QDir().mkpath(DataDirectory::path());
+    QFile file(ChatHistory(user).fileName());
+    file.open(QIODevice::WriteOnly);
+    file.write(all);
+}
+
+frmChat *openChat(BenchOwner *owner, const QString &user)
+{
+    auto *chat = new frmChat;
+    chat->setOwner(owner);
+    chat->setInfo(user, QStringLiteral("Contact"), QString(), QStringLiteral("Me"),
+                  QStringLiteral(":/img/online-t2x64.png"), 1, QString(), true);
+    chat->show();
+    if (!QTest::qWaitForWindowExposed(chat, 5000))
+        QTextStream(stderr) << "chat window not exposed" << Qt::endl;
+    return chat;
+}
+
+}
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir home;
+    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        qputenv(name, home.path().toUtf8());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    BenchOwner owner;
+
+    // Warm up fonts, styles and pictures so the first measurement is not charged with them.
+    writeHistory(QStringLiteral("warmup"), 10);
+    delete openChat(&owner, QStringLiteral("warmup"));
+
+    for (const int count : {1001, 10000, 100000}) {
+        const QString user = QStringLiteral("contact%1").arg(count);
+        writeHistory(user, count);
+        const double before = residentMiB();
+        QElapsedTimer clock;
+        clock.start();
+        frmChat *chat = openChat(&owner, user);
+        const double openMs = double(clock.nsecsElapsed()) / 1e6;
+        const double grown = residentMiB() - before;
+        const double target = count <= 1001 ? 150 : 1000;
+        figure(QStringLiteral("Open chat with %1 stored messages").arg(count), openMs, QStringLiteral("ms"),
+               QStringLiteral("<= %1 ms").arg(target), openMs <= target);
+        figure(QStringLiteral("Resident memory added by a chat with %1 stored messages").arg(count), grown,
+               QStringLiteral("MiB"), QStringLiteral("informative"), true);
+
+        constexpr int Appends = 50;
+        clock.restart();
+        for (int i = 0; i < Appends; ++i)
+            chat->receiveMessage(QStringLiteral("one more message :) http://example.org/x"));
+        const double appendMs = double(clock.nsecsElapsed()) / 1e6 / Appends;
+        figure(QStringLiteral("Append one message at %1 stored messages").arg(count), appendMs, QStringLiteral("ms"),
+               QStringLiteral("<= 10 ms"), appendMs <= 10);
+        delete chat;
+    }
+
+    frmChat *chat = openChat(&owner, QStringLiteral("render"));
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 1000; ++i)
+        chat->receiveMessage(QStringLiteral("message %1 :) see http://example.org/%1 and ;) or (cry) &amp; more").arg(i));
+    QCoreApplication::processEvents();
+    const double renderMs = double(clock.nsecsElapsed()) / 1e6;
+    figure(QStringLiteral("Render 1000 received messages with smileys and links"), renderMs, QStringLiteral("ms"),
+           QStringLiteral("informative"), true);
+    delete chat;
+    return 0;
+}
