@@ -238,8 +238,8 @@ void TestAvatar::upload()
     QFETCH(bool, closeAfterStatus);
     QFETCH(bool, result);
     QFETCH(bool, pictureSent);
+    QByteArray received; // written on the server's thread, so it must outlive the server
     TlsTestServer server;
-    QByteArray received;
     const bool endsSilently = QByteArray(QTest::currentDataTag()) == "other lines first";
     server.setRawHandler([&](const QByteArray &bytes) {
         received = bytes;

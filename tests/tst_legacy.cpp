@@ -82,8 +82,9 @@ public:
     QByteArray written() const { return m_server.receivedLines().mid(3).join(); }
 
 private:
-    TlsTestServer m_server;
+    // Written by the handler on the server's thread: it must outlive the server.
     QByteArray m_pending;
+    TlsTestServer m_server;
 };
 
 // Logging in reads the endpoint from the environment; keep concurrent logins apart.
