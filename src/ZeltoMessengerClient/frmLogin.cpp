@@ -7,6 +7,7 @@
 #include "loginstore.h"
 #include "platform.h"
 #include "registration.h"
+#include "ticktimer.h"
 #include "uimessage.h"
 
 #include <zguifw.h>
@@ -60,6 +61,7 @@ frmLogin::frmLogin(QWidget *parent)
     , ui(new Ui::frmLogin)
     , zmsgfw(nullptr)
 {
+    createTimers();
     ui->setupUi(this);
     setWindowTitle(tr("Zelto Messenger"));
     setWindowIcon(QIcon(QStringLiteral(":/gui/zm48.png")));
@@ -423,21 +425,23 @@ void frmLogin::restoreWindowGeometry()
 // ---------------------------------------------------------------------------------------
 // Timers
 
+void frmLogin::createTimers()
+{
+    // Created before the form's setup, which binds on_timerXX_tick to each by name.
+    timerLB = new TickTimer(QStringLiteral("timerLB"), this);
+    timerSS = new TickTimer(QStringLiteral("timerSS"), this);
+    timerOA = new TickTimer(QStringLiteral("timerOA"), this);
+    timerLC = new TickTimer(QStringLiteral("timerLC"), this);
+    timerFR = new TickTimer(QStringLiteral("timerFR"), this);
+}
+
 void frmLogin::armTimers()
 {
-    auto make = [this](const char *name, void (frmLogin::*slot)(), int firstRun) {
-        auto *timer = new QTimer(this);
-        timer->setObjectName(QLatin1String(name));
-        timer->setSingleShot(true);
-        connect(timer, &QTimer::timeout, this, slot);
-        timer->start(firstRun);
-        return timer;
-    };
-    timerLB = make("timerLB", &frmLogin::on_timerLB_tick, 10);
-    timerSS = make("timerSS", &frmLogin::on_timerSS_tick, 50);
-    timerOA = make("timerOA", &frmLogin::on_timerOA_tick, 25000);
-    timerLC = make("timerLC", &frmLogin::on_timerLC_tick, 10000);
-    timerFR = make("timerFR", &frmLogin::on_timerFR_tick, 207500);
+    timerLB->start(10);
+    timerSS->start(50);
+    timerOA->start(25000);
+    timerLC->start(10000);
+    timerFR->start(207500);
 }
 
 void frmLogin::on_timerSS_tick()

@@ -42,6 +42,8 @@ class frmLogin;
 class frmLogin : public QMainWindow
 {
     Q_OBJECT
+    friend struct TestControlProbe;
+
 public:
     explicit frmLogin(QWidget *parent = nullptr);
     ~frmLogin() override;
@@ -274,6 +276,7 @@ private:
     void storeLoginChoices();
     void setLoginBusy(bool busy);
     void buildTrayIcon();
+    void createTimers();
     void armTimers();
     void restoreWindowGeometry();
     void saveWindowGeometry();
