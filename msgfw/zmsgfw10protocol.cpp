@@ -297,7 +297,13 @@ QString ZMsgFw10Protocol::getMessengerStandardAvatar()
 
 bool ZMsgFw10Protocol::isObjectIncoming()
 {
-    return !m_pushedLines.isEmpty() || m_socket->canReadLine();
+    if (!m_pushedLines.isEmpty() || m_socket->canReadLine())
+        return true;
+    if (m_socket->bytesAvailable() > ZMsgFwWire::MaxLineLength) {
+        QByteArray refused;
+        takeSocketLine(&refused);
+    }
+    return false;
 }
 
 bool ZMsgFw10Protocol::takeNextObjectLine(QByteArray *line)

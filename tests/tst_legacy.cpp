@@ -455,6 +455,12 @@ void TestLegacy::endlessStatusLineBreaksConnection()
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("longer than"));
     QCOMPARE(client.getUserNick(), QString("///Error 1"));
     QVERIFY(!client.isLoggedIn());
+
+    // The same while polling for pushed objects.
+    QCOMPARE(login(client, server), 200);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("longer than"));
+    server.server().sendToClient(endless);
+    QTRY_VERIFY(!client.isObjectIncoming() && !client.isLoggedIn());
 }
 
 ZM_HERMETIC_GUILESS_TEST_MAIN(TestLegacy)
