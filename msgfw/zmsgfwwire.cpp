@@ -103,9 +103,60 @@ QByteArray LineBuilder::toBytes() const
 QString convertObjectWord(const QString &word)
 {
     QString converted = unescapeValue(word);
+    converted.replace(QLatin1String("&"), QLatin1String("&amp;"));
     converted.replace(QLatin1String("<"), QLatin1String("&lt;"));
     converted.replace(QLatin1String(">"), QLatin1String("&gt;"));
     return converted;
+}
+
+QString escapeListField(const QString &field)
+{
+    QString escaped;
+    escaped.reserve(field.size());
+    for (int i = 0; i < field.size(); ++i) {
+        const QChar c = field.at(i);
+        if (c == QLatin1Char('|'))
+            escaped += QLatin1String("&#124;");
+        else if (c == QLatin1Char('<'))
+            escaped += QLatin1String("&#60;");
+        else if (c == QLatin1Char('>'))
+            escaped += QLatin1String("&#62;");
+        else if (c == QLatin1Char('&') && i + 1 < field.size() && field.at(i + 1) == QLatin1Char('#'))
+            escaped += QLatin1String("&#38;");
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+QString unescapeListField(const QString &field)
+{
+    static const struct {
+        const char *entity;
+        char plain;
+    } entities[] = {{"&#124;", '|'}, {"&#60;", '<'}, {"&#62;", '>'}, {"&#38;", '&'}};
+    if (!field.contains(QLatin1String("&#")))
+        return field;
+    QString plain;
+    plain.reserve(field.size());
+    int i = 0;
+    while (i < field.size()) {
+        bool matched = false;
+        if (field.at(i) == QLatin1Char('&')) {
+            for (const auto &e : entities) {
+                const QLatin1String entity(e.entity);
+                if (field.midRef(i, entity.size()) == entity) {
+                    plain += QLatin1Char(e.plain);
+                    i += entity.size();
+                    matched = true;
+                    break;
+                }
+            }
+        }
+        if (!matched)
+            plain += field.at(i++);
+    }
+    return plain;
 }
 
 static QString renderMessage(const QStringList &words)

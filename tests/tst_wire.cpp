@@ -128,7 +128,7 @@ void TestWire::incomingObjects_data()
         << "ReturnIntialize<>ZM/1.1<>return<>--rq=contacts<>--users=a&lt;b";
     QTest::newRow("notification two words") << QByteArray("ZM/1.1 notification") << "ReturnIntialize<>ZM/1.1<>notification";
     QTest::newRow("return escapes decoded")
-        << QByteArray("ZM/1.1 return --message=a&nbsp;&amp;&nbsp;>") << "ReturnIntialize<>ZM/1.1<>return<>--message=a & &gt;";
+        << QByteArray("ZM/1.1 return --message=a&nbsp;&amp;&nbsp;>") << "ReturnIntialize<>ZM/1.1<>return<>--message=a &amp; &gt;";
     QTest::newRow("one word") << QByteArray("ZM/1.1") << "";
     QTest::newRow("empty line") << QByteArray("") << "";
     QTest::newRow("other tag") << QByteArray("ZM/1.0 return --id=200") << "";

@@ -1,0 +1,242 @@
+#include "IncomingObject.h"
+
+#include "zmsgfwwire.h"
+
+#include <QtGlobal>
+
+namespace IncomingObject {
+
+namespace {
+
+const QString Separator = QStringLiteral("<>");
+const QString MessagePrefix = QStringLiteral("MessageFromUser<>");
+
+struct StateRow
+{
+    const char *name;
+    const char *icon;
+    const char *ownIcon;
+    const char *popupImage;
+};
+
+// Index 0 is Offline, the row for every code outside 1..5.
+const StateRow States[] = {
+    {QT_TRANSLATE_NOOP("frmLogin", "Offline"), ":/img/offline-t1x64.png", ":/img/offline-t1x64.png",
+     ":/img/notification-offline.png"},
+    {QT_TRANSLATE_NOOP("frmLogin", "Online"), ":/img/online-t2x64.png", ":/img/online-t2x64.png",
+     ":/img/notification-online.png"},
+    {QT_TRANSLATE_NOOP("frmLogin", "Away"), ":/img/away-t2x64.png", ":/img/away-t2x64.png",
+     ":/img/notification-away.png"},
+    {QT_TRANSLATE_NOOP("frmLogin", "Busy"), ":/img/busy-t2x64.png", ":/img/busy-t2x64.png",
+     ":/img/notification-busy.png"},
+    {QT_TRANSLATE_NOOP("frmLogin", "Not just"), ":/img/notjust-t1x64.png", ":/img/notjust-t1x64.png",
+     ":/img/notification-notjust.png"},
+    {QT_TRANSLATE_NOOP("frmLogin", "Show offline"), ":/img/showoffline-t1x64.png", ":/img/offline-t1x64.png",
+     ":/img/notification-showoffline.png"},
+};
+
+const StateRow &stateRow(int state)
+{
+    return (state >= 1 && state <= 5) ? States[state] : States[0];
+}
+
+bool takeField(const QString &part, const QLatin1String &prefix, QString *value)
+{
+    if (!part.startsWith(prefix))
+        return false;
+    *value = part.mid(prefix.size());
+    return true;
+}
+
+} // namespace
+
+Mode modeOf(const QString &object, QStringList *parts)
+{
+    if (object.isEmpty())
+        return Mode::Empty;
+    const QStringList split = object.split(Separator, Qt::KeepEmptyParts);
+    if (parts)
+        *parts = split;
+    const QString &first = split.first();
+    if (first == QLatin1String("MessageFromUser"))
+        return Mode::Message;
+    if (first == QLatin1String("ReturnIntialize"))
+        return Mode::Return;
+    return Mode::Other;
+}
+
+bool parseMessage(const QString &object, const QStringList &parts, Message *message)
+{
+    if (parts.size() < 2 || !object.startsWith(MessagePrefix))
+        return false;
+    const QString sender = parts.at(1).section(QLatin1Char(':'), 0, 0);
+    // Everything after "MessageFromUser<>", the sender and its colon is the text, colons included.
+    const QString text = object.mid(MessagePrefix.size() + sender.size() + 1).trimmed();
+    if (sender.trimmed().isEmpty() || text.isEmpty())
+        return false;
+    message->sender = sender;
+    message->text = text;
+    return true;
+}
+
+QString decodeValue(const QString &value)
+{
+    if (!value.contains(QLatin1Char('&')))
+        return value;
+    static const struct {
+        QLatin1String entity;
+        QChar plain;
+    } entities[] = {{QLatin1String("&nbsp;"), QLatin1Char(' ')},
+                    {QLatin1String("&amp;"), QLatin1Char('&')},
+                    {QLatin1String("&lt;"), QLatin1Char('<')},
+                    {QLatin1String("&gt;"), QLatin1Char('>')}};
+    QString plain;
+    plain.reserve(value.size());
+    int i = 0;
+    while (i < value.size()) {
+        bool matched = false;
+        if (value.at(i) == QLatin1Char('&')) {
+            for (const auto &e : entities) {
+                if (value.midRef(i, e.entity.size()) == e.entity) {
+                    plain += e.plain;
+                    i += e.entity.size();
+                    matched = true;
+                    break;
+                }
+            }
+        }
+        if (!matched)
+            plain += value.at(i++);
+    }
+    return plain;
+}
+
+QString decodeListValue(const QString &value)
+{
+    // The separator is replaced before decoding: an entity-encoded "&lt;&gt;" typed by a
+    // user arrives as "&amp;lt;&amp;gt;" and is not mistaken for it.
+    const QStringList entries = value.split(QLatin1String("&lt;&gt;"), Qt::KeepEmptyParts);
+    QStringList decoded;
+    decoded.reserve(entries.size());
+    for (const QString &entry : entries)
+        decoded << decodeValue(entry);
+    return decoded.join(QLatin1Char('\n'));
+}
+
+ReturnFields parseReturn(const QStringList &parts)
+{
+    ReturnFields fields;
+    QString text;
+    for (int i = 1; i < parts.size(); ++i) {
+        const QString &part = parts.at(i);
+        if (takeField(part, QLatin1String("--at="), &text))
+            fields.action = decodeValue(text);
+        else if (takeField(part, QLatin1String("--rq="), &text))
+            fields.request = decodeValue(text);
+        else if (takeField(part, QLatin1String("--nt="), &text))
+            fields.notification = decodeValue(text);
+        else if (takeField(part, QLatin1String("--id="), &text))
+            fields.id = decodeValue(text).toInt();
+        else if (takeField(part, QLatin1String("--state="), &text))
+            fields.state = decodeValue(text).toInt();
+        else if (takeField(part, QLatin1String("--users="), &text))
+            fields.users = decodeListValue(text);
+        else if (takeField(part, QLatin1String("--avatar="), &text))
+            fields.avatar = decodeListValue(text);
+        else if (takeField(part, QLatin1String("--username="), &text))
+            fields.username = decodeListValue(text);
+    }
+    return fields;
+}
+
+Branch branchOf(const ReturnFields &f)
+{
+    const bool ok = f.id == 200;
+    if (ok && f.request == QLatin1String("avatar"))
+        return Branch::OwnAvatar;
+    if (ok && f.request == QLatin1String("contactswithstates"))
+        return Branch::ContactsWithStates;
+    if (ok && f.request == QLatin1String("contactswithavatar"))
+        return Branch::ContactsWithAvatar;
+    if (ok && f.request == QLatin1String("onlinestate"))
+        return Branch::OwnState;
+    if (ok && f.request == QLatin1String("contactsrequests"))
+        return Branch::FriendRequests;
+    if (ok && f.action == QLatin1String("sendmessage"))
+        return Branch::MaybeFailedMessage;
+    if (f.notification == QLatin1String("onlinestate"))
+        return Branch::StateNotification;
+    return Branch::Unhandled;
+}
+
+QStringList userListEntries(const QString &users)
+{
+    QStringList entries;
+    const QStringList lines = users.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    entries.reserve(lines.size());
+    for (const QString &line : lines) {
+        if (line != QLatin1String("\r") && line != QLatin1String("\r\n"))
+            entries << line;
+    }
+    return entries;
+}
+
+bool parseContactEntry(const QString &entry, ContactEntry *contact)
+{
+    const QStringList fields = entry.split(QLatin1Char('|'), Qt::KeepEmptyParts);
+    if (fields.size() < 4)
+        return false;
+    contact->user = ZMsgFwWire::unescapeListField(fields.at(0));
+    contact->nick = ZMsgFwWire::unescapeListField(fields.at(1));
+    contact->status = ZMsgFwWire::unescapeListField(fields.at(2));
+    contact->state = fields.at(3).trimmed().toInt();
+    return true;
+}
+
+bool parseAvatarEntry(const QString &entry, AvatarEntry *avatar)
+{
+    const QStringList fields = entry.split(QLatin1Char('|'), Qt::KeepEmptyParts);
+    if (fields.size() < 2)
+        return false;
+    avatar->user = ZMsgFwWire::unescapeListField(fields.at(0));
+    avatar->avatarId = ZMsgFwWire::unescapeListField(fields.at(1));
+    return true;
+}
+
+QString parseRequestEntry(const QString &entry)
+{
+    return ZMsgFwWire::unescapeListField(entry);
+}
+
+const char *stateName(int state)
+{
+    return stateRow(state).name;
+}
+
+QString stateIconPath(int state)
+{
+    return QLatin1String(stateRow(state).icon);
+}
+
+QString ownStateIconPath(int state)
+{
+    return QLatin1String(stateRow(state).ownIcon);
+}
+
+QString stateNotificationImage(int state)
+{
+    return QLatin1String(stateRow(state).popupImage);
+}
+
+QByteArray cutPopupBytes(const QByteArray &utf8)
+{
+    if (utf8.size() <= 25)
+        return utf8;
+    int end = 23;
+    // Step back over continuation bytes so that no character is split.
+    while (end > 0 && (static_cast<unsigned char>(utf8.at(end)) & 0xC0) == 0x80)
+        --end;
+    return utf8.left(end) + "..";
+}
+
+} // namespace IncomingObject
