@@ -94,6 +94,8 @@ void TestNotification::windowShape()
     QCOMPARE(popup->windowTitle(), QStringLiteral("Incoming Message"));
     QCOMPARE(label(popup.data(), "labNotificationTitle")->text(), QStringLiteral("Incoming Message"));
     QVERIFY(!popup->windowIcon().isNull());
+    // Fading out must not end the program when the main window is hidden in the tray.
+    QVERIFY(!popup->testAttribute(Qt::WA_QuitOnClose));
 }
 
 void TestNotification::bodyClickEmitsDataAndFades_data()

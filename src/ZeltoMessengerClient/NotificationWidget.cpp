@@ -33,6 +33,9 @@ NotificationWidget::NotificationWidget(QWidget *parent)
                                     | Qt::WindowStaysOnTopHint));
     // A popup must not take the keyboard away from whatever the user is typing into.
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // A popup that fades out while the main window sits hidden in the tray is not the
+    // program's last window closing.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setWindowIcon(QIcon(QStringLiteral(":/gui/zm48.png")));
     setFixedSize(230, 80);
 }

@@ -1,69 +1,198 @@
-// Contact list of the main window.
-// Minimal placeholder bodies so the window builds; the contact-list work replaces this file.
+// Contact list of the main window: the per-contact tables, display names, contact icons,
+// the search filter and the contact actions.
 #include "frmLogin.h"
 #include "ui_frmLogin.h"
 
+#include "IncomingObject.h"
+#include "MessageFormat.h"
+#include "frmChat.h"
+#include "uimessage.h"
+#include "zmsgfw111q.h"
+
+#include <QCursor>
+#include <QInputDialog>
 #include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
 #include <QSettings>
+
+namespace {
+
+QSettings contactSettings()
+{
+    return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+}
+
+Qt::WindowFlags inputDialogFlags()
+{
+    return QInputDialog().windowFlags()
+        ^ (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint);
+}
+
+QString decodedStatus(const QString &status)
+{
+    return QString::fromUtf8(MessageFormat::decodeEntities(status));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+// State tables
 
 QString frmLogin::stateName(int state)
 {
-    switch (state) {
-    case 1: return QStringLiteral("Online");
-    case 2: return QStringLiteral("Away");
-    case 3: return QStringLiteral("Busy");
-    case 4: return QStringLiteral("Not just");
-    case 5: return QStringLiteral("Show offline");
-    default: return QStringLiteral("Offline");
-    }
+    return QLatin1String(IncomingObject::stateName(state));
 }
 
 QString frmLogin::stateIconPath(int state)
 {
-    switch (state) {
-    case 1: return QStringLiteral(":/img/online-t2x64.png");
-    case 2: return QStringLiteral(":/img/away-t2x64.png");
-    case 3: return QStringLiteral(":/img/busy-t2x64.png");
-    case 4: return QStringLiteral(":/img/notjust-t1x64.png");
-    case 5: return QStringLiteral(":/img/showoffline-t1x64.png");
-    default: return QStringLiteral(":/img/offline-t1x64.png");
-    }
+    return IncomingObject::stateIconPath(state);
 }
 
 QString frmLogin::ownStateIconPath(int state)
 {
-    return state == 5 ? QStringLiteral(":/img/offline-t1x64.png") : stateIconPath(state);
+    return IncomingObject::ownStateIconPath(state);
 }
 
 QString frmLogin::stateNotificationImage(int state)
 {
-    switch (state) {
-    case 1: return QStringLiteral(":/img/notification-online.png");
-    case 2: return QStringLiteral(":/img/notification-away.png");
-    case 3: return QStringLiteral(":/img/notification-busy.png");
-    case 4: return QStringLiteral(":/img/notification-notjust.png");
-    case 5: return QStringLiteral(":/img/notification-showoffline.png");
-    default: return QStringLiteral(":/img/notification-offline.png");
-    }
+    return IncomingObject::stateNotificationImage(state);
 }
+
+// ---------------------------------------------------------------------------------------
+// Display names
 
 QString frmLogin::displayName(QString user)
 {
-    QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
-    const QString nick = settings.value(QStringLiteral("Nick/") + user, nicks.value(user, user)).toString();
+    QSettings settings = contactSettings();
+    return displayName(user, settings);
+}
+
+QString frmLogin::displayName(const QString &user, QSettings &settings) const
+{
+    QString nick = settings.value(QStringLiteral("Nick/") + user, nicks.value(user, user)).toString();
+    // A blank nick would leave an empty row; the account name always identifies the contact.
+    if (nick.trimmed().isEmpty())
+        nick = user;
     const QString custom = settings.value(QStringLiteral("CustomNick/") + user, nick).toString();
     return custom.trimmed().isEmpty() ? nick : custom;
 }
 
-void frmLogin::updateFriendRequests(QString added, QString removed)
+bool frmLogin::hasCustomNick(QString user)
 {
-    if (!added.isEmpty()) {
-        friendRequests.append(added);
-        friendRequests.sort(Qt::CaseSensitive);
-    }
-    if (!removed.isEmpty())
-        friendRequests.removeAll(removed);
-    updateWelcomeLine(ownNick);
+    QSettings settings = contactSettings();
+    const QString key = QStringLiteral("CustomNick/") + user;
+    return settings.contains(key) && !settings.value(key).toString().trimmed().isEmpty();
+}
+
+void frmLogin::setCustomNick(QString user, QString nick)
+{
+    QSettings settings = contactSettings();
+    const QString key = QStringLiteral("CustomNick/") + user;
+    if (nick.trimmed().isEmpty())
+        settings.remove(key);
+    else
+        settings.setValue(key, nick.trimmed());
+}
+
+QString frmLogin::ownAvatarId()
+{
+    return contactAvatars.value(ownUserName());
+}
+
+QString frmLogin::contactRowText(const QString &name, const QString &status) const
+{
+    return name + QLatin1Char('\n') + decodedStatus(status);
+}
+
+// ---------------------------------------------------------------------------------------
+// Contact icons
+
+QIcon frmLogin::makeContactIcon(QImage avatar, QImage stateIcon)
+{
+    const bool designed = isDesignedMode();
+    const QSize canvas = designed ? QSize(68, 54) : QSize(52, 38);
+    const int avatarSide = designed ? 48 : 32;
+    const QPoint badgeAt = designed ? QPoint(52, 19) : QPoint(36, 11);
+
+    QPixmap pixmap(canvas);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRect(QPoint(0, 3), QSize(avatarSide, avatarSide)), avatar);
+    painter.drawImage(QRect(badgeAt, QSize(16, 16)), stateIcon);
+    painter.end();
+    return QIcon(pixmap);
+}
+
+QIcon frmLogin::contactIcon(const QString &user, int state)
+{
+    // Icons are shared between every contact with the same picture and state, so a refresh
+    // in which many states change does not paint thousands of identical pixmaps.
+    const QString avatarId = contactAvatars.value(user);
+    const bool haveImage = avatarImages.contains(avatarId);
+    const int badge = (state >= 1 && state <= 5) ? state : 8;
+    const QString key = QString::number(badge) + QLatin1Char(isDesignedMode() ? 'd' : 'c') + QLatin1Char(haveImage ? '+' : '-') + avatarId;
+    const auto cached = contactIconCache.constFind(key);
+    if (cached != contactIconCache.constEnd())
+        return cached.value();
+    if (contactIconCache.size() > 4096)
+        contactIconCache.clear();
+    const QIcon icon = makeContactIcon(contactAvatarImage(avatarId), QImage(stateIconPath(state)));
+    contactIconCache.insert(key, icon);
+    return icon;
+}
+
+void frmLogin::rebuildContactIcon(const QString &user, int state)
+{
+    if (QListWidgetItem *item = contactItems.value(user))
+        item->setIcon(contactIcon(user, state));
+}
+
+// ---------------------------------------------------------------------------------------
+// Rows
+
+QString frmLogin::contactOfItem(QListWidgetItem *item) const
+{
+    if (!item)
+        return QString();
+    return itemContacts.value(item);
+}
+
+QString frmLogin::currentContact() const
+{
+    return contactListInUse ? contactOfItem(contactListInUse->currentItem()) : QString();
+}
+
+void frmLogin::updateChatInfo(const QString &user)
+{
+    frmChat *chat = chatWindows.value(user);
+    if (!chat)
+        return;
+    const int state = states.contains(user) ? states.value(user) : 8;
+    chat->setInfo(user, displayName(user), statusMessages.value(user), ownNick,
+                  stateIcons.value(user, stateIconPath(state)), state, contactAvatars.value(user), false);
+}
+
+void frmLogin::insertOfflineContact(QString user)
+{
+    resetContactSearch();
+    if (contactItems.contains(user))
+        return;
+    auto *item = new QListWidgetItem(user + QLatin1Char('\n'));
+    item->setIcon(makeContactIcon(contactAvatarImage(QString()), QImage(stateIconPath(8))));
+    contactItems.insert(user, item);
+    nicks.insert(user, user);
+    states.insert(user, 8);
+    stateIcons.insert(user, stateIconPath(8));
+    statusMessages.insert(user, QString());
+    itemContacts.insert(item, user);
+    contactListInUse->addItem(item);
+
+    if (frmChat *chat = chatWindows.value(user))
+        chat->setInfo(user, user, QString(), ownNick, stateIconPath(8), 8, QString(), false);
 }
 
 void frmLogin::clearContactTables()
@@ -79,18 +208,211 @@ void frmLogin::clearContactTables()
     contactAvatars.clear();
     avatarShown.clear();
     friendRequests.clear();
+    contactIconCache.clear();
 }
 
-void frmLogin::on_lwContacts_itemDoubleClicked(QListWidgetItem *) {}
-void frmLogin::on_lwContacts_customContextMenuRequested(QPoint) {}
-void frmLogin::on_lwContactsDesigned_customContextMenuRequested(QPoint) {}
-void frmLogin::on_lwContactsDesigned_itemDoubleClicked(QListWidgetItem *) {}
-void frmLogin::on_txtContactsSearch_textEdited(QString) {}
-void frmLogin::on_labContactsSearchReset_mouseRelease(QMouseEvent *) {}
-void frmLogin::openChat() {}
-void frmLogin::addContact() {}
-void frmLogin::removeContact() {}
-void frmLogin::triggerRemoveCustomNick() {}
-void frmLogin::triggerSetCustomNick() {}
-void frmLogin::insertOfflineContact(QString) {}
-void frmLogin::addContactByName(QString, QWidget *) {}
+void frmLogin::updateFriendRequests(QString added, QString removed)
+{
+    if (!added.isEmpty()) {
+        friendRequests.append(added);
+        friendRequests.sort(Qt::CaseSensitive);
+    }
+    if (!removed.isEmpty())
+        friendRequests.removeAll(removed);
+    updateWelcomeLine(ownNick);
+}
+
+// ---------------------------------------------------------------------------------------
+// Search
+
+void frmLogin::on_txtContactsSearch_textEdited(QString text)
+{
+    const QString needle = text.toLower();
+    QSettings settings = contactSettings();
+    for (auto it = contactItems.constBegin(); it != contactItems.constEnd(); ++it) {
+        const bool show = needle.isEmpty() || it.key().toLower().startsWith(needle)
+            || displayName(it.key(), settings).toLower().startsWith(needle);
+        it.value()->setHidden(!show);
+    }
+}
+
+void frmLogin::resetContactSearch()
+{
+    ui->txtContactsSearch->clear();
+    if (contactListInUse)
+        contactListInUse->setFocus(Qt::OtherFocusReason);
+    on_txtContactsSearch_textEdited(QString());
+}
+
+void frmLogin::on_labContactsSearchReset_mouseRelease(QMouseEvent *ev)
+{
+    const QPoint at = ev ? ev->pos() : ui->labContactsSearchReset->mapFromGlobal(QCursor::pos());
+    if (ui->labContactsSearchReset->rect().contains(at))
+        resetContactSearch();
+}
+
+// ---------------------------------------------------------------------------------------
+// Context menu and actions
+
+void frmLogin::showContactMenu(QListWidget *list)
+{
+    const QString user = contactOfItem(list->currentItem());
+    if (user.isEmpty())
+        return;
+    QMenu menu(this);
+    menu.addAction(tr("Show profile"), this, &frmLogin::showProfile);
+    menu.addAction(tr("Open Chat"), this, &frmLogin::openChat);
+    menu.addAction(tr("Rename contact"), this, &frmLogin::triggerSetCustomNick);
+    menu.addAction(tr("Remove contact"), this, &frmLogin::removeContact);
+    if (hasCustomNick(user))
+        menu.addAction(tr("Reset name"), this, &frmLogin::triggerRemoveCustomNick);
+    menu.exec(QCursor::pos());
+}
+
+void frmLogin::on_lwContacts_customContextMenuRequested(QPoint)
+{
+    showContactMenu(ui->lwContacts);
+}
+
+void frmLogin::on_lwContactsDesigned_customContextMenuRequested(QPoint)
+{
+    showContactMenu(ui->lwContactsDesigned);
+}
+
+void frmLogin::openChatForItem(QListWidgetItem *item)
+{
+    const QString user = contactOfItem(item);
+    if (user.isEmpty())
+        return;
+    const QStringList lines = item->text().split(QLatin1Char('\n'));
+    openChatWindow(user, lines.value(0), lines.value(1), stateIcons.value(user), states.value(user),
+                   contactAvatars.value(user), false);
+}
+
+void frmLogin::on_lwContacts_itemDoubleClicked(QListWidgetItem *item)
+{
+    openChatForItem(item);
+}
+
+void frmLogin::on_lwContactsDesigned_itemDoubleClicked(QListWidgetItem *item)
+{
+    openChatForItem(item);
+}
+
+void frmLogin::openChat()
+{
+    if (contactListInUse)
+        openChatForItem(contactListInUse->currentItem());
+}
+
+void frmLogin::triggerSetCustomNick()
+{
+    // Only the account name is kept across the dialog: a logout while it is open frees the row.
+    const QString user = currentContact();
+    if (user.isEmpty())
+        return;
+    bool ok = false;
+    const QString answer = QInputDialog::getText(this, tr("Rename contact"), tr("Please type in the new contact name"),
+                                                 QLineEdit::Normal, displayName(user), &ok, inputDialogFlags());
+    if (!ok || answer.trimmed().isEmpty() || !contactItems.contains(user))
+        return;
+    setCustomNick(user, answer);
+    contactItems.value(user)->setText(contactRowText(answer, statusMessages.value(user)));
+    updateChatInfo(user);
+}
+
+void frmLogin::triggerRemoveCustomNick()
+{
+    const QString user = currentContact();
+    if (user.isEmpty())
+        return;
+    setCustomNick(user, QString());
+    contactItems.value(user)->setText(contactRowText(displayName(user), statusMessages.value(user)));
+    updateChatInfo(user);
+}
+
+void frmLogin::showOfflineBox(QWidget *parent)
+{
+    UiMessage::information(parent, tr("Offline"), tr("You are offline, please wait until you're online!"));
+}
+
+void frmLogin::removeContact()
+{
+    if (!isSessionLoggedIn()) {
+        showOfflineBox(this);
+        return;
+    }
+    const QString user = currentContact();
+    if (user.isEmpty())
+        return;
+    const QString nick = nicks.value(user);
+    if (UiMessage::question(this, tr("Remove contact"), tr("Are you sure to remove %1 from your Contacts?").arg(nick))
+        != QMessageBox::Yes)
+        return;
+    // The question box runs an event loop: the session may have ended and the row be gone.
+    if (!isSessionLoggedIn() || !contactItems.contains(user))
+        return;
+    const int result = delUserContact(user);
+    if (result != 200) {
+        UiMessage::warning(this, tr("Remove contact"), tr("Can't remove %1 from your Contacts!").arg(nick));
+        return;
+    }
+    QListWidgetItem *item = contactItems.value(user);
+    if (!item)
+        return;
+    itemContacts.remove(item);
+    if (frmChat *chat = chatWindows.take(user))
+        chat->close();
+    contactItems.remove(user);
+    nicks.remove(user);
+    states.remove(user);
+    stateIcons.remove(user);
+    statusMessages.remove(user);
+    delete item;
+}
+
+bool frmLogin::addContactOnce(const QString &name, QWidget *parent)
+{
+    const QString escaped = MessageFormat::escapeHtml(name);
+    const int result = addUserContact(escaped);
+    if (result == 200) {
+        insertOfflineContact(escaped);
+        return true;
+    }
+    if (result == 404) {
+        UiMessage::information(parent, tr("Add contact"), tr("The account %1 don't exists!").arg(name));
+        return false;
+    }
+    UiMessage::warning(parent, tr("Add contact"), tr("Add contact failed!"));
+    return true;
+}
+
+void frmLogin::addContact()
+{
+    if (!isSessionLoggedIn()) {
+        showOfflineBox(this);
+        return;
+    }
+    for (;;) {
+        bool ok = false;
+        const QString name = QInputDialog::getText(this, tr("Add contact"), tr("Please type in the account name of your contact"),
+                                                   QLineEdit::Normal, QString(), &ok, inputDialogFlags());
+        if (!ok || name.isEmpty())
+            return;
+        if (!isSessionLoggedIn()) {
+            showOfflineBox(this);
+            return;
+        }
+        if (addContactOnce(name, this))
+            return;
+    }
+}
+
+void frmLogin::addContactByName(QString user, QWidget *parent)
+{
+    if (!isSessionLoggedIn()) {
+        showOfflineBox(parent);
+        return;
+    }
+    addContactOnce(user, parent);
+}

@@ -1,24 +1,376 @@
-// Incoming-event dispatch and connection watchdog of the main window.
-// Minimal placeholder bodies so the window builds; the incoming-events work replaces this file.
+// Incoming-event dispatch, connection watchdog and popups of the main window.
 #include "frmLogin.h"
+#include "ui_frmLogin.h"
+
+#include "IncomingObject.h"
+#include "MessageFormat.h"
+#include "NotificationWidget.h"
+#include "frmChat.h"
+#include "zmsgfw111q.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
+#include <QListWidget>
+#include <QSettings>
 #include <QTimer>
+
+using namespace IncomingObject;
+
+namespace {
+
+// How long one poll may spend handing over buffered objects before the window gets the
+// event loop back; what is left is taken at the next tick.
+constexpr int DrainBudgetMs = 20;
+constexpr int DrainPauseMs = 5;
+// Popups alive at once: a new one makes the oldest fade out, and beyond the hard limit the
+// oldest closes at once, so a burst of state changes cannot pile up windows and timers.
+constexpr int VisiblePopups = 3;
+constexpr int MaxPopups = 8;
+
+QString popupLine(const QByteArray &utf8)
+{
+    return MessageFormat::escapeHtml(QString::fromUtf8(cutPopupBytes(utf8)));
+}
+
+QString popupHeader(const QString &name)
+{
+    return QStringLiteral("<span style=\"color: blue;\">") + MessageFormat::escapeName(name)
+        + QStringLiteral("</span><br>");
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+// Polling
+
+void frmLogin::drainIncoming()
+{
+    QElapsedTimer budget;
+    budget.start();
+    while (isSessionLoggedIn() && zmsgfw->isObjectIncoming()) {
+        readIncoming(zmsgfw->readObject());
+        if (budget.elapsed() >= DrainBudgetMs) {
+            // More is buffered: give the event loop a turn, then go on without waiting for
+            // the next regular tick, so a burst is not stretched over many seconds.
+            if (!drainPending && zmsgfw->isObjectIncoming()) {
+                drainPending = true;
+                QTimer::singleShot(DrainPauseMs, this, [this] {
+                    drainPending = false;
+                    drainIncoming();
+                });
+            }
+            break;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Dispatch
 
 void frmLogin::readIncoming(QString object)
 {
-    qDebug() << object;
+    QStringList parts;
+    switch (modeOf(object, &parts)) {
+    case Mode::Empty:
+        return;
+    case Mode::Message:
+        qDebug() << "Go to MessageFromUser mode";
+        incomingMessage(object, parts);
+        return;
+    case Mode::Return:
+        qDebug() << "Go to ReturnIntialize mode";
+        incomingReturn(object, parts);
+        return;
+    case Mode::Other:
+        qDebug().noquote() << object;
+        return;
+    }
 }
 
-void frmLogin::on_timerLC_tick()
+void frmLogin::incomingMessage(const QString &object, const QStringList &parts)
 {
-    QTimer::singleShot(10000, this, &frmLogin::on_timerLC_tick);
+    Message message;
+    if (!parseMessage(object, parts, &message))
+        return;
+    const QString sender = message.sender;
+    const QString name = displayName(sender);
+
+    if (!chatWindows.contains(sender)) {
+        if (nicks.contains(sender) && statusMessages.contains(sender)) {
+            const int state = states.value(sender, 8);
+            openChatWindow(sender, name, statusMessages.value(sender), stateIcons.value(sender, stateIconPath(state)),
+                           state, contactAvatars.value(sender), true);
+        } else {
+            const QString stranger = tr("<span style=\"color: blue;\">%1</span><span> is not in your contacts!</span>")
+                                         .arg(MessageFormat::escapeName(name));
+            openChatWindow(sender, name, stranger, stateIconPath(8), 8, QString(), true);
+        }
+        playChatIn();
+    }
+
+    frmChat *chat = chatWindows.value(sender);
+    if (!chat)
+        return;
+    if (!chat->isActiveWindow() || chat->isMinimized()) {
+        const QString text = chat->formatMessage(popupLine(MessageFormat::decodeEntities(message.text)));
+        showNotification(popupHeader(name) + text, tr("Incoming Message"), QStringLiteral("ocw\n") + sender,
+                         QStringLiteral(":/img/notification-mail.png"));
+        playChatIn();
+    }
+    // The popup or the sound may have run an event loop in which the window went away.
+    chat = chatWindows.value(sender);
+    if (!chat)
+        return;
+    chat->receiveMessage(message.text);
+    if (chat->isMinimized())
+        chat->activateWindow();
 }
 
-void frmLogin::noteBack(QString) {}
-void frmLogin::endNotification() {}
-void frmLogin::on_labWelcomeNick_linkActivated(QString) {}
+void frmLogin::incomingReturn(const QString &object, const QStringList &parts)
+{
+    const ReturnFields fields = parseReturn(parts);
+    switch (branchOf(fields)) {
+    case Branch::OwnAvatar:
+        qDebug() << "Avatar sended";
+        contactAvatars.insert(ownUserName(), fields.avatar);
+        avatarQueue.append(fields.avatar);
+        avatarQueue.removeDuplicates();
+        if (!avatarWork)
+            startAvatarThread();
+        break;
+    case Branch::ContactsWithStates:
+        qDebug() << "Contacts with states list sended";
+        refreshContacts(fields.users);
+        break;
+    case Branch::ContactsWithAvatar:
+        qDebug() << "Contacts with avatar list sended";
+        refreshAvatarIds(fields.users);
+        break;
+    case Branch::OwnState:
+        qDebug() << "Online state has changed to" << fields.state << "with Icon" << ownStateIconPath(fields.state);
+        showOwnState(fields.state);
+        break;
+    case Branch::FriendRequests: {
+        qDebug() << "Contacts request list sended";
+        QStringList requests;
+        for (const QString &entry : userListEntries(fields.users))
+            requests << parseRequestEntry(entry);
+        friendRequests = requests;
+        updateWelcomeLine(ownNick);
+        break;
+    }
+    case Branch::MaybeFailedMessage:
+        qDebug() << "Maybe failed message";
+        break;
+    case Branch::StateNotification:
+        qDebug() << "Online state notification with the id" << fields.state;
+        contactStateChanged(fields.username, fields.state);
+        break;
+    case Branch::Unhandled:
+        qDebug().noquote() << object;
+        break;
+    }
+}
+
+void frmLogin::refreshContacts(const QString &users)
+{
+    // One settings object for the whole list, and a nick is written only when it changed:
+    // every write would otherwise rewrite the settings file once per contact.
+    QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+    const QStringList entries = userListEntries(users);
+    for (const QString &entry : entries) {
+        ContactEntry contact;
+        if (!parseContactEntry(entry, &contact))
+            continue;
+        const QString &user = contact.user;
+        const QString nickKey = QStringLiteral("Nick/") + user;
+        if (!settings.contains(nickKey) || settings.value(nickKey).toString() != contact.nick)
+            settings.setValue(nickKey, contact.nick);
+
+        nicks.insert(user, contact.nick);
+        const QString text = contactRowText(displayName(user, settings), contact.status);
+        QListWidgetItem *item = contactItems.value(user);
+        const bool known = item != nullptr;
+        const int oldState = states.value(user, 8);
+        states.insert(user, contact.state);
+        stateIcons.insert(user, stateIconPath(contact.state));
+        statusMessages.insert(user, contact.status);
+        if (!contactAvatars.contains(user))
+            contactAvatars.insert(user, QString());
+
+        if (known) {
+            if (item->text() != text)
+                item->setText(text);
+            if (oldState != contact.state || !avatarShown.value(user, false))
+                item->setIcon(contactIcon(user, contact.state));
+        } else {
+            item = new QListWidgetItem(text);
+            item->setIcon(contactIcon(user, contact.state));
+            contactItems.insert(user, item);
+            itemContacts.insert(item, user);
+            contactListInUse->addItem(item);
+        }
+        updateChatInfo(user);
+    }
+}
+
+void frmLogin::refreshAvatarIds(const QString &users)
+{
+    const QStringList entries = userListEntries(users);
+    for (const QString &entry : entries) {
+        AvatarEntry avatar;
+        if (!parseAvatarEntry(entry, &avatar))
+            continue;
+        const QString &user = avatar.user;
+        const QString &id = avatar.avatarId;
+        if (contactAvatars.contains(user) && contactAvatars.value(user) == id) {
+            if (avatarImages.contains(id)) {
+                if (!avatarShown.value(user, false)) {
+                    avatarShown.insert(user, true);
+                    rebuildContactIcon(user, states.value(user, 8));
+                }
+            } else {
+                avatarShown.insert(user, false);
+                avatarQueue.append(id);
+            }
+        } else {
+            contactAvatars.insert(user, id);
+            avatarShown.insert(user, false);
+            if (!avatarImages.contains(id))
+                avatarQueue.append(id);
+        }
+    }
+    avatarQueue.removeDuplicates();
+    if (!avatarWork)
+        startAvatarThread();
+}
+
+void frmLogin::contactStateChanged(const QString &user, int state)
+{
+    const int oldState = states.value(user, 8);
+    states.insert(user, state);
+    stateIcons.insert(user, stateIconPath(state));
+    if (contactItems.contains(user) && contactAvatars.contains(user) && state != oldState)
+        rebuildContactIcon(user, state);
+    updateChatInfo(user);
+
+    const QString name = displayName(user);
+    const QString line = popupLine((name + QLatin1Char(' ') + tr("changed status")).toUtf8());
+    showNotification(popupHeader(name) + line, tr("Status changed"), QStringLiteral("ocw\n") + user,
+                     stateNotificationImage(state));
+}
+
+// ---------------------------------------------------------------------------------------
+// Popups
+
+void frmLogin::showNotification(QString text, QString title, QString data, QString image)
+{
+    auto *popup = new NotificationWidget;
+    popup->setNotificationData(data);
+    popup->setNotificationTitle(title);
+    popup->setNotificationText(text);
+    if (!image.isEmpty())
+        popup->setNotificationImage(QPixmap(image));
+    popup->setWindowIcon(QIcon(QStringLiteral(":/gui/zm48.png")));
+
+    popups.removeAll(nullptr);
+    int waiting = 0;
+    for (int i = popups.size() - 1; i >= 0; --i) {
+        NotificationWidget *older = popups.at(i);
+        if (older->isFading() || !older->isVisible())
+            continue;
+        if (++waiting >= VisiblePopups)
+            older->startDisableWindow();
+    }
+    while (popups.size() >= MaxPopups) {
+        if (NotificationWidget *oldest = popups.takeFirst())
+            oldest->close();
+    }
+    popups.append(popup);
+
+    connect(popup, &NotificationWidget::notificationPressed, this, &frmLogin::noteBack);
+    connect(popup, &QDialog::finished, this, &frmLogin::endNotification);
+    popup->startNotification();
+}
+
+void frmLogin::endNotification()
+{
+    if (auto *popup = qobject_cast<NotificationWidget *>(sender())) {
+        popups.removeAll(popup);
+        popup->deleteLater();
+    }
+}
+
+void frmLogin::noteBack(QString data)
+{
+    const QStringList parts = data.split(QLatin1Char('\n'));
+    if (parts.size() < 2 || parts.at(0) != QLatin1String("ocw"))
+        return;
+    const QString &user = parts.at(1);
+    openChatWindow(user, displayName(user), statusMessages.value(user), stateIcons.value(user), states.value(user),
+                   contactAvatars.value(user), false);
+    if (frmChat *chat = chatWindows.value(user)) {
+        chat->activateWindow();
+        if (QWidget *field = chat->findChild<QWidget *>(QStringLiteral("txtMessageBox")))
+            field->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Welcome line
+
+void frmLogin::on_labWelcomeNick_linkActivated(QString link)
+{
+    if (link == QLatin1String("zmp://editprofile"))
+        openOwnProfile();
+    else if (link == QLatin1String("zmp://friendrequests"))
+        openFriendRequests();
+}
+
 void frmLogin::editProfile()
 {
     on_labWelcomeNick_linkActivated(QStringLiteral("zmp://editprofile"));
+}
+
+// ---------------------------------------------------------------------------------------
+// Watchdog
+
+void frmLogin::on_timerLC_tick()
+{
+    if (sessionActive && !zmsgfw->isLoggedIn())
+        relogin();
+    timerLC->start(10000);
+}
+
+void frmLogin::relogin()
+{
+    const int result = zmsgfw->loginUser(ui->txtName->text(), ui->txtPassword->text());
+    if (result == 200) {
+        zmsgfw->requestGetUserOnlineState();
+        zmsgfw->requestGetUserAvatar();
+        updateWelcomeLine(ownNick);
+        if (disconnected) {
+            if (tray)
+                tray->showMessage(tr("Reconnected"), tr("%1 has relogged in your account").arg(QStringLiteral("Zelto Messenger")),
+                                  QSystemTrayIcon::Information, 10000);
+            disconnected = false;
+        }
+    } else if (result == 404) {
+        sessionActive = false;
+        logoutUser();
+        if (tray)
+            tray->showMessage(tr("Logged out"), tr("Your Account data has been expired!"), QSystemTrayIcon::Warning, 10000);
+    } else if (result == 500) {
+        showOwnState(8);
+        if (!disconnected) {
+            disconnected = true;
+            for (auto it = contactItems.constBegin(); it != contactItems.constEnd(); ++it) {
+                states.insert(it.key(), 8);
+                it.value()->setIcon(contactIcon(it.key(), 8));
+            }
+            if (tray)
+                tray->showMessage(tr("Disconnected"), tr("Please check your Internet connection!"), QSystemTrayIcon::Warning,
+                                  10000);
+        }
+    }
 }

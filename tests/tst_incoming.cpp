@@ -1,0 +1,981 @@
+#include "IncomingObject.h"
+#include "MessageFormat.h"
+#include "NotificationWidget.h"
+#include "frmChat.h"
+#include "frmLogin.h"
+#include "hermetic.h"
+#include "platform.h"
+#include "tlstestserver.h"
+#include "uimessage.h"
+#include "zmsgfw111q.h"
+#include "zmsgfwwire.h"
+
+#include <zmsgdserverthread.h>
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <atomic>
+#include <memory>
+
+using namespace IncomingObject;
+
+// The main window with its contact tables opened up for inspection.
+class ProbeLogin : public frmLogin
+{
+public:
+    using frmLogin::chatWindows;
+    using frmLogin::contactAvatars;
+    using frmLogin::contactItems;
+    using frmLogin::friendRequests;
+    using frmLogin::itemContacts;
+    using frmLogin::nicks;
+    using frmLogin::stateIcons;
+    using frmLogin::states;
+    using frmLogin::statusMessages;
+    using frmLogin::timerSS;
+};
+
+namespace {
+
+QSettings settings()
+{
+    return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+}
+
+struct Entry
+{
+    QString user, nick, status;
+    int state;
+};
+
+// A contact list exactly as the server puts it on the wire, rendered by the library.
+QString contactsObject(const QList<Entry> &entries, const QString &request = QStringLiteral("contactswithstates"),
+                       int id = 200)
+{
+    QStringList joined;
+    for (const Entry &e : entries) {
+        joined << ZMsgFwWire::escapeListField(e.user) + QLatin1Char('|') + ZMsgFwWire::escapeListField(e.nick)
+                + QLatin1Char('|') + ZMsgFwWire::escapeListField(e.status) + QLatin1Char('|')
+                + QString::number(e.state);
+    }
+    const QByteArray line = ZMsgFwWire::LineBuilder(QStringLiteral("return"))
+                                .text(QStringLiteral("--rq="), request)
+                                .number(QStringLiteral("--id="), id)
+                                .text(QStringLiteral("--users="), joined.join(QStringLiteral("<>")))
+                                .toBytes();
+    return ZMsgFwWire::renderIncomingObject(line);
+}
+
+QString stateObject(const QString &user, int state)
+{
+    return ZMsgFwWire::renderIncomingObject(ZMsgFwWire::LineBuilder(QStringLiteral("notification"))
+                                                .text(QStringLiteral("--nt="), QStringLiteral("onlinestate"))
+                                                .text(QStringLiteral("--username="), user)
+                                                .number(QStringLiteral("--state="), state)
+                                                .toBytes());
+}
+
+QList<NotificationWidget *> livePopups()
+{
+    QList<NotificationWidget *> popups;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *p = qobject_cast<NotificationWidget *>(w))
+            popups << p;
+    }
+    return popups;
+}
+
+QStringList captured;
+QtMessageHandler previousHandler = nullptr;
+
+void captureLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtDebugMsg) {
+        captured << message;
+        return;
+    }
+    if (message.contains(QLatin1String("does not support setting window opacity")))
+        return;
+    previousHandler(type, context, message);
+}
+
+// Answers what a logged-in window asks synchronously; asynchronous requests stay unanswered.
+QByteArray scriptedReply(const QByteArray &line)
+{
+    if (line.startsWith("ZM/1.1 login"))
+        return "ZM/1.1 return --id=200\n";
+    if (line.contains("--rq=nick"))
+        return "ZM/1.1 return --rq=nick --id=200 --nick=Me\n";
+    if (line.contains("--at=delcontact"))
+        return "ZM/1.1 return --at=delcontact --id=200\n";
+    if (line.contains("--at=addcontact"))
+        return "ZM/1.1 return --at=addcontact --id=200\n";
+    return QByteArray();
+}
+
+// Runs job on the modal dialog as soon as one is open.
+void whenModal(QObject *context, std::function<void(QWidget *)> job)
+{
+    QTimer::singleShot(10, context, [context, job] {
+        if (QWidget *modal = QApplication::activeModalWidget())
+            job(modal);
+        else
+            whenModal(context, job);
+    });
+}
+
+void login(frmLogin *window, const QString &name, const QString &password)
+{
+    window->findChild<QLineEdit *>(QStringLiteral("txtName"))->setText(name);
+    window->findChild<QLineEdit *>(QStringLiteral("txtPassword"))->setText(password);
+    window->findChild<QPushButton *>(QStringLiteral("cmdLogin"))->click();
+}
+
+} // namespace
+
+class TestIncoming : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    // Pure parsing
+    void modes_data();
+    void modes();
+    void messages_data();
+    void messages();
+    void returnFields_data();
+    void returnFields();
+    void branches_data();
+    void branches();
+    void contactEntries_data();
+    void contactEntries();
+    void userList();
+    void stateTables_data();
+    void stateTables();
+    void popupCut_data();
+    void popupCut();
+    void listFieldsSurviveTheWire_data();
+    void listFieldsSurviveTheWire();
+
+    // Dispatch into a real main window
+    void contactRefresh_data();
+    void contactRefresh();
+    void refreshKeepsRowsAndUpdatesState();
+    void malformedObjectsChangeNothing_data();
+    void malformedObjectsChangeNothing();
+    void displayNameRule_data();
+    void displayNameRule();
+    void iconsForEveryState_data();
+    void iconsForEveryState();
+    void nickWrittenOnlyWhenChanged();
+    void searchFilter();
+    void stateNotificationPopup();
+    void popupsStayFew();
+    void popupClickOpensChat();
+    void incomingMessageOpensChat();
+    void friendRequestsAndOwnState();
+    void renameSurvivesLogoutDuringDialog();
+    void removeSurvivesLogoutDuringQuestion();
+    void burstDrainedInOrder();
+    void watchdogAgainstZmsgd();
+    void watchdogAccountGone();
+};
+
+void TestIncoming::initTestCase()
+{
+    previousHandler = qInstallMessageHandler(captureLog);
+    // Destroying a main window ends the program; here many are made one after another.
+    Platform::setQuitHook([] {});
+}
+
+void TestIncoming::init()
+{
+    QSettings store = settings();
+    store.clear();
+    store.setValue(QStringLiteral("Interface/designedMode"), true);
+    store.sync();
+    captured.clear();
+    UiMessage::setHook(nullptr);
+}
+
+void TestIncoming::cleanup()
+{
+    UiMessage::setHook(nullptr);
+    for (NotificationWidget *p : livePopups())
+        delete p;
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+// ---------------------------------------------------------------------------------------
+// Pure parsing
+
+void TestIncoming::modes_data()
+{
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("partCount");
+    QTest::newRow("empty") << "" << int(Mode::Empty) << 0;
+    QTest::newRow("message") << "MessageFromUser<>bob: hi\n" << int(Mode::Message) << 2;
+    QTest::newRow("return") << "ReturnIntialize<>ZM/1.1<>return" << int(Mode::Return) << 3;
+    QTest::newRow("poke") << "PokeFromUser<>anna\n" << int(Mode::Other) << 2;
+    QTest::newRow("unknown") << "Something" << int(Mode::Other) << 1;
+    QTest::newRow("separators only") << "<><>" << int(Mode::Other) << 3;
+    QTest::newRow("lower case") << "returnintialize<>x" << int(Mode::Other) << 2;
+}
+
+void TestIncoming::modes()
+{
+    QFETCH(QString, object);
+    QFETCH(int, mode);
+    QFETCH(int, partCount);
+    QStringList parts;
+    QCOMPARE(int(modeOf(object, &parts)), mode);
+    QCOMPARE(parts.size(), partCount);
+}
+
+void TestIncoming::messages_data()
+{
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QString>("sender");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("plain") << "MessageFromUser<>bob: hello\n" << true << "bob" << "hello";
+    QTest::newRow("colon kept") << "MessageFromUser<>bob: hi:there\n" << true << "bob" << "hi:there";
+    QTest::newRow("markup separator in text") << "MessageFromUser<>bob: a<>b\n" << true << "bob" << "a<>b";
+    QTest::newRow("empty text") << "MessageFromUser<>bob: \n" << false << "" << "";
+    QTest::newRow("blank sender") << "MessageFromUser<> : hi\n" << false << "" << "";
+    QTest::newRow("no second part") << "MessageFromUser" << false << "" << "";
+    QTest::newRow("no colon") << "MessageFromUser<>bob\n" << false << "" << "";
+    QTest::newRow("oversized") << "MessageFromUser<>bob: " + QString(200000, QLatin1Char('x')) << true << "bob"
+                               << QString(200000, QLatin1Char('x'));
+}
+
+void TestIncoming::messages()
+{
+    QFETCH(QString, object);
+    QFETCH(bool, valid);
+    QStringList parts;
+    modeOf(object, &parts);
+    Message message;
+    QCOMPARE(parseMessage(object, parts, &message), valid);
+    if (valid) {
+        QFETCH(QString, sender);
+        QFETCH(QString, text);
+        QCOMPARE(message.sender, sender);
+        QCOMPARE(message.text, text);
+    }
+}
+
+void TestIncoming::returnFields_data()
+{
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("id");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("users");
+    QTest::addColumn<QString>("username");
+    QTest::newRow("defaults") << "ReturnIntialize<>ZM/1.1<>return" << "" << "" << 500 << 500 << "" << "";
+    QTest::newRow("id not a number") << "ReturnIntialize<>ZM/1.1<>return<>--id=abc" << "" << "" << 0 << 500 << "" << "";
+    QTest::newRow("last wins") << "ReturnIntialize<>ZM/1.1<>return<>--rq=a<>--rq=b<>--id=404<>--id=200" << "b" << ""
+                               << 200 << 500 << "" << "";
+    QTest::newRow("prefix only at start") << "ReturnIntialize<>ZM/1.1<>return<>x--rq=a<>--RQ=b" << "" << "" << 500
+                                          << 500 << "" << "";
+    QTest::newRow("list separator") << "ReturnIntialize<>ZM/1.1<>return<>--users=a|1&lt;&gt;b|2" << "" << "" << 500
+                                    << 500 << "a|1\nb|2" << "";
+    QTest::newRow("entity text in value") << "ReturnIntialize<>ZM/1.1<>return<>--users=a&amp;lt;&amp;gt;b" << "" << ""
+                                          << 500 << 500 << "a&lt;&gt;b" << "";
+    QTest::newRow("space entity") << "ReturnIntialize<>ZM/1.1<>return<>--username=a&nbsp;b<>--at=x&amp;nbsp;"
+                                  << "" << "x&nbsp;" << 500 << 500 << "" << "a b";
+    QTest::newRow("state") << "ReturnIntialize<>ZM/1.1<>notification<>--state=3" << "" << "" << 500 << 3 << "" << "";
+}
+
+void TestIncoming::returnFields()
+{
+    QFETCH(QString, object);
+    QStringList parts;
+    QCOMPARE(modeOf(object, &parts), Mode::Return);
+    const ReturnFields f = parseReturn(parts);
+    QTEST(f.request, "request");
+    QTEST(f.action, "action");
+    QTEST(f.id, "id");
+    QTEST(f.state, "state");
+    QTEST(f.users, "users");
+    QTEST(f.username, "username");
+}
+
+void TestIncoming::branches_data()
+{
+    QTest::addColumn<QString>("words");
+    QTest::addColumn<int>("branch");
+    QTest::newRow("own avatar") << "--rq=avatar<>--id=200" << int(Branch::OwnAvatar);
+    QTest::newRow("contacts") << "--rq=contactswithstates<>--id=200" << int(Branch::ContactsWithStates);
+    QTest::newRow("contacts 404") << "--rq=contactswithstates<>--id=404" << int(Branch::Unhandled);
+    QTest::newRow("avatars") << "--rq=contactswithavatar<>--id=200" << int(Branch::ContactsWithAvatar);
+    QTest::newRow("own state") << "--rq=onlinestate<>--id=200<>--state=2" << int(Branch::OwnState);
+    QTest::newRow("requests") << "--rq=contactsrequests<>--id=200" << int(Branch::FriendRequests);
+    QTest::newRow("send message") << "--at=sendmessage<>--id=200" << int(Branch::MaybeFailedMessage);
+    QTest::newRow("notification any result") << "--nt=onlinestate<>--id=7" << int(Branch::StateNotification);
+    QTest::newRow("no result") << "--rq=avatar" << int(Branch::Unhandled);
+    QTest::newRow("request before notification") << "--rq=onlinestate<>--nt=onlinestate<>--id=200"
+                                                 << int(Branch::OwnState);
+}
+
+void TestIncoming::branches()
+{
+    QFETCH(QString, words);
+    QFETCH(int, branch);
+    QStringList parts;
+    modeOf(QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>") + words, &parts);
+    QCOMPARE(int(branchOf(parseReturn(parts))), branch);
+}
+
+void TestIncoming::contactEntries_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("nick");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("state");
+    QTest::newRow("plain") << "alice|Alice|Hi there|1" << true << "alice" << "Alice" << "Hi there" << 1;
+    QTest::newRow("empty fields") << "bob|||2" << true << "bob" << "" << "" << 2;
+    QTest::newRow("three fields") << "bob|Bob|hi" << false << "" << "" << "" << 0;
+    QTest::newRow("one field") << "bob" << false << "" << "" << "" << 0;
+    QTest::newRow("state not a number") << "bob|Bob|hi|x" << true << "bob" << "Bob" << "hi" << 0;
+    QTest::newRow("extra field ignored") << "bob|Bob|hi|3|junk" << true << "bob" << "Bob" << "hi" << 3;
+    QTest::newRow("escaped bar") << "bob|B&#124;b|a&#124;b|3" << true << "bob" << "B|b" << "a|b" << 3;
+    QTest::newRow("oversized") << "big|" + QString(100000, QLatin1Char('n')) + "|s|1" << true << "big"
+                               << QString(100000, QLatin1Char('n')) << "s" << 1;
+}
+
+void TestIncoming::contactEntries()
+{
+    QFETCH(QString, entry);
+    QFETCH(bool, valid);
+    ContactEntry contact;
+    QCOMPARE(parseContactEntry(entry, &contact), valid);
+    if (!valid)
+        return;
+    QTEST(contact.user, "user");
+    QTEST(contact.nick, "nick");
+    QTEST(contact.status, "status");
+    QTEST(contact.state, "state");
+}
+
+void TestIncoming::userList()
+{
+    QCOMPARE(userListEntries(QStringLiteral("a|1\n\n\r\nb|2\n\r\n")), QStringList({"a|1", "b|2"}));
+    QCOMPARE(userListEntries(QString()), QStringList());
+    AvatarEntry avatar;
+    QVERIFY(!parseAvatarEntry(QStringLiteral("lonely"), &avatar));
+    QVERIFY(parseAvatarEntry(QStringLiteral("bob|abc|x"), &avatar));
+    QCOMPARE(avatar.user, QStringLiteral("bob"));
+    QCOMPARE(avatar.avatarId, QStringLiteral("abc"));
+}
+
+void TestIncoming::stateTables_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("icon");
+    QTest::addColumn<QString>("own");
+    QTest::addColumn<QString>("popup");
+    QTest::newRow("1") << 1 << "Online" << ":/img/online-t2x64.png" << ":/img/online-t2x64.png"
+                       << ":/img/notification-online.png";
+    QTest::newRow("2") << 2 << "Away" << ":/img/away-t2x64.png" << ":/img/away-t2x64.png" << ":/img/notification-away.png";
+    QTest::newRow("3") << 3 << "Busy" << ":/img/busy-t2x64.png" << ":/img/busy-t2x64.png" << ":/img/notification-busy.png";
+    QTest::newRow("4") << 4 << "Not just" << ":/img/notjust-t1x64.png" << ":/img/notjust-t1x64.png"
+                       << ":/img/notification-notjust.png";
+    QTest::newRow("5") << 5 << "Show offline" << ":/img/showoffline-t1x64.png" << ":/img/offline-t1x64.png"
+                       << ":/img/notification-showoffline.png";
+    for (int s : {0, 6, 8, 500, -1}) {
+        QTest::newRow(qPrintable(QString::number(s))) << s << "Offline" << ":/img/offline-t1x64.png"
+                                                      << ":/img/offline-t1x64.png" << ":/img/notification-offline.png";
+    }
+}
+
+void TestIncoming::stateTables()
+{
+    QFETCH(int, state);
+    QTEST(QString::fromLatin1(stateName(state)), "name");
+    QTEST(stateIconPath(state), "icon");
+    QTEST(ownStateIconPath(state), "own");
+    QTEST(stateNotificationImage(state), "popup");
+    QVERIFY(!QImage(stateIconPath(state)).isNull());
+    QVERIFY(!QImage(stateNotificationImage(state)).isNull());
+}
+
+void TestIncoming::popupCut_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    const QString a25(25, QLatin1Char('a'));
+    QTest::newRow("25 ascii kept") << a25 << a25;
+    QTest::newRow("26 ascii cut") << a25 + "b" << QString(23, QLatin1Char('a')) + "..";
+    QTest::newRow("30 ascii cut") << QString(30, QLatin1Char('x')) << QString(23, QLatin1Char('x')) + "..";
+    QTest::newRow("umlaut across the cut") << QString(22, QLatin1Char('a')) + QString::fromUtf8("äöü")
+                                           << QString(22, QLatin1Char('a')) + "..";
+    QTest::newRow("umlaut ends at the cut") << QString(21, QLatin1Char('a')) + QString::fromUtf8("äöü")
+                                            << QString(21, QLatin1Char('a')) + QString::fromUtf8("ä") + "..";
+    QTest::newRow("euro signs") << QString::fromUtf8("€€€€€€€€€€") << QString::fromUtf8("€€€€€€€") + "..";
+    QTest::newRow("emoji") << QString::fromUtf8("😀😀😀😀😀😀😀") << QString::fromUtf8("😀😀😀😀😀") + "..";
+    QTest::newRow("short multibyte kept") << QString::fromUtf8("Grüße") << QString::fromUtf8("Grüße");
+}
+
+void TestIncoming::popupCut()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    const QByteArray cut = cutPopupBytes(text.toUtf8());
+    QCOMPARE(QString::fromUtf8(cut), expected);
+    QVERIFY(cut.size() <= 25);
+}
+
+void TestIncoming::listFieldsSurviveTheWire_data()
+{
+    QTest::addColumn<QString>("nick");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("ordinary") << "Alice" << "Hello world";
+    QTest::newRow("escaped ampersand") << "Al" << "Fish &amp; chips";
+    QTest::newRow("literal entity text") << "A&amp;B" << "&amp;amp; and &amp;nbsp;";
+    QTest::newRow("bar") << "a|b" << "x | y";
+    QTest::newRow("separator") << "a<>b" << "&lt;&gt; <> &lt;&gt;";
+    QTest::newRow("numeric entities") << "&#124;&#60;&#38;" << "&#62;|&#";
+    QTest::newRow("spaces and nbsp") << "  two  spaces " << "&nbsp; a&nbsp;b";
+    QTest::newRow("unicode") << QString::fromUtf8("Jürgen 😀") << QString::fromUtf8("grüß &euro;");
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestIncoming::listFieldsSurviveTheWire()
+{
+    QFETCH(QString, nick);
+    QFETCH(QString, status);
+    const QString object = contactsObject({{QStringLiteral("alice"), nick, status, 3}, {QStringLiteral("bob"), nick, status, 1}});
+    QStringList parts;
+    QCOMPARE(modeOf(object, &parts), Mode::Return);
+    const ReturnFields f = parseReturn(parts);
+    QCOMPARE(branchOf(f), Branch::ContactsWithStates);
+    const QStringList entries = userListEntries(f.users);
+    QCOMPARE(entries.size(), 2);
+    ContactEntry contact;
+    QVERIFY(parseContactEntry(entries.at(0), &contact));
+    QCOMPARE(contact.user, QStringLiteral("alice"));
+    QCOMPARE(contact.nick, nick);
+    QCOMPARE(contact.status, status);
+    QCOMPARE(contact.state, 3);
+    QVERIFY(parseContactEntry(entries.at(1), &contact));
+    QCOMPARE(contact.user, QStringLiteral("bob"));
+    QCOMPARE(contact.state, 1);
+}
+
+// ---------------------------------------------------------------------------------------
+// Dispatch
+
+void TestIncoming::contactRefresh_data()
+{
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QString>("rowText");
+    QTest::addColumn<QString>("statusMessage");
+    QTest::addColumn<int>("state");
+    QTest::newRow("busy with ampersand") << contactsObject({{"alice", "Alice", "Fish &amp; chips", 3}})
+                                         << "Alice\nFish & chips" << "Fish &amp; chips" << 3;
+    QTest::newRow("hand-written object") << "ReturnIntialize<>ZM/1.1<>return<>--rq=contactswithstates<>--id=200"
+                                            "<>--users=alice|Alice|a&amp;amp;b|3"
+                                         << "Alice\na&b" << "a&amp;b" << 3;
+    QTest::newRow("typed entity text") << contactsObject({{"alice", "Alice", "&amp;amp; &lt;&gt;", 1}})
+                                       << "Alice\n&amp; <>" << "&amp;amp; &lt;&gt;" << 1;
+    QTest::newRow("bar in status") << contactsObject({{"alice", "Al|ce", "a | b", 2}}) << "Al|ce\na | b" << "a | b" << 2;
+    QTest::newRow("unknown state") << contactsObject({{"alice", "Alice", "", 42}}) << "Alice\n" << "" << 42;
+    QTest::newRow("blank nick") << contactsObject({{"alice", "  ", "hi", 1}}) << "alice\nhi" << "hi" << 1;
+    QTest::newRow("markup in nick stays text") << contactsObject({{"alice", "<b>A</b>", "<br>", 1}})
+                                               << "<b>A</b>\n\n" << "<br>" << 1;
+}
+
+void TestIncoming::contactRefresh()
+{
+    QFETCH(QString, object);
+    QFETCH(QString, rowText);
+    QFETCH(QString, statusMessage);
+    QFETCH(int, state);
+    ProbeLogin window;
+    window.readIncoming(object);
+    QCOMPARE(window.contactItems.size(), 1);
+    QListWidgetItem *item = window.contactItems.value(QStringLiteral("alice"));
+    QVERIFY(item);
+    QCOMPARE(item->text(), rowText);
+    QCOMPARE(window.itemContacts.value(item), QStringLiteral("alice"));
+    QCOMPARE(window.statusMessages.value(QStringLiteral("alice")), statusMessage);
+    QCOMPARE(window.states.value(QStringLiteral("alice")), state);
+    QCOMPARE(window.stateIcons.value(QStringLiteral("alice")), stateIconPath(state));
+    QVERIFY(window.contactAvatars.contains(QStringLiteral("alice")));
+    QVERIFY(!item->icon().isNull());
+    QCOMPARE(item->listWidget(), window.contactList());
+}
+
+void TestIncoming::refreshKeepsRowsAndUpdatesState()
+{
+    ProbeLogin window;
+    window.readIncoming(contactsObject({{"alice", "Alice", "one", 1}, {"Bob", "Bob", "", 8}}));
+    QListWidgetItem *alice = window.contactItems.value(QStringLiteral("alice"));
+    QCOMPARE(window.contactList()->count(), 2);
+    // Locale-aware order: alice before Bob.
+    QCOMPARE(window.contactList()->item(0), alice);
+    window.readIncoming(contactsObject({{"alice", "Alice", "two", 2}}));
+    QCOMPARE(window.contactList()->count(), 2);
+    QCOMPARE(window.contactItems.value(QStringLiteral("alice")), alice);
+    QCOMPARE(alice->text(), QStringLiteral("Alice\ntwo"));
+    QCOMPARE(window.states.value(QStringLiteral("alice")), 2);
+    QCOMPARE(captured.count(QStringLiteral("Contacts with states list sended")), 2);
+}
+
+void TestIncoming::malformedObjectsChangeNothing_data()
+{
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("result 404") << contactsObject({{"x", "X", "", 1}}, QStringLiteral("contactswithstates"), 404)
+                                << "ReturnIntialize<>ZM/1.1<>return<>--rq=contactswithstates<>--id=404";
+    QTest::newRow("maybe failed") << "ReturnIntialize<>ZM/1.1<>return<>--at=sendmessage<>--id=200"
+                                  << "Maybe failed message";
+    QTest::newRow("poke") << "PokeFromUser<>anna\n" << "PokeFromUser<>anna";
+    QTest::newRow("short rows") << "ReturnIntialize<>ZM/1.1<>return<>--rq=contactswithstates<>--id=200<>--users=a|b|c"
+                                << "Contacts with states list sended";
+    QTest::newRow("empty") << "" << "";
+    QTest::newRow("garbage") << QString::fromUtf8("\xff\x01<><><>") << "";
+}
+
+void TestIncoming::malformedObjectsChangeNothing()
+{
+    QFETCH(QString, object);
+    QFETCH(QString, logged);
+    ProbeLogin window;
+    window.readIncoming(object);
+    QVERIFY(window.contactItems.isEmpty());
+    QVERIFY(window.states.isEmpty());
+    QCOMPARE(window.contactList()->count(), 0);
+    QVERIFY(livePopups().isEmpty());
+    if (!logged.isEmpty()) {
+        const bool found = std::any_of(captured.cbegin(), captured.cend(),
+                                       [&](const QString &line) { return line.startsWith(logged); });
+        QVERIFY2(found, qPrintable(captured.join(QLatin1Char('\n'))));
+    }
+}
+
+void TestIncoming::displayNameRule_data()
+{
+    QTest::addColumn<QString>("serverNick");
+    QTest::addColumn<QVariant>("customNick");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("custom");
+    QTest::newRow("server nick") << "Alice" << QVariant() << "Alice" << false;
+    QTest::newRow("custom nick") << "Alice" << QVariant("Ally") << "Ally" << true;
+    QTest::newRow("blank custom nick") << "Alice" << QVariant("   ") << "Alice" << false;
+    QTest::newRow("empty server nick") << "" << QVariant() << "alice" << false;
+    QTest::newRow("blank server nick") << "  " << QVariant() << "alice" << false;
+}
+
+void TestIncoming::displayNameRule()
+{
+    QFETCH(QString, serverNick);
+    QFETCH(QVariant, customNick);
+    ProbeLogin window;
+    if (customNick.isValid()) {
+        QSettings store = settings();
+        store.setValue(QStringLiteral("CustomNick/alice"), customNick);
+    }
+    window.readIncoming(contactsObject({{"alice", serverNick, "s", 1}}));
+    QTEST(window.displayName(QStringLiteral("alice")), "expected");
+    QTEST(window.hasCustomNick(QStringLiteral("alice")), "custom");
+    QCOMPARE(window.contactItems.value(QStringLiteral("alice"))->text().section(QLatin1Char('\n'), 0, 0),
+             window.displayName(QStringLiteral("alice")));
+    QCOMPARE(window.displayName(QStringLiteral("stranger")), QStringLiteral("stranger"));
+}
+
+void TestIncoming::iconsForEveryState_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<bool>("designed");
+    for (int s : {1, 2, 3, 4, 5, 8, 13}) {
+        QTest::newRow(qPrintable(QStringLiteral("designed %1").arg(s))) << s << true;
+        QTest::newRow(qPrintable(QStringLiteral("classic %1").arg(s))) << s << false;
+    }
+}
+
+void TestIncoming::iconsForEveryState()
+{
+    QFETCH(int, state);
+    QFETCH(bool, designed);
+    {
+        QSettings store = settings();
+        store.setValue(QStringLiteral("Interface/designedMode"), designed);
+    }
+    ProbeLogin window;
+    window.readIncoming(contactsObject({{"alice", "Alice", "", state}}));
+    const QSize canvas = designed ? QSize(68, 54) : QSize(52, 38);
+    const QImage row = window.contactItems.value(QStringLiteral("alice"))->icon().pixmap(canvas).toImage();
+    QCOMPARE(row.size(), canvas);
+    const QImage expected = window.makeContactIcon(window.defaultAvatarImage(), QImage(stateIconPath(state)))
+                                .pixmap(canvas)
+                                .toImage();
+    QCOMPARE(row.convertToFormat(QImage::Format_ARGB32), expected.convertToFormat(QImage::Format_ARGB32));
+    // Left of the avatar's top edge and right of the badge the canvas stays transparent.
+    QCOMPARE(qAlpha(row.pixel(canvas.width() - 1, 0)), 0);
+    const QPoint badgeCentre = designed ? QPoint(60, 27) : QPoint(44, 19);
+    const QImage badge = QImage(stateIconPath(state)).scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QVERIFY(qAbs(qRed(row.pixel(badgeCentre)) - qRed(badge.pixel(8, 8))) < 8);
+}
+
+void TestIncoming::nickWrittenOnlyWhenChanged()
+{
+    ProbeLogin window;
+    const QString object = contactsObject({{"alice", "Alice", "a", 1}, {"bob", "Bob", "b", 2}});
+    window.readIncoming(object);
+    QString file;
+    {
+        QSettings store = settings();
+        QCOMPARE(store.value(QStringLiteral("Nick/alice")).toString(), QStringLiteral("Alice"));
+        store.sync();
+        file = store.fileName();
+    }
+    const QDateTime past = QDateTime::currentDateTime().addSecs(-3600);
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(past, QFileDevice::FileModificationTime));
+    }
+    window.readIncoming(object);
+    { QSettings store = settings(); store.sync(); }
+    QVERIFY(qAbs(QFileInfo(file).lastModified().secsTo(past)) < 2);
+    window.readIncoming(contactsObject({{"alice", "Alicia", "a", 1}}));
+    QSettings store = settings();
+    store.sync();
+    QCOMPARE(store.value(QStringLiteral("Nick/alice")).toString(), QStringLiteral("Alicia"));
+    QVERIFY(QFileInfo(file).lastModified() > past.addSecs(60));
+}
+
+void TestIncoming::searchFilter()
+{
+    {
+        QSettings store = settings();
+        store.setValue(QStringLiteral("CustomNick/zed"), QStringLiteral("Albert"));
+    }
+    ProbeLogin window;
+    window.readIncoming(contactsObject({{"alice", "Alice", "", 1}, {"zed", "Zed", "", 1}, {"bob", "Bob", "", 1}}));
+    auto *search = window.findChild<QLineEdit *>(QStringLiteral("txtContactsSearch"));
+    QVERIFY(search);
+    QTest::keyClicks(search, QStringLiteral("AL"));
+    QVERIFY(!window.contactItems.value(QStringLiteral("alice"))->isHidden());
+    QVERIFY(!window.contactItems.value(QStringLiteral("zed"))->isHidden());
+    QVERIFY(window.contactItems.value(QStringLiteral("bob"))->isHidden());
+    search->clear();
+    QTest::keyClicks(search, QStringLiteral("z"));
+    QVERIFY(window.contactItems.value(QStringLiteral("alice"))->isHidden());
+    QVERIFY(!window.contactItems.value(QStringLiteral("zed"))->isHidden());
+    window.insertOfflineContact(QStringLiteral("carol"));
+    QVERIFY(search->text().isEmpty());
+    for (QListWidgetItem *item : qAsConst(window.contactItems))
+        QVERIFY(!item->isHidden());
+    QCOMPARE(window.contactItems.value(QStringLiteral("carol"))->text(), QStringLiteral("carol\n"));
+    QCOMPARE(window.states.value(QStringLiteral("carol")), 8);
+}
+
+void TestIncoming::stateNotificationPopup()
+{
+    ProbeLogin window;
+    window.readIncoming(contactsObject({{"alice", "<img src=\"file:///etc/x.png\">Al", "", 1}}));
+    QListWidgetItem *item = window.contactItems.value(QStringLiteral("alice"));
+    const QImage before = item->icon().pixmap(68, 54).toImage();
+    window.readIncoming(stateObject(QStringLiteral("alice"), 3));
+    QCOMPARE(window.states.value(QStringLiteral("alice")), 3);
+    QCOMPARE(window.stateIcons.value(QStringLiteral("alice")), stateIconPath(3));
+    QVERIFY(item->icon().pixmap(68, 54).toImage() != before);
+    const QList<NotificationWidget *> popups = livePopups();
+    QCOMPARE(popups.size(), 1);
+    NotificationWidget *popup = popups.first();
+    QCOMPARE(popup->windowTitle(), QStringLiteral("Status changed"));
+    QCOMPARE(popup->notificationData(), QStringLiteral("ocw\nalice"));
+    auto *text = popup->findChild<QLabel *>(QStringLiteral("labNotificationText"));
+    QVERIFY(!text->text().contains(QLatin1String("<img")));
+    QVERIFY(text->text().contains(QLatin1String("&lt;img")));
+
+    // A user who is not a contact still gets the popup but no row.
+    window.readIncoming(stateObject(QStringLiteral("stranger"), 2));
+    QCOMPARE(window.states.value(QStringLiteral("stranger")), 2);
+    QVERIFY(!window.contactItems.contains(QStringLiteral("stranger")));
+    QCOMPARE(livePopups().size(), 2);
+}
+
+void TestIncoming::popupsStayFew()
+{
+    ProbeLogin window;
+    for (int i = 0; i < 200; ++i)
+        window.readIncoming(stateObject(QStringLiteral("user%1").arg(i), 1 + i % 5));
+    QCOMPARE(window.states.size(), 200);
+    int shown = 0;
+    for (NotificationWidget *p : livePopups())
+        shown += p->isVisible() ? 1 : 0;
+    QVERIFY(shown <= 8);
+    int steady = 0;
+    for (NotificationWidget *p : livePopups())
+        steady += (p->isVisible() && !p->isFading()) ? 1 : 0;
+    QVERIFY(steady <= 3);
+    QVERIFY(steady >= 1);
+    // The faded ones are deleted by the window.
+    QTRY_VERIFY_WITH_TIMEOUT(livePopups().size() <= 3, 5000);
+}
+
+void TestIncoming::popupClickOpensChat()
+{
+    ProbeLogin window;
+    window.readIncoming(contactsObject({{"alice", "Alice", "hi", 1}, {"bob", "Bob", "", 2}}));
+    window.readIncoming(stateObject(QStringLiteral("alice"), 2));
+    window.readIncoming(stateObject(QStringLiteral("bob"), 3));
+    QList<NotificationWidget *> popups = livePopups();
+    QCOMPARE(popups.size(), 2);
+    NotificationWidget *bobPopup = popups.at(0)->notificationData().endsWith(QLatin1String("bob")) ? popups.at(0)
+                                                                                                  : popups.at(1);
+    QTest::mouseClick(bobPopup->findChild<QLabel *>(QStringLiteral("labNotificationText")), Qt::LeftButton);
+    QVERIFY(window.chatWindows.contains(QStringLiteral("bob")));
+    QVERIFY(!window.chatWindows.contains(QStringLiteral("alice")));
+    QVERIFY(window.chatWindows.value(QStringLiteral("bob"))->isVisible());
+    // Data that is not "ocw" does nothing.
+    window.noteBack(QStringLiteral("xyz\nalice"));
+    window.noteBack(QStringLiteral("ocw"));
+    QVERIFY(!window.chatWindows.contains(QStringLiteral("alice")));
+}
+
+void TestIncoming::incomingMessageOpensChat()
+{
+    ProbeLogin window;
+    window.readIncoming(contactsObject({{"alice", "Alice", "hi", 1}}));
+    window.readIncoming(QStringLiteral("MessageFromUser<>alice: ") + QString::fromUtf8("Grüße aus dem schönen Süden, liebe Leute")
+                        + QLatin1Char('\n'));
+    QVERIFY(window.chatWindows.contains(QStringLiteral("alice")));
+    frmChat *chat = window.chatWindows.value(QStringLiteral("alice"));
+    QVERIFY(chat->isMinimized());
+    QList<NotificationWidget *> popups = livePopups();
+    QCOMPARE(popups.size(), 1);
+    QCOMPARE(popups.first()->windowTitle(), QStringLiteral("Incoming Message"));
+    const QString text = popups.first()->findChild<QLabel *>(QStringLiteral("labNotificationText"))->text();
+    QVERIFY2(text.endsWith(QStringLiteral("Gr&uuml;&szlig;e aus dem sch&ouml;ne..")), qPrintable(text));
+
+    // A stranger gets a chat window marked as such.
+    window.readIncoming(QStringLiteral("MessageFromUser<>mallory: <b>x</b>\n"));
+    QVERIFY(window.chatWindows.contains(QStringLiteral("mallory")));
+    QCOMPARE(livePopups().size(), 2);
+    // Empty texts are dropped.
+    window.readIncoming(QStringLiteral("MessageFromUser<>eve:   \n"));
+    QVERIFY(!window.chatWindows.contains(QStringLiteral("eve")));
+}
+
+void TestIncoming::friendRequestsAndOwnState()
+{
+    ProbeLogin window;
+    window.readIncoming(QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=contactsrequests<>--id=200"
+                                       "<>--users=carol&lt;&gt;dave"));
+    QCOMPARE(window.friendRequests, QStringList({"carol", "dave"}));
+    window.readIncoming(QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=contactsrequests<>--id=200<>--users="));
+    QVERIFY(window.friendRequests.isEmpty());
+    window.readIncoming(QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=onlinestate<>--id=200<>--state=3"));
+    QVERIFY(window.trayIcon());
+    QCOMPARE(window.trayIcon()->toolTip(), QStringLiteral("Zelto Messenger (Busy)"));
+}
+
+void TestIncoming::renameSurvivesLogoutDuringDialog()
+{
+    ProbeLogin window;
+    window.readIncoming(contactsObject({{"alice", "Alice", "", 1}}));
+    window.contactList()->setCurrentItem(window.contactItems.value(QStringLiteral("alice")));
+    QString prefilled;
+    whenModal(&window, [&window, &prefilled](QWidget *modal) {
+        auto *dialog = qobject_cast<QInputDialog *>(modal);
+        QVERIFY(dialog);
+        prefilled = dialog->textValue();
+        window.logoutUser();
+        dialog->setTextValue(QStringLiteral("Ally"));
+        dialog->accept();
+    });
+    QMetaObject::invokeMethod(&window, "triggerSetCustomNick");
+    QCOMPARE(prefilled, QStringLiteral("Alice"));
+    QVERIFY(window.contactItems.isEmpty());
+    QVERIFY(!window.hasCustomNick(QStringLiteral("alice")));
+
+    // Without a logout the new name is stored and shown.
+    window.readIncoming(contactsObject({{"alice", "Alice", "st", 1}}));
+    window.contactList()->setCurrentItem(window.contactItems.value(QStringLiteral("alice")));
+    whenModal(&window, [](QWidget *modal) {
+        auto *dialog = qobject_cast<QInputDialog *>(modal);
+        QVERIFY(dialog);
+        dialog->setTextValue(QStringLiteral(" Ally "));
+        dialog->accept();
+    });
+    QMetaObject::invokeMethod(&window, "triggerSetCustomNick");
+    QCOMPARE(window.contactItems.value(QStringLiteral("alice"))->text(), QStringLiteral(" Ally \nst"));
+    QCOMPARE(window.displayName(QStringLiteral("alice")), QStringLiteral("Ally"));
+    QVERIFY(window.hasCustomNick(QStringLiteral("alice")));
+    window.contactList()->setCurrentItem(window.contactItems.value(QStringLiteral("alice")));
+    QMetaObject::invokeMethod(&window, "triggerRemoveCustomNick");
+    QCOMPARE(window.contactItems.value(QStringLiteral("alice"))->text(), QStringLiteral("Alice\nst"));
+}
+
+void TestIncoming::removeSurvivesLogoutDuringQuestion()
+{
+    TlsTestServer server;
+    server.setLineHandler(scriptedReply);
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    ProbeLogin window;
+    login(&window, QStringLiteral("me"), QStringLiteral("pw"));
+    QVERIFY(window.isSessionLoggedIn());
+    window.readIncoming(contactsObject({{"alice", "Alice", "", 1}, {"bob", "Bob", "", 1}}));
+
+    window.contactList()->setCurrentItem(window.contactItems.value(QStringLiteral("alice")));
+    UiMessage::setHook([&window](QMessageBox::Icon, const QString &title, const QString &text) {
+        if (title == QLatin1String("Remove contact") && text.contains(QLatin1String("Alice")))
+            window.logoutUser();
+        return QMessageBox::Yes;
+    });
+    QMetaObject::invokeMethod(&window, "removeContact");
+    QVERIFY(window.contactItems.isEmpty());
+    for (const QByteArray &line : server.receivedLines())
+        QVERIFY2(!line.contains("delcontact"), line.constData());
+
+    // Logged in again, the removal goes through and takes the row and the chat window away.
+    UiMessage::setHook([](QMessageBox::Icon, const QString &, const QString &) { return QMessageBox::Yes; });
+    login(&window, QStringLiteral("me"), QStringLiteral("pw"));
+    QVERIFY(window.isSessionLoggedIn());
+    window.readIncoming(contactsObject({{"alice", "Alice", "", 1}, {"bob", "Bob", "", 1}}));
+    window.noteBack(QStringLiteral("ocw\nbob"));
+    QVERIFY(window.chatWindows.contains(QStringLiteral("bob")));
+    window.contactList()->setCurrentItem(window.contactItems.value(QStringLiteral("bob")));
+    QMetaObject::invokeMethod(&window, "removeContact");
+    QVERIFY(!window.contactItems.contains(QStringLiteral("bob")));
+    QVERIFY(!window.chatWindows.contains(QStringLiteral("bob")));
+    QCOMPARE(window.contactList()->count(), 1);
+    QVERIFY(window.contactAvatars.contains(QStringLiteral("bob")));
+}
+
+void TestIncoming::burstDrainedInOrder()
+{
+    TlsTestServer server;
+    server.setLineHandler(scriptedReply);
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    ProbeLogin window;
+    login(&window, QStringLiteral("me"), QStringLiteral("pw"));
+    QVERIFY(window.isSessionLoggedIn());
+    captured.clear();
+
+    constexpr int Count = 2000;
+    QByteArray burst;
+    for (int i = 0; i < Count; ++i)
+        burst += "ZM/1.1 return --rq=onlinestate --id=200 --state=" + QByteArray::number(i) + '\n';
+    QElapsedTimer clock;
+    clock.start();
+    server.sendToClient(burst);
+    auto handled = [] {
+        QList<int> seen;
+        for (const QString &line : qAsConst(captured)) {
+            if (line.startsWith(QLatin1String("Online state has changed to")))
+                seen << line.section(QLatin1Char(' '), 5, 5).toInt();
+        }
+        return seen;
+    };
+    // One object per 100 ms tick would need more than three minutes for this burst.
+    QTRY_COMPARE_WITH_TIMEOUT(handled().size(), Count, 10000);
+    QList<int> expected;
+    for (int i = 0; i < Count; ++i)
+        expected << i;
+    QCOMPARE(handled(), expected);
+    qInfo("burst of %d objects handled in %lld ms", Count, clock.elapsed());
+}
+
+void TestIncoming::watchdogAgainstZmsgd()
+{
+    QTemporaryDir dataDir;
+    ZmsgdConfig config;
+    config.messagingPort = 0;
+    config.avatarTlsPort = 0;
+    config.avatarHttpPort = 0;
+    config.webPort = 0;
+    config.databasePath = dataDir.filePath(QStringLiteral("zmsgd.sqlite"));
+    config.demo = true;
+    config.logEvents = false;
+    auto zmsgd = std::make_unique<ZmsgdServerThread>();
+    QString error;
+    QVERIFY2(zmsgd->start(config, &error), qPrintable(error));
+    qputenv("ZMSGFW_HOST", "127.0.0.1");
+    qputenv("ZMSGFW_PORT", QByteArray::number(zmsgd->messagingPort()));
+
+    ProbeLogin window;
+    login(&window, QStringLiteral("alice"), QStringLiteral("alice123"));
+    QVERIFY(window.isSessionLoggedIn());
+    QTRY_VERIFY_WITH_TIMEOUT(window.contactItems.contains(QStringLiteral("bob")), 5000);
+
+    // The server goes away: the watchdog finds the session lost and shows everyone offline.
+    const quint16 port = zmsgd->messagingPort();
+    zmsgd->stop();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.session()->isLoggedIn(), 5000);
+    QMetaObject::invokeMethod(&window, "on_timerLC_tick");
+    for (auto it = window.states.cbegin(); it != window.states.cend(); ++it)
+        QCOMPARE(it.value(), 8);
+    QCOMPARE(window.trayIcon()->toolTip(), QStringLiteral("Zelto Messenger (Offline)"));
+    QVERIFY(window.isSessionActive());
+    QMetaObject::invokeMethod(&window, "on_timerLC_tick");
+    QVERIFY(window.isSessionActive());
+
+    // Back on the same port: the next run logs in again.
+    config.messagingPort = port;
+    zmsgd = std::make_unique<ZmsgdServerThread>();
+    QVERIFY2(zmsgd->start(config, &error), qPrintable(error));
+    QMetaObject::invokeMethod(&window, "on_timerLC_tick");
+    QVERIFY(window.isSessionLoggedIn());
+    QTRY_VERIFY_WITH_TIMEOUT(std::any_of(captured.cbegin(), captured.cend(),
+                                         [](const QString &l) { return l.startsWith(QLatin1String("Online state has changed")); }),
+                             5000);
+    zmsgd->stop();
+}
+
+void TestIncoming::watchdogAccountGone()
+{
+    std::atomic<bool> accountValid{true};
+    TlsTestServer server;
+    server.setLineHandler([&accountValid](const QByteArray &line) -> QByteArray {
+        if (line.startsWith("ZM/1.1 login"))
+            return accountValid ? "ZM/1.1 return --id=200\n" : "ZM/1.1 return --id=404\n";
+        return scriptedReply(line);
+    });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    ProbeLogin window;
+    login(&window, QStringLiteral("me"), QStringLiteral("pw"));
+    QVERIFY(window.isSessionLoggedIn());
+    window.readIncoming(contactsObject({{"alice", "Alice", "", 1}}));
+    accountValid = false;
+    server.closeClient();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.session()->isLoggedIn(), 5000);
+    QMetaObject::invokeMethod(&window, "on_timerLC_tick");
+    QVERIFY(!window.isSessionActive());
+    QVERIFY(window.contactItems.isEmpty());
+    // Once logged out the watchdog stays quiet.
+    const int logins = server.connectionCount();
+    QMetaObject::invokeMethod(&window, "on_timerLC_tick");
+    QCOMPARE(server.connectionCount(), logins);
+}
+
+ZM_HERMETIC_TEST_MAIN(TestIncoming)
+#include "tst_incoming.moc"
