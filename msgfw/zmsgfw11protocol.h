@@ -5,8 +5,6 @@
 #include "zmsgfwconnection.h"
 #include "zmsgfwwire.h"
 
-#include <QList>
-#include <QSslError>
 #include <QString>
 #include <QStringList>
 
@@ -14,9 +12,9 @@
 
 class QSslSocket;
 
-// The session engine of protocol generation 1.1, shared by ZMsgFw11Q and ZMsgFw111Q: the TLS
-// connection with the pinned certificate, login and logout, polling for pushed lines, and the
-// blocking request/reply exchange. The two QObject classes add the signal and their own details.
+// The session engine of protocol generation 1.1, shared by ZMsgFw11Q and ZMsgFw111Q: login,
+// polling for pushed lines, every request and action, and the blocking request/reply exchange.
+// The two QObject classes add the signal and their own details.
 class ZMSGFW_EXPORT ZMsgFw11Protocol : public ZMsgFwConnection
 {
 public:
