@@ -5,11 +5,11 @@
     <name>NotificationWidget</name>
     <message>
         <source>Notification</source>
-        <translation type="unfinished" />
+        <translation>Benachrichtigung</translation>
     </message>
     <message>
         <source>Notification Text</source>
-        <translation type="unfinished" />
+        <translation>Benachrichtigungstext</translation>
     </message>
 </context>
 <context>

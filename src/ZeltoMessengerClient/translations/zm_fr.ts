@@ -5,11 +5,11 @@
     <name>NotificationWidget</name>
     <message>
         <source>Notification</source>
-        <translation type="unfinished" />
+        <translation>Notification</translation>
     </message>
     <message>
         <source>Notification Text</source>
-        <translation type="unfinished" />
+        <translation>Texte de la notification</translation>
     </message>
 </context>
 <context>
