@@ -203,7 +203,11 @@ void frmChat::loadHistory()
     html.reserve(loaded.markups.size() * 300);
     for (const QString &markup : loaded.markups)
         html += markup.isEmpty() ? emptyParagraph : paragraph + markup + QStringLiteral("</p>");
-    if (!html.isEmpty()) {
+    if (html.isEmpty())
+        return;
+    if (ui->tbChat->document()->isEmpty()) {
+        ui->tbChat->document()->setHtml(html);
+    } else {
         QTextCursor cursor(ui->tbChat->document());
         cursor.movePosition(QTextCursor::End);
         if (!ui->tbChat->document()->isEmpty())
