@@ -137,9 +137,14 @@ ChatHistory::Loaded ChatHistory::load(const QString &ownName, const QString &con
     // Only the lines needed go through QSettings, which decodes them exactly as it would in
     // the whole file, but without merging every section of a long history.
     QByteArray excerpt = QByteArrayLiteral("[Chat]\n") + lineOf(content, scanned.lastFrom) + lineOf(content, scanned.lastId);
-    QTemporaryFile excerptFile;
-    if (!excerptFile.open())
-        return result;
+    // The excerpt holds conversation text: it stays in the user's own data directory.
+    QTemporaryFile excerptFile(QFileInfo(m_fileName).absolutePath() + QStringLiteral("/.excerpt-XXXXXX.ini"));
+    if (!excerptFile.open()) {
+        // A read-only data directory still shows its history.
+        excerptFile.setFileTemplate(QDir::tempPath() + QStringLiteral("/zm-excerpt-XXXXXX.ini"));
+        if (!excerptFile.open())
+            return result;
+    }
     {
         excerptFile.write(excerpt);
         excerptFile.flush();
