@@ -47,14 +47,7 @@ public:
     int delUserContact(const QString &user) override { return w->delUserContact(user); }
     bool uploadAvatar(const QImage &image) override { return w->uploadAvatar(image); }
     void updateWelcomeLine(const QString &nick) override { w->updateWelcomeLine(nick); }
-    void passwordChanged(const QString &newPassword) override
-    {
-        w->ui->txtPassword->setText(newPassword);
-        w->ui->txtPasswordDesigned->setText(newPassword);
-        QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
-        if (settings.value(QStringLiteral("Login/Autologin"), false).toBool())
-            settings.setValue(QStringLiteral("Login/Password"), LoginStore::encodeCredential(newPassword));
-    }
+    void passwordChanged(const QString &newPassword) override { w->takeChangedPassword(newPassword); }
     void updateFriendRequests(const QString &added, const QString &removed) override
     {
         w->updateFriendRequests(added, removed);
@@ -193,6 +186,15 @@ bool frmLogin::uploadAvatar(QImage image)
         return false;
     qDebug() << "Uploading...";
     return zmsgfw->uploadAvatar(ui->txtName->text(), ui->txtPassword->text(), image);
+}
+
+void frmLogin::takeChangedPassword(const QString &newPassword)
+{
+    ui->txtPassword->setText(newPassword);
+    ui->txtPasswordDesigned->setText(newPassword);
+    QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+    if (settings.value(QStringLiteral("Login/Autologin"), false).toBool())
+        settings.setValue(QStringLiteral("Login/Password"), LoginStore::encodeCredential(newPassword));
 }
 
 void frmLogin::enableUpdateNotification()

@@ -1,0 +1,1167 @@
+#include "AvatarCache.h"
+#include "accountlink.h"
+#include "frmAboutZMPQ.h"
+#include "frmAboutZelto.h"
+#include "frmChangePassword.h"
+#include "frmConfig.h"
+#include "frmContactRequests.h"
+#include "frmLogin.h"
+#include "frmProfile.h"
+#include "frmProfileInfo.h"
+#include "hermetic.h"
+#include "httptestserver.h"
+#include "loginstore.h"
+#include "profilepayload.h"
+#include "tlstestserver.h"
+#include "uimessage.h"
+#include "updatecheck.h"
+
+#include <zmsgfw111q.h>
+
+#include <QApplication>
+#include <QBuffer>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMutex>
+#include <QPainter>
+#include <QPushButton>
+#include <QSettings>
+#include <QStyle>
+#include <QTextBrowser>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+struct Box {
+    QMessageBox::Icon icon;
+    QString title;
+    QString text;
+};
+
+QSettings appSettings()
+{
+    return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+}
+
+QString describeClients(const ClientList &clients)
+{
+    QStringList records;
+    for (const auto &client : clients) {
+        QStringList fields;
+        for (auto it = client.begin(); it != client.end(); ++it)
+            fields << it.key() + QLatin1Char('=') + it.value();
+        records << fields.join(QLatin1Char(','));
+    }
+    return records.join(QLatin1Char('|'));
+}
+
+// A picture of three colour bands across its longer side, to see which part a crop kept.
+QImage bands(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    QPainter painter(&image);
+    const bool across = width >= height;
+    const int length = across ? width : height;
+    const QColor colours[] = { Qt::red, Qt::green, Qt::blue };
+    for (int i = 0; i < 3; ++i) {
+        const int from = length * i / 3;
+        const int to = length * (i + 1) / 3;
+        if (across)
+            painter.fillRect(from, 0, to - from, height, colours[i]);
+        else
+            painter.fillRect(0, from, width, to - from, colours[i]);
+    }
+    return image;
+}
+
+// Runs action on the window with the given title as soon as it is up (a modal window blocks
+// the test in its own event loop until something closes it).
+void whenModal(QObject *context, const QString &title, std::function<void(QWidget *)> action)
+{
+    auto *timer = new QTimer(context);
+    QObject::connect(timer, &QTimer::timeout, context, [timer, title, action] {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (!window->isVisible() || window->windowTitle() != title)
+                continue;
+            timer->stop();
+            timer->deleteLater();
+            action(window);
+            return;
+        }
+    });
+    timer->start(10);
+}
+
+QByteArray pngBytes(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+} // namespace
+
+// The main window as the dialogs see it, answered by a real session logged into a loopback
+// server. Calls that change main-window state are recorded.
+class TestLink : public AccountLink
+{
+public:
+    ZMsgFw111Q session;
+    bool online = true;
+    bool uploadResult = true;
+    QString avatarId;
+    QStringList calls;
+    QWidget *addContactParent = nullptr;
+
+    bool isOnline() override { return online && session.isLoggedIn(); }
+    QString accountName() override { return QStringLiteral("anna"); }
+    QString ownAvatarId() override { return avatarId; }
+    QString hostName() override { return QStringLiteral("testhost"); }
+    QString getClassVersion() override { return session.getClassVersion(); }
+    int setUserNick(const QString &nick) override { return session.setUserNick(nick); }
+    int setUserMessageState(const QString &message) override { return session.setUserMessageState(message); }
+    int setUserPassword(const QString &oldPassword, const QString &newPassword) override
+    {
+        return session.setUserPassword(oldPassword, newPassword);
+    }
+    int addUserContact(const QString &user) override { return session.addUserContact(user); }
+    int delUserContact(const QString &user) override { return session.delUserContact(user); }
+    bool uploadAvatar(const QImage &image) override
+    {
+        calls << QStringLiteral("upload %1x%2").arg(image.width()).arg(image.height());
+        return uploadResult;
+    }
+    void updateWelcomeLine(const QString &nick) override { calls << "welcome " + nick; }
+    void passwordChanged(const QString &newPassword) override { calls << "password " + newPassword; }
+    void updateFriendRequests(const QString &added, const QString &removed) override
+    {
+        calls << "requests +" + added + " -" + removed;
+    }
+    void insertOfflineContact(const QString &user) override { calls << "contact " + user; }
+    void addContactByName(const QString &user, QWidget *parent) override
+    {
+        calls << "add " + user;
+        addContactParent = parent;
+    }
+    void applyDesignedStyles() override { calls << QStringLiteral("styles"); }
+    void enableUpdateNotification() override { calls << QStringLiteral("notify on"); }
+    void disableUpdateNotification() override { calls << QStringLiteral("notify off"); }
+};
+
+// The preferences dialog with the program restart replaced by a record of what was on disk.
+class RecordingConfig : public frmConfig
+{
+public:
+    using frmConfig::frmConfig;
+    int restarts = 0;
+    QByteArray settingsOnDisk;
+
+protected:
+    void restartProgram() override
+    {
+        ++restarts;
+        QFile file(appSettings().fileName());
+        if (file.open(QIODevice::ReadOnly))
+            settingsOnDisk = file.readAll();
+    }
+};
+
+class TestDialogs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void payloadParser_data();
+    void payloadParser();
+    void clientsTextJoinsOnlyPresentParts();
+
+    void profileInfoSignature_data();
+    void profileInfoSignature();
+    void profileInfoFromPayload();
+    void profileInfoStatusIsEscaped_data();
+    void profileInfoStatusIsEscaped();
+    void profileInfoTitle_data();
+    void profileInfoTitle();
+    void clientsBoxShowsServerTextPlain();
+
+    void profileEditorFillsItsFields();
+    void profileEditorChecks_data();
+    void profileEditorChecks();
+    void profileEditorServerRefusals_data();
+    void profileEditorServerRefusals();
+    void profileEditorOffline();
+    void profileEditorCancelCloses();
+    void avatarPreparation_data();
+    void avatarPreparation();
+    void avatarPickAndUpload();
+    void avatarFromCache();
+    void avatarBadCacheFileIsDeleted();
+
+    void passwordChecks_data();
+    void passwordChecks();
+    void passwordServerAnswers_data();
+    void passwordServerAnswers();
+    void passwordOffline();
+
+    void friendRequestsAcceptOneOfThree();
+    void friendRequestsSingleAndEmpty();
+    void friendRequestsRefused();
+    void friendRequestsClose();
+
+    void configReadsStoredChoices();
+    void configSavesEverythingBeforeRestart();
+    void configSameLanguageDoesNotRestart();
+    void configFontReset();
+    void configStyle();
+    void configCancelStoresNothing();
+    void configShowsLatestVersion();
+
+    void aboutZelto();
+    void aboutBuildText();
+    void aboutCreditsLinksAddContacts();
+
+    // Last: destroying the main window asks the application to quit, which ends every later
+    // event loop at once.
+    void changedPasswordReachesLoginAndStore();
+
+private:
+    QList<QByteArray> actionsSinceInit() const;
+    void setCode(const QByteArray &action, int code);
+    void clickRole(QDialogButtonBox *box, QDialogButtonBox::StandardButton button);
+
+    TlsTestServer server;
+    TestLink *link = nullptr;
+    QList<Box> boxes;
+    int linesAtInit = 0;
+    mutable QMutex codesMutex;
+    QHash<QByteArray, int> codes;
+};
+
+void TestDialogs::initTestCase()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Zelto Messenger"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0-33"));
+    for (const char *name : { "http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY" })
+        qunsetenv(name);
+    // Nothing listens here: the preferences' version fetch fails at once.
+    qputenv("ZM_WEB_HOST", "127.0.0.1:1");
+    server.setLineHandler([this](const QByteArray &line) -> QByteArray {
+        const QList<QByteArray> words = line.trimmed().split(' ');
+        if (words.value(1) != "action")
+            return "ZM/1.1 return --id=200\n";
+        const QByteArray action = words.value(2).mid(5);
+        QMutexLocker locker(&codesMutex);
+        return "ZM/1.1 return --at=" + action + " --id=" + QByteArray::number(codes.value(action, 200)) + "\n";
+    });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    link = new TestLink;
+    QCOMPARE(link->session.loginUser(QStringLiteral("anna"), QStringLiteral("secret12")), 200);
+    UiMessage::setHook([this](QMessageBox::Icon icon, const QString &title, const QString &text) {
+        boxes.append({ icon, title, text });
+        return QMessageBox::Ok;
+    });
+}
+
+void TestDialogs::init()
+{
+    boxes.clear();
+    {
+        QMutexLocker locker(&codesMutex);
+        codes.clear();
+    }
+    link->online = true;
+    link->uploadResult = true;
+    link->avatarId.clear();
+    link->calls.clear();
+    linesAtInit = server.receivedLines().size();
+}
+
+QList<QByteArray> TestDialogs::actionsSinceInit() const
+{
+    QList<QByteArray> actions;
+    const QList<QByteArray> lines = server.receivedLines();
+    for (int i = linesAtInit; i < lines.size(); ++i)
+        actions << lines.at(i).trimmed();
+    return actions;
+}
+
+void TestDialogs::setCode(const QByteArray &action, int code)
+{
+    QMutexLocker locker(&codesMutex);
+    codes.insert(action, code);
+}
+
+void TestDialogs::clickRole(QDialogButtonBox *box, QDialogButtonBox::StandardButton button)
+{
+    QVERIFY(box && box->button(button));
+    QTest::mouseClick(box->button(button), Qt::LeftButton);
+}
+
+// --- profile payload -------------------------------------------------------------------------
+
+void TestDialogs::payloadParser_data()
+{
+    QTest::addColumn<QString>("payload");
+    QTest::addColumn<QString>("contacts");
+    QTest::addColumn<QString>("signature");
+    QTest::addColumn<QString>("clients");
+    QTest::addColumn<int>("clientCount");
+    QTest::addColumn<int>("dropped");
+
+    QTest::newRow("contacts and signature") << "contacts&splt;12&nxve;signature&splt;Silver" << "12" << "Silver" << ""
+                                            << 0 << 0;
+    QTest::newRow("two clients")
+        << "contacts&splt;3&nxve;accas&splt;system&sxlt;Windows&aclt;version&sxlt;1.0&acln;ip&sxlt;10.0.0.1" << "3" << ""
+        << "system=Windows,version=1.0|ip=10.0.0.1" << 2 << 0;
+    QTest::newRow("lower-case level kept as sent") << "signature&splt;gold" << "" << "gold" << "" << 0 << 0;
+    QTest::newRow("entry without separator ignored") << "contacts&splt;5&nxve;contacts" << "5" << "" << "" << 0 << 0;
+    QTest::newRow("empty value overrides") << "contacts&splt;5&nxve;contacts&splt;" << "" << "" << "" << 0 << 0;
+    QTest::newRow("last occurrence wins") << "contacts&splt;1&nxve;contacts&splt;2" << "2" << "" << "" << 0 << 0;
+    QTest::newRow("only first two pieces") << "contacts&splt;7&splt;9" << "7" << "" << "" << 0 << 0;
+    QTest::newRow("accas without field separator") << "accas&splt;Windows" << "" << "" << "" << 1 << 0;
+    QTest::newRow("field with three pieces") << "accas&splt;ip&sxlt;1&sxlt;2" << "" << "" << "ip=1" << 1 << 0;
+    QTest::newRow("empty payload") << "" << "" << "" << "" << 0 << 0;
+    QTest::newRow("separators only") << "&nxve;&nxve;&splt;&acln;" << "" << "" << "" << 0 << 0;
+    QTest::newRow("keys are case-sensitive") << "Contacts&splt;3&nxve;ACCAS&splt;ip&sxlt;1" << "" << "" << "" << 0 << 0;
+    QTest::newRow("truncated separator") << "contacts&spl" << "" << "" << "" << 0 << 0;
+    QTest::newRow("truncated inside accas") << "accas&splt;ip&sxlt;1&acl" << "" << "" << "ip=1&acl" << 1 << 0;
+    QTest::newRow("unknown keys ignored") << "mail&splt;a@b&nxve;contacts&splt;4" << "4" << "" << "" << 0 << 0;
+
+    QStringList many;
+    for (int i = 0; i < 5000; ++i)
+        many << QStringLiteral("ip&sxlt;10.0.0.%1").arg(i % 256);
+    QTest::newRow("thousands of clients") << "accas&splt;" + many.join(QStringLiteral("&acln;")) << "" << ""
+                                          << QString() << ProfilePayload::MaxClients
+                                          << 5000 - ProfilePayload::MaxClients;
+    const QString huge(200000, QLatin1Char('9'));
+    QTest::newRow("huge value cut") << "contacts&splt;" + huge << huge.left(ProfilePayload::MaxValueLength) + "..."
+                                    << "" << "" << 0 << 0;
+}
+
+void TestDialogs::payloadParser()
+{
+    QFETCH(QString, payload);
+    QFETCH(QString, contacts);
+    QFETCH(QString, signature);
+    QFETCH(QString, clients);
+    QFETCH(int, clientCount);
+    QFETCH(int, dropped);
+    const ProfileInfo info = ProfilePayload::parse(payload);
+    QCOMPARE(info.contacts, contacts);
+    QCOMPARE(info.signature, signature);
+    QCOMPARE(info.clients.size(), clientCount);
+    if (!clients.isNull())
+        QCOMPARE(describeClients(info.clients), clients);
+    QCOMPARE(info.droppedClients, dropped);
+    QVERIFY(!ProfilePayload::isFailure(payload));
+}
+
+void TestDialogs::clientsTextJoinsOnlyPresentParts()
+{
+    const ProfileInfo info = ProfilePayload::parse(
+        QStringLiteral("accas&splt;system&sxlt;Windows&aclt;version&sxlt;1.0&acln;ip&sxlt;10.0.0.1&acln;other&sxlt;x"));
+    QCOMPARE(ProfilePayload::clientsText(QStringLiteral("Clients of Ann"), info.clients, "System", "Version", "IP"),
+             QStringLiteral("Clients of Ann\n\nSystem: Windows, Version: 1.0\nIP: 10.0.0.1\n"));
+    QCOMPARE(ProfilePayload::clientsText(QStringLiteral("Clients of Ann"), {}, "System", "Version", "IP"),
+             QStringLiteral("Clients of Ann\n"));
+    QVERIFY(ProfilePayload::isFailure(QStringLiteral("///Error 404")));
+}
+
+// --- profile info ----------------------------------------------------------------------------
+
+void TestDialogs::profileInfoSignature_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("gold") << "Gold" << "Signature: Gold";
+    QTest::newRow("silver") << "Silver" << "Signature: Silver";
+    QTest::newRow("bronze") << "Bronze" << "Signature: Bronze";
+    QTest::newRow("lower case") << "gold" << "Signature: Regular";
+    QTest::newRow("empty") << "" << "Signature: Regular";
+    QTest::newRow("markup") << "<b>Gold</b>" << "Signature: Regular";
+}
+
+void TestDialogs::profileInfoSignature()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, label);
+    frmProfileInfo dialog;
+    dialog.setSignature(value);
+    QCOMPARE(dialog.findChild<QLabel *>("labSignature")->text(), label);
+    auto *picture = dialog.findChild<QLabel *>("imgSignature");
+    QVERIFY(!picture->pixmap(Qt::ReturnByValue).isNull());
+    QCOMPARE(picture->size(), QSize(128, 128));
+}
+
+void TestDialogs::profileInfoFromPayload()
+{
+    frmProfileInfo dialog;
+    QCOMPARE(dialog.size(), QSize(280, 330));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Profile Info"));
+    auto *show = dialog.findChild<QPushButton *>("cmdShowClients");
+    QVERIFY(!show->isEnabled());
+    const ProfileInfo info = ProfilePayload::parse(QStringLiteral("contacts&splt;12&nxve;signature&splt;Silver"));
+    dialog.setAccount(QStringLiteral("<i>ben</i>"));
+    dialog.setContacts(info.contacts);
+    dialog.setClients(info.clients);
+    QCOMPARE(dialog.findChild<QLabel *>("labContacts")->text(), QStringLiteral("Contacts: 12"));
+    QCOMPARE(dialog.findChild<QLabel *>("labClients")->text(), QStringLiteral("Clients: 0"));
+    QVERIFY(!show->isEnabled());
+    auto *account = dialog.findChild<QLabel *>("labAccount");
+    QCOMPARE(account->textFormat(), Qt::PlainText);
+    QCOMPARE(account->text(), QStringLiteral("Account: <i>ben</i>"));
+
+    dialog.setClients(ProfilePayload::parseClients(QStringLiteral("Windows")));
+    QCOMPARE(dialog.findChild<QLabel *>("labClients")->text(), QStringLiteral("Clients: 1"));
+    QVERIFY(show->isEnabled());
+
+    dialog.show();
+    QTest::mouseClick(dialog.findChild<QDialogButtonBox *>("bbOK")->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
+}
+
+void TestDialogs::profileInfoStatusIsEscaped_data()
+{
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("entities shown decoded") << "Gr&uuml;&szlig;e &amp; mehr" << "Status: <span>Grüße &amp; mehr</span>";
+    QTest::newRow("escaped markup stays text") << "&lt;b&gt;x&lt;/b&gt;" << "Status: <span>&lt;b&gt;x&lt;/b&gt;</span>";
+    QTest::newRow("raw markup from a sender") << "<img src=\"/etc/x\">" << "Status: <span>&lt;img src=&quot;/etc/x&quot;&gt;</span>";
+    QTest::newRow("empty") << "" << "Status: <span></span>";
+}
+
+void TestDialogs::profileInfoStatusIsEscaped()
+{
+    QFETCH(QString, status);
+    QFETCH(QString, label);
+    frmProfileInfo dialog;
+    dialog.setStatus(status);
+    QCOMPARE(dialog.findChild<QLabel *>("labMsgState")->text(), label);
+}
+
+void TestDialogs::profileInfoTitle_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("ends in s") << "James" << "James";
+    QTest::newRow("other letter") << "Anna" << "Anna's";
+    QTest::newRow("upper-case S") << "BOSS" << "BOSS's";
+    QTest::newRow("empty") << "" << "'s";
+}
+
+void TestDialogs::profileInfoTitle()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, title);
+    QCOMPARE(frmProfileInfo::titleName(name), title);
+}
+
+void TestDialogs::clientsBoxShowsServerTextPlain()
+{
+    frmProfileInfo dialog;
+    dialog.setName(QStringLiteral("<b>Ben</b>"));
+    dialog.setClients(ProfilePayload::parseClients(QStringLiteral("system&sxlt;<img src=x>&aclt;ip&sxlt;10.0.0.1")));
+    dialog.show();
+    QString text;
+    Qt::TextFormat format = Qt::AutoText;
+    whenModal(&dialog, QStringLiteral("Clients"), [&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box);
+        text = box->text();
+        format = box->textFormat();
+        box->accept();
+    });
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdShowClients"), Qt::LeftButton);
+    QCOMPARE(text, QStringLiteral("Clients of <b>Ben</b>\n\nSystem: <img src=x>, IP: 10.0.0.1"));
+    QCOMPARE(format, Qt::PlainText);
+}
+
+// --- profile editor ---------------------------------------------------------------------------
+
+void TestDialogs::profileEditorFillsItsFields()
+{
+    frmProfile dialog;
+    QCOMPARE(dialog.size(), QSize(280, 330));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Profile editor"));
+    QCOMPARE(dialog.windowModality(), Qt::WindowModal);
+    QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
+    link->avatarId = QStringLiteral("a1b2");
+    dialog.setLogin(link);
+    dialog.setData(QStringLiteral("anna"), QStringLiteral("Ann"), QStringLiteral("sch&ouml;n &amp; gut"),
+                   QStringLiteral("7"));
+    dialog.setClients(ProfilePayload::parseClients(QString()));
+    QCOMPARE(dialog.findChild<QLabel *>("labAvatar")->text(), QStringLiteral("Avatar: ID a"));
+    QCOMPARE(dialog.findChild<QLabel *>("labName")->text(), QStringLiteral("Account: anna"));
+    QCOMPARE(dialog.findChild<QLineEdit *>("txtNick")->text(), QStringLiteral("Ann"));
+    QCOMPARE(dialog.findChild<QLineEdit *>("txtMsgState")->text(), QStringLiteral("schön & gut"));
+    QCOMPARE(dialog.findChild<QLabel *>("labContacts")->text(), QStringLiteral("Contacts: 7"));
+    QCOMPARE(dialog.findChild<QLabel *>("labClients")->text(), QStringLiteral("Clients: 0"));
+    QVERIFY(dialog.findChild<QPushButton *>("cmdShowClients")->isEnabled());
+    auto *options = dialog.findChild<QDialogButtonBox *>("bbOptions");
+    QCOMPARE(options->button(QDialogButtonBox::Apply)->text(), QStringLiteral("Change"));
+
+    link->avatarId.clear();
+    dialog.setLogin(link);
+    QCOMPARE(dialog.findChild<QLabel *>("labAvatar")->text(), QStringLiteral("Avatar: ID "));
+}
+
+void TestDialogs::profileEditorChecks_data()
+{
+    QTest::addColumn<QString>("nick");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArray>("sentStatus");
+
+    const QString name = QStringLiteral("Change name");
+    const QString state = QStringLiteral("Change message state");
+    QTest::newRow("two letters") << "ab" << "" << name << "The new name is shorter than 3 bytes!" << QByteArray();
+    QTest::newRow("three letters pass") << "abc" << "" << "" << "" << QByteArray("");
+    QTest::newRow("leading blank") << " abcd" << "" << name
+                                   << "The new name is not the same in trimmed and not trimmed form!" << QByteArray();
+    QTest::newRow("trailing blank before break") << "abc<br> " << "" << name
+                                                 << "The new name is not the same in trimmed and not trimmed form!"
+                                                 << QByteArray();
+    QTest::newRow("br in name") << "ab<br>cd" << "" << name << "The new name contains CR or LF in binary form!"
+                                << QByteArray();
+    QTest::newRow("umlaut in name") << "J\u00fcrgen" << "" << name
+                                    << "The new name is not \"UTF-8 without BOM\" compatible!" << QByteArray();
+    QTest::newRow("br in status") << "Anna" << "a<br>b" << state
+                                  << "The new message state contains CR or LF in binary form!" << QByteArray();
+    QTest::newRow("blank around status") << "Anna" << " away" << state
+                                         << "The new message state is not the same in trimmed and not trimmed form!"
+                                         << QByteArray();
+    QTest::newRow("umlaut in status passes") << "Anna" << "sch\u00f6n" << "" << "" << QByteArray("sch&amp;ouml;n");
+    QTest::newRow("accent in status") << "Anna" << "caf\u00e9" << state
+                                      << "The new message state is not \"UTF-8 without BOM\" compatible!" << QByteArray();
+    QTest::newRow("markup in status sent escaped") << "Anna" << "<b>hi</b>" << "" << ""
+                                                   << QByteArray("&amp;lt;b&amp;gt;hi&amp;lt;/b&amp;gt;");
+    QTest::newRow("empty status passes") << "Anna" << "" << "" << "" << QByteArray("");
+}
+
+void TestDialogs::profileEditorChecks()
+{
+    QFETCH(QString, nick);
+    QFETCH(QString, status);
+    QFETCH(QString, title);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, sentStatus);
+
+    frmProfile dialog;
+    dialog.setLogin(link);
+    dialog.setData(QStringLiteral("anna"), QStringLiteral("Ann"), QString(), QStringLiteral("0"));
+    dialog.show();
+    dialog.findChild<QLineEdit *>("txtNick")->setText(nick);
+    dialog.findChild<QLineEdit *>("txtMsgState")->setText(status);
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+
+    if (title.isEmpty()) {
+        QCOMPARE(boxes.size(), 0);
+        QCOMPARE(actionsSinceInit(),
+                 QList<QByteArray>({ "ZM/1.1 action --at=setnick --nick=" + nick.toUtf8(),
+                                     "ZM/1.1 action --at=setmessagestate --message=" + sentStatus }));
+        QCOMPARE(link->calls, QStringList({ "welcome " + nick }));
+        QVERIFY(!dialog.isVisible());
+    } else {
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes.at(0).icon, QMessageBox::Warning);
+        QCOMPARE(boxes.at(0).title, title);
+        QCOMPARE(boxes.at(0).text, message);
+        QCOMPARE(actionsSinceInit(), QList<QByteArray>());
+        QVERIFY(dialog.isVisible());
+    }
+}
+
+void TestDialogs::profileEditorServerRefusals_data()
+{
+    QTest::addColumn<int>("nickCode");
+    QTest::addColumn<int>("stateCode");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("actions");
+    QTest::addColumn<QStringList>("calls");
+    QTest::newRow("name refused") << 500 << 200 << "Change name" << "Name could not be changed with Error 500!" << 1
+                                  << QStringList();
+    QTest::newRow("status refused") << 200 << 404 << "Change message state"
+                                    << "Status could not be changed with Error 404!" << 2
+                                    << QStringList({ "welcome Anna" });
+}
+
+void TestDialogs::profileEditorServerRefusals()
+{
+    QFETCH(int, nickCode);
+    QFETCH(int, stateCode);
+    QFETCH(QString, title);
+    QFETCH(QString, message);
+    QFETCH(int, actions);
+    QFETCH(QStringList, calls);
+    setCode("setnick", nickCode);
+    setCode("setmessagestate", stateCode);
+    frmProfile dialog;
+    dialog.setLogin(link);
+    dialog.setData(QStringLiteral("anna"), QStringLiteral("Anna"), QStringLiteral("away"), QStringLiteral("0"));
+    dialog.show();
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.at(0).title, title);
+    QCOMPARE(boxes.at(0).text, message);
+    QCOMPARE(actionsSinceInit().size(), actions);
+    QCOMPARE(link->calls, calls);
+    QVERIFY(dialog.isVisible());
+}
+
+void TestDialogs::profileEditorOffline()
+{
+    link->online = false;
+    frmProfile dialog;
+    dialog.setLogin(link);
+    dialog.setData(QStringLiteral("anna"), QStringLiteral("Anna"), QString(), QStringLiteral("0"));
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.at(0).icon, QMessageBox::Information);
+    QCOMPARE(boxes.at(0).title, QStringLiteral("Offline"));
+    QCOMPARE(boxes.at(0).text, QStringLiteral("You are offline, please wait until you're online!"));
+    QCOMPARE(actionsSinceInit().size(), 0);
+}
+
+void TestDialogs::profileEditorCancelCloses()
+{
+    frmProfile dialog;
+    dialog.setLogin(link);
+    dialog.show();
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Cancel);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(actionsSinceInit().size(), 0);
+}
+
+void TestDialogs::avatarPreparation_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QColor>("first");
+    QTest::addColumn<QColor>("last");
+    // The last row or column of the result comes from 2/3 of the scaled side: the middle band.
+    QTest::newRow("landscape keeps the left part") << QSize(300, 200) << QColor(Qt::red) << QColor(Qt::green);
+    QTest::newRow("portrait keeps the top part") << QSize(200, 300) << QColor(Qt::red) << QColor(Qt::green);
+    QTest::newRow("square scaled whole") << QSize(60, 60) << QColor(Qt::red) << QColor(Qt::blue);
+}
+
+void TestDialogs::avatarPreparation()
+{
+    QFETCH(QSize, size);
+    QFETCH(QColor, first);
+    QFETCH(QColor, last);
+    const QImage prepared = frmProfile::prepareAvatar(bands(size.width(), size.height()));
+    QCOMPARE(prepared.size(), QSize(128, 128));
+    const bool across = size.width() >= size.height();
+    const QPoint start = across ? QPoint(2, 64) : QPoint(64, 2);
+    const QPoint end = across ? QPoint(125, 64) : QPoint(64, 125);
+    QCOMPARE(QColor(prepared.pixel(start)), first);
+    QCOMPARE(QColor(prepared.pixel(end)), last);
+}
+
+void TestDialogs::avatarPickAndUpload()
+{
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("me.png"));
+    QVERIFY(bands(300, 200).save(picture));
+    frmProfile dialog;
+    dialog.setLogin(link);
+    dialog.show();
+    link->uploadResult = false;
+
+    QStringList seen;
+    whenModal(&dialog, QStringLiteral("Avatar"), [&](QWidget *avatar) {
+        seen << QStringLiteral("size %1x%2").arg(avatar->width()).arg(avatar->height());
+        seen << (dialog.takeAvatarFile(dir.filePath(QStringLiteral("missing.png"))) ? "loaded" : "not loaded");
+        seen << (dialog.takeAvatarFile(picture) ? "loaded" : "not loaded");
+        QPushButton *apply = nullptr;
+        for (QPushButton *button : avatar->findChildren<QPushButton *>())
+            if (button->text() == QLatin1String("Apply Avatar"))
+                apply = button;
+        if (apply) {
+            seen << QStringLiteral("apply %1 %2").arg(apply->isVisible()).arg(apply->isDefault());
+            QTest::mouseClick(apply, Qt::LeftButton); // refused: the sub-dialog stays
+            seen << (avatar->isVisible() ? "open" : "closed");
+            link->uploadResult = true;
+            QTest::mouseClick(apply, Qt::LeftButton);
+            seen << (avatar->isVisible() ? "open" : "closed");
+        }
+        avatar->close();
+    });
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAvatar"), Qt::LeftButton);
+
+    QCOMPARE(seen, QStringList({ "size 200x188", "not loaded", "loaded", "apply 1 1", "open", "closed" }));
+    QCOMPARE(link->calls, QStringList({ "upload 128x128", "upload 128x128" }));
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes.at(0).text, QStringLiteral("Can't load Avatar"));
+    QCOMPARE(boxes.at(1).title, QStringLiteral("Change Avatar"));
+    QCOMPARE(boxes.at(1).text, QStringLiteral("Error uploading Avatar"));
+}
+
+void TestDialogs::avatarFromCache()
+{
+    link->avatarId = QStringLiteral("0a1b2c");
+    QVERIFY(AvatarCache::writeFile(AvatarCache::filePath(link->avatarId), pngBytes(bands(128, 128))));
+    frmProfile dialog;
+    dialog.setLogin(link);
+    dialog.show();
+    bool shown = false;
+    whenModal(&dialog, QStringLiteral("Avatar"), [&](QWidget *avatar) {
+        for (QLabel *label : avatar->findChildren<QLabel *>())
+            shown |= !label->pixmap(Qt::ReturnByValue).isNull() && label->pixmap(Qt::ReturnByValue).size() == QSize(128, 128);
+        avatar->close();
+    });
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAvatar"), Qt::LeftButton);
+    QVERIFY(shown);
+    QVERIFY(QFile::exists(AvatarCache::filePath(link->avatarId)));
+}
+
+void TestDialogs::avatarBadCacheFileIsDeleted()
+{
+    link->avatarId = QStringLiteral("bad");
+    const QString path = AvatarCache::filePath(link->avatarId);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("not an avatar at all");
+    file.close();
+    frmProfile dialog;
+    dialog.setLogin(link);
+    dialog.show();
+    whenModal(&dialog, QStringLiteral("Avatar"), [](QWidget *avatar) { avatar->close(); });
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAvatar"), Qt::LeftButton);
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(boxes.size(), 0);
+}
+
+// --- change password --------------------------------------------------------------------------
+
+void TestDialogs::passwordChecks_data()
+{
+    QTest::addColumn<QString>("newPassword");
+    QTest::addColumn<QString>("repeated");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("differ by a trailing blank") << "abcdefgh " << "abcdefgh" << "The passwords don't match!";
+    QTest::newRow("seven characters") << "abcdefg" << "abcdefg" << "The new password is shorter than 8 bytes!";
+    QTest::newRow("eight characters pass") << "abcdefgh" << "abcdefgh" << "";
+    QTest::newRow("blanks around") << " abcdefgh " << " abcdefgh "
+                                   << "The new password is not the same in trimmed and not trimmed form!";
+    QTest::newRow("umlaut") << "abcdefg\u00fc" << "abcdefg\u00fc"
+                            << "The new password is not \"UTF-8 without BOM\" compatible!";
+    QTest::newRow("ascii punctuation passes") << "Ab1!#%*(" << "Ab1!#%*(" << "";
+    QTest::newRow("empty") << "" << "" << "The new password is shorter than 8 bytes!";
+}
+
+void TestDialogs::passwordChecks()
+{
+    QFETCH(QString, newPassword);
+    QFETCH(QString, repeated);
+    QFETCH(QString, message);
+    frmChangePassword dialog;
+    dialog.setLogin(link);
+    dialog.show();
+    dialog.findChild<QLineEdit *>("txtOldPassword")->setText(QStringLiteral("secret12"));
+    dialog.findChild<QLineEdit *>("txtNewPassword")->setText(newPassword);
+    dialog.findChild<QLineEdit *>("txtRepeatPassword")->setText(repeated);
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+    if (message.isEmpty()) {
+        QCOMPARE(boxes.size(), 0);
+        QCOMPARE(actionsSinceInit().size(), 1);
+        QVERIFY(!dialog.isVisible());
+    } else {
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes.at(0).title, QStringLiteral("Change password"));
+        QCOMPARE(boxes.at(0).text, message);
+        QCOMPARE(actionsSinceInit().size(), 0);
+        QVERIFY(dialog.isVisible());
+        // The fields keep their contents for a correction.
+        QCOMPARE(dialog.findChild<QLineEdit *>("txtNewPassword")->text(), newPassword);
+    }
+}
+
+void TestDialogs::passwordServerAnswers_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("success") << 200 << "";
+    QTest::newRow("wrong old password") << 300 << "The old password is not correct!";
+    QTest::newRow("other code") << 404 << "The server return error code 404!";
+    QTest::newRow("server failure") << 500 << "The server return error code 500!";
+}
+
+void TestDialogs::passwordServerAnswers()
+{
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    setCode("setpassword", code);
+    frmChangePassword dialog;
+    QCOMPARE(dialog.size(), QSize(300, 200));
+    QCOMPARE(dialog.findChild<QLineEdit *>("txtOldPassword")->maxLength(), 64);
+    QCOMPARE(dialog.findChild<QLineEdit *>("txtNewPassword")->echoMode(), QLineEdit::Password);
+    dialog.setLogin(link);
+    dialog.show();
+    QTest::keyClicks(dialog.findChild<QLineEdit *>("txtOldPassword"), QStringLiteral("  old pw  "));
+    QTest::keyClicks(dialog.findChild<QLineEdit *>("txtNewPassword"), QStringLiteral("newpass&1"));
+    QTest::keyClicks(dialog.findChild<QLineEdit *>("txtRepeatPassword"), QStringLiteral("newpass&1"));
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+    QCOMPARE(actionsSinceInit(),
+             QList<QByteArray>({ "ZM/1.1 action --at=setpassword --oldpassword=old&nbsp;pw --newpassword=newpass&amp;1" }));
+    if (message.isEmpty()) {
+        QCOMPARE(boxes.size(), 0);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(link->calls, QStringList({ "password newpass&1" }));
+    } else {
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes.at(0).title, QStringLiteral("Change password"));
+        QCOMPARE(boxes.at(0).text, message);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(link->calls, QStringList());
+    }
+}
+
+void TestDialogs::passwordOffline()
+{
+    link->online = false;
+    frmChangePassword dialog;
+    dialog.setLogin(link);
+    dialog.findChild<QLineEdit *>("txtNewPassword")->setText(QStringLiteral("x"));
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.at(0).title, QStringLiteral("Offline"));
+    dialog.show();
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Cancel);
+    QVERIFY(!dialog.isVisible());
+}
+
+void TestDialogs::changedPasswordReachesLoginAndStore()
+{
+    {
+        QSettings settings = appSettings();
+        settings.setValue("Login/Autologin", false);
+    }
+    frmLogin window;
+    {
+        QSettings settings = appSettings();
+        settings.setValue("Login/Autologin", true);
+        settings.setValue("Login/Password", LoginStore::encodeCredential(QStringLiteral("oldpass12")));
+    }
+    window.takeChangedPassword(QStringLiteral("newpass12"));
+    QCOMPARE(window.findChild<QLineEdit *>("txtPassword")->text(), QStringLiteral("newpass12"));
+    QCOMPARE(window.findChild<QLineEdit *>("txtPasswordDesigned")->text(), QStringLiteral("newpass12"));
+    QCOMPARE(LoginStore::decodeCredential(appSettings().value("Login/Password").toString()),
+             QStringLiteral("newpass12"));
+
+    // Without automatic login nothing was stored, and nothing is stored now.
+    {
+        QSettings settings = appSettings();
+        settings.setValue("Login/Autologin", false);
+        settings.remove("Login/Password");
+    }
+    window.takeChangedPassword(QStringLiteral("third123"));
+    QVERIFY(!appSettings().contains("Login/Password"));
+    appSettings().remove("Login");
+}
+
+// --- friend requests --------------------------------------------------------------------------
+
+void TestDialogs::friendRequestsAcceptOneOfThree()
+{
+    frmContactRequests dialog;
+    dialog.setLogin(link);
+    dialog.setRequests({ "anna", "ben", "carl" });
+    auto *label = dialog.findChild<QLabel *>("labFR");
+    auto *list = dialog.findChild<QListWidget *>("lwRequests");
+    QCOMPARE(label->text(), QStringLiteral("You have 3 Friend Requests"));
+    dialog.show();
+    list->setCurrentRow(1);
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAccept"), Qt::LeftButton);
+    QCOMPARE(actionsSinceInit(), QList<QByteArray>({ "ZM/1.1 action --at=addcontact --username=ben" }));
+    QCOMPARE(label->text(), QStringLiteral("You have 2 Friend Requests"));
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("anna"));
+    QCOMPARE(list->item(1)->text(), QStringLiteral("carl"));
+    QCOMPARE(link->calls, QStringList({ "requests + -ben", "contact ben" }));
+
+    link->calls.clear();
+    list->setCurrentRow(1);
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdReject"), Qt::LeftButton);
+    QCOMPARE(actionsSinceInit().last(), QByteArray("ZM/1.1 action --at=delcontact --username=carl"));
+    QCOMPARE(label->text(), QStringLiteral("You have 1 Friend Request"));
+    QCOMPARE(link->calls, QStringList({ "requests + -carl" }));
+}
+
+void TestDialogs::friendRequestsSingleAndEmpty()
+{
+    frmContactRequests dialog;
+    dialog.setLogin(link);
+    dialog.setRequests({});
+    QCOMPARE(dialog.findChild<QLabel *>("labFR")->text(), QStringLiteral("You have 0 Friend Requests"));
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAccept"), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdReject"), Qt::LeftButton);
+    QCOMPARE(actionsSinceInit().size(), 0);
+    QCOMPARE(boxes.size(), 0);
+
+    dialog.setRequests({ "dora" });
+    QCOMPARE(dialog.findChild<QLabel *>("labFR")->text(), QStringLiteral("You have 1 Friend Request"));
+    dialog.findChild<QListWidget *>("lwRequests")->setCurrentRow(0);
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAccept"), Qt::LeftButton);
+    QCOMPARE(dialog.findChild<QLabel *>("labFR")->text(), QStringLiteral("You have 0 Friend Requests"));
+    QCOMPARE(dialog.findChild<QListWidget *>("lwRequests")->count(), 0);
+}
+
+void TestDialogs::friendRequestsRefused()
+{
+    setCode("addcontact", 404);
+    setCode("delcontact", 601);
+    frmContactRequests dialog;
+    dialog.setLogin(link);
+    dialog.setRequests({ "anna" });
+    dialog.findChild<QListWidget *>("lwRequests")->setCurrentRow(0);
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAccept"), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdReject"), Qt::LeftButton);
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes.at(0).title, QStringLiteral("Accept friend request"));
+    QCOMPARE(boxes.at(0).text, QStringLiteral("Accept friend request failed!"));
+    QCOMPARE(boxes.at(1).title, QStringLiteral("Reject friend request"));
+    QCOMPARE(boxes.at(1).text, QStringLiteral("Reject friend request failed!"));
+    QCOMPARE(dialog.findChild<QListWidget *>("lwRequests")->count(), 1);
+    QCOMPARE(link->calls, QStringList());
+
+    link->online = false;
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAccept"), Qt::LeftButton);
+    QCOMPARE(boxes.last().title, QStringLiteral("Offline"));
+}
+
+void TestDialogs::friendRequestsClose()
+{
+    frmContactRequests dialog;
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Friend Requests"));
+    QCOMPARE(dialog.maximumSize(), QSize(300, 250));
+    dialog.show();
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbClose"), QDialogButtonBox::Close);
+    QVERIFY(!dialog.isVisible());
+}
+
+// --- preferences ------------------------------------------------------------------------------
+
+void TestDialogs::configReadsStoredChoices()
+{
+    {
+        QSettings settings = appSettings();
+        settings.clear();
+        settings.setValue("Interface/designedMode", false);
+        settings.setValue("Interface/Language", "de");
+        settings.setValue("Interface/Font", QFont(QStringLiteral("Sans"), 17).toString());
+        settings.setValue("Style/Custom", true);
+        settings.setValue("Style/Name", "Fusion ");
+        settings.setValue("Update/UpdateNotification", false);
+    }
+    RecordingConfig dialog{ QString() };
+    QCOMPARE(dialog.size(), QSize(320, 350));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Config"));
+    QVERIFY(dialog.findChild<QCheckBox *>("cbClassic")->isChecked());
+    QCOMPARE(dialog.findChild<QComboBox *>("cbLanguage")->currentText(), QStringLiteral("Deutsch (German)"));
+    QCOMPARE(dialog.findChild<QComboBox *>("cbLanguage")->itemText(1), QStringLiteral("English (English)"));
+    QCOMPARE(dialog.findChild<QLabel *>("labPreviewFont")->font().pointSize(), 17);
+    // A stored style name with a trailing blank is not selected.
+    QCOMPARE(dialog.findChild<QComboBox *>("cbStyle")->currentIndex(), 0);
+    QVERIFY(!dialog.findChild<QCheckBox *>("cbUpdateNotification")->isChecked());
+
+    appSettings().setValue("Interface/Language", "it");
+    appSettings().setValue("Style/Name", "Fusion");
+    RecordingConfig second{ QString() };
+    QCOMPARE(second.findChild<QComboBox *>("cbLanguage")->currentText(), QStringLiteral("System (System)"));
+    QCOMPARE(second.findChild<QComboBox *>("cbStyle")->currentText(), QStringLiteral("Fusion"));
+}
+
+void TestDialogs::configSavesEverythingBeforeRestart()
+{
+    appSettings().clear();
+    RecordingConfig dialog{ QString() };
+    dialog.setLogin(link);
+    dialog.show();
+    dialog.findChild<QCheckBox *>("cbClassic")->setChecked(true);
+    dialog.findChild<QCheckBox *>("cbUpdateNotification")->setChecked(false);
+    auto *language = dialog.findChild<QComboBox *>("cbLanguage");
+    language->setCurrentIndex(language->findText(QStringLiteral("Deutsch (German)")));
+    QVERIFY(language->currentIndex() > 0);
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Ok);
+
+    QCOMPARE(dialog.restarts, 1);
+    QVERIFY(dialog.settingsOnDisk.contains("Language=de"));
+    QVERIFY(dialog.settingsOnDisk.contains("designedMode=false"));
+    QVERIFY(dialog.settingsOnDisk.contains("UpdateNotification=false"));
+    QVERIFY(dialog.settingsOnDisk.contains("Custom=false"));
+    QCOMPARE(link->calls, QStringList({ "notify off" }));
+    QVERIFY(!dialog.isVisible());
+}
+
+void TestDialogs::configSameLanguageDoesNotRestart()
+{
+    appSettings().clear();
+    appSettings().setValue("Interface/Language", "de");
+    RecordingConfig dialog{ QString() };
+    dialog.setLogin(link);
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Ok);
+    QCOMPARE(dialog.restarts, 0);
+    QCOMPARE(appSettings().value("Interface/Language").toString(), QStringLiteral("de"));
+    QCOMPARE(link->calls, QStringList({ "notify on" }));
+}
+
+void TestDialogs::configFontReset()
+{
+    appSettings().clear();
+    appSettings().setValue("Interface/Font", QFont(QStringLiteral("Sans"), 17).toString());
+    RecordingConfig dialog{ QString() };
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdFontReset"), Qt::LeftButton);
+    QCOMPARE(dialog.findChild<QLabel *>("labPreviewFont")->font(), QFont());
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Ok);
+    QVERIFY(!appSettings().contains("Interface/Font"));
+
+    // A cancelled font dialog changes nothing.
+    RecordingConfig second{ QString() };
+    second.show();
+    whenModal(&second, QStringLiteral("Set Font"), [](QWidget *fontDialog) { fontDialog->close(); });
+    QTest::mouseClick(second.findChild<QPushButton *>("cmdChangeFont"), Qt::LeftButton);
+    clickRole(second.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Ok);
+    QVERIFY(!appSettings().contains("Interface/Font"));
+}
+
+void TestDialogs::configStyle()
+{
+    appSettings().clear();
+    const QString before = QApplication::style()->objectName();
+    RecordingConfig dialog{ QString() };
+    dialog.setLogin(link);
+    auto *styles = dialog.findChild<QComboBox *>("cbStyle");
+    const int fusion = styles->findText(QStringLiteral("Fusion"));
+    QVERIFY(fusion > 0);
+    styles->setCurrentIndex(fusion);
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Ok);
+    QCOMPARE(appSettings().value("Style/Custom").toBool(), true);
+    QCOMPARE(appSettings().value("Style/showBug").toBool(), true);
+    QCOMPARE(appSettings().value("Style/Name").toString(), QStringLiteral("Fusion"));
+    QCOMPARE(QApplication::style()->objectName(), QStringLiteral("fusion"));
+    QVERIFY(link->calls.contains(QStringLiteral("styles")));
+
+    // Back to "System": stored, but the running style stays.
+    link->calls.clear();
+    RecordingConfig second{ QString() };
+    second.setLogin(link);
+    QCOMPARE(second.findChild<QComboBox *>("cbStyle")->currentText(), QStringLiteral("Fusion"));
+    second.findChild<QComboBox *>("cbStyle")->setCurrentIndex(0);
+    clickRole(second.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Ok);
+    QCOMPARE(appSettings().value("Style/Custom").toBool(), false);
+    QCOMPARE(appSettings().value("Style/Name").toString(), QStringLiteral("Fusion"));
+    QCOMPARE(QApplication::style()->objectName(), QStringLiteral("fusion"));
+    QVERIFY(!link->calls.contains(QStringLiteral("styles")));
+    QApplication::setStyle(before);
+}
+
+void TestDialogs::configCancelStoresNothing()
+{
+    appSettings().clear();
+    RecordingConfig dialog{ QString() };
+    dialog.setLogin(link);
+    dialog.show();
+    dialog.findChild<QCheckBox *>("cbClassic")->setChecked(true);
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Cancel);
+    QVERIFY(!dialog.isVisible());
+    QVERIFY(appSettings().allKeys().isEmpty());
+    QCOMPARE(link->calls, QStringList());
+}
+
+void TestDialogs::configShowsLatestVersion()
+{
+    {
+        RecordingConfig dialog{ QString() };
+        QCOMPARE(dialog.findChild<QLabel *>("labUpdateInformation")->text(),
+                 QStringLiteral("Update Channel: 32qt5\nLatest Version: Unknown\nYour Version: 1.0.0-33"));
+    }
+    HttpTestServer web;
+    QVERIFY(web.listenOnLoopback());
+    web.setBody("1.0.1\r\n");
+    const QByteArray previous = qgetenv("ZM_WEB_HOST");
+    web.exportWebHost();
+    RecordingConfig dialog{ QString() };
+    qputenv("ZM_WEB_HOST", previous);
+    QCOMPARE(dialog.findChild<QLabel *>("labUpdateInformation")->text(),
+             QStringLiteral("Update Channel: 32qt5\nLatest Version: 1.0.1\nYour Version: 1.0.0-33"));
+    QCOMPARE(web.paths(), QStringList({ "/update/stable32qt5" }));
+}
+
+// --- about ------------------------------------------------------------------------------------
+
+void TestDialogs::aboutZelto()
+{
+    frmAboutZelto dialog;
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("About Zelto"));
+    QCOMPARE(dialog.size(), QSize(300, 200));
+    QVERIFY(!dialog.findChild<QLabel *>("labelAbout")->text().contains(QLatin1String("config.h")));
+    dialog.show();
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbOK"), QDialogButtonBox::Ok);
+    QVERIFY(!dialog.isVisible());
+}
+
+void TestDialogs::aboutBuildText()
+{
+    const QString withoutCredits = frmAboutZMPQ::buildText("1.1.0", "1.0.0-7", QString(), "box");
+    QVERIFY(withoutCredits.startsWith(QLatin1String("<span style=\"font-weight: bold;\">Version</span><br/>Zelto Messenger "
+                                                     "Client 1.0.0-33<br/>Zelto Messenger Fw 1.1.0<br/>Zelto Gui Fw 1.0.0-7")));
+    QVERIFY(withoutCredits.contains(QLatin1String(" with Qt " QT_VERSION_STR ", ")));
+    QVERIFY(withoutCredits.contains(QLatin1String("<br/>Running with Qt ") + QLatin1String(qVersion())
+                                    + QLatin1String(" on box<br/><br/><span style=\"font-weight: bold;\">Info</span>")));
+    QVERIFY(!withoutCredits.contains(QLatin1String("%3")));
+    const QString withCredits = frmAboutZMPQ::buildText("1.1.0", "1.0.0-7", "<p>thanks</p>", "<b>box</b>");
+    QVERIFY(withCredits.contains(QLatin1String(" on &lt;b&gt;box&lt;/b&gt;<br/><br/><p>thanks</p><span")));
+}
+
+void TestDialogs::aboutCreditsLinksAddContacts()
+{
+    frmAboutZMPQ dialog;
+    dialog.setLogin(link);
+    dialog.setBuildText();
+    auto *browser = dialog.findChild<QTextBrowser *>("txtAbout");
+    const QString page = browser->toPlainText();
+    QVERIFY(page.contains(QLatin1String("Zelto Messenger Client 1.0.0-33")));
+    QVERIFY(page.contains(QLatin1String("Zelto Gui Fw 1.0.0-7")));
+    QVERIFY(page.contains(QLatin1String("Zelto Messenger Fw ") + link->session.getClassVersion()));
+    QVERIFY(page.contains(QLatin1String("testhost")));
+    QVERIFY(browser->toHtml().contains(QLatin1String("zmp://addcontact/")));
+
+    // Follow the first link of the page with the keyboard, as a user can.
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    browser->setFocus();
+    const QString before = browser->toHtml();
+    QTest::keyClick(browser, Qt::Key_Tab);
+    QTest::keyClick(browser, Qt::Key_Return);
+    QCOMPARE(link->calls.size(), 1);
+    QVERIFY(link->calls.at(0).startsWith(QLatin1String("add ")));
+    QCOMPARE(link->addContactParent, &dialog);
+    QCOMPARE(browser->toHtml(), before);
+
+    link->calls.clear();
+    browser->setSource(QUrl(QStringLiteral("zmp://addcontact/")));
+    browser->setSource(QUrl(QStringLiteral("http://example.test/")));
+    browser->setSource(QUrl(QStringLiteral("zmp://addcontac/x")));
+    QCOMPARE(link->calls, QStringList({ "add " }));
+
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbOK"), QDialogButtonBox::Ok);
+    QVERIFY(!dialog.isVisible());
+}
+
+ZM_HERMETIC_TEST_MAIN(TestDialogs)
+#include "tst_dialogs.moc"
