@@ -2,10 +2,13 @@
 
 #ifdef ZM_TEST_HOOKS
 
+#include "frmLogin.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QDebug>
 #include <QDialogButtonBox>
 #include <QInputDialog>
@@ -23,6 +26,18 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QtTest>
+
+// Reads the main window's contact tables, which have no widget of their own to look at.
+struct TestControlProbe {
+    static QJsonValue contactState(const QString &user)
+    {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *window = qobject_cast<frmLogin *>(widget))
+                return window->states.contains(user) ? QJsonValue(window->states.value(user)) : QJsonValue();
+        }
+        return QJsonValue();
+    }
+};
 
 namespace {
 
@@ -111,10 +126,27 @@ void clickLater(QObject *object)
         else if (auto *button = qobject_cast<QAbstractButton *>(object))
             button->click();
         else if (auto *widget = qobject_cast<QWidget *>(object)) {
+            // Some labels act only when the pointer is really over them.
+            QCursor::setPos(widget->mapToGlobal(widget->rect().center()));
             QTest::mousePress(widget, Qt::LeftButton);
             QTest::mouseRelease(widget, Qt::LeftButton);
         }
     });
+}
+
+// Key events carrying the text, one per character (surrogate pairs stay together), so
+// any script and emoji can be typed.
+void typeText(QWidget *widget, const QString &text)
+{
+    for (int i = 0; i < text.size(); ++i) {
+        const int length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString character = text.mid(i, length);
+        i += length - 1;
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, character);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, character);
+        QCoreApplication::sendEvent(widget, &press);
+        QCoreApplication::sendEvent(widget, &release);
+    }
 }
 
 QAbstractButton *modalButton(QWidget *modal, const QString &text)
@@ -154,6 +186,18 @@ QJsonObject handle(const QJsonObject &request)
         }
         return {{"ok", true}, {"value", windows}};
     }
+    if (command == QLatin1String("popups")) {
+        QJsonArray popups;
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            auto *text = widget->findChild<QLabel *>(QStringLiteral("labNotificationText"));
+            if (text && widget->isVisible())
+                popups.append(QJsonObject{{"title", widget->windowTitle()},
+                                          {"text", QTextDocumentFragment::fromHtml(text->text()).toPlainText()}});
+        }
+        return {{"ok", true}, {"value", popups}};
+    }
+    if (command == QLatin1String("contactState"))
+        return {{"ok", true}, {"value", TestControlProbe::contactState(request.value("user").toString())}};
     if (command == QLatin1String("quit")) {
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         return {{"ok", true}};
@@ -177,7 +221,7 @@ QJsonObject handle(const QJsonObject &request)
             return {{"ok", false}, {"error", "not a widget"}};
         if (auto *edit = qobject_cast<QLineEdit *>(widget))
             edit->clear();
-        QTest::keyClicks(widget, request.value("text").toString());
+        typeText(widget, request.value("text").toString());
         if (request.value("enter").toBool())
             QTimer::singleShot(0, widget, [widget] { QTest::keyClick(widget, Qt::Key_Return); });
         return {{"ok", true}};
@@ -201,7 +245,13 @@ QJsonObject handle(const QJsonObject &request)
     }
     if (command == QLatin1String("invoke")) {
         const QByteArray method = request.value("method").toString().toLatin1();
-        QTimer::singleShot(0, object, [object, method] { QMetaObject::invokeMethod(object, method.constData()); });
+        const QJsonValue argument = request.value("arg");
+        QTimer::singleShot(0, object, [object, method, argument] {
+            if (argument.isString())
+                QMetaObject::invokeMethod(object, method.constData(), Q_ARG(QString, argument.toString()));
+            else
+                QMetaObject::invokeMethod(object, method.constData());
+        });
         return {{"ok", true}};
     }
     return {{"ok", false}, {"error", "unknown command " + command}};

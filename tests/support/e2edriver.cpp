@@ -1,0 +1,242 @@
+#include "e2edriver.h"
+
+#include "zmsgdcaptcha.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTimer>
+#include <QUrlQuery>
+#include <QtTest>
+
+namespace {
+
+quint16 portFrom(const QByteArray &output, const char *name)
+{
+    const QRegularExpression line(QStringLiteral("listening %1 \\S+ (\\d+)").arg(QLatin1String(name)));
+    return quint16(line.match(QString::fromUtf8(output)).captured(1).toUInt());
+}
+
+QByteArray httpRequest(const QUrl &url, const QByteArray &postBody = QByteArray())
+{
+    QNetworkAccessManager manager;
+    QNetworkRequest request(url);
+    QNetworkReply *reply = nullptr;
+    if (postBody.isNull()) {
+        reply = manager.get(request);
+    } else {
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
+        reply = manager.post(request, postBody);
+    }
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const QByteArray body = reply->readAll();
+    reply->deleteLater();
+    return body;
+}
+
+QByteArray captchaSecret(const QString &databasePath)
+{
+    QByteArray secret;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("e2e-captcha"));
+        db.setDatabaseName(databasePath);
+        if (db.open()) {
+            QSqlQuery query(db);
+            query.exec(QStringLiteral("SELECT value FROM meta WHERE key = 'captcha_secret'"));
+            if (query.next())
+                secret = QByteArray::fromHex(query.value(0).toString().toLatin1());
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("e2e-captcha"));
+    return secret;
+}
+
+} // namespace
+
+ServerProcess::ServerProcess(const QString &databasePath)
+    : m_database(databasePath)
+{
+}
+
+ServerProcess::~ServerProcess()
+{
+    stop();
+}
+
+bool ServerProcess::start(bool demo)
+{
+    QStringList arguments{"--database", m_database, "--port", QString::number(messagingPort), "--avatar-tls-port",
+                          QString::number(avatarTlsPort), "--avatar-http-port", QString::number(avatarHttpPort),
+                          "--web-port", QString::number(webPort)};
+    if (demo)
+        arguments << "--demo";
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process,
+                     [this] { m_log += m_process.readAllStandardError(); });
+    m_process.start(qEnvironmentVariable("ZM_ZMSGD"), arguments);
+    if (!m_process.waitForStarted(10000))
+        return false;
+    QByteArray output;
+    QDeadlineTimer deadline(20000);
+    while (!output.contains("listening web") && !deadline.hasExpired()) {
+        if (!m_process.waitForReadyRead(int(deadline.remainingTime())))
+            break;
+        output += m_process.readAllStandardOutput();
+    }
+    messagingPort = portFrom(output, "messaging");
+    avatarTlsPort = portFrom(output, "avatar-tls");
+    avatarHttpPort = portFrom(output, "avatar-http");
+    webPort = portFrom(output, "web");
+    return webPort != 0 && messagingPort != 0;
+}
+
+void ServerProcess::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(10000))
+        m_process.kill(), m_process.waitForFinished();
+}
+
+ClientProcess::ClientProcess(const QString &label, const ServerProcess &server)
+    : m_label(label), m_server(server), m_home(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-XXXXXX")
+{
+}
+
+ClientProcess::~ClientProcess()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+}
+
+bool ClientProcess::start(const QStringList &arguments)
+{
+    m_controlName = QStringLiteral("zme2e-%1-%2").arg(m_label).arg(QCoreApplication::applicationPid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QString home = m_home.path();
+    environment.insert("HOME", home);
+    environment.insert("XDG_CONFIG_HOME", home + "/config");
+    environment.insert("XDG_DATA_HOME", home + "/data");
+    environment.insert("XDG_CACHE_HOME", home + "/cache");
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("ZMSGFW_HOST", "127.0.0.1");
+    environment.insert("ZMSGFW_PORT", QString::number(m_server.messagingPort));
+    environment.insert("ZMSGFW_AVATAR_PORT", QString::number(m_server.avatarTlsPort));
+    environment.insert("ZMSGFW_AVATAR_HTTP_PORT", QString::number(m_server.avatarHttpPort));
+    environment.insert("ZM_WEB_HOST", QStringLiteral("127.0.0.1:%1").arg(m_server.webPort));
+    environment.insert("ZM_TEST_CONTROL", m_controlName);
+    m_process.setProcessEnvironment(environment);
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.setStandardOutputFile(QProcess::nullDevice());
+    m_process.start(qEnvironmentVariable("ZM_ZMESSENGER"), arguments);
+    if (!m_process.waitForStarted(10000))
+        return false;
+    QDeadlineTimer deadline(30000);
+    while (!deadline.hasExpired()) {
+        m_control.connectToServer(m_controlName);
+        if (m_control.waitForConnected(1000))
+            return true;
+        if (m_process.state() == QProcess::NotRunning)
+            return false;
+        QTest::qWait(100);
+    }
+    return false;
+}
+
+bool ClientProcess::stop()
+{
+    invoke(QStringLiteral("frmLogin"), QStringLiteral("endZM"));
+    const bool finished = m_process.waitForFinished(20000);
+    m_control.abort();
+    return finished && m_process.exitStatus() == QProcess::NormalExit;
+}
+
+QJsonObject ClientProcess::call(const QJsonObject &request)
+{
+    if (m_control.state() != QLocalSocket::ConnectedState)
+        return {{"ok", false}, {"error", "not connected"}};
+    m_control.write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
+    m_control.flush();
+    QDeadlineTimer deadline(20000);
+    while (!m_control.canReadLine() && !deadline.hasExpired())
+        m_control.waitForReadyRead(int(deadline.remainingTime()));
+    if (!m_control.canReadLine())
+        return {{"ok", false}, {"error", "no answer"}};
+    return QJsonDocument::fromJson(m_control.readLine()).object();
+}
+
+QJsonValue ClientProcess::get(const QString &path, const QString &property)
+{
+    return call({{"cmd", "get"}, {"path", path}, {"property", property}}).value("value");
+}
+
+bool ClientProcess::click(const QString &path)
+{
+    return call({{"cmd", "click"}, {"path", path}}).value("ok").toBool();
+}
+
+bool ClientProcess::type(const QString &path, const QString &text, bool enter)
+{
+    return call({{"cmd", "type"}, {"path", path}, {"text", text}, {"enter", enter}}).value("ok").toBool();
+}
+
+bool ClientProcess::invoke(const QString &path, const QString &method, const QString &argument)
+{
+    QJsonObject request{{"cmd", "invoke"}, {"path", path}, {"method", method}};
+    if (!argument.isNull())
+        request.insert("arg", argument);
+    return call(request).value("ok").toBool();
+}
+
+bool ClientProcess::button(const QString &path, const QString &text)
+{
+    return call({{"cmd", "button"}, {"path", path}, {"text", text}}).value("ok").toBool();
+}
+
+QJsonArray ClientProcess::windows()
+{
+    return call({{"cmd", "windows"}}).value("value").toArray();
+}
+
+QJsonArray ClientProcess::popups()
+{
+    return call({{"cmd", "popups"}}).value("value").toArray();
+}
+
+bool registerThroughWebSite(const ServerProcess &server, const QString &name, const QString &password,
+                            const QString &nick, QString *page)
+{
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(server.webPort);
+    const QString form = QString::fromUtf8(httpRequest(QUrl(base + "/user-register.php")));
+    const QString code = QRegularExpression(QStringLiteral("name=\"code\" value=\"([^\"]+)\"")).match(form).captured(1);
+    if (code.isEmpty())
+        return false;
+    // Looking at the picture is what makes the server settle its secret.
+    const QByteArray picture = httpRequest(QUrl(base + "/captcha-gui.php?code=" + QUrl::toPercentEncoding(code)));
+    if (!picture.startsWith("\x89PNG"))
+        return false;
+    QUrlQuery fields;
+    fields.addQueryItem("username", name);
+    fields.addQueryItem("nickname", nick);
+    fields.addQueryItem("realname", nick + " Tester");
+    fields.addQueryItem("email", name + "@example.org");
+    fields.addQueryItem("password", password);
+    fields.addQueryItem("password2", password);
+    fields.addQueryItem("code", code);
+    fields.addQueryItem("captcha", ZmsgdCaptcha::answer(captchaSecret(server.databasePath()), code));
+    *page = QString::fromUtf8(httpRequest(QUrl(base + "/user-register.php"),
+                                          fields.query(QUrl::FullyEncoded).toUtf8().replace("+", "%2B")));
+    return page->contains(QStringLiteral("has been created"));
+}

@@ -1,0 +1,65 @@
+#ifndef E2EDRIVER_H
+#define E2EDRIVER_H
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A real zmsgd process on loopback ports chosen by the OS. A restart reuses the same ports
+// and database, as a restarted production server would.
+class ServerProcess
+{
+public:
+    explicit ServerProcess(const QString &databasePath);
+    ~ServerProcess();
+    bool start(bool demo = false);
+    void stop();
+    quint16 messagingPort = 0, avatarTlsPort = 0, avatarHttpPort = 0, webPort = 0;
+    QString databasePath() const { return m_database; }
+    QByteArray log() const { return m_log; }
+
+private:
+    QProcess m_process;
+    QString m_database;
+    QByteArray m_log;
+};
+
+// One real zmessenger process with a HOME of its own, driven through its test control channel.
+class ClientProcess
+{
+public:
+    ClientProcess(const QString &label, const ServerProcess &server);
+    ~ClientProcess();
+    bool start(const QStringList &arguments = {});
+    // Ends the program the way a user does ("Stop ZM") and waits for it.
+    bool stop();
+    QString home() const { return m_home.path(); }
+
+    QJsonObject call(const QJsonObject &request);
+    QJsonValue get(const QString &path, const QString &property);
+    bool click(const QString &path);
+    bool type(const QString &path, const QString &text, bool enter = false);
+    bool invoke(const QString &path, const QString &method, const QString &argument = QString());
+    bool button(const QString &path, const QString &text);
+    QJsonArray windows();
+    QJsonArray popups();
+
+private:
+    QString m_label;
+    const ServerProcess &m_server;
+    QTemporaryDir m_home;
+    QProcess m_process;
+    QLocalSocket m_control;
+    QString m_controlName;
+};
+
+// Creates an account through the web site's registration form, answering its captcha the way
+// a person reading the picture would (the answer is derived from the server's secret).
+bool registerThroughWebSite(const ServerProcess &server, const QString &name, const QString &password,
+                            const QString &nick, QString *page);
+
+#endif
