@@ -15,6 +15,8 @@ ZmsgdConnection::ZmsgdConnection(QSslSocket *socket, ZmsgdService *service, QObj
 {
     socket->setParent(this);
     socket->setReadBufferSize(64 * 1024);
+    // Replies and pushes are small lines that must not wait for the peer's acknowledgements.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_client.address = socket->peerAddress().toString();
     connect(socket, &QSslSocket::encrypted, this, &ZmsgdConnection::onEncrypted);
     connect(socket, &QSslSocket::readyRead, this, &ZmsgdConnection::onReadyRead);

@@ -15,6 +15,8 @@
 #include <QStandardPaths>
 #include <QTcpServer>
 
+#include <sys/socket.h>
+
 ZmsgdServer::ZmsgdServer(const ZmsgdConfig &config, QObject *parent)
     : QObject(parent)
     , m_config(config)
@@ -65,8 +67,12 @@ bool ZmsgdServer::loadTlsConfiguration(const QString &certificatePath, const QSt
 
 bool ZmsgdServer::listen(QTcpServer *server, quint16 port, const char *name, QString *error)
 {
-    if (server->listen(m_config.address, port))
+    if (server->listen(m_config.address, port)) {
+        // Qt listens with a backlog of 50; a crowd of clients reconnecting at once would see
+        // dropped connection attempts and wait a second each for the retry.
+        ::listen(static_cast<int>(server->socketDescriptor()), SOMAXCONN);
         return true;
+    }
     *error = QStringLiteral("cannot listen for %1 on %2 port %3: %4")
                  .arg(QLatin1String(name), m_config.address.toString())
                  .arg(port)

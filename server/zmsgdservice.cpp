@@ -7,6 +7,8 @@
 #include <QImageReader>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 constexpr int MaxAvatarSide = 4096;
 constexpr int AvatarSide = 128;
@@ -102,8 +104,7 @@ int ZmsgdService::sessionCount() const
 
 bool ZmsgdService::isBot(const QString &user) const
 {
-    const std::optional<ZmsgdAccount> account = m_store->account(user);
-    return account && account->bot;
+    return m_store->isBot(user);
 }
 
 int ZmsgdService::effectiveState(const QString &user) const
@@ -125,11 +126,12 @@ bool ZmsgdService::isMutual(const QString &a, const QString &b) const
 
 void ZmsgdService::notifyState(const QString &user, int state)
 {
-    const QStringList watchers = m_store->watchers(user);
+    const QStringList watchers = m_store->mutualContacts(user);
     for (const QString &watcher : watchers) {
-        if (!m_peers.contains(watcher) || !m_store->hasContact(user, watcher))
+        const auto it = m_peers.constFind(watcher);
+        if (it == m_peers.constEnd())
             continue;
-        for (ZmsgdPeer *peer : m_peers.value(watcher))
+        for (ZmsgdPeer *peer : *it)
             peer->pushStateChange(user, state);
     }
 }
@@ -400,11 +402,12 @@ int ZmsgdService::sendPoke(const QString &user, const QString &other)
 {
     if (other.isEmpty())
         return ZmsgdCode::BadRequest;
-    if (!m_store->accountExists(other))
+    const std::optional<ZmsgdStore::Relation> relation = m_store->relation(user, other);
+    if (!relation)
         return ZmsgdCode::NotFound;
-    if (!m_store->hasContact(user, other))
+    if (!relation->inOwnersList)
         return ZmsgdCode::Forbidden;
-    if (isBot(other)) {
+    if (relation->bot) {
         QTimer::singleShot(BotDelayMs, this, [this, other, user] {
             for (ZmsgdPeer *peer : m_peers.value(user))
                 peer->pushPoke(other);
@@ -424,25 +427,44 @@ int ZmsgdService::sendMessage(const QString &user, const QString &other, const Q
         return ZmsgdCode::BadRequest;
     if (text.size() > MaxMessageLength)
         return ZmsgdCode::TooLong;
-    if (!m_store->accountExists(other))
+    const std::optional<ZmsgdStore::Relation> relation = m_store->relation(user, other);
+    if (!relation)
         return ZmsgdCode::NotFound;
-    if (!m_store->hasContact(user, other))
+    if (!relation->inOwnersList)
         return ZmsgdCode::Forbidden;
-    if (isBot(other)) {
+    if (relation->bot) {
         QTimer::singleShot(BotDelayMs, this, [this, other, user, text] { botAnswer(other, user, text); });
         return ZmsgdCode::Ok;
     }
     if (m_store->storeMessage(user, other, text) < 0)
         return ZmsgdCode::Internal;
-    // Pushed after the caller has written its reply line, so the reply comes first.
-    QTimer::singleShot(0, this, [this, other] { deliverAll(other); });
+    scheduleDelivery(other);
     return ZmsgdCode::Ok;
+}
+
+void ZmsgdService::scheduleDelivery(const QString &user)
+{
+    if (!m_peers.contains(user))
+        return;
+    m_undelivered.insert(user);
+    if (m_deliveryScheduled)
+        return;
+    m_deliveryScheduled = true;
+    QTimer::singleShot(0, this, &ZmsgdService::deliverScheduled);
+}
+
+void ZmsgdService::deliverScheduled()
+{
+    m_deliveryScheduled = false;
+    const QSet<QString> users = std::exchange(m_undelivered, {});
+    for (const QString &user : users)
+        deliverAll(user);
 }
 
 void ZmsgdService::botAnswer(const QString &bot, const QString &to, const QString &text)
 {
     if (m_store->storeMessage(bot, to, QStringLiteral("You wrote: ") + text) >= 0)
-        deliverAll(to);
+        scheduleDelivery(to);
 }
 
 int ZmsgdService::setAvatar(const QString &user, const QByteArray &imageData)

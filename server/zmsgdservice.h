@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 // Result codes the server answers with.
@@ -118,6 +119,10 @@ private:
     void tellStateTo(const QString &user, const QString &watcher);
     void pushRequestsTo(const QString &user);
     void deliverAll(const QString &user);
+    // Collects recipients and hands their new messages on once per turn of the event loop,
+    // after the replies of that turn have been written.
+    void scheduleDelivery(const QString &user);
+    void deliverScheduled();
     void botAnswer(const QString &bot, const QString &to, const QString &text);
     QString welcomeText() const;
 
@@ -125,6 +130,8 @@ private:
     QHash<QString, QList<ZmsgdPeer *>> m_peers;
     QList<qint64> m_confirmed;
     bool m_flushScheduled = false;
+    QSet<QString> m_undelivered;
+    bool m_deliveryScheduled = false;
 };
 
 #endif

@@ -10,6 +10,8 @@
 #include <QVariant>
 #include <QAtomicInt>
 
+#include <memory>
+
 namespace {
 
 constexpr int PasswordIterations = 4096;
@@ -137,6 +139,8 @@ bool ZmsgdStore::open(const QString &path, QString *error)
 
 void ZmsgdStore::close()
 {
+    qDeleteAll(m_prepared);
+    m_prepared.clear();
     if (m_db.isValid()) {
         m_db.close();
         m_db = QSqlDatabase();
@@ -194,14 +198,54 @@ bool ZmsgdStore::migrate(QString *error)
     return true;
 }
 
+// Executes a cached prepared statement with its values and finishes it when done, so no
+// read snapshot stays open between calls.
+class ZmsgdStore::Run
+{
+public:
+    Run(const ZmsgdStore &store, const QString &statement, const QVariantList &values = {})
+        : m_query(store.prepared(statement))
+    {
+        if (!m_query)
+            return;
+        for (int i = 0; i < values.size(); ++i)
+            m_query->bindValue(i, values.at(i));
+        m_ok = m_query->exec();
+    }
+    ~Run()
+    {
+        if (m_query)
+            m_query->finish();
+    }
+    Run(const Run &) = delete;
+    Run &operator=(const Run &) = delete;
+
+    bool ok() const { return m_ok; }
+    bool next() { return m_ok && m_query->next(); }
+    QVariant value(int index) const { return m_query->value(index); }
+    int affected() const { return m_ok ? m_query->numRowsAffected() : -1; }
+    qint64 lastInsertId() const { return m_ok ? m_query->lastInsertId().toLongLong() : -1; }
+
+private:
+    QSqlQuery *m_query = nullptr;
+    bool m_ok = false;
+};
+
+QSqlQuery *ZmsgdStore::prepared(const QString &statement) const
+{
+    auto it = m_prepared.constFind(statement);
+    if (it != m_prepared.constEnd())
+        return *it;
+    auto query = std::make_unique<QSqlQuery>(m_db);
+    query->setForwardOnly(true);
+    if (!query->prepare(statement))
+        return nullptr;
+    return *m_prepared.insert(statement, query.release());
+}
+
 bool ZmsgdStore::exec(const QString &statement, const QVariantList &values) const
 {
-    QSqlQuery query(m_db);
-    if (!query.prepare(statement))
-        return false;
-    for (const QVariant &value : values)
-        query.addBindValue(value);
-    return query.exec();
+    return Run(*this, statement, values).ok();
 }
 
 QByteArray ZmsgdStore::hashPassword(const QString &password, const QByteArray &salt, int iterations)
@@ -219,18 +263,14 @@ ZmsgdStore::CreateResult ZmsgdStore::createAccount(const QString &name, const QS
         return CreateResult::Exists;
     }
     const QByteArray salt = randomBytes(SaltLength);
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("INSERT INTO accounts (name, salt, hash, iterations, nick, created)"
-                                 " VALUES (?, ?, ?, ?, ?, ?)"));
-    query.addBindValue(name);
-    query.addBindValue(salt);
-    query.addBindValue(hashPassword(password, salt, PasswordIterations));
-    query.addBindValue(PasswordIterations);
-    query.addBindValue(nick.isEmpty() ? name : nick);
-    query.addBindValue(now());
-    if (!query.exec()) {
+    Run insert(*this,
+               QStringLiteral("INSERT INTO accounts (name, salt, hash, iterations, nick, created)"
+                              " VALUES (?, ?, ?, ?, ?, ?)"),
+               {name, salt, hashPassword(password, salt, PasswordIterations), PasswordIterations,
+                nick.isEmpty() ? name : nick, now()});
+    if (!insert.ok()) {
         if (error)
-            *error = query.lastError().text();
+            *error = m_db.lastError().text();
         return CreateResult::Failed;
     }
     return CreateResult::Created;
@@ -238,27 +278,23 @@ ZmsgdStore::CreateResult ZmsgdStore::createAccount(const QString &name, const QS
 
 bool ZmsgdStore::accountExists(const QString &name) const
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT 1 FROM accounts WHERE name = ?"));
-    query.addBindValue(name);
-    return query.exec() && query.next();
+    Run query(*this, QStringLiteral("SELECT 1 FROM accounts WHERE name = ?"), {name});
+    return query.next();
 }
 
 bool ZmsgdStore::nameTakenIgnoringCase(const QString &name) const
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT name FROM accounts WHERE lower(name) = lower(?)"));
-    query.addBindValue(name);
-    return query.exec() && query.next();
+    Run query(*this, QStringLiteral("SELECT 1 FROM accounts WHERE lower(name) = lower(?)"), {name});
+    return query.next();
 }
 
 std::optional<ZmsgdAccount> ZmsgdStore::account(const QString &name) const
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT name, nick, status, mail, mail_visible, real_name, state, signature,"
-                                 " avatar_id, bot FROM accounts WHERE name = ?"));
-    query.addBindValue(name);
-    if (!query.exec() || !query.next())
+    Run query(*this,
+              QStringLiteral("SELECT name, nick, status, mail, mail_visible, real_name, state, signature,"
+                             " avatar_id, bot FROM accounts WHERE name = ?"),
+              {name});
+    if (!query.next())
         return std::nullopt;
     ZmsgdAccount account;
     account.name = query.value(0).toString();
@@ -274,19 +310,30 @@ std::optional<ZmsgdAccount> ZmsgdStore::account(const QString &name) const
     return account;
 }
 
+bool ZmsgdStore::isBot(const QString &name) const
+{
+    Run query(*this, QStringLiteral("SELECT bot FROM accounts WHERE name = ?"), {name});
+    return query.next() && query.value(0).toBool();
+}
+
 bool ZmsgdStore::verifyPassword(const QString &name, const QString &password) const
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT salt, hash, iterations FROM accounts WHERE name = ?"));
-    query.addBindValue(name);
-    if (!query.exec() || !query.next()) {
+    QByteArray salt;
+    QByteArray stored;
+    int iterations = 0;
+    {
+        Run query(*this, QStringLiteral("SELECT salt, hash, iterations FROM accounts WHERE name = ?"), {name});
+        if (query.next()) {
+            salt = query.value(0).toByteArray();
+            stored = query.value(1).toByteArray();
+            iterations = query.value(2).toInt();
+        }
+    }
+    if (stored.isEmpty()) {
         // Spend the same work for an unknown name, so timing does not tell which names exist.
         hashPassword(password, QByteArray(SaltLength, '\0'), PasswordIterations);
         return false;
     }
-    const QByteArray salt = query.value(0).toByteArray();
-    const QByteArray stored = query.value(1).toByteArray();
-    const int iterations = query.value(2).toInt();
     if (iterations < 1)
         return false;
     return equalDigests(hashPassword(password, salt, iterations), stored);
@@ -295,22 +342,16 @@ bool ZmsgdStore::verifyPassword(const QString &name, const QString &password) co
 bool ZmsgdStore::setPassword(const QString &name, const QString &password)
 {
     const QByteArray salt = randomBytes(SaltLength);
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("UPDATE accounts SET salt = ?, hash = ?, iterations = ? WHERE name = ?"));
-    query.addBindValue(salt);
-    query.addBindValue(hashPassword(password, salt, PasswordIterations));
-    query.addBindValue(PasswordIterations);
-    query.addBindValue(name);
-    return query.exec() && query.numRowsAffected() == 1;
+    Run update(*this, QStringLiteral("UPDATE accounts SET salt = ?, hash = ?, iterations = ? WHERE name = ?"),
+               {salt, hashPassword(password, salt, PasswordIterations), PasswordIterations, name});
+    return update.affected() == 1;
 }
 
 bool ZmsgdStore::updateField(const QString &name, const char *column, const QVariant &value)
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("UPDATE accounts SET %1 = ? WHERE name = ?").arg(QLatin1String(column)));
-    query.addBindValue(value);
-    query.addBindValue(name);
-    return query.exec() && query.numRowsAffected() == 1;
+    Run update(*this, QStringLiteral("UPDATE accounts SET %1 = ? WHERE name = ?").arg(QLatin1String(column)),
+               {value, name});
+    return update.affected() == 1;
 }
 
 bool ZmsgdStore::setNick(const QString &name, const QString &nick)
@@ -350,81 +391,88 @@ bool ZmsgdStore::setBot(const QString &name, bool bot)
 
 bool ZmsgdStore::setAvatar(const QString &name, const QString &avatarId, const QByteArray &png)
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("UPDATE accounts SET avatar_id = ?, avatar_png = ? WHERE name = ?"));
-    query.addBindValue(avatarId);
-    query.addBindValue(png);
-    query.addBindValue(name);
-    return query.exec() && query.numRowsAffected() == 1;
+    Run update(*this, QStringLiteral("UPDATE accounts SET avatar_id = ?, avatar_png = ? WHERE name = ?"),
+               {avatarId, png, name});
+    return update.affected() == 1;
 }
 
 std::optional<ZmsgdAvatar> ZmsgdStore::avatar(const QString &key) const
 {
     for (const char *column : {"avatar_id", "name"}) {
-        QSqlQuery query(m_db);
-        query.prepare(QStringLiteral("SELECT name, avatar_id, avatar_png FROM accounts"
-                                     " WHERE %1 = ? AND avatar_png IS NOT NULL")
-                          .arg(QLatin1String(column)));
-        query.addBindValue(key);
-        if (query.exec() && query.next())
+        Run query(*this,
+                  QStringLiteral("SELECT name, avatar_id, avatar_png FROM accounts"
+                                 " WHERE %1 = ? AND avatar_png IS NOT NULL")
+                      .arg(QLatin1String(column)),
+                  {key});
+        if (query.next())
             return ZmsgdAvatar{query.value(0).toString(), query.value(1).toString(), query.value(2).toByteArray()};
     }
     return std::nullopt;
 }
 
+QStringList ZmsgdStore::names(const QString &statement, const QVariantList &values) const
+{
+    QStringList result;
+    Run query(*this, statement, values);
+    while (query.next())
+        result << query.value(0).toString();
+    return result;
+}
+
+int ZmsgdStore::count(const QString &statement, const QVariantList &values) const
+{
+    Run query(*this, statement, values);
+    return query.next() ? query.value(0).toInt() : 0;
+}
+
+std::optional<ZmsgdStore::Relation> ZmsgdStore::relation(const QString &owner, const QString &other) const
+{
+    Run query(*this,
+              QStringLiteral("SELECT a.bot, EXISTS (SELECT 1 FROM contacts c WHERE c.owner = ? AND c.contact = a.name)"
+                             " FROM accounts a WHERE a.name = ?"),
+              {owner, other});
+    if (!query.next())
+        return std::nullopt;
+    return Relation{query.value(0).toBool(), query.value(1).toBool()};
+}
+
 QStringList ZmsgdStore::contacts(const QString &owner) const
 {
-    QStringList names;
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT contact FROM contacts WHERE owner = ? ORDER BY contact"));
-    query.addBindValue(owner);
-    if (query.exec()) {
-        while (query.next())
-            names << query.value(0).toString();
-    }
-    return names;
+    return names(QStringLiteral("SELECT contact FROM contacts WHERE owner = ? ORDER BY contact"), {owner});
 }
 
 QList<ZmsgdContactRow> ZmsgdStore::contactRows(const QString &owner) const
 {
     QList<ZmsgdContactRow> rows;
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral(
-        "SELECT a.name, a.nick, a.status, a.state, a.avatar_id, a.bot,"
-        " EXISTS (SELECT 1 FROM contacts back WHERE back.owner = c.contact AND back.contact = c.owner)"
-        " FROM contacts c JOIN accounts a ON a.name = c.contact WHERE c.owner = ? ORDER BY a.name"));
-    query.addBindValue(owner);
-    if (query.exec()) {
-        while (query.next()) {
-            ZmsgdContactRow row;
-            row.name = query.value(0).toString();
-            row.nick = query.value(1).toString();
-            row.statusMessage = query.value(2).toString();
-            row.state = query.value(3).toInt();
-            row.avatarId = query.value(4).toString();
-            row.bot = query.value(5).toBool();
-            row.mutual = query.value(6).toBool();
-            rows << row;
-        }
+    Run query(*this,
+              QStringLiteral(
+                  "SELECT a.name, a.nick, a.status, a.state, a.avatar_id, a.bot,"
+                  " EXISTS (SELECT 1 FROM contacts back WHERE back.owner = c.contact AND back.contact = c.owner)"
+                  " FROM contacts c JOIN accounts a ON a.name = c.contact WHERE c.owner = ? ORDER BY a.name"),
+              {owner});
+    while (query.next()) {
+        ZmsgdContactRow row;
+        row.name = query.value(0).toString();
+        row.nick = query.value(1).toString();
+        row.statusMessage = query.value(2).toString();
+        row.state = query.value(3).toInt();
+        row.avatarId = query.value(4).toString();
+        row.bot = query.value(5).toBool();
+        row.mutual = query.value(6).toBool();
+        rows << row;
     }
     return rows;
 }
 
 int ZmsgdStore::contactCount(const QString &owner) const
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT count(*) FROM contacts WHERE owner = ?"));
-    query.addBindValue(owner);
-    return query.exec() && query.next() ? query.value(0).toInt() : 0;
+    return count(QStringLiteral("SELECT count(*) FROM contacts WHERE owner = ?"), {owner});
 }
 
 bool ZmsgdStore::hasContact(const QString &owner, const QString &contact) const
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT 1 FROM contacts WHERE owner = ? AND contact = ?"));
-    query.addBindValue(owner);
-    query.addBindValue(contact);
-    return query.exec() && query.next();
+    Run query(*this, QStringLiteral("SELECT 1 FROM contacts WHERE owner = ? AND contact = ?"), {owner, contact});
+    return query.next();
 }
 
 bool ZmsgdStore::addContact(const QString &owner, const QString &contact)
@@ -439,37 +487,28 @@ bool ZmsgdStore::removeContact(const QString &owner, const QString &contact)
 
 QStringList ZmsgdStore::watchers(const QString &owner) const
 {
-    QStringList names;
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT owner FROM contacts WHERE contact = ? ORDER BY owner"));
-    query.addBindValue(owner);
-    if (query.exec()) {
-        while (query.next())
-            names << query.value(0).toString();
-    }
-    return names;
+    return names(QStringLiteral("SELECT owner FROM contacts WHERE contact = ? ORDER BY owner"), {owner});
+}
+
+QStringList ZmsgdStore::mutualContacts(const QString &owner) const
+{
+    return names(QStringLiteral("SELECT c.contact FROM contacts c JOIN contacts back"
+                                " ON back.owner = c.contact AND back.contact = c.owner"
+                                " WHERE c.owner = ? ORDER BY c.contact"),
+                 {owner});
 }
 
 QStringList ZmsgdStore::requestsFor(const QString &target) const
 {
-    QStringList names;
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT requester FROM requests WHERE target = ? ORDER BY created, requester"));
-    query.addBindValue(target);
-    if (query.exec()) {
-        while (query.next())
-            names << query.value(0).toString();
-    }
-    return names;
+    return names(QStringLiteral("SELECT requester FROM requests WHERE target = ? ORDER BY created, requester"),
+                 {target});
 }
 
 bool ZmsgdStore::hasRequest(const QString &requester, const QString &target) const
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT 1 FROM requests WHERE requester = ? AND target = ?"));
-    query.addBindValue(requester);
-    query.addBindValue(target);
-    return query.exec() && query.next();
+    Run query(*this, QStringLiteral("SELECT 1 FROM requests WHERE requester = ? AND target = ?"),
+              {requester, target});
+    return query.next();
 }
 
 bool ZmsgdStore::addRequest(const QString &requester, const QString &target)
@@ -485,40 +524,26 @@ bool ZmsgdStore::removeRequest(const QString &requester, const QString &target)
 
 qint64 ZmsgdStore::storeMessage(const QString &sender, const QString &recipient, const QString &body)
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("INSERT INTO messages (sender, recipient, body, created) VALUES (?, ?, ?, ?)"));
-    query.addBindValue(sender);
-    query.addBindValue(recipient);
-    query.addBindValue(body);
-    query.addBindValue(now());
-    if (!query.exec())
-        return -1;
-    return query.lastInsertId().toLongLong();
+    Run insert(*this, QStringLiteral("INSERT INTO messages (sender, recipient, body, created) VALUES (?, ?, ?, ?)"),
+               {sender, recipient, body, now()});
+    return insert.lastInsertId();
 }
 
 QList<ZmsgdStoredMessage> ZmsgdStore::pendingMessages(const QString &recipient, qint64 afterId, int limit) const
 {
     QList<ZmsgdStoredMessage> messages;
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT id, sender, body FROM messages WHERE recipient = ? AND id > ?"
-                                 " ORDER BY id LIMIT ?"));
-    query.addBindValue(recipient);
-    query.addBindValue(afterId);
-    query.addBindValue(limit);
-    if (query.exec()) {
-        while (query.next())
-            messages << ZmsgdStoredMessage{query.value(0).toLongLong(), query.value(1).toString(), recipient,
-                                           query.value(2).toString()};
-    }
+    Run query(*this,
+              QStringLiteral("SELECT id, sender, body FROM messages WHERE recipient = ? AND id > ? ORDER BY id LIMIT ?"),
+              {recipient, afterId, limit});
+    while (query.next())
+        messages << ZmsgdStoredMessage{query.value(0).toLongLong(), query.value(1).toString(), recipient,
+                                       query.value(2).toString()};
     return messages;
 }
 
 int ZmsgdStore::pendingCount(const QString &recipient) const
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT count(*) FROM messages WHERE recipient = ?"));
-    query.addBindValue(recipient);
-    return query.exec() && query.next() ? query.value(0).toInt() : 0;
+    return count(QStringLiteral("SELECT count(*) FROM messages WHERE recipient = ?"), {recipient});
 }
 
 bool ZmsgdStore::deleteMessages(const QList<qint64> &ids)
@@ -527,11 +552,8 @@ bool ZmsgdStore::deleteMessages(const QList<qint64> &ids)
         return true;
     if (!m_db.transaction())
         return false;
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("DELETE FROM messages WHERE id = ?"));
     for (qint64 id : ids) {
-        query.bindValue(0, id);
-        if (!query.exec()) {
+        if (!exec(QStringLiteral("DELETE FROM messages WHERE id = ?"), {id})) {
             m_db.rollback();
             return false;
         }
@@ -541,19 +563,14 @@ bool ZmsgdStore::deleteMessages(const QList<qint64> &ids)
 
 bool ZmsgdStore::useCaptchaCode(const QString &code)
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("INSERT OR IGNORE INTO used_captchas (code, used) VALUES (?, ?)"));
-    query.addBindValue(code);
-    query.addBindValue(now());
-    return query.exec() && query.numRowsAffected() == 1;
+    Run insert(*this, QStringLiteral("INSERT OR IGNORE INTO used_captchas (code, used) VALUES (?, ?)"), {code, now()});
+    return insert.affected() == 1;
 }
 
 QString ZmsgdStore::metaValue(const QString &key) const
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT value FROM meta WHERE key = ?"));
-    query.addBindValue(key);
-    return query.exec() && query.next() ? query.value(0).toString() : QString();
+    Run query(*this, QStringLiteral("SELECT value FROM meta WHERE key = ?"), {key});
+    return query.next() ? query.value(0).toString() : QString();
 }
 
 bool ZmsgdStore::setMetaValue(const QString &key, const QString &value)

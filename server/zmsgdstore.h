@@ -2,8 +2,10 @@
 #define ZMSGDSTORE_H
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -75,6 +77,7 @@ public:
     // True when another account differs from name only by letter case (or is name itself).
     bool nameTakenIgnoringCase(const QString &name) const;
     std::optional<ZmsgdAccount> account(const QString &name) const;
+    bool isBot(const QString &name) const;
     bool verifyPassword(const QString &name, const QString &password) const;
     bool setPassword(const QString &name, const QString &password);
     bool setNick(const QString &name, const QString &nick);
@@ -88,6 +91,14 @@ public:
     // Looks the picture up by avatar id first, then by account name.
     std::optional<ZmsgdAvatar> avatar(const QString &key) const;
 
+    struct Relation
+    {
+        bool bot = false;
+        bool inOwnersList = false;
+    };
+    // What owner may do with another account: nothing when it does not exist.
+    std::optional<Relation> relation(const QString &owner, const QString &other) const;
+
     QStringList contacts(const QString &owner) const;
     QList<ZmsgdContactRow> contactRows(const QString &owner) const;
     int contactCount(const QString &owner) const;
@@ -96,6 +107,8 @@ public:
     bool removeContact(const QString &owner, const QString &contact);
     // Accounts that have owner in their lists: the ones told about owner's state.
     QStringList watchers(const QString &owner) const;
+    // Contacts that have owner in their lists as well.
+    QStringList mutualContacts(const QString &owner) const;
 
     QStringList requestsFor(const QString &target) const;
     bool hasRequest(const QString &requester, const QString &target) const;
@@ -120,12 +133,18 @@ public:
     static QByteArray hashPassword(const QString &password, const QByteArray &salt, int iterations);
 
 private:
+    class Run;
     bool migrate(QString *error);
     bool exec(const QString &statement, const QVariantList &values = {}) const;
     bool updateField(const QString &name, const char *column, const QVariant &value);
+    QSqlQuery *prepared(const QString &statement) const;
+    QStringList names(const QString &statement, const QVariantList &values) const;
+    int count(const QString &statement, const QVariantList &values) const;
 
     QString m_connectionName;
     QSqlDatabase m_db;
+    // Statements are prepared once per connection; the server runs the same few all the time.
+    mutable QHash<QString, QSqlQuery *> m_prepared;
 };
 
 #endif
