@@ -185,7 +185,12 @@ protected:
 
     QString displayName(const QString &user, QSettings &settings) const;
     QString contactRowText(const QString &name, const QString &status) const;
+    QString displayNameFrom(const QString &user, QString nick, QSettings &settings) const;
     QIcon contactIcon(const QString &user, int state);
+    QString contactIconKey(const QString &user, int state) const;
+    void setContactIcon(QListWidgetItem *item, const QString &user, int state);
+    // Item data role holding the key of the icon a row shows.
+    static constexpr int IconKeyRole = Qt::UserRole + 7;
     void rebuildContactIcon(const QString &user, int state);
     QString contactOfItem(QListWidgetItem *item) const;
     QString currentContact() const;

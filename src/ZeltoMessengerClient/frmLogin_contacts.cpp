@@ -72,7 +72,12 @@ QString frmLogin::displayName(QString user)
 
 QString frmLogin::displayName(const QString &user, QSettings &settings) const
 {
-    QString nick = settings.value(QStringLiteral("Nick/") + user, nicks.value(user, user)).toString();
+    return displayNameFrom(user, settings.value(QStringLiteral("Nick/") + user, nicks.value(user, user)).toString(),
+                           settings);
+}
+
+QString frmLogin::displayNameFrom(const QString &user, QString nick, QSettings &settings) const
+{
     // A blank nick would leave an empty row; the account name always identifies the contact.
     if (nick.trimmed().isEmpty())
         nick = user;
@@ -127,14 +132,20 @@ QIcon frmLogin::makeContactIcon(QImage avatar, QImage stateIcon)
     return QIcon(pixmap);
 }
 
+QString frmLogin::contactIconKey(const QString &user, int state) const
+{
+    const QString avatarId = contactAvatars.value(user);
+    const bool haveImage = avatarImages.contains(avatarId);
+    const int badge = (state >= 1 && state <= 5) ? state : 8;
+    return QString::number(badge) + QLatin1Char(designedMode ? 'd' : 'c') + QLatin1Char(haveImage ? '+' : '-') + avatarId;
+}
+
 QIcon frmLogin::contactIcon(const QString &user, int state)
 {
     // Icons are shared between every contact with the same picture and state, so a refresh
     // in which many states change does not paint thousands of identical pixmaps.
     const QString avatarId = contactAvatars.value(user);
-    const bool haveImage = avatarImages.contains(avatarId);
-    const int badge = (state >= 1 && state <= 5) ? state : 8;
-    const QString key = QString::number(badge) + QLatin1Char(isDesignedMode() ? 'd' : 'c') + QLatin1Char(haveImage ? '+' : '-') + avatarId;
+    const QString key = contactIconKey(user, state);
     const auto cached = contactIconCache.constFind(key);
     if (cached != contactIconCache.constEnd())
         return cached.value();
@@ -148,7 +159,18 @@ QIcon frmLogin::contactIcon(const QString &user, int state)
 void frmLogin::rebuildContactIcon(const QString &user, int state)
 {
     if (QListWidgetItem *item = contactItems.value(user))
-        item->setIcon(contactIcon(user, state));
+        setContactIcon(item, user, state);
+}
+
+void frmLogin::setContactIcon(QListWidgetItem *item, const QString &user, int state)
+{
+    // Setting an icon makes the sorted list look at the row again; skip it when the row
+    // already shows exactly this picture and badge.
+    const QString key = contactIconKey(user, state);
+    if (item->data(IconKeyRole).toString() == key)
+        return;
+    item->setIcon(contactIcon(user, state));
+    item->setData(IconKeyRole, key);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -184,13 +184,20 @@ void frmLogin::refreshContacts(const QString &users)
             continue;
         const QString &user = contact.user;
         const QString nickKey = QStringLiteral("Nick/") + user;
-        if (!settings.contains(nickKey) || settings.value(nickKey).toString() != contact.nick)
+        const QVariant stored = settings.value(nickKey);
+        const bool nickChanged = !stored.isValid() || stored.toString() != contact.nick;
+        if (nickChanged)
             settings.setValue(nickKey, contact.nick);
 
-        nicks.insert(user, contact.nick);
-        const QString text = contactRowText(displayName(user, settings), contact.status);
         QListWidgetItem *item = contactItems.value(user);
         const bool known = item != nullptr;
+        // A custom nick changes only through Rename and Reset name, which set the row text
+        // themselves; with nick and status as before the row text is unchanged too.
+        const bool textChanged = !known || nickChanged || nicks.value(user) != contact.nick
+            || statusMessages.value(user) != contact.status;
+        nicks.insert(user, contact.nick);
+        const QString text =
+            textChanged ? contactRowText(displayNameFrom(user, contact.nick, settings), contact.status) : QString();
         const int oldState = states.value(user, 8);
         states.insert(user, contact.state);
         stateIcons.insert(user, stateIconPath(contact.state));
@@ -199,13 +206,13 @@ void frmLogin::refreshContacts(const QString &users)
             contactAvatars.insert(user, QString());
 
         if (known) {
-            if (item->text() != text)
+            if (textChanged && item->text() != text)
                 item->setText(text);
             if (oldState != contact.state || !avatarShown.value(user, false))
-                item->setIcon(contactIcon(user, contact.state));
+                setContactIcon(item, user, contact.state);
         } else {
             item = new QListWidgetItem(text);
-            item->setIcon(contactIcon(user, contact.state));
+            setContactIcon(item, user, contact.state);
             contactItems.insert(user, item);
             itemContacts.insert(item, user);
             contactListInUse->addItem(item);
@@ -366,7 +373,7 @@ void frmLogin::relogin()
             disconnected = true;
             for (auto it = contactItems.constBegin(); it != contactItems.constEnd(); ++it) {
                 states.insert(it.key(), 8);
-                it.value()->setIcon(contactIcon(it.key(), 8));
+                setContactIcon(it.value(), it.key(), 8);
             }
             if (tray)
                 tray->showMessage(tr("Disconnected"), tr("Please check your Internet connection!"), QSystemTrayIcon::Warning,

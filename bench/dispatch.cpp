@@ -1,0 +1,93 @@
+// Incoming-event dispatch under a burst: 10,000 message lines for 50 senders buffered on the
+// socket at once; the time until every one has reached its chat window, and how many did.
+#include "frmChat.h"
+#include "frmLogin.h"
+#include "platform.h"
+#include "tlstestserver.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+namespace {
+
+int handled = 0;
+
+void countMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg && message == QLatin1String("Go to MessageFromUser mode"))
+        ++handled;
+}
+
+void figure(const QString &name, double value, const QString &unit, const QString &target, bool met)
+{
+    QTextStream(stdout) << "FIGURE " << name << '|' << QString::number(value, 'f', 2) << '|' << unit << '|'
+                        << target << '|' << (met ? "yes" : "no") << Qt::endl;
+}
+
+// The chat windows of the main window, seen from outside: every top-level frmChat.
+int chatWindowCount()
+{
+    int n = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        n += qobject_cast<frmChat *>(w) ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir home;
+    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        qputenv(name, home.path().toUtf8());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    Platform::setQuitHook([] {});
+    qInstallMessageHandler(countMessages);
+
+    TlsTestServer server;
+    server.setLineHandler([](const QByteArray &line) -> QByteArray {
+        if (line.startsWith("ZM/1.1 login"))
+            return "ZM/1.1 return --id=200\n";
+        if (line.contains("--rq=nick"))
+            return "ZM/1.1 return --rq=nick --id=200 --nick=Me\n";
+        return QByteArray();
+    });
+    if (!server.listenOnLoopback())
+        return 1;
+    server.exportEndpoint();
+
+    frmLogin window;
+    window.findChild<QLineEdit *>(QStringLiteral("txtName"))->setText(QStringLiteral("me"));
+    window.findChild<QLineEdit *>(QStringLiteral("txtPassword"))->setText(QStringLiteral("pw"));
+    window.findChild<QPushButton *>(QStringLiteral("cmdLogin"))->click();
+    if (!window.isSessionLoggedIn())
+        return 2;
+
+    constexpr int Count = 10000;
+    constexpr int Senders = 50;
+    QByteArray burst;
+    for (int i = 0; i < Count; ++i) {
+        burst += "ZM/1.1 message --username=sender" + QByteArray::number(i % Senders) + " --message=message&nbsp;number&nbsp;"
+            + QByteArray::number(i) + " --mid=" + QByteArray::number(i) + '\n';
+    }
+    handled = 0;
+    QElapsedTimer clock;
+    clock.start();
+    server.sendToClient(burst);
+    while (handled < Count && clock.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    const double seconds = double(clock.elapsed()) / 1000.0;
+    figure(QStringLiteral("%1 buffered messages from %2 senders into their chat windows").arg(Count).arg(Senders), seconds,
+           QStringLiteral("s"), QStringLiteral("< 3 s"), seconds < 3 && handled == Count);
+    figure(QStringLiteral("Messages delivered"), handled, QStringLiteral("messages"), QString::number(Count),
+           handled == Count);
+    figure(QStringLiteral("Chat windows opened"), chatWindowCount(), QStringLiteral("windows"), QString::number(Senders),
+           chatWindowCount() == Senders);
+    return 0;
+}
