@@ -16,42 +16,42 @@
     <name>frmAboutZMPQ</name>
     <message>
         <source>About Zelto Messenger (ZMP)</source>
-        <translation type="unfinished" />
+        <translation>Über Zelto Messenger (ZMP)</translation>
     </message>
     <message>
         <source>&lt;b&gt;Zelto Messenger&lt;/b&gt; by Zelto, Version %1&lt;br/&gt;%2</source>
-        <translation type="unfinished" />
+        <translation>&lt;b&gt;Zelto Messenger&lt;/b&gt; von Zelto, Version %1&lt;br/&gt;%2</translation>
     </message>
     <message>
         <source>&lt;p&gt;An instant messenger for your desktop.&lt;/p&gt;</source>
-        <translation type="unfinished" />
+        <translation>&lt;p&gt;Ein Instant Messenger für Ihren Desktop.&lt;/p&gt;</translation>
     </message>
     <message>
         <source>Version</source>
-        <translation type="unfinished" />
+        <translation>Version</translation>
     </message>
     <message>
         <source>Build</source>
-        <translation type="unfinished" />
+        <translation>Build</translation>
     </message>
     <message>
         <source>Built on %1 at %2 with %4&lt;br/&gt;Running with Qt %5 on %6</source>
-        <translation type="unfinished" />
+        <translation>Erstellt am %1 um %2 mit %4&lt;br/&gt;Läuft mit Qt %5 auf %6</translation>
     </message>
     <message>
         <source>Info</source>
-        <translation type="unfinished" />
+        <translation>Info</translation>
     </message>
     <message>
         <source>&lt;p&gt;Zelto Messenger keeps you in touch with your contacts: it shows who is online, carries your messages, keeps a history of every conversation and announces what happens while you work.&lt;/p&gt;</source>
-        <translation type="unfinished" />
+        <translation>&lt;p&gt;Zelto Messenger hält Sie mit Ihren Kontakten in Verbindung: Es zeigt, wer online ist, überbringt Ihre Nachrichten, führt einen Verlauf jeder Unterhaltung und meldet, was geschieht, während Sie arbeiten.&lt;/p&gt;</translation>
     </message>
 </context>
 <context>
     <name>frmAboutZelto</name>
     <message>
         <source>About Zelto</source>
-        <translation type="unfinished" />
+        <translation>Über Zelto</translation>
     </message>
     <message>
         <source>config.h -&gt; AboutVendor</source>
@@ -59,62 +59,62 @@
     </message>
     <message>
         <source>&lt;b&gt;Zelto&lt;/b&gt;&lt;br/&gt;Zelto is a small team that builds communication software for the desktop. Zelto Messenger is its instant messenger: a light client that lives in the system tray and keeps you in touch with your contacts.</source>
-        <translation type="unfinished" />
+        <translation>&lt;b&gt;Zelto&lt;/b&gt;&lt;br/&gt;Zelto ist ein kleines Team, das Kommunikationssoftware für den Desktop baut. Zelto Messenger ist sein Instant Messenger: ein leichter Client, der im Infobereich lebt und Sie mit Ihren Kontakten in Verbindung hält.</translation>
     </message>
 </context>
 <context>
     <name>frmChangePassword</name>
     <message>
         <source>Change password</source>
-        <translation type="unfinished" />
+        <translation>Passwort ändern</translation>
     </message>
     <message>
         <source>Fill out to change your password</source>
-        <translation type="unfinished" />
+        <translation>Ausfüllen, um Ihr Passwort zu ändern</translation>
     </message>
     <message>
         <source>Old password:</source>
-        <translation type="unfinished" />
+        <translation>Altes Passwort:</translation>
     </message>
     <message>
         <source>New password:</source>
-        <translation type="unfinished" />
+        <translation>Neues Passwort:</translation>
     </message>
     <message>
         <source>Repeat new pw:</source>
-        <translation type="unfinished" />
+        <translation>Neues PW wiederholen:</translation>
     </message>
     <message>
         <source>Change</source>
-        <translation type="unfinished" />
+        <translation>Ändern</translation>
     </message>
     <message>
         <source>The passwords don't match!</source>
-        <translation type="unfinished" />
+        <translation>Die Passwörter stimmen nicht überein!</translation>
     </message>
     <message>
         <source>The new password is shorter than %1 bytes!</source>
-        <translation type="unfinished" />
+        <translation>Das neue Passwort ist kürzer als %1 Bytes!</translation>
     </message>
     <message>
         <source>The new password is not the same in trimmed and not trimmed form!</source>
-        <translation type="unfinished" />
+        <translation>Das neue Passwort hat Leerzeichen am Anfang oder Ende!</translation>
     </message>
     <message>
         <source>The new password contains CR or LF in binary form!</source>
-        <translation type="unfinished" />
+        <translation>Das neue Passwort enthält CR oder LF in binärer Form!</translation>
     </message>
     <message>
         <source>The new password is not "UTF-8 without BOM" compatible!</source>
-        <translation type="unfinished" />
+        <translation>Das neue Passwort ist nicht &quot;UTF-8 ohne BOM&quot;-kompatibel!</translation>
     </message>
     <message>
         <source>The old password is not correct!</source>
-        <translation type="unfinished" />
+        <translation>Das alte Passwort ist nicht richtig!</translation>
     </message>
     <message>
         <source>The server return error code %1!</source>
-        <translation type="unfinished" />
+        <translation>Der Server meldet den Fehlercode %1!</translation>
     </message>
 </context>
 <context>
@@ -152,27 +152,27 @@
     <name>frmConfig</name>
     <message>
         <source>Config</source>
-        <translation type="unfinished" />
+        <translation>Einstellungen</translation>
     </message>
     <message>
         <source>Interface</source>
-        <translation type="unfinished" />
+        <translation>Oberfläche</translation>
     </message>
     <message>
         <source>Select Style: &lt;span style="color:#555500;"&gt;(active)&lt;/span&gt; or &lt;span style="color:#550000;"&gt;(restart)&lt;/span&gt;</source>
-        <translation type="unfinished" />
+        <translation>Stil wählen: &lt;span style=&quot;color:#555500;&quot;&gt;(sofort)&lt;/span&gt; oder &lt;span style=&quot;color:#550000;&quot;&gt;(Neustart)&lt;/span&gt;</translation>
     </message>
     <message>
         <source>System</source>
-        <translation type="unfinished" />
+        <translation>System</translation>
     </message>
     <message>
         <source>Use Classic Theme</source>
-        <translation type="unfinished" />
+        <translation>Klassisches Aussehen verwenden</translation>
     </message>
     <message>
         <source>Select Language: &lt;span style="color:#550000;"&gt;(restart)&lt;/span&gt;</source>
-        <translation type="unfinished" />
+        <translation>Sprache wählen: &lt;span style=&quot;color:#550000;&quot;&gt;(Neustart)&lt;/span&gt;</translation>
     </message>
     <message>
         <source>System (System)</source>
@@ -180,104 +180,106 @@
     </message>
     <message>
         <source>Font:</source>
-        <translation type="unfinished" />
+        <translation>Schrift:</translation>
     </message>
     <message>
         <source>Preview</source>
-        <translation type="unfinished" />
+        <translation>Vorschau</translation>
     </message>
     <message>
         <source>Change Font</source>
-        <translation type="unfinished" />
+        <translation>Schrift ändern</translation>
     </message>
     <message>
         <source>Reset</source>
-        <translation type="unfinished" />
+        <translation>Zurücksetzen</translation>
     </message>
     <message>
         <source>The Font is only used with chat windows&lt;br&gt;Change Language need a restart of Zelto Messenger</source>
-        <translation type="unfinished" />
+        <translation>Die Schrift gilt nur für Chatfenster&lt;br&gt;Ein Sprachwechsel startet Zelto Messenger neu</translation>
     </message>
     <message>
         <source>Update</source>
-        <translation type="unfinished" />
+        <translation>Update</translation>
     </message>
     <message>
         <source>Update Settings: &lt;span style="color:#555500;"&gt;(active)&lt;/span&gt;</source>
-        <translation type="unfinished" />
+        <translation>Update-Einstellungen: &lt;span style=&quot;color:#555500;&quot;&gt;(sofort)&lt;/span&gt;</translation>
     </message>
     <message>
         <source>Enable Update notification</source>
-        <translation type="unfinished" />
+        <translation>Update-Benachrichtigung einschalten</translation>
     </message>
     <message>
         <source>Update Channel: %1
 Latest Version: %2
 Your Version: %3</source>
-        <translation type="unfinished" />
+        <translation>Update-Kanal: %1
+Neueste Version: %2
+Ihre Version: %3</translation>
     </message>
     <message>
         <source>WARNING: THE SETTINGS ONLY IN USE IF THE UPDATE MANAGER BUILT IN!</source>
-        <translation type="unfinished" />
+        <translation>WARNUNG: DIESE EINSTELLUNGEN GELTEN NUR MIT EINGEBAUTER UPDATE-VERWALTUNG!</translation>
     </message>
     <message>
         <source>More informations at </source>
-        <translation type="unfinished" />
+        <translation>Mehr Informationen im </translation>
     </message>
     <message>
         <source>Zelto Messenger Forum</source>
-        <translation type="unfinished" />
+        <translation>Zelto Messenger Forum</translation>
     </message>
     <message>
         <source>Unknown</source>
-        <translation type="unfinished" />
+        <translation>Unbekannt</translation>
     </message>
     <message>
         <source>Set Font</source>
-        <translation type="unfinished" />
+        <translation>Schrift wählen</translation>
     </message>
 </context>
 <context>
     <name>frmContactRequests</name>
     <message>
         <source>Friend Requests</source>
-        <translation type="unfinished" />
+        <translation>Freundschaftsanfragen</translation>
     </message>
     <message>
         <source>You have 0 Friend Requests</source>
-        <translation type="unfinished" />
+        <translation>Sie haben 0 Freundschaftsanfragen</translation>
     </message>
     <message>
         <source>Accept</source>
-        <translation type="unfinished" />
+        <translation>Annehmen</translation>
     </message>
     <message>
         <source>Reject</source>
-        <translation type="unfinished" />
+        <translation>Ablehnen</translation>
     </message>
     <message>
         <source>You have 1 Friend Request</source>
-        <translation type="unfinished" />
+        <translation>Sie haben 1 Freundschaftsanfrage</translation>
     </message>
     <message>
         <source>You have %1 Friend Requests</source>
-        <translation type="unfinished" />
+        <translation>Sie haben %1 Freundschaftsanfragen</translation>
     </message>
     <message>
         <source>Accept friend request</source>
-        <translation type="unfinished" />
+        <translation>Freundschaftsanfrage annehmen</translation>
     </message>
     <message>
         <source>Accept friend request failed!</source>
-        <translation type="unfinished" />
+        <translation>Die Freundschaftsanfrage konnte nicht angenommen werden!</translation>
     </message>
     <message>
         <source>Reject friend request</source>
-        <translation type="unfinished" />
+        <translation>Freundschaftsanfrage ablehnen</translation>
     </message>
     <message>
         <source>Reject friend request failed!</source>
-        <translation type="unfinished" />
+        <translation>Die Freundschaftsanfrage konnte nicht abgelehnt werden!</translation>
     </message>
 </context>
 <context>
@@ -627,194 +629,194 @@ Your Version: %3</source>
     <name>frmProfile</name>
     <message>
         <source>Profile editor</source>
-        <translation type="unfinished" />
+        <translation>Profil bearbeiten</translation>
     </message>
     <message>
         <source>Account:</source>
-        <translation type="unfinished" />
+        <translation>Konto:</translation>
     </message>
     <message>
         <source>Avatar:</source>
-        <translation type="unfinished" />
+        <translation>Avatar:</translation>
     </message>
     <message>
         <source>Show Avatar</source>
-        <translation type="unfinished" />
+        <translation>Avatar zeigen</translation>
     </message>
     <message>
         <source>Name:</source>
-        <translation type="unfinished" />
+        <translation>Name:</translation>
     </message>
     <message>
         <source>Your Status:</source>
-        <translation type="unfinished" />
+        <translation>Ihr Status:</translation>
     </message>
     <message>
         <source>Contacts:</source>
-        <translation type="unfinished" />
+        <translation>Kontakte:</translation>
     </message>
     <message>
         <source>Clients:</source>
-        <translation type="unfinished" />
+        <translation>Clients:</translation>
     </message>
     <message>
         <source>Show Clients</source>
-        <translation type="unfinished" />
+        <translation>Clients zeigen</translation>
     </message>
     <message>
         <source>Change</source>
-        <translation type="unfinished" />
+        <translation>Ändern</translation>
     </message>
     <message>
         <source>Avatar: %1</source>
-        <translation type="unfinished" />
+        <translation>Avatar: %1</translation>
     </message>
     <message>
         <source>Account: %1</source>
-        <translation type="unfinished" />
+        <translation>Konto: %1</translation>
     </message>
     <message>
         <source>Contacts: %1</source>
-        <translation type="unfinished" />
+        <translation>Kontakte: %1</translation>
     </message>
     <message>
         <source>Clients: %1</source>
-        <translation type="unfinished" />
+        <translation>Clients: %1</translation>
     </message>
     <message>
         <source>Clients</source>
-        <translation type="unfinished" />
+        <translation>Clients</translation>
     </message>
     <message>
         <source>Clients of %1</source>
-        <translation type="unfinished" />
+        <translation>Clients von %1</translation>
     </message>
     <message>
         <source>System</source>
-        <translation type="unfinished" />
+        <translation>System</translation>
     </message>
     <message>
         <source>Version</source>
-        <translation type="unfinished" />
+        <translation>Version</translation>
     </message>
     <message>
         <source>IP</source>
-        <translation type="unfinished" />
+        <translation>IP</translation>
     </message>
     <message>
         <source>The new name is shorter than %1 bytes!</source>
-        <translation type="unfinished" />
+        <translation>Der neue Name ist kürzer als %1 Bytes!</translation>
     </message>
     <message>
         <source>The new name is not the same in trimmed and not trimmed form!</source>
-        <translation type="unfinished" />
+        <translation>Der neue Name hat Leerzeichen am Anfang oder Ende!</translation>
     </message>
     <message>
         <source>The new name contains CR or LF in binary form!</source>
-        <translation type="unfinished" />
+        <translation>Der neue Name enthält CR oder LF in binärer Form!</translation>
     </message>
     <message>
         <source>The new name is not "UTF-8 without BOM" compatible!</source>
-        <translation type="unfinished" />
+        <translation>Der neue Name ist nicht &quot;UTF-8 ohne BOM&quot;-kompatibel!</translation>
     </message>
     <message>
         <source>Change name</source>
-        <translation type="unfinished" />
+        <translation>Name ändern</translation>
     </message>
     <message>
         <source>The new message state is not the same in trimmed and not trimmed form!</source>
-        <translation type="unfinished" />
+        <translation>Der neue Status hat Leerzeichen am Anfang oder Ende!</translation>
     </message>
     <message>
         <source>The new message state contains CR or LF in binary form!</source>
-        <translation type="unfinished" />
+        <translation>Der neue Status enthält CR oder LF in binärer Form!</translation>
     </message>
     <message>
         <source>The new message state is not "UTF-8 without BOM" compatible!</source>
-        <translation type="unfinished" />
+        <translation>Der neue Status ist nicht &quot;UTF-8 ohne BOM&quot;-kompatibel!</translation>
     </message>
     <message>
         <source>Change message state</source>
-        <translation type="unfinished" />
+        <translation>Status ändern</translation>
     </message>
     <message>
         <source>Name could not be changed with Error %1!</source>
-        <translation type="unfinished" />
+        <translation>Der Name konnte nicht geändert werden, Fehler %1!</translation>
     </message>
     <message>
         <source>Status could not be changed with Error %1!</source>
-        <translation type="unfinished" />
+        <translation>Der Status konnte nicht geändert werden, Fehler %1!</translation>
     </message>
     <message>
         <source>Avatar</source>
-        <translation type="unfinished" />
+        <translation>Avatar</translation>
     </message>
     <message>
         <source>Change Avatar</source>
-        <translation type="unfinished" />
+        <translation>Avatar ändern</translation>
     </message>
     <message>
         <source>Apply Avatar</source>
-        <translation type="unfinished" />
+        <translation>Avatar übernehmen</translation>
     </message>
     <message>
         <source>Close</source>
-        <translation type="unfinished" />
+        <translation>Schließen</translation>
     </message>
     <message>
         <source>Images (</source>
-        <translation type="unfinished" />
+        <translation>Bilder (</translation>
     </message>
     <message>
         <source>;;Portable Network Graphics (*.png);;All files (**)</source>
-        <translation type="unfinished" />
+        <translation>;;Portable Network Graphics (*.png);;Alle Dateien (**)</translation>
     </message>
     <message>
         <source>Select Avatar</source>
-        <translation type="unfinished" />
+        <translation>Avatar wählen</translation>
     </message>
     <message>
         <source>Can't load Avatar</source>
-        <translation type="unfinished" />
+        <translation>Das Avatar kann nicht geladen werden</translation>
     </message>
     <message>
         <source>Error uploading Avatar</source>
-        <translation type="unfinished" />
+        <translation>Fehler beim Hochladen des Avatars</translation>
     </message>
 </context>
 <context>
     <name>frmProfileInfo</name>
     <message>
         <source>Profile Info</source>
-        <translation type="unfinished" />
+        <translation>Profilinfo</translation>
     </message>
     <message>
         <source>Account:</source>
-        <translation type="unfinished" />
+        <translation>Konto:</translation>
     </message>
     <message>
         <source>Name:</source>
-        <translation type="unfinished" />
+        <translation>Name:</translation>
     </message>
     <message>
         <source>Status:</source>
-        <translation type="unfinished" />
+        <translation>Status:</translation>
     </message>
     <message>
         <source>Contacts:</source>
-        <translation type="unfinished" />
+        <translation>Kontakte:</translation>
     </message>
     <message>
         <source>Clients:</source>
-        <translation type="unfinished" />
+        <translation>Clients:</translation>
     </message>
     <message>
         <source>Show Clients</source>
-        <translation type="unfinished" />
+        <translation>Clients zeigen</translation>
     </message>
     <message>
         <source>Signature: Regular</source>
-        <translation type="unfinished" />
+        <translation>Signatur: Normal</translation>
     </message>
     <message>
         <source>&lt;img src=":/gui/ZeltoMessengerAvatar.png" height="128" width="128"/&gt;</source>
@@ -822,102 +824,102 @@ Your Version: %3</source>
     </message>
     <message>
         <source>Account: %1</source>
-        <translation type="unfinished" />
+        <translation>Konto: %1</translation>
     </message>
     <message>
         <source>Name: %1</source>
-        <translation type="unfinished" />
+        <translation>Name: %1</translation>
     </message>
     <message>
         <source>Contacts: %1</source>
-        <translation type="unfinished" />
+        <translation>Kontakte: %1</translation>
     </message>
     <message>
         <source>Regular</source>
-        <translation type="unfinished" />
+        <translation>Normal</translation>
     </message>
     <message>
         <source>Gold</source>
-        <translation type="unfinished" />
+        <translation>Gold</translation>
     </message>
     <message>
         <source>Silver</source>
-        <translation type="unfinished" />
+        <translation>Silber</translation>
     </message>
     <message>
         <source>Bronze</source>
-        <translation type="unfinished" />
+        <translation>Bronze</translation>
     </message>
     <message>
         <source>Signature: %1</source>
-        <translation type="unfinished" />
+        <translation>Signatur: %1</translation>
     </message>
     <message>
         <source>Status: %1</source>
-        <translation type="unfinished" />
+        <translation>Status: %1</translation>
     </message>
     <message>
         <source>Clients: %1</source>
-        <translation type="unfinished" />
+        <translation>Clients: %1</translation>
     </message>
     <message>
         <source>Clients</source>
-        <translation type="unfinished" />
+        <translation>Clients</translation>
     </message>
     <message>
         <source>Clients of %1</source>
-        <translation type="unfinished" />
+        <translation>Clients von %1</translation>
     </message>
     <message>
         <source>System</source>
-        <translation type="unfinished" />
+        <translation>System</translation>
     </message>
     <message>
         <source>Version</source>
-        <translation type="unfinished" />
+        <translation>Version</translation>
     </message>
     <message>
         <source>IP</source>
-        <translation type="unfinished" />
+        <translation>IP</translation>
     </message>
 </context>
 <context>
     <name>frmUpdate</name>
     <message>
         <source>Zelto Messenger Update</source>
-        <translation type="unfinished" />
+        <translation>Zelto Messenger Update</translation>
     </message>
     <message>
         <source>Zelto Messenger update is available</source>
-        <translation type="unfinished" />
+        <translation>Ein Update für Zelto Messenger ist verfügbar</translation>
     </message>
     <message>
         <source>Your Version:</source>
-        <translation type="unfinished" />
+        <translation>Ihre Version:</translation>
     </message>
     <message>
         <source>New Version:</source>
-        <translation type="unfinished" />
+        <translation>Neue Version:</translation>
     </message>
     <message>
         <source>Install Update</source>
-        <translation type="unfinished" />
+        <translation>Update installieren</translation>
     </message>
     <message>
         <source>Not Update now</source>
-        <translation type="unfinished" />
+        <translation>Jetzt nicht</translation>
     </message>
     <message>
         <source>Disable Update notification</source>
-        <translation type="unfinished" />
+        <translation>Update-Benachrichtigung ausschalten</translation>
     </message>
     <message>
         <source>No valid new version is known yet.</source>
-        <translation type="unfinished" />
+        <translation>Es ist noch keine gültige neue Version bekannt.</translation>
     </message>
     <message>
         <source>The updater %1 could not be started. Please install the update by hand.</source>
-        <translation type="unfinished" />
+        <translation>Das Update-Programm %1 konnte nicht gestartet werden. Bitte installieren Sie das Update von Hand.</translation>
     </message>
 </context>
 </TS>

@@ -16,42 +16,42 @@
     <name>frmAboutZMPQ</name>
     <message>
         <source>About Zelto Messenger (ZMP)</source>
-        <translation type="unfinished" />
+        <translation>À propos de Zelto Messenger (ZMP)</translation>
     </message>
     <message>
         <source>&lt;b&gt;Zelto Messenger&lt;/b&gt; by Zelto, Version %1&lt;br/&gt;%2</source>
-        <translation type="unfinished" />
+        <translation>&lt;b&gt;Zelto Messenger&lt;/b&gt; par Zelto, version %1&lt;br/&gt;%2</translation>
     </message>
     <message>
         <source>&lt;p&gt;An instant messenger for your desktop.&lt;/p&gt;</source>
-        <translation type="unfinished" />
+        <translation>&lt;p&gt;Une messagerie instantanée pour votre bureau.&lt;/p&gt;</translation>
     </message>
     <message>
         <source>Version</source>
-        <translation type="unfinished" />
+        <translation>Version</translation>
     </message>
     <message>
         <source>Build</source>
-        <translation type="unfinished" />
+        <translation>Compilation</translation>
     </message>
     <message>
         <source>Built on %1 at %2 with %4&lt;br/&gt;Running with Qt %5 on %6</source>
-        <translation type="unfinished" />
+        <translation>Compilé le %1 à %2 avec %4&lt;br/&gt;Exécuté avec Qt %5 sur %6</translation>
     </message>
     <message>
         <source>Info</source>
-        <translation type="unfinished" />
+        <translation>Info</translation>
     </message>
     <message>
         <source>&lt;p&gt;Zelto Messenger keeps you in touch with your contacts: it shows who is online, carries your messages, keeps a history of every conversation and announces what happens while you work.&lt;/p&gt;</source>
-        <translation type="unfinished" />
+        <translation>&lt;p&gt;Zelto Messenger vous garde en contact avec vos proches : il montre qui est en ligne, transmet vos messages, garde un historique de chaque conversation et vous signale ce qui se passe pendant que vous travaillez.&lt;/p&gt;</translation>
     </message>
 </context>
 <context>
     <name>frmAboutZelto</name>
     <message>
         <source>About Zelto</source>
-        <translation type="unfinished" />
+        <translation>À propos de Zelto</translation>
     </message>
     <message>
         <source>config.h -&gt; AboutVendor</source>
@@ -59,62 +59,62 @@
     </message>
     <message>
         <source>&lt;b&gt;Zelto&lt;/b&gt;&lt;br/&gt;Zelto is a small team that builds communication software for the desktop. Zelto Messenger is its instant messenger: a light client that lives in the system tray and keeps you in touch with your contacts.</source>
-        <translation type="unfinished" />
+        <translation>&lt;b&gt;Zelto&lt;/b&gt;&lt;br/&gt;Zelto est une petite équipe qui crée des logiciels de communication pour le bureau. Zelto Messenger est sa messagerie instantanée : un client léger qui vit dans la zone de notification et vous garde en contact avec vos proches.</translation>
     </message>
 </context>
 <context>
     <name>frmChangePassword</name>
     <message>
         <source>Change password</source>
-        <translation type="unfinished" />
+        <translation>Changer le mot de passe</translation>
     </message>
     <message>
         <source>Fill out to change your password</source>
-        <translation type="unfinished" />
+        <translation>Remplissez pour changer votre mot de passe</translation>
     </message>
     <message>
         <source>Old password:</source>
-        <translation type="unfinished" />
+        <translation>Ancien mot de passe :</translation>
     </message>
     <message>
         <source>New password:</source>
-        <translation type="unfinished" />
+        <translation>Nouveau mot de passe :</translation>
     </message>
     <message>
         <source>Repeat new pw:</source>
-        <translation type="unfinished" />
+        <translation>Répéter le nouveau :</translation>
     </message>
     <message>
         <source>Change</source>
-        <translation type="unfinished" />
+        <translation>Changer</translation>
     </message>
     <message>
         <source>The passwords don't match!</source>
-        <translation type="unfinished" />
+        <translation>Les mots de passe ne correspondent pas !</translation>
     </message>
     <message>
         <source>The new password is shorter than %1 bytes!</source>
-        <translation type="unfinished" />
+        <translation>Le nouveau mot de passe fait moins de %1 octets !</translation>
     </message>
     <message>
         <source>The new password is not the same in trimmed and not trimmed form!</source>
-        <translation type="unfinished" />
+        <translation>Le nouveau mot de passe commence ou finit par des espaces !</translation>
     </message>
     <message>
         <source>The new password contains CR or LF in binary form!</source>
-        <translation type="unfinished" />
+        <translation>Le nouveau mot de passe contient CR ou LF sous forme binaire !</translation>
     </message>
     <message>
         <source>The new password is not "UTF-8 without BOM" compatible!</source>
-        <translation type="unfinished" />
+        <translation>Le nouveau mot de passe n'est pas compatible « UTF-8 sans BOM » !</translation>
     </message>
     <message>
         <source>The old password is not correct!</source>
-        <translation type="unfinished" />
+        <translation>L'ancien mot de passe n'est pas correct !</translation>
     </message>
     <message>
         <source>The server return error code %1!</source>
-        <translation type="unfinished" />
+        <translation>Le serveur a renvoyé le code d'erreur %1 !</translation>
     </message>
 </context>
 <context>
@@ -152,27 +152,27 @@
     <name>frmConfig</name>
     <message>
         <source>Config</source>
-        <translation type="unfinished" />
+        <translation>Préférences</translation>
     </message>
     <message>
         <source>Interface</source>
-        <translation type="unfinished" />
+        <translation>Interface</translation>
     </message>
     <message>
         <source>Select Style: &lt;span style="color:#555500;"&gt;(active)&lt;/span&gt; or &lt;span style="color:#550000;"&gt;(restart)&lt;/span&gt;</source>
-        <translation type="unfinished" />
+        <translation>Choisir le style : &lt;span style=&quot;color:#555500;&quot;&gt;(immédiat)&lt;/span&gt; ou &lt;span style=&quot;color:#550000;&quot;&gt;(redémarrage)&lt;/span&gt;</translation>
     </message>
     <message>
         <source>System</source>
-        <translation type="unfinished" />
+        <translation>Système</translation>
     </message>
     <message>
         <source>Use Classic Theme</source>
-        <translation type="unfinished" />
+        <translation>Utiliser le thème classique</translation>
     </message>
     <message>
         <source>Select Language: &lt;span style="color:#550000;"&gt;(restart)&lt;/span&gt;</source>
-        <translation type="unfinished" />
+        <translation>Choisir la langue : &lt;span style=&quot;color:#550000;&quot;&gt;(redémarrage)&lt;/span&gt;</translation>
     </message>
     <message>
         <source>System (System)</source>
@@ -180,104 +180,106 @@
     </message>
     <message>
         <source>Font:</source>
-        <translation type="unfinished" />
+        <translation>Police :</translation>
     </message>
     <message>
         <source>Preview</source>
-        <translation type="unfinished" />
+        <translation>Aperçu</translation>
     </message>
     <message>
         <source>Change Font</source>
-        <translation type="unfinished" />
+        <translation>Changer la police</translation>
     </message>
     <message>
         <source>Reset</source>
-        <translation type="unfinished" />
+        <translation>Réinitialiser</translation>
     </message>
     <message>
         <source>The Font is only used with chat windows&lt;br&gt;Change Language need a restart of Zelto Messenger</source>
-        <translation type="unfinished" />
+        <translation>La police ne sert qu'aux fenêtres de discussion&lt;br&gt;Changer de langue redémarre Zelto Messenger</translation>
     </message>
     <message>
         <source>Update</source>
-        <translation type="unfinished" />
+        <translation>Mise à jour</translation>
     </message>
     <message>
         <source>Update Settings: &lt;span style="color:#555500;"&gt;(active)&lt;/span&gt;</source>
-        <translation type="unfinished" />
+        <translation>Réglages de mise à jour : &lt;span style=&quot;color:#555500;&quot;&gt;(immédiat)&lt;/span&gt;</translation>
     </message>
     <message>
         <source>Enable Update notification</source>
-        <translation type="unfinished" />
+        <translation>Activer la notification de mise à jour</translation>
     </message>
     <message>
         <source>Update Channel: %1
 Latest Version: %2
 Your Version: %3</source>
-        <translation type="unfinished" />
+        <translation>Canal de mise à jour : %1
+Dernière version : %2
+Votre version : %3</translation>
     </message>
     <message>
         <source>WARNING: THE SETTINGS ONLY IN USE IF THE UPDATE MANAGER BUILT IN!</source>
-        <translation type="unfinished" />
+        <translation>ATTENTION : CES RÉGLAGES NE SERVENT QU'AVEC LE GESTIONNAIRE DE MISES À JOUR INTÉGRÉ !</translation>
     </message>
     <message>
         <source>More informations at </source>
-        <translation type="unfinished" />
+        <translation>Plus d'informations sur le </translation>
     </message>
     <message>
         <source>Zelto Messenger Forum</source>
-        <translation type="unfinished" />
+        <translation>forum Zelto Messenger</translation>
     </message>
     <message>
         <source>Unknown</source>
-        <translation type="unfinished" />
+        <translation>Inconnue</translation>
     </message>
     <message>
         <source>Set Font</source>
-        <translation type="unfinished" />
+        <translation>Choisir la police</translation>
     </message>
 </context>
 <context>
     <name>frmContactRequests</name>
     <message>
         <source>Friend Requests</source>
-        <translation type="unfinished" />
+        <translation>Demandes d'amis</translation>
     </message>
     <message>
         <source>You have 0 Friend Requests</source>
-        <translation type="unfinished" />
+        <translation>Vous avez 0 demande d'ami</translation>
     </message>
     <message>
         <source>Accept</source>
-        <translation type="unfinished" />
+        <translation>Accepter</translation>
     </message>
     <message>
         <source>Reject</source>
-        <translation type="unfinished" />
+        <translation>Refuser</translation>
     </message>
     <message>
         <source>You have 1 Friend Request</source>
-        <translation type="unfinished" />
+        <translation>Vous avez 1 demande d'ami</translation>
     </message>
     <message>
         <source>You have %1 Friend Requests</source>
-        <translation type="unfinished" />
+        <translation>Vous avez %1 demandes d'amis</translation>
     </message>
     <message>
         <source>Accept friend request</source>
-        <translation type="unfinished" />
+        <translation>Accepter la demande d'ami</translation>
     </message>
     <message>
         <source>Accept friend request failed!</source>
-        <translation type="unfinished" />
+        <translation>La demande d'ami n'a pas pu être acceptée !</translation>
     </message>
     <message>
         <source>Reject friend request</source>
-        <translation type="unfinished" />
+        <translation>Refuser la demande d'ami</translation>
     </message>
     <message>
         <source>Reject friend request failed!</source>
-        <translation type="unfinished" />
+        <translation>La demande d'ami n'a pas pu être refusée !</translation>
     </message>
 </context>
 <context>
@@ -627,194 +629,194 @@ Your Version: %3</source>
     <name>frmProfile</name>
     <message>
         <source>Profile editor</source>
-        <translation type="unfinished" />
+        <translation>Modifier le profil</translation>
     </message>
     <message>
         <source>Account:</source>
-        <translation type="unfinished" />
+        <translation>Compte :</translation>
     </message>
     <message>
         <source>Avatar:</source>
-        <translation type="unfinished" />
+        <translation>Avatar :</translation>
     </message>
     <message>
         <source>Show Avatar</source>
-        <translation type="unfinished" />
+        <translation>Afficher l'avatar</translation>
     </message>
     <message>
         <source>Name:</source>
-        <translation type="unfinished" />
+        <translation>Nom :</translation>
     </message>
     <message>
         <source>Your Status:</source>
-        <translation type="unfinished" />
+        <translation>Votre statut :</translation>
     </message>
     <message>
         <source>Contacts:</source>
-        <translation type="unfinished" />
+        <translation>Contacts :</translation>
     </message>
     <message>
         <source>Clients:</source>
-        <translation type="unfinished" />
+        <translation>Clients :</translation>
     </message>
     <message>
         <source>Show Clients</source>
-        <translation type="unfinished" />
+        <translation>Afficher les clients</translation>
     </message>
     <message>
         <source>Change</source>
-        <translation type="unfinished" />
+        <translation>Changer</translation>
     </message>
     <message>
         <source>Avatar: %1</source>
-        <translation type="unfinished" />
+        <translation>Avatar : %1</translation>
     </message>
     <message>
         <source>Account: %1</source>
-        <translation type="unfinished" />
+        <translation>Compte : %1</translation>
     </message>
     <message>
         <source>Contacts: %1</source>
-        <translation type="unfinished" />
+        <translation>Contacts : %1</translation>
     </message>
     <message>
         <source>Clients: %1</source>
-        <translation type="unfinished" />
+        <translation>Clients : %1</translation>
     </message>
     <message>
         <source>Clients</source>
-        <translation type="unfinished" />
+        <translation>Clients</translation>
     </message>
     <message>
         <source>Clients of %1</source>
-        <translation type="unfinished" />
+        <translation>Clients de %1</translation>
     </message>
     <message>
         <source>System</source>
-        <translation type="unfinished" />
+        <translation>Système</translation>
     </message>
     <message>
         <source>Version</source>
-        <translation type="unfinished" />
+        <translation>Version</translation>
     </message>
     <message>
         <source>IP</source>
-        <translation type="unfinished" />
+        <translation>IP</translation>
     </message>
     <message>
         <source>The new name is shorter than %1 bytes!</source>
-        <translation type="unfinished" />
+        <translation>Le nouveau nom fait moins de %1 octets !</translation>
     </message>
     <message>
         <source>The new name is not the same in trimmed and not trimmed form!</source>
-        <translation type="unfinished" />
+        <translation>Le nouveau nom commence ou finit par des espaces !</translation>
     </message>
     <message>
         <source>The new name contains CR or LF in binary form!</source>
-        <translation type="unfinished" />
+        <translation>Le nouveau nom contient CR ou LF sous forme binaire !</translation>
     </message>
     <message>
         <source>The new name is not "UTF-8 without BOM" compatible!</source>
-        <translation type="unfinished" />
+        <translation>Le nouveau nom n'est pas compatible « UTF-8 sans BOM » !</translation>
     </message>
     <message>
         <source>Change name</source>
-        <translation type="unfinished" />
+        <translation>Changer le nom</translation>
     </message>
     <message>
         <source>The new message state is not the same in trimmed and not trimmed form!</source>
-        <translation type="unfinished" />
+        <translation>Le nouveau statut commence ou finit par des espaces !</translation>
     </message>
     <message>
         <source>The new message state contains CR or LF in binary form!</source>
-        <translation type="unfinished" />
+        <translation>Le nouveau statut contient CR ou LF sous forme binaire !</translation>
     </message>
     <message>
         <source>The new message state is not "UTF-8 without BOM" compatible!</source>
-        <translation type="unfinished" />
+        <translation>Le nouveau statut n'est pas compatible « UTF-8 sans BOM » !</translation>
     </message>
     <message>
         <source>Change message state</source>
-        <translation type="unfinished" />
+        <translation>Changer le statut</translation>
     </message>
     <message>
         <source>Name could not be changed with Error %1!</source>
-        <translation type="unfinished" />
+        <translation>Le nom n'a pas pu être changé, erreur %1 !</translation>
     </message>
     <message>
         <source>Status could not be changed with Error %1!</source>
-        <translation type="unfinished" />
+        <translation>Le statut n'a pas pu être changé, erreur %1 !</translation>
     </message>
     <message>
         <source>Avatar</source>
-        <translation type="unfinished" />
+        <translation>Avatar</translation>
     </message>
     <message>
         <source>Change Avatar</source>
-        <translation type="unfinished" />
+        <translation>Changer l'avatar</translation>
     </message>
     <message>
         <source>Apply Avatar</source>
-        <translation type="unfinished" />
+        <translation>Appliquer l'avatar</translation>
     </message>
     <message>
         <source>Close</source>
-        <translation type="unfinished" />
+        <translation>Fermer</translation>
     </message>
     <message>
         <source>Images (</source>
-        <translation type="unfinished" />
+        <translation>Images (</translation>
     </message>
     <message>
         <source>;;Portable Network Graphics (*.png);;All files (**)</source>
-        <translation type="unfinished" />
+        <translation>;;Portable Network Graphics (*.png);;Tous les fichiers (**)</translation>
     </message>
     <message>
         <source>Select Avatar</source>
-        <translation type="unfinished" />
+        <translation>Choisir un avatar</translation>
     </message>
     <message>
         <source>Can't load Avatar</source>
-        <translation type="unfinished" />
+        <translation>Impossible de charger l'avatar</translation>
     </message>
     <message>
         <source>Error uploading Avatar</source>
-        <translation type="unfinished" />
+        <translation>Erreur lors de l'envoi de l'avatar</translation>
     </message>
 </context>
 <context>
     <name>frmProfileInfo</name>
     <message>
         <source>Profile Info</source>
-        <translation type="unfinished" />
+        <translation>Infos du profil</translation>
     </message>
     <message>
         <source>Account:</source>
-        <translation type="unfinished" />
+        <translation>Compte :</translation>
     </message>
     <message>
         <source>Name:</source>
-        <translation type="unfinished" />
+        <translation>Nom :</translation>
     </message>
     <message>
         <source>Status:</source>
-        <translation type="unfinished" />
+        <translation>Statut :</translation>
     </message>
     <message>
         <source>Contacts:</source>
-        <translation type="unfinished" />
+        <translation>Contacts :</translation>
     </message>
     <message>
         <source>Clients:</source>
-        <translation type="unfinished" />
+        <translation>Clients :</translation>
     </message>
     <message>
         <source>Show Clients</source>
-        <translation type="unfinished" />
+        <translation>Afficher les clients</translation>
     </message>
     <message>
         <source>Signature: Regular</source>
-        <translation type="unfinished" />
+        <translation>Signature : Normale</translation>
     </message>
     <message>
         <source>&lt;img src=":/gui/ZeltoMessengerAvatar.png" height="128" width="128"/&gt;</source>
@@ -822,102 +824,102 @@ Your Version: %3</source>
     </message>
     <message>
         <source>Account: %1</source>
-        <translation type="unfinished" />
+        <translation>Compte : %1</translation>
     </message>
     <message>
         <source>Name: %1</source>
-        <translation type="unfinished" />
+        <translation>Nom : %1</translation>
     </message>
     <message>
         <source>Contacts: %1</source>
-        <translation type="unfinished" />
+        <translation>Contacts : %1</translation>
     </message>
     <message>
         <source>Regular</source>
-        <translation type="unfinished" />
+        <translation>Normale</translation>
     </message>
     <message>
         <source>Gold</source>
-        <translation type="unfinished" />
+        <translation>Or</translation>
     </message>
     <message>
         <source>Silver</source>
-        <translation type="unfinished" />
+        <translation>Argent</translation>
     </message>
     <message>
         <source>Bronze</source>
-        <translation type="unfinished" />
+        <translation>Bronze</translation>
     </message>
     <message>
         <source>Signature: %1</source>
-        <translation type="unfinished" />
+        <translation>Signature : %1</translation>
     </message>
     <message>
         <source>Status: %1</source>
-        <translation type="unfinished" />
+        <translation>Statut : %1</translation>
     </message>
     <message>
         <source>Clients: %1</source>
-        <translation type="unfinished" />
+        <translation>Clients : %1</translation>
     </message>
     <message>
         <source>Clients</source>
-        <translation type="unfinished" />
+        <translation>Clients</translation>
     </message>
     <message>
         <source>Clients of %1</source>
-        <translation type="unfinished" />
+        <translation>Clients de %1</translation>
     </message>
     <message>
         <source>System</source>
-        <translation type="unfinished" />
+        <translation>Système</translation>
     </message>
     <message>
         <source>Version</source>
-        <translation type="unfinished" />
+        <translation>Version</translation>
     </message>
     <message>
         <source>IP</source>
-        <translation type="unfinished" />
+        <translation>IP</translation>
     </message>
 </context>
 <context>
     <name>frmUpdate</name>
     <message>
         <source>Zelto Messenger Update</source>
-        <translation type="unfinished" />
+        <translation>Mise à jour de Zelto Messenger</translation>
     </message>
     <message>
         <source>Zelto Messenger update is available</source>
-        <translation type="unfinished" />
+        <translation>Une mise à jour de Zelto Messenger est disponible</translation>
     </message>
     <message>
         <source>Your Version:</source>
-        <translation type="unfinished" />
+        <translation>Votre version :</translation>
     </message>
     <message>
         <source>New Version:</source>
-        <translation type="unfinished" />
+        <translation>Nouvelle version :</translation>
     </message>
     <message>
         <source>Install Update</source>
-        <translation type="unfinished" />
+        <translation>Installer la mise à jour</translation>
     </message>
     <message>
         <source>Not Update now</source>
-        <translation type="unfinished" />
+        <translation>Pas maintenant</translation>
     </message>
     <message>
         <source>Disable Update notification</source>
-        <translation type="unfinished" />
+        <translation>Désactiver la notification de mise à jour</translation>
     </message>
     <message>
         <source>No valid new version is known yet.</source>
-        <translation type="unfinished" />
+        <translation>Aucune nouvelle version valide n'est encore connue.</translation>
     </message>
     <message>
         <source>The updater %1 could not be started. Please install the update by hand.</source>
-        <translation type="unfinished" />
+        <translation>Le programme de mise à jour %1 n'a pas pu être lancé. Veuillez installer la mise à jour à la main.</translation>
     </message>
 </context>
 </TS>
