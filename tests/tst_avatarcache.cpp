@@ -6,6 +6,10 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QImage>
+#include <QRandomGenerator>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using AvatarCache::Status;
 Q_DECLARE_METATYPE(AvatarCache::Status)
@@ -57,6 +61,7 @@ private slots:
     void boundedUncompress();
     void pictureLimits();
     void writeFileRoundTrip();
+    void failedWriteKeepsPreviousFile();
     void plainIdKeepsFileName();
     void unsafeIdsStayInside_data();
     void unsafeIdsStayInside();
@@ -212,6 +217,35 @@ void TestAvatarCache::writeFileRoundTrip()
     // No temporary file is left next to it.
     QCOMPARE(QDir(DataDirectory::path()).entryList(QDir::Files).filter(QStringLiteral("abc123")),
              QStringList{QStringLiteral("abc123.zm")});
+}
+
+void TestAvatarCache::failedWriteKeepsPreviousFile()
+{
+    const QString path = AvatarCache::filePath(QStringLiteral("keep"));
+    const QByteArray picture = pngPicture();
+    QVERIFY(AvatarCache::writeFile(path, picture));
+    const qint64 size = QFileInfo(path).size();
+
+    // A full disk, simulated by a file size limit: the bigger new file cannot be written.
+    struct rlimit old;
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit limited = old;
+    limited.rlim_cur = rlim_t(size + 16);
+    signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    QByteArray noise(64 * 1024, '\0');
+    QRandomGenerator random(7);
+    for (int i = 0; i < noise.size(); ++i)
+        noise[i] = char(random.bounded(256));
+    const bool written = AvatarCache::writeFile(path, noise);
+    setrlimit(RLIMIT_FSIZE, &old);
+
+    QVERIFY(!written);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const AvatarCache::Entry entry = AvatarCache::decode(file.readAll());
+    QCOMPARE(entry.status, Status::Valid);
+    QCOMPARE(entry.picture, picture);
 }
 
 void TestAvatarCache::plainIdKeepsFileName()

@@ -7,6 +7,9 @@
 #include <QFile>
 #include <QSettings>
 
+#include <csignal>
+#include <sys/resource.h>
+
 class TestHistory : public QObject
 {
     Q_OBJECT
@@ -26,6 +29,7 @@ private slots:
     void damagedEntries();
     void appendAfterCutOffLine();
     void blockContinuesAfterReopen();
+    void failedWriteKeepsEarlierHistory();
     void plainNamesKeepTheirFileName_data();
     void plainNamesKeepTheirFileName();
     void unsafeNamesStayInside_data();
@@ -230,6 +234,31 @@ void TestHistory::blockContinuesAfterReopen()
     ChatHistory history(QStringLiteral("ivy"));
     QVERIFY(history.append(1, QStringLiteral("x"), "She/He", true));
     QCOMPARE(ChatHistory(QStringLiteral("ivy")).load("me", "Ivy", "Unknown").lastSpeaker, QStringLiteral("She/He"));
+}
+
+void TestHistory::failedWriteKeepsEarlierHistory()
+{
+    ChatHistory history(QStringLiteral("jack"));
+    QVERIFY(history.append(1, QStringLiteral("first"), "You", true));
+    const qint64 size = QFileInfo(history.fileName()).size();
+
+    // A full disk, simulated by a file size limit just above the current file.
+    struct rlimit old;
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit limited = old;
+    limited.rlim_cur = rlim_t(size + 10);
+    signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool written = history.append(2, QStringLiteral("second, far too long for the space left"), "You", false);
+    setrlimit(RLIMIT_FSIZE, &old);
+
+    QVERIFY(!written);
+    QCOMPARE(QFileInfo(history.fileName()).size(), size);
+    const ChatHistory::Loaded loaded = history.load("me", "Jack", "Unknown");
+    QCOMPARE(loaded.lastId, 1);
+    QCOMPARE(loaded.markups, QStringList{"first"});
+    QVERIFY(history.append(2, QStringLiteral("second"), "You", false));
+    QCOMPARE(history.load("me", "Jack", "Unknown").markups, (QStringList{"first", "second"}));
 }
 
 void TestHistory::plainNamesKeepTheirFileName_data()

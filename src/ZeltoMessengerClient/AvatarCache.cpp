@@ -144,6 +144,24 @@ QString filePath(const QString &avatarId)
     return filePath(DataDirectory::path(), avatarId);
 }
 
+bool commitFile(QSaveFile &file, const QByteArray &picture)
+{
+    const QByteArray content = encode(picture);
+    // A short write (a full disk) must not replace a good file with a cut one: the size on
+    // disk is checked before the file takes the place of the old one.
+    if (file.write(content) != content.size() || !file.flush() || file.size() != content.size()) {
+        qWarning() << "Cannot write avatar cache" << file.fileName() << file.errorString();
+        file.cancelWriting();
+        file.commit();
+        return false;
+    }
+    if (!file.commit()) {
+        qWarning() << "Cannot write avatar cache" << file.fileName() << file.errorString();
+        return false;
+    }
+    return true;
+}
+
 bool writeFile(const QString &path, const QByteArray &picture)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -152,12 +170,7 @@ bool writeFile(const QString &path, const QByteArray &picture)
         qWarning() << "Cannot write avatar cache" << path << file.errorString();
         return false;
     }
-    file.write(encode(picture));
-    if (!file.commit()) {
-        qWarning() << "Cannot write avatar cache" << path << file.errorString();
-        return false;
-    }
-    return true;
+    return commitFile(file, picture);
 }
 
 }

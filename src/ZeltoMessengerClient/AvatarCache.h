@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QString>
 
+class QSaveFile;
+
 // The ".zm" avatar cache files in the data directory. Version 11 (written): "ZM", the
 // version byte 0x11, 0xFF, the CRC-16 of the picture as six decimal digits packed two per
 // byte, 0xFF, then the picture compressed with qCompress. Version 10 (still read): "ZM",
@@ -49,6 +51,8 @@ QString filePath(const QString &avatarId);
 QString filePath(const QString &directory, const QString &avatarId);
 // Writes the version-11 file atomically; an old file stays until the new one is complete.
 bool writeFile(const QString &path, const QByteArray &picture);
+// The same into an already opened save file, which is committed or cancelled.
+bool commitFile(QSaveFile &file, const QByteArray &picture);
 
 }
 

@@ -169,9 +169,7 @@ void AvatarThread::download(ZMsgFw111Q &session, const QString &id, const QStrin
         file.cancelWriting();
         return;
     }
-    file.write(AvatarCache::encode(data));
-    if (!file.commit())
-        qWarning() << "Cannot write avatar cache" << path << file.errorString();
+    AvatarCache::commitFile(file, data);
     if (!AvatarCache::decodePicture(data).isNull()) {
         qDebug() << "Success loading Avatar" << id;
         emit avatarInsert(data, id);

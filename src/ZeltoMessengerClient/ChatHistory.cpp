@@ -254,7 +254,8 @@ bool ChatHistory::append(int id, const QString &markup, const QString &speaker, 
 {
     QDir().mkpath(QFileInfo(m_fileName).absolutePath());
     QFile file(m_fileName);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Append)) {
+    // Unbuffered, so a failed write is seen at once and the file can be cut back.
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) {
         qWarning() << "Cannot write chat history" << m_fileName << file.errorString();
         return false;
     }
@@ -269,7 +270,8 @@ bool ChatHistory::append(int id, const QString &markup, const QString &speaker, 
     }
     if (file.write(block) != block.size() || !file.flush()) {
         qWarning() << "Cannot write chat history" << m_fileName << file.errorString();
-        file.resize(oldSize);
+        if (!file.resize(oldSize))
+            qWarning() << "Cannot cut back chat history" << m_fileName << file.errorString();
         return false;
     }
     return true;
