@@ -124,10 +124,17 @@ void ZmsgdAvatarConnection::onReadyRead()
 void ZmsgdAvatarConnection::process()
 {
     if (m_stage == Stage::Sniffing) {
-        const int known = qMin(m_buffer.size(), UploadLine.size());
+        // Anything starting with the protocol tag is an upload; everything else is HTTP.
+        static const QByteArray tag("ZM/");
+        const int known = qMin(m_buffer.size(), tag.size());
         if (known == 0)
             return;
-        m_stage = m_buffer.left(known) == UploadLine.left(known) ? Stage::UploadHeader : Stage::Http;
+        if (m_buffer.left(known) != tag.left(known))
+            m_stage = Stage::Http;
+        else if (known == tag.size())
+            m_stage = Stage::UploadHeader;
+        else
+            return;
     }
     switch (m_stage) {
     case Stage::Http:
@@ -172,8 +179,8 @@ void ZmsgdAvatarConnection::processUploadHeader()
 {
     const int newline = m_buffer.indexOf('\n');
     if (newline < 0) {
-        if (m_buffer.size() > UploadLine.size() + 2 && !UploadLine.startsWith(m_buffer.trimmed()))
-            finish(uploadAnswer(ZmsgdCode::BadRequest, "error"));
+        if (m_buffer.size() > UploadLine.size() + 64)
+            finish(uploadAnswer(ZmsgdCode::TooLong, "error"));
         return;
     }
     if (m_buffer.left(newline).trimmed() != UploadLine) {

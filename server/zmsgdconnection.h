@@ -24,8 +24,8 @@ public:
     enum class Protocol { Unknown, V11, V10 };
 
     static constexpr int MaxLineLength = 256 * 1024;
-    static constexpr qint64 OutputHighWater = 512 * 1024;
-    static constexpr qint64 OutputLowWater = 128 * 1024;
+    static constexpr qint64 OutputHighWater = 256 * 1024;
+    static constexpr qint64 OutputLowWater = 64 * 1024;
     static constexpr qint64 OutputHardLimit = 8 * 1024 * 1024;
     static constexpr int MaxFailedLogins = 5;
     static constexpr int HandshakeTimeoutMs = 10000;

@@ -5,6 +5,14 @@
 
 namespace ZmsgdHttp {
 
+namespace {
+bool isRequestLine(const QByteArray &line)
+{
+    const QList<QByteArray> words = line.trimmed().split(' ');
+    return words.size() == 3 && !words.at(0).isEmpty() && words.at(2).startsWith("HTTP/1.");
+}
+} // namespace
+
 ParseStatus parse(const QByteArray &buffer, Request *request, int *consumed)
 {
     const int headEnd = buffer.indexOf("\r\n\r\n");
@@ -18,14 +26,19 @@ ParseStatus parse(const QByteArray &buffer, Request *request, int *consumed)
         end = bareEnd;
         separator = 2;
     }
-    if (end < 0)
+    if (end < 0) {
+        // A first line that cannot start a request needs no wait for the rest.
+        const int firstEnd = buffer.indexOf('\n');
+        if (firstEnd >= 0 && !isRequestLine(buffer.left(firstEnd)))
+            return ParseStatus::Invalid;
         return buffer.size() > MaxHeadLength ? ParseStatus::TooLarge : ParseStatus::Incomplete;
+    }
     if (end > MaxHeadLength)
         return ParseStatus::TooLarge;
     const QList<QByteArray> lines = buffer.left(end).split('\n');
-    const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
-    if (requestLine.size() != 3 || !requestLine.at(2).startsWith("HTTP/1."))
+    if (!isRequestLine(lines.first()))
         return ParseStatus::Invalid;
+    const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
     Request parsed;
     parsed.method = requestLine.at(0);
     const QByteArray target = requestLine.at(1);

@@ -21,7 +21,7 @@ class ZmsgdServer : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int MaxConnections = 2048;
+    static constexpr int MaxConnections = 1024;
 
     explicit ZmsgdServer(const ZmsgdConfig &config, QObject *parent = nullptr);
     ~ZmsgdServer() override;

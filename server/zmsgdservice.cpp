@@ -128,10 +128,9 @@ void ZmsgdService::notifyState(const QString &user, int state)
 {
     const QStringList watchers = m_store->mutualContacts(user);
     for (const QString &watcher : watchers) {
-        const auto it = m_peers.constFind(watcher);
-        if (it == m_peers.constEnd())
-            continue;
-        for (ZmsgdPeer *peer : *it)
+        // A copy: a push may close a connection that no longer reads, which detaches it.
+        const QList<ZmsgdPeer *> peers = m_peers.value(watcher);
+        for (ZmsgdPeer *peer : peers)
             peer->pushStateChange(user, state);
     }
 }

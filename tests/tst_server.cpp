@@ -10,6 +10,7 @@
 #include <zmsgfw111q.h>
 #include <zmsgfwwire.h>
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QImage>
 #include <QNetworkReply>
@@ -129,6 +130,8 @@ private slots:
     void demoContactAnswers();
     void avatarUploadThenDownload();
     void avatarUploadWithWrongPassword();
+    void avatarUploadRefusals_data();
+    void avatarUploadRefusals();
     void legacySession();
     void badLines_data();
     void badLines();
@@ -568,6 +571,69 @@ void TestServer::avatarUploadWithWrongPassword()
     QCOMPARE(alice.fw->getUserAvatar(), id);
 }
 
+void TestServer::avatarUploadRefusals_data()
+{
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QByteArray>("credentials");
+    QTest::addColumn<QByteArray>("picture");
+    QTest::addColumn<QByteArray>("lastLine");
+    const QByteArray upload = "ZM/1.1 avatarupload\n";
+    const QByteArray alice = "--username=alice --password=alice123";
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture(20, 10, Qt::yellow).save(&buffer, "PNG");
+    QTest::newRow("wrong first line") << QByteArray("ZM/1.1 avatardownload\n") << QByteArray() << QByteArray()
+                                      << QByteArray("ZM/1.1 return --at=avatarupload --id=400 --result=error");
+    QTest::newRow("endless first line") << QByteArray("ZM/1.1 avatarupload") + QByteArray(200, ' ') << QByteArray()
+                                        << QByteArray()
+                                        << QByteArray("ZM/1.1 return --at=avatarupload --id=413 --result=error");
+    QTest::newRow("wrong password") << upload << QByteArray("--username=alice --password=nope") << QByteArray()
+                                    << QByteArray("ZM/1.1 return --at=avatarupload --id=404 --result=refused");
+    QTest::newRow("garbled credentials") << upload << QByteArray("user alice") << QByteArray()
+                                         << QByteArray("ZM/1.1 return --at=avatarupload --id=404 --result=refused");
+    QTest::newRow("not a picture") << upload << alice << QByteArray("GIF89a not a png at all")
+                                   << QByteArray("ZM/1.1 return --at=avatarupload --id=400 --result=error");
+    QByteArray broken = png;
+    broken[20] = char(broken[20] ^ 0x55);
+    QTest::newRow("damaged png") << upload << alice << broken
+                                 << QByteArray("ZM/1.1 return --at=avatarupload --id=400 --result=error");
+    // Credentials and picture in one go, as a hasty client might send them.
+    QTest::newRow("all at once") << upload << alice + png << QByteArray()
+                                 << QByteArray("ZM/1.1 return --at=avatarupload --id=200 --result=psuccess");
+}
+
+void TestServer::avatarUploadRefusals()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(QByteArray, credentials);
+    QFETCH(QByteArray, picture);
+    QFETCH(QByteArray, lastLine);
+    QSslSocket socket;
+    socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+    socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), m_server.avatarTlsPort());
+    QVERIFY(socket.waitForEncrypted(5000));
+    socket.write(header);
+    if (!credentials.isEmpty())
+        socket.write(credentials);
+    socket.flush();
+    if (!picture.isEmpty()) {
+        QVERIFY(socket.waitForReadyRead(5000));
+        QVERIFY(socket.readLine().contains("--result=allow"));
+        socket.write(picture);
+    }
+    QByteArray received;
+    QDeadlineTimer deadline(10000);
+    while (socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
+        socket.waitForReadyRead(100);
+        received += socket.readAll();
+    }
+    received += socket.readAll();
+    const QList<QByteArray> lines = received.trimmed().split('\n');
+    QCOMPARE(lines.last(), lastLine);
+    QVERIFY(!deadline.hasExpired());
+}
+
 void TestServer::legacySession()
 {
     ZMsgFw10Q legacy;
@@ -580,6 +646,14 @@ void TestServer::legacySession()
     QCOMPARE(legacy.getUserMessageState(), QStringLiteral("old client"));
     QCOMPARE(legacy.addUserContact(QStringLiteral("nosuchuser")), 404);
     QCOMPARE(legacy.getUserOnlineState(), 1);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture(50, 50, Qt::cyan).save(&buffer, "PNG");
+    QCOMPARE(legacy.setUserAvatar(QString::fromLatin1(png.toBase64()), QStringLiteral("png")), 200);
+    QCOMPARE(legacy.setUserAvatar(QStringLiteral("not a picture"), QStringLiteral("png")), 400);
+    QCOMPARE(QImage::fromData(waitForReply(ZMsgFw111Q().downloadAvatar(QStringLiteral("bob"), false)), "PNG").pixelColor(5, 5),
+             QColor(Qt::cyan));
 
     Session alice;
     QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
@@ -766,6 +840,10 @@ void TestServer::executable()
                         QStringLiteral("pw")});
     QVERIFY(add.waitForFinished(10000));
     QCOMPARE(add.exitCode(), 1);
+    add.start(program, {QStringLiteral("--database"), database, QStringLiteral("--port"), QStringLiteral("70000")});
+    QVERIFY(add.waitForFinished(10000));
+    QCOMPARE(add.exitCode(), 2);
+    QVERIFY(add.readAllStandardError().contains("--port"));
 
     QProcess server;
     server.start(program, {QStringLiteral("--database"), database, QStringLiteral("--port"), QStringLiteral("0"),

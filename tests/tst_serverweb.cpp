@@ -360,6 +360,8 @@ void TestServerWeb::httpParse_data()
     QTest::newRow("absolute target") << QByteArray("GET http://x/ HTTP/1.1\r\n\r\n") << int(S::Invalid) << QByteArray()
                                      << QByteArray();
     QTest::newRow("two words") << QByteArray("GET /\r\n\r\n") << int(S::Invalid) << QByteArray() << QByteArray();
+    QTest::newRow("bad first line, head unfinished") << QByteArray("HELLO THERE\r\nHost: x\r\n") << int(S::Invalid)
+                                                     << QByteArray() << QByteArray();
     QTest::newRow("endless head") << QByteArray(ZmsgdHttp::MaxHeadLength + 1, 'a') << int(S::TooLarge) << QByteArray()
                                   << QByteArray();
 }
