@@ -8,12 +8,14 @@
 
 #include <zmsgfw10q.h>
 #include <zmsgfw111q.h>
+#include <zmsgfw11q.h>
 #include <zmsgfwwire.h>
 
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QImage>
 #include <QNetworkReply>
+#include <QRegularExpression>
 #include <QSslSocket>
 #include <QTemporaryDir>
 
@@ -113,6 +115,8 @@ private slots:
     void loginCodes_data();
     void loginCodes();
     void demoAccountsKnowEachOther();
+    void clientStartupRequests();
+    void olderClassAsksUsermail();
     void friendRequestAccepted();
     void friendRequestRejected();
     void addContactRefusals_data();
@@ -246,6 +250,47 @@ void TestServer::demoAccountsKnowEachOther()
     QCOMPARE(states.at(1), QStringLiteral("zeltobot|Zelto Bot|I answer every message|1"));
     QVERIFY(states.at(0).startsWith(QLatin1String("bob|Bob|")));
     QVERIFY(!alice.fw->getUserAvatar().startsWith(QLatin1String("///Error")));
+}
+
+void TestServer::clientStartupRequests()
+{
+    // What the client sends right after logging in, answered as objects it understands.
+    waitOffline(QStringLiteral("bob"));
+    Session alice;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    QCOMPARE(alice.fw->getUserNick(), QStringLiteral("Alice"));
+    QVERIFY(alice.fw->requestGetUserAvatar());
+    QVERIFY(alice.fw->requestGetUserContactsWithAvatar());
+    QVERIFY(alice.fw->requestGetUserContactsWithStates());
+    QVERIFY(alice.fw->requestGetUserContactsRequests());
+    QVERIFY(alice.fw->requestGetUserOnlineState());
+    const auto reply = [&alice](const char *word) {
+        const QString key = QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=") + QLatin1String(word) + QStringLiteral("<>");
+        return alice.take([&key](const QString &o) { return o.startsWith(key); });
+    };
+    const QString avatar = reply("avatar");
+    QVERIFY2(QRegularExpression(QStringLiteral("<>--id=200<>--avatar=[0-9a-f]{32}$")).match(avatar).hasMatch(),
+             qPrintable(avatar));
+    const QString avatars = reply("contactswithavatar");
+    QVERIFY2(QRegularExpression(QStringLiteral("<>--id=200<>--users=bob\\|[0-9a-f]{32}&lt;&gt;zeltobot\\|[0-9a-f]{32}$"))
+                 .match(avatars)
+                 .hasMatch(),
+             qPrintable(avatars));
+    const QString states = reply("contactswithstates");
+    QVERIFY2(states.endsWith(QLatin1String("<>--id=200<>--users=bob|Bob|Working from home|8&lt;&gt;"
+                                           "zeltobot|Zelto Bot|I answer every message|1")),
+             qPrintable(states));
+    QCOMPARE(reply("contactsrequests"),
+             QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=contactsrequests<>--id=200<>--users=carol"));
+    QCOMPARE(reply("onlinestate"), QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=onlinestate<>--id=200<>--state=1"));
+}
+
+void TestServer::olderClassAsksUsermail()
+{
+    ZMsgFw11Q older;
+    QCOMPARE(older.loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+    QCOMPARE(older.getUserMail(), QStringLiteral("bob@example.org"));
+    QCOMPARE(older.getUserFriendRequestsLength(), QStringLiteral("0"));
 }
 
 void TestServer::friendRequestAccepted()
