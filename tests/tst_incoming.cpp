@@ -773,6 +773,12 @@ void TestIncoming::incomingMessageOpensChat()
     const QString text = popups.first()->findChild<QLabel *>(QStringLiteral("labNotificationText"))->text();
     QVERIFY2(text.endsWith(QStringLiteral("Gr&uuml;&szlig;e aus dem sch&ouml;ne..")), qPrintable(text));
 
+    // Further messages from the same sender refresh the popup that is still showing.
+    window.readIncoming(QStringLiteral("MessageFromUser<>alice: second\n"));
+    QCOMPARE(livePopups().size(), 1);
+    QVERIFY(livePopups().first()->findChild<QLabel *>(QStringLiteral("labNotificationText"))->text().endsWith(
+        QLatin1String("second")));
+
     // A stranger gets a chat window marked as such.
     window.readIncoming(QStringLiteral("MessageFromUser<>mallory: <b>x</b>\n"));
     QVERIFY(window.chatWindows.contains(QStringLiteral("mallory")));

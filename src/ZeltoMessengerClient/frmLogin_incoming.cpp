@@ -272,6 +272,18 @@ void frmLogin::contactStateChanged(const QString &user, int state)
 
 void frmLogin::showNotification(QString text, QString title, QString data, QString image)
 {
+    popups.removeAll(nullptr);
+    // A popup of the same contact and kind that is still showing takes the new text, so a
+    // stream of messages from one sender does not build a window per message.
+    for (NotificationWidget *shown : qAsConst(popups)) {
+        if (shown->notificationData() == data && shown->windowTitle() == title && shown->isVisible()
+            && !shown->isFading()) {
+            shown->setNotificationText(text);
+            if (!image.isEmpty())
+                shown->setNotificationImage(QPixmap(image));
+            return;
+        }
+    }
     auto *popup = new NotificationWidget;
     popup->setNotificationData(data);
     popup->setNotificationTitle(title);
@@ -280,7 +292,6 @@ void frmLogin::showNotification(QString text, QString title, QString data, QStri
         popup->setNotificationImage(QPixmap(image));
     popup->setWindowIcon(QIcon(QStringLiteral(":/gui/zm48.png")));
 
-    popups.removeAll(nullptr);
     int waiting = 0;
     for (int i = popups.size() - 1; i >= 0; --i) {
         NotificationWidget *older = popups.at(i);
