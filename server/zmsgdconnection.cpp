@@ -176,7 +176,10 @@ void ZmsgdConnection::handleLine11(const QString &line)
 
 void ZmsgdConnection::handleLine10(const QString &line)
 {
-    const QList<ZmsgdProtocol10::Command> commands = m_parser10.feed(line);
+    bool stray = false;
+    const QList<ZmsgdProtocol10::Command> commands = m_parser10.feed(line, &stray);
+    if (stray)
+        send(ZmsgdProtocol10::statusLine(ZmsgdCode::BadRequest));
     for (const ZmsgdProtocol10::Command &command : commands)
         handleCommand10(command);
 }

@@ -59,9 +59,11 @@ int headerCount(const QString &command)
     return counts.value(command, 0);
 }
 
-QList<Command> Parser::feed(const QString &line)
+QList<Command> Parser::feed(const QString &line, bool *stray)
 {
     QList<Command> done;
+    if (stray)
+        *stray = false;
     if (isCommandLine(line)) {
         if (m_pending)
             done << *m_pending;
@@ -74,8 +76,10 @@ QList<Command> Parser::feed(const QString &line)
         else if (line.endsWith(QLatin1Char(':')))
             m_pending->headers.insert(line.left(line.size() - 1), QString());
         --m_expected;
+    } else if (stray) {
+        // A client's answer to a ping ("ZM/1.0 200 OK", "Ping: Pong") is no error.
+        *stray = !line.isEmpty() && !line.startsWith(QLatin1String("ZM/1.0 ")) && line.indexOf(QLatin1String(": ")) <= 0;
     }
-    // Other lines outside a command (a client's answer to a ping) are ignored.
     if (m_pending && m_expected <= 0) {
         done << *m_pending;
         m_pending.reset();

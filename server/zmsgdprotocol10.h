@@ -24,8 +24,9 @@ struct Command
 class Parser
 {
 public:
-    // Feeds one trimmed line; returns the commands it completed (at most two).
-    QList<Command> feed(const QString &line);
+    // Feeds one trimmed line; returns the commands it completed (at most two). A line that is
+    // neither a command, a header of one, nor a client's status or header line sets *stray.
+    QList<Command> feed(const QString &line, bool *stray = nullptr);
     bool isPending() const { return m_pending.has_value(); }
 
 private:

@@ -503,9 +503,14 @@ void TestServerWeb::legacyParser()
     QCOMPARE(both.size(), 2);
     QCOMPARE(both.at(0).name, QStringLiteral("message"));
     QVERIFY(both.at(0).headers.isEmpty());
-    // The client's answer to a ping is no command.
-    QVERIFY(parser.feed(QStringLiteral("ZM/1.0 200 OK")).isEmpty());
-    QVERIFY(parser.feed(QStringLiteral("Ping: Pong")).isEmpty());
+    // The client's answer to a ping is no command and no error; other stray lines are errors.
+    bool stray = true;
+    QVERIFY(parser.feed(QStringLiteral("ZM/1.0 200 OK"), &stray).isEmpty());
+    QVERIFY(!stray);
+    QVERIFY(parser.feed(QStringLiteral("Ping: Pong"), &stray).isEmpty());
+    QVERIFY(!stray);
+    QVERIFY(parser.feed(QStringLiteral("hello there"), &stray).isEmpty());
+    QVERIFY(stray);
     QVERIFY(!parser.isPending());
     QCOMPARE(ZmsgdProtocol10::statusLine(404), QByteArray("ZM/1.0 404 Not Found\n"));
     QCOMPARE(ZmsgdProtocol10::statusLine(200), QByteArray("ZM/1.0 200 OK\n"));
