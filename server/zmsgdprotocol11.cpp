@@ -223,7 +223,11 @@ QByteArray stateLine(const QString &user, int state)
 
 QByteArray requestsLine(const QStringList &requesters)
 {
-    return finish(LineBuilder(QStringLiteral("return"))
+    // A notification, not a return line: a synchronous call waiting for its own
+    // "contactsrequests" reply must never take this push for it. The client's dispatch
+    // reads the same arguments from either.
+    return finish(LineBuilder(QStringLiteral("notification"))
+                      .text(QStringLiteral("--nt="), QStringLiteral("contactsrequests"))
                       .text(QStringLiteral("--rq="), QStringLiteral("contactsrequests"))
                       .number(QStringLiteral("--id="), ZmsgdCode::Ok)
                       .text(QStringLiteral("--users="), ZmsgdFormat::joinList(requesters)));

@@ -31,6 +31,7 @@ QByteArray errorReply(int code, const QString &result);
 QByteArray messageLine(qint64 id, const QString &sender, const QString &text);
 QByteArray pokeLine(const QString &sender);
 QByteArray stateLine(const QString &user, int state);
+// Tells a client its new friend request list without being asked.
 QByteArray requestsLine(const QStringList &requesters);
 
 } // namespace ZmsgdProtocol11

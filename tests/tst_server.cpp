@@ -1,6 +1,7 @@
 #include "hermetic.h"
 
 #include <zmsgdconfig.h>
+#include <zmsgdconnection.h>
 #include <zmsgdserver.h>
 #include <zmsgdserverthread.h>
 #include <zmsgdservice.h>
@@ -18,6 +19,7 @@
 #include <QRegularExpression>
 #include <QSslSocket>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <functional>
 #include <memory>
@@ -84,6 +86,17 @@ bool isStateNotification(const QString &object, const QString &user, int state)
         && object.contains(QStringLiteral("<>--state=") + QString::number(state));
 }
 
+quint32 crc32(const QByteArray &data)
+{
+    quint32 crc = 0xffffffffu;
+    for (char byte : data) {
+        crc ^= static_cast<unsigned char>(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
 QImage picture(int width, int height, QColor color)
 {
     QImage image(width, height, QImage::Format_RGB32);
@@ -141,6 +154,7 @@ private slots:
     void badLines();
     void overlongLineIsRefused();
     void unknownProtocolIsClosed();
+    void repeatedFailedLoginsClose();
     void nonReadingClientIsBounded();
     void executable();
 
@@ -306,7 +320,8 @@ void TestServer::friendRequestAccepted()
     QCOMPARE(dave.fw->addUserContact(QStringLiteral("erin")), 200);
     // The asked side hears of it at once, as a friend request list.
     const QString pushed = erin.take([](const QString &o) { return o.contains(QLatin1String("--rq=contactsrequests")); });
-    QVERIFY2(pushed.contains(QLatin1String("<>--users=dave")), qPrintable(pushed));
+    QCOMPARE(pushed, QStringLiteral("ReturnIntialize<>ZM/1.1<>notification<>--nt=contactsrequests<>--rq=contactsrequests"
+                                    "<>--id=200<>--users=dave"));
     QCOMPARE(erin.fw->getUserContactsRequests(), QStringLiteral("dave"));
     QCOMPARE(erin.fw->getUserFriendRequestsLength(), QStringLiteral("1"));
     // Until the answer the asker sees the other side as offline.
@@ -643,6 +658,13 @@ void TestServer::avatarUploadRefusals_data()
     broken[20] = char(broken[20] ^ 0x55);
     QTest::newRow("damaged png") << upload << alice << broken
                                  << QByteArray("ZM/1.1 return --at=avatarupload --id=400 --result=error");
+    // A picture that claims to be huge is refused before it is decoded.
+    QByteArray huge = png;
+    qToBigEndian<quint32>(200000, huge.data() + 16);
+    qToBigEndian<quint32>(200000, huge.data() + 20);
+    qToBigEndian<quint32>(crc32(huge.mid(12, 17)), huge.data() + 29);
+    QTest::newRow("huge declared size") << upload << alice << huge
+                                        << QByteArray("ZM/1.1 return --at=avatarupload --id=400 --result=error");
     // Credentials and picture in one go, as a hasty client might send them.
     QTest::newRow("all at once") << upload << alice + png << QByteArray()
                                  << QByteArray("ZM/1.1 return --at=avatarupload --id=200 --result=psuccess");
@@ -691,6 +713,9 @@ void TestServer::legacySession()
     QCOMPARE(legacy.getUserMessageState(), QStringLiteral("old client"));
     QCOMPARE(legacy.addUserContact(QStringLiteral("nosuchuser")), 404);
     QCOMPARE(legacy.getUserOnlineState(), 1);
+    // A poke gets no answer in this generation: the next call still reads its own reply.
+    QCOMPARE(legacy.sendPokeToUser(QStringLiteral("alice")), 0);
+    QCOMPARE(legacy.getUserNick(), QStringLiteral("Bob"));
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
@@ -797,6 +822,25 @@ void TestServer::unknownProtocolIsClosed()
     // The server is still there for everyone else.
     Session bob;
     QCOMPARE(bob.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+}
+
+void TestServer::repeatedFailedLoginsClose()
+{
+    QSslSocket socket;
+    socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+    socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), m_server.messagingPort());
+    QVERIFY(socket.waitForEncrypted(5000));
+    for (int i = 0; i < ZmsgdConnection::MaxFailedLogins; ++i)
+        socket.write("ZM/1.1 login --username=alice --password=guess" + QByteArray::number(i) + "\n");
+    QByteArray received;
+    QDeadlineTimer deadline(10000);
+    while (socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
+        socket.waitForReadyRead(100);
+        received += socket.readAll();
+    }
+    received += socket.readAll();
+    QCOMPARE(received.count("--id=404"), ZmsgdConnection::MaxFailedLogins);
+    QCOMPARE(socket.state(), QAbstractSocket::UnconnectedState);
 }
 
 void TestServer::nonReadingClientIsBounded()
