@@ -291,8 +291,10 @@ void TestServer::clientStartupRequests()
                  .hasMatch(),
              qPrintable(avatars));
     const QString states = reply("contactswithstates");
-    QVERIFY2(states.endsWith(QLatin1String("<>--id=200<>--users=bob|Bob|Working from home|8&lt;&gt;"
-                                           "zeltobot|Zelto Bot|I answer every message|1")),
+    QVERIFY2(QRegularExpression(QStringLiteral("<>--id=200<>--users=bob\\|Bob\\|[^|]*\\|8&lt;&gt;"
+                                               "zeltobot\\|Zelto Bot\\|I answer every message\\|1$"))
+                 .match(states)
+                 .hasMatch(),
              qPrintable(states));
     QCOMPARE(reply("contactsrequests"),
              QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=contactsrequests<>--id=200<>--users=carol"));
