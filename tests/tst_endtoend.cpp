@@ -15,6 +15,7 @@ private slots:
     void bothSeeEachOtherOnline();
     void exchangeMessages();
     void stateChangeShowsPopup();
+    void profileChangesReachTheOtherSide();
     void serverRestartLosesNothing();
     void clientRestartShowsHistory();
     void logoutAndLoginAgain();
@@ -180,6 +181,41 @@ void TestEndToEnd::stateChangeShowsPopup()
         }(),
         10000);
     QTRY_VERIFY_WITH_TIMEOUT(m_frank->get("frmLogin", "trayToolTip").toString().contains("Busy"), 10000);
+}
+
+void TestEndToEnd::profileChangesReachTheOtherSide()
+{
+    QImage picture(300, 200, QImage::Format_RGB32);
+    picture.fill(QColor(30, 140, 90));
+    const QString pictureFile = m_frank->home() + "/me.png";
+    QVERIFY(picture.save(pictureFile));
+
+    QVERIFY(m_frank->invoke("frmLogin", "editProfile"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_frank->get("modal", "objectName").toString(), QStringLiteral("frmProfile"), 10000);
+    const QString status = QStringLiteral("Gone fishing & <back> soon, see &amp; you");
+    QVERIFY(m_frank->call({{"cmd", "set"}, {"path", "modal/txtMsgState"}, {"property", "text"}, {"value", status}})
+                .value("ok")
+                .toBool());
+
+    QVERIFY(m_frank->click("modal/cmdAvatar"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_frank->get("modal", "windowTitle").toString(), QStringLiteral("Avatar"), 10000);
+    QVERIFY(m_frank->button("modal", "Change Avatar"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get("modal", "windowTitle").toString() == "Select Avatar", 10000);
+    QVERIFY(m_frank->call({{"cmd", "chooseFile"}, {"path", "modal"}, {"file", pictureFile}}).value("ok").toBool());
+    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get("QDialog@Avatar", "windowTitle").isString(), 10000);
+    QVERIFY(m_frank->button("QDialog@Avatar", "Apply Avatar"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_frank->get("modal", "objectName").toString(), QStringLiteral("frmProfile"), 15000);
+    QVERIFY(m_frank->button("modal", "Change"));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_frank->get("modal", "objectName").isString(), 10000);
+
+    // The other side sees the new status message, exactly as typed, and the new picture.
+    QTRY_VERIFY_WITH_TIMEOUT((m_erin->invoke("frmLogin", "on_timerOA_tick"),
+                              m_erin->get("frmLogin/lwContactsDesigned", "items").toArray().contains(
+                                  QJsonValue("Frank\n" + status))),
+                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT((m_erin->invoke("frmLogin", "on_timerOA_tick"),
+                              m_erin->call({{"cmd", "avatarLoaded"}, {"user", "frank"}}).value("value").toBool()),
+                             30000);
 }
 
 void TestEndToEnd::serverRestartLosesNothing()

@@ -21,6 +21,8 @@ private slots:
     void iniValueMatchesQSettings();
     void appendedMessagesReadBack();
     void appendedFileReadByQSettings();
+    void damagedCounterIsBounded_data();
+    void damagedCounterIsBounded();
     void shownRange_data();
     void shownRange();
     void firstMessageHeader_data();
@@ -122,6 +124,31 @@ void TestHistory::appendedFileReadByQSettings()
     QCOMPARE(settings.value("Chat/LastMessageFrom").toString(), QStringLiteral("She/He"));
     QCOMPARE(settings.value("Messages/Message1").toStringList(), (QStringList{"one", "You", "true"}));
     QCOMPARE(settings.value("Messages/Message2").toStringList(), (QStringList{"two", "She/He", "true"}));
+}
+
+void TestHistory::damagedCounterIsBounded_data()
+{
+    QTest::addColumn<QByteArray>("counter");
+    QTest::addColumn<int>("lastId");
+    QTest::newRow("largest int") << QByteArray("2147483647") << 1000000000;
+    QTest::newRow("negative") << QByteArray("-5") << 0;
+    QTest::newRow("not a number") << QByteArray("many") << 0;
+}
+
+void TestHistory::damagedCounterIsBounded()
+{
+    QFETCH(QByteArray, counter);
+    QFETCH(int, lastId);
+    const QString name = QStringLiteral("damaged");
+    QDir().mkpath(QFileInfo(ChatHistory(name).fileName()).absolutePath());
+    QFile file(ChatHistory(name).fileName());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Chat]\nLastMessageFrom=You\nLastMessageID=" + counter + "\n[Messages]\nMessage1=a, You, true\n");
+    file.close();
+    // Opening such a chat must neither loop past the end of int nor hang.
+    const ChatHistory::Loaded loaded = ChatHistory(name).load("me", "Them", "Unknown");
+    QCOMPARE(loaded.lastId, lastId);
+    QVERIFY(loaded.markups.size() <= 1001);
 }
 
 void TestHistory::shownRange_data()

@@ -30,6 +30,8 @@ QString ChatHistory::blockHeader(const QString &speaker, const QString &ownName,
 
 namespace {
 
+constexpr int MaxMessageId = 1000000000;
+
 struct LineRef {
     int offset = -1;
     int length = 0;
@@ -150,7 +152,9 @@ ChatHistory::Loaded ChatHistory::load(const QString &ownName, const QString &con
         excerptFile.flush();
         QSettings chat(excerptFile.fileName(), QSettings::IniFormat);
         result.lastSpeaker = chat.value(QStringLiteral("Chat/LastMessageFrom")).toString();
-        result.lastId = qMax(0, chat.value(QStringLiteral("Chat/LastMessageID"), 0).toInt());
+        // A counter beyond any real conversation means a damaged file; bounding it keeps the
+        // loops below and the next message number from overflowing.
+        result.lastId = qBound(0, chat.value(QStringLiteral("Chat/LastMessageID"), 0).toInt(), MaxMessageId);
     }
     result.firstId = result.lastId > ShownBefore ? result.lastId - ShownBefore : 1;
 

@@ -11,6 +11,7 @@
 #include <QCursor>
 #include <QDebug>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -37,6 +38,18 @@ struct TestControlProbe {
         }
         return QJsonValue();
     }
+
+    // True once the contact's current avatar picture has been downloaded and decoded.
+    static QJsonValue avatarLoaded(const QString &user)
+    {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *window = qobject_cast<frmLogin *>(widget)) {
+                const QString id = window->contactAvatars.value(user);
+                return !id.isEmpty() && window->avatarImages.contains(id);
+            }
+        }
+        return false;
+    }
 };
 
 namespace {
@@ -58,7 +71,11 @@ QObject *resolve(const QString &path)
     const QString child = path.section(QLatin1Char('/'), 1);
     QWidget *window = nullptr;
     if (top == QLatin1String("modal")) {
-        window = QApplication::activeModalWidget();
+        // The dialog the user is looking at: the active one, unless that is a popup.
+        QWidget *active = QApplication::activeWindow();
+        const bool activeIsDialog = qobject_cast<QDialog *>(active)
+            && !active->findChild<QLabel *>(QStringLiteral("labNotificationText"));
+        window = activeIsDialog ? active : QApplication::activeModalWidget();
     } else {
         for (QWidget *candidate : QApplication::topLevelWidgets()) {
             if (matchesTopLevel(candidate, top) && (!window || candidate->isVisible()))
@@ -152,7 +169,7 @@ void typeText(QWidget *widget, const QString &text)
 QAbstractButton *modalButton(QWidget *modal, const QString &text)
 {
     for (QAbstractButton *button : modal->findChildren<QAbstractButton *>()) {
-        if (button->text().remove(QLatin1Char('&')) == text)
+        if (button->isVisible() && button->text().remove(QLatin1Char('&')) == text)
             return button;
     }
     return nullptr;
@@ -198,6 +215,8 @@ QJsonObject handle(const QJsonObject &request)
     }
     if (command == QLatin1String("contactState"))
         return {{"ok", true}, {"value", TestControlProbe::contactState(request.value("user").toString())}};
+    if (command == QLatin1String("avatarLoaded"))
+        return {{"ok", true}, {"value", TestControlProbe::avatarLoaded(request.value("user").toString())}};
     if (command == QLatin1String("quit")) {
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         return {{"ok", true}};
@@ -241,6 +260,18 @@ QJsonObject handle(const QJsonObject &request)
             return {{"ok", false}, {"error", "not an input dialog"}};
         dialog->setTextValue(request.value("text").toString());
         QTimer::singleShot(0, dialog, &QDialog::accept);
+        return {{"ok", true}};
+    }
+    if (command == QLatin1String("chooseFile")) {
+        auto *dialog = qobject_cast<QFileDialog *>(object);
+        if (!dialog)
+            return {{"ok", false}, {"error", "not a file dialog"}};
+        auto *fileName = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        if (fileName)
+            fileName->setText(request.value("file").toString());
+        else
+            dialog->selectFile(request.value("file").toString());
+        QTimer::singleShot(0, dialog, [dialog] { QMetaObject::invokeMethod(dialog, "accept"); });
         return {{"ok", true}};
     }
     if (command == QLatin1String("invoke")) {
