@@ -33,4 +33,14 @@ QString richTextFromEncoded(const QString &encoded)
     return QString::fromUtf8(MessageFormat::decodeEntities(encoded)).toHtmlEscaped();
 }
 
+void dispatchButton(QDialog *dialog, QDialogButtonBox *box, QAbstractButton *button,
+                    QDialogButtonBox::ButtonRole actionRole, const std::function<void()> &action)
+{
+    const QDialogButtonBox::ButtonRole role = box->buttonRole(button);
+    if (role == actionRole)
+        action();
+    else if (role == QDialogButtonBox::RejectRole)
+        dialog->close();
+}
+
 } // namespace DialogSupport

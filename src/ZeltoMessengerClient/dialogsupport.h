@@ -1,9 +1,13 @@
 #ifndef DIALOGSUPPORT_H
 #define DIALOGSUPPORT_H
 
+#include <QDialogButtonBox>
 #include <QMessageBox>
 #include <QString>
 
+#include <functional>
+
+class QAbstractButton;
 class QDialog;
 
 // Small pieces every account dialog shares.
@@ -11,6 +15,11 @@ namespace DialogSupport {
 
 // Fixed size, window-modal, without the context-help title button.
 void setupFixedDialog(QDialog *dialog, int width, int height);
+
+// Button-box dispatch of the option dialogs: the button with actionRole runs action,
+// the RejectRole button (Cancel) closes the dialog, any other role does nothing.
+void dispatchButton(QDialog *dialog, QDialogButtonBox *box, QAbstractButton *button,
+                    QDialogButtonBox::ButtonRole actionRole, const std::function<void()> &action);
 
 // The information box shown when an action needs the server while no session is logged in.
 void showOffline(QWidget *parent);

@@ -27,16 +27,7 @@ frmChangePassword::~frmChangePassword()
 
 void frmChangePassword::on_bbOptions_clicked(QAbstractButton *button)
 {
-    switch (ui->bbOptions->buttonRole(button)) {
-    case QDialogButtonBox::ApplyRole:
-        applyChange();
-        break;
-    case QDialogButtonBox::RejectRole:
-        close();
-        break;
-    default:
-        break;
-    }
+    DialogSupport::dispatchButton(this, ui->bbOptions, button, QDialogButtonBox::ApplyRole, [this] { applyChange(); });
 }
 
 bool frmChangePassword::checkNewPassword(const QString &newPassword, const QString &repeated)

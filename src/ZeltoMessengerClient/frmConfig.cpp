@@ -153,16 +153,7 @@ void frmConfig::on_cmdFontReset_clicked()
 
 void frmConfig::on_bbOptions_clicked(QAbstractButton *button)
 {
-    switch (ui->bbOptions->buttonRole(button)) {
-    case QDialogButtonBox::AcceptRole:
-        save();
-        break;
-    case QDialogButtonBox::RejectRole:
-        close();
-        break;
-    default:
-        break;
-    }
+    DialogSupport::dispatchButton(this, ui->bbOptions, button, QDialogButtonBox::AcceptRole, [this] { save(); });
 }
 
 void frmConfig::save()

@@ -72,16 +72,7 @@ void frmProfile::on_cmdShowClients_clicked()
 
 void frmProfile::on_bbOptions_clicked(QAbstractButton *button)
 {
-    switch (ui->bbOptions->buttonRole(button)) {
-    case QDialogButtonBox::ApplyRole:
-        applyChanges();
-        break;
-    case QDialogButtonBox::RejectRole:
-        close();
-        break;
-    default:
-        break;
-    }
+    DialogSupport::dispatchButton(this, ui->bbOptions, button, QDialogButtonBox::ApplyRole, [this] { applyChanges(); });
 }
 
 bool frmProfile::checkName(const QString &name)
