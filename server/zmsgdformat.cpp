@@ -1,5 +1,7 @@
 #include "zmsgdformat.h"
 
+#include <zmsgfwwire.h>
+
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
@@ -11,11 +13,6 @@ constexpr int MaxStatusLength = 1024;
 constexpr int MaxMailLength = 254;
 constexpr int MaxPasswordLength = 256;
 
-bool hasListSeparators(const QString &value)
-{
-    return value.contains(QLatin1Char('|')) || value.contains(QLatin1String("<>"))
-        || value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'));
-}
 } // namespace
 
 bool isValidAccountName(const QString &name)
@@ -26,12 +23,12 @@ bool isValidAccountName(const QString &name)
 
 bool isValidNick(const QString &nick)
 {
-    return !nick.trimmed().isEmpty() && nick.size() <= MaxNickLength && !hasListSeparators(nick);
+    return !nick.trimmed().isEmpty() && nick.size() <= MaxNickLength;
 }
 
 bool isValidStatusMessage(const QString &message)
 {
-    return message.size() <= MaxStatusLength && !hasListSeparators(message);
+    return message.size() <= MaxStatusLength;
 }
 
 bool isValidMail(const QString &mail)
@@ -55,8 +52,9 @@ bool isValidState(int state)
 
 QString contactStateEntry(const QString &user, const QString &nick, const QString &statusMessage, int state)
 {
-    return user + QLatin1Char('|') + nick + QLatin1Char('|') + statusMessage + QLatin1Char('|')
-        + QString::number(state);
+    // Nicks and status messages are free text: their "|" and "<>" must not split the entry.
+    return user + QLatin1Char('|') + ZMsgFwWire::escapeListField(nick) + QLatin1Char('|')
+        + ZMsgFwWire::escapeListField(statusMessage) + QLatin1Char('|') + QString::number(state);
 }
 
 QString contactAvatarEntry(const QString &user, const QString &avatarId)

@@ -192,7 +192,7 @@ void TestEndToEnd::profileChangesReachTheOtherSide()
 
     QVERIFY(m_frank->invoke("frmLogin", "editProfile"));
     QTRY_COMPARE_WITH_TIMEOUT(m_frank->get("modal", "objectName").toString(), QStringLiteral("frmProfile"), 10000);
-    const QString status = QStringLiteral("Gone fishing & <back> soon, see &amp; you");
+    const QString status = QStringLiteral("Gone fishing & <back> soon | see &amp; you <> later");
     QVERIFY(m_frank->call({{"cmd", "set"}, {"path", "modal/txtMsgState"}, {"property", "text"}, {"value", status}})
                 .value("ok")
                 .toBool());
@@ -234,6 +234,7 @@ void TestEndToEnd::serverRestartLosesNothing()
 void TestEndToEnd::clientRestartShowsHistory()
 {
     QVERIFY(m_erin->stop());
+    QTRY_COMPARE_WITH_TIMEOUT(contactState(*m_frank, "erin"), 8, 15000);
     // A message to an offline user waits on the server.
     QVERIFY(sendChat(*m_frank, "Erin", "while you were away"));
     QTRY_VERIFY_WITH_TIMEOUT(chatShows(*m_frank, "Erin", "while you were away"), 10000);

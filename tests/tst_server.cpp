@@ -142,6 +142,8 @@ private slots:
     void profileAndSettings();
     void refusedValues_data();
     void refusedValues();
+    void listSeparatorsSurviveInContactLists_data();
+    void listSeparatorsSurviveInContactLists();
     void passwordChange();
     void poke();
     void demoContactAnswers();
@@ -500,7 +502,7 @@ void TestServer::profileAndSettings()
     QCOMPARE(alice.fw->setUserMail(QStringLiteral("alice@example.net"), true), 200);
     QCOMPARE(bob.fw->getAnotherUserMail(QStringLiteral("alice")), QStringLiteral("alice@example.net"));
     QCOMPARE(bob.fw->getAnotherUserNick(QStringLiteral("nosuchuser")), QStringLiteral("///Error 404"));
-    QVERIFY(bob.fw->getUserContactsWithStates().contains(QLatin1String("alice|Alice A.|line one<br>&amp; more|1")));
+    QVERIFY(bob.fw->getUserContactsWithStates().contains(QLatin1String("alice|Alice A.|line one&#60;br&#62;&amp; more|1")));
 
     const QString own = alice.fw->getUserProfileInfo(QStringLiteral("alice"));
     QVERIFY2(own.startsWith(QLatin1String("contacts&splt;2&nxve;signature&splt;Gold&nxve;accas&splt;system&sxlt;")),
@@ -518,11 +520,8 @@ void TestServer::refusedValues_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("value");
-    QTest::newRow("nick with bar") << "nick" << "a|b";
-    QTest::newRow("nick with list separator") << "nick" << "a<>b";
     QTest::newRow("blank nick") << "nick" << "   ";
     QTest::newRow("overlong nick") << "nick" << QString(65, QLatin1Char('n'));
-    QTest::newRow("status with bar") << "status" << "busy | away";
     QTest::newRow("mail without at") << "mail" << "alice.example.org";
     QTest::newRow("mail with space") << "mail" << "al ice@example.org";
 }
@@ -542,6 +541,38 @@ void TestServer::refusedValues()
         code = alice.fw->setUserMail(value, true);
     QCOMPARE(code, 400);
     QCOMPARE(alice.fw->getUserNick(), QStringLiteral("Alice"));
+}
+
+void TestServer::listSeparatorsSurviveInContactLists_data()
+{
+    QTest::addColumn<QString>("nick");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("bars") << "A|l|ice" << "busy | away";
+    QTest::newRow("list separator") << "a<>b" << "x<>y<>";
+    QTest::newRow("entity texts") << "Alice &#124;" << "&amp; &#60; &nbsp;";
+}
+
+void TestServer::listSeparatorsSurviveInContactLists()
+{
+    QFETCH(QString, nick);
+    QFETCH(QString, status);
+    Session alice;
+    Session bob;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    QCOMPARE(bob.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+    QCOMPARE(alice.fw->setUserNick(nick), 200);
+    QCOMPARE(alice.fw->setUserMessageState(status), 200);
+    const QStringList entries = bob.fw->getUserContactsWithStates().split(QLatin1Char('\n'));
+    QStringList fields;
+    for (const QString &entry : entries) {
+        if (entry.startsWith(QLatin1String("alice|")))
+            fields = entry.split(QLatin1Char('|'));
+    }
+    QCOMPARE(fields.size(), 4);
+    QCOMPARE(ZMsgFwWire::unescapeListField(fields.at(1)), nick);
+    QCOMPARE(ZMsgFwWire::unescapeListField(fields.at(2)), status);
+    QCOMPARE(alice.fw->setUserNick(QStringLiteral("Alice")), 200);
+    QCOMPARE(alice.fw->setUserMessageState(QString()), 200);
 }
 
 void TestServer::passwordChange()
