@@ -114,6 +114,14 @@ QJsonValue readValue(QObject *object, const QString &property)
         }
         return items;
     }
+    if (property == QLatin1String("menus")) {
+        QJsonArray menus;
+        if (auto *widget = qobject_cast<QWidget *>(object)) {
+            for (QAction *action : widget->actions())
+                menus.append(action->text());
+        }
+        return menus;
+    }
     if (property == QLatin1String("plainText")) {
         if (auto *edit = qobject_cast<QTextEdit *>(object))
             return edit->toPlainText();
