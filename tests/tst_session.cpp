@@ -17,6 +17,16 @@ QByteArray loginLine(const QString &user, const QString &password, const QString
         + ZMsgFwWire::escapeValue(QSysInfo::prettyProductName()).toUtf8() + " --version=" + version.toUtf8() + "\n";
 }
 
+// Answers every line with a successful return and points the library at the server.
+bool acceptEveryLogin(TlsTestServer &server)
+{
+    server.setLineHandler([](const QByteArray &) { return QByteArray("ZM/1.1 return --id=200\n"); });
+    if (!server.listenOnLoopback())
+        return false;
+    server.exportEndpoint();
+    return true;
+}
+
 } // namespace
 
 class TestSession : public QObject
@@ -64,9 +74,7 @@ void TestSession::loginLineIsExact()
     QFETCH(QString, user);
     QFETCH(QString, password);
     TlsTestServer server;
-    server.setLineHandler([](const QByteArray &) { return QByteArray("ZM/1.1 return --id=200\n"); });
-    QVERIFY(server.listenOnLoopback());
-    server.exportEndpoint();
+    QVERIFY(acceptEveryLogin(server));
 
     int code = 0;
     QString version;
@@ -117,9 +125,7 @@ void TestSession::loginResult()
 void TestSession::foreignCertificateIsRefused()
 {
     TlsTestServer server(TlsTestServer::Certificate::Foreign);
-    server.setLineHandler([](const QByteArray &) { return QByteArray("ZM/1.1 return --id=200\n"); });
-    QVERIFY(server.listenOnLoopback());
-    server.exportEndpoint();
+    QVERIFY(acceptEveryLogin(server));
     ZMsgFw111Q session;
     QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 500);
     QVERIFY(!session.isLoggedIn());
@@ -158,9 +164,7 @@ void TestSession::replySplitAcrossRecords()
 void TestSession::secondLoginUsesNewConnection()
 {
     TlsTestServer server;
-    server.setLineHandler([](const QByteArray &) { return QByteArray("ZM/1.1 return --id=200\n"); });
-    QVERIFY(server.listenOnLoopback());
-    server.exportEndpoint();
+    QVERIFY(acceptEveryLogin(server));
     ZMsgFw111Q session;
     QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 200);
     QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 200);
@@ -172,9 +176,7 @@ void TestSession::secondLoginUsesNewConnection()
 void TestSession::serverCloseEndsLogin()
 {
     TlsTestServer server;
-    server.setLineHandler([](const QByteArray &) { return QByteArray("ZM/1.1 return --id=200\n"); });
-    QVERIFY(server.listenOnLoopback());
-    server.exportEndpoint();
+    QVERIFY(acceptEveryLogin(server));
     ZMsgFw111Q session;
     QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 200);
     QVERIFY(session.isLoggedIn());
@@ -195,9 +197,7 @@ void TestSession::lineBreakInCredentialsIsRefused()
     QFETCH(QString, user);
     QFETCH(QString, password);
     TlsTestServer server;
-    server.setLineHandler([](const QByteArray &) { return QByteArray("ZM/1.1 return --id=200\n"); });
-    QVERIFY(server.listenOnLoopback());
-    server.exportEndpoint();
+    QVERIFY(acceptEveryLogin(server));
     ZMsgFw111Q session;
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("line break"));
     QCOMPARE(session.loginUser(user, password), 500);
@@ -209,9 +209,7 @@ void TestSession::lineBreakInCredentialsIsRefused()
 void TestSession::endlessLineBreaksConnection()
 {
     TlsTestServer server;
-    server.setLineHandler([](const QByteArray &) { return QByteArray("ZM/1.1 return --id=200\n"); });
-    QVERIFY(server.listenOnLoopback());
-    server.exportEndpoint();
+    QVERIFY(acceptEveryLogin(server));
     ZMsgFw111Q session;
     QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 200);
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("longer than"));
@@ -234,9 +232,7 @@ void TestSession::logoutWithoutLogin()
 void TestSession::pollingDeliversPushedLines()
 {
     TlsTestServer server;
-    server.setLineHandler([](const QByteArray &) { return QByteArray("ZM/1.1 return --id=200\n"); });
-    QVERIFY(server.listenOnLoopback());
-    server.exportEndpoint();
+    QVERIFY(acceptEveryLogin(server));
     ZMsgFw111Q session;
     QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 200);
     server.sendToClient("ZM/1.1 poke --username=ben\nZM/1.1 notifi");
