@@ -48,5 +48,12 @@ cmake -S "$here/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$prefix" "$@"
 cmake --build "$work/consumer" >>"$work/consumer.log" 2>&1 || { cat "$work/consumer.log"; fail "building against Zelto::zmsgfw"; }
 QT_QPA_PLATFORM=offscreen "$work/consumer/consumer" || fail "the consumer program"
 # The consumer must have run against the installed library, not the build tree's.
-ldd "$work/consumer/consumer" | grep -q "$prefix/.*libzmsgfw1.so" || fail "the consumer did not link the installed library"
+# Resolved paths on both sides, and no "ldd | grep -q": with pipefail, grep leaving early makes
+# ldd die of SIGPIPE and the check fail at random.
+linked=$(ldd "$work/consumer/consumer" | awk '/libzmsgfw1\.so/ { print $3 }')
+[ -n "$linked" ] || fail "the consumer does not load libzmsgfw1"
+case "$(realpath "$linked")" in
+    "$(realpath "$prefix")"/*) ;;
+    *) fail "the consumer did not link the installed library but $linked" ;;
+esac
 echo "install tree OK"
