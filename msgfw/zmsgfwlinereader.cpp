@@ -5,10 +5,35 @@
 
 namespace ZMsgFwLineReader {
 
+namespace {
+
+// Reads up to and including the next line feed, at most MaxLineLength bytes. The buffer
+// grows with the line: QIODevice::readLine(maxSize) would allocate maxSize bytes for each
+// line, a megabyte per short protocol line.
+QByteArray readLineGrowing(QIODevice &device)
+{
+    QByteArray line;
+    qint64 chunk = 256;
+    while (line.size() < ZMsgFwWire::MaxLineLength) {
+        const int filled = line.size();
+        const qint64 room = qMin(chunk, ZMsgFwWire::MaxLineLength - filled);
+        // readLine writes a terminating NUL after what it reads.
+        line.resize(int(filled + room + 1));
+        const qint64 read = device.readLine(line.data() + filled, room + 1);
+        line.resize(filled + int(qMax<qint64>(read, 0)));
+        if (read <= 0 || line.endsWith('\n'))
+            break;
+        chunk *= 2;
+    }
+    return line;
+}
+
+} // namespace
+
 Result takeLine(QAbstractSocket &socket, QByteArray *line)
 {
     if (socket.canReadLine()) {
-        *line = socket.readLine(ZMsgFwWire::MaxLineLength + 1);
+        *line = readLineGrowing(socket);
         if (line->endsWith('\n'))
             return Result::Line;
     } else if (socket.bytesAvailable() <= ZMsgFwWire::MaxLineLength) {

@@ -46,6 +46,8 @@ private slots:
     void lineBreakInCredentialsIsRefused_data();
     void lineBreakInCredentialsIsRefused();
     void endlessLineBreaksConnection();
+    void pushedLineLengths_data();
+    void pushedLineLengths();
     void logoutWithoutLogin();
     void pollingDeliversPushedLines();
 };
@@ -218,6 +220,41 @@ void TestSession::endlessLineBreaksConnection()
         server.sendToClient(chunk);
     QTRY_VERIFY_WITH_TIMEOUT((session.isObjectIncoming(), !session.isLoggedIn()), 10000);
     QVERIFY(session.readObject().isEmpty());
+}
+
+void TestSession::pushedLineLengths_data()
+{
+    QTest::addColumn<int>("lineLength");
+    QTest::addColumn<bool>("delivered");
+    QTest::newRow("short") << 40 << true;
+    QTest::newRow("just past the first read") << 300 << true;
+    QTest::newRow("many reads") << 70000 << true;
+    QTest::newRow("longest allowed") << int(ZMsgFwWire::MaxLineLength) << true;
+    QTest::newRow("one byte too long") << int(ZMsgFwWire::MaxLineLength) + 1 << false;
+}
+
+void TestSession::pushedLineLengths()
+{
+    QFETCH(int, lineLength);
+    QFETCH(bool, delivered);
+    TlsTestServer server;
+    QVERIFY(acceptEveryLogin(server));
+    ZMsgFw111Q session;
+    QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 200);
+    const QByteArray head = "ZM/1.1 poke --username=";
+    const QByteArray name(lineLength - head.size() - 1, 'n');
+    server.sendToClient(head + name + "\nZM/1.1 poke --username=ben\n");
+    if (!delivered)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("longer than"));
+    QTRY_VERIFY_WITH_TIMEOUT(session.isObjectIncoming() || !session.isLoggedIn(), 10000);
+    if (delivered) {
+        QCOMPARE(session.readObject(), QString::fromLatin1("PokeFromUser<>" + name + '\n'));
+        QTRY_VERIFY(session.isObjectIncoming());
+        QCOMPARE(session.readObject(), QStringLiteral("PokeFromUser<>ben\n"));
+    } else {
+        QVERIFY(session.readObject().isEmpty());
+        QVERIFY(!session.isLoggedIn());
+    }
 }
 
 void TestSession::logoutWithoutLogin()
