@@ -246,10 +246,32 @@ void frmChat::appendMessage(const QString &formatted, const QString &speaker, co
     } else {
         markup = QStringLiteral("<span>") + formatted + end;
     }
+    beginAppendBatch();
     ui->tbChat->append(markup);
     if (!history)
         history = std::make_unique<ChatHistory>(contactUserName);
     history->append(messageCounter, markup, speaker, startsBlock);
+}
+
+void frmChat::beginAppendBatch()
+{
+    if (!appendBatch.isNull())
+        return;
+    const QScrollBar *bar = ui->tbChat->verticalScrollBar();
+    appendBatchAtBottom = bar->value() >= bar->maximum();
+    appendBatch = QTextCursor(ui->tbChat->document());
+    appendBatch.beginEditBlock();
+    QTimer::singleShot(0, this, &frmChat::endAppendBatch);
+}
+
+void frmChat::endAppendBatch()
+{
+    if (appendBatch.isNull())
+        return;
+    appendBatch.endEditBlock();
+    appendBatch = QTextCursor();
+    if (appendBatchAtBottom)
+        scrollDown();
 }
 
 void frmChat::appendOwnNotice(const QString &notice)

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QImage>
 #include <QString>
+#include <QTextCursor>
 #include <QUrl>
 
 #include <memory>
@@ -75,6 +76,8 @@ private:
     void appendMessage(const QString &formatted, const QString &speaker, const QString &headerName,
                        const QString &headerColour, const QString &closing = QString());
     void loadHistory();
+    void beginAppendBatch();
+    void endAppendBatch();
     void restoreGeometryFromSettings();
 
     Ui::frmChat *ui;
@@ -86,6 +89,9 @@ private:
     int messageCounter = 0;
     std::unique_ptr<ChatHistory> history;
     int lastScrollMaximum = 0;
+    // Messages appended in one turn of the event loop are laid out together at its end.
+    QTextCursor appendBatch;
+    bool appendBatchAtBottom = false;
     QString shownAvatarId;
     QString givenAvatarId;
     QMenu *picker = nullptr;
