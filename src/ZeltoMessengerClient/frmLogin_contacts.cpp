@@ -20,11 +20,6 @@
 
 namespace {
 
-QSettings contactSettings()
-{
-    return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
-}
-
 Qt::WindowFlags inputDialogFlags()
 {
     return QInputDialog().windowFlags()
@@ -64,9 +59,18 @@ QString frmLogin::stateNotificationImage(int state)
 // ---------------------------------------------------------------------------------------
 // Display names
 
+QSettings &frmLogin::contactSettings()
+{
+    // One store for the window's life: opening the settings for every name looked up costs
+    // more than the lookup, and instances in one process share their file anyway.
+    if (!contactStore)
+        contactStore = std::make_unique<QSettings>(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+    return *contactStore;
+}
+
 QString frmLogin::displayName(QString user)
 {
-    QSettings settings = contactSettings();
+    QSettings &settings = contactSettings();
     return displayName(user, settings);
 }
 
@@ -87,14 +91,14 @@ QString frmLogin::displayNameFrom(const QString &user, QString nick, QSettings &
 
 bool frmLogin::hasCustomNick(QString user)
 {
-    QSettings settings = contactSettings();
+    QSettings &settings = contactSettings();
     const QString key = QStringLiteral("CustomNick/") + user;
     return settings.contains(key) && !settings.value(key).toString().trimmed().isEmpty();
 }
 
 void frmLogin::setCustomNick(QString user, QString nick)
 {
-    QSettings settings = contactSettings();
+    QSettings &settings = contactSettings();
     const QString key = QStringLiteral("CustomNick/") + user;
     if (nick.trimmed().isEmpty())
         settings.remove(key);
@@ -250,7 +254,7 @@ void frmLogin::updateFriendRequests(QString added, QString removed)
 void frmLogin::on_txtContactsSearch_textEdited(QString text)
 {
     const QString needle = text.toLower();
-    QSettings settings = contactSettings();
+    QSettings &settings = contactSettings();
     for (auto it = contactItems.constBegin(); it != contactItems.constEnd(); ++it) {
         const bool show = needle.isEmpty() || it.key().toLower().startsWith(needle)
             || displayName(it.key(), settings).toLower().startsWith(needle);
