@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QtTest>
 
@@ -191,6 +192,7 @@ private slots:
     void renameSurvivesLogoutDuringDialog();
     void removeSurvivesLogoutDuringQuestion();
     void burstDrainedInOrder();
+    void messageBurstRaisesFewPopups();
     void watchdogAgainstZmsgd();
     void watchdogAccountGone();
 };
@@ -908,6 +910,69 @@ void TestIncoming::burstDrainedInOrder()
         expected << i;
     QCOMPARE(handled(), expected);
     qInfo("burst of %d objects handled in %lld ms", Count, clock.elapsed());
+}
+
+namespace {
+
+// Counts every popup that is shown, however short its life.
+class PopupShowCounter : public QObject
+{
+public:
+    int shown = 0;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && qobject_cast<NotificationWidget *>(watched))
+            ++shown;
+        return false;
+    }
+};
+
+} // namespace
+
+void TestIncoming::messageBurstRaisesFewPopups()
+{
+    TlsTestServer server;
+    server.setLineHandler(scriptedReply);
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    ProbeLogin window;
+    login(&window, QStringLiteral("me"), QStringLiteral("pw"));
+    QVERIFY(window.isSessionLoggedIn());
+    PopupShowCounter counter;
+    qApp->installEventFilter(&counter);
+
+    constexpr int Senders = 20;
+    constexpr int PerSender = 40;
+    QByteArray burst;
+    for (int i = 0; i < Senders * PerSender; ++i) {
+        burst += "ZM/1.1 message --username=sender" + QByteArray::number(i % Senders) + " --message=number&nbsp;"
+            + QByteArray::number(i / Senders) + " --mid=" + QByteArray::number(i) + '\n';
+    }
+    server.sendToClient(burst);
+    auto chatText = [&window](int sender) {
+        frmChat *chat = window.chatWindows.value(QStringLiteral("sender%1").arg(sender));
+        return chat ? chat->findChild<QTextBrowser *>(QStringLiteral("tbChat"))->toPlainText() : QString();
+    };
+    const QString last = QStringLiteral("number %1").arg(PerSender - 1);
+    QTRY_VERIFY_WITH_TIMEOUT(chatText(Senders - 1).endsWith(last), 20000);
+    qApp->removeEventFilter(&counter);
+
+    // Every message is in its window, in the order sent.
+    for (int sender = 0; sender < Senders; ++sender) {
+        const QString text = chatText(sender);
+        int from = 0;
+        for (int n = 0; n < PerSender; ++n) {
+            const int at = text.indexOf(QStringLiteral("number %1\n").arg(n), from);
+            QVERIFY2(at >= 0 || (n == PerSender - 1 && text.endsWith(last)), qPrintable(text));
+            from = at + 1;
+        }
+    }
+    // A popup per message would be 800 windows; the burst shows only its newest few.
+    QVERIFY2(counter.shown <= 12, qPrintable(QString::number(counter.shown)));
+    bool lastSenderShown = false;
+    for (NotificationWidget *p : livePopups())
+        lastSenderShown |= p->notificationData() == QStringLiteral("ocw\nsender%1").arg(Senders - 1);
+    QVERIFY(lastSenderShown);
 }
 
 void TestIncoming::watchdogAgainstZmsgd()

@@ -715,6 +715,10 @@ void frmLogin::on_labUserStatusDesigned_mouseRelease(QMouseEvent *)
 
 void frmLogin::playChatIn()
 {
+    if (holdingNotifications) {
+        heldChatIn = true;
+        return;
+    }
     const QString file = Platform::chatInSoundFile(
         QDir::currentPath(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
     if (!file.isEmpty())

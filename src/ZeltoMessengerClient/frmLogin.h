@@ -2,6 +2,7 @@
 #define FRMLOGIN_H
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QIcon>
 #include <QImage>
@@ -12,6 +13,8 @@
 #include <QString>
 #include <QStringList>
 #include <QSystemTrayIcon>
+
+#include <memory>
 
 class QAction;
 class QCloseEvent;
@@ -207,9 +210,23 @@ protected:
     void contactStateChanged(const QString &user, int state);
     void relogin();
 
+    QSettings &contactSettings();
+    std::unique_ptr<QSettings> contactStore;
     QHash<QString, QIcon> contactIconCache;
     QList<QPointer<NotificationWidget>> popups;
     bool drainPending = false;
+    // While a drain hands over a burst, popups and the message sound wait for its end: only
+    // the newest few popups could be seen, and one sound stands for the whole burst.
+    struct PendingNotification {
+        QString text, title, data, image;
+    };
+    bool holdingNotifications = false;
+    QElapsedTimer heldSince;
+    QVector<PendingNotification> heldNotifications;
+    bool heldChatIn = false;
+    void holdNotifications();
+    void releaseNotifications();
+    void raiseNotification(const PendingNotification &note);
 
     QMap<QString, QListWidgetItem *> contactItems;
     QMap<QListWidgetItem *, QString> itemContacts;

@@ -22,6 +22,7 @@ namespace {
 // event loop back; what is left is taken at the next tick.
 constexpr int DrainBudgetMs = 20;
 constexpr int DrainPauseMs = 5;
+constexpr int MaxHoldMs = 1000;
 // Popups alive at once: a new one makes the oldest fade out, and beyond the hard limit the
 // oldest closes at once, so a burst of state changes cannot pile up windows and timers.
 constexpr int VisiblePopups = 3;
@@ -47,12 +48,15 @@ void frmLogin::drainIncoming()
 {
     QElapsedTimer budget;
     budget.start();
+    holdNotifications();
+    bool continues = false;
     while (isSessionLoggedIn() && zmsgfw->isObjectIncoming()) {
         readIncoming(zmsgfw->readObject());
         if (budget.elapsed() >= DrainBudgetMs) {
             // More is buffered: give the event loop a turn, then go on without waiting for
             // the next regular tick, so a burst is not stretched over many seconds.
-            if (!drainPending && zmsgfw->isObjectIncoming()) {
+            continues = zmsgfw->isObjectIncoming();
+            if (!drainPending && continues) {
                 drainPending = true;
                 QTimer::singleShot(DrainPauseMs, this, [this] {
                     drainPending = false;
@@ -62,6 +66,9 @@ void frmLogin::drainIncoming()
             break;
         }
     }
+    // Popups of a burst wait for its end, but a stream that never ends still shows some.
+    if (!continues || heldSince.elapsed() >= MaxHoldMs)
+        releaseNotifications();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -176,7 +183,7 @@ void frmLogin::refreshContacts(const QString &users)
 {
     // One settings object for the whole list, and a nick is written only when it changed:
     // every write would otherwise rewrite the settings file once per contact.
-    QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+    QSettings &settings = contactSettings();
     const QStringList entries = userListEntries(users);
     for (const QString &entry : entries) {
         ContactEntry contact;
@@ -270,8 +277,46 @@ void frmLogin::contactStateChanged(const QString &user, int state)
 // ---------------------------------------------------------------------------------------
 // Popups
 
+void frmLogin::holdNotifications()
+{
+    if (!std::exchange(holdingNotifications, true))
+        heldSince.start();
+}
+
+void frmLogin::releaseNotifications()
+{
+    holdingNotifications = false;
+    const QVector<PendingNotification> held = std::exchange(heldNotifications, {});
+    for (const PendingNotification &note : held)
+        raiseNotification(note);
+    if (std::exchange(heldChatIn, false))
+        playChatIn();
+}
+
 void frmLogin::showNotification(QString text, QString title, QString data, QString image)
 {
+    PendingNotification note{text, title, data, image};
+    if (!holdingNotifications) {
+        raiseNotification(note);
+        return;
+    }
+    // The newest text of a contact and kind wins; beyond what could be seen, the oldest go.
+    auto same = std::find_if(heldNotifications.begin(), heldNotifications.end(), [&](const PendingNotification &held) {
+        return held.data == note.data && held.title == note.title;
+    });
+    if (same != heldNotifications.end())
+        heldNotifications.erase(same);
+    heldNotifications.append(note);
+    if (heldNotifications.size() > VisiblePopups)
+        heldNotifications.removeFirst();
+}
+
+void frmLogin::raiseNotification(const PendingNotification &note)
+{
+    const QString &text = note.text;
+    const QString &title = note.title;
+    const QString &data = note.data;
+    const QString &image = note.image;
     popups.removeAll(nullptr);
     // A popup of the same contact and kind that is still showing takes the new text, so a
     // stream of messages from one sender does not build a window per message.
