@@ -162,6 +162,8 @@ private slots:
     void returnFields();
     void branches_data();
     void branches();
+    void valueDecoding_data();
+    void valueDecoding();
     void contactEntries_data();
     void contactEntries();
     void userList();
@@ -344,6 +346,32 @@ void TestIncoming::branches()
     QStringList parts;
     modeOf(QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>") + words, &parts);
     QCOMPARE(int(branchOf(parseReturn(parts))), branch);
+}
+
+void TestIncoming::valueDecoding_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<QString>("listed");
+    QTest::newRow("no entity") << "plain text" << "plain text" << "plain text";
+    QTest::newRow("every entity") << "a&nbsp;&amp;&lt;b&gt;" << "a &<b>" << "a &<b>";
+    QTest::newRow("separator") << "x&lt;&gt;y" << "x<>y" << "x\ny";
+    QTest::newRow("separators in a row") << "&lt;&gt;&lt;&gt;" << "<><>" << "\n\n";
+    QTest::newRow("typed entity text") << "&amp;lt;&amp;gt;" << "&lt;&gt;" << "&lt;&gt;";
+    QTest::newRow("typed ampersands") << "&&amp;&" << "&&&" << "&&&";
+    QTest::newRow("unknown entity") << "&quot;&am" << "&quot;&am" << "&quot;&am";
+    QTest::newRow("cut entity at the end") << "a&lt" << "a&lt" << "a&lt";
+    QTest::newRow("non-Latin") << QString::fromUtf8("Привет&nbsp;🙂") << QString::fromUtf8("Привет 🙂")
+                               << QString::fromUtf8("Привет 🙂");
+}
+
+void TestIncoming::valueDecoding()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, plain);
+    QFETCH(QString, listed);
+    QCOMPARE(decodeValue(value), plain);
+    QCOMPARE(decodeListValue(value), listed);
 }
 
 void TestIncoming::contactEntries_data()

@@ -4,6 +4,9 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
+#include <iterator>
+
 namespace IncomingObject {
 
 namespace {
@@ -79,48 +82,56 @@ bool parseMessage(const QString &object, const QStringList &parts, Message *mess
     return true;
 }
 
-QString decodeValue(const QString &value)
+namespace {
+
+// Decodes the four entities of an object value in one pass; with listSeparators, every
+// "&lt;&gt;" becomes a line feed first. Checking the separator before the entities at each
+// "&" means that an entity-encoded "&lt;&gt;" typed by a user, which arrives as
+// "&amp;lt;&amp;gt;", is not mistaken for it.
+QString decodeEntitiesIn(const QString &value, bool listSeparators)
 {
-    if (!value.contains(QLatin1Char('&')))
+    int amp = value.indexOf(QLatin1Char('&'));
+    if (amp < 0)
         return value;
     static const struct {
         QLatin1String entity;
         QChar plain;
-    } entities[] = {{QLatin1String("&nbsp;"), QLatin1Char(' ')},
+    } entities[] = {{QLatin1String("&lt;&gt;"), QLatin1Char('\n')},
+                    {QLatin1String("&nbsp;"), QLatin1Char(' ')},
                     {QLatin1String("&amp;"), QLatin1Char('&')},
                     {QLatin1String("&lt;"), QLatin1Char('<')},
                     {QLatin1String("&gt;"), QLatin1Char('>')}};
+    const auto first = listSeparators ? std::begin(entities) : std::begin(entities) + 1;
     QString plain;
     plain.reserve(value.size());
-    int i = 0;
-    while (i < value.size()) {
-        bool matched = false;
-        if (value.at(i) == QLatin1Char('&')) {
-            for (const auto &e : entities) {
-                if (value.midRef(i, e.entity.size()) == e.entity) {
-                    plain += e.plain;
-                    i += e.entity.size();
-                    matched = true;
-                    break;
-                }
-            }
+    int from = 0;
+    while (amp >= 0) {
+        plain.append(value.constData() + from, amp - from);
+        const QStringRef rest = value.midRef(amp);
+        const auto match = std::find_if(first, std::end(entities), [&rest](const auto &e) { return rest.startsWith(e.entity); });
+        if (match != std::end(entities)) {
+            plain += match->plain;
+            from = amp + match->entity.size();
+        } else {
+            plain += QLatin1Char('&');
+            from = amp + 1;
         }
-        if (!matched)
-            plain += value.at(i++);
+        amp = value.indexOf(QLatin1Char('&'), from);
     }
+    plain.append(value.constData() + from, value.size() - from);
     return plain;
+}
+
+} // namespace
+
+QString decodeValue(const QString &value)
+{
+    return decodeEntitiesIn(value, false);
 }
 
 QString decodeListValue(const QString &value)
 {
-    // The separator is replaced before decoding: an entity-encoded "&lt;&gt;" typed by a
-    // user arrives as "&amp;lt;&amp;gt;" and is not mistaken for it.
-    const QStringList entries = value.split(QLatin1String("&lt;&gt;"), Qt::KeepEmptyParts);
-    QStringList decoded;
-    decoded.reserve(entries.size());
-    for (const QString &entry : entries)
-        decoded << decodeValue(entry);
-    return decoded.join(QLatin1Char('\n'));
+    return decodeEntitiesIn(value, true);
 }
 
 ReturnFields parseReturn(const QStringList &parts)
