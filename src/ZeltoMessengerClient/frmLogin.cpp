@@ -541,6 +541,7 @@ void frmLogin::updateWelcomeLine(const QString &nick)
     Platform::protectSettingsFile();
     QSettings settings = appSettings();
     settings.setValue(QStringLiteral("Nick/") + ui->txtName->text(), nick);
+    storedNicks.remove(ui->txtName->text());
 }
 
 void frmLogin::applyDesignedStyles()

@@ -211,6 +211,8 @@ protected:
     void relogin();
 
     QSettings &contactSettings();
+    bool storeNick(QSettings &settings, const QString &user, const QString &nick);
+    QHash<QString, QString> storedNicks;
     std::unique_ptr<QSettings> contactStore;
     QHash<QString, QIcon> contactIconCache;
     QList<QPointer<NotificationWidget>> popups;

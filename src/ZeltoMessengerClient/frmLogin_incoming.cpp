@@ -179,10 +179,45 @@ void frmLogin::incomingReturn(const QString &object, const QStringList &parts)
     }
 }
 
+bool frmLogin::storeNick(QSettings &settings, const QString &user, const QString &nick)
+{
+    // What the store holds is remembered, so that an unchanged list (every 20 seconds) does
+    // not look up thousands of settings keys; a nick is written only when it changed.
+    auto known = storedNicks.find(user);
+    if (known == storedNicks.end()) {
+        const QVariant stored = settings.value(QStringLiteral("Nick/") + user);
+        known = storedNicks.insert(user, stored.isValid() ? stored.toString() : QString());
+        if (stored.isValid() && *known == nick)
+            return false;
+    } else if (*known == nick) {
+        return false;
+    }
+    settings.setValue(QStringLiteral("Nick/") + user, nick);
+    *known = nick;
+    return true;
+}
+
+namespace {
+
+// Sets a table entry; true when it was missing or different.
+template <typename Map, typename Value>
+bool replaceValue(Map &map, const QString &key, const Value &value)
+{
+    const auto it = map.find(key);
+    if (it == map.end()) {
+        map.insert(key, value);
+        return true;
+    }
+    if (*it == value)
+        return false;
+    *it = value;
+    return true;
+}
+
+} // namespace
+
 void frmLogin::refreshContacts(const QString &users)
 {
-    // One settings object for the whole list, and a nick is written only when it changed:
-    // every write would otherwise rewrite the settings file once per contact.
     QSettings &settings = contactSettings();
     const QStringList entries = userListEntries(users);
     for (const QString &entry : entries) {
@@ -190,32 +225,30 @@ void frmLogin::refreshContacts(const QString &users)
         if (!parseContactEntry(entry, &contact))
             continue;
         const QString &user = contact.user;
-        const QString nickKey = QStringLiteral("Nick/") + user;
-        const QVariant stored = settings.value(nickKey);
-        const bool nickChanged = !stored.isValid() || stored.toString() != contact.nick;
-        if (nickChanged)
-            settings.setValue(nickKey, contact.nick);
-
+        const bool nickStored = storeNick(settings, user, contact.nick);
         QListWidgetItem *item = contactItems.value(user);
-        const bool known = item != nullptr;
         // A custom nick changes only through Rename and Reset name, which set the row text
         // themselves; with nick and status as before the row text is unchanged too.
-        const bool textChanged = !known || nickChanged || nicks.value(user) != contact.nick
-            || statusMessages.value(user) != contact.status;
-        nicks.insert(user, contact.nick);
-        const QString text =
-            textChanged ? contactRowText(displayNameFrom(user, contact.nick, settings), contact.status) : QString();
-        const int oldState = states.value(user, 8);
-        states.insert(user, contact.state);
-        stateIcons.insert(user, stateIconPath(contact.state));
-        statusMessages.insert(user, contact.status);
+        const bool nickChanged = replaceValue(nicks, user, contact.nick);
+        const bool statusChanged = replaceValue(statusMessages, user, contact.status);
+        const bool textChanged = !item || nickStored || nickChanged || statusChanged;
+        const int oldState = states.value(user, -1);
+        const bool stateChanged = oldState != contact.state;
+        if (stateChanged) {
+            states.insert(user, contact.state);
+            stateIcons.insert(user, stateIconPath(contact.state));
+        }
         if (!contactAvatars.contains(user))
             contactAvatars.insert(user, QString());
 
-        if (known) {
+        const QString text =
+            textChanged ? contactRowText(displayNameFrom(user, contact.nick, settings), contact.status) : QString();
+        if (item) {
             if (textChanged && item->text() != text)
                 item->setText(text);
-            if (oldState != contact.state || !avatarShown.value(user, false))
+            // Without its picture at hand, a row's icon changes only with the state.
+            if (stateChanged
+                || (!avatarShown.value(user, false) && avatarImages.contains(contactAvatars.value(user))))
                 setContactIcon(item, user, contact.state);
         } else {
             item = new QListWidgetItem(text);
@@ -224,7 +257,8 @@ void frmLogin::refreshContacts(const QString &users)
             itemContacts.insert(item, user);
             contactListInUse->addItem(item);
         }
-        updateChatInfo(user);
+        if (textChanged || stateChanged)
+            updateChatInfo(user);
     }
 }
 
