@@ -11,6 +11,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QVector>
+
+#include <algorithm>
 
 namespace {
 
@@ -117,8 +120,13 @@ int main(int argc, char *argv[])
             figure(QStringLiteral("Parsing alone of %1 contact entries").arg(valid), double(parse.nsecsElapsed()) / 1e6,
                    QStringLiteral("ms"), QStringLiteral("informative"), valid == count);
         }
-        const double same = timed(window, states);
-        figure(QStringLiteral("Refresh of %1 contacts, nothing changed").arg(count), same, QStringLiteral("ms"),
+        // The median of several runs, so that one scheduling hiccup does not make the figure.
+        QVector<double> sameRuns;
+        for (int run = 0; run < 5; ++run)
+            sameRuns << timed(window, states);
+        std::sort(sameRuns.begin(), sameRuns.end());
+        const double same = sameRuns.at(sameRuns.size() / 2);
+        figure(QStringLiteral("Refresh of %1 contacts, nothing changed (median of 5)").arg(count), same, QStringLiteral("ms"),
                count == 5000 ? QStringLiteral("< 30 ms") : QStringLiteral("informative"), count != 5000 || same < 30);
         const double all = timed(window, changed);
         figure(QStringLiteral("Refresh of %1 contacts, every state changed").arg(count), all, QStringLiteral("ms"),
