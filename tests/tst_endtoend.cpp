@@ -25,6 +25,7 @@ private:
     bool logIn(ClientProcess &client, const QString &name, const QString &password);
     bool listShows(ClientProcess &client, const QString &displayName);
     int contactState(ClientProcess &client, const QString &user);
+    QStringList balloonTitles(ClientProcess &client);
     bool hasWindow(ClientProcess &client, const QString &className, const QString &title);
     bool chatShows(ClientProcess &client, const QString &title, const QString &text);
     bool sendChat(ClientProcess &client, const QString &title, const QString &text);
@@ -63,6 +64,14 @@ bool TestEndToEnd::listShows(ClientProcess &client, const QString &displayName)
 int TestEndToEnd::contactState(ClientProcess &client, const QString &user)
 {
     return client.call({{"cmd", "contactState"}, {"user", user}}).value("value").toInt(-1);
+}
+
+QStringList TestEndToEnd::balloonTitles(ClientProcess &client)
+{
+    QStringList titles;
+    for (const QJsonValue &balloon : client.call({{"cmd", "balloons"}}).value("value").toArray())
+        titles << balloon.toObject().value("title").toString();
+    return titles;
 }
 
 bool TestEndToEnd::hasWindow(ClientProcess &client, const QString &className, const QString &title)
@@ -229,6 +238,13 @@ void TestEndToEnd::serverRestartLosesNothing()
 
     QVERIFY(sendChat(*m_frank, "Erin", "after the restart"));
     QTRY_VERIFY_WITH_TIMEOUT(chatShows(*m_erin, "Frank", "after the restart"), 15000);
+
+    // One balloon for the loss, however many watchdog runs saw the server down, and one for
+    // the return. Frank's watchdog may have slept through the outage and shown none.
+    const QStringList both{QStringLiteral("Disconnected"), QStringLiteral("Reconnected")};
+    QCOMPARE(balloonTitles(*m_erin), both);
+    const QStringList frankSaw = balloonTitles(*m_frank);
+    QVERIFY2(frankSaw.isEmpty() || frankSaw == both, qPrintable(frankSaw.join(QLatin1Char(','))));
 }
 
 void TestEndToEnd::clientRestartShowsHistory()

@@ -1021,9 +1021,16 @@ void TestIncoming::watchdogAgainstZmsgd()
     qputenv("ZMSGFW_PORT", QByteArray::number(zmsgd->messagingPort()));
 
     ProbeLogin window;
+    QSignalSpy balloons(&window, &frmLogin::balloonShown);
     login(&window, QStringLiteral("alice"), QStringLiteral("alice123"));
     QVERIFY(window.isSessionLoggedIn());
     QTRY_VERIFY_WITH_TIMEOUT(window.contactItems.contains(QStringLiteral("bob")), 5000);
+    auto balloonTitles = [&balloons] {
+        QStringList titles;
+        for (const QList<QVariant> &shown : qAsConst(balloons))
+            titles << shown.at(0).toString();
+        return titles;
+    };
 
     // The server goes away: the watchdog finds the session lost and shows everyone offline.
     const quint16 port = zmsgd->messagingPort();
@@ -1034,8 +1041,12 @@ void TestIncoming::watchdogAgainstZmsgd()
         QCOMPARE(it.value(), 8);
     QCOMPARE(window.trayIcon()->toolTip(), QStringLiteral("Zelto Messenger (Offline)"));
     QVERIFY(window.isSessionActive());
+    QCOMPARE(balloonTitles(), QStringList{QStringLiteral("Disconnected")});
+    QCOMPARE(balloons.first().at(1).toString(), QStringLiteral("Please check your Internet connection!"));
+    // Still down: nothing more is shown.
     QMetaObject::invokeMethod(&window, "on_timerLC_tick");
     QVERIFY(window.isSessionActive());
+    QCOMPARE(balloonTitles(), QStringList{QStringLiteral("Disconnected")});
 
     // Back on the same port: the next run logs in again.
     config.messagingPort = port;
@@ -1043,6 +1054,10 @@ void TestIncoming::watchdogAgainstZmsgd()
     QVERIFY2(zmsgd->start(config, &error), qPrintable(error));
     QMetaObject::invokeMethod(&window, "on_timerLC_tick");
     QVERIFY(window.isSessionLoggedIn());
+    QCOMPARE(balloonTitles(), (QStringList{QStringLiteral("Disconnected"), QStringLiteral("Reconnected")}));
+    QCOMPARE(balloons.last().at(1).toString(), QStringLiteral("Zelto Messenger has relogged in your account"));
+    QMetaObject::invokeMethod(&window, "on_timerLC_tick");
+    QCOMPARE(balloons.size(), 2);
     QTRY_VERIFY_WITH_TIMEOUT(std::any_of(captured.cbegin(), captured.cend(),
                                          [](const QString &l) { return l.startsWith(QLatin1String("Online state has changed")); }),
                              5000);
@@ -1061,6 +1076,7 @@ void TestIncoming::watchdogAccountGone()
     QVERIFY(server.listenOnLoopback());
     server.exportEndpoint();
     ProbeLogin window;
+    QSignalSpy balloons(&window, &frmLogin::balloonShown);
     login(&window, QStringLiteral("me"), QStringLiteral("pw"));
     QVERIFY(window.isSessionLoggedIn());
     window.readIncoming(contactsObject({{"alice", "Alice", "", 1}}));
@@ -1070,10 +1086,14 @@ void TestIncoming::watchdogAccountGone()
     QMetaObject::invokeMethod(&window, "on_timerLC_tick");
     QVERIFY(!window.isSessionActive());
     QVERIFY(window.contactItems.isEmpty());
+    QCOMPARE(balloons.size(), 1);
+    QCOMPARE(balloons.first().at(0).toString(), QStringLiteral("Logged out"));
+    QCOMPARE(balloons.first().at(1).toString(), QStringLiteral("Your Account data has been expired!"));
     // Once logged out the watchdog stays quiet.
     const int logins = server.connectionCount();
     QMetaObject::invokeMethod(&window, "on_timerLC_tick");
     QCOMPARE(server.connectionCount(), logins);
+    QCOMPARE(balloons.size(), 1);
 }
 
 ZM_HERMETIC_TEST_MAIN(TestIncoming)

@@ -54,6 +54,9 @@ struct TestControlProbe {
 
 namespace {
 
+// Every tray balloon since start, oldest first.
+QJsonArray balloonLog;
+
 bool matchesTopLevel(QWidget *widget, const QString &selector)
 {
     const QString name = selector.section(QLatin1Char('@'), 0, 0);
@@ -221,6 +224,8 @@ QJsonObject handle(const QJsonObject &request)
         }
         return {{"ok", true}, {"value", popups}};
     }
+    if (command == QLatin1String("balloons"))
+        return {{"ok", true}, {"value", balloonLog}};
     if (command == QLatin1String("contactState"))
         return {{"ok", true}, {"value", TestControlProbe::contactState(request.value("user").toString())}};
     if (command == QLatin1String("avatarLoaded"))
@@ -310,6 +315,13 @@ void startFromEnvironment()
     if (!server->listen(name)) {
         qWarning() << "test control: cannot listen on" << name;
         return;
+    }
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *window = qobject_cast<frmLogin *>(widget)) {
+            QObject::connect(window, &frmLogin::balloonShown, server, [](const QString &title, const QString &text) {
+                balloonLog.append(QJsonObject{{"title", title}, {"text", text}});
+            });
+        }
     }
     QObject::connect(server, &QLocalServer::newConnection, server, [server] {
         QLocalSocket *socket = server->nextPendingConnection();

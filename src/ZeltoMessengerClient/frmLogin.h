@@ -90,6 +90,10 @@ public:
     // The code of the captcha the registration page shows.
     QString registrationCaptchaCode() const { return captchaCode; }
 
+signals:
+    // Every tray balloon the window shows, also where no tray can show it.
+    void balloonShown(QString title, QString text);
+
 public slots:
     void playChatIn();
     void avatarInsert(QByteArray avatarPixmap, QString avatarImage); // chat windows and avatars
@@ -209,6 +213,7 @@ protected:
     void refreshAvatarIds(const QString &users);
     void contactStateChanged(const QString &user, int state);
     void relogin();
+    void showBalloon(const QString &title, const QString &text, QSystemTrayIcon::MessageIcon icon);
 
     QSettings &contactSettings();
     bool storeNick(QSettings &settings, const QString &user, const QString &nick);

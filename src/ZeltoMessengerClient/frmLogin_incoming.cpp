@@ -447,16 +447,14 @@ void frmLogin::relogin()
         zmsgfw->requestGetUserAvatar();
         updateWelcomeLine(ownNick);
         if (disconnected) {
-            if (tray)
-                tray->showMessage(tr("Reconnected"), tr("%1 has relogged in your account").arg(QStringLiteral("Zelto Messenger")),
-                                  QSystemTrayIcon::Information, 10000);
+            showBalloon(tr("Reconnected"), tr("%1 has relogged in your account").arg(QStringLiteral("Zelto Messenger")),
+                        QSystemTrayIcon::Information);
             disconnected = false;
         }
     } else if (result == 404) {
         sessionActive = false;
         logoutUser();
-        if (tray)
-            tray->showMessage(tr("Logged out"), tr("Your Account data has been expired!"), QSystemTrayIcon::Warning, 10000);
+        showBalloon(tr("Logged out"), tr("Your Account data has been expired!"), QSystemTrayIcon::Warning);
     } else if (result == 500) {
         showOwnState(8);
         if (!disconnected) {
@@ -465,9 +463,14 @@ void frmLogin::relogin()
                 states.insert(it.key(), 8);
                 setContactIcon(it.value(), it.key(), 8);
             }
-            if (tray)
-                tray->showMessage(tr("Disconnected"), tr("Please check your Internet connection!"), QSystemTrayIcon::Warning,
-                                  10000);
+            showBalloon(tr("Disconnected"), tr("Please check your Internet connection!"), QSystemTrayIcon::Warning);
         }
     }
+}
+
+void frmLogin::showBalloon(const QString &title, const QString &text, QSystemTrayIcon::MessageIcon icon)
+{
+    if (tray)
+        tray->showMessage(title, text, icon, 10000);
+    emit balloonShown(title, text);
 }
