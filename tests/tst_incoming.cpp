@@ -1043,6 +1043,10 @@ void TestIncoming::watchdogAgainstZmsgd()
     QVERIFY(window.isSessionActive());
     QCOMPARE(balloonTitles(), QStringList{QStringLiteral("Disconnected")});
     QCOMPARE(balloons.first().at(1).toString(), QStringLiteral("Please check your Internet connection!"));
+    // No tray here: a popup carries the balloon instead.
+    const QList<NotificationWidget *> popups = livePopups();
+    QVERIFY(std::any_of(popups.cbegin(), popups.cend(),
+                        [](NotificationWidget *p) { return p->windowTitle() == QLatin1String("Disconnected"); }));
     // Still down: nothing more is shown.
     QMetaObject::invokeMethod(&window, "on_timerLC_tick");
     QVERIFY(window.isSessionActive());

@@ -470,7 +470,13 @@ void frmLogin::relogin()
 
 void frmLogin::showBalloon(const QString &title, const QString &text, QSystemTrayIcon::MessageIcon icon)
 {
-    if (tray)
+    qInfo().noquote() << "Tray balloon:" << title << "-" << text;
+    if (tray && tray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable()) {
         tray->showMessage(title, text, icon, 10000);
+    } else {
+        // Without a tray the balloon would go unseen; a popup tells the user instead.
+        const int state = icon == QSystemTrayIcon::Information ? 1 : 8;
+        showNotification(MessageFormat::escapeHtml(text), title, QString(), stateNotificationImage(state));
+    }
     emit balloonShown(title, text);
 }
