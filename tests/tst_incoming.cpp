@@ -1037,8 +1037,10 @@ void TestIncoming::watchdogAgainstZmsgd()
     zmsgd->stop();
     QTRY_VERIFY_WITH_TIMEOUT(!window.session()->isLoggedIn(), 5000);
     QMetaObject::invokeMethod(&window, "on_timerLC_tick");
-    for (auto it = window.states.cbegin(); it != window.states.cend(); ++it)
+    for (auto it = window.states.cbegin(); it != window.states.cend(); ++it) {
         QCOMPARE(it.value(), 8);
+        QCOMPARE(window.stateIcons.value(it.key()), stateIconPath(8));
+    }
     QCOMPARE(window.trayIcon()->toolTip(), QStringLiteral("Zelto Messenger (Offline)"));
     QVERIFY(window.isSessionActive());
     QCOMPARE(balloonTitles(), QStringList{QStringLiteral("Disconnected")});

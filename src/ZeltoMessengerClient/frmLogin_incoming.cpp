@@ -461,7 +461,9 @@ void frmLogin::relogin()
             disconnected = true;
             for (auto it = contactItems.constBegin(); it != contactItems.constEnd(); ++it) {
                 states.insert(it.key(), 8);
+                stateIcons.insert(it.key(), stateIconPath(8));
                 setContactIcon(it.value(), it.key(), 8);
+                updateChatInfo(it.key());
             }
             showBalloon(tr("Disconnected"), tr("Please check your Internet connection!"), QSystemTrayIcon::Warning);
         }
