@@ -3,8 +3,11 @@
 #include "startup.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QSettings>
 #include <QStyle>
+#include <QTemporaryDir>
+#include <QtTest>
 #include <QTranslator>
 
 class TestStartup : public QObject
@@ -14,6 +17,8 @@ private slots:
     void options_data();
     void options();
     void translationDir();
+    void translationDirectory_data();
+    void translationDirectory();
     void translations_data();
     void translations();
     void resetStyle();
@@ -51,6 +56,28 @@ void TestStartup::options()
     QTEST(options.resetStyle, "resetStyle");
     QTEST(options.regUpdate, "regUpdate");
     QTEST(options.noUpdate, "noUpdate");
+}
+
+void TestStartup::translationDirectory_data()
+{
+    QTest::addColumn<QStringList>("existing");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("beside the program") << QStringList{"bin/trplugs", "share/zm/tr"} << "bin/trplugs";
+    QTest::newRow("installed") << QStringList{"share/zm/tr"} << "share/zm/tr";
+    QTest::newRow("neither") << QStringList{} << "bin/trplugs";
+}
+
+void TestStartup::translationDirectory()
+{
+    QFETCH(QStringList, existing);
+    QFETCH(QString, expected);
+    QTemporaryDir root;
+    for (const QString &dir : existing)
+        QVERIFY(QDir(root.path()).mkpath(dir));
+    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("bin")));
+    const QString bin = root.filePath(QStringLiteral("bin"));
+    QCOMPARE(Startup::translationDirectory(bin, QStringLiteral("/w"), QStringLiteral("../share/zm/tr")),
+             root.filePath(expected));
 }
 
 void TestStartup::translationDir()

@@ -24,8 +24,8 @@ int main(int argc, char *argv[])
 
     QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
     const QString language = settings.value(QStringLiteral("Interface/Language"), QStringLiteral("System")).toString();
-    const QString translationDir =
-        Startup::resolveTranslationDir(QStringLiteral("$ED/trplugs"), executableDir, QDir::currentPath());
+    const QString translationDir = Startup::translationDirectory(executableDir, QDir::currentPath(),
+                                                                 QStringLiteral(ZM_INSTALLED_TRANSLATIONS));
     qDebug() << "Translation path" << translationDir;
     Startup::installTranslations(language, QLocale::system().name(), translationDir, &app);
 

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTranslator>
 
@@ -32,6 +34,16 @@ QString resolveTranslationDir(const QString &pathTemplate, const QString &execut
     path.replace(QLatin1String("$ED"), executableDir);
     path.replace(QLatin1String("$WD"), workingDir);
     return path;
+}
+
+QString translationDirectory(const QString &executableDir, const QString &workingDir,
+                             const QString &installedRelative)
+{
+    const QString beside = resolveTranslationDir(QStringLiteral("$ED/trplugs"), executableDir, workingDir);
+    if (QFileInfo(beside).isDir() || installedRelative.isEmpty())
+        return beside;
+    const QString installed = QDir::cleanPath(executableDir + QLatin1Char('/') + installedRelative);
+    return QFileInfo(installed).isDir() ? installed : beside;
 }
 
 QString languageCode(const QString &name)
