@@ -181,6 +181,7 @@ class TestDialogs : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
 
     void payloadParser_data();
@@ -273,6 +274,13 @@ void TestDialogs::initTestCase()
         boxes.append({ icon, title, text });
         return QMessageBox::Ok;
     });
+}
+
+void TestDialogs::cleanupTestCase()
+{
+    UiMessage::setHook(nullptr);
+    delete link;
+    link = nullptr;
 }
 
 void TestDialogs::init()
