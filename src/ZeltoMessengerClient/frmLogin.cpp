@@ -446,11 +446,11 @@ void frmLogin::armTimers()
 
 void frmLogin::on_timerSS_tick()
 {
-    if (isSessionLoggedIn()) {
-        if (!trayStatusMenu->isEnabled())
-            trayStatusMenu->setEnabled(true);
+    if (isSessionLoggedIn() && !trayStatusMenu->isEnabled())
+        trayStatusMenu->setEnabled(true);
+    // Lines that arrived before the server closed the connection are handled all the same.
+    if (sessionActive)
         drainIncoming();
-    }
     timerSS->start(100);
 }
 

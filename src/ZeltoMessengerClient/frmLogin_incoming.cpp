@@ -50,7 +50,7 @@ void frmLogin::drainIncoming()
     budget.start();
     holdNotifications();
     bool continues = false;
-    while (isSessionLoggedIn() && zmsgfw->isObjectIncoming()) {
+    while (sessionActive && zmsgfw->isObjectIncoming()) {
         readIncoming(zmsgfw->readObject());
         if (budget.elapsed() >= DrainBudgetMs) {
             // More is buffered: give the event loop a turn, then go on without waiting for
