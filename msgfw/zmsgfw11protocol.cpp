@@ -98,10 +98,10 @@ ZMsgFw11Protocol::LineRead ZMsgFw11Protocol::readBoundedLine(QByteArray *line)
     return LineRead::Broken;
 }
 
-void ZMsgFw11Protocol::handOnBufferedLines()
+void ZMsgFw11Protocol::handOnBufferedLines(const QDeadlineTimer &deadline)
 {
     QByteArray line;
-    while (readBoundedLine(&line) == LineRead::Line)
+    while (!deadline.hasExpired() && readBoundedLine(&line) == LineRead::Line)
         workWithObjectWithEmit(line);
 }
 
@@ -113,11 +113,13 @@ ZMsgFw11Protocol::Exchange ZMsgFw11Protocol::exchange(const ZMsgFwWire::LineBuil
         qWarning() << "ZMsgFw11Protocol: refused to write a value containing a line break";
         return result;
     }
-    handOnBufferedLines();
+    // One deadline for the whole call: a server that never stops pushing lines must not hold
+    // the caller's thread longer than the reply wait.
+    const QDeadlineTimer deadline(WaitMilliseconds);
+    handOnBufferedLines(deadline);
     if (!writeLine(line))
         return result;
 
-    const QDeadlineTimer deadline(WaitMilliseconds);
     bool foreignLineSeen = false;
     for (;;) {
         QByteArray raw;
@@ -134,6 +136,8 @@ ZMsgFw11Protocol::Exchange ZMsgFw11Protocol::exchange(const ZMsgFwWire::LineBuil
             }
             foreignLineSeen = true;
             workWithObjectWithEmit(raw);
+            if (deadline.hasExpired())
+                break;
             continue;
         }
         if (deadline.hasExpired() || !m_socket->waitForReadyRead(int(deadline.remainingTime())))

@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class QDeadlineTimer;
 class QSslSocket;
 
 // The session engine of protocol generation 1.1, shared by ZMsgFw11Q and ZMsgFw111Q: login,
@@ -110,7 +111,8 @@ protected:
     bool writeLine(const ZMsgFwWire::LineBuilder &line);
     // Writes the line and waits up to 5000 ms for the reply the matcher accepts. Every other
     // complete line, whether already buffered before the call or arriving meanwhile, is handed
-    // on as an incoming object, so nothing pushed is lost while a call is waiting.
+    // on as an incoming object, so nothing pushed is lost while a call is waiting; lines still
+    // coming when the time is up stay buffered for the poll.
     Exchange exchange(const ZMsgFwWire::LineBuilder &line, const ReplyMatcher &isReply);
     static ReplyMatcher requestReply(const QString &replyWord);
     static ReplyMatcher actionReply(const QString &actionWord);
@@ -143,7 +145,7 @@ protected:
 private:
     enum class LineRead { Line, None, Broken };
     LineRead readBoundedLine(QByteArray *line);
-    void handOnBufferedLines();
+    void handOnBufferedLines(const QDeadlineTimer &deadline);
     Exchange ask(const Call &call);
     Call mailCall() const;
     static Call stateCall(int state);
