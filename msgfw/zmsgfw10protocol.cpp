@@ -297,7 +297,7 @@ QString ZMsgFw10Protocol::getMessengerStandardAvatar()
 
 bool ZMsgFw10Protocol::isObjectIncoming()
 {
-    if (!m_pushedLines.isEmpty() || m_socket->canReadLine())
+    if (!m_pushedLines.isEmpty() || ZMsgFwLineReader::lineReady(*m_socket))
         return true;
     if (m_socket->bytesAvailable() > ZMsgFwWire::MaxLineLength) {
         QByteArray refused;

@@ -163,7 +163,7 @@ ZMsgFw11Protocol::ReplyMatcher ZMsgFw11Protocol::actionReply(const QString &acti
 
 bool ZMsgFw11Protocol::isObjectIncoming()
 {
-    if (m_socket->canReadLine())
+    if (ZMsgFwLineReader::lineReady(*m_socket))
         return true;
     if (m_socket->bytesAvailable() > ZMsgFwWire::MaxLineLength) {
         QByteArray discarded;

@@ -1,6 +1,7 @@
 #include "zmsgfwconnection.h"
 
 #include "zmsgfwendpoint.h"
+#include "zmsgfwwire.h"
 
 #include <QSslSocket>
 
@@ -8,10 +9,22 @@ namespace {
 
 constexpr int HandshakeMilliseconds = 5000;
 
+// Room for one line of the longest length accepted and the start of the next. A server
+// that pushes faster than the client handles lines then waits for it, instead of the
+// client holding everything sent so far in memory.
+constexpr qint64 ReceiveBufferLength = 2 * ZMsgFwWire::MaxLineLength;
+
+QSslSocket *newSocket()
+{
+    auto *socket = new QSslSocket;
+    socket->setReadBufferSize(ReceiveBufferLength);
+    return socket;
+}
+
 } // namespace
 
 ZMsgFwConnection::ZMsgFwConnection()
-    : m_socket(new QSslSocket)
+    : m_socket(newSocket())
     , m_expectedErrors(ZMsgFwEndpoint::expectedSslErrors())
 {
 }
@@ -45,7 +58,7 @@ void ZMsgFwConnection::replaceSocket()
     m_loggedIn = false;
     m_socket->abort();
     delete m_socket;
-    m_socket = new QSslSocket;
+    m_socket = newSocket();
 }
 
 bool ZMsgFwConnection::connectToServer()

@@ -2,6 +2,7 @@
 
 #include <QAbstractSocket>
 #include <QDebug>
+#include <QSslSocket>
 
 namespace ZMsgFwLineReader {
 
@@ -30,9 +31,22 @@ QByteArray readLineGrowing(QIODevice &device)
 
 } // namespace
 
+bool lineReady(QAbstractSocket &socket)
+{
+    if (socket.canReadLine())
+        return true;
+    // With a bounded receive buffer a TLS socket decrypts further only once its buffer was read
+    // empty; the start of a line left in it would stall the connection. Flushing makes it take
+    // up what has arrived.
+    auto *tls = qobject_cast<QSslSocket *>(&socket);
+    if (tls && tls->state() == QAbstractSocket::ConnectedState)
+        tls->flush();
+    return socket.canReadLine();
+}
+
 Result takeLine(QAbstractSocket &socket, QByteArray *line)
 {
-    if (socket.canReadLine()) {
+    if (lineReady(socket)) {
         *line = readLineGrowing(socket);
         if (line->endsWith('\n'))
             return Result::Line;

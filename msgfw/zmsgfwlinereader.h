@@ -16,6 +16,10 @@ namespace ZMsgFwLineReader {
 
 enum class Result { Line, None, TooLong };
 
+// True when a complete line is buffered. Use it instead of canReadLine: a TLS socket with a
+// bounded receive buffer is first made to take up what waits behind that buffer.
+ZMSGFW_EXPORT bool lineReady(QAbstractSocket &socket);
+
 // Takes one complete line (with its line feed) when one is buffered. A line that grew too
 // long closes the connection.
 ZMSGFW_EXPORT Result takeLine(QAbstractSocket &socket, QByteArray *line);
