@@ -109,8 +109,23 @@ void ServerProcess::stop()
 }
 
 ClientProcess::ClientProcess(const QString &label, const ServerProcess &server)
-    : m_label(label), m_server(server), m_home(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-XXXXXX")
+    : m_label(label), m_server(&server), m_home(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-XXXXXX")
 {
+}
+
+ClientProcess::ClientProcess(const QString &label)
+    : m_label(label), m_home(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-XXXXXX")
+{
+}
+
+void ClientProcess::setEnvironment(const QString &name, const QString &value)
+{
+    m_extraEnvironment.insert(name, value);
+}
+
+void ClientProcess::setTemporaryDirectory(const QString &path)
+{
+    m_temporaryDirectory = path;
 }
 
 ClientProcess::~ClientProcess()
@@ -124,6 +139,8 @@ ClientProcess::~ClientProcess()
 bool ClientProcess::start(const QStringList &arguments)
 {
     m_controlName = QStringLiteral("zme2e-%1-%2").arg(m_label).arg(QCoreApplication::applicationPid());
+    if (!m_temporaryDirectory.isEmpty())
+        m_controlName = QDir(m_temporaryDirectory).filePath(m_controlName);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     const QString home = m_home.path();
     environment.insert("HOME", home);
@@ -132,11 +149,17 @@ bool ClientProcess::start(const QStringList &arguments)
     environment.insert("XDG_CACHE_HOME", home + "/cache");
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("ZMSGFW_HOST", "127.0.0.1");
-    environment.insert("ZMSGFW_PORT", QString::number(m_server.messagingPort));
-    environment.insert("ZMSGFW_AVATAR_PORT", QString::number(m_server.avatarTlsPort));
-    environment.insert("ZMSGFW_AVATAR_HTTP_PORT", QString::number(m_server.avatarHttpPort));
-    environment.insert("ZM_WEB_HOST", QStringLiteral("127.0.0.1:%1").arg(m_server.webPort));
+    if (m_server) {
+        environment.insert("ZMSGFW_PORT", QString::number(m_server->messagingPort));
+        environment.insert("ZMSGFW_AVATAR_PORT", QString::number(m_server->avatarTlsPort));
+        environment.insert("ZMSGFW_AVATAR_HTTP_PORT", QString::number(m_server->avatarHttpPort));
+        environment.insert("ZM_WEB_HOST", QStringLiteral("127.0.0.1:%1").arg(m_server->webPort));
+    }
+    if (!m_temporaryDirectory.isEmpty())
+        environment.insert("TMPDIR", m_temporaryDirectory);
     environment.insert("ZM_TEST_CONTROL", m_controlName);
+    for (const QString &name : m_extraEnvironment.keys())
+        environment.insert(name, m_extraEnvironment.value(name));
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.setStandardOutputFile(QProcess::nullDevice());

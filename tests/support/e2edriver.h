@@ -33,11 +33,19 @@ class ClientProcess
 {
 public:
     ClientProcess(const QString &label, const ServerProcess &server);
+    // A client whose endpoints come only from setEnvironment(), for scripted servers.
+    explicit ClientProcess(const QString &label);
     ~ClientProcess();
+    // Extra variables for the next start(), set after the server's endpoints so they win.
+    void setEnvironment(const QString &name, const QString &value);
+    // Gives the program this temporary directory (TMPDIR); the control channel lives there too.
+    void setTemporaryDirectory(const QString &path);
     bool start(const QStringList &arguments = {});
     // Ends the program the way a user does ("Stop ZM") and waits for it.
     bool stop();
     QString home() const { return m_home.path(); }
+    qint64 processId() const { return m_process.processId(); }
+    bool isRunning() const { return m_process.state() == QProcess::Running; }
 
     QJsonObject call(const QJsonObject &request);
     QJsonValue get(const QString &path, const QString &property);
@@ -50,7 +58,9 @@ public:
 
 private:
     QString m_label;
-    const ServerProcess &m_server;
+    const ServerProcess *m_server = nullptr;
+    QProcessEnvironment m_extraEnvironment;
+    QString m_temporaryDirectory;
     QTemporaryDir m_home;
     QProcess m_process;
     QLocalSocket m_control;

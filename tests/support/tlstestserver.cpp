@@ -41,6 +41,39 @@ public:
             m_client->disconnectFromHost();
     }
 
+    void stream(TlsTestServer::Producer producer)
+    {
+        m_producer = std::move(producer);
+        if (!m_feeder) {
+            // Written bytes are not always reported (never from inside the report itself),
+            // so a short timer keeps the stream going as well.
+            m_feeder = new QTimer(this);
+            m_feeder->setInterval(2);
+            connect(m_feeder, &QTimer::timeout, this, [this] { feed(); });
+        }
+        if (m_producer)
+            m_feeder->start();
+        feed();
+    }
+
+    void feed()
+    {
+        constexpr qint64 Window = 256 * 1024;
+        while (m_client && m_producer && m_client->bytesToWrite() + m_client->encryptedBytesToWrite() < Window) {
+            const QByteArray chunk = m_producer();
+            if (chunk.isEmpty()) {
+                m_producer = nullptr;
+                break;
+            }
+            m_client->write(chunk);
+        }
+        if (!m_client || !m_producer) {
+            m_producer = nullptr;
+            if (m_feeder)
+                m_feeder->stop();
+        }
+    }
+
 protected:
     void incomingConnection(qintptr handle) override
     {
@@ -55,7 +88,12 @@ protected:
         socket->setLocalCertificate(QSslCertificate(m_certificate, QSsl::Pem));
         socket->setPrivateKey(QSslKey(m_key, QSsl::Rsa, QSsl::Pem));
         socket->setPeerVerifyMode(QSslSocket::VerifyNone);
+        m_producer = nullptr;
         connect(socket, &QSslSocket::readyRead, this, [this, socket] { readLines(socket); });
+        connect(socket, &QSslSocket::encryptedBytesWritten, this, [this, socket] {
+            if (socket == m_client)
+                feed();
+        });
         connect(socket, &QSslSocket::disconnected, this, [this, socket] {
             m_owner->recordConnection(-1, false);
             socket->deleteLater();
@@ -93,6 +131,8 @@ private:
     QByteArray m_key;
     QPointer<QSslSocket> m_client;
     QByteArray m_raw;
+    TlsTestServer::Producer m_producer;
+    QTimer *m_feeder = nullptr;
 };
 
 TlsTestServer::TlsTestServer(Certificate certificate)
@@ -130,6 +170,20 @@ void TlsTestServer::sendToClientLater(const QByteArray &bytes, int delayMs)
     QMetaObject::invokeMethod(m_core, [this, bytes, delayMs] {
         QTimer::singleShot(delayMs, m_core, [this, bytes] { m_core->send(bytes); });
     }, Qt::QueuedConnection);
+}
+
+void TlsTestServer::startStream(Producer producer)
+{
+    if (QThread::currentThread() == &m_thread) {
+        m_core->stream(std::move(producer));
+        return;
+    }
+    QMetaObject::invokeMethod(m_core, [this, producer] { m_core->stream(producer); }, Qt::BlockingQueuedConnection);
+}
+
+void TlsTestServer::stopStream()
+{
+    startStream(Producer());
 }
 
 void TlsTestServer::exportAvatarEndpoint() const

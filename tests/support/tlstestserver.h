@@ -51,6 +51,14 @@ public:
     // Sends later without blocking; usable from a handler to split an answer in time.
     void sendToClientLater(const QByteArray &bytes, int delayMs);
 
+    // Keeps the newest connection fed with what the producer returns, as fast as the client
+    // takes it and never more than a small window ahead, until the producer returns nothing,
+    // stopStream() is called or the connection ends. The producer runs on the server thread;
+    // startStream may be called from a handler.
+    using Producer = std::function<QByteArray()>;
+    void startStream(Producer producer);
+    void stopStream();
+
 private:
     friend class TlsTestServerCore;
     void recordLine(const QByteArray &line);
