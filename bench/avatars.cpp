@@ -1,5 +1,6 @@
 // Loading 1,000 cached avatars: the avatar thread reading and validating the ".zm" files, and
 // the main window decoding the pictures it hands over.
+#include "benchsupport.h"
 #include "AvatarCache.h"
 #include "AvatarThread.h"
 #include "DataDirectory.h"
@@ -16,21 +17,13 @@
 
 namespace {
 
-void figure(const QString &name, double value, const QString &unit, const QString &target, bool met)
-{
-    QTextStream(stdout) << "FIGURE " << name << '|' << QString::number(value, 'f', 3) << '|' << unit << '|'
-                        << target << '|' << (met ? "yes" : "no") << Qt::endl;
-}
 
 }
 
 int main(int argc, char *argv[])
 {
     QTemporaryDir home;
-    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, home.path().toUtf8());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::useHome(home);
     // Downloads must never be tried: every id has its cache file.
     qputenv("ZMSGFW_HOST", "127.0.0.1");
     qputenv("ZMSGFW_AVATAR_HTTP_PORT", "1");
@@ -76,11 +69,11 @@ int main(int argc, char *argv[])
     if (!complete)
         QTextStream(stderr) << "only " << pictures.size() << " of " << Count << " avatars loaded, " << decoded
                             << " decoded" << Qt::endl;
-    figure(QStringLiteral("Load one cached avatar in the avatar thread (1000 files)"), threadMs / Count,
+    Bench::figure(QStringLiteral("Load one cached avatar in the avatar thread (1000 files)"), threadMs / Count,
            QStringLiteral("ms"), QStringLiteral("informative"), complete);
-    figure(QStringLiteral("Decode one avatar in the main window (1000 pictures)"), decodeMs / Count,
+    Bench::figure(QStringLiteral("Decode one avatar in the main window (1000 pictures)"), decodeMs / Count,
            QStringLiteral("ms"), QStringLiteral("informative"), complete);
-    figure(QStringLiteral("Load and decode 1000 cached avatars"), threadMs + decodeMs, QStringLiteral("ms"),
+    Bench::figure(QStringLiteral("Load and decode 1000 cached avatars"), threadMs + decodeMs, QStringLiteral("ms"),
            QStringLiteral("informative"), complete);
     return 0;
 }

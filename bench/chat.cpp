@@ -1,6 +1,7 @@
 // Chat window costs: opening with long histories (time to shown, resident memory), appending
 // one message at each length (including the history write), and rendering 1,000 received
 // messages with smileys and links.
+#include "benchsupport.h"
 #include "ChatHistory.h"
 #include "ChatLink.h"
 #include "DataDirectory.h"
@@ -26,23 +27,7 @@ public:
     void chatWindowClosed(const QString &, frmChat *) override {}
 };
 
-double residentMiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1;
-}
 
-void figure(const QString &name, double value, const QString &unit, const QString &target, bool met)
-{
-    QTextStream(stdout) << "FIGURE " << name << '|' << QString::number(value, 'f', 2) << '|' << unit << '|'
-                        << target << '|' << (met ? "yes" : "no") << Qt::endl;
-}
 
 void writeHistory(const QString &user, int count)
 {
@@ -85,10 +70,7 @@ frmChat *openChat(BenchOwner *owner, const QString &user)
 int main(int argc, char *argv[])
 {
     QTemporaryDir home;
-    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, home.path().toUtf8());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::useHome(home);
     QApplication app(argc, argv);
     BenchOwner owner;
 
@@ -102,19 +84,19 @@ int main(int argc, char *argv[])
         QElapsedTimer clock;
         clock.start();
         const int shown = ChatHistory(user).load(QStringLiteral("Me"), QStringLiteral("Contact"), QString()).markups.size();
-        figure(QStringLiteral("Read the %1 newest of %2 stored messages").arg(shown).arg(count),
+        Bench::figure(QStringLiteral("Read the %1 newest of %2 stored messages").arg(shown).arg(count),
                double(clock.nsecsElapsed()) / 1e6, QStringLiteral("ms"), QStringLiteral("informative"), shown == qMin(count, 1001));
 
-        const double before = residentMiB();
+        const double before = Bench::residentMiB();
         clock.restart();
         frmChat *chat = openChat(&owner, user);
         const double openMs = double(clock.nsecsElapsed()) / 1e6;
-        const double grown = residentMiB() - before;
+        const double grown = Bench::residentMiB() - before;
         QTextStream(stderr) << "  of which creating and filling the window: " << lastSetupMs << " ms" << Qt::endl;
         const double target = count <= 1001 ? 150 : 1000;
-        figure(QStringLiteral("Open chat with %1 stored messages").arg(count), openMs, QStringLiteral("ms"),
+        Bench::figure(QStringLiteral("Open chat with %1 stored messages").arg(count), openMs, QStringLiteral("ms"),
                QStringLiteral("<= %1 ms").arg(target), openMs <= target);
-        figure(QStringLiteral("Resident memory added by a chat with %1 stored messages").arg(count), grown,
+        Bench::figure(QStringLiteral("Resident memory added by a chat with %1 stored messages").arg(count), grown,
                QStringLiteral("MiB"), QStringLiteral("informative"), true);
 
         constexpr int Appends = 50;
@@ -122,7 +104,7 @@ int main(int argc, char *argv[])
         for (int i = 0; i < Appends; ++i)
             chat->receiveMessage(QStringLiteral("one more message :) http://example.org/x"));
         const double appendMs = double(clock.nsecsElapsed()) / 1e6 / Appends;
-        figure(QStringLiteral("Append one message at %1 stored messages").arg(count), appendMs, QStringLiteral("ms"),
+        Bench::figure(QStringLiteral("Append one message at %1 stored messages").arg(count), appendMs, QStringLiteral("ms"),
                QStringLiteral("<= 10 ms"), appendMs <= 10);
         delete chat;
     }
@@ -134,7 +116,7 @@ int main(int argc, char *argv[])
         chat->receiveMessage(QStringLiteral("message %1 :) see http://example.org/%1 and ;) or (cry) &amp; more").arg(i));
     QCoreApplication::processEvents();
     const double renderMs = double(clock.nsecsElapsed()) / 1e6;
-    figure(QStringLiteral("Render 1000 received messages with smileys and links"), renderMs, QStringLiteral("ms"),
+    Bench::figure(QStringLiteral("Render 1000 received messages with smileys and links"), renderMs, QStringLiteral("ms"),
            QStringLiteral("informative"), true);
     delete chat;
     return 0;

@@ -1,6 +1,7 @@
 // Contact list costs in a real main window: the first fill from "contactswithavatar" and
 // "contactswithstates" objects, a refresh in which nothing changed (it runs every 20 seconds),
 // a refresh in which every state changed, and the resident memory, for growing lists.
+#include "benchsupport.h"
 #include "IncomingObject.h"
 #include "frmLogin.h"
 #include "platform.h"
@@ -17,23 +18,7 @@
 
 namespace {
 
-double residentMiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1;
-}
 
-void figure(const QString &name, double value, const QString &unit, const QString &target, bool met)
-{
-    QTextStream(stdout) << "FIGURE " << name << '|' << QString::number(value, 'f', 2) << '|' << unit << '|'
-                        << target << '|' << (met ? "yes" : "no") << Qt::endl;
-}
 
 QString listObject(const QString &request, const QStringList &entries)
 {
@@ -77,10 +62,7 @@ double timed(frmLogin *window, const QString &object)
 int main(int argc, char *argv[])
 {
     QTemporaryDir home;
-    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, home.path().toUtf8());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::useHome(home);
     // Avatar downloads go nowhere: nothing listens on the discard port of this host.
     qputenv("ZMSGFW_HOST", "127.0.0.1");
     qputenv("ZMSGFW_PORT", "9");
@@ -92,7 +74,7 @@ int main(int argc, char *argv[])
     double firstResident = 0;
     int firstCount = 0;
     for (const int count : {1000, 5000, 20000}) {
-        const double before = residentMiB();
+        const double before = Bench::residentMiB();
         auto *window = new frmLogin;
         const QString avatars = avatarsObject(count);
         const QString states = statesObject(count, 0);
@@ -104,7 +86,7 @@ int main(int argc, char *argv[])
         window->readIncoming(states);
         QCoreApplication::processEvents();
         const double fill = double(clock.nsecsElapsed()) / 1e6;
-        figure(QStringLiteral("First fill of %1 contacts").arg(count), fill, QStringLiteral("ms"),
+        Bench::figure(QStringLiteral("First fill of %1 contacts").arg(count), fill, QStringLiteral("ms"),
                QStringLiteral("informative"), true);
 
         {
@@ -117,7 +99,7 @@ int main(int argc, char *argv[])
                 IncomingObject::ContactEntry contact;
                 valid += IncomingObject::parseContactEntry(entry, &contact) ? 1 : 0;
             }
-            figure(QStringLiteral("Parsing alone of %1 contact entries").arg(valid), double(parse.nsecsElapsed()) / 1e6,
+            Bench::figure(QStringLiteral("Parsing alone of %1 contact entries").arg(valid), double(parse.nsecsElapsed()) / 1e6,
                    QStringLiteral("ms"), QStringLiteral("informative"), valid == count);
         }
         // The median of several runs, so that one scheduling hiccup does not make the figure.
@@ -126,18 +108,18 @@ int main(int argc, char *argv[])
             sameRuns << timed(window, states);
         std::sort(sameRuns.begin(), sameRuns.end());
         const double same = sameRuns.at(sameRuns.size() / 2);
-        figure(QStringLiteral("Refresh of %1 contacts, nothing changed (median of 5)").arg(count), same, QStringLiteral("ms"),
+        Bench::figure(QStringLiteral("Refresh of %1 contacts, nothing changed (median of 5)").arg(count), same, QStringLiteral("ms"),
                count == 5000 ? QStringLiteral("< 30 ms") : QStringLiteral("informative"), count != 5000 || same < 30);
         const double all = timed(window, changed);
-        figure(QStringLiteral("Refresh of %1 contacts, every state changed").arg(count), all, QStringLiteral("ms"),
+        Bench::figure(QStringLiteral("Refresh of %1 contacts, every state changed").arg(count), all, QStringLiteral("ms"),
                count == 5000 ? QStringLiteral("< 200 ms") : QStringLiteral("informative"), count != 5000 || all < 200);
         const double avatarAgain = timed(window, avatars);
-        figure(QStringLiteral("Avatar id refresh of %1 contacts, nothing changed").arg(count), avatarAgain,
+        Bench::figure(QStringLiteral("Avatar id refresh of %1 contacts, nothing changed").arg(count), avatarAgain,
                QStringLiteral("ms"), QStringLiteral("informative"), true);
 
-        const double resident = residentMiB() - before;
+        const double resident = Bench::residentMiB() - before;
         const bool linear = firstCount == 0 || resident <= firstResident * count / firstCount * 1.5 + 5;
-        figure(QStringLiteral("Resident memory growth with %1 contacts").arg(count), resident, QStringLiteral("MiB"),
+        Bench::figure(QStringLiteral("Resident memory growth with %1 contacts").arg(count), resident, QStringLiteral("MiB"),
                QStringLiteral("close to linear"), linear);
         if (firstCount == 0) {
             firstCount = count;

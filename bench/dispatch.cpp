@@ -1,5 +1,6 @@
 // Incoming-event dispatch under a burst: 10,000 message lines for 50 senders buffered on the
 // socket at once; the time until every one has reached its chat window, and how many did.
+#include "benchsupport.h"
 #include "frmChat.h"
 #include "frmLogin.h"
 #include "platform.h"
@@ -22,11 +23,6 @@ void countMessages(QtMsgType type, const QMessageLogContext &, const QString &me
         ++handled;
 }
 
-void figure(const QString &name, double value, const QString &unit, const QString &target, bool met)
-{
-    QTextStream(stdout) << "FIGURE " << name << '|' << QString::number(value, 'f', 2) << '|' << unit << '|'
-                        << target << '|' << (met ? "yes" : "no") << Qt::endl;
-}
 
 // The chat windows of the main window, seen from outside: every top-level frmChat.
 int chatWindowCount()
@@ -42,10 +38,7 @@ int chatWindowCount()
 int main(int argc, char *argv[])
 {
     QTemporaryDir home;
-    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, home.path().toUtf8());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::useHome(home);
     QApplication app(argc, argv);
     Platform::setQuitHook([] {});
     qInstallMessageHandler(countMessages);
@@ -83,11 +76,11 @@ int main(int argc, char *argv[])
     while (handled < Count && clock.elapsed() < 120000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     const double seconds = double(clock.elapsed()) / 1000.0;
-    figure(QStringLiteral("%1 buffered messages from %2 senders into their chat windows").arg(Count).arg(Senders), seconds,
+    Bench::figure(QStringLiteral("%1 buffered messages from %2 senders into their chat windows").arg(Count).arg(Senders), seconds,
            QStringLiteral("s"), QStringLiteral("< 3 s"), seconds < 3 && handled == Count);
-    figure(QStringLiteral("Messages delivered"), handled, QStringLiteral("messages"), QString::number(Count),
+    Bench::figure(QStringLiteral("Messages delivered"), handled, QStringLiteral("messages"), QString::number(Count),
            handled == Count);
-    figure(QStringLiteral("Chat windows opened"), chatWindowCount(), QStringLiteral("windows"), QString::number(Senders),
+    Bench::figure(QStringLiteral("Chat windows opened"), chatWindowCount(), QStringLiteral("windows"), QString::number(Senders),
            chatWindowCount() == Senders);
     return 0;
 }

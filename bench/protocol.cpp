@@ -1,5 +1,6 @@
 // Prints the rendering throughput of pushed lines and the round trip of a synchronous call
 // against a loopback TLS server.
+#include "benchsupport.h"
 #include "tlstestserver.h"
 
 #include <zmsgfw111q.h>
@@ -14,11 +15,6 @@
 
 namespace {
 
-void figure(const QString &name, double value, const QString &unit, const QString &target, bool met)
-{
-    QTextStream(stdout) << "FIGURE " << name << '|' << QString::number(value, 'f', 3) << '|' << unit << '|'
-                        << target << '|' << (met ? "yes" : "no") << Qt::endl;
-}
 
 // Lines per second; the rendered size is summed so the work cannot be optimised away.
 double renderRate(const QByteArray &line, int count)
@@ -69,8 +65,8 @@ bool roundTrips(int count)
     }
     std::sort(nanoseconds.begin(), nanoseconds.end());
     const auto at = [&](double share) { return nanoseconds.at(size_t(share * (nanoseconds.size() - 1))) / 1e6; };
-    figure("Synchronous call round trip, median", at(0.5), "ms", "< 0.5 ms", at(0.5) < 0.5);
-    figure("Synchronous call round trip, 99th percentile", at(0.99), "ms", "reported", true);
+    Bench::figure("Synchronous call round trip, median", at(0.5), "ms", "< 0.5 ms", at(0.5) < 0.5);
+    Bench::figure("Synchronous call round trip, 99th percentile", at(0.99), "ms", "reported", true);
     return true;
 }
 
@@ -81,10 +77,10 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const double messages = renderRate(
         "ZM/1.1 message --username=anna --message=Hello&nbsp;there,&nbsp;how&nbsp;are&nbsp;you? --mid=42\n", 500000);
-    figure("Rendering of pushed message lines", messages, "lines/s", ">= 200000 lines/s", messages >= 200000);
-    figure("Rendering of pushed poke lines", renderRate("ZM/1.1 poke --username=anna\n", 500000), "lines/s", "reported", true);
-    figure("Rendering of 200-entry contacts return lines", renderRate(contactsLine(200), 2000), "lines/s", "reported", true);
+    Bench::figure("Rendering of pushed message lines", messages, "lines/s", ">= 200000 lines/s", messages >= 200000);
+    Bench::figure("Rendering of pushed poke lines", renderRate("ZM/1.1 poke --username=anna\n", 500000), "lines/s", "reported", true);
+    Bench::figure("Rendering of 200-entry contacts return lines", renderRate(contactsLine(200), 2000), "lines/s", "reported", true);
     if (!roundTrips(2000))
-        figure("Synchronous call round trip, median", 0, "ms", "< 0.5 ms", false);
+        Bench::figure("Synchronous call round trip, median", 0, "ms", "< 0.5 ms", false);
     return 0;
 }

@@ -1,5 +1,6 @@
 // Start-up time to a shown main window, and the cost of a 1,000-contact list: the time of the
 // refresh the server sends after login and the resident memory afterwards.
+#include "benchsupport.h"
 #include "frmLogin.h"
 #include "zmsgfwwire.h"
 
@@ -40,23 +41,7 @@ double processAgeMs()
     return (nowSeconds - startedSeconds) * 1000.0;
 }
 
-double residentMiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1;
-}
 
-void figure(const QString &name, double value, const QString &unit, const QString &target, bool met)
-{
-    QTextStream(stdout) << "FIGURE " << name << '|' << QString::number(value, 'f', 1) << '|' << unit << '|'
-                        << target << '|' << (met ? "yes" : "no") << Qt::endl;
-}
 
 bool waitUntilExposed(QWidget *widget, int timeoutMs)
 {
@@ -105,10 +90,7 @@ int main(int argc, char *argv[])
 
     // Never read or write the real user's settings and data, and never reach a real server.
     QTemporaryDir home;
-    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, home.path().toUtf8());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::useHome(home);
     qputenv("ZMSGFW_HOST", "127.0.0.1");
     qputenv("ZMSGFW_PORT", "1");
     qputenv("ZMSGFW_AVATAR_PORT", "1");
@@ -125,11 +107,11 @@ int main(int argc, char *argv[])
     if (!exposed)
         err << "the main window was not exposed within 10 s\n";
     err << "start-up: " << ageAtMain << " ms before main, " << startupMs - ageAtMain << " ms from main to the shown window\n";
-    figure(QStringLiteral("Start-up to shown main window"), startupMs, QStringLiteral("ms"),
+    Bench::figure(QStringLiteral("Start-up to shown main window"), startupMs, QStringLiteral("ms"),
            QStringLiteral("<= %1 ms").arg(StartupTargetMs), exposed && startupMs <= StartupTargetMs);
 
     settle();
-    const double idleMiB = residentMiB();
+    const double idleMiB = Bench::residentMiB();
     err << "resident memory with the shown main window: " << idleMiB << " MiB\n";
 
     const QString object = contactListObject(ContactCount);
@@ -143,7 +125,7 @@ int main(int argc, char *argv[])
     const bool filled = rows == ContactCount;
     if (!filled)
         err << "the contact list holds " << rows << " rows instead of " << ContactCount << "\n";
-    figure(QStringLiteral("Contact list refresh with 1,000 contacts"), refreshMs, QStringLiteral("ms"),
+    Bench::figure(QStringLiteral("Contact list refresh with 1,000 contacts"), refreshMs, QStringLiteral("ms"),
            QStringLiteral("<= %1 ms").arg(RefreshTargetMs), filled && refreshMs <= RefreshTargetMs);
 
     // The refresh repeats every 20 s while logged in; the second one updates rows in place.
@@ -151,11 +133,11 @@ int main(int argc, char *argv[])
     window.readIncoming(object);
     const double repeatMs = static_cast<double>(refresh.nsecsElapsed()) / 1e6;
     settle();
-    figure(QStringLiteral("Repeated contact list refresh with 1,000 contacts"), repeatMs, QStringLiteral("ms"),
+    Bench::figure(QStringLiteral("Repeated contact list refresh with 1,000 contacts"), repeatMs, QStringLiteral("ms"),
            QStringLiteral("<= %1 ms").arg(RefreshTargetMs), filled && repeatMs <= RefreshTargetMs);
 
-    const double loadedMiB = residentMiB();
-    figure(QStringLiteral("Resident memory with 1,000 contacts"), loadedMiB, QStringLiteral("MiB"),
+    const double loadedMiB = Bench::residentMiB();
+    Bench::figure(QStringLiteral("Resident memory with 1,000 contacts"), loadedMiB, QStringLiteral("MiB"),
            QStringLiteral("<= %1 MiB").arg(MemoryTargetMiB), filled && loadedMiB > 0 && loadedMiB <= MemoryTargetMiB);
     return 0;
 }
