@@ -1,13 +1,16 @@
 // Start-up time to a shown main window, and the cost of a 1,000-contact list: the time of the
-// refresh the server sends after login and the resident memory afterwards.
+// refresh the server sends after login and the resident memory of the logged-in program.
 #include "benchsupport.h"
 #include "frmLogin.h"
+#include "tlstestserver.h"
 #include "zmsgfwwire.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -40,9 +43,6 @@ double processAgeMs()
     const double nowSeconds = uptime.readAll().split(' ').value(0).toDouble();
     return (nowSeconds - startedSeconds) * 1000.0;
 }
-
-
-
 bool waitUntilExposed(QWidget *widget, int timeoutMs)
 {
     QElapsedTimer timer;
@@ -114,6 +114,27 @@ int main(int argc, char *argv[])
     const double idleMiB = Bench::residentMiB();
     err << "resident memory with the shown main window: " << idleMiB << " MiB\n";
 
+    // Logged in to a loopback server, as after a real login.
+    TlsTestServer server;
+    server.setLineHandler([](const QByteArray &line) -> QByteArray {
+        if (line.startsWith("ZM/1.1 login"))
+            return "ZM/1.1 return --id=200\n";
+        if (line.contains("--rq=nick"))
+            return "ZM/1.1 return --rq=nick --id=200 --nick=Me\n";
+        return QByteArray();
+    });
+    if (!server.listenOnLoopback())
+        return 1;
+    server.exportEndpoint();
+    window.findChild<QLineEdit *>(QStringLiteral("txtName"))->setText(QStringLiteral("me"));
+    window.findChild<QLineEdit *>(QStringLiteral("txtPassword"))->setText(QStringLiteral("pw"));
+    window.findChild<QPushButton *>(QStringLiteral("cmdLogin"))->click();
+    if (!window.isSessionLoggedIn()) {
+        err << "the login to the loopback server failed\n";
+        return 2;
+    }
+    settle();
+
     const QString object = contactListObject(ContactCount);
     QElapsedTimer refresh;
     refresh.start();
@@ -137,7 +158,7 @@ int main(int argc, char *argv[])
            QStringLiteral("<= %1 ms").arg(RefreshTargetMs), filled && repeatMs <= RefreshTargetMs);
 
     const double loadedMiB = Bench::residentMiB();
-    Bench::figure(QStringLiteral("Resident memory with 1,000 contacts"), loadedMiB, QStringLiteral("MiB"),
+    Bench::figure(QStringLiteral("Resident memory after login with 1,000 contacts"), loadedMiB, QStringLiteral("MiB"),
            QStringLiteral("<= %1 MiB").arg(MemoryTargetMiB), filled && loadedMiB > 0 && loadedMiB <= MemoryTargetMiB);
     return 0;
 }
