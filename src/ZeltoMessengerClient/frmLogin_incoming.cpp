@@ -39,6 +39,31 @@ QString popupHeader(const QString &name)
         + QStringLiteral("</span><br>");
 }
 
+// A message from a new name opens a chat window, and a server can send from any number of
+// names. Beyond this many open chats a minimised one, a stranger's before a contact's, is
+// closed before another opens; its conversation stays in its history file.
+constexpr int MaxOpenChats = 64;
+
+void makeRoomForChat(const QMap<QString, frmChat *> &windows, const QMap<QString, QListWidgetItem *> &contacts)
+{
+    if (windows.size() < MaxOpenChats)
+        return;
+    frmChat *spare = nullptr;
+    for (auto it = windows.cbegin(); it != windows.cend(); ++it) {
+        frmChat *chat = it.value();
+        if (!chat || !chat->isMinimized())
+            continue;
+        if (!contacts.contains(it.key())) {
+            spare = chat;
+            break;
+        }
+        if (!spare)
+            spare = chat;
+    }
+    if (spare)
+        spare->close();
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -103,6 +128,7 @@ void frmLogin::incomingMessage(const QString &object, const QStringList &parts)
     const QString name = displayName(sender);
 
     if (!chatWindows.contains(sender)) {
+        makeRoomForChat(chatWindows, contactItems);
         if (nicks.contains(sender) && statusMessages.contains(sender)) {
             const int state = states.value(sender, 8);
             openChatWindow(sender, name, statusMessages.value(sender), stateIcons.value(sender, stateIconPath(state)),
