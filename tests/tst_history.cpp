@@ -29,6 +29,7 @@ private slots:
     void firstMessageHeader();
     void handWrittenFile();
     void damagedEntries();
+    void appendAfterCutOffLine_data();
     void appendAfterCutOffLine();
     void blockContinuesAfterReopen();
     void failedWriteKeepsEarlierHistory();
@@ -243,17 +244,44 @@ void TestHistory::damagedEntries()
     QCOMPARE(ChatHistory(QStringLiteral("gina")).load("me", "Gina", "Unknown").markups.size(), 0);
 }
 
+void TestHistory::appendAfterCutOffLine_data()
+{
+    QTest::addColumn<QByteArray>("tail");
+    QTest::addColumn<QByteArray>("closing");
+    QTest::newRow("whole line") << QByteArray("Message2=two, You, true\n") << QByteArray();
+    QTest::newRow("cut short") << QByteArray("Message2=cut sh") << QByteArray("\n");
+    QTest::newRow("open quote") << QByteArray("Message2=\"cut, sh") << QByteArray("\"\n");
+    QTest::newRow("open quote, then lines") << QByteArray("Message2=\"cut\nMessage3=x\n") << QByteArray("\"\n");
+    QTest::newRow("backslash at the end") << QByteArray("Message2=cut \\") << QByteArray("\n\n");
+    QTest::newRow("quote and backslash") << QByteArray("Message2=\"cut \\") << QByteArray("\n\"\n");
+    QTest::newRow("escaped quote") << QByteArray("Message2=a \\\" b\n") << QByteArray();
+    QTest::newRow("quote in a comment") << QByteArray("; a \" quote\n") << QByteArray();
+    QTest::newRow("quote after a semicolon") << QByteArray("Message2=a ; \" b") << QByteArray("\n");
+}
+
 void TestHistory::appendAfterCutOffLine()
 {
+    QFETCH(QByteArray, tail);
+    QFETCH(QByteArray, closing);
+    const QByteArray head = "[Chat]\nLastMessageID=1\nLastMessageFrom=You\n[Messages]\nMessage1=one, You, true\n";
+    QCOMPARE(ChatHistory::tailClosing(head + tail), closing);
+
     QFile file(dataDir() + QStringLiteral("/hank.ini"));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[Chat]\nLastMessageID=1\nLastMessageFrom=You\n[Messages]\nMessage1=one, You, true\nMessage2=cut sh");
+    file.write(head + tail);
     file.close();
     ChatHistory history(QStringLiteral("hank"));
-    QVERIFY(history.append(2, QStringLiteral("two"), "She/He", true));
+    QVERIFY(history.append(7, QStringLiteral("seven"), "She/He", true));
+    QVERIFY(history.append(8, QStringLiteral("eight"), "She/He", false));
+    // Messages after the damage are seen by this program and by any INI reader.
     const ChatHistory::Loaded loaded = history.load("me", "Hank", "Unknown");
-    QCOMPARE(loaded.lastId, 2);
-    QCOMPARE(loaded.markups, (QStringList{"one", "two"}));
+    QCOMPARE(loaded.lastId, 8);
+    QCOMPARE(loaded.markups.first(), QStringLiteral("one"));
+    QCOMPARE(loaded.markups.mid(6), (QStringList{"seven", "eight"}));
+    QSettings reread(history.fileName(), QSettings::IniFormat);
+    QCOMPARE(reread.value(QStringLiteral("Chat/LastMessageID")).toInt(), 8);
+    QCOMPARE(reread.value(QStringLiteral("Messages/Message1")).toStringList(), (QStringList{"one", "You", "true"}));
+    QCOMPARE(reread.value(QStringLiteral("Messages/Message7")).toStringList(), (QStringList{"seven", "She/He", "true"}));
 }
 
 void TestHistory::blockContinuesAfterReopen()

@@ -119,9 +119,15 @@ ScannedFile scan(const QByteArray &content)
     return found;
 }
 
+// The line, closed so that a damaged one (an open quoted value) cannot swallow the lines
+// that follow it in an excerpt.
 QByteArray lineOf(const QByteArray &content, const LineRef &ref)
 {
-    return ref.offset < 0 ? QByteArray() : content.mid(ref.offset, ref.length) + '\n';
+    if (ref.offset < 0)
+        return QByteArray();
+    const QByteArray line = content.mid(ref.offset, ref.length);
+    const QByteArray closing = ChatHistory::tailClosing(line);
+    return line + (closing.isEmpty() ? QByteArray("\n") : closing);
 }
 
 }
@@ -254,6 +260,39 @@ QByteArray ChatHistory::appendBlock(int id, const QString &markup, const QString
     return block;
 }
 
+QByteArray ChatHistory::tailClosing(const QByteArray &content)
+{
+    bool inQuotes = false;
+    bool inComment = false;
+    bool escapeAtEnd = false;
+    const int size = content.size();
+    for (int i = 0; i < size; ++i) {
+        const char ch = content.at(i);
+        if (inComment) {
+            inComment = ch != '\n' && ch != '\r';
+        } else if (ch == '\\') {
+            // The escaped character is skipped, line feeds included: they continue the line.
+            if (i + 1 < size)
+                ++i;
+            else
+                escapeAtEnd = true;
+        } else if (ch == '"') {
+            inQuotes = !inQuotes;
+        } else if (ch == ';' && !inQuotes) {
+            inComment = true;
+        }
+    }
+    QByteArray closing;
+    if (escapeAtEnd)
+        closing += '\n';
+    if (inQuotes)
+        closing += '"';
+    const bool endsLine = !content.isEmpty() && (content.endsWith('\n') || content.endsWith('\r'));
+    if (!closing.isEmpty() || (!content.isEmpty() && !endsLine))
+        closing += '\n';
+    return closing;
+}
+
 bool ChatHistory::append(int id, const QString &markup, const QString &speaker, bool startsBlock)
 {
     QDir().mkpath(QFileInfo(m_fileName).absolutePath());
@@ -266,11 +305,17 @@ bool ChatHistory::append(int id, const QString &markup, const QString &speaker, 
     const qint64 oldSize = file.size();
     QByteArray block = appendBlock(id, markup, speaker, startsBlock);
     if (oldSize > 0) {
-        // A file that ends inside a line (edited by hand, or cut short by a full disk) must
-        // not swallow the section header that follows.
-        char last = '\n';
-        if (file.seek(oldSize - 1) && file.getChar(&last) && last != '\n')
-            block.prepend('\n');
+        // A file that ends inside a line (edited by hand, or cut short by a crash or a full
+        // disk) must not swallow the sections that follow: an open quoted value would hide
+        // every later message. The whole file is looked at once; after that it ends with a
+        // block written here, and only its last character needs a look.
+        if (!m_tailChecked && file.seek(0)) {
+            block.prepend(tailClosing(file.readAll()));
+        } else {
+            char last = '\n';
+            if (file.seek(oldSize - 1) && file.getChar(&last) && last != '\n')
+                block.prepend('\n');
+        }
     }
     if (file.write(block) != block.size() || !file.flush()) {
         qWarning() << "Cannot write chat history" << m_fileName << file.errorString();
@@ -278,5 +323,6 @@ bool ChatHistory::append(int id, const QString &markup, const QString &speaker, 
             qWarning() << "Cannot cut back chat history" << m_fileName << file.errorString();
         return false;
     }
+    m_tailChecked = true;
     return true;
 }

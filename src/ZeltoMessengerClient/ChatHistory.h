@@ -42,9 +42,15 @@ public:
     static QByteArray iniValue(const QStringList &values);
     // The bytes appended for one message.
     static QByteArray appendBlock(int id, const QString &markup, const QString &speaker, bool startsBlock);
+    // What must follow an INI text so that its last line is closed, the way QSettings reads
+    // lines: a line feed, after a closing quote where a quoted value is still open and after
+    // a character for a backslash at the very end. Empty when the text ends a line already.
+    static QByteArray tailClosing(const QByteArray &content);
 
 private:
     QString m_fileName;
+    // Whether this object has already looked at the whole file before appending to it.
+    bool m_tailChecked = false;
 };
 
 #endif
