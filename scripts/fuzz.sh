@@ -26,6 +26,8 @@ else
 fi
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:halt_on_error=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=1}
+# Leaks of system libraries, never of project code, as in the sanitizer build.
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$(realpath scripts/lsan-suppressions.txt):print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 export QT_QPA_PLATFORM=offscreen
 
