@@ -12,7 +12,15 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     FuzzSupport::installQuietHandler();
     FuzzSupport::makeApplication();
-    server = new FuzzReplyServer("ZM/1.1 login", "ZM/1.1 return --id=200\n", "ZM/1.1 ", "");
+    // After the fuzzed answer, a reply for every call below, so that a call whose reply the
+    // input did not hold ends at once instead of waiting out its five seconds.
+    QByteArray replies;
+    for (const char *word : {"contactswithstates", "onlinestate", "nick", "profileinfo", "anotheruseronlinestate",
+                             "contactsrequests", "contactsrequestslength", "contactrequestslength"})
+        replies += QByteArray("ZM/1.1 return --rq=") + word + " --id=200\n";
+    for (const char *word : {"addcontact", "sendmessage"})
+        replies += QByteArray("ZM/1.1 return --at=") + word + " --id=200\n";
+    server = new FuzzReplyServer("ZM/1.1 login", "ZM/1.1 return --id=200\n", "ZM/1.1 ", replies);
     session = new ZMsgFw111Q;
     QObject::connect(session, &ZMsgFw111Q::objectIncomed, session,
                      [](const QString &object) { FUZZ_CHECK(FuzzSupport::isIncomingObjectShape(object)); });
