@@ -4,6 +4,7 @@
 # target reports a crash, a leak, a hang, a broken property or a sanitizer finding; the input
 # that caused it is kept in $BUILD_DIR/artifacts/.
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
+# ZM_FUZZ_SEED=N fixes libFuzzer's random seed, so that a short run (as in CI) is repeatable.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh clang libclang-rt-14-dev
@@ -44,7 +45,7 @@ for name in "${targets[@]}"; do
     "$BUILD_DIR/fuzz/fuzz_$name" "$work" "$seeds" \
         -max_total_time="$SECONDS_PER_TARGET" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
         -error_exitcode=77 -timeout_exitcode=78 -print_final_stats=1 \
-        -artifact_prefix="$BUILD_DIR/artifacts/$name-" >"$log" 2>&1
+        -artifact_prefix="$BUILD_DIR/artifacts/$name-" ${ZM_FUZZ_SEED:+-seed="$ZM_FUZZ_SEED"} >"$log" 2>&1
     rc=$?
     set -e
     if [ "$rc" -ne 0 ] || grep -qE 'ERROR: (libFuzzer|AddressSanitizer|LeakSanitizer)|runtime error:|FUZZ_CHECK failed' "$log"; then
