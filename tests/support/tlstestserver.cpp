@@ -27,9 +27,13 @@ public:
     {
     }
 
+    // A connection being closed takes nothing more: writing after the TLS shutdown would
+    // reset it, and the client could lose what was sent before.
+    static bool isOpen(QSslSocket *socket) { return socket && socket->state() == QAbstractSocket::ConnectedState; }
+
     void send(const QByteArray &bytes)
     {
-        if (m_client) {
+        if (isOpen(m_client)) {
             m_client->write(bytes);
             m_client->flush();
         }
@@ -59,7 +63,7 @@ public:
     void feed()
     {
         constexpr qint64 Window = 256 * 1024;
-        while (m_client && m_producer && m_client->bytesToWrite() + m_client->encryptedBytesToWrite() < Window) {
+        while (isOpen(m_client) && m_producer && m_client->bytesToWrite() + m_client->encryptedBytesToWrite() < Window) {
             const QByteArray chunk = m_producer();
             if (chunk.isEmpty()) {
                 m_producer = nullptr;
@@ -67,7 +71,7 @@ public:
             }
             m_client->write(chunk);
         }
-        if (!m_client || !m_producer) {
+        if (!isOpen(m_client) || !m_producer) {
             m_producer = nullptr;
             if (m_feeder)
                 m_feeder->stop();
@@ -116,9 +120,9 @@ private:
         while (socket->canReadLine()) {
             const QByteArray line = socket->readLine();
             m_owner->recordLine(line);
-            if (m_owner->m_handler) {
+            if (m_owner->m_handler && isOpen(socket)) {
                 const QByteArray answer = m_owner->m_handler(line);
-                if (!answer.isEmpty()) {
+                if (!answer.isEmpty() && isOpen(socket)) {
                     socket->write(answer);
                     socket->flush();
                 }
