@@ -38,6 +38,8 @@ constexpr qint64 PromptMs = 2000;
 constexpr qint64 CallWaitMs = 5000;
 // Peak resident memory allowed; an idle client needs well under a fifth of it.
 constexpr qint64 PeakMemoryKb = 600 * 1024;
+// A few dozen open chat windows fit; hundreds would not (each window costs about a megabyte).
+constexpr qint64 ManyWindowsPeakKb = 300 * 1024;
 // What a flooding server may have sent ahead of what the client handled: the network's
 // buffers on both sides and the client's own bounded receive buffer, with room to spare.
 constexpr qint64 MaxBacklogBytes = 40 * 1024 * 1024;
@@ -283,6 +285,7 @@ private slots:
     void garbageInSession();
     void hostileNamesStayInDataDirectory();
     void thousandsOfContacts();
+    void messagesFromManyNames();
     void floodDuringCall_data();
     void floodDuringCall();
     void closeAtEveryStep_data();
@@ -591,6 +594,24 @@ void TestHostile::thousandsOfContacts()
     verifyHealthy();
 }
 
+// Every message from a new name opens a chat window; a server that makes up names must not
+// make the client open windows without end.
+void TestHostile::messagesFromManyNames()
+{
+    Fixture &fx = *m_fx;
+    QSet<QString> sent;
+    for (int i = 0; i < 600; ++i) {
+        const QString text = fx.token(QStringLiteral("spam"));
+        sent << text;
+        fx.server.sendToClient(messageLine(QStringLiteral("spammer%1").arg(i), text));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(tokensIn(fx.allHistory(), QStringLiteral("spam")).size(), sent.size(), 30000);
+    QCOMPARE(tokenSet(fx.allHistory(), QStringLiteral("spam")), sent);
+    const qint64 peak = procStatusKb(fx.client.processId(), "VmHWM");
+    QVERIFY2(peak < ManyWindowsPeakKb, qPrintable(QStringLiteral("peak resident memory %1 kB").arg(peak)));
+    verifyHealthy();
+}
+
 // ---------------------------------------------------------------------------------------
 // Floods
 
@@ -712,7 +733,11 @@ void TestHostile::closeAtEveryStep_data()
     QTest::newRow("on the contact list request") << "contactswithstates" << QByteArray() << "session";
     QTest::newRow("inside the contact list") << "contactswithstates" << contactsLine(friendlyContacts()).left(60)
                                              << "session";
-    QTest::newRow("after the contact list") << "contactswithstates" << contactsLine(friendlyContacts()) << "contacts";
+    // Closed once the client has asked everything: what came before the close is handled.
+    // (A server closing while requests are still on their way resets the connection, and
+    // what it sent last may then be lost on the way; nothing a client can do about that.)
+    QTest::newRow("after the last login answer") << "onlinestate" << friendlyAnswer("ZM/1.1 request --rq=onlinestate\n")
+                                                 << "contacts";
     QTest::newRow("inside a pushed message") << "session" << QByteArray("ZM/1.1 message --username=alice --message=cu")
                                              << "session";
     QTest::newRow("after a pushed message") << "session" << messageLine(Alice, QStringLiteral("lastword1z"))
