@@ -7,6 +7,8 @@
 // The sessions speak the wire format through the library's line helpers on plain event-driven
 // sockets, so that hundreds of them fit on one thread and the figure measures the server.
 
+#include "benchsupport.h"
+
 #include <zmsgdconfig.h>
 #include <zmsgdserver.h>
 #include <zmsgdserverthread.h>
@@ -31,6 +33,8 @@
 #include <vector>
 
 namespace {
+
+constexpr double ThroughputTarget = 5000;
 
 QString accountName(int index)
 {
@@ -265,5 +269,13 @@ int main(int argc, char *argv[])
         << QString::number(serverCpu > 0 ? total / serverCpu : 0, 'f', 0) << '\n';
     const bool exact = lost == 0 && duplicates == 0 && tally.misdelivered == 0 && tally.refused == 0 && waiting == 0;
     out << (exact ? "every message delivered exactly once\n" : "DELIVERY CHECK FAILED\n");
+    out.flush();
+    const double rate = total / seconds;
+    Bench::figure(QStringLiteral("zmsgd throughput, %1 sessions x %2 messages").arg(sessions).arg(messages), rate,
+                  QStringLiteral("msg/s"), QStringLiteral(">= %1 msg/s").arg(ThroughputTarget),
+                  rate >= ThroughputTarget);
+    Bench::figure(QStringLiteral("zmsgd messages lost, duplicated or misdelivered"),
+                  double(lost + duplicates + tally.misdelivered + tally.refused + waiting), QStringLiteral("messages"),
+                  QStringLiteral("0"), exact);
     return exact ? 0 : 1;
 }
