@@ -231,6 +231,8 @@ protected:
     QElapsedTimer heldSince;
     QVector<PendingNotification> heldNotifications;
     bool heldChatIn = false;
+    QList<QPointer<frmChat>> heldFlashes;
+    void flashChatWindow(frmChat *chat);
     void holdNotifications();
     void releaseNotifications();
     void raiseNotification(const PendingNotification &note);

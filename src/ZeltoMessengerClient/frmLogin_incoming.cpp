@@ -156,7 +156,7 @@ void frmLogin::incomingMessage(const QString &object, const QStringList &parts)
         return;
     chat->receiveMessage(message.text);
     if (chat->isMinimized())
-        chat->activateWindow();
+        flashChatWindow(chat);
 }
 
 void frmLogin::incomingReturn(const QString &object, const QStringList &parts)
@@ -343,9 +343,25 @@ void frmLogin::holdNotifications()
         heldSince.start();
 }
 
+void frmLogin::flashChatWindow(frmChat *chat)
+{
+    // A minimised window stays minimised; activating it makes its task bar entry flash.
+    // Once per burst is enough.
+    if (!holdingNotifications) {
+        chat->activateWindow();
+    } else if (!heldFlashes.contains(chat)) {
+        heldFlashes.append(chat);
+    }
+}
+
 void frmLogin::releaseNotifications()
 {
     holdingNotifications = false;
+    const QList<QPointer<frmChat>> flashes = std::exchange(heldFlashes, {});
+    for (const QPointer<frmChat> &chat : flashes) {
+        if (chat && chat->isMinimized())
+            chat->activateWindow();
+    }
     const QVector<PendingNotification> held = std::exchange(heldNotifications, {});
     for (const PendingNotification &note : held)
         raiseNotification(note);
