@@ -38,9 +38,10 @@ for program in "${programs[@]}"; do
     home=$(mktemp -d)
     out=$BUILD_DIR/bench/$program.out
     set +e
-    HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share XDG_CACHE_HOME=$home/.cache \
-        XDG_RUNTIME_DIR=$home QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 \
-        timeout 900 "$BUILD_DIR/bench/$program" >"$out" 2>"$BUILD_DIR/bench/$program.err"
+    # Run inside the private home: the client writes its sound file to the working directory.
+    (cd "$home" && HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share \
+        XDG_CACHE_HOME=$home/.cache XDG_RUNTIME_DIR=$home QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 \
+        timeout 900 "$BUILD_DIR/bench/$program" >"$out" 2>"$BUILD_DIR/bench/$program.err")
     rc=$?
     set -e
     rm -rf "$home"
