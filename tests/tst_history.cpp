@@ -32,6 +32,7 @@ private slots:
     void appendAfterCutOffLine_data();
     void appendAfterCutOffLine();
     void blockContinuesAfterReopen();
+    void excerptsOfEqualSize();
     void failedWriteKeepsEarlierHistory();
     void plainNamesKeepTheirFileName_data();
     void plainNamesKeepTheirFileName();
@@ -282,6 +283,19 @@ void TestHistory::appendAfterCutOffLine()
     QCOMPARE(reread.value(QStringLiteral("Chat/LastMessageID")).toInt(), 8);
     QCOMPARE(reread.value(QStringLiteral("Messages/Message1")).toStringList(), (QStringList{"one", "You", "true"}));
     QCOMPARE(reread.value(QStringLiteral("Messages/Message7")).toStringList(), (QStringList{"seven", "She/He", "true"}));
+}
+
+void TestHistory::excerptsOfEqualSize()
+{
+    // The two parts read from this file are exactly as long as each other (found by the
+    // fuzzer): the message must not be taken from the part read first.
+    ChatHistory history(QStringLiteral("kim"));
+    QVERIFY(history.append(681334, QStringLiteral("[Chat]\nLal"), QStringLiteral("4He, t"), true));
+    for (int i = 0; i < 20; ++i) {
+        const ChatHistory::Loaded loaded = history.load("me", "Kim", "Unknown");
+        QCOMPARE(loaded.lastId, 681334);
+        QCOMPARE(loaded.markups.last(), QStringLiteral("[Chat]\nLal"));
+    }
 }
 
 void TestHistory::blockContinuesAfterReopen()

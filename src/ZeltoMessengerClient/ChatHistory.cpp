@@ -130,6 +130,23 @@ QByteArray lineOf(const QByteArray &content, const LineRef &ref)
     return line + (closing.isEmpty() ? QByteArray("\n") : closing);
 }
 
+// Only the lines needed go through QSettings, which decodes them exactly as it would in the
+// whole file, but without merging every section of a long history. QSettings reads files, so
+// each excerpt gets one of its own: it keeps what it parsed per file name, and would take a
+// rewritten file of the same size and time for the one it read before. The excerpt holds
+// conversation text, so it stays in the user's own data directory where it can.
+bool writeExcerpt(QTemporaryFile *file, const QString &directory, const QByteArray &text)
+{
+    file->setFileTemplate(directory + QStringLiteral("/.excerpt-XXXXXX.ini"));
+    if (!file->open()) {
+        // A read-only data directory still shows its history.
+        file->setFileTemplate(QDir::tempPath() + QStringLiteral("/zm-excerpt-XXXXXX.ini"));
+        if (!file->open())
+            return false;
+    }
+    return file->write(text) == text.size() && file->flush();
+}
+
 }
 
 ChatHistory::Loaded ChatHistory::load(const QString &ownName, const QString &contactName, const QString &unknownText) const
@@ -142,21 +159,13 @@ ChatHistory::Loaded ChatHistory::load(const QString &ownName, const QString &con
     file.close();
     const ScannedFile scanned = scan(content);
 
-    // Only the lines needed go through QSettings, which decodes them exactly as it would in
-    // the whole file, but without merging every section of a long history.
-    QByteArray excerpt = QByteArrayLiteral("[Chat]\n") + lineOf(content, scanned.lastFrom) + lineOf(content, scanned.lastId);
-    // The excerpt holds conversation text: it stays in the user's own data directory.
-    QTemporaryFile excerptFile(QFileInfo(m_fileName).absolutePath() + QStringLiteral("/.excerpt-XXXXXX.ini"));
-    if (!excerptFile.open()) {
-        // A read-only data directory still shows its history.
-        excerptFile.setFileTemplate(QDir::tempPath() + QStringLiteral("/zm-excerpt-XXXXXX.ini"));
-        if (!excerptFile.open())
-            return result;
-    }
+    const QString directory = QFileInfo(m_fileName).absolutePath();
+    QTemporaryFile chatExcerpt;
+    if (!writeExcerpt(&chatExcerpt, directory,
+                      QByteArrayLiteral("[Chat]\n") + lineOf(content, scanned.lastFrom) + lineOf(content, scanned.lastId)))
+        return result;
     {
-        excerptFile.write(excerpt);
-        excerptFile.flush();
-        QSettings chat(excerptFile.fileName(), QSettings::IniFormat);
+        QSettings chat(chatExcerpt.fileName(), QSettings::IniFormat);
         result.lastSpeaker = chat.value(QStringLiteral("Chat/LastMessageFrom")).toString();
         // A counter beyond any real conversation means a damaged file; bounding it keeps the
         // loops below and the next message number from overflowing.
@@ -164,15 +173,14 @@ ChatHistory::Loaded ChatHistory::load(const QString &ownName, const QString &con
     }
     result.firstId = result.lastId > ShownBefore ? result.lastId - ShownBefore : 1;
 
-    excerpt = QByteArrayLiteral("[Messages]\n");
+    QByteArray messages = QByteArrayLiteral("[Messages]\n");
     for (int i = result.firstId; i <= result.lastId; ++i)
-        excerpt += lineOf(content, scanned.messages.value(i));
-    excerptFile.resize(0);
-    excerptFile.seek(0);
-    excerptFile.write(excerpt);
-    excerptFile.flush();
+        messages += lineOf(content, scanned.messages.value(i));
+    QTemporaryFile messagesExcerpt;
+    if (!writeExcerpt(&messagesExcerpt, directory, messages))
+        return result;
 
-    QSettings history(excerptFile.fileName(), QSettings::IniFormat);
+    QSettings history(messagesExcerpt.fileName(), QSettings::IniFormat);
     history.beginGroup(QStringLiteral("Messages"));
     for (int i = result.firstId; i <= result.lastId; ++i) {
         const QStringList entry = history.value(QStringLiteral("Message") + QString::number(i)).toStringList();
