@@ -258,6 +258,7 @@ void TestHistory::appendAfterCutOffLine_data()
     QTest::newRow("escaped quote") << QByteArray("Message2=a \\\" b\n") << QByteArray();
     QTest::newRow("quote in a comment") << QByteArray("; a \" quote\n") << QByteArray();
     QTest::newRow("quote after a semicolon") << QByteArray("Message2=a ; \" b") << QByteArray("\n");
+    QTest::newRow("lone carriage return") << QByteArray("[[M\r") << QByteArray("\n");
 }
 
 void TestHistory::appendAfterCutOffLine()

@@ -295,8 +295,9 @@ QByteArray ChatHistory::tailClosing(const QByteArray &content)
         closing += '\n';
     if (inQuotes)
         closing += '"';
-    const bool endsLine = !content.isEmpty() && (content.endsWith('\n') || content.endsWith('\r'));
-    if (!closing.isEmpty() || (!content.isEmpty() && !endsLine))
+    // A line feed even after a lone carriage return, which QSettings takes for a line end but
+    // this program's own reading of the file does not.
+    if (!closing.isEmpty() || (!content.isEmpty() && !content.endsWith('\n')))
         closing += '\n';
     return closing;
 }
