@@ -259,6 +259,9 @@ void TestHistory::appendAfterCutOffLine_data()
     QTest::newRow("quote in a comment") << QByteArray("; a \" quote\n") << QByteArray();
     QTest::newRow("quote after a semicolon") << QByteArray("Message2=a ; \" b") << QByteArray("\n");
     QTest::newRow("lone carriage return") << QByteArray("[[M\r") << QByteArray("\n");
+    QTest::newRow("continued line") << QByteArray("Message2=a \\\n") << QByteArray("\n");
+    QTest::newRow("continued line, CR LF") << QByteArray("Message2=a \\\r\n") << QByteArray("\n");
+    QTest::newRow("escaped backslash at the end") << QByteArray("Message2=a \\\\\n") << QByteArray("\n");
 }
 
 void TestHistory::appendAfterCutOffLine()

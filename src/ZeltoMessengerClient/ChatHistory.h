@@ -44,7 +44,8 @@ public:
     static QByteArray appendBlock(int id, const QString &markup, const QString &speaker, bool startsBlock);
     // What must follow an INI text so that its last line is closed, the way QSettings reads
     // lines: a line feed, after a closing quote where a quoted value is still open and after
-    // a character for a backslash at the very end. Empty when the text ends a line already.
+    // a character for a backslash at the very end, and an empty line after a backslash that
+    // continues the last line. Empty when the text ends a line already.
     static QByteArray tailClosing(const QByteArray &content);
 
 private:
