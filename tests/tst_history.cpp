@@ -262,6 +262,7 @@ void TestHistory::appendAfterCutOffLine_data()
     QTest::newRow("continued line") << QByteArray("Message2=a \\\n") << QByteArray("\n");
     QTest::newRow("continued line, CR LF") << QByteArray("Message2=a \\\r\n") << QByteArray("\n");
     QTest::newRow("escaped backslash at the end") << QByteArray("Message2=a \\\\\n") << QByteArray("\n");
+    QTest::newRow("backslash in a comment") << QByteArray("Message2=a ;b \\") << QByteArray("\n\n");
 }
 
 void TestHistory::appendAfterCutOffLine()

@@ -297,17 +297,17 @@ QByteArray ChatHistory::tailClosing(const QByteArray &content)
         closing += '"';
     // A line feed even after a lone carriage return, which QSettings takes for a line end but
     // this program's own reading of the file does not.
-    if (!closing.isEmpty() || (!content.isEmpty() && !content.endsWith('\n'))) {
+    if (!closing.isEmpty() || (!content.isEmpty() && !content.endsWith('\n')))
         closing += '\n';
-    } else {
-        // A backslash before the last line feed continues the line onto the next one; an
-        // empty line ends it.
-        int last = content.size() - 2;
-        while (last >= 0 && content.at(last) == '\r')
-            --last;
-        if (last >= 0 && content.at(last) == '\\')
-            closing += '\n';
-    }
+    // A backslash at the end of the last line continues it onto the next one, for this
+    // program's reading even where QSettings sees an escaped backslash or a comment; an empty
+    // line ends it for both.
+    const QByteArray closed = content + closing;
+    int last = closed.size() - 2;
+    while (last >= 0 && closed.at(last) == '\r')
+        --last;
+    if (last >= 0 && closed.at(last) == '\\')
+        closing += '\n';
     return closing;
 }
 
