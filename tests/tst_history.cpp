@@ -33,6 +33,7 @@ private slots:
     void appendAfterCutOffLine();
     void blockContinuesAfterReopen();
     void excerptsOfEqualSize();
+    void valuesEndingInBackslash();
     void failedWriteKeepsEarlierHistory();
     void plainNamesKeepTheirFileName_data();
     void plainNamesKeepTheirFileName();
@@ -301,6 +302,18 @@ void TestHistory::excerptsOfEqualSize()
         QCOMPARE(loaded.lastId, 681334);
         QCOMPARE(loaded.markups.last(), QStringLiteral("[Chat]\nLal"));
     }
+}
+
+void TestHistory::valuesEndingInBackslash()
+{
+    // Written as an escaped pair at the end of the line, which must not continue the line.
+    ChatHistory history(QStringLiteral("lou"));
+    QVERIFY(history.append(1, QStringLiteral("one"), QStringLiteral("x\\"), true));
+    QVERIFY(history.append(2, QStringLiteral("two\\"), QStringLiteral("y\\\\"), false));
+    const ChatHistory::Loaded loaded = history.load("me", "Lou", "Unknown");
+    QCOMPARE(loaded.lastId, 2);
+    QCOMPARE(loaded.lastSpeaker, QStringLiteral("y\\\\"));
+    QCOMPARE(loaded.markups, (QStringList{"one", "two\\"}));
 }
 
 void TestHistory::blockContinuesAfterReopen()

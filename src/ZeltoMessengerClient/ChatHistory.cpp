@@ -60,7 +60,8 @@ ScannedFile scan(const QByteArray &content)
     const int size = content.size();
     int pos = 0;
     while (pos < size) {
-        // A backslash at the end of a line continues the value on the next one.
+        // A backslash at the end of a line continues the value on the next one, unless it is
+        // the second of an escaped pair: an odd run of them continues.
         int end = pos;
         while (true) {
             const void *nl = memchr(data + end, '\n', size_t(size - end));
@@ -68,7 +69,10 @@ ScannedFile scan(const QByteArray &content)
             int last = end - 1;
             while (last >= pos && data[last] == '\r')
                 --last;
-            if (end < size && last >= pos && data[last] == '\\') {
+            int backslashes = 0;
+            while (last - backslashes >= pos && data[last - backslashes] == '\\')
+                ++backslashes;
+            if (end < size && backslashes % 2 == 1) {
                 ++end;
                 continue;
             }
