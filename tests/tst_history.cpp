@@ -308,12 +308,13 @@ void TestHistory::valuesEndingInBackslash()
 {
     // Written as an escaped pair at the end of the line, which must not continue the line.
     ChatHistory history(QStringLiteral("lou"));
-    QVERIFY(history.append(1, QStringLiteral("one"), QStringLiteral("x\\"), true));
-    QVERIFY(history.append(2, QStringLiteral("two\\"), QStringLiteral("y\\\\"), false));
+    QVERIFY(history.append(1, QStringLiteral("one"), QStringLiteral("You"), true));
+    QVERIFY(history.append(2, QStringLiteral("two\\"), QStringLiteral("x\\"), true));
+    QVERIFY(history.append(3, QStringLiteral("three"), QStringLiteral("y\\\\"), true));
     const ChatHistory::Loaded loaded = history.load("me", "Lou", "Unknown");
-    QCOMPARE(loaded.lastId, 2);
+    QCOMPARE(loaded.lastId, 3);
     QCOMPARE(loaded.lastSpeaker, QStringLiteral("y\\\\"));
-    QCOMPARE(loaded.markups, (QStringList{"one", "two\\"}));
+    QCOMPARE(loaded.markups, (QStringList{"one", "two\\", "three"}));
 }
 
 void TestHistory::blockContinuesAfterReopen()
