@@ -7,6 +7,7 @@
 #include "zmsgfwwire.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QTemporaryDir>
 
 namespace {
@@ -37,6 +38,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     static QTemporaryDir home;
     for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
         qputenv(name, home.path().toUtf8());
+    // The window writes its sound file to the working directory.
+    QDir::setCurrent(home.path());
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // Avatar downloads and re-logins must never reach a real server.
     qputenv("ZMSGFW_HOST", "127.0.0.1");
