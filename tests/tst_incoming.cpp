@@ -976,6 +976,8 @@ void TestIncoming::messageBurstRaisesFewPopups()
         burst += "ZM/1.1 message --username=sender" + QByteArray::number(i % Senders) + " --message=number&nbsp;"
             + QByteArray::number(i / Senders) + " --mid=" + QByteArray::number(i) + '\n';
     }
+    QElapsedTimer clock;
+    clock.start();
     server.sendToClient(burst);
     auto chatText = [&window](int sender) {
         frmChat *chat = window.chatWindows.value(QStringLiteral("sender%1").arg(sender));
@@ -995,8 +997,10 @@ void TestIncoming::messageBurstRaisesFewPopups()
             from = at + 1;
         }
     }
-    // A popup per message would be 800 windows; the burst shows only its newest few.
-    QVERIFY2(counter.shown <= 12, qPrintable(QString::number(counter.shown)));
+    // A popup per message would be 800 windows; the burst shows only its newest few, and a
+    // burst that lasts (on a slow build) a few more every second.
+    const int bound = 3 * (2 + int(clock.elapsed() / 1000));
+    QVERIFY2(counter.shown <= bound, qPrintable(QStringLiteral("%1 > %2").arg(counter.shown).arg(bound)));
     bool lastSenderShown = false;
     for (NotificationWidget *p : livePopups())
         lastSenderShown |= p->notificationData() == QStringLiteral("ocw\nsender%1").arg(Senders - 1);
