@@ -87,6 +87,7 @@ qint64 ZmsgdConnection::pendingOutput() const
 
 void ZmsgdConnection::processInput()
 {
+    int handled = 0;
     while (m_socket && !m_closing && pendingOutput() < OutputHighWater) {
         const int newline = m_input.indexOf('\n');
         if (newline >= 0) {
@@ -96,6 +97,17 @@ void ZmsgdConnection::processInput()
                 m_discarding = false;
             else
                 handleLine(line);
+            // A client that sends a flood must not keep the others waiting for their turn.
+            if (++handled >= LinesPerTurn) {
+                if (!m_moreInputScheduled) {
+                    m_moreInputScheduled = true;
+                    QTimer::singleShot(0, this, [this] {
+                        m_moreInputScheduled = false;
+                        processInput();
+                    });
+                }
+                return;
+            }
             continue;
         }
         if (m_input.size() > MaxLineLength) {

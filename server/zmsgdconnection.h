@@ -27,6 +27,8 @@ public:
     static constexpr qint64 OutputHighWater = 256 * 1024;
     static constexpr qint64 OutputLowWater = 64 * 1024;
     static constexpr qint64 OutputHardLimit = 8 * 1024 * 1024;
+    // Lines handled in one turn of the event loop before the other connections get theirs.
+    static constexpr int LinesPerTurn = 64;
     static constexpr int MaxFailedLogins = 5;
     static constexpr int HandshakeTimeoutMs = 10000;
     static constexpr int LoginTimeoutMs = 60000;
@@ -80,6 +82,7 @@ private:
     bool m_attached = false;
     bool m_deliveryReady = false;
     bool m_discarding = false;
+    bool m_moreInputScheduled = false;
     bool m_closing = false;
     int m_failedLogins = 0;
     QByteArray m_input;
