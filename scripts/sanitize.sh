@@ -15,7 +15,7 @@ cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_CXX_FLAGS="$flags" \
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
     -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" \
-    -DZM_BUILD_TESTS=ON -DZM_TEST_HOOKS=ON -DZM_BUILD_BENCH=OFF -DZM_BUILD_FUZZERS=OFF
+    -DZM_BUILD_TESTS=ON -DZM_TEST_HOOKS=ON -DZM_BUILD_BENCH=OFF -DZM_BUILD_FUZZERS=OFF -DZM_TEST_TIMEOUT=1500
 cmake --build "$BUILD_DIR" -j"$JOBS"
 
 suppressions=$(realpath scripts/lsan-suppressions.txt)
