@@ -1,5 +1,6 @@
 // Incoming-event dispatch under a burst: 10,000 message lines for 50 senders buffered on the
 // socket at once; the time until every one has reached its chat window, and how many did.
+#include "benchlogin.h"
 #include "benchsupport.h"
 #include "frmChat.h"
 #include "frmLogin.h"
@@ -8,8 +9,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -44,22 +43,8 @@ int main(int argc, char *argv[])
     qInstallMessageHandler(countMessages);
 
     TlsTestServer server;
-    server.setLineHandler([](const QByteArray &line) -> QByteArray {
-        if (line.startsWith("ZM/1.1 login"))
-            return "ZM/1.1 return --id=200\n";
-        if (line.contains("--rq=nick"))
-            return "ZM/1.1 return --rq=nick --id=200 --nick=Me\n";
-        return QByteArray();
-    });
-    if (!server.listenOnLoopback())
-        return 1;
-    server.exportEndpoint();
-
     frmLogin window;
-    window.findChild<QLineEdit *>(QStringLiteral("txtName"))->setText(QStringLiteral("me"));
-    window.findChild<QLineEdit *>(QStringLiteral("txtPassword"))->setText(QStringLiteral("pw"));
-    window.findChild<QPushButton *>(QStringLiteral("cmdLogin"))->click();
-    if (!window.isSessionLoggedIn())
+    if (!Bench::logInToLoopback(window, server))
         return 2;
 
     constexpr int Count = 10000;

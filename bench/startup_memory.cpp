@@ -1,16 +1,14 @@
 // Start-up time to a shown main window, and the cost of a 1,000-contact list: the time of the
 // refresh the server sends after login and the resident memory of the logged-in program.
+#include "benchlogin.h"
 #include "benchsupport.h"
 #include "frmLogin.h"
-#include "tlstestserver.h"
 #include "zmsgfwwire.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -116,20 +114,7 @@ int main(int argc, char *argv[])
 
     // Logged in to a loopback server, as after a real login.
     TlsTestServer server;
-    server.setLineHandler([](const QByteArray &line) -> QByteArray {
-        if (line.startsWith("ZM/1.1 login"))
-            return "ZM/1.1 return --id=200\n";
-        if (line.contains("--rq=nick"))
-            return "ZM/1.1 return --rq=nick --id=200 --nick=Me\n";
-        return QByteArray();
-    });
-    if (!server.listenOnLoopback())
-        return 1;
-    server.exportEndpoint();
-    window.findChild<QLineEdit *>(QStringLiteral("txtName"))->setText(QStringLiteral("me"));
-    window.findChild<QLineEdit *>(QStringLiteral("txtPassword"))->setText(QStringLiteral("pw"));
-    window.findChild<QPushButton *>(QStringLiteral("cmdLogin"))->click();
-    if (!window.isSessionLoggedIn()) {
+    if (!Bench::logInToLoopback(window, server)) {
         err << "the login to the loopback server failed\n";
         return 2;
     }
