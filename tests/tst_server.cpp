@@ -595,7 +595,9 @@ void TestServer::poke()
     QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
     QCOMPARE(alice.fw->sendPokeToUser(QStringLiteral("bob")), 404);
     Session bob;
-    QCOMPARE(bob.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+    // Each try waits up to five seconds; a slow (sanitizer) build may need another, as the
+    // client's watchdog would make.
+    QTRY_COMPARE_WITH_TIMEOUT(bob.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200, 30000);
     QCOMPARE(bob.fw->getUserNick(), QStringLiteral("Bob"));
     QCOMPARE(alice.fw->sendPokeToUser(QStringLiteral("bob")), 200);
     QCOMPARE(bob.take([](const QString &o) { return o.startsWith(QLatin1String("PokeFromUser<>")); }),
@@ -895,7 +897,9 @@ void TestServer::nonReadingClientIsBounded()
         flood.flush();
     }
     Session bob;
-    QCOMPARE(bob.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+    // Each try waits up to five seconds; a slow (sanitizer) build may need another, as the
+    // client's watchdog would make.
+    QTRY_COMPARE_WITH_TIMEOUT(bob.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200, 30000);
     QCOMPARE(bob.fw->getUserNick(), QStringLiteral("Bob"));
     int connections = 0;
     qint64 buffered = 0;
