@@ -35,7 +35,8 @@ export QT_QPA_PLATFORM=offscreen
 mkdir -p "$BUILD_DIR/artifacts" "$BUILD_DIR/logs"
 failed=()
 for name in "${targets[@]}"; do
-    seeds=fuzz/corpus/$name
+    # Absolute: a target may change its working directory.
+    seeds=$PWD/fuzz/corpus/$name
     work=$BUILD_DIR/corpus/$name
     log=$BUILD_DIR/logs/$name.log
     mkdir -p "$work"
