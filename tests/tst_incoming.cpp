@@ -124,6 +124,16 @@ QByteArray scriptedReply(const QByteArray &line)
     return QByteArray();
 }
 
+// Starts server on loopback with the scripted replies and points the library at it.
+bool startScriptedServer(TlsTestServer &server)
+{
+    server.setLineHandler(scriptedReply);
+    if (!server.listenOnLoopback())
+        return false;
+    server.exportEndpoint();
+    return true;
+}
+
 // Runs job on the modal dialog as soon as one is open.
 void whenModal(QObject *context, std::function<void(QWidget *)> job)
 {
@@ -871,9 +881,7 @@ void TestIncoming::renameSurvivesLogoutDuringDialog()
 void TestIncoming::removeSurvivesLogoutDuringQuestion()
 {
     TlsTestServer server;
-    server.setLineHandler(scriptedReply);
-    QVERIFY(server.listenOnLoopback());
-    server.exportEndpoint();
+    QVERIFY(startScriptedServer(server));
     ProbeLogin window;
     login(&window, QStringLiteral("me"), QStringLiteral("pw"));
     QVERIFY(window.isSessionLoggedIn());
@@ -908,9 +916,7 @@ void TestIncoming::removeSurvivesLogoutDuringQuestion()
 void TestIncoming::burstDrainedInOrder()
 {
     TlsTestServer server;
-    server.setLineHandler(scriptedReply);
-    QVERIFY(server.listenOnLoopback());
-    server.exportEndpoint();
+    QVERIFY(startScriptedServer(server));
     ProbeLogin window;
     login(&window, QStringLiteral("me"), QStringLiteral("pw"));
     QVERIFY(window.isSessionLoggedIn());
@@ -960,9 +966,7 @@ public:
 void TestIncoming::messageBurstRaisesFewPopups()
 {
     TlsTestServer server;
-    server.setLineHandler(scriptedReply);
-    QVERIFY(server.listenOnLoopback());
-    server.exportEndpoint();
+    QVERIFY(startScriptedServer(server));
     ProbeLogin window;
     login(&window, QStringLiteral("me"), QStringLiteral("pw"));
     QVERIFY(window.isSessionLoggedIn());
