@@ -79,8 +79,7 @@ static bool headersAreWritable(const ZMsgFw10Protocol::Headers &headers)
 int ZMsgFw10Protocol::loginUser(QString username, QString password)
 {
     replaceSocket();
-    m_pushedLines.clear();
-    m_pushOpen = false;
+    forgetPushedLines();
 
     const Headers headers{{Username, username}, {QStringLiteral("Password"), password}};
     if (!headersAreWritable(headers))
@@ -123,13 +122,32 @@ bool ZMsgFw10Protocol::takeSocketLine(QByteArray *line)
 // kept for readObject; anything else found between replies is what is left of a reply.
 bool ZMsgFw10Protocol::keepIfPushed(const QByteArray &line)
 {
-    if (isCommandLine(line) || (m_pushOpen && !line.startsWith("ZM/"))) {
-        m_pushedLines.append(line);
-        m_pushOpen = true;
-        return true;
+    const bool startsObject = isCommandLine(line);
+    if (!startsObject && !(m_pushOpen && !line.startsWith("ZM/"))) {
+        m_pushOpen = false;
+        return false;
     }
+    if (startsObject) {
+        m_droppingPush = m_pushedBytes + line.size() > MaxPushedBytes;
+        if (m_droppingPush && !m_dropWarned)
+            qWarning("ZMsgFw10: too many pushed objects wait to be read; newer ones are dropped");
+        m_dropWarned = m_droppingPush;
+    }
+    if (!m_droppingPush) {
+        m_pushedLines.append(line);
+        m_pushedBytes += line.size();
+    }
+    m_pushOpen = true;
+    return true;
+}
+
+void ZMsgFw10Protocol::forgetPushedLines()
+{
+    m_pushedLines.clear();
+    m_pushedBytes = 0;
     m_pushOpen = false;
-    return false;
+    m_droppingPush = false;
+    m_dropWarned = false;
 }
 
 void ZMsgFw10Protocol::keepPushedLines()
@@ -149,6 +167,9 @@ bool ZMsgFw10Protocol::readStatusLine(const QDeadlineTimer &deadline, QString *s
             *statusLine = ZMsgFwWire::decodeLine(line);
             return true;
         }
+        // Pushes that keep coming must not hold the caller past its wait.
+        if (deadline.hasExpired())
+            return false;
     }
 }
 
@@ -173,6 +194,8 @@ bool ZMsgFw10Protocol::readHeader(const QDeadlineTimer &deadline, const QString 
             *value = text.mid(name.size());
             return true;
         }
+        if (deadline.hasExpired())
+            return false;
     }
 }
 
@@ -311,7 +334,14 @@ bool ZMsgFw10Protocol::takeNextObjectLine(QByteArray *line)
     if (m_pushedLines.isEmpty())
         return takeSocketLine(line);
     *line = m_pushedLines.takeFirst();
+    m_pushedBytes -= line->size();
     return true;
+}
+
+void ZMsgFw10Protocol::putBackObjectLine(const QByteArray &line)
+{
+    m_pushedLines.prepend(line);
+    m_pushedBytes += line.size();
 }
 
 // Header lines of a pushed object, up to the next object's command line (which stays unread).
@@ -321,7 +351,7 @@ ZMsgFw10Protocol::Headers ZMsgFw10Protocol::readPushedHeaders()
     QByteArray line;
     while (takeNextObjectLine(&line)) {
         if (isCommandLine(line)) {
-            m_pushedLines.prepend(line);
+            putBackObjectLine(line);
             break;
         }
         const QString text = headerText(line);

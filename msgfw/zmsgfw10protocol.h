@@ -69,6 +69,7 @@ private:
 
     bool takeSocketLine(QByteArray *line);
     bool takeNextObjectLine(QByteArray *line);
+    void putBackObjectLine(const QByteArray &line);
     bool keepIfPushed(const QByteArray &line);
     void keepPushedLines();
     bool readStatusLine(const QDeadlineTimer &deadline, QString *statusLine);
@@ -76,10 +77,18 @@ private:
     Headers readPushedHeaders();
     bool canWrite();
 
-    // Lines of pushed objects read while a call looked for its answer, oldest first.
+    void forgetPushedLines();
+
+    // Lines of pushed objects read while a call looked for its answer, oldest first. A server
+    // that pushes without end cannot fill memory: past this many bytes whole objects are
+    // dropped until readObject has taken some.
+    static constexpr qint64 MaxPushedBytes = 2 * 1024 * 1024;
     QList<QByteArray> m_pushedLines;
-    // True while the lines that follow belong to the pushed object last kept.
+    qint64 m_pushedBytes = 0;
+    // True while the lines that follow belong to the pushed object last kept (or dropped).
     bool m_pushOpen = false;
+    bool m_droppingPush = false;
+    bool m_dropWarned = false;
 };
 
 #endif

@@ -124,6 +124,7 @@ private slots:
     void pushedObjectWithReplyIsKept();
     void headerInLaterRecord();
     void endlessStatusLineBreaksConnection();
+    void pushFloodDuringCallIsBounded();
 };
 
 void TestLegacy::versionAndStandardAvatar()
@@ -461,6 +462,31 @@ void TestLegacy::endlessStatusLineBreaksConnection()
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("longer than"));
     server.server().sendToClient(endless);
     QTRY_VERIFY(!client.isObjectIncoming() && !client.isLoggedIn());
+}
+
+void TestLegacy::pushFloodDuringCallIsBounded()
+{
+    // Some 6 MB of pushed messages before the reply: the call still gets its answer, the
+    // oldest pushes are kept whole and the rest are dropped instead of filling memory.
+    const int pushes = 40000;
+    QByteArray answer;
+    for (int i = 0; i < pushes; ++i)
+        answer += "SEND /message ZM/1.0\nUsername: ben\nMessage: number " + QByteArray::number(i)
+                + ' ' + QByteArray(100, 'x') + '\n';
+    answer += "ZM/1.0 200 OK\nNick: Ann\n";
+    LegacyServer server({{"SEND /getusernick ZM/1.0\n", answer}});
+    QVERIFY(server.listen());
+    ZMsgFw10Q client;
+    QCOMPARE(login(client, server), 200);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("pushed objects wait to be read"));
+    QCOMPARE(client.getUserNick(), QString("Ann"));
+    int kept = 0;
+    while (client.isObjectIncoming()) {
+        const QString object = client.readObject();
+        QCOMPARE(object, QStringLiteral("MessageFromUser<>ben: number %1 %2\n").arg(kept).arg(QString(100, 'x')));
+        ++kept;
+    }
+    QVERIFY2(kept > 1000 && kept < pushes, qPrintable(QString::number(kept)));
 }
 
 ZM_HERMETIC_GUILESS_TEST_MAIN(TestLegacy)
