@@ -19,7 +19,7 @@ cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Debug \
 cmake --build "$BUILD_DIR" -j"$JOBS"
 
 suppressions=$(realpath scripts/lsan-suppressions.txt)
-export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:fast_unwind_on_malloc=0:detect_stack_use_after_return=1:strict_init_order=1:check_initialization_order=1
+export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1:strict_init_order=1:check_initialization_order=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$suppressions:print_suppressions=0
 # QtTest's limit per test function (300 s by default) is too short for the slowest functions here.
