@@ -15,6 +15,8 @@
 #include <QUrlQuery>
 #include <QtTest>
 
+#include <cstdio>
+
 namespace {
 
 quint16 portFrom(const QByteArray &output, const char *name)
@@ -106,6 +108,10 @@ void ServerProcess::stop()
     m_process.terminate();
     if (!m_process.waitForFinished(10000))
         m_process.kill(), m_process.waitForFinished();
+    m_log += m_process.readAllStandardError();
+    // The server's own log stays quiet, but a sanitizer report from it must reach the test log.
+    if (m_log.contains("Sanitizer") || m_log.contains("runtime error:"))
+        std::fputs(m_log.constData(), stderr);
 }
 
 ClientProcess::ClientProcess(const QString &label, const ServerProcess &server)
