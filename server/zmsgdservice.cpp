@@ -38,6 +38,17 @@ QByteArray toAvatarPng(const QByteArray &data)
         return QByteArray();
     return png;
 }
+
+// One text field of an account: 404 without the account, 403 when the asker may not see it.
+ZmsgdService::Answer fieldAnswer(const std::optional<ZmsgdAccount> &account, QString ZmsgdAccount::*field,
+                                 bool forbidden = false)
+{
+    if (!account)
+        return {ZmsgdCode::NotFound, QString()};
+    if (forbidden)
+        return {ZmsgdCode::Forbidden, QString()};
+    return {ZmsgdCode::Ok, *account.*field};
+}
 } // namespace
 
 ZmsgdService::ZmsgdService(ZmsgdStore *store, QObject *parent)
@@ -218,28 +229,17 @@ ZmsgdService::Answer ZmsgdService::otherState(const QString &user, const QString
 
 ZmsgdService::Answer ZmsgdService::ownStatusMessage(const QString &user) const
 {
-    const std::optional<ZmsgdAccount> account = m_store->account(user);
-    if (!account)
-        return {ZmsgdCode::NotFound, QString()};
-    return {ZmsgdCode::Ok, account->statusMessage};
+    return fieldAnswer(m_store->account(user), &ZmsgdAccount::statusMessage);
 }
 
 ZmsgdService::Answer ZmsgdService::otherStatusMessage(const QString &user, const QString &other) const
 {
-    const std::optional<ZmsgdAccount> account = m_store->account(other);
-    if (!account)
-        return {ZmsgdCode::NotFound, QString()};
-    if (other != user && !isMutual(user, other))
-        return {ZmsgdCode::Forbidden, QString()};
-    return {ZmsgdCode::Ok, account->statusMessage};
+    return fieldAnswer(m_store->account(other), &ZmsgdAccount::statusMessage, other != user && !isMutual(user, other));
 }
 
 ZmsgdService::Answer ZmsgdService::ownNick(const QString &user) const
 {
-    const std::optional<ZmsgdAccount> account = m_store->account(user);
-    if (!account)
-        return {ZmsgdCode::NotFound, QString()};
-    return {ZmsgdCode::Ok, account->nick};
+    return fieldAnswer(m_store->account(user), &ZmsgdAccount::nick);
 }
 
 ZmsgdService::Answer ZmsgdService::otherNick(const QString &, const QString &other) const
@@ -249,20 +249,14 @@ ZmsgdService::Answer ZmsgdService::otherNick(const QString &, const QString &oth
 
 ZmsgdService::Answer ZmsgdService::ownMail(const QString &user) const
 {
-    const std::optional<ZmsgdAccount> account = m_store->account(user);
-    if (!account)
-        return {ZmsgdCode::NotFound, QString()};
-    return {ZmsgdCode::Ok, account->mail};
+    return fieldAnswer(m_store->account(user), &ZmsgdAccount::mail);
 }
 
 ZmsgdService::Answer ZmsgdService::otherMail(const QString &user, const QString &other) const
 {
     const std::optional<ZmsgdAccount> account = m_store->account(other);
-    if (!account)
-        return {ZmsgdCode::NotFound, QString()};
-    if (other != user && (!account->mailVisible || !isMutual(user, other)))
-        return {ZmsgdCode::Forbidden, QString()};
-    return {ZmsgdCode::Ok, account->mail};
+    const bool hidden = account && other != user && (!account->mailVisible || !isMutual(user, other));
+    return fieldAnswer(account, &ZmsgdAccount::mail, hidden);
 }
 
 ZmsgdService::Answer ZmsgdService::profileInfo(const QString &user, const QString &other) const
