@@ -158,17 +158,12 @@ void ZmsgdAvatarConnection::process()
 void ZmsgdAvatarConnection::processHttp()
 {
     ZmsgdHttp::Request request;
-    switch (ZmsgdHttp::parse(m_buffer, &request)) {
-    case ZmsgdHttp::ParseStatus::Incomplete:
+    const ZmsgdHttp::ParseStatus status = ZmsgdHttp::parse(m_buffer, &request);
+    if (status == ZmsgdHttp::ParseStatus::Incomplete)
         return;
-    case ZmsgdHttp::ParseStatus::Invalid:
-        finish(ZmsgdHttp::response(400, "text/plain; charset=utf-8", "bad request\n"));
+    if (status != ZmsgdHttp::ParseStatus::Complete) {
+        finish(ZmsgdHttp::refusal(status));
         return;
-    case ZmsgdHttp::ParseStatus::TooLarge:
-        finish(ZmsgdHttp::response(413, "text/plain; charset=utf-8", "request too large\n"));
-        return;
-    case ZmsgdHttp::ParseStatus::Complete:
-        break;
     }
     ZmsgdLog::event(describe() + QStringLiteral(" ") + QString::fromLatin1(request.method) + QLatin1Char(' ')
                     + ZmsgdHttp::decodePath(request.path));

@@ -99,6 +99,20 @@ QByteArray reasonPhrase(int status)
     }
 }
 
+QByteArray refusal(ParseStatus status)
+{
+    switch (status) {
+    case ParseStatus::Invalid:
+        return response(400, "text/plain; charset=utf-8", "bad request\n");
+    case ParseStatus::TooLarge:
+        return response(413, "text/plain; charset=utf-8", "request too large\n");
+    case ParseStatus::Incomplete:
+    case ParseStatus::Complete:
+        break;
+    }
+    return QByteArray();
+}
+
 QByteArray response(int status, const QByteArray &contentType, const QByteArray &body, bool headOnly)
 {
     QByteArray out = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";

@@ -27,6 +27,8 @@ ParseStatus parse(const QByteArray &buffer, Request *request, int *consumed = nu
 // A complete response that closes the connection.
 QByteArray response(int status, const QByteArray &contentType, const QByteArray &body, bool headOnly = false);
 QByteArray reasonPhrase(int status);
+// The answer to a request that parse refused (Invalid, TooLarge); empty for the other outcomes.
+QByteArray refusal(ParseStatus status);
 // Decodes "a=1&b=2" form data; "+" means a space in form bodies but is kept in queries,
 // where a literal "+" is part of a captcha code.
 QHash<QString, QString> decodeForm(const QByteArray &data, bool plusIsSpace);

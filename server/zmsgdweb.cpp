@@ -163,17 +163,12 @@ void ZmsgdWebConnection::onReadyRead()
         return;
     m_buffer += m_socket->readAll();
     ZmsgdHttp::Request request;
-    switch (ZmsgdHttp::parse(m_buffer, &request)) {
-    case ZmsgdHttp::ParseStatus::Incomplete:
+    const ZmsgdHttp::ParseStatus status = ZmsgdHttp::parse(m_buffer, &request);
+    if (status == ZmsgdHttp::ParseStatus::Incomplete)
         return;
-    case ZmsgdHttp::ParseStatus::Invalid:
-        finish(ZmsgdHttp::response(400, "text/plain; charset=utf-8", "bad request\n"));
+    if (status != ZmsgdHttp::ParseStatus::Complete) {
+        finish(ZmsgdHttp::refusal(status));
         return;
-    case ZmsgdHttp::ParseStatus::TooLarge:
-        finish(ZmsgdHttp::response(413, "text/plain; charset=utf-8", "request too large\n"));
-        return;
-    case ZmsgdHttp::ParseStatus::Complete:
-        break;
     }
     ZmsgdLog::event(QStringLiteral("web %1 %2 %3")
                         .arg(m_socket->peerAddress().toString(), QString::fromLatin1(request.method),

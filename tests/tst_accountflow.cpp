@@ -4,6 +4,7 @@
 #include "frmProfile.h"
 #include "frmProfileInfo.h"
 #include "hermetic.h"
+#include "loopbackzmsgd.h"
 #include "profilepayload.h"
 #include "uimessage.h"
 
@@ -85,15 +86,10 @@ private:
 void TestAccountFlow::initTestCase()
 {
     QVERIFY(dir.isValid());
-    config.address = QHostAddress(QHostAddress::LocalHost);
-    config.messagingPort = config.avatarTlsPort = config.avatarHttpPort = config.webPort = 0;
-    config.databasePath = dir.filePath(QStringLiteral("zmsgd.sqlite"));
-    config.demo = false;
-    config.logEvents = false;
+    config = loopbackZmsgdConfig(dir.filePath(QStringLiteral("zmsgd.sqlite")), false);
     QString error;
     QVERIFY2(server.start(config, &error), qPrintable(error));
-    qputenv("ZMSGFW_HOST", "127.0.0.1");
-    qputenv("ZMSGFW_PORT", QByteArray::number(server.messagingPort()));
+    exportZmsgdEndpoint(server);
     UiMessage::setHook([this](QMessageBox::Icon, const QString &title, const QString &text) {
         boxes << title + ": " + text;
         return QMessageBox::Ok;

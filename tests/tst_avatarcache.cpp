@@ -1,6 +1,7 @@
 #include "AvatarCache.h"
 #include "DataDirectory.h"
 #include "hermetic.h"
+#include "testpictures.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -18,13 +19,7 @@ namespace {
 
 QByteArray pngPicture(int width = 16, int height = 16)
 {
-    QImage image(width, height, QImage::Format_ARGB32);
-    image.fill(Qt::red);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
+    return plainPng(width, height, Qt::red);
 }
 
 QByteArray version10(const QByteArray &picture)

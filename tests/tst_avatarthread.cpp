@@ -2,6 +2,7 @@
 #include "AvatarThread.h"
 #include "DataDirectory.h"
 #include "hermetic.h"
+#include "testpictures.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -14,13 +15,7 @@ namespace {
 
 QByteArray pngPicture(int side = 16)
 {
-    QImage image(side, side, QImage::Format_ARGB32);
-    image.fill(Qt::blue);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
+    return plainPng(side, side, Qt::blue);
 }
 
 // A plain HTTP server on a loopback port: answers GET /avatar/<id> from a table, and leaves

@@ -2,6 +2,8 @@
 #include "frmChat.h"
 #include "frmLogin.h"
 #include "hermetic.h"
+#include "testpictures.h"
+#include "loopbackzmsgd.h"
 
 #include <zmsgdserverthread.h>
 #include <zmsgfw111q.h>
@@ -38,13 +40,7 @@ namespace {
 
 QByteArray png(const QColor &colour, int side = 32)
 {
-    QImage image(side, side, QImage::Format_ARGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return plainPng(side, side, colour);
 }
 
 QList<frmChat *> openChats()
@@ -235,21 +231,11 @@ void TestChatWindows::mainWindowGoesFirst()
 void TestChatWindows::twoClientsOnZmsgd()
 {
     QTemporaryDir serverDir;
-    ZmsgdConfig config;
-    config.messagingPort = 0;
-    config.avatarTlsPort = 0;
-    config.avatarHttpPort = 0;
-    config.webPort = 0;
-    config.databasePath = serverDir.filePath(QStringLiteral("zmsgd.sqlite"));
-    config.demo = true;
-    config.logEvents = false;
+    const ZmsgdConfig config = loopbackZmsgdConfig(serverDir.filePath(QStringLiteral("zmsgd.sqlite")));
     ZmsgdServerThread zmsgd;
     QString error;
     QVERIFY2(zmsgd.start(config, &error), qPrintable(error));
-    qputenv("ZMSGFW_HOST", "127.0.0.1");
-    qputenv("ZMSGFW_PORT", QByteArray::number(zmsgd.messagingPort()));
-    qputenv("ZMSGFW_AVATAR_PORT", QByteArray::number(zmsgd.avatarTlsPort()));
-    qputenv("ZMSGFW_AVATAR_HTTP_PORT", QByteArray::number(zmsgd.avatarHttpPort()));
+    exportZmsgdEndpoint(zmsgd);
 
     ChatProbeLogin alice;
     login(&alice, "alice", "alice123");

@@ -9,6 +9,7 @@
 #include "frmProfile.h"
 #include "frmProfileInfo.h"
 #include "hermetic.h"
+#include "testpictures.h"
 #include "httptestserver.h"
 #include "loginstore.h"
 #include "profilepayload.h"
@@ -97,15 +98,6 @@ void whenModal(QObject *context, const QString &title, std::function<void(QWidge
         }
     });
     timer->start(10);
-}
-
-QByteArray pngBytes(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "DataDirectory.h"
 #include "e2edriver.h"
 #include "hermetic.h"
+#include "testpictures.h"
 #include "httptestserver.h"
 #include "tlstestserver.h"
 #include "zmsgfwwire.h"
@@ -207,12 +208,7 @@ qint64 procStatusKb(qint64 pid, const QByteArray &key)
 
 QByteArray pngPicture()
 {
-    QImage image(32, 32, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return buffer.data();
+    return plainPng(32, 32, Qt::darkCyan);
 }
 
 // Tokens are plain letters and digits so that they survive HTML and INI escaping unchanged.

@@ -4,6 +4,7 @@
 #include "frmChat.h"
 #include "frmLogin.h"
 #include "hermetic.h"
+#include "loopbackzmsgd.h"
 #include "platform.h"
 #include "tlstestserver.h"
 #include "uimessage.h"
@@ -1014,19 +1015,11 @@ void TestIncoming::messageBurstRaisesFewPopups()
 void TestIncoming::watchdogAgainstZmsgd()
 {
     QTemporaryDir dataDir;
-    ZmsgdConfig config;
-    config.messagingPort = 0;
-    config.avatarTlsPort = 0;
-    config.avatarHttpPort = 0;
-    config.webPort = 0;
-    config.databasePath = dataDir.filePath(QStringLiteral("zmsgd.sqlite"));
-    config.demo = true;
-    config.logEvents = false;
+    ZmsgdConfig config = loopbackZmsgdConfig(dataDir.filePath(QStringLiteral("zmsgd.sqlite")));
     auto zmsgd = std::make_unique<ZmsgdServerThread>();
     QString error;
     QVERIFY2(zmsgd->start(config, &error), qPrintable(error));
-    qputenv("ZMSGFW_HOST", "127.0.0.1");
-    qputenv("ZMSGFW_PORT", QByteArray::number(zmsgd->messagingPort()));
+    exportZmsgdEndpoint(*zmsgd);
 
     ProbeLogin window;
     QSignalSpy balloons(&window, &frmLogin::balloonShown);

@@ -1,4 +1,5 @@
 #include "hermetic.h"
+#include "loopbackzmsgd.h"
 #include "tlstestserver.h"
 
 #include "frmLogin.h"
@@ -177,14 +178,7 @@ void TestMainWindow::initTestCase()
         return true;
     });
     QVERIFY(dataDir.isValid());
-    ZmsgdConfig config;
-    config.messagingPort = 0;
-    config.avatarTlsPort = 0;
-    config.avatarHttpPort = 0;
-    config.webPort = 0;
-    config.databasePath = dataDir.filePath(QStringLiteral("zmsgd.sqlite"));
-    config.demo = true;
-    config.logEvents = false;
+    const ZmsgdConfig config = loopbackZmsgdConfig(dataDir.filePath(QStringLiteral("zmsgd.sqlite")));
     QString error;
     QVERIFY2(zmsgd.start(config, &error), qPrintable(error));
 }

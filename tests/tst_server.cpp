@@ -1,4 +1,5 @@
 #include "hermetic.h"
+#include "loopbackzmsgd.h"
 
 #include <zmsgdconfig.h>
 #include <zmsgdconnection.h>
@@ -177,20 +178,13 @@ void TestServer::startServer()
 {
     QString error;
     QVERIFY2(m_server.start(m_config, &error), qPrintable(error));
-    qputenv("ZMSGFW_HOST", "127.0.0.1");
-    qputenv("ZMSGFW_PORT", QByteArray::number(m_server.messagingPort()));
-    qputenv("ZMSGFW_AVATAR_PORT", QByteArray::number(m_server.avatarTlsPort()));
-    qputenv("ZMSGFW_AVATAR_HTTP_PORT", QByteArray::number(m_server.avatarHttpPort()));
+    exportZmsgdEndpoint(m_server);
 }
 
 void TestServer::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    m_config.address = QHostAddress(QHostAddress::LocalHost);
-    m_config.messagingPort = m_config.avatarTlsPort = m_config.avatarHttpPort = m_config.webPort = 0;
-    m_config.databasePath = m_dir.filePath(QStringLiteral("zmsgd.sqlite"));
-    m_config.demo = true;
-    m_config.logEvents = false;
+    m_config = loopbackZmsgdConfig(m_dir.filePath(QStringLiteral("zmsgd.sqlite")));
     startServer();
 }
 

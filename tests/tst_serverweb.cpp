@@ -1,4 +1,6 @@
 #include "hermetic.h"
+#include "testpictures.h"
+#include "loopbackzmsgd.h"
 
 #include <zmsgdavatarconnection.h>
 #include <zmsgdcaptcha.h>
@@ -29,15 +31,6 @@ struct HttpResult
     QByteArray body;
     QByteArray contentType;
 };
-
-QByteArray pngOf(const QImage &image)
-{
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
-}
 
 } // namespace
 
@@ -92,12 +85,8 @@ private:
 void TestServerWeb::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    ZmsgdConfig config;
-    config.messagingPort = config.avatarTlsPort = config.avatarHttpPort = config.webPort = 0;
-    config.databasePath = m_dir.filePath(QStringLiteral("web.sqlite"));
+    ZmsgdConfig config = loopbackZmsgdConfig(m_dir.filePath(QStringLiteral("web.sqlite")));
     config.latestVersion = QStringLiteral("1.0.1-2");
-    config.demo = true;
-    config.logEvents = false;
     QString error;
     QVERIFY2(m_server.start(config, &error), qPrintable(error));
 }
@@ -398,7 +387,7 @@ void TestServerWeb::pngLength_data()
     QTest::addColumn<qint64>("length");
     QImage image(16, 16, QImage::Format_RGB32);
     image.fill(Qt::darkGreen);
-    const QByteArray png = pngOf(image);
+    const QByteArray png = pngBytes(image);
     QTest::newRow("whole") << png << qint64(png.size());
     QTest::newRow("followed by more") << png + "trailing" << qint64(png.size());
     QTest::newRow("cut short") << png.left(png.size() - 1) << qint64(0);

@@ -1,0 +1,14 @@
+#ifndef TESTPICTURES_H
+#define TESTPICTURES_H
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+
+// PNG bytes of a picture, as a server or the user's picture file would hold them.
+QByteArray pngBytes(const QImage &image);
+
+// PNG bytes of a plain picture of one colour.
+QByteArray plainPng(int width, int height, const QColor &colour);
+
+#endif
