@@ -10,9 +10,19 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <cstdlib>
+
 namespace {
 
-frmLogin *window = nullptr;
+// The avatar thread may be in a download when the fuzzer exits; it has to be stopped before
+// the exit handlers tear down the Qt internals it is using.
+class FuzzWindow : public frmLogin
+{
+public:
+    using frmLogin::stopAvatarThread;
+};
+
+FuzzWindow *window = nullptr;
 
 QString withKnownSender(const QString &object)
 {
@@ -53,8 +63,9 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     // is still alive, crashes in Qt's own clean-up when the fuzzer ends.
     static QApplication *app = new QApplication(argc, argv);
     Q_UNUSED(app)
-    window = new frmLogin;
+    window = new FuzzWindow;
     window->show();
+    std::atexit([] { window->stopAvatarThread(); });
     return 0;
 }
 
