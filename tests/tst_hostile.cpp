@@ -32,22 +32,23 @@ const QString Password = QStringLiteral("secret");
 const QString Alice = QStringLiteral("alice");
 const QString AliceName = QStringLiteral("Alice");
 
+// An address-sanitized client is several times slower and spends several times the memory on
+// the same work (red zones, a quarantine of freed blocks); the bounds below still tell a hang
+// or growth without end apart.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 SanitizerFactor = 3;
+#else
+constexpr qint64 SanitizerFactor = 1;
+#endif
 // Control commands are answered by the program's GUI thread; this is how long a user would
 // wait at most before calling it hung.
-constexpr qint64 PromptMs = 2000;
+constexpr qint64 PromptMs = SanitizerFactor * 2000;
 // Synchronous calls may hold the GUI thread for their whole reply wait.
 constexpr qint64 CallWaitMs = 5000;
-// An address-sanitized client spends several times the memory on the same work (red zones,
-// a quarantine of freed blocks); the bounds below still tell growth without end apart.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr qint64 MemoryScale = 3;
-#else
-constexpr qint64 MemoryScale = 1;
-#endif
 // Peak resident memory allowed; an idle client needs well under a fifth of it.
-constexpr qint64 PeakMemoryKb = MemoryScale * 600 * 1024;
+constexpr qint64 PeakMemoryKb = SanitizerFactor * 600 * 1024;
 // A few dozen open chat windows fit; hundreds would not (each window costs about a megabyte).
-constexpr qint64 ManyWindowsPeakKb = MemoryScale * 300 * 1024;
+constexpr qint64 ManyWindowsPeakKb = SanitizerFactor * 300 * 1024;
 // What a flooding server may have sent ahead of what the client handled: the network's
 // buffers on both sides and the client's own bounded receive buffer, with room to spare.
 constexpr qint64 MaxBacklogBytes = 40 * 1024 * 1024;
