@@ -9,11 +9,9 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh debootstrap
 BUILD_DIR=$(realpath -m "${BUILD_DIR:-build-pkg}")
 export BUILD_DIR
-deb=$(ls "$BUILD_DIR"/zelto-messenger_*.deb 2>/dev/null | head -n 1 || true)
-if [ -z "$deb" ]; then
-    bash scripts/package.sh
-    deb=$(ls "$BUILD_DIR"/zelto-messenger_*.deb | head -n 1)
-fi
+# Always from the current sources: a package left from an earlier build would hide changes.
+bash scripts/package.sh
+deb=$(ls "$BUILD_DIR"/zelto-messenger_*.deb | head -n 1)
 pristine=${ZM_DEBIAN_ROOT:-$BUILD_DIR/bookworm-root}
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
