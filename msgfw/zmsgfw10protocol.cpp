@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QSslSocket>
 
+#include <utility>
+
 namespace {
 
 constexpr int WaitMilliseconds = 5000;
@@ -123,15 +125,15 @@ bool ZMsgFw10Protocol::takeSocketLine(QByteArray *line)
 bool ZMsgFw10Protocol::keepIfPushed(const QByteArray &line)
 {
     const bool startsObject = isCommandLine(line);
-    if (!startsObject && !(m_pushOpen && !line.startsWith("ZM/"))) {
+    const bool continuesObject = m_pushOpen && !line.startsWith("ZM/");
+    if (!startsObject && !continuesObject) {
         m_pushOpen = false;
         return false;
     }
     if (startsObject) {
-        m_droppingPush = m_pushedBytes + line.size() > MaxPushedBytes;
-        if (m_droppingPush && !m_dropWarned)
+        const bool wasDropping = std::exchange(m_droppingPush, m_pushedBytes + line.size() > MaxPushedBytes);
+        if (m_droppingPush && !wasDropping)
             qWarning("ZMsgFw10: too many pushed objects wait to be read; newer ones are dropped");
-        m_dropWarned = m_droppingPush;
     }
     if (!m_droppingPush) {
         m_pushedLines.append(line);
@@ -147,7 +149,6 @@ void ZMsgFw10Protocol::forgetPushedLines()
     m_pushedBytes = 0;
     m_pushOpen = false;
     m_droppingPush = false;
-    m_dropWarned = false;
 }
 
 void ZMsgFw10Protocol::keepPushedLines()
@@ -320,13 +321,7 @@ QString ZMsgFw10Protocol::getMessengerStandardAvatar()
 
 bool ZMsgFw10Protocol::isObjectIncoming()
 {
-    if (!m_pushedLines.isEmpty() || ZMsgFwLineReader::lineReady(*m_socket))
-        return true;
-    if (m_socket->bytesAvailable() > ZMsgFwWire::MaxLineLength) {
-        QByteArray refused;
-        takeSocketLine(&refused);
-    }
-    return false;
+    return !m_pushedLines.isEmpty() || ZMsgFwLineReader::pollLine(*m_socket);
 }
 
 bool ZMsgFw10Protocol::takeNextObjectLine(QByteArray *line)

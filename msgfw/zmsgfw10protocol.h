@@ -88,7 +88,6 @@ private:
     // True while the lines that follow belong to the pushed object last kept (or dropped).
     bool m_pushOpen = false;
     bool m_droppingPush = false;
-    bool m_dropWarned = false;
 };
 
 #endif

@@ -163,13 +163,7 @@ ZMsgFw11Protocol::ReplyMatcher ZMsgFw11Protocol::actionReply(const QString &acti
 
 bool ZMsgFw11Protocol::isObjectIncoming()
 {
-    if (ZMsgFwLineReader::lineReady(*m_socket))
-        return true;
-    if (m_socket->bytesAvailable() > ZMsgFwWire::MaxLineLength) {
-        QByteArray discarded;
-        readBoundedLine(&discarded);
-    }
-    return false;
+    return ZMsgFwLineReader::pollLine(*m_socket);
 }
 
 QString ZMsgFw11Protocol::readObject()

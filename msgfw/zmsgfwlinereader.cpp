@@ -44,6 +44,17 @@ bool lineReady(QAbstractSocket &socket)
     return socket.canReadLine();
 }
 
+bool pollLine(QAbstractSocket &socket)
+{
+    if (lineReady(socket))
+        return true;
+    if (socket.bytesAvailable() > ZMsgFwWire::MaxLineLength) {
+        QByteArray refused;
+        takeLine(socket, &refused);
+    }
+    return false;
+}
+
 Result takeLine(QAbstractSocket &socket, QByteArray *line)
 {
     if (lineReady(socket)) {

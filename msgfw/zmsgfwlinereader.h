@@ -20,6 +20,10 @@ enum class Result { Line, None, TooLong };
 // bounded receive buffer is first made to take up what waits behind that buffer.
 ZMSGFW_EXPORT bool lineReady(QAbstractSocket &socket);
 
+// lineReady for polling: a peer that has sent more than MaxLineLength bytes without a line
+// feed is refused at once (the connection closes) instead of being polled without end.
+ZMSGFW_EXPORT bool pollLine(QAbstractSocket &socket);
+
 // Takes one complete line (with its line feed) when one is buffered. A line that grew too
 // long closes the connection.
 ZMSGFW_EXPORT Result takeLine(QAbstractSocket &socket, QByteArray *line);
