@@ -199,6 +199,8 @@ protected:
     // Item data role holding the key of the icon a row shows.
     static constexpr int IconKeyRole = Qt::UserRole + 7;
     void rebuildContactIcon(const QString &user, int state);
+    // Records a contact's state and the state icon that goes with it.
+    void recordContactState(const QString &user, int state);
     QString contactOfItem(QListWidgetItem *item) const;
     QString currentContact() const;
     void updateChatInfo(const QString &user);

@@ -166,6 +166,12 @@ void frmLogin::rebuildContactIcon(const QString &user, int state)
         setContactIcon(item, user, state);
 }
 
+void frmLogin::recordContactState(const QString &user, int state)
+{
+    states.insert(user, state);
+    stateIcons.insert(user, stateIconPath(state));
+}
+
 void frmLogin::setContactIcon(QListWidgetItem *item, const QString &user, int state)
 {
     // Setting an icon makes the sorted list look at the row again; skip it when the row
@@ -211,8 +217,7 @@ void frmLogin::insertOfflineContact(QString user)
     item->setIcon(makeContactIcon(contactAvatarImage(QString()), QImage(stateIconPath(8))));
     contactItems.insert(user, item);
     nicks.insert(user, user);
-    states.insert(user, 8);
-    stateIcons.insert(user, stateIconPath(8));
+    recordContactState(user, 8);
     statusMessages.insert(user, QString());
     itemContacts.insert(item, user);
     contactListInUse->addItem(item);

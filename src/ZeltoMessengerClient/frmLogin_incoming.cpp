@@ -258,12 +258,9 @@ void frmLogin::refreshContacts(const QString &users)
         const bool nickChanged = replaceValue(nicks, user, contact.nick);
         const bool statusChanged = replaceValue(statusMessages, user, contact.status);
         const bool textChanged = !item || nickStored || nickChanged || statusChanged;
-        const int oldState = states.value(user, -1);
-        const bool stateChanged = oldState != contact.state;
-        if (stateChanged) {
-            states.insert(user, contact.state);
-            stateIcons.insert(user, stateIconPath(contact.state));
-        }
+        const bool stateChanged = states.value(user, -1) != contact.state;
+        if (stateChanged)
+            recordContactState(user, contact.state);
         if (!contactAvatars.contains(user))
             contactAvatars.insert(user, QString());
 
@@ -322,8 +319,7 @@ void frmLogin::refreshAvatarIds(const QString &users)
 void frmLogin::contactStateChanged(const QString &user, int state)
 {
     const int oldState = states.value(user, 8);
-    states.insert(user, state);
-    stateIcons.insert(user, stateIconPath(state));
+    recordContactState(user, state);
     if (contactItems.contains(user) && contactAvatars.contains(user) && state != oldState)
         rebuildContactIcon(user, state);
     updateChatInfo(user);
@@ -502,8 +498,7 @@ void frmLogin::relogin()
         if (!disconnected) {
             disconnected = true;
             for (auto it = contactItems.constBegin(); it != contactItems.constEnd(); ++it) {
-                states.insert(it.key(), 8);
-                stateIcons.insert(it.key(), stateIconPath(8));
+                recordContactState(it.key(), 8);
                 setContactIcon(it.value(), it.key(), 8);
                 updateChatInfo(it.key());
             }
