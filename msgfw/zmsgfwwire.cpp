@@ -103,7 +103,6 @@ QByteArray LineBuilder::toBytes() const
 QString convertObjectWord(const QString &word)
 {
     QString converted = unescapeValue(word);
-    converted.replace(QLatin1String("&"), QLatin1String("&amp;"));
     converted.replace(QLatin1String("<"), QLatin1String("&lt;"));
     converted.replace(QLatin1String(">"), QLatin1String("&gt;"));
     return converted;
@@ -113,15 +112,14 @@ QString escapeListField(const QString &field)
 {
     QString escaped;
     escaped.reserve(field.size());
-    for (int i = 0; i < field.size(); ++i) {
-        const QChar c = field.at(i);
+    for (const QChar c : field) {
         if (c == QLatin1Char('|'))
             escaped += QLatin1String("&#124;");
         else if (c == QLatin1Char('<'))
             escaped += QLatin1String("&#60;");
         else if (c == QLatin1Char('>'))
             escaped += QLatin1String("&#62;");
-        else if (c == QLatin1Char('&') && i + 1 < field.size() && field.at(i + 1) == QLatin1Char('#'))
+        else if (c == QLatin1Char('&'))
             escaped += QLatin1String("&#38;");
         else
             escaped += c;

@@ -66,14 +66,15 @@ private:
 // notification line, or the empty string for anything else.
 ZMSGFW_EXPORT QString renderIncomingObject(const QByteArray &line);
 // One word of a return or notification line as it appears inside an incoming object: the
-// unescaped word with "&", "<" and ">" written as entities, so that "<>" never occurs inside a
-// value and entity text typed by a user stays distinguishable from the escapes.
+// unescaped word with "<" and ">" written as "&lt;" and "&gt;", so that "<>" never occurs inside
+// a value; "&" stays as it is.
 ZMSGFW_EXPORT QString convertObjectWord(const QString &word);
 
-// One field of a list entry ("user|nick|status|state", entries joined by "<>"): "|", "<" and
-// ">" become "&#124;", "&#60;" and "&#62;", and an "&" that starts "&#" becomes "&#38;".
-// Values without these characters are unchanged. The server applies it to every field
-// before joining; the client undoes it after splitting.
+// One field of a list entry ("user|nick|status|state", entries joined by "<>"): "|", "<", ">"
+// and "&" become "&#124;", "&#60;", "&#62;" and "&#38;". No field can then hold text that the
+// incoming object shows like the entry separator ("&lt;&gt;"), whatever a user typed. Values
+// without these characters are unchanged. The server applies it to every field before
+// joining; the client undoes it after splitting.
 ZMSGFW_EXPORT QString escapeListField(const QString &field);
 ZMSGFW_EXPORT QString unescapeListField(const QString &field);
 

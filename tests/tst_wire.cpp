@@ -18,6 +18,8 @@ private slots:
     void lineBuilder();
     void incomingObjects_data();
     void incomingObjects();
+    void listFields_data();
+    void listFields();
 };
 
 void TestWire::escaping_data()
@@ -128,7 +130,10 @@ void TestWire::incomingObjects_data()
         << "ReturnIntialize<>ZM/1.1<>return<>--rq=contacts<>--users=a&lt;b";
     QTest::newRow("notification two words") << QByteArray("ZM/1.1 notification") << "ReturnIntialize<>ZM/1.1<>notification";
     QTest::newRow("return escapes decoded")
-        << QByteArray("ZM/1.1 return --message=a&nbsp;&amp;&nbsp;>") << "ReturnIntialize<>ZM/1.1<>return<>--message=a &amp; &gt;";
+        << QByteArray("ZM/1.1 return --message=a&nbsp;&amp;&nbsp;>") << "ReturnIntialize<>ZM/1.1<>return<>--message=a & &gt;";
+    QTest::newRow("encoded ampersand before space letters")
+        << QByteArray("ZM/1.1 notification --nt=x --username=&amp;nbsp;&amp;amp;")
+        << "ReturnIntialize<>ZM/1.1<>notification<>--nt=x<>--username=&nbsp;&amp;";
     QTest::newRow("one word") << QByteArray("ZM/1.1") << "";
     QTest::newRow("empty line") << QByteArray("") << "";
     QTest::newRow("other tag") << QByteArray("ZM/1.0 return --id=200") << "";
@@ -141,6 +146,30 @@ void TestWire::incomingObjects()
     QFETCH(QByteArray, line);
     QFETCH(QString, object);
     QCOMPARE(renderIncomingObject(line), object);
+}
+
+void TestWire::listFields_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("escaped");
+    QTest::newRow("plain") << "Hello world" << "Hello world";
+    QTest::newRow("bar") << "a|b" << "a&#124;b";
+    QTest::newRow("separator") << "a<>b" << "a&#60;&#62;b";
+    QTest::newRow("entity text") << "Fish &amp; chips &lt;&gt;" << "Fish &#38;amp; chips &#38;lt;&#38;gt;";
+    QTest::newRow("numeric entity text") << "&#124;" << "&#38;#124;";
+    QTest::newRow("ampersand at the end") << "a&" << "a&#38;";
+}
+
+// Whatever a field holds, the incoming object never shows it like the entry separator.
+void TestWire::listFields()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, escaped);
+    QCOMPARE(escapeListField(field), escaped);
+    QCOMPARE(unescapeListField(escaped), field);
+    const QString object = renderIncomingObject(
+        LineBuilder(QStringLiteral("return")).text(QStringLiteral("--users="), escaped).toBytes());
+    QVERIFY(!object.section(QStringLiteral("<>"), 3).contains(QLatin1String("&lt;&gt;")));
 }
 
 ZM_HERMETIC_GUILESS_TEST_MAIN(TestWire)

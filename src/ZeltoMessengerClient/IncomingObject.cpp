@@ -85,9 +85,8 @@ bool parseMessage(const QString &object, const QStringList &parts, Message *mess
 namespace {
 
 // Decodes the four entities of an object value in one pass; with listSeparators, every
-// "&lt;&gt;" becomes a line feed first. Checking the separator before the entities at each
-// "&" means that an entity-encoded "&lt;&gt;" typed by a user, which arrives as
-// "&amp;lt;&amp;gt;", is not mistaken for it.
+// "&lt;&gt;" becomes a line feed first. One pass never decodes the result of a replacement
+// again, so "&amp;lt;" gives "&lt;", not "<".
 QString decodeEntitiesIn(const QString &value, bool listSeparators)
 {
     int amp = value.indexOf(QLatin1Char('&'));

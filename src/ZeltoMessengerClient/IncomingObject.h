@@ -53,8 +53,9 @@ enum class Branch {
 };
 Branch branchOf(const ReturnFields &fields);
 
-// Value of a field inside a return object: the library re-escapes "&", "<" and ">" so
-// that values can never contain the "<>" separator; this undoes it in one pass.
+// Value of a field inside a return object: the library writes "<" and ">" as entities so that
+// values can never contain the "<>" separator; this undoes that and decodes "&nbsp;" and
+// "&amp;", in one pass.
 QString decodeValue(const QString &value);
 // As decodeValue, but a "<>" of the original list value (the entry separator) becomes
 // a line feed.
