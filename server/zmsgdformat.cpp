@@ -13,6 +13,12 @@ constexpr int MaxStatusLength = 1024;
 constexpr int MaxMailLength = 254;
 constexpr int MaxPasswordLength = 256;
 
+// A line break cannot be framed into a protocol line: every reply carrying the value would fail.
+bool hasLineBreak(const QString &text)
+{
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+}
+
 } // namespace
 
 bool isValidAccountName(const QString &name)
@@ -23,12 +29,12 @@ bool isValidAccountName(const QString &name)
 
 bool isValidNick(const QString &nick)
 {
-    return !nick.trimmed().isEmpty() && nick.size() <= MaxNickLength;
+    return !nick.trimmed().isEmpty() && nick.size() <= MaxNickLength && !hasLineBreak(nick);
 }
 
 bool isValidStatusMessage(const QString &message)
 {
-    return message.size() <= MaxStatusLength;
+    return message.size() <= MaxStatusLength && !hasLineBreak(message);
 }
 
 bool isValidMail(const QString &mail)

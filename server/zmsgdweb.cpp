@@ -52,7 +52,7 @@ QByteArray registerAccount(ZmsgdService *service, const ZmsgdHttp::Request &requ
         return again(400, QStringLiteral("The password must have at least 8 characters."));
     const QString nick = form.value(QStringLiteral("nickname")).trimmed();
     if (!nick.isEmpty() && !ZmsgdFormat::isValidNick(nick))
-        return again(400, QStringLiteral("The nickname may not contain \"|\" or \"<>\" and has at most 64 characters."));
+        return again(400, QStringLiteral("The nickname must be one line of at most 64 characters."));
     const QString mail = form.value(QStringLiteral("email")).trimmed();
     if (!ZmsgdFormat::isValidMail(mail))
         return again(400, QStringLiteral("The e-mail address is not valid."));

@@ -75,7 +75,8 @@ private:
     QString captchaAnswer(const QString &code);
     QByteArray registrationForm(const QString &name, const QString &code, const QString &answer,
                                 const QString &password = QStringLiteral("password1"),
-                                const QString &repeat = QStringLiteral("password1"));
+                                const QString &repeat = QStringLiteral("password1"),
+                                const QString &nick = QStringLiteral("New User"));
 
     QTemporaryDir m_dir;
     ZmsgdServerThread m_server;
@@ -133,11 +134,11 @@ QString TestServerWeb::captchaAnswer(const QString &code)
 }
 
 QByteArray TestServerWeb::registrationForm(const QString &name, const QString &code, const QString &answer,
-                                           const QString &password, const QString &repeat)
+                                           const QString &password, const QString &repeat, const QString &nick)
 {
     QUrlQuery form;
     form.addQueryItem(QStringLiteral("username"), name);
-    form.addQueryItem(QStringLiteral("nickname"), QStringLiteral("New User"));
+    form.addQueryItem(QStringLiteral("nickname"), QString::fromLatin1(QUrl::toPercentEncoding(nick)));
     form.addQueryItem(QStringLiteral("realname"), QStringLiteral("Nu Ser"));
     form.addQueryItem(QStringLiteral("email"), name + QStringLiteral("@example.org"));
     form.addQueryItem(QStringLiteral("password"), password);
@@ -188,13 +189,19 @@ void TestServerWeb::registration_data()
     QTest::addColumn<bool>("rightAnswer");
     QTest::addColumn<QString>("repeat");
     QTest::addColumn<int>("status");
-    QTest::newRow("created") << "newuser" << true << "password1" << 200;
-    QTest::newRow("name taken") << "alice" << true << "password1" << 409;
-    QTest::newRow("name taken in other case") << "ALICE" << true << "password1" << 409;
-    QTest::newRow("wrong captcha") << "another" << false << "password1" << 403;
-    QTest::newRow("passwords differ") << "another" << true << "password2" << 400;
-    QTest::newRow("bad name") << "a|b" << true << "password1" << 400;
-    QTest::newRow("name with markup") << "<script>" << true << "password1" << 400;
+    QTest::addColumn<QString>("nick");
+    const QString nick = QStringLiteral("New User");
+    QTest::newRow("created") << "newuser" << true << "password1" << 200 << nick;
+    QTest::newRow("name taken") << "alice" << true << "password1" << 409 << nick;
+    QTest::newRow("name taken in other case") << "ALICE" << true << "password1" << 409 << nick;
+    QTest::newRow("wrong captcha") << "another" << false << "password1" << 403 << nick;
+    QTest::newRow("passwords differ") << "another" << true << "password2" << 400 << nick;
+    QTest::newRow("bad name") << "a|b" << true << "password1" << 400 << nick;
+    QTest::newRow("name with markup") << "<script>" << true << "password1" << 400 << nick;
+    // Such a nick could not be framed into any reply that carries it.
+    QTest::newRow("nick with line feed") << "another" << true << "password1" << 400 << "a\nb";
+    QTest::newRow("nick with carriage return") << "another" << true << "password1" << 400 << "a\rb";
+    QTest::newRow("nick with list separators") << "listy" << true << "password1" << 200 << "a|b<>&amp;";
 }
 
 void TestServerWeb::registration()
@@ -203,10 +210,11 @@ void TestServerWeb::registration()
     QFETCH(bool, rightAnswer);
     QFETCH(QString, repeat);
     QFETCH(int, status);
+    QFETCH(QString, nick);
     const QString code = QStringLiteral("case+") + QString::fromLatin1(QTest::currentDataTag()).replace(' ', '+');
     const QString answer = rightAnswer ? captchaAnswer(code) : QStringLiteral("000000x");
     const HttpResult result = post(QStringLiteral("/user-register.php"),
-                                   registrationForm(name, code, answer, QStringLiteral("password1"), repeat));
+                                   registrationForm(name, code, answer, QStringLiteral("password1"), repeat, nick));
     QCOMPARE(result.status, status);
     QVERIFY(!result.body.contains("<script>"));
     bool canLogin = false;
