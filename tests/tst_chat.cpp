@@ -170,6 +170,11 @@ void TestChat::header()
     chat->setInfo(QStringLiteral("bob"), QStringLiteral("Bob"), QStringLiteral("coding"), QStringLiteral("Me"),
                   QStringLiteral(":/img/online-t2x64.png"), 1, QStringLiteral("unknown"), false);
     QCOMPARE(chat->findChild<QLabel *>("labStatusText")->text(), QStringLiteral("coding"));
+    // Status messages come entity-encoded and are shown as their author typed them.
+    chat->setInfo(QStringLiteral("bob"), QStringLiteral("Bob"), QStringLiteral("Tom &amp; Jerry &lt;img src=x&gt;"),
+                  QStringLiteral("Me"), QStringLiteral(":/img/online-t2x64.png"), 1, QStringLiteral("unknown"), false);
+    QCOMPARE(chat->findChild<QLabel *>("labStatusText")->text(), QStringLiteral("Tom & Jerry <img src=x>"));
+    QCOMPARE(chat->findChild<QLabel *>("labStatusText")->textFormat(), Qt::PlainText);
     // A null avatar leaves the previous picture.
     QCOMPARE(chat->findChild<QLabel *>("labUserAvatar")->pixmap(Qt::ReturnByValue).toImage().pixelColor(2, 2),
              QColor(Qt::red));

@@ -823,6 +823,9 @@ void TestIncoming::incomingMessageOpensChat()
     // A stranger gets a chat window marked as such.
     window.readIncoming(QStringLiteral("MessageFromUser<>mallory: <b>x</b>\n"));
     QVERIFY(window.chatWindows.contains(QStringLiteral("mallory")));
+    const QLabel *notice = window.chatWindows.value(QStringLiteral("mallory"))->findChild<QLabel *>(QStringLiteral("labStatusText"));
+    QCOMPARE(notice->textFormat(), Qt::RichText);
+    QCOMPARE(notice->text(), QStringLiteral("<span style=\"color: blue;\">mallory</span><span> is not in your contacts!</span>"));
     QCOMPARE(livePopups().size(), 2);
     // Empty texts are dropped.
     window.readIncoming(QStringLiteral("MessageFromUser<>eve:   \n"));

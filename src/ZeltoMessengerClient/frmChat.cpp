@@ -134,6 +134,12 @@ void frmChat::buildSmileyPicker()
     }
 }
 
+void frmChat::setStatusMarkup(const QString &markup)
+{
+    ui->labStatusText->setTextFormat(Qt::RichText);
+    ui->labStatusText->setText(markup);
+}
+
 void frmChat::setInfo(QString user, QString contactName, QString statusText, QString ownName, QString stateIconPath,
                       int state, QString avatarId, bool loadHistory)
 {
@@ -162,8 +168,10 @@ void frmChat::setInfo(QString user, QString contactName, QString statusText, QSt
                               + QStringLiteral("</span>"));
     ui->labAccount->setText(user);
 
+    // Status messages arrive entity-encoded, as their author's profile editor sent them.
+    ui->labStatusText->setTextFormat(Qt::PlainText);
     if (!statusText.trimmed().isEmpty())
-        ui->labStatusText->setText(statusText);
+        ui->labStatusText->setText(QString::fromUtf8(MessageFormat::decodeEntities(statusText)));
     else
         ui->labStatusText->setText(owner ? owner->stateName(state) : QString());
 

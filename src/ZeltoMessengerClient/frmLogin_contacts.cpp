@@ -316,7 +316,7 @@ void frmLogin::openChatForItem(QListWidgetItem *item)
     if (user.isEmpty())
         return;
     const QStringList lines = item->text().split(QLatin1Char('\n'));
-    openChatWindow(user, lines.value(0), lines.value(1), stateIcons.value(user), states.value(user),
+    openChatWindow(user, lines.value(0), statusMessages.value(user), stateIcons.value(user), states.value(user),
                    contactAvatars.value(user), false);
 }
 

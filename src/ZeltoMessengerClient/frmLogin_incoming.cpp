@@ -136,7 +136,8 @@ void frmLogin::incomingMessage(const QString &object, const QStringList &parts)
         } else {
             const QString stranger = tr("<span style=\"color: blue;\">%1</span><span> is not in your contacts!</span>")
                                          .arg(MessageFormat::escapeName(name));
-            openChatWindow(sender, name, stranger, stateIconPath(8), 8, QString(), true);
+            openChatWindow(sender, name, QString(), stateIconPath(8), 8, QString(), true);
+            chatWindows.value(sender)->setStatusMarkup(stranger);
         }
         playChatIn();
     }
