@@ -865,28 +865,35 @@ void TestMainWindow::stateSelectorOffline()
 void TestMainWindow::welcomeLine_data()
 {
     QTest::addColumn<QStringList>("requests");
+    QTest::addColumn<QString>("nick");
     QTest::addColumn<QString>("text");
-    QTest::newRow("none") << QStringList() << "Welcome Max (<a href=\"zmp://editprofile\">Edit Profile</a>)";
-    QTest::newRow("one") << QStringList{"carol"}
+    QTest::newRow("none") << QStringList() << "Max" << "Welcome Max (<a href=\"zmp://editprofile\">Edit Profile</a>)";
+    QTest::newRow("one") << QStringList{"carol"} << "Max"
                          << "Welcome Max (<a href=\"zmp://editprofile\">Edit Profile</a>)<br>You have 1 "
                             "(<a href=\"zmp://friendrequests\">Friend Request</a>)";
-    QTest::newRow("two") << QStringList{"carol", "dave"}
+    QTest::newRow("two") << QStringList{"carol", "dave"} << "Max"
                          << "Welcome Max (<a href=\"zmp://editprofile\">Edit Profile</a>)<br>You have 2 "
                             "(<a href=\"zmp://friendrequests\">Friend Requests</a>)";
+    // The label is rich text: a nick is shown as it was typed, never as markup.
+    QTest::newRow("markup in the nick") << QStringList() << "<img src=/tmp/x.png> & co"
+                                        << "Welcome &lt;img src=/tmp/x.png&gt; &amp; co (<a "
+                                           "href=\"zmp://editprofile\">Edit Profile</a>)";
 }
 
 void TestMainWindow::welcomeLine()
 {
     QFETCH(QStringList, requests);
+    QFETCH(QString, nick);
     QFETCH(QString, text);
     frmLogin window;
     child<QLineEdit>(&window, "txtName")->setText(QStringLiteral("max"));
     for (const QString &request : requests)
         window.updateFriendRequests(request, QString());
-    window.updateWelcomeLine(QStringLiteral("Max"));
+    window.updateWelcomeLine(nick);
     QCOMPARE(child<QLabel>(&window, "labWelcomeNick")->text(), text);
-    QCOMPARE(child<QLabel>(&window, "labUserNameDesigned")->text(), QStringLiteral("Max"));
-    QCOMPARE(settings().value(QStringLiteral("Nick/max")).toString(), QStringLiteral("Max"));
+    QCOMPARE(child<QLabel>(&window, "labUserNameDesigned")->text(), nick);
+    QCOMPARE(child<QLabel>(&window, "labUserNameDesigned")->textFormat(), Qt::PlainText);
+    QCOMPARE(settings().value(QStringLiteral("Nick/max")).toString(), nick);
 }
 
 void TestMainWindow::languageMenu()

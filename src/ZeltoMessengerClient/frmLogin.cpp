@@ -1,6 +1,7 @@
 #include "frmLogin.h"
 #include "ui_frmLogin.h"
 
+#include "MessageFormat.h"
 #include "UpdateThread.h"
 #include "frmUpdate.h"
 #include "languagelist.h"
@@ -527,16 +528,18 @@ void frmLogin::updateWelcomeLine(const QString &nick)
     ownNick = nick;
     ui->labUserNameDesigned->setText(nick);
     const int requests = friendRequests.size();
+    // The label is rich text; the nick is whatever the server holds.
+    const QString shownNick = MessageFormat::escapeName(nick);
     if (requests == 1) {
         ui->labWelcomeNick->setText(tr("Welcome %1 (<a href=\"zmp://editprofile\">Edit Profile</a>)<br>You have 1 "
                                        "(<a href=\"zmp://friendrequests\">Friend Request</a>)")
-                                        .arg(nick));
+                                        .arg(shownNick));
     } else if (requests >= 2) {
         ui->labWelcomeNick->setText(tr("Welcome %1 (<a href=\"zmp://editprofile\">Edit Profile</a>)<br>You have %2 "
                                        "(<a href=\"zmp://friendrequests\">Friend Requests</a>)")
-                                        .arg(nick, QString::number(requests)));
+                                        .arg(shownNick, QString::number(requests)));
     } else {
-        ui->labWelcomeNick->setText(tr("Welcome %1 (<a href=\"zmp://editprofile\">Edit Profile</a>)").arg(nick));
+        ui->labWelcomeNick->setText(tr("Welcome %1 (<a href=\"zmp://editprofile\">Edit Profile</a>)").arg(shownNick));
     }
     Platform::protectSettingsFile();
     QSettings settings = appSettings();
