@@ -264,7 +264,9 @@ void TestMainWindow::autostartEntry_data()
     QTest::addColumn<QString>("exec");
     QTest::newRow("plain") << "/usr/bin/zmessenger" << "Exec=\"/usr/bin/zmessenger\" --minimized";
     QTest::newRow("space") << "/opt/Zelto Messenger/zmessenger" << "Exec=\"/opt/Zelto Messenger/zmessenger\" --minimized";
-    QTest::newRow("reserved") << "/home/a$b/\"q\"/100%/z" << "Exec=\"/home/a\\$b/\\\"q\\\"/100%%/z\" --minimized";
+    // Quoting escapes come first, then the string escape doubles every backslash.
+    QTest::newRow("reserved") << "/home/a$b/\"q\"/100%/z" << "Exec=\"/home/a\\\\$b/\\\\\"q\\\\\"/100%%/z\" --minimized";
+    QTest::newRow("backslash") << "/opt/a\\b/zm" << "Exec=\"/opt/a\\\\\\\\b/zm\" --minimized";
 }
 
 void TestMainWindow::autostartEntry()

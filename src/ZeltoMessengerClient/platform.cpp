@@ -80,6 +80,8 @@ QString desktopExecArgument(const QString &argument)
     }
     // Field codes begin with "%"; a literal one is written twice.
     escaped.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    // The key's value is a string first: readers undo "\\" before they split the command line.
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
     return QLatin1Char('"') + escaped + QLatin1Char('"');
 }
 
