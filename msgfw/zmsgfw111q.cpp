@@ -59,7 +59,8 @@ QUrl ZMsgFw111Q::avatarUrl(const QString &path, const QString &user, bool secure
     url.setScheme(secure ? QStringLiteral("https") : QStringLiteral("http"));
     url.setHost(ZMsgFwEndpoint::host());
     url.setPort(secure ? ZMsgFwEndpoint::avatarTlsPort() : ZMsgFwEndpoint::avatarHttpPort());
-    url.setPath(path + QString::fromLatin1(QUrl::toPercentEncoding(user)), QUrl::TolerantMode);
+    // Characters that may stand in a path segment stay as they are, as in a plain appended name.
+    url.setPath(path + QString::fromLatin1(QUrl::toPercentEncoding(user, "!$&'()*+,;=:@")), QUrl::TolerantMode);
     return url;
 }
 

@@ -133,6 +133,8 @@ void TestAvatar::avatarUrl_data()
     QTest::newRow("slash, query, fragment") << "/avatar/" << "a/b?c#d" << false << "http://127.0.0.1:9508/avatar/a%2Fb%3Fc%23d";
     QTest::newRow("climbing") << "/avatar/" << "../../etc" << false << "http://127.0.0.1:9508/avatar/..%2F..%2Fetc";
     QTest::newRow("percent") << "/avatar/" << "a%2Fb" << false << "http://127.0.0.1:9508/avatar/a%252Fb";
+    QTest::newRow("segment characters kept") << "/avatar/" << "a@b:c+d=e;f,g!h$i&j'k(l)m*n" << false
+                                             << "http://127.0.0.1:9508/avatar/a@b:c+d=e;f,g!h$i&j'k(l)m*n";
     QTest::newRow("dot dot") << "/avatar/" << ".." << false << "";
     QTest::newRow("dot") << "/avatar/" << "." << false << "";
 }
