@@ -427,6 +427,13 @@ void TestDialogs::profileInfoFromPayload()
     dialog.setClients(ProfilePayload::parseClients(QStringLiteral("Windows")));
     QCOMPARE(dialog.findChild<QLabel *>("labClients")->text(), QStringLiteral("Clients: 1"));
     QVERIFY(show->isEnabled());
+    // Records beyond the listed ones still count.
+    QStringList many;
+    for (int i = 0; i < 300; ++i)
+        many << QStringLiteral("ip&sxlt;10.0.0.%1").arg(i % 256);
+    const ProfileInfo crowded = ProfilePayload::parse(QStringLiteral("accas&splt;") + many.join(QStringLiteral("&acln;")));
+    dialog.setClients(crowded.clients, crowded.droppedClients);
+    QCOMPARE(dialog.findChild<QLabel *>("labClients")->text(), QStringLiteral("Clients: 300"));
 
     dialog.show();
     QTest::mouseClick(dialog.findChild<QDialogButtonBox *>("bbOK")->button(QDialogButtonBox::Ok), Qt::LeftButton);

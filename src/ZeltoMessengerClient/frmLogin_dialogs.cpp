@@ -139,7 +139,7 @@ void frmLogin::showProfile()
     dialog.setContacts(info.contacts);
     dialog.setSignature(info.signature);
     dialog.setStatus(statusMessages.value(user));
-    dialog.setClients(info.clients);
+    dialog.setClients(info.clients, info.droppedClients);
     dialog.setWindowTitle(tr("%1 profile").arg(frmProfileInfo::titleName(name)));
     runDialog(dialog);
 }
@@ -163,7 +163,7 @@ void frmLogin::openOwnProfile()
     frmProfile dialog(this);
     dialog.setLogin(&link);
     dialog.setData(account, ownNick, messageState, info.contacts);
-    dialog.setClients(info.clients);
+    dialog.setClients(info.clients, info.droppedClients);
     runDialog(dialog);
 }
 

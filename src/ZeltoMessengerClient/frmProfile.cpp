@@ -57,10 +57,10 @@ void frmProfile::setData(const QString &newAccount, const QString &newNick, cons
     ui->labContacts->setText(tr("Contacts: %1").arg(contacts));
 }
 
-void frmProfile::setClients(const ClientList &clientList)
+void frmProfile::setClients(const ClientList &clientList, int droppedClients)
 {
     clients = clientList;
-    ui->labClients->setText(tr("Clients: %1").arg(clients.size()));
+    ui->labClients->setText(tr("Clients: %1").arg(clients.size() + droppedClients));
 }
 
 void frmProfile::on_cmdShowClients_clicked()

@@ -28,7 +28,8 @@ public:
     void setLogin(AccountLink *link);
     // messageState: as the server holds it (entity-encoded).
     void setData(const QString &account, const QString &nick, const QString &messageState, const QString &contacts);
-    void setClients(const ClientList &clientList);
+    // droppedClients: records the payload held beyond the listed ones; they count, unlisted.
+    void setClients(const ClientList &clientList, int droppedClients = 0);
 
     // Brings a picture to 128 x 128: scaled along its shorter side, then the top-left part kept.
     static QImage prepareAvatar(const QImage &image);

@@ -68,10 +68,10 @@ void frmProfileInfo::setStatus(const QString &status)
                                       + QStringLiteral("</span>")));
 }
 
-void frmProfileInfo::setClients(const ClientList &newClients)
+void frmProfileInfo::setClients(const ClientList &newClients, int droppedClients)
 {
     clients = newClients;
-    ui->labClients->setText(tr("Clients: %1").arg(clients.size()));
+    ui->labClients->setText(tr("Clients: %1").arg(clients.size() + droppedClients));
     ui->cmdShowClients->setEnabled(!clients.isEmpty());
 }
 

@@ -26,7 +26,8 @@ public:
     void setSignature(const QString &signature);
     // status: the status message as the server holds it (entity-encoded).
     void setStatus(const QString &status);
-    void setClients(const ClientList &clients);
+    // droppedClients: records the payload held beyond the listed ones; they count, unlisted.
+    void setClients(const ClientList &clients, int droppedClients = 0);
 
     // "%1 profile" with the name, "'s" appended unless it already ends in a lower-case "s".
     static QString titleName(const QString &displayName);
