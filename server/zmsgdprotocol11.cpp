@@ -17,12 +17,13 @@ QString textArgument(const QStringList &words, const char *key, bool *found = nu
     return ZMsgFwWire::unescapeValue(ZMsgFwWire::argumentValue(words, QLatin1String(key), found));
 }
 
-QByteArray finish(const LineBuilder &line)
+// fallback: the reply without its values, so that the client still takes the 500 for its answer.
+QByteArray finish(const LineBuilder &line, LineBuilder fallback = LineBuilder(QStringLiteral("return")))
 {
     if (line.isValid())
         return line.toBytes();
     // A stored value that cannot travel on one line is never sent half.
-    return LineBuilder(QStringLiteral("return")).number(QStringLiteral("--id="), ZmsgdCode::Internal).toBytes();
+    return fallback.number(QStringLiteral("--id="), ZmsgdCode::Internal).toBytes();
 }
 
 // Empty when the line could not be framed; such a push is dropped.
@@ -85,6 +86,7 @@ QByteArray requestReply(ZmsgdService *service, const QString &user, const QStrin
             continue;
         LineBuilder line(QStringLiteral("return"));
         line.text(QStringLiteral("--rq="), QLatin1String(kind.replyWord));
+        const LineBuilder replyStart = line;
         QString other;
         if (kind.aboutOtherUser) {
             other = textArgument(words, "--username=");
@@ -97,7 +99,7 @@ QByteArray requestReply(ZmsgdService *service, const QString &user, const QStrin
             line.text(QStringLiteral("--username="), other);
         if (answer.code == ZmsgdCode::Ok)
             line.text(QLatin1String(kind.answerKey), answer.text);
-        return finish(line);
+        return finish(line, replyStart);
     }
     return finish(LineBuilder(QStringLiteral("return"))
                       .text(QStringLiteral("--rq="), word)

@@ -143,6 +143,7 @@ private slots:
     void profileAndSettings();
     void refusedValues_data();
     void refusedValues();
+    void unframeableStoredValueGetsMatchableError();
     void listSeparatorsSurviveInContactLists_data();
     void listSeparatorsSurviveInContactLists();
     void passwordChange();
@@ -534,6 +535,22 @@ void TestServer::refusedValues()
     else
         code = alice.fw->setUserMail(value, true);
     QCOMPARE(code, 400);
+    QCOMPARE(alice.fw->getUserNick(), QStringLiteral("Alice"));
+}
+
+// A value stored before line breaks were refused cannot be sent; the caller still gets the
+// server's 500 as the answer to its own request, not somebody else's line.
+void TestServer::unframeableStoredValueGetsMatchableError()
+{
+    m_server.runOnServer([](ZmsgdServer *server) { server->store()->setNick(QStringLiteral("alice"), QStringLiteral("two\nlines")); });
+    Session alice;
+    Session bob;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    QCOMPARE(bob.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+    QCOMPARE(alice.fw->getUserNick(), QStringLiteral("///Error 500"));
+    QCOMPARE(bob.fw->getAnotherUserNick(QStringLiteral("alice")), QStringLiteral("///Error 500"));
+    QVERIFY(bob.objects.isEmpty());
+    m_server.runOnServer([](ZmsgdServer *server) { server->store()->setNick(QStringLiteral("alice"), QStringLiteral("Alice")); });
     QCOMPARE(alice.fw->getUserNick(), QStringLiteral("Alice"));
 }
 
