@@ -315,7 +315,9 @@ void ZmsgdConnection::pushRequests(const QStringList &requesters)
 
 void ZmsgdConnection::confirmWritten()
 {
-    if (!m_socket || m_inFlight.isEmpty())
+    // Encrypted bytes cannot be mapped back to messages: confirm only once the TLS layer has
+    // handed everything it encrypted to the system, so a stop right now loses nothing.
+    if (!m_socket || m_inFlight.isEmpty() || m_socket->encryptedBytesToWrite() > 0)
         return;
     // Everything queued minus what still waits in front of the TLS layer has been handed on.
     const qint64 handedOn = m_queued - m_socket->bytesToWrite();
