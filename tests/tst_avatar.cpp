@@ -129,6 +129,7 @@ void TestAvatar::avatarUrl_data()
     QTest::newRow("plain") << "/avatar/" << "anna" << false << "http://127.0.0.1:9508/avatar/anna";
     QTest::newRow("secure") << "/avatar/" << "anna" << true << "https://127.0.0.1:9507/avatar/anna";
     QTest::newRow("hash") << "/avatarmd5/" << "john.doe" << false << "http://127.0.0.1:9508/avatarmd5/john.doe";
+    QTest::newRow("hash secure") << "/avatarmd5/" << "john.doe" << true << "https://127.0.0.1:9507/avatarmd5/john.doe";
     QTest::newRow("space and umlaut") << "/avatar/" << "Jürgen x" << false << "http://127.0.0.1:9508/avatar/J%C3%BCrgen%20x";
     QTest::newRow("slash, query, fragment") << "/avatar/" << "a/b?c#d" << false << "http://127.0.0.1:9508/avatar/a%2Fb%3Fc%23d";
     QTest::newRow("climbing") << "/avatar/" << "../../etc" << false << "http://127.0.0.1:9508/avatar/..%2F..%2Fetc";

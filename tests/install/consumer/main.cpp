@@ -1,5 +1,8 @@
 #include <zmsgfw.h>
+#include <zmsgfw10.h>
+#include <zmsgfw10q.h>
 #include <zmsgfw111q.h>
+#include <zmsgfw11q.h>
 #include <zmsgfwwire.h>
 
 #include <QCoreApplication>
@@ -24,6 +27,16 @@ int main(int argc, char *argv[])
     ZMsgFw111Q session;
     if (session.isLoggedIn()) {
         err << "a fresh session claims to be logged in\n";
+        return 1;
+    }
+    // Every protocol class links and reports its generation.
+    ZMsgFw11Q olderSession;
+    ZMsgFw10Q legacySession;
+    ZMsgFw10 legacyPlain;
+    const QStringList versions{session.getClassVersion(), olderSession.getClassVersion(), legacySession.getClassVersion(),
+                               QString::fromLatin1(legacyPlain.getClassVersion())};
+    if (versions != QStringList{"1.1.1-1", "1.1.0-9", "1.0.0-5", "1.0.0-5"}) {
+        err << "class versions " << versions.join(QLatin1Char(' ')) << "\n";
         return 1;
     }
     QTextStream(stdout) << "libzmsgfw1 " << version << "\n";
