@@ -8,6 +8,7 @@
 #include "frmChat.h"
 #include "zmsgfw111q.h"
 
+#include <QApplication>
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QListWidget>
@@ -480,7 +481,10 @@ void frmLogin::on_timerLC_tick()
 
 void frmLogin::relogin()
 {
+    // Against an unreachable server the attempt blocks this thread for up to ten seconds.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     const int result = zmsgfw->loginUser(ui->txtName->text(), ui->txtPassword->text());
+    QApplication::restoreOverrideCursor();
     if (result == 200) {
         zmsgfw->requestGetUserOnlineState();
         zmsgfw->requestGetUserAvatar();
