@@ -334,6 +334,8 @@ void TestChat::links_data()
     QTest::newRow("https") << "https://example.org/" << true;
     QTest::newRow("ftp") << "ftp://example.org/f" << true;
     QTest::newRow("mailto") << "mailto:a@example.org" << true;
+    QTest::newRow("odd characters in the query") << "https://example.org/s?q=a|b{c}^d" << true;
+    QTest::newRow("upper-case scheme") << "HTTPS://example.org/" << true;
     QTest::newRow("file") << "file:///etc/passwd" << false;
     QTest::newRow("data") << "data:text/html,<b>x</b>" << false;
     QTest::newRow("javascript") << "javascript:alert(1)" << false;

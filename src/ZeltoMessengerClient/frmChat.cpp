@@ -369,8 +369,9 @@ void frmChat::openLink(QString url)
         QMessageBox::information(this, tr("Message"), tr("This message was maybe not delivered"));
         return;
     }
-    // Links come from other people's text: only web and mail links go to the desktop.
-    const QUrl target(url, QUrl::StrictMode);
+    // Links come from other people's text: only web and mail links go to the desktop. Odd
+    // characters a linked address may hold ("|", "{", "^") are percent-encoded, not refused.
+    const QUrl target(url, QUrl::TolerantMode);
     const QString scheme = target.scheme().toLower();
     const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https")
         || scheme == QLatin1String("ftp") || scheme == QLatin1String("mailto");
