@@ -63,6 +63,8 @@ private slots:
     void init();
     void idsToFetch();
     void cachedFilesAreUsedOrDeleted();
+    void undecompressibleCacheIsFetchedAgain_data();
+    void undecompressibleCacheIsFetchedAgain();
     void missingFilesAreDownloadedAndCached();
     void oversizedDownloadIsRefused();
     void stopEndsAWaitingDownload();
@@ -143,6 +145,50 @@ void TestAvatarThread::cachedFilesAreUsedOrDeleted()
     for (const char *id : {"sum", "magic", "old", "html"})
         QVERIFY2(!QFileInfo::exists(AvatarCache::filePath(QLatin1String(id))), id);
     QVERIFY(QFileInfo::exists(AvatarCache::filePath(QStringLiteral("v11"))));
+}
+
+void TestAvatarThread::undecompressibleCacheIsFetchedAgain_data()
+{
+    // Every file carries the header of the right picture, so only the payload is at fault.
+    const QByteArray picture = pngPicture(20);
+    const QByteArray compressed = qCompress(picture, 9);
+    const QByteArray header = AvatarCache::encode(picture).left(8);
+    const quint32 tooLarge = quint32(AvatarCache::MaxPictureBytes) + 1;
+    const char claim[4] = {char(tooLarge >> 24), char(tooLarge >> 16), char(tooLarge >> 8), char(tooLarge)};
+
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("not a zlib stream") << header + compressed.left(4) + QByteArray(64, 'Z');
+    QTest::newRow("stream cut short") << header + compressed.left(compressed.size() / 2);
+    QTest::newRow("length beyond the limit") << header + QByteArray(claim, 4) + compressed.mid(4);
+    QTest::newRow("version 10, not a zlib stream") << QByteArray("ZM\x10", 3) + compressed.left(4) + "garbage";
+}
+
+void TestAvatarThread::undecompressibleCacheIsFetchedAgain()
+{
+    QFETCH(QByteArray, content);
+    const QByteArray picture = pngPicture(20);
+    const QString id = QStringLiteral("broken");
+    const QString path = AvatarCache::filePath(id);
+    writeRaw(id, content);
+    server.bodies.insert(id, picture);
+
+    // The run that finds the file deletes it and fetches nothing.
+    const Run first = runThread({id});
+    QVERIFY(first.finished);
+    QVERIFY(first.emitted.isEmpty());
+    QVERIFY(!QFileInfo::exists(path));
+    QVERIFY(server.requested.isEmpty());
+
+    // The next run downloads the picture and caches it afresh.
+    const Run second = runThread({id});
+    QVERIFY(second.finished);
+    QCOMPARE(server.requested, QStringList{id});
+    QCOMPARE(second.emitted.value(id), picture);
+    QFile cached(path);
+    QVERIFY(cached.open(QIODevice::ReadOnly));
+    const AvatarCache::Entry entry = AvatarCache::decode(cached.readAll());
+    QCOMPARE(entry.status, AvatarCache::Status::Valid);
+    QCOMPARE(entry.picture, picture);
 }
 
 void TestAvatarThread::missingFilesAreDownloadedAndCached()

@@ -1,8 +1,11 @@
 #include "hermetic.h"
+#include "httptestserver.h"
 #include "loopbackzmsgd.h"
 #include "tlstestserver.h"
 
+#include "UpdateThread.h"
 #include "frmLogin.h"
+#include "frmUpdate.h"
 #include "languagelist.h"
 #include "loginstore.h"
 #include "platform.h"
@@ -12,18 +15,22 @@
 #include <zmsgdcaptcha.h>
 #include <zmsgdserver.h>
 #include <zmsgdserverthread.h>
+#include <zmsgdstore.h>
 #include <zmsgdweb.h>
+#include <zmsgfw111q.h>
 
 #include <QBuffer>
 #include <QCheckBox>
 #include <QCryptographicHash>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -32,6 +39,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -83,6 +91,59 @@ protected:
             socket->disconnectFromHost();
         });
     }
+};
+
+// Runs action on the visible top-level window with the given title as soon as it is up: a
+// modal dialog holds the test inside its own event loop until something closes it.
+QTimer *whenWindowUp(QObject *context, const QString &title, std::function<void(QWidget *)> action)
+{
+    auto *timer = new QTimer(context);
+    QObject::connect(timer, &QTimer::timeout, context, [timer, title, action] {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (!window->isVisible() || window->windowTitle() != title)
+                continue;
+            timer->stop();
+            timer->deleteLater();
+            action(window);
+            return;
+        }
+    });
+    timer->start(10);
+    return timer;
+}
+
+void clickButton(QWidget *dialog, const char *box, QDialogButtonBox::StandardButton button)
+{
+    dialog->findChild<QDialogButtonBox *>(QLatin1String(box))->button(button)->click();
+}
+
+// An entry of a menu of the menu bar, by the texts the user sees.
+QAction *menuEntry(QMainWindow *window, const QString &menu, const QString &entry)
+{
+    for (QAction *top : window->menuBar()->actions()) {
+        if (top->text() != menu || !top->menu())
+            continue;
+        for (QAction *action : top->menu()->actions()) {
+            if (action->text() == entry)
+                return action;
+        }
+    }
+    qWarning() << "no menu entry" << menu << entry;
+    return nullptr;
+}
+
+// The update objects as the program start wires them.
+struct UpdateObjects {
+    UpdateThread thread{QStringLiteral("32qt5"), QStringLiteral("1.0.0-33")};
+    frmUpdate dialog{QStringLiteral("32qt5")};
+    UpdateObjects()
+    {
+        QObject::connect(&thread, &UpdateThread::setNewVersion, &dialog, &frmUpdate::setNewVersion);
+        QObject::connect(&thread, &UpdateThread::updateIsNowAvailable, &dialog, &frmUpdate::show);
+        QObject::connect(&dialog, &frmUpdate::disableUpdateNotification, &thread,
+                         &UpdateThread::disableUpdateNotification);
+    }
+    QPushButton *disableButton() { return dialog.findChild<QPushButton *>(QStringLiteral("cmdDisableUpdateNotification")); }
 };
 
 } // namespace
@@ -142,6 +203,15 @@ private slots:
     void captchaLoad();
     void registrationFormBody();
     void registerOnTheSite();
+
+    void showProfileOfAContact_data();
+    void showProfileOfAContact();
+    void checkForUpdateFromTheMenu_data();
+    void checkForUpdateFromTheMenu();
+    void preferencesSwitchTheUpdateCheck_data();
+    void preferencesSwitchTheUpdateCheck();
+    void changedPasswordServesTheWatchdog_data();
+    void changedPasswordServesTheWatchdog();
 
 private:
     // A remembered login starts 50 ms after construction: tests that look at the window before
@@ -1078,6 +1148,211 @@ void TestMainWindow::registerOnTheSite()
     QCOMPARE(currentPage(window.get()), 4);
     window->logoutUser();
     qunsetenv("ZM_WEB_HOST");
+}
+
+// ---------------------------------------------------------------------------------------
+// Account dialogs and the update check, opened by the window
+
+void TestMainWindow::showProfileOfAContact_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("customNick");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("server nick") << "bob" << "" << "Bob's profile" << true;
+    QTest::newRow("own name ending in s") << "bob" << "Boss" << "Boss profile" << true;
+    QTest::newRow("own name ending in S") << "bob" << "BOSS" << "BOSS's profile" << true;
+    QTest::newRow("account unknown to the server") << "ghost" << "" << "ghost's profile" << false;
+}
+
+void TestMainWindow::showProfileOfAContact()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, customNick);
+    QFETCH(QString, title);
+    QFETCH(bool, opens);
+    auto window = newWindow(false);
+    loginWithZmsgd(window.get(), QStringLiteral("alice"), QStringLiteral("alice123"), false, false);
+    QVERIFY(window->isSessionLoggedIn());
+    QListWidget *list = window->contactList();
+    QTRY_VERIFY(!list->findItems(QStringLiteral("Bob\n"), Qt::MatchStartsWith).isEmpty());
+    if (user == QLatin1String("ghost"))
+        window->insertOfflineContact(user);
+    const QString row = user == QLatin1String("bob") ? QStringLiteral("Bob\n") : user + QLatin1Char('\n');
+    list->setCurrentItem(list->findItems(row, Qt::MatchStartsWith).value(0));
+    QVERIFY(list->currentItem());
+    if (!customNick.isEmpty())
+        window->setCustomNick(user, customNick);
+
+    QStringList shown;
+    QPointer<QTimer> watcher = whenWindowUp(this, title, [&shown](QWidget *dialog) {
+        for (const char *label : {"labAccount", "labName", "labSignature"})
+            shown << dialog->findChild<QLabel *>(QLatin1String(label))->text();
+        clickButton(dialog, "bbOK", QDialogButtonBox::Ok);
+    });
+    QMetaObject::invokeMethod(window.get(), "showProfile");
+    if (opens) {
+        QVERIFY(messages.isEmpty());
+        const QString name = customNick.isEmpty() ? QStringLiteral("Bob") : customNick;
+        QCOMPARE(shown, (QStringList{"Account: bob", "Name: " + name, "Signature: Silver"}));
+    } else {
+        delete watcher;
+        QVERIFY(shown.isEmpty());
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().icon, QMessageBox::Warning);
+        QCOMPARE(messages.first().title, QStringLiteral("Show profile"));
+        QCOMPARE(messages.first().text, QStringLiteral("Can't get Profile Image!"));
+    }
+    window->logoutUser();
+}
+
+void TestMainWindow::checkForUpdateFromTheMenu_data()
+{
+    QTest::addColumn<QByteArray>("served");
+    QTest::addColumn<bool>("offered");
+    QTest::newRow("same version") << QByteArray("1.0.0-33\r\n") << false;
+    QTest::newRow("older version") << QByteArray("1.0.0") << false;
+    QTest::newRow("newer version") << QByteArray("1.0.1\n") << true;
+}
+
+void TestMainWindow::checkForUpdateFromTheMenu()
+{
+    QFETCH(QByteArray, served);
+    QFETCH(bool, offered);
+    HttpTestServer web;
+    web.setBody(served);
+    QVERIFY(web.listenOnLoopback());
+    web.exportWebHost();
+    UpdateObjects update;
+    auto window = newWindow(false);
+    window->setUpdateObjects(&update.thread, &update.dialog);
+    loginWithZmsgd(window.get(), QStringLiteral("alice"), QStringLiteral("alice123"), false, false);
+    QVERIFY(window->isSessionActive());
+
+    QAction *check = menuEntry(window.get(), QStringLiteral("Help"), QStringLiteral("Check for Update"));
+    QVERIFY(check);
+    check->trigger();
+    QCOMPARE(web.paths(), QStringList{"/update/stable32qt5"});
+    QCOMPARE(update.dialog.isVisible(), offered);
+    if (offered) {
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(update.dialog.findChild<QLabel *>(QStringLiteral("labValNew"))->text(), QStringLiteral("1.0.1"));
+        update.dialog.close();
+    } else {
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().icon, QMessageBox::Information);
+        QCOMPARE(messages.first().title, QStringLiteral("Zelto Messenger Update"));
+        QCOMPARE(messages.first().text, QStringLiteral("You have the current version of Zelto Messenger!"));
+    }
+    window->logoutUser();
+    qunsetenv("ZM_WEB_HOST");
+}
+
+void TestMainWindow::preferencesSwitchTheUpdateCheck_data()
+{
+    QTest::addColumn<bool>("before");
+    QTest::newRow("switched off") << true;
+    QTest::newRow("switched on") << false;
+}
+
+void TestMainWindow::preferencesSwitchTheUpdateCheck()
+{
+    QFETCH(bool, before);
+    HttpTestServer web;
+    web.setBody("1.0.0-33");
+    QVERIFY(web.listenOnLoopback());
+    web.exportWebHost();
+    settings().setValue(QStringLiteral("Update/UpdateNotification"), before);
+    UpdateObjects update;
+    if (before)
+        update.thread.start(QThread::InheritPriority);
+    else
+        update.dialog.setNotificationButtonVisible(false);
+    auto window = newWindow(false);
+    window->setUpdateObjects(&update.thread, &update.dialog);
+    loginWithZmsgd(window.get(), QStringLiteral("alice"), QStringLiteral("alice123"), false, false);
+    QVERIFY(window->isSessionActive());
+    QCOMPARE(update.thread.isRunning(), before);
+
+    bool boxShowed = !before;
+    whenWindowUp(this, QStringLiteral("Config"), [&](QWidget *config) {
+        auto *box = config->findChild<QCheckBox *>(QStringLiteral("cbUpdateNotification"));
+        boxShowed = box->isChecked();
+        box->setChecked(!before);
+        clickButton(config, "bbOptions", QDialogButtonBox::Ok);
+    });
+    QAction *preferences = menuEntry(window.get(), QStringLiteral("Tools"), QStringLiteral("Preferences"));
+    QVERIFY(preferences);
+    preferences->trigger();
+    QCOMPARE(boxShowed, before);
+    QCOMPARE(settings().value(QStringLiteral("Update/UpdateNotification")).toString(),
+             before ? QStringLiteral("false") : QStringLiteral("true"));
+    QCOMPARE(update.thread.isRunning(), !before);
+    QCOMPARE(update.disableButton()->isHidden(), before);
+    QVERIFY(messages.isEmpty());
+    // A started check asks the site at once, besides the preferences' own look-up.
+    if (!before)
+        QTRY_COMPARE(web.paths().size(), 2);
+    window->logoutUser();
+    qunsetenv("ZM_WEB_HOST");
+}
+
+void TestMainWindow::changedPasswordServesTheWatchdog_data()
+{
+    QTest::addColumn<bool>("stay");
+    QTest::newRow("stay logged in") << true;
+    QTest::newRow("this session only") << false;
+}
+
+void TestMainWindow::changedPasswordServesTheWatchdog()
+{
+    QFETCH(bool, stay);
+    // A server of its own: the account's password changes and the server goes away.
+    QTemporaryDir dir;
+    ZmsgdConfig config = loopbackZmsgdConfig(dir.filePath(QStringLiteral("zmsgd.sqlite")), false);
+    auto server = std::make_unique<ZmsgdServerThread>();
+    QString error;
+    QVERIFY2(server->start(config, &error), qPrintable(error));
+    bool created = false;
+    server->runOnServer([&](ZmsgdServer *s) {
+        created = s->store()->createAccount(QStringLiteral("paula"), QStringLiteral("oldpass12"), QString())
+            == ZmsgdStore::CreateResult::Created;
+    });
+    QVERIFY(created);
+    pointAtPort(server->messagingPort());
+
+    auto window = newWindow(false);
+    QSignalSpy balloons(window.get(), &frmLogin::balloonShown);
+    loginWithZmsgd(window.get(), QStringLiteral("paula"), QStringLiteral("oldpass12"), stay, false);
+    QVERIFY(window->isSessionLoggedIn());
+
+    whenWindowUp(this, QStringLiteral("Change password"), [](QWidget *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("txtOldPassword"))->setText(QStringLiteral("oldpass12"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("txtNewPassword"))->setText(QStringLiteral("newpass34"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("txtRepeatPassword"))->setText(QStringLiteral("newpass34"));
+        clickButton(dialog, "bbOptions", QDialogButtonBox::Apply);
+    });
+    QAction *change = menuEntry(window.get(), QStringLiteral("Messenger"), QStringLiteral("Change password"));
+    QVERIFY(change);
+    change->trigger();
+    QVERIFY(messages.isEmpty());
+    QCOMPARE(settings().value(QStringLiteral("Login/Password")),
+             stay ? QVariant(LoginStore::encodeCredential(QStringLiteral("newpass34"))) : QVariant());
+
+    // The session drops; the server comes back on the same port and the watchdog logs in again.
+    const quint16 port = server->messagingPort();
+    server->stop();
+    QTRY_VERIFY(!window->session()->isLoggedIn());
+    config.messagingPort = port;
+    server = std::make_unique<ZmsgdServerThread>();
+    QVERIFY2(server->start(config, &error), qPrintable(error));
+    QMetaObject::invokeMethod(window.get(), "on_timerLC_tick");
+    QVERIFY(window->isSessionLoggedIn());
+    for (const QList<QVariant> &balloon : qAsConst(balloons))
+        QVERIFY2(balloon.at(0).toString() != QLatin1String("Logged out"), qPrintable(balloon.at(1).toString()));
+    QCOMPARE(settings().value(QStringLiteral("Login/Autologin"), false).toBool(), stay);
+    window->logoutUser();
+    server->stop();
 }
 
 ZM_HERMETIC_TEST_MAIN(TestMainWindow)
