@@ -16,6 +16,7 @@
 #include "tlstestserver.h"
 #include "uimessage.h"
 #include "updatecheck.h"
+#include "windowwatch.h"
 
 #include <zmsgfw111q.h>
 
@@ -82,23 +83,6 @@ QImage bands(int width, int height)
     return image;
 }
 
-// Runs action on the window with the given title as soon as it is up (a modal window blocks
-// the test in its own event loop until something closes it).
-void whenModal(QObject *context, const QString &title, std::function<void(QWidget *)> action)
-{
-    auto *timer = new QTimer(context);
-    QObject::connect(timer, &QTimer::timeout, context, [timer, title, action] {
-        for (QWidget *window : QApplication::topLevelWidgets()) {
-            if (!window->isVisible() || window->windowTitle() != title)
-                continue;
-            timer->stop();
-            timer->deleteLater();
-            action(window);
-            return;
-        }
-    });
-    timer->start(10);
-}
 
 } // namespace
 
@@ -484,7 +468,7 @@ void TestDialogs::clientsBoxShowsServerTextPlain()
     dialog.show();
     QString text;
     Qt::TextFormat format = Qt::AutoText;
-    whenModal(&dialog, QStringLiteral("Clients"), [&](QWidget *modal) {
+    whenWindowUp(&dialog, QStringLiteral("Clients"), [&](QWidget *modal) {
         auto *box = qobject_cast<QMessageBox *>(modal);
         QVERIFY(box);
         text = box->text();
@@ -690,7 +674,7 @@ void TestDialogs::avatarPickAndUpload()
     link->uploadResult = false;
 
     QStringList seen;
-    whenModal(&dialog, QStringLiteral("Avatar"), [&](QWidget *avatar) {
+    whenWindowUp(&dialog, QStringLiteral("Avatar"), [&](QWidget *avatar) {
         seen << QStringLiteral("size %1x%2").arg(avatar->width()).arg(avatar->height());
         seen << (dialog.takeAvatarFile(dir.filePath(QStringLiteral("missing.png"))) ? "loaded" : "not loaded");
         seen << (dialog.takeAvatarFile(picture) ? "loaded" : "not loaded");
@@ -726,7 +710,7 @@ void TestDialogs::avatarFromCache()
     dialog.setLogin(link);
     dialog.show();
     bool shown = false;
-    whenModal(&dialog, QStringLiteral("Avatar"), [&](QWidget *avatar) {
+    whenWindowUp(&dialog, QStringLiteral("Avatar"), [&](QWidget *avatar) {
         for (QLabel *label : avatar->findChildren<QLabel *>())
             shown |= !label->pixmap(Qt::ReturnByValue).isNull() && label->pixmap(Qt::ReturnByValue).size() == QSize(128, 128);
         avatar->close();
@@ -747,7 +731,7 @@ void TestDialogs::avatarBadCacheFileIsDeleted()
     frmProfile dialog;
     dialog.setLogin(link);
     dialog.show();
-    whenModal(&dialog, QStringLiteral("Avatar"), [](QWidget *avatar) { avatar->close(); });
+    whenWindowUp(&dialog, QStringLiteral("Avatar"), [](QWidget *avatar) { avatar->close(); });
     QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAvatar"), Qt::LeftButton);
     QVERIFY(!QFile::exists(path));
     QCOMPARE(boxes.size(), 0);
@@ -1040,7 +1024,7 @@ void TestDialogs::configFontReset()
     // A cancelled font dialog changes nothing.
     RecordingConfig second{ QString() };
     second.show();
-    whenModal(&second, QStringLiteral("Set Font"), [](QWidget *fontDialog) { fontDialog->close(); });
+    whenWindowUp(&second, QStringLiteral("Set Font"), [](QWidget *fontDialog) { fontDialog->close(); });
     QTest::mouseClick(second.findChild<QPushButton *>("cmdChangeFont"), Qt::LeftButton);
     clickRole(second.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Ok);
     QVERIFY(!appSettings().contains("Interface/Font"));

@@ -2,6 +2,7 @@
 #include "httptestserver.h"
 #include "loopbackzmsgd.h"
 #include "tlstestserver.h"
+#include "windowwatch.h"
 
 #include "UpdateThread.h"
 #include "frmLogin.h"
@@ -92,25 +93,6 @@ protected:
         });
     }
 };
-
-// Runs action on the visible top-level window with the given title as soon as it is up: a
-// modal dialog holds the test inside its own event loop until something closes it.
-QTimer *whenWindowUp(QObject *context, const QString &title, std::function<void(QWidget *)> action)
-{
-    auto *timer = new QTimer(context);
-    QObject::connect(timer, &QTimer::timeout, context, [timer, title, action] {
-        for (QWidget *window : QApplication::topLevelWidgets()) {
-            if (!window->isVisible() || window->windowTitle() != title)
-                continue;
-            timer->stop();
-            timer->deleteLater();
-            action(window);
-            return;
-        }
-    });
-    timer->start(10);
-    return timer;
-}
 
 void clickButton(QWidget *dialog, const char *box, QDialogButtonBox::StandardButton button)
 {
