@@ -83,7 +83,6 @@ QImage bands(int width, int height)
     return image;
 }
 
-
 } // namespace
 
 // The main window as the dialogs see it, answered by a real session logged into a loopback
