@@ -123,6 +123,7 @@ private slots:
     void pushedObjectWithReplyIsKept_data();
     void pushedObjectWithReplyIsKept();
     void headerInLaterRecord();
+    void endlessStatusLineBreaksConnection_data();
     void endlessStatusLineBreaksConnection();
     void pushFloodDuringCallIsBounded();
 };
@@ -446,15 +447,25 @@ void TestLegacy::headerInLaterRecord()
     QCOMPARE(client.getUserContacts(), QString("anna\nben"));
 }
 
+void TestLegacy::endlessStatusLineBreaksConnection_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("status line") << QByteArray() << "///Error 1";
+    QTest::newRow("header line") << QByteArray("ZM/1.0 200 OK\nNick: ") << "///Error 201";
+}
+
 void TestLegacy::endlessStatusLineBreaksConnection()
 {
+    QFETCH(QByteArray, before);
+    QFETCH(QString, failure);
     const QByteArray endless(2 * 1024 * 1024, 'x');
-    LegacyServer server({{"SEND /getusernick ZM/1.0\n", endless}});
+    LegacyServer server({{"SEND /getusernick ZM/1.0\n", before + endless}});
     QVERIFY(server.listen());
     ZMsgFw10Q client;
     QCOMPARE(login(client, server), 200);
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("longer than"));
-    QCOMPARE(client.getUserNick(), QString("///Error 1"));
+    QCOMPARE(client.getUserNick(), failure);
     QVERIFY(!client.isLoggedIn());
 
     // The same while polling for pushed objects.
