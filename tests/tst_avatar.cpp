@@ -232,6 +232,9 @@ void TestAvatar::upload_data()
     QTest::newRow("closed without status") << QByteArray("allow\n") << QByteArray() << true << false << true;
     QTest::newRow("confirmation then closed") << QByteArray("allow\n") << QByteArray("psuccess") << true << true << true;
     QTest::newRow("refused") << QByteArray("deny\n") << QByteArray() << false << false << false;
+    const QByteArray endless(2 * 1024 * 1024, 'x');
+    QTest::newRow("endless permission line") << endless << QByteArray() << false << false << false;
+    QTest::newRow("endless status line") << QByteArray("allow\n") << endless << false << false << true;
 }
 
 void TestAvatar::upload()
