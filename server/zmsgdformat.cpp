@@ -10,10 +10,10 @@ namespace ZmsgdFormat {
 namespace {
 constexpr int MaxNickLength = 64;
 constexpr int MaxStatusLength = 1024;
+constexpr int MaxRealNameLength = 128;
 constexpr int MaxMailLength = 254;
 constexpr int MaxPasswordLength = 256;
 
-// A line break cannot be framed into a protocol line: every reply carrying the value would fail.
 bool hasLineBreak(const QString &text)
 {
     return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
@@ -35,6 +35,11 @@ bool isValidNick(const QString &nick)
 bool isValidStatusMessage(const QString &message)
 {
     return message.size() <= MaxStatusLength && !hasLineBreak(message);
+}
+
+bool isValidRealName(const QString &realName)
+{
+    return realName.size() <= MaxRealNameLength && !hasLineBreak(realName);
 }
 
 bool isValidMail(const QString &mail)

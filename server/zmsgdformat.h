@@ -19,9 +19,11 @@ namespace ZmsgdFormat {
 // Account names: 2 to 32 letters, digits, ".", "_" or "-". They end up in list entries,
 // URLs and file names on the client, so nothing else is let in.
 bool isValidAccountName(const QString &name);
-// Nicks and status messages must not break the "|"- and "<>"-separated list entries.
+// Nicks, status messages and real names are one line each: a value with a line break could
+// not be framed into any reply that carries it.
 bool isValidNick(const QString &nick);
 bool isValidStatusMessage(const QString &message);
+bool isValidRealName(const QString &realName);
 bool isValidMail(const QString &mail);
 bool isValidPassword(const QString &password);
 bool isValidState(int state);

@@ -521,7 +521,7 @@ int ZmsgdService::registerAccount(const QString &name, const QString &password, 
 {
     if (!ZmsgdFormat::isValidAccountName(name) || !ZmsgdFormat::isValidPassword(password)
         || (!nick.isEmpty() && !ZmsgdFormat::isValidNick(nick)) || !ZmsgdFormat::isValidMail(mail)
-        || realName.size() > 128 || realName.contains(QLatin1Char('\n')) || realName.contains(QLatin1Char('\r')))
+        || !ZmsgdFormat::isValidRealName(realName))
         return ZmsgdCode::BadRequest;
     switch (m_store->createAccount(name, password, nick)) {
     case ZmsgdStore::CreateResult::Exists:
