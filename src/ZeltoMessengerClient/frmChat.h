@@ -33,11 +33,11 @@ public:
     // The avatar id the header was last given.
     QString avatarId() const { return givenAvatarId; }
 
-    // Fills the header; with loadHistory (once, right after creation) also opens the history
-    // and restores the window geometry.
     // A status line the main window built as markup (for someone not in the contacts);
     // contact status texts given to setInfo are shown as plain text.
     void setStatusMarkup(const QString &markup);
+    // Fills the header; with loadHistory (once, right after creation) also opens the history
+    // and restores the window geometry.
     void setInfo(QString user, QString contactName, QString statusText, QString ownName, QString stateIconPath,
                  int state, QString avatarId, bool loadHistory);
     // Shows a picture that arrived after the window was opened.
