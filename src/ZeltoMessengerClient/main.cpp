@@ -41,10 +41,7 @@ int main(int argc, char *argv[])
     auto *updateDialog = new frmUpdate(QStringLiteral("32qt5"));
     auto *updateThread = new UpdateThread(QStringLiteral("32qt5"), QCoreApplication::applicationVersion());
     window.setUpdateObjects(updateThread, updateDialog);
-    QObject::connect(updateThread, &UpdateThread::setNewVersion, updateDialog, &frmUpdate::setNewVersion);
-    QObject::connect(updateThread, &UpdateThread::updateIsNowAvailable, updateDialog, &frmUpdate::show);
-    QObject::connect(updateDialog, &frmUpdate::disableUpdateNotification, updateThread,
-                     &UpdateThread::disableUpdateNotification);
+    Startup::connectUpdateObjects(updateThread, updateDialog);
     // The worker must be gone before the objects it reports to are torn down.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, updateThread, &UpdateThread::stop);
     if (updateNotification)

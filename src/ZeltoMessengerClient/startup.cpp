@@ -1,5 +1,8 @@
 #include "startup.h"
 
+#include "UpdateThread.h"
+#include "frmUpdate.h"
+
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
@@ -108,6 +111,13 @@ void applyStyle(QSettings &settings, bool resetStyle)
 void refreshUninstallEntry()
 {
     qDebug() << "--regupdate: there is no uninstall entry to refresh on this platform";
+}
+
+void connectUpdateObjects(UpdateThread *thread, frmUpdate *dialog)
+{
+    QObject::connect(thread, &UpdateThread::setNewVersion, dialog, &frmUpdate::setNewVersion);
+    QObject::connect(thread, &UpdateThread::updateIsNowAvailable, dialog, &frmUpdate::show);
+    QObject::connect(dialog, &frmUpdate::disableUpdateNotification, thread, &UpdateThread::disableUpdateNotification);
 }
 
 } // namespace Startup

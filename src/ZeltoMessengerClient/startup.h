@@ -8,6 +8,8 @@
 class QObject;
 class QSettings;
 class QTranslator;
+class UpdateThread;
+class frmUpdate;
 
 // Program start: command-line options, translation choice and the stored widget style.
 namespace Startup {
@@ -45,6 +47,9 @@ void applyStyle(QSettings &settings, bool resetStyle);
 
 // Keeps the installer's uninstall entry in step with the version. Linux has no such entry.
 void refreshUninstallEntry();
+
+// The update worker reports to the update dialog; the dialog's "Disable" stops the worker.
+void connectUpdateObjects(UpdateThread *thread, frmUpdate *dialog);
 
 } // namespace Startup
 
