@@ -7,6 +7,7 @@
 #include "loopbackzmsgd.h"
 #include "profilepayload.h"
 #include "uimessage.h"
+#include "windowwatch.h"
 
 #include <zmsgdconfig.h>
 #include <zmsgdserver.h>
@@ -55,11 +56,6 @@ public:
     void enableUpdateNotification() override {}
     void disableUpdateNotification() override {}
 };
-
-void click(QDialogButtonBox *box, QDialogButtonBox::StandardButton button)
-{
-    QTest::mouseClick(box->button(button), Qt::LeftButton);
-}
 
 } // namespace
 
@@ -122,12 +118,12 @@ void TestAccountFlow::changePasswordThenLogIn()
     dialog.findChild<QLineEdit *>("txtOldPassword")->setText(QStringLiteral("wrongpass"));
     dialog.findChild<QLineEdit *>("txtNewPassword")->setText(QStringLiteral("newpass34"));
     dialog.findChild<QLineEdit *>("txtRepeatPassword")->setText(QStringLiteral("newpass34"));
-    click(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+    QVERIFY(clickStandardButton(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply));
     QCOMPARE(boxes, QStringList({ "Change password: The old password is not correct!" }));
     QVERIFY(dialog.isVisible());
 
     dialog.findChild<QLineEdit *>("txtOldPassword")->setText(QStringLiteral(" oldpass12 "));
-    click(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+    QVERIFY(clickStandardButton(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply));
     QCOMPARE(boxes.size(), 1);
     QVERIFY(!dialog.isVisible());
     QCOMPARE(hanna.calls, QStringList({ "password newpass34" }));
@@ -195,7 +191,7 @@ void TestAccountFlow::profileChangesReachAnotherSession()
     editor.show();
     editor.findChild<QLineEdit *>("txtNick")->setText(QStringLiteral("Dora D."));
     editor.findChild<QLineEdit *>("txtMsgState")->setText(QStringLiteral("sch\u00f6n <drau\u00dfen>"));
-    click(editor.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+    QVERIFY(clickStandardButton(editor.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply));
     QCOMPARE(boxes, QStringList());
     QVERIFY(!editor.isVisible());
     QCOMPARE(dora.calls, QStringList({ "welcome Dora D." }));

@@ -289,8 +289,7 @@ void TestDialogs::setCode(const QByteArray &action, int code)
 
 void TestDialogs::clickRole(QDialogButtonBox *box, QDialogButtonBox::StandardButton button)
 {
-    QVERIFY(box && box->button(button));
-    QTest::mouseClick(box->button(button), Qt::LeftButton);
+    QVERIFY(clickStandardButton(box, button));
 }
 
 // --- profile payload -------------------------------------------------------------------------

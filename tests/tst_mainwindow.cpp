@@ -11,6 +11,7 @@
 #include "loginstore.h"
 #include "platform.h"
 #include "registration.h"
+#include "startup.h"
 #include "uimessage.h"
 
 #include <zmsgdcaptcha.h>
@@ -94,11 +95,6 @@ protected:
     }
 };
 
-void clickButton(QWidget *dialog, const char *box, QDialogButtonBox::StandardButton button)
-{
-    dialog->findChild<QDialogButtonBox *>(QLatin1String(box))->button(button)->click();
-}
-
 // An entry of a menu of the menu bar, by the texts the user sees.
 QAction *menuEntry(QMainWindow *window, const QString &menu, const QString &entry)
 {
@@ -118,13 +114,7 @@ QAction *menuEntry(QMainWindow *window, const QString &menu, const QString &entr
 struct UpdateObjects {
     UpdateThread thread{QStringLiteral("32qt5"), QStringLiteral("1.0.0-33")};
     frmUpdate dialog{QStringLiteral("32qt5")};
-    UpdateObjects()
-    {
-        QObject::connect(&thread, &UpdateThread::setNewVersion, &dialog, &frmUpdate::setNewVersion);
-        QObject::connect(&thread, &UpdateThread::updateIsNowAvailable, &dialog, &frmUpdate::show);
-        QObject::connect(&dialog, &frmUpdate::disableUpdateNotification, &thread,
-                         &UpdateThread::disableUpdateNotification);
-    }
+    UpdateObjects() { Startup::connectUpdateObjects(&thread, &dialog); }
     QPushButton *disableButton() { return dialog.findChild<QPushButton *>(QStringLiteral("cmdDisableUpdateNotification")); }
 };
 
@@ -1170,7 +1160,8 @@ void TestMainWindow::showProfileOfAContact()
     QPointer<QTimer> watcher = whenWindowUp(this, title, [&shown](QWidget *dialog) {
         for (const char *label : {"labAccount", "labName", "labSignature"})
             shown << dialog->findChild<QLabel *>(QLatin1String(label))->text();
-        clickButton(dialog, "bbOK", QDialogButtonBox::Ok);
+        auto *buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("bbOK"));
+        QVERIFY(clickStandardButton(buttons, QDialogButtonBox::Ok));
     });
     QMetaObject::invokeMethod(window.get(), "showProfile");
     if (opens) {
@@ -1261,7 +1252,8 @@ void TestMainWindow::preferencesSwitchTheUpdateCheck()
         auto *box = config->findChild<QCheckBox *>(QStringLiteral("cbUpdateNotification"));
         boxShowed = box->isChecked();
         box->setChecked(!before);
-        clickButton(config, "bbOptions", QDialogButtonBox::Ok);
+        auto *buttons = config->findChild<QDialogButtonBox *>(QStringLiteral("bbOptions"));
+        QVERIFY(clickStandardButton(buttons, QDialogButtonBox::Ok));
     });
     QAction *preferences = menuEntry(window.get(), QStringLiteral("Tools"), QStringLiteral("Preferences"));
     QVERIFY(preferences);
@@ -1312,7 +1304,8 @@ void TestMainWindow::changedPasswordServesTheWatchdog()
         dialog->findChild<QLineEdit *>(QStringLiteral("txtOldPassword"))->setText(QStringLiteral("oldpass12"));
         dialog->findChild<QLineEdit *>(QStringLiteral("txtNewPassword"))->setText(QStringLiteral("newpass34"));
         dialog->findChild<QLineEdit *>(QStringLiteral("txtRepeatPassword"))->setText(QStringLiteral("newpass34"));
-        clickButton(dialog, "bbOptions", QDialogButtonBox::Apply);
+        auto *buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("bbOptions"));
+        QVERIFY(clickStandardButton(buttons, QDialogButtonBox::Apply));
     });
     QAction *change = menuEntry(window.get(), QStringLiteral("Messenger"), QStringLiteral("Change password"));
     QVERIFY(change);

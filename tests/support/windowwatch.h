@@ -2,6 +2,9 @@
 #define WINDOWWATCH_H
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -24,6 +27,16 @@ inline QTimer *whenWindowUp(QObject *context, const QString &title, std::functio
     });
     timer->start(10);
     return timer;
+}
+
+// Clicks a standard button of a button box the way a user does; false when the box or the
+// button is missing.
+inline bool clickStandardButton(QDialogButtonBox *box, QDialogButtonBox::StandardButton button)
+{
+    if (!box || !box->button(button))
+        return false;
+    QTest::mouseClick(box->button(button), Qt::LeftButton);
+    return true;
 }
 
 #endif
