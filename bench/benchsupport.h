@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -30,6 +31,18 @@ inline double residentMiB()
             return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
     }
     return -1;
+}
+
+// The fields of /proc/<pid>/stat (or /proc/self/stat) that follow the command name, so that
+// field 3 of the kernel's numbering is index 0; empty where /proc cannot tell. The command
+// name may hold spaces, so the fields are counted after its closing parenthesis.
+inline QList<QByteArray> processStatFields(const QString &pid = QStringLiteral("self"))
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray text = stat.readAll();
+    return text.mid(text.lastIndexOf(')') + 2).split(' ');
 }
 
 // Points HOME and the XDG directories at home, and Qt at the offscreen platform unless a

@@ -27,14 +27,9 @@ constexpr double MemoryTargetMiB = 150;
 // ticks), so dynamic loading and static initialisation count towards start-up.
 double processAgeMs()
 {
-    QFile stat(QStringLiteral("/proc/self/stat"));
     QFile uptime(QStringLiteral("/proc/uptime"));
-    if (!stat.open(QIODevice::ReadOnly) || !uptime.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray statText = stat.readAll();
-    // The command name may hold spaces; fields are counted after its closing parenthesis.
-    const QList<QByteArray> fields = statText.mid(statText.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 20)
+    const QList<QByteArray> fields = Bench::processStatFields();
+    if (!uptime.open(QIODevice::ReadOnly) || fields.size() < 20)
         return -1;
     const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
     const double startedSeconds = fields.at(19).toDouble() / ticks;

@@ -8,9 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -30,11 +28,7 @@ constexpr int SettleMs = 30000;
 // User plus system processor time of a process in seconds, or -1.
 double cpuSeconds(qint64 pid)
 {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    const QList<QByteArray> fields = Bench::processStatFields(QString::number(pid));
     if (fields.size() < 13)
         return -1;
     return (fields.at(11).toDouble() + fields.at(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
@@ -47,22 +41,6 @@ void rememberLogin(const QString &configHome, const QString &name, const QString
     settings.setValue(QStringLiteral("Login/Name"), LoginStore::encodeCredential(name));
     settings.setValue(QStringLiteral("Login/Password"), LoginStore::encodeCredential(password));
     settings.sync();
-}
-
-QProcessEnvironment clientEnvironment(const QString &home, const ServerProcess &server)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), home);
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("ZMSGFW_HOST"), QStringLiteral("127.0.0.1"));
-    environment.insert(QStringLiteral("ZMSGFW_PORT"), QString::number(server.messagingPort));
-    environment.insert(QStringLiteral("ZMSGFW_AVATAR_PORT"), QString::number(server.avatarTlsPort));
-    environment.insert(QStringLiteral("ZMSGFW_AVATAR_HTTP_PORT"), QString::number(server.avatarHttpPort));
-    environment.insert(QStringLiteral("ZM_WEB_HOST"), QStringLiteral("127.0.0.1:%1").arg(server.webPort));
-    return environment;
 }
 
 // Runs the event loop (the server's log arrives through it) until the log holds text.
@@ -101,7 +79,7 @@ int main(int argc, char *argv[])
     QTemporaryDir clientHome;
     rememberLogin(clientHome.path() + QStringLiteral("/config"), QStringLiteral("alice"), QStringLiteral("alice123"));
     QProcess client;
-    client.setProcessEnvironment(clientEnvironment(clientHome.path(), server));
+    client.setProcessEnvironment(clientEnvironment(clientHome.path(), &server));
     client.setWorkingDirectory(clientHome.path());
     client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     client.setStandardOutputFile(QProcess::nullDevice());

@@ -114,6 +114,24 @@ void ServerProcess::stop()
         std::fputs(m_log.constData(), stderr);
 }
 
+QProcessEnvironment clientEnvironment(const QString &home, const ServerProcess *server)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", home);
+    environment.insert("XDG_CONFIG_HOME", home + "/config");
+    environment.insert("XDG_DATA_HOME", home + "/data");
+    environment.insert("XDG_CACHE_HOME", home + "/cache");
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("ZMSGFW_HOST", "127.0.0.1");
+    if (server) {
+        environment.insert("ZMSGFW_PORT", QString::number(server->messagingPort));
+        environment.insert("ZMSGFW_AVATAR_PORT", QString::number(server->avatarTlsPort));
+        environment.insert("ZMSGFW_AVATAR_HTTP_PORT", QString::number(server->avatarHttpPort));
+        environment.insert("ZM_WEB_HOST", QStringLiteral("127.0.0.1:%1").arg(server->webPort));
+    }
+    return environment;
+}
+
 ClientProcess::ClientProcess(const QString &label, const ServerProcess &server)
     : m_label(label), m_server(&server), m_home(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-XXXXXX")
 {
@@ -147,20 +165,7 @@ bool ClientProcess::start(const QStringList &arguments)
     m_controlName = QStringLiteral("zme2e-%1-%2").arg(m_label).arg(QCoreApplication::applicationPid());
     if (!m_temporaryDirectory.isEmpty())
         m_controlName = QDir(m_temporaryDirectory).filePath(m_controlName);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    const QString home = m_home.path();
-    environment.insert("HOME", home);
-    environment.insert("XDG_CONFIG_HOME", home + "/config");
-    environment.insert("XDG_DATA_HOME", home + "/data");
-    environment.insert("XDG_CACHE_HOME", home + "/cache");
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    environment.insert("ZMSGFW_HOST", "127.0.0.1");
-    if (m_server) {
-        environment.insert("ZMSGFW_PORT", QString::number(m_server->messagingPort));
-        environment.insert("ZMSGFW_AVATAR_PORT", QString::number(m_server->avatarTlsPort));
-        environment.insert("ZMSGFW_AVATAR_HTTP_PORT", QString::number(m_server->avatarHttpPort));
-        environment.insert("ZM_WEB_HOST", QStringLiteral("127.0.0.1:%1").arg(m_server->webPort));
-    }
+    QProcessEnvironment environment = clientEnvironment(m_home.path(), m_server);
     if (!m_temporaryDirectory.isEmpty())
         environment.insert("TMPDIR", m_temporaryDirectory);
     environment.insert("ZM_TEST_CONTROL", m_controlName);

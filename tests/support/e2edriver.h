@@ -28,6 +28,10 @@ private:
     QByteArray m_log;
 };
 
+// The environment of a zmessenger process: a HOME and XDG directories of its own under home,
+// the offscreen platform, and the endpoints of server when one is given.
+QProcessEnvironment clientEnvironment(const QString &home, const ServerProcess *server);
+
 // One real zmessenger process with a HOME of its own, driven through its test control channel.
 class ClientProcess
 {
