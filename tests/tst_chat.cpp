@@ -3,6 +3,7 @@
 #include "DataDirectory.h"
 #include "frmChat.h"
 #include "hermetic.h"
+#include "windowwatch.h"
 
 #include <zvrlabel.h>
 #include <zvrlineedit.h>
@@ -16,6 +17,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QSettings>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -77,6 +79,8 @@ private slots:
     void links_data();
     void links();
     void notDeliveredLinkExplains();
+    void clickingALink_data();
+    void clickingALink();
     void viewLoadsOnlyOwnResources_data();
     void viewLoadsOnlyOwnResources();
     void closeSavesGeometryAndDeregisters();
@@ -87,6 +91,8 @@ private:
     static QString viewText(frmChat *chat) { return chat->findChild<QTextBrowser *>("tbChat")->toPlainText(); }
     static QString viewHtml(frmChat *chat) { return chat->findChild<QTextBrowser *>("tbChat")->toHtml(); }
     static void type(frmChat *chat, const QString &text);
+    static int anchorPosition(QTextDocument *document, const QString &href);
+    static void clickAt(QTextBrowser *view, int position);
 
     FakeOwner owner;
     UrlSink sink;
@@ -147,7 +153,7 @@ void TestChat::form()
     QCOMPARE(chat->findChild<QLineEdit *>("txtMessageBox")->placeholderText(), QStringLiteral("Type message here"));
     auto *view = chat->findChild<ZVRTextBrowser *>("tbChat");
     QVERIFY(!view->openAutoBrowser());
-    QVERIFY(!view->openLinks());
+    QVERIFY(!view->openExternalLinks());
     QCOMPARE(chat->findChild<QFrame *>("frChat")->styleSheet(),
              QStringLiteral("QFrame{\nbackground-color: palette(base);\n}\nQTextBrowser{\nbackground-color: palette(base);\n}"));
 }
@@ -377,6 +383,92 @@ void TestChat::notDeliveredLinkExplains()
     chat->openLink(QStringLiteral("zmp://msgmaybenotdelivered"));
     QCOMPARE(shown, QStringLiteral("Message|This message was maybe not delivered"));
     QVERIFY(sink.opened.isEmpty());
+}
+
+// The position of the first character of the anchor with the given target, or -1.
+int TestChat::anchorPosition(QTextDocument *document, const QString &href)
+{
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.charFormat().isAnchor() && fragment.charFormat().anchorHref() == href)
+                return fragment.position();
+        }
+    }
+    return -1;
+}
+
+// A left click in the middle of the character at position, where the view shows it.
+void TestChat::clickAt(QTextBrowser *view, int position)
+{
+    QTextCursor cursor(view->document());
+    cursor.setPosition(position);
+    const QRect before = view->cursorRect(cursor);
+    cursor.setPosition(position + 1);
+    const QRect after = view->cursorRect(cursor);
+    const QPoint point((before.left() + after.left()) / 2, before.center().y());
+    QVERIFY2(view->viewport()->rect().contains(point), qPrintable(QStringLiteral("%1,%2").arg(point.x()).arg(point.y())));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, point);
+}
+
+void TestChat::clickingALink_data()
+{
+    QTest::addColumn<QString>("received");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("sendResult");
+    QTest::addColumn<QString>("href");
+    QTest::addColumn<QString>("opened");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("web link received") << "see http://example.org/a?b=1 now" << "" << 200 << "http://example.org/a?b=1"
+                                       << "http://example.org/a?b=1" << "";
+    QTest::newRow("web link sent") << "" << "look https://example.org/x" << 200 << "https://example.org/x"
+                                   << "https://example.org/x" << "";
+    QTest::newRow("not delivered mark") << "" << "hello" << 500 << "zmp://msgmaybenotdelivered" << ""
+                                        << "Message|This message was maybe not delivered";
+    QTest::newRow("game link stays closed") << "join mtasa://1.2.3.4 now" << "" << 200 << "mtasa://1.2.3.4" << ""
+                                            << "";
+}
+
+void TestChat::clickingALink()
+{
+    QFETCH(QString, received);
+    QFETCH(QString, typed);
+    QFETCH(int, sendResult);
+    QFETCH(QString, href);
+    QFETCH(QString, opened);
+    QFETCH(QString, box);
+    owner.sendResult = sendResult;
+    frmChat *chat = openChat();
+    QVERIFY(QTest::qWaitForWindowExposed(chat));
+    if (!received.isEmpty())
+        chat->receiveMessage(received);
+    if (!typed.isEmpty()) {
+        auto *field = chat->findChild<QLineEdit *>("txtMessageBox");
+        QTest::keyClicks(field, typed);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+    auto *view = chat->findChild<QTextBrowser *>("tbChat");
+    QTRY_VERIFY(anchorPosition(view->document(), href) >= 0);
+    // Messages of one turn of the event loop are laid out together at its end.
+    QCoreApplication::processEvents();
+    const QString before = viewHtml(chat);
+
+    QString shown;
+    QPointer<QTimer> watcher;
+    if (!box.isEmpty()) {
+        watcher = whenWindowUp(chat, QStringLiteral("Message"), [&shown](QWidget *window) {
+            auto *messageBox = qobject_cast<QMessageBox *>(window);
+            QVERIFY(messageBox);
+            shown = messageBox->windowTitle() + QLatin1Char('|') + messageBox->text();
+            messageBox->accept();
+        });
+    }
+    clickAt(view, anchorPosition(view->document(), href));
+    delete watcher.data();
+    QCOMPARE(shown, box);
+    QCOMPARE(sink.opened, opened.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(opened)});
+    // The view stays with the conversation.
+    QCOMPARE(viewHtml(chat), before);
 }
 
 void TestChat::viewLoadsOnlyOwnResources_data()

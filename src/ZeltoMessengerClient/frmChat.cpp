@@ -81,8 +81,10 @@ frmChat::frmChat(QWidget *parent)
 
     auto *document = new ResourceOnlyDocument(ui->tbChat);
     ui->tbChat->setDocument(document);
+    // A clicked link comes back as sourceChanged (the view itself never follows it) and goes
+    // through openLink, which decides what may reach the desktop.
     ui->tbChat->setOpenAutoBrowser(false);
-    ui->tbChat->setOpenLinks(false);
+    ui->tbChat->setOpenLinks(true);
     ui->tbChat->setOpenExternalLinks(false);
 
     refreshStyles();
