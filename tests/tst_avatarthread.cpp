@@ -11,6 +11,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <sys/stat.h>
+
 namespace {
 
 QByteArray pngPicture(int side = 16)
@@ -193,6 +195,7 @@ void TestAvatarThread::undecompressibleCacheIsFetchedAgain()
 
 void TestAvatarThread::missingFilesAreDownloadedAndCached()
 {
+    ::umask(022);
     const QByteArray picture = pngPicture(24);
     server.bodies.insert(QStringLiteral("new"), picture);
     server.bodies.insert(QStringLiteral("page"), "<html>error</html>");
@@ -206,6 +209,8 @@ void TestAvatarThread::missingFilesAreDownloadedAndCached()
 
     QFile cached(AvatarCache::filePath(QStringLiteral("new")));
     QVERIFY(cached.open(QIODevice::ReadOnly));
+    // A downloaded picture is the user's own, whatever the process's file mode mask allows.
+    QCOMPARE(cached.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
     const AvatarCache::Entry entry = AvatarCache::decode(cached.readAll());
     QCOMPARE(entry.version, 11);
     QCOMPARE(entry.status, AvatarCache::Status::Valid);

@@ -1,6 +1,8 @@
+#include "AvatarCache.h"
 #include "ChatHistory.h"
 #include "DataDirectory.h"
 #include "hermetic.h"
+#include "testpictures.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -9,6 +11,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 class TestHistory : public QObject
 {
@@ -39,6 +42,9 @@ private slots:
     void plainNamesKeepTheirFileName();
     void unsafeNamesStayInside_data();
     void unsafeNamesStayInside();
+    void writtenFilesAreOwnerOnly_data();
+    void writtenFilesAreOwnerOnly();
+    void existingContentsMadeOwnerOnly();
 
 private:
     static void writeHistory(const QString &user, int count, const QString &lastSpeaker = QStringLiteral("You"));
@@ -404,6 +410,83 @@ void TestHistory::unsafeNamesStayInside()
     }
     QVERIFY(!QFileInfo::exists(QStringLiteral("/tmp/escaped.ini")));
     QVERIFY(ChatHistory(name + QLatin1Char('/')).fileName() != file);
+}
+
+namespace {
+
+// The permission bits of a path in octal, as the system holds them (not following a link).
+QString modeOf(const QString &path)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return QStringLiteral("missing");
+    return QString::number(info.st_mode & 07777, 8);
+}
+
+} // namespace
+
+void TestHistory::writtenFilesAreOwnerOnly_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("history") << "history" << "alice";
+    QTest::newRow("history under an encoded name") << "history" << "a/b";
+    QTest::newRow("avatar cache") << "avatar" << "0a1b2c";
+    QTest::newRow("avatar cache under an encoded name") << "avatar" << "../x";
+}
+
+void TestHistory::writtenFilesAreOwnerOnly()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, name);
+    // What a usual login session gives: files readable by everyone unless made otherwise.
+    ::umask(022);
+    QDir(dataDir()).removeRecursively();
+    QString file;
+    if (kind == QLatin1String("history")) {
+        ChatHistory history(name);
+        QVERIFY(history.append(1, QStringLiteral("<span>private</span>"), QStringLiteral("You"), true));
+        QVERIFY(history.append(2, QStringLiteral("<span>more</span>"), QStringLiteral("You"), false));
+        file = history.fileName();
+    } else {
+        file = AvatarCache::filePath(name);
+        QVERIFY(AvatarCache::writeFile(file, plainPng(8, 8, Qt::red)));
+        // A later write replaces the file and keeps it private.
+        QVERIFY(AvatarCache::writeFile(file, plainPng(8, 8, Qt::blue)));
+    }
+    QCOMPARE(modeOf(file), QStringLiteral("600"));
+    QCOMPARE(modeOf(dataDir()), QStringLiteral("700"));
+    QCOMPARE(modeOf(QFileInfo(file).absolutePath()), QStringLiteral("700"));
+}
+
+void TestHistory::existingContentsMadeOwnerOnly()
+{
+    ::umask(022);
+    QDir(dataDir()).removeRecursively();
+    QVERIFY(QDir().mkpath(dataDir() + QStringLiteral("/encoded")));
+    QTemporaryDir elsewhere;
+    const QString outside = elsewhere.filePath(QStringLiteral("shared.txt"));
+    const QStringList files = {dataDir() + QStringLiteral("/alice.ini"), dataDir() + QStringLiteral("/0a1b.zm"),
+                               dataDir() + QStringLiteral("/ChatIn.wav"), dataDir() + QStringLiteral("/encoded/x.ini"),
+                               outside};
+    for (const QString &path : files) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("x");
+        f.close();
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                                                | QFileDevice::ReadOther));
+    }
+    QVERIFY(QFile::link(outside, dataDir() + QStringLiteral("/link.ini")));
+    QCOMPARE(modeOf(dataDir()), QStringLiteral("755"));
+
+    DataDirectory::protectContents();
+    QCOMPARE(modeOf(dataDir()), QStringLiteral("700"));
+    QCOMPARE(modeOf(dataDir() + QStringLiteral("/encoded")), QStringLiteral("700"));
+    for (const QString &path : files.mid(0, 4))
+        QVERIFY2(modeOf(path) == QLatin1String("600"), qPrintable(path + QLatin1Char(' ') + modeOf(path)));
+    // What a link points at is left alone.
+    QCOMPARE(modeOf(outside), QStringLiteral("644"));
 }
 
 ZM_HERMETIC_GUILESS_TEST_MAIN(TestHistory)

@@ -164,12 +164,13 @@ bool commitFile(QSaveFile &file, const QByteArray &picture)
 
 bool writeFile(const QString &path, const QByteArray &picture)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    DataDirectory::ensureDirectory(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         qWarning() << "Cannot write avatar cache" << path << file.errorString();
         return false;
     }
+    DataDirectory::protectFile(file);
     return commitFile(file, picture);
 }
 

@@ -52,7 +52,7 @@ void AvatarThread::run()
     auto session = std::make_unique<ZMsgFw111Q>();
     const QStringList ids = idsToFetch(pendingIds, knownIds);
     directory = DataDirectory::path();
-    QDir().mkpath(directory);
+    DataDirectory::ensure();
 
     for (const QString &id : ids) {
         if (stopRequested)
@@ -137,12 +137,13 @@ void AvatarThread::waitFor(QNetworkReply *reply)
 
 void AvatarThread::download(ZMsgFw111Q &session, const QString &id, const QString &path)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    DataDirectory::ensureDirectory(QFileInfo(path).absolutePath());
     // Written atomically: a half-made file never exists, and nothing is left behind when the
     // download does not complete.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return;
+    DataDirectory::protectFile(file);
     qDebug() << "Downloading Avatar" << id;
     std::unique_ptr<QNetworkReply> reply(session.downloadAvatar(id, false));
     if (!reply) {

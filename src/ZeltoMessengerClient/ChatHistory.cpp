@@ -317,7 +317,7 @@ QByteArray ChatHistory::tailClosing(const QByteArray &content)
 
 bool ChatHistory::append(int id, const QString &markup, const QString &speaker, bool startsBlock)
 {
-    QDir().mkpath(QFileInfo(m_fileName).absolutePath());
+    DataDirectory::ensureDirectory(QFileInfo(m_fileName).absolutePath());
     QFile file(m_fileName);
     // Unbuffered, so a failed write is seen at once and the file can be cut back.
     if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) {
@@ -325,6 +325,8 @@ bool ChatHistory::append(int id, const QString &markup, const QString &speaker, 
         return false;
     }
     const qint64 oldSize = file.size();
+    if (oldSize == 0)
+        DataDirectory::protectFile(file);
     QByteArray block = appendBlock(id, markup, speaker, startsBlock);
     if (oldSize > 0) {
         // A file that ends inside a line (edited by hand, or cut short by a crash or a full

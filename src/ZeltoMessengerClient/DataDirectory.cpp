@@ -2,6 +2,9 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
+#include <QFileDevice>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace DataDirectory {
@@ -11,6 +14,19 @@ namespace {
 // atomic saves create next to the file.
 constexpr int MaxStemBytes = 200;
 const char EncodedSubdirectory[] = "encoded";
+
+const QFileDevice::Permissions OwnerFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
+    | QFileDevice::WriteUser;
+const QFileDevice::Permissions OwnerDirectory = OwnerFile | QFileDevice::ExeOwner | QFileDevice::ExeUser;
+
+bool restrictTo(const QString &path, QFileDevice::Permissions allowed)
+{
+    const QFileDevice::Permissions current = QFile::permissions(path);
+    if (!(current & ~allowed))
+        return true;
+    return QFile::setPermissions(path, current & allowed);
+}
+
 }
 
 QString path()
@@ -23,7 +39,41 @@ QString path()
 
 bool ensure()
 {
-    return QDir().mkpath(path());
+    return ensureDirectory(path());
+}
+
+bool ensureDirectory(const QString &directory)
+{
+    if (!QDir().mkpath(directory))
+        return false;
+    const QString dataDirectory = path();
+    if (directory != dataDirectory && QFileInfo(directory).absolutePath() == dataDirectory)
+        restrictTo(dataDirectory, OwnerDirectory);
+    return restrictTo(directory, OwnerDirectory);
+}
+
+bool protectFile(QFileDevice &file)
+{
+    return file.setPermissions(file.permissions() & OwnerFile);
+}
+
+void protectContents()
+{
+    const QString dataDirectory = path();
+    const QFileInfo top(dataDirectory);
+    if (!top.isDir())
+        return;
+    restrictTo(dataDirectory, OwnerDirectory);
+    QDirIterator it(dataDirectory, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo entry = it.fileInfo();
+        // A link may point anywhere; what it points at is not ours to change.
+        if (entry.isSymLink())
+            continue;
+        restrictTo(entry.filePath(), entry.isDir() ? OwnerDirectory : OwnerFile);
+    }
 }
 
 bool isPlainStem(const QString &name)
