@@ -45,19 +45,20 @@ frmAboutZMPQ::~frmAboutZMPQ()
 QString frmAboutZMPQ::buildText(const QString &classVersion, const QString &libraryVersion, const QString &credits,
                                 const QString &hostName)
 {
-    const QString text = QStringLiteral("<span style=\"font-weight: bold;\">") + tr("Version")
-        + QStringLiteral("</span><br/>") + QStringLiteral("Zelto Messenger") + QStringLiteral(" Client ")
-        + QCoreApplication::applicationVersion() + QStringLiteral("<br/>") + QStringLiteral("Zelto Messenger Fw ")
-        + classVersion + QStringLiteral("<br/>") + QStringLiteral("Zelto Gui Fw ") + libraryVersion
-        + QStringLiteral("<br/><br/><span style=\"font-weight: bold;\">") + tr("Build")
-        + QStringLiteral("</span><br/>")
-        + tr("Built on %1 at %2 with %4<br/>Running with Qt %5 on %6") + QStringLiteral("<br/><br/>") + credits
+    // Only the build line has placeholders: the other parts (credits above all) are taken as
+    // they are, a "%1" in them included.
+    const QString build = tr("Built on %1 at %2 with %4<br/>Running with Qt %5 on %6")
+                              .arg(QStringLiteral(__DATE__), QStringLiteral(__TIME__),
+                                   QStringLiteral("Qt " QT_VERSION_STR ", ") + QLatin1String(Toolchain),
+                                   QString::fromLatin1(qVersion()), hostName.toHtmlEscaped());
+    return QStringLiteral("<span style=\"font-weight: bold;\">") + tr("Version") + QStringLiteral("</span><br/>")
+        + QStringLiteral("Zelto Messenger") + QStringLiteral(" Client ") + QCoreApplication::applicationVersion()
+        + QStringLiteral("<br/>") + QStringLiteral("Zelto Messenger Fw ") + classVersion + QStringLiteral("<br/>")
+        + QStringLiteral("Zelto Gui Fw ") + libraryVersion + QStringLiteral("<br/><br/><span style=\"font-weight: bold;\">")
+        + tr("Build") + QStringLiteral("</span><br/>") + build + QStringLiteral("<br/><br/>") + credits
         + QStringLiteral("<span style=\"font-weight: bold;\">") + tr("Info") + QStringLiteral("</span><br/>")
         + tr("<p>Zelto Messenger keeps you in touch with your contacts: it shows who is online, carries your "
              "messages, keeps a history of every conversation and announces what happens while you work.</p>");
-    return text.arg(QStringLiteral(__DATE__), QStringLiteral(__TIME__),
-                    QStringLiteral("Qt " QT_VERSION_STR ", ") + QLatin1String(Toolchain),
-                    QString::fromLatin1(qVersion()), hostName.toHtmlEscaped());
 }
 
 void frmAboutZMPQ::setBuildText()

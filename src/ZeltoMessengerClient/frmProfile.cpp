@@ -127,7 +127,9 @@ void frmProfile::applyChanges()
     const QString newNick = ui->txtNick->text();
     const QByteArray raw = ui->txtMsgState->text().toUtf8();
     const QString escaped = MessageFormat::escapeHtml(QString::fromUtf8(raw));
-    if (!checkName(newNick) || !checkMessageState(escaped, raw))
+    // The name rules are for a new name: a name the server already holds (one set before
+    // these rules, or elsewhere) must not block a change of the status message.
+    if ((newNick != nick && !checkName(newNick)) || !checkMessageState(escaped, raw))
         return;
 
     int code = login->setUserNick(newNick);
@@ -187,7 +189,8 @@ void frmProfile::on_cmdAvatar_clicked()
     connect(applyAvatarButton, &QPushButton::clicked, this, &frmProfile::uploadAvatar);
     connect(closeAvatarButton, &QPushButton::clicked, dialog, &QDialog::close);
 
-    dialog->showNormal();
+    // Modality is taken when the dialog is shown: exec shows it, so nothing may show it before.
+    dialog->setWindowModality(Qt::WindowModal);
     dialog->exec();
     dialog->deleteLater();
 }

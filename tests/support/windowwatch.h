@@ -39,4 +39,12 @@ inline bool clickStandardButton(QDialogButtonBox *box, QDialogButtonBox::Standar
     return true;
 }
 
+// Clicks a widget the way the window system delivers a click: through its window, so that a
+// window blocked by a modal dialog does not get it, as it would not from a person.
+inline void clickThroughWindow(QWidget *widget)
+{
+    QWidget *top = widget->window();
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, widget->mapTo(top, widget->rect().center()));
+}
+
 #endif
