@@ -1,4 +1,5 @@
 #include "AvatarCache.h"
+#include "accountchecks.h"
 #include "accountlink.h"
 #include "frmAboutZMPQ.h"
 #include "frmAboutZelto.h"
@@ -23,6 +24,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -35,6 +37,7 @@
 #include <QSettings>
 #include <QStyle>
 #include <QTextBrowser>
+#include <QTextDocumentFragment>
 #include <QTimer>
 
 #include <functional>
@@ -179,6 +182,9 @@ private slots:
     void profileEditorServerRefusals();
     void profileEditorOffline();
     void profileEditorCancelCloses();
+    void profileEditorNameCheckedWhenChanged_data();
+    void profileEditorNameCheckedWhenChanged();
+    void avatarDialogIsModal();
     void avatarPreparation_data();
     void avatarPreparation();
     void avatarPickAndUpload();
@@ -190,6 +196,8 @@ private slots:
     void passwordServerAnswers_data();
     void passwordServerAnswers();
     void passwordOffline();
+    void passwordFieldsHoldTheServerLimit_data();
+    void passwordFieldsHoldTheServerLimit();
 
     void friendRequestsAcceptOneOfThree();
     void friendRequestsSingleAndEmpty();
@@ -206,6 +214,9 @@ private slots:
 
     void aboutZelto();
     void aboutBuildText();
+    void aboutCreditsTakenAsTheyAre_data();
+    void aboutCreditsTakenAsTheyAre();
+    void aboutShowsTheCreditsFile();
     void aboutCreditsLinksAddContacts();
 
     // Last: destroying the main window asks the application to quit, which ends every later
@@ -636,6 +647,93 @@ void TestDialogs::profileEditorCancelCloses()
     QCOMPARE(actionsSinceInit().size(), 0);
 }
 
+void TestDialogs::profileEditorNameCheckedWhenChanged_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("typedName");
+    QTest::addColumn<QString>("warning");
+    QTest::addColumn<QByteArray>("sentNick");
+    // A name the server already holds is sent again as it is, whatever today's rules say.
+    QTest::newRow("unchanged two-letter name") << "Jo" << "" << "" << QByteArray("Jo");
+    QTest::newRow("unchanged name with a trailing blank") << "Jo " << "" << "" << QByteArray("Jo&nbsp;");
+    QTest::newRow("changed to two letters") << "Joe" << "Al" << "The new name is shorter than 3 bytes!" << QByteArray();
+    QTest::newRow("changed to a valid name") << "Jo" << "Joanna" << "" << QByteArray("Joanna");
+}
+
+void TestDialogs::profileEditorNameCheckedWhenChanged()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, typedName);
+    QFETCH(QString, warning);
+    QFETCH(QByteArray, sentNick);
+    frmProfile dialog;
+    dialog.setLogin(link);
+    dialog.setData(QStringLiteral("anna"), stored, QStringLiteral("away"), QStringLiteral("0"));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    if (!typedName.isEmpty()) {
+        auto *name = dialog.findChild<QLineEdit *>("txtNick");
+        QTest::mouseClick(name, Qt::LeftButton);
+        QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(name, typedName);
+    }
+    auto *status = dialog.findChild<QLineEdit *>("txtMsgState");
+    QTest::mouseClick(status, Qt::LeftButton);
+    QTest::keyClick(status, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(status, QStringLiteral("in a meeting"));
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+
+    if (warning.isEmpty()) {
+        QCOMPARE(boxes.size(), 0);
+        QCOMPARE(actionsSinceInit(), QList<QByteArray>({ "ZM/1.1 action --at=setnick --nick=" + sentNick,
+                                                         "ZM/1.1 action --at=setmessagestate --message=in&nbsp;a&nbsp;meeting" }));
+        QVERIFY(!dialog.isVisible());
+    } else {
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes.at(0).title, QStringLiteral("Change name"));
+        QCOMPARE(boxes.at(0).text, warning);
+        QCOMPARE(actionsSinceInit(), QList<QByteArray>());
+        QVERIFY(dialog.isVisible());
+    }
+}
+
+void TestDialogs::avatarDialogIsModal()
+{
+    frmProfile dialog;
+    dialog.setLogin(link);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QPushButton *cancel = dialog.findChild<QDialogButtonBox *>("bbOptions")->button(QDialogButtonBox::Cancel);
+
+    bool modal = false;
+    bool editorStayed = false;
+    bool closed = false;
+    whenWindowUp(&dialog, QStringLiteral("Avatar"), [&](QWidget *avatar) {
+        QVERIFY(QTest::qWaitForWindowExposed(avatar));
+        modal = QApplication::activeModalWidget() == avatar;
+        // The editor under the sub-dialog does not react: its Cancel cannot leave the
+        // sub-dialog open on its own.
+        clickThroughWindow(cancel);
+        editorStayed = dialog.isVisible();
+        for (QPushButton *button : avatar->findChildren<QPushButton *>()) {
+            if (button->text() == QLatin1String("Close"))
+                clickThroughWindow(button);
+        }
+        closed = !avatar->isVisible();
+    });
+    clickThroughWindow(dialog.findChild<QPushButton *>("cmdAvatar"));
+    QVERIFY(modal);
+    QVERIFY(editorStayed);
+    QVERIFY(closed);
+
+    // With the sub-dialog gone, Cancel closes the editor and nothing is left open.
+    clickThroughWindow(cancel);
+    QVERIFY(!dialog.isVisible());
+    for (QWidget *window : QApplication::topLevelWidgets())
+        QVERIFY2(!window->isVisible(), qPrintable(window->windowTitle()));
+    QCOMPARE(actionsSinceInit().size(), 0);
+}
+
 void TestDialogs::avatarPreparation_data()
 {
     QTest::addColumn<QSize>("size");
@@ -797,7 +895,7 @@ void TestDialogs::passwordServerAnswers()
     setCode("setpassword", code);
     frmChangePassword dialog;
     QCOMPARE(dialog.size(), QSize(300, 200));
-    QCOMPARE(dialog.findChild<QLineEdit *>("txtOldPassword")->maxLength(), 64);
+    QCOMPARE(dialog.findChild<QLineEdit *>("txtOldPassword")->maxLength(), AccountChecks::MaxPasswordLength);
     QCOMPARE(dialog.findChild<QLineEdit *>("txtNewPassword")->echoMode(), QLineEdit::Password);
     dialog.setLogin(link);
     dialog.show();
@@ -832,6 +930,45 @@ void TestDialogs::passwordOffline()
     dialog.show();
     clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Cancel);
     QVERIFY(!dialog.isVisible());
+}
+
+void TestDialogs::passwordFieldsHoldTheServerLimit_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::newRow("old password") << "txtOldPassword";
+    QTest::newRow("new password") << "txtNewPassword";
+    QTest::newRow("repeated password") << "txtRepeatPassword";
+}
+
+void TestDialogs::passwordFieldsHoldTheServerLimit()
+{
+    QFETCH(QString, field);
+    frmChangePassword dialog;
+    dialog.setLogin(link);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto *edit = dialog.findChild<QLineEdit *>(field);
+    QCOMPARE(edit->maxLength(), AccountChecks::MaxPasswordLength);
+    QTest::mouseClick(edit, Qt::LeftButton);
+
+    // Exactly as long as the server takes: no word about it.
+    const QString longest(AccountChecks::MaxPasswordLength, QLatin1Char('p'));
+    QApplication::clipboard()->setText(longest);
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(edit->text(), longest);
+    QCoreApplication::processEvents();
+    QCOMPARE(boxes.size(), 0);
+
+    // Longer: the field keeps what the server takes and says so.
+    edit->selectAll();
+    QApplication::clipboard()->setText(QString(AccountChecks::MaxPasswordLength + 44, QLatin1Char('q')));
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(edit->text(), QString(AccountChecks::MaxPasswordLength, QLatin1Char('q')));
+    QTRY_COMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.at(0).icon, QMessageBox::Warning);
+    QCOMPARE(boxes.at(0).title, QStringLiteral("Password"));
+    QCOMPARE(boxes.at(0).text, QStringLiteral("A password can have at most 256 characters. Only the first 256 "
+                                              "characters were kept."));
 }
 
 void TestDialogs::changedPasswordReachesLoginAndStore()
@@ -1115,6 +1252,39 @@ void TestDialogs::aboutBuildText()
     QVERIFY(!withoutCredits.contains(QLatin1String("%3")));
     const QString withCredits = frmAboutZMPQ::buildText("1.1.0", "1.0.0-7", "<p>thanks</p>", "<b>box</b>");
     QVERIFY(withCredits.contains(QLatin1String(" on &lt;b&gt;box&lt;/b&gt;<br/><br/><p>thanks</p><span")));
+}
+
+void TestDialogs::aboutCreditsTakenAsTheyAre_data()
+{
+    QTest::addColumn<QString>("credits");
+    QTest::newRow("placeholders") << "<p>Thanks to %1 and %2, %4, %5 and %6</p>";
+    QTest::newRow("percent signs") << "<p>100% made by hand, 50 %, %%</p>";
+    QTest::newRow("highest placeholder") << "<p>%99 %0 %7</p>";
+}
+
+void TestDialogs::aboutCreditsTakenAsTheyAre()
+{
+    QFETCH(QString, credits);
+    const QString page = frmAboutZMPQ::buildText("1.1.0", "1.0.0-7", credits, "box");
+    QVERIFY2(page.contains(QLatin1String("<br/><br/>") + credits + QLatin1String("<span")), qPrintable(page));
+    // The build line is still filled in.
+    QVERIFY(page.contains(QLatin1String(" with Qt " QT_VERSION_STR ", ")));
+    QVERIFY(page.contains(QLatin1String("<br/>Running with Qt ") + QLatin1String(qVersion()) + QLatin1String(" on box")));
+}
+
+void TestDialogs::aboutShowsTheCreditsFile()
+{
+    QFile file(QStringLiteral(":/gui/credits.html"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString credits = QTextDocumentFragment::fromHtml(QString::fromUtf8(file.readAll())).toPlainText();
+    QVERIFY(!credits.isEmpty());
+    frmAboutZMPQ dialog;
+    dialog.setLogin(link);
+    dialog.setBuildText();
+    const QString page = dialog.findChild<QTextBrowser *>("txtAbout")->toPlainText();
+    QVERIFY2(page.contains(QLatin1String("Running with Qt ") + QLatin1String(qVersion()) + QLatin1String(" on testhost\n\n")
+                           + credits),
+             qPrintable(page));
 }
 
 void TestDialogs::aboutCreditsLinksAddContacts()

@@ -58,4 +58,13 @@ PasswordProblem checkNewPassword(const QString &newPassword, const QString &repe
     return PasswordProblem::None;
 }
 
+LoginProblem checkLogin(const QString &name, const QString &password)
+{
+    if (hasLineBreak(name))
+        return LoginProblem::NameLineBreak;
+    if (hasLineBreak(password))
+        return LoginProblem::PasswordLineBreak;
+    return LoginProblem::None;
+}
+
 } // namespace AccountChecks

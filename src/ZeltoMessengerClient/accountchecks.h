@@ -9,6 +9,8 @@ namespace AccountChecks {
 
 constexpr int MinNickLength = 3;
 constexpr int MinPasswordLength = 8;
+// The longest password the server takes; every password field holds at most this many.
+constexpr int MaxPasswordLength = 256;
 
 // The UTF-8 bytes must read the same as Latin-1 and as UTF-8, and the Latin-1 bytes must read
 // as the same UTF-8 text; in effect only 7-bit ASCII passes.
@@ -23,6 +25,11 @@ MessageStateProblem checkMessageState(const QString &escaped, const QByteArray &
 
 enum class PasswordProblem { None, Mismatch, TooShort, NotTrimmed, LineBreak, Encoding };
 PasswordProblem checkNewPassword(const QString &newPassword, const QString &repeated);
+
+// What a login cannot send at all: a line break (pasted along with a name or password)
+// would end the protocol line.
+enum class LoginProblem { None, NameLineBreak, PasswordLineBreak };
+LoginProblem checkLogin(const QString &name, const QString &password);
 
 } // namespace AccountChecks
 

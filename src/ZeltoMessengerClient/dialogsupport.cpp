@@ -1,10 +1,13 @@
 #include "dialogsupport.h"
 
 #include "MessageFormat.h"
+#include "accountchecks.h"
 #include "uimessage.h"
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <QLineEdit>
+#include <QTimer>
 
 namespace DialogSupport {
 
@@ -26,6 +29,27 @@ void showPlain(QWidget *parent, QMessageBox::Icon icon, const QString &title, co
     QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+void limitPasswordField(QLineEdit *field)
+{
+    static const char WarningPending[] = "passwordLimitWarningPending";
+    field->setMaxLength(AccountChecks::MaxPasswordLength);
+    QObject::connect(field, &QLineEdit::inputRejected, field, [field] {
+        // The box waits until the field has finished its edit, and one box covers a burst
+        // of rejected keys.
+        if (field->property(WarningPending).toBool())
+            return;
+        field->setProperty(WarningPending, true);
+        QTimer::singleShot(0, field, [field] {
+            field->setProperty(WarningPending, false);
+            UiMessage::warning(field->window(), QCoreApplication::translate("frmLogin", "Password"),
+                               QCoreApplication::translate("frmLogin",
+                                                           "A password can have at most %1 characters. Only the "
+                                                           "first %1 characters were kept.")
+                                   .arg(AccountChecks::MaxPasswordLength));
+        });
+    });
 }
 
 QString richTextFromEncoded(const QString &encoded)

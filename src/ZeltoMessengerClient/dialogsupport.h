@@ -9,6 +9,7 @@
 
 class QAbstractButton;
 class QDialog;
+class QLineEdit;
 
 // Small pieces every account dialog shares.
 namespace DialogSupport {
@@ -26,6 +27,10 @@ void showOffline(QWidget *parent);
 
 // A message box whose text is never read as rich text (it may hold text from the server).
 void showPlain(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text);
+
+// Gives a password field the one length rule of every password field; input beyond it (a
+// long paste) is cut by the field and the user is told so.
+void limitPasswordField(QLineEdit *field);
 
 // Text safe to put into rich text: entity-encoded status text decoded, then HTML-escaped.
 QString richTextFromEncoded(const QString &encoded);

@@ -18,6 +18,8 @@ frmChangePassword::frmChangePassword(QWidget *parent)
     ui->setupUi(this);
     DialogSupport::setupFixedDialog(this, 300, 200);
     ui->bbOptions->button(QDialogButtonBox::Apply)->setText(tr("Change"));
+    for (QLineEdit *field : {ui->txtOldPassword, ui->txtNewPassword, ui->txtRepeatPassword})
+        DialogSupport::limitPasswordField(field);
 }
 
 frmChangePassword::~frmChangePassword()

@@ -1,8 +1,11 @@
 #include "frmLogin.h"
 #include "ui_frmLogin.h"
 
+#include "DataDirectory.h"
 #include "MessageFormat.h"
 #include "UpdateThread.h"
+#include "accountchecks.h"
+#include "dialogsupport.h"
 #include "frmUpdate.h"
 #include "languagelist.h"
 #include "loginstore.h"
@@ -75,6 +78,9 @@ frmLogin::frmLogin(QWidget *parent)
     ui->cmdStop->hide();
     ui->labDesignedLoginDes->hide();
     ui->labContactsSearchReset->hide();
+    for (QLineEdit *field : {ui->txtPassword, ui->txtPasswordDesigned, ui->txtRegisterPassword,
+                             ui->txtRegisterRepeatPassword})
+        DialogSupport::limitPasswordField(field);
 
     Platform::protectSettingsFile();
     QSettings settings = appSettings();
@@ -259,6 +265,8 @@ void frmLogin::performLogin(bool showErrors, bool fallBackOffline)
     // A click that arrives while a login waits for the server must not start another one.
     if (loginInProgress)
         return;
+    if (!checkLoginInput(showErrors))
+        return;
     setLoginBusy(true);
     const int result = zmsgfw->loginUser(ui->txtName->text(), ui->txtPassword->text());
     setLoginBusy(false);
@@ -292,6 +300,24 @@ void frmLogin::performLogin(bool showErrors, bool fallBackOffline)
             enterOfflineSession(8, nick);
         }
     }
+}
+
+bool frmLogin::checkLoginInput(bool showErrors)
+{
+    QString problem;
+    switch (AccountChecks::checkLogin(ui->txtName->text(), ui->txtPassword->text())) {
+    case AccountChecks::LoginProblem::None:
+        return true;
+    case AccountChecks::LoginProblem::NameLineBreak:
+        problem = tr("The user name contains a line break. Please enter it again without one.");
+        break;
+    case AccountChecks::LoginProblem::PasswordLineBreak:
+        problem = tr("The password contains a line break. Please enter it again without one.");
+        break;
+    }
+    if (showErrors)
+        UiMessage::warning(this, tr("Login"), problem);
+    return false;
 }
 
 void frmLogin::storeLoginChoices()

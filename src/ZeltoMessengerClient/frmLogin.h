@@ -305,6 +305,8 @@ private:
     // Login, session, frame, language menu and registration (frmLogin.cpp).
 private:
     void performLogin(bool showErrors, bool fallBackOffline);
+    // False, with a warning when showErrors, for input no login can send.
+    bool checkLoginInput(bool showErrors);
     void enterOfflineSession(int state, QString nick);
     void storeLoginChoices();
     void setLoginBusy(bool busy);

@@ -624,6 +624,18 @@ Ihre Version: %3</translation>
         <source>Please check your Internet connection!</source>
         <translation>Bitte überprüfen Sie Ihre Internetverbindung!</translation>
     </message>
+    <message>
+        <source>The user name contains a line break. Please enter it again without one.</source>
+        <translation>Der Benutzername enthält einen Zeilenumbruch. Bitte geben Sie ihn ohne Zeilenumbruch erneut ein.</translation>
+    </message>
+    <message>
+        <source>The password contains a line break. Please enter it again without one.</source>
+        <translation>Das Passwort enthält einen Zeilenumbruch. Bitte geben Sie es ohne Zeilenumbruch erneut ein.</translation>
+    </message>
+    <message>
+        <source>A password can have at most %1 characters. Only the first %1 characters were kept.</source>
+        <translation>Ein Passwort darf höchstens %1 Zeichen lang sein. Nur die ersten %1 Zeichen wurden übernommen.</translation>
+    </message>
 </context>
 <context>
     <name>frmProfile</name>

@@ -624,6 +624,18 @@ Votre version : %3</translation>
         <source>Please check your Internet connection!</source>
         <translation>Veuillez vérifier votre connexion Internet !</translation>
     </message>
+    <message>
+        <source>The user name contains a line break. Please enter it again without one.</source>
+        <translation>Le nom d'utilisateur contient un saut de ligne. Veuillez le saisir de nouveau sans saut de ligne.</translation>
+    </message>
+    <message>
+        <source>The password contains a line break. Please enter it again without one.</source>
+        <translation>Le mot de passe contient un saut de ligne. Veuillez le saisir de nouveau sans saut de ligne.</translation>
+    </message>
+    <message>
+        <source>A password can have at most %1 characters. Only the first %1 characters were kept.</source>
+        <translation>Un mot de passe ne peut pas dépasser %1 caractères. Seuls les %1 premiers caractères ont été conservés.</translation>
+    </message>
 </context>
 <context>
     <name>frmProfile</name>
