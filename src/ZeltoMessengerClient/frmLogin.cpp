@@ -83,6 +83,9 @@ frmLogin::frmLogin(QWidget *parent)
         DialogSupport::limitPasswordField(field);
 
     Platform::protectSettingsFile();
+    // Conversations and cached pictures are the user's own, also where an older version or
+    // another tool left them readable by others.
+    DataDirectory::protectContents();
     QSettings settings = appSettings();
     designedMode = settings.value(QStringLiteral("Interface/designedMode"), true).toBool();
     if (designedMode) {
