@@ -892,9 +892,9 @@ void frmLogin::on_cmdRegister_clicked()
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
     timeout.start(10000);
-    ui->cmdRegister->setEnabled(false);
+    setRegistrationBusy(true);
     loop.exec();
-    ui->cmdRegister->setEnabled(true);
+    setRegistrationBusy(false);
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QByteArray answer = reply->isFinished() ? reply->read(256 * 1024) : QByteArray();
     reply->abort();
@@ -902,12 +902,16 @@ void frmLogin::on_cmdRegister_clicked()
     if (status == 200) {
         UiMessage::information(this, tr("Register"),
                                tr("The account %1 has been created. You can log in now.").arg(form.userName));
-        ui->txtName->setText(form.userName);
-        ui->txtNameDesigned->setText(form.userName);
         for (QLineEdit *field : {static_cast<QLineEdit *>(ui->txtRegisterPassword),
                                  static_cast<QLineEdit *>(ui->txtRegisterRepeatPassword),
                                  static_cast<QLineEdit *>(ui->txtRegisterCaptcha)})
             field->clear();
+        // A session that started meanwhile keeps its page and its login fields: the watchdog
+        // logs in again with what they hold.
+        if (sessionActive || ui->swTabs->currentIndex() != 2)
+            return;
+        ui->txtName->setText(form.userName);
+        ui->txtNameDesigned->setText(form.userName);
         on_cmdBack_clicked();
         return;
     }
@@ -918,6 +922,14 @@ void frmLogin::on_cmdRegister_clicked()
     // A captcha is good for one try only; the user fetches the next one.
     ui->txtRegisterCaptcha->clear();
     ui->labRegisterCaptcha->setText(tr("Captcha: Not loaded"));
+}
+
+void frmLogin::setRegistrationBusy(bool busy)
+{
+    // While the form is posted, neither the page nor a login may change what its answer
+    // lands on. Widgets disabled on their own stay disabled afterwards.
+    for (QWidget *page : {ui->pRegister, ui->pLogin, ui->pLoginDesigned})
+        page->setEnabled(!busy);
 }
 
 void frmLogin::loadCaptcha()

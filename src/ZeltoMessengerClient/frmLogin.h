@@ -320,6 +320,7 @@ private:
     void clearLanguageTables();
     void setOwnState(int state);
     void loadCaptcha();
+    void setRegistrationBusy(bool busy);
     void showRegisterPage();
     bool isCursorInside(QWidget *widget) const;
     bool hoverPageVisible() const;
