@@ -24,7 +24,6 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDesktopServices>
-#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QHostInfo>
@@ -37,7 +36,6 @@
 #include <QProcess>
 #include <QSettings>
 #include <QSound>
-#include <QStandardPaths>
 #include <QStyleFactory>
 #include <QTimer>
 
@@ -752,8 +750,8 @@ void frmLogin::playChatIn()
         heldChatIn = true;
         return;
     }
-    const QString file = Platform::chatInSoundFile(
-        QDir::currentPath(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    DataDirectory::ensure();
+    const QString file = Platform::chatInSoundFile(QCoreApplication::applicationDirPath(), DataDirectory::path());
     if (!file.isEmpty())
         QSound::play(file);
 }

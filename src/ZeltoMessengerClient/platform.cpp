@@ -17,11 +17,13 @@ const QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice:
 
 bool copySound(const QString &target)
 {
-    QDir().mkpath(QFileInfo(target).absolutePath());
+    if (!QDir().mkpath(QFileInfo(target).absolutePath()))
+        return false;
     if (!QFile::copy(QStringLiteral(":/sound/ChatIn.wav"), target))
         return false;
-    // Resource files are copied read-only; the user may want to replace the copy later.
-    QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::WriteOwner);
+    // Resource files are copied read-only for everyone; the copy is the user's own, who may
+    // want to replace it later.
+    QFile::setPermissions(target, OwnerOnly);
     return true;
 }
 
@@ -147,8 +149,6 @@ QString chatInSoundFile(const QString &programDir, const QString &userDataDir)
 {
     const QString inProgramDir = QDir(programDir).filePath(QStringLiteral("ChatIn.wav"));
     if (QFile::exists(inProgramDir))
-        return inProgramDir;
-    if (QFileInfo(programDir).isWritable() && copySound(inProgramDir))
         return inProgramDir;
     if (userDataDir.isEmpty())
         return QString();

@@ -25,9 +25,9 @@ bool protectSettingsFile();
 QString settingsFilePath();
 
 // The incoming-message sound as a file that QSound can play: "ChatIn.wav" in the program
-// directory, copied there from the resources when missing; when that directory is not
-// writable (an installed program) the copy goes to the per-user data directory instead.
-// Returns an empty text when no copy could be made.
+// directory when it is shipped there, else a copy of the built-in sound in the user's data
+// directory, made (readable by the user only) when missing. Nothing is ever written beside
+// the program or into the working directory. Empty when no copy could be made.
 QString chatInSoundFile(const QString &programDir, const QString &userDataDir);
 
 // Starts a new instance of the program (detached, no arguments). Tests replace the start
