@@ -6,6 +6,7 @@
 #include "MessageFormat.h"
 #include "NotificationWidget.h"
 #include "frmChat.h"
+#include "uialert.h"
 #include "zmsgfw111q.h"
 
 #include <QApplication>
@@ -343,10 +344,10 @@ void frmLogin::holdNotifications()
 
 void frmLogin::flashChatWindow(frmChat *chat)
 {
-    // A minimised window stays minimised; activating it makes its task bar entry flash.
-    // Once per burst is enough.
+    // A minimised window stays minimised; its task bar entry is marked instead (activating
+    // an iconic window does nothing under X11). Once per burst is enough.
     if (!holdingNotifications) {
-        chat->activateWindow();
+        UiAlert::request(chat);
     } else if (!heldFlashes.contains(chat)) {
         heldFlashes.append(chat);
     }
@@ -358,7 +359,7 @@ void frmLogin::releaseNotifications()
     const QList<QPointer<frmChat>> flashes = std::exchange(heldFlashes, {});
     for (const QPointer<frmChat> &chat : flashes) {
         if (chat && chat->isMinimized())
-            chat->activateWindow();
+            UiAlert::request(chat);
     }
     const QVector<PendingNotification> held = std::exchange(heldNotifications, {});
     for (const PendingNotification &note : held)
