@@ -16,6 +16,7 @@ const char *const BorderStyle[] = {"background-color: rgb(60, 60, 255);", "backg
 const char *const HoverStyle = "background-color: rgb(200, 200, 200);";
 const char *const CloseWhite = "<img src=\":/gui/notification-whitex.png\"/>";
 const char *const CloseHighlighted = "<img src=\":/gui/notification-closex.png\"/>";
+constexpr int DisplayTimeMs = 10000;
 
 bool underCursor(const QWidget *widget)
 {
@@ -27,8 +28,13 @@ bool underCursor(const QWidget *widget)
 NotificationWidget::NotificationWidget(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::NotificationWidget)
+    , displayTimer(new QTimer(this))
 {
     ui->setupUi(this);
+    displayTimer->setObjectName(QStringLiteral("displayTimer"));
+    displayTimer->setSingleShot(true);
+    displayTimer->setInterval(DisplayTimeMs);
+    connect(displayTimer, &QTimer::timeout, this, &NotificationWidget::startDisableWindow);
     setWindowFlags(windowFlags() ^ (Qt::FramelessWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                                     | Qt::WindowStaysOnTopHint));
     // A popup must not take the keyboard away from whatever the user is typing into.
@@ -59,6 +65,8 @@ void NotificationWidget::setNotificationTitle(const QString &title)
 void NotificationWidget::setNotificationText(const QString &text)
 {
     ui->labNotificationText->setText(text);
+    if (displayTimer->isActive())
+        displayTimer->start();
 }
 
 void NotificationWidget::setNotificationImage(const QPixmap &image)
@@ -78,7 +86,7 @@ void NotificationWidget::startNotification()
     move(desktop.topLeft() + popupPosition(desktop.size(), size()));
     show();
     QTimer::singleShot(500, this, &NotificationWidget::checkSelection);
-    QTimer::singleShot(10000, this, &NotificationWidget::startDisableWindow);
+    displayTimer->start();
     QTimer::singleShot(500, this, &NotificationWidget::notificationColorTimer);
 }
 
@@ -124,6 +132,7 @@ void NotificationWidget::startDisableWindow()
     if (fading)
         return;
     fading = true;
+    displayTimer->stop();
     QTimer::singleShot(10, this, &NotificationWidget::disableWindowPart);
 }
 

@@ -7,6 +7,7 @@
 class QCloseEvent;
 class QMouseEvent;
 class QPixmap;
+class QTimer;
 
 namespace Ui {
 class NotificationWidget;
@@ -25,6 +26,7 @@ public:
 
     void setNotificationData(const QString &data);
     void setNotificationTitle(const QString &title);
+    // A popup already showing starts its display time anew with a new text.
     void setNotificationText(const QString &text);
     void setNotificationImage(const QPixmap &image);
     // Places the popup, shows it and arms its timers.
@@ -59,6 +61,8 @@ private:
     void bodyPressed();
 
     Ui::NotificationWidget *ui;
+    // Runs from the start until the fade-out begins.
+    QTimer *displayTimer;
     QString data;
     QString color = QStringLiteral("blue");
     bool fading = false;
