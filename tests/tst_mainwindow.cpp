@@ -4,7 +4,11 @@
 #include "tlstestserver.h"
 #include "windowwatch.h"
 
+#include "DataDirectory.h"
+#include "NotificationWidget.h"
 #include "UpdateThread.h"
+#include "accountchecks.h"
+#include "frmChat.h"
 #include "frmLogin.h"
 #include "frmUpdate.h"
 #include "languagelist.h"
@@ -12,6 +16,8 @@
 #include "platform.h"
 #include "registration.h"
 #include "startup.h"
+#include "testpictures.h"
+#include "uialert.h"
 #include "uimessage.h"
 
 #include <zmsgdcaptcha.h>
@@ -23,6 +29,7 @@
 
 #include <QBuffer>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCryptographicHash>
 #include <QCursor>
 #include <QDesktopServices>
@@ -39,10 +46,15 @@
 #include <QStackedWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <functional>
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -94,6 +106,115 @@ protected:
         });
     }
 };
+
+// The registration site: captcha pictures at once, a posted form answered only when the test
+// says so, as a slow site would.
+class SlowRegistrationSite : public QTcpServer
+{
+public:
+    QByteArray picture = plainPng(60, 20, Qt::darkCyan);
+    QByteArray postedBody;
+    bool posted() const { return m_held != nullptr; }
+    void answerPost()
+    {
+        if (!m_held)
+            return;
+        const QByteArray page = "<html><body><h1>Account created</h1></body></html>";
+        m_held->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: "
+                      + QByteArray::number(page.size()) + "\r\n\r\n" + page);
+        m_held->disconnectFromHost();
+    }
+
+protected:
+    void incomingConnection(qintptr handle) override
+    {
+        auto *socket = new QTcpSocket(this);
+        socket->setSocketDescriptor(handle);
+        auto *request = new QByteArray;
+        connect(socket, &QObject::destroyed, [request] { delete request; });
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, request] {
+            *request += socket->readAll();
+            const int headerEnd = request->indexOf("\r\n\r\n");
+            if (headerEnd < 0)
+                return;
+            if (request->startsWith("GET ")) {
+                socket->write("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nConnection: close\r\nContent-Length: "
+                              + QByteArray::number(picture.size()) + "\r\n\r\n" + picture);
+                socket->disconnectFromHost();
+                return;
+            }
+            const QRegularExpressionMatch length =
+                QRegularExpression(QStringLiteral("Content-Length: (\\d+)"), QRegularExpression::CaseInsensitiveOption)
+                    .match(QString::fromLatin1(request->left(headerEnd)));
+            const QByteArray body = request->mid(headerEnd + 4);
+            if (length.hasMatch() && body.size() >= length.captured(1).toInt()) {
+                postedBody = body;
+                m_held = socket;
+            }
+        });
+    }
+
+private:
+    QTcpSocket *m_held = nullptr;
+};
+
+// Clicks the link of a rich-text label where the label draws it: the label lays its text out
+// like a document without margin, left-aligned and centred vertically.
+void clickLabelLink(QLabel *label, const QString &href)
+{
+    QTextDocument document;
+    document.setDefaultFont(label->font());
+    document.setDocumentMargin(0);
+    document.setHtml(label->text());
+    const QSizeF size = document.size();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.charFormat().isAnchor() || fragment.charFormat().anchorHref() != href)
+                continue;
+            const int inBlock = fragment.position() - block.position() + fragment.length() / 2;
+            const QTextLine line = block.layout()->lineForTextPosition(inBlock);
+            const QRect contents = label->contentsRect();
+            const int x = contents.left() + int(line.cursorToX(inBlock));
+            const int y = contents.top() + int((contents.height() - size.height()) / 2 + block.layout()->position().y()
+                                               + line.y() + line.height() / 2);
+            QTest::mouseClick(label, Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
+            return;
+        }
+    }
+    qWarning() << "no link" << href << "in" << label->objectName();
+}
+
+// The open chat window with a contact, if any.
+frmChat *chatWith(const QString &user)
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *chat = qobject_cast<frmChat *>(widget);
+        if (chat && chat->contactUser() == user)
+            return chat;
+    }
+    return nullptr;
+}
+
+QList<NotificationWidget *> shownPopups()
+{
+    QList<NotificationWidget *> popups;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *popup = qobject_cast<NotificationWidget *>(widget);
+        if (popup && popup->isVisible())
+            popups << popup;
+    }
+    return popups;
+}
+
+// The permission bits of a path in octal.
+QString modeOf(const QString &path)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return QStringLiteral("missing");
+    return QString::number(info.st_mode & 07777, 8);
+}
 
 // An entry of a menu of the menu bar, by the texts the user sees.
 QAction *menuEntry(QMainWindow *window, const QString &menu, const QString &entry)
@@ -175,6 +296,15 @@ private slots:
     void captchaLoad();
     void registrationFormBody();
     void registerOnTheSite();
+    void registrationKeepsTheLoginClosedWhilePosting();
+    void lineBreakInTheLoginInput_data();
+    void lineBreakInTheLoginInput();
+    void passwordFieldsOfTheWindowHoldTheServerLimit_data();
+    void passwordFieldsOfTheWindowHoldTheServerLimit();
+    void dataDirectoryMadePrivateAtStart();
+    void incomingMessageSoundLeavesTheWorkingDirectoryAlone();
+    void incomingMessageMarksTheMinimisedChat();
+    void popupRefreshedByANewMessageShowsItsFullTime();
 
     void showProfileOfAContact_data();
     void showProfileOfAContact();
@@ -184,6 +314,8 @@ private slots:
     void preferencesSwitchTheUpdateCheck();
     void changedPasswordServesTheWatchdog_data();
     void changedPasswordServesTheWatchdog();
+    void longChangedPasswordLogsIn_data();
+    void longChangedPasswordLogsIn();
 
 private:
     // A remembered login starts 50 ms after construction: tests that look at the window before
@@ -192,6 +324,10 @@ private:
     std::unique_ptr<frmLogin> newWindow(bool designed = true, Exposure exposure = Exposure::Wait);
     void rememberLogin(const QString &name, const QString &password);
     void loginWithZmsgd(frmLogin *window, const QString &name, const QString &password, bool stay, bool start);
+    // Logs in by typing into the classic login page and clicking "Login".
+    void typeLogin(frmLogin *window, const QString &name, const QString &password);
+    // Bob's own program: a session of his that writes to Alice.
+    bool sendAsBob(ZMsgFw111Q &bob, const QString &text);
     template <typename T> static T *child(QObject *window, const char *name)
     {
         T *found = window->findChild<T *>(QLatin1String(name));
@@ -280,6 +416,25 @@ void TestMainWindow::loginWithZmsgd(frmLogin *window, const QString &name, const
     QTest::mouseClick(child<QPushButton>(window, "cmdLogin"), Qt::LeftButton);
 }
 
+void TestMainWindow::typeLogin(frmLogin *window, const QString &name, const QString &password)
+{
+    for (const char *field : {"txtName", "txtPassword"}) {
+        auto *edit = child<QLineEdit>(window, field);
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, qstrcmp(field, "txtName") == 0 ? name : password);
+    }
+    QTest::mouseClick(child<QPushButton>(window, "cmdLogin"), Qt::LeftButton);
+}
+
+bool TestMainWindow::sendAsBob(ZMsgFw111Q &bob, const QString &text)
+{
+    if (!bob.isLoggedIn() && bob.loginUser(QStringLiteral("bob"), QStringLiteral("bob123")) != 200)
+        return false;
+    return bob.sendMessageToUser(QStringLiteral("alice"), text) == 200;
+}
+
 // ---------------------------------------------------------------------------------------
 
 void TestMainWindow::credentialEncoding_data()
@@ -337,26 +492,28 @@ void TestMainWindow::captchaCode()
 
 void TestMainWindow::soundFileLocation()
 {
+    ::umask(022);
     QTemporaryDir programDir;
     QTemporaryDir userData;
     const QString dataDir = userData.filePath(QStringLiteral("data"));
-    // Writable program directory: the sound is copied there.
+    // Not shipped beside the program: a copy in the data directory, none beside the program
+    // even where that directory could take one.
     const QString copied = Platform::chatInSoundFile(programDir.path(), dataDir);
-    QCOMPARE(copied, programDir.filePath(QStringLiteral("ChatIn.wav")));
+    QCOMPARE(copied, dataDir + QStringLiteral("/ChatIn.wav"));
+    QVERIFY(QDir(programDir.path()).isEmpty());
     QFile resource(QStringLiteral(":/sound/ChatIn.wav"));
     QVERIFY(resource.open(QIODevice::ReadOnly));
     QFile copy(copied);
     QVERIFY(copy.open(QIODevice::ReadOnly));
     QCOMPARE(copy.readAll(), resource.readAll());
-    // An existing file is used as it is.
+    QCOMPARE(modeOf(copied), QStringLiteral("600"));
+    // An existing copy is used as it is.
     QCOMPARE(Platform::chatInSoundFile(programDir.path(), dataDir), copied);
-    // A program directory that cannot take the copy (an installed program): per-user copy.
-    const QString installed = programDir.filePath(QStringLiteral("not-writable"));
-    const QString fallback = Platform::chatInSoundFile(installed, dataDir);
-    QCOMPARE(fallback, dataDir + QStringLiteral("/ChatIn.wav"));
-    QVERIFY(QFile::exists(fallback));
-    QVERIFY(!QFile::exists(installed + QStringLiteral("/ChatIn.wav")));
-    QVERIFY(Platform::chatInSoundFile(installed, QString()).isEmpty());
+    // Shipped beside the program: played from there.
+    QVERIFY(QFile::copy(QStringLiteral(":/sound/ChatIn.wav"), programDir.filePath(QStringLiteral("ChatIn.wav"))));
+    QCOMPARE(Platform::chatInSoundFile(programDir.path(), dataDir), programDir.filePath(QStringLiteral("ChatIn.wav")));
+    // No data directory and nothing shipped: nothing to play.
+    QVERIFY(Platform::chatInSoundFile(programDir.filePath(QStringLiteral("elsewhere")), QString()).isEmpty());
 }
 
 // ---------------------------------------------------------------------------------------
@@ -419,7 +576,8 @@ void TestMainWindow::formObjects()
     QCOMPARE(child<QObject>(&window, "labRegister")->metaObject()->className(), "QLabel");
     QCOMPARE(window.menuBar()->metaObject()->className(), "ZVRMenuBar");
     QCOMPARE(child<QLineEdit>(&window, "txtName")->maxLength(), 32);
-    QCOMPARE(child<QLineEdit>(&window, "txtPassword")->maxLength(), 512);
+    for (const char *password : {"txtPassword", "txtPasswordDesigned", "txtRegisterPassword", "txtRegisterRepeatPassword"})
+        QCOMPARE(child<QLineEdit>(&window, password)->maxLength(), AccountChecks::MaxPasswordLength);
     QCOMPARE(child<QLineEdit>(&window, "txtPassword")->echoMode(), QLineEdit::Password);
     QCOMPARE(child<QLineEdit>(&window, "txtRegisterUserName")->placeholderText(), QStringLiteral("umax14"));
     for (const char *box : {"cbStayLoggedIn", "cbStartWithWindows", "cbStayLoggedInDesigned", "cbStartWithWindowsDesigned"})
@@ -1012,7 +1170,7 @@ void TestMainWindow::registerLink()
     auto *link = child<QLabel>(window.get(), "labRegister");
     emit link->linkActivated(QStringLiteral("zmp://other"));
     QVERIFY(catcher.urls.isEmpty());
-    emit link->linkActivated(QStringLiteral("zmp://register"));
+    clickLabelLink(link, QStringLiteral("zmp://register"));
     QCOMPARE(catcher.urls, (QList<QUrl>{QUrl(QStringLiteral("http://127.0.0.1:8123/user-register.php"))}));
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
     qunsetenv("ZM_WEB_HOST");
@@ -1120,6 +1278,263 @@ void TestMainWindow::registerOnTheSite()
     QCOMPARE(currentPage(window.get()), 4);
     window->logoutUser();
     qunsetenv("ZM_WEB_HOST");
+}
+
+void TestMainWindow::registrationKeepsTheLoginClosedWhilePosting()
+{
+    SlowRegistrationSite site;
+    QVERIFY(site.listen(QHostAddress::LocalHost, 0));
+    qputenv("ZM_WEB_HOST", "127.0.0.1:" + QByteArray::number(site.serverPort()));
+    auto window = newWindow(false);
+    frmLogin *raw = window.get();
+    clickLabelLink(child<QLabel>(raw, "labRegister"), QStringLiteral("zmp://register"));
+    QCOMPARE(currentPage(raw), 2);
+    QCOMPARE(child<QLabel>(raw, "labRegisterCaptcha")->text(), Registration::captchaHtml(site.picture));
+
+    const QList<QPair<const char *, QString>> form = {
+        {"txtRegisterUserName", "newbie2"}, {"txtRegisterShowName", "New Bie"}, {"txtRegisterUserMail", "n@example.org"},
+        {"txtRegisterPassword", "newbie123"}, {"txtRegisterRepeatPassword", "newbie123"}, {"txtRegisterCaptcha", "abc"}};
+    for (const auto &field : form) {
+        auto *edit = child<QLineEdit>(raw, field.first);
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QTest::keyClicks(edit, field.second);
+    }
+
+    // While the form is on its way, a person goes back and logs in.
+    int pageAfterBack = -1;
+    bool sessionDuringPost = true;
+    QStringList usableDuringPost;
+    auto *poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [&, poll] {
+        if (!site.posted())
+            return;
+        poll->stop();
+        for (const char *name : {"cmdBack", "cmdRegister", "cmdRegisterCaptchaGenerateNew", "txtRegisterUserName",
+                                 "txtRegisterPassword", "cmdLogin", "txtName", "txtPassword", "labDesignedLogin"}) {
+            if (child<QWidget>(raw, name)->isEnabled())
+                usableDuringPost << QLatin1String(name);
+        }
+        QTest::mouseClick(child<QPushButton>(raw, "cmdBack"), Qt::LeftButton);
+        pageAfterBack = currentPage(raw);
+        typeLogin(raw, QStringLiteral("alice"), QStringLiteral("alice123"));
+        sessionDuringPost = raw->isSessionActive();
+        site.answerPost();
+    });
+    poll->start(10);
+    QTest::mouseClick(child<QPushButton>(raw, "cmdRegister"), Qt::LeftButton);
+    delete poll;
+
+    QVERIFY(site.postedBody.startsWith("username=newbie2&"));
+    QCOMPARE(usableDuringPost, QStringList());
+    QCOMPARE(pageAfterBack, 2);
+    QVERIFY(!sessionDuringPost);
+    // The finished registration leads to the login page with the new name, usable again.
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages.first().text, QStringLiteral("The account newbie2 has been created. You can log in now."));
+    QCOMPARE(currentPage(raw), 0);
+    QCOMPARE(child<QLineEdit>(raw, "txtName")->text(), QStringLiteral("newbie2"));
+    QVERIFY(!raw->isSessionActive());
+    typeLogin(raw, QStringLiteral("alice"), QStringLiteral("alice123"));
+    QVERIFY(raw->isSessionLoggedIn());
+    QCOMPARE(currentPage(raw), 1);
+    raw->logoutUser();
+    qunsetenv("ZM_WEB_HOST");
+}
+
+void TestMainWindow::lineBreakInTheLoginInput_data()
+{
+    QTest::addColumn<bool>("designed");
+    QTest::addColumn<QString>("pastedName");
+    QTest::addColumn<QString>("pastedPassword");
+    QTest::addColumn<QString>("warning");
+    const QString name = QStringLiteral("The user name contains a line break. Please enter it again without one.");
+    const QString password = QStringLiteral("The password contains a line break. Please enter it again without one.");
+    QTest::newRow("name with a line feed") << false << "alice\n" << "alice123" << name;
+    QTest::newRow("name with a carriage return") << false << "al\rice" << "alice123" << name;
+    QTest::newRow("password with a line feed") << false << "alice" << "alice123\n" << password;
+    QTest::newRow("designed page, name") << true << "alice\r\n" << "alice123" << name;
+}
+
+void TestMainWindow::lineBreakInTheLoginInput()
+{
+    QFETCH(bool, designed);
+    QFETCH(QString, pastedName);
+    QFETCH(QString, pastedPassword);
+    QFETCH(QString, warning);
+    auto window = newWindow(designed);
+    const char *fields[] = {designed ? "txtNameDesigned" : "txtName", designed ? "txtPasswordDesigned" : "txtPassword"};
+    const QString texts[] = {pastedName, pastedPassword};
+    for (int i = 0; i < 2; ++i) {
+        auto *edit = child<QLineEdit>(window.get(), fields[i]);
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QApplication::clipboard()->setText(texts[i]);
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(edit->text(), texts[i]);
+    }
+    if (designed) {
+        auto *button = child<QLabel>(window.get(), "labDesignedLogin");
+        QCursor::setPos(button->mapToGlobal(button->rect().center()));
+        QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, button->rect().center());
+    } else {
+        QTest::mouseClick(child<QPushButton>(window.get(), "cmdLogin"), Qt::LeftButton);
+    }
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages.first().icon, QMessageBox::Warning);
+    QCOMPARE(messages.first().title, QStringLiteral("Login"));
+    QCOMPARE(messages.first().text, warning);
+    QVERIFY(!window->isSessionActive());
+    QCOMPARE(currentPage(window.get()), designed ? 3 : 0);
+}
+
+void TestMainWindow::passwordFieldsOfTheWindowHoldTheServerLimit_data()
+{
+    QTest::addColumn<bool>("designed");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("login page") << false << 0 << "txtPassword";
+    QTest::newRow("designed login page") << true << 3 << "txtPasswordDesigned";
+    QTest::newRow("registration") << false << 2 << "txtRegisterPassword";
+    QTest::newRow("registration, repeated") << false << 2 << "txtRegisterRepeatPassword";
+}
+
+void TestMainWindow::passwordFieldsOfTheWindowHoldTheServerLimit()
+{
+    QFETCH(bool, designed);
+    QFETCH(int, page);
+    QFETCH(QString, field);
+    auto window = newWindow(designed);
+    child<QStackedWidget>(window.get(), "swTabs")->setCurrentIndex(page);
+    auto *edit = child<QLineEdit>(window.get(), field.toLatin1().constData());
+    QCOMPARE(edit->maxLength(), AccountChecks::MaxPasswordLength);
+    QTest::mouseClick(edit, Qt::LeftButton);
+    QApplication::clipboard()->setText(QString(300, QLatin1Char('x')));
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(edit->text().size(), AccountChecks::MaxPasswordLength);
+    QTRY_COMPARE(messages.size(), 1);
+    QCOMPARE(messages.first().title, QStringLiteral("Password"));
+    QCOMPARE(messages.first().text,
+             QStringLiteral("A password can have at most 256 characters. Only the first 256 characters were kept."));
+}
+
+void TestMainWindow::dataDirectoryMadePrivateAtStart()
+{
+    ::umask(022);
+    const QString dir = DataDirectory::path();
+    QDir(dir).removeRecursively();
+    QVERIFY(QDir().mkpath(dir + QStringLiteral("/encoded")));
+    const QStringList files = {dir + QStringLiteral("/bob.ini"), dir + QStringLiteral("/0a1b.zm"),
+                               dir + QStringLiteral("/encoded/0123.ini")};
+    for (const QString &path : files) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Chat]\n");
+    }
+    QCOMPARE(modeOf(dir), QStringLiteral("755"));
+    QCOMPARE(modeOf(files.first()), QStringLiteral("644"));
+
+    auto window = newWindow(false);
+    QCOMPARE(modeOf(dir), QStringLiteral("700"));
+    QCOMPARE(modeOf(dir + QStringLiteral("/encoded")), QStringLiteral("700"));
+    for (const QString &path : files)
+        QCOMPARE(modeOf(path), QStringLiteral("600"));
+}
+
+void TestMainWindow::incomingMessageSoundLeavesTheWorkingDirectoryAlone()
+{
+    ::umask(022);
+    QDir(DataDirectory::path()).removeRecursively();
+    QTemporaryDir workingDir;
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(workingDir.path()));
+    auto window = newWindow(false);
+    typeLogin(window.get(), QStringLiteral("alice"), QStringLiteral("alice123"));
+    QVERIFY(window->isSessionLoggedIn());
+
+    ZMsgFw111Q bob;
+    QVERIFY(sendAsBob(bob, QStringLiteral("hello")));
+    // A first message opens the chat and plays the sound.
+    QTRY_VERIFY_WITH_TIMEOUT(chatWith(QStringLiteral("bob")), 20000);
+    const QString copy = DataDirectory::path() + QStringLiteral("/ChatIn.wav");
+    QVERIFY(QFile::exists(copy));
+    QCOMPARE(modeOf(copy), QStringLiteral("600"));
+    QVERIFY2(QDir(workingDir.path()).isEmpty(), qPrintable(QDir(workingDir.path()).entryList().join(' ')));
+    QVERIFY(!QFile::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/ChatIn.wav")));
+    QDir::setCurrent(before);
+    bob.logoutUser();
+    window->logoutUser();
+}
+
+void TestMainWindow::incomingMessageMarksTheMinimisedChat()
+{
+    QList<QPointer<QWidget>> alerts;
+    UiAlert::setHook([&alerts](QWidget *window) { alerts << window; });
+    auto window = newWindow(false);
+    typeLogin(window.get(), QStringLiteral("alice"), QStringLiteral("alice123"));
+    QVERIFY(window->isSessionLoggedIn());
+    ZMsgFw111Q bob;
+
+    // The chat opens minimised with the first message; its task bar entry is marked.
+    QVERIFY(sendAsBob(bob, QStringLiteral("first")));
+    QTRY_VERIFY_WITH_TIMEOUT(chatWith(QStringLiteral("bob")), 20000);
+    frmChat *chat = chatWith(QStringLiteral("bob"));
+    QTRY_COMPARE(alerts.size(), 1);
+    QCOMPARE(alerts.first().data(), chat);
+    QVERIFY(chat->isMinimized());
+
+    // Restored, the window needs no mark.
+    chat->showNormal();
+    QVERIFY(QTest::qWaitForWindowExposed(chat));
+    QVERIFY(sendAsBob(bob, QStringLiteral("second")));
+    auto *view = chat->findChild<QTextBrowser *>(QStringLiteral("tbChat"));
+    QTRY_VERIFY_WITH_TIMEOUT(view->toPlainText().contains(QLatin1String("second")), 20000);
+    QCOMPARE(alerts.size(), 1);
+
+    // Minimised again, the next message marks it again.
+    chat->showMinimized();
+    QVERIFY(sendAsBob(bob, QStringLiteral("third")));
+    QTRY_VERIFY_WITH_TIMEOUT(view->toPlainText().contains(QLatin1String("third")), 20000);
+    QTRY_COMPARE(alerts.size(), 2);
+    QCOMPARE(alerts.last().data(), chat);
+    UiAlert::setHook(nullptr);
+    bob.logoutUser();
+    window->logoutUser();
+}
+
+void TestMainWindow::popupRefreshedByANewMessageShowsItsFullTime()
+{
+    const QList<NotificationWidget *> earlier = shownPopups();
+    auto newMessagePopups = [&earlier] {
+        QList<NotificationWidget *> found;
+        for (NotificationWidget *popup : shownPopups()) {
+            if (!earlier.contains(popup) && popup->windowTitle() == QLatin1String("Incoming Message"))
+                found << popup;
+        }
+        return found;
+    };
+    auto window = newWindow(false);
+    typeLogin(window.get(), QStringLiteral("alice"), QStringLiteral("alice123"));
+    QVERIFY(window->isSessionLoggedIn());
+    ZMsgFw111Q bob;
+    QVERIFY(sendAsBob(bob, QStringLiteral("first")));
+    QTRY_VERIFY_WITH_TIMEOUT(newMessagePopups().size() == 1, 20000);
+    NotificationWidget *popup = newMessagePopups().first();
+    auto *displayTime = popup->findChild<QTimer *>(QStringLiteral("displayTimer"));
+    QVERIFY(displayTime);
+    QVERIFY(displayTime->isActive());
+    // Some of its time has passed when the next message comes.
+    QTRY_VERIFY_WITH_TIMEOUT(displayTime->remainingTime() < displayTime->interval() - 2000, 20000);
+    const int left = displayTime->remainingTime();
+
+    QVERIFY(sendAsBob(bob, QStringLiteral("second")));
+    auto *text = popup->findChild<QLabel *>(QStringLiteral("labNotificationText"));
+    QTRY_VERIFY_WITH_TIMEOUT(text->text().endsWith(QLatin1String("second")), 20000);
+    QCOMPARE(newMessagePopups().size(), 1);
+    QVERIFY(!popup->isFading());
+    // The new text has the popup's whole time again.
+    QVERIFY2(displayTime->remainingTime() > left,
+             qPrintable(QStringLiteral("%1 ms left, %2 before").arg(displayTime->remainingTime()).arg(left)));
+    bob.logoutUser();
+    window->logoutUser();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -1328,6 +1743,56 @@ void TestMainWindow::changedPasswordServesTheWatchdog()
     QCOMPARE(settings().value(QStringLiteral("Login/Autologin"), false).toBool(), stay);
     window->logoutUser();
     server->stop();
+}
+
+void TestMainWindow::longChangedPasswordLogsIn_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::newRow("70 characters") << 70;
+    QTest::newRow("as long as the server takes") << AccountChecks::MaxPasswordLength;
+}
+
+void TestMainWindow::longChangedPasswordLogsIn()
+{
+    QFETCH(int, length);
+    const QString account = QStringLiteral("long%1").arg(length);
+    bool created = false;
+    zmsgd.runOnServer([&](ZmsgdServer *server) {
+        created = server->store()->createAccount(account, QStringLiteral("oldpass12"), QString())
+            == ZmsgdStore::CreateResult::Created;
+    });
+    QVERIFY(created);
+    auto window = newWindow(false);
+    typeLogin(window.get(), account, QStringLiteral("oldpass12"));
+    QVERIFY(window->isSessionLoggedIn());
+
+    QString typed;
+    for (int i = 0; i < length; ++i)
+        typed += QLatin1Char("abcdefghij0123456789!#"[i % 22]);
+    whenWindowUp(this, QStringLiteral("Change password"), [&typed](QWidget *dialog) {
+        const QList<QPair<const char *, QString>> fields = {
+            {"txtOldPassword", QStringLiteral("oldpass12")}, {"txtNewPassword", typed}, {"txtRepeatPassword", typed}};
+        for (const auto &field : fields) {
+            auto *edit = dialog->findChild<QLineEdit *>(QLatin1String(field.first));
+            QTest::mouseClick(edit, Qt::LeftButton);
+            QTest::keyClicks(edit, field.second);
+        }
+        QVERIFY(clickStandardButton(dialog->findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")),
+                                    QDialogButtonBox::Apply));
+    });
+    QAction *change = menuEntry(window.get(), QStringLiteral("Messenger"), QStringLiteral("Change password"));
+    QVERIFY(change);
+    change->trigger();
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.value(0).text));
+
+    // Logged out, the user logs in with what was typed.
+    QAction *logout = menuEntry(window.get(), QStringLiteral("Messenger"), QStringLiteral("Logout"));
+    QVERIFY(logout);
+    logout->trigger();
+    QVERIFY(!window->isSessionActive());
+    typeLogin(window.get(), account, typed);
+    QVERIFY2(window->isSessionLoggedIn(), qPrintable(messages.value(0).text));
+    window->logoutUser();
 }
 
 ZM_HERMETIC_TEST_MAIN(TestMainWindow)
