@@ -10,6 +10,9 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QVector>
+
+#include <algorithm>
 
 namespace Bench {
 
@@ -20,17 +23,45 @@ inline void figure(const QString &name, double value, const QString &unit, const
                         << target << '|' << (met ? "yes" : "no") << Qt::endl;
 }
 
+// The value of a "Key:   1234 kB" line of a /proc/<pid>/status text in MiB, or -1 where the
+// text holds no such line.
+inline double statusMiB(const QByteArray &statusText, const QByteArray &key)
+{
+    const QByteArray prefix = key + ':';
+    for (const QByteArray &line : statusText.split('\n')) {
+        if (!line.startsWith(prefix))
+            continue;
+        const QList<QByteArray> words = line.mid(prefix.size()).simplified().split(' ');
+        bool ok = false;
+        const double kib = words.value(0).toDouble(&ok);
+        return ok && words.value(1) == "kB" ? kib / 1024.0 : -1;
+    }
+    return -1;
+}
+
+// A memory figure (VmRSS, RssAnon, ...) of /proc/<pid>/status in MiB, or -1.
+inline double processStatusMiB(const QByteArray &key, const QString &pid = QStringLiteral("self"))
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    return statusMiB(status.read(64 * 1024), key);
+}
+
 // VmRSS of this process in MiB, or -1 where /proc cannot tell.
 inline double residentMiB()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1;
+    return processStatusMiB("VmRSS");
+}
+
+// The middle value (the mean of the two middle ones for an even count); 0 for none.
+inline double median(QVector<double> values)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const int middle = values.size() / 2;
+    return values.size() % 2 ? values.at(middle) : (values.at(middle - 1) + values.at(middle)) / 2;
 }
 
 // The fields of /proc/<pid>/stat (or /proc/self/stat) that follow the command name, so that
