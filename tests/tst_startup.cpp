@@ -14,6 +14,8 @@ class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
+    void openGlIntegration_data();
+    void openGlIntegration();
     void options_data();
     void options();
     void translationDir();
@@ -29,6 +31,38 @@ private:
     QString makeAddOnDir(const QStringList &validCatalogues, const QStringList &brokenCatalogues);
     QList<QTemporaryDir *> m_dirs;
 };
+
+void TestStartup::openGlIntegration_data()
+{
+    QTest::addColumn<bool>("set");
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("unset: none") << false << QByteArray() << QByteArray("none");
+    QTest::newRow("empty: none") << true << QByteArray() << QByteArray("none");
+    QTest::newRow("xcb_glx kept") << true << QByteArray("xcb_glx") << QByteArray("xcb_glx");
+    QTest::newRow("xcb_egl kept") << true << QByteArray("xcb_egl") << QByteArray("xcb_egl");
+}
+
+void TestStartup::openGlIntegration()
+{
+    QFETCH(bool, set);
+    QFETCH(QByteArray, value);
+    const char *name = "QT_XCB_GL_INTEGRATION";
+    const bool wasSet = qEnvironmentVariableIsSet(name);
+    const QByteArray previous = qgetenv(name);
+    if (set)
+        qputenv(name, value);
+    else
+        qunsetenv(name);
+
+    Startup::avoidOpenGlIntegration();
+    const QByteArray result = qgetenv(name);
+    if (wasSet)
+        qputenv(name, previous);
+    else
+        qunsetenv(name);
+    QTEST(result, "expected");
+}
 
 void TestStartup::options_data()
 {

@@ -12,6 +12,7 @@
 
 int main(int argc, char *argv[])
 {
+    Startup::avoidOpenGlIntegration();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelto Messenger"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.0-33"));

@@ -13,6 +13,13 @@
 
 namespace Startup {
 
+void avoidOpenGlIntegration()
+{
+    // Empty counts as unset, as it does for Qt.
+    if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
+}
+
 bool matchesOption(const QString &argument, const QString &option)
 {
     return argument == option || argument.startsWith(option + QLatin1Char('='));

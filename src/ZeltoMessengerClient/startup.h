@@ -14,6 +14,10 @@ class frmUpdate;
 // Program start: command-line options, translation choice and the stored widget style.
 namespace Startup {
 
+// The program draws widgets only: unless the environment names an OpenGL integration, Qt's xcb
+// platform is told to load none, and with it no OpenGL driver. Call before QApplication exists.
+void avoidOpenGlIntegration();
+
 struct Options {
     bool regUpdate = false;
     bool minimized = false;
