@@ -257,7 +257,9 @@ Launch launchOnce(const Command &command)
     QElapsedTimer clock;
     clock.start();
     program.start(command.program, command.arguments);
-    const xcb_window_t window = display.waitForTopLevelMap(program, MapTimeoutMs);
+    // Returns once the program is executing; it goes on meanwhile, and so does the clock.
+    const bool started = program.waitForStarted(10000);
+    const xcb_window_t window = started ? display.waitForTopLevelMap(program, MapTimeoutMs) : 0;
     launch.firstWindowMs = double(clock.nsecsElapsed()) / 1e6;
     if (!window) {
         QFile output(home.filePath(QStringLiteral("output.log")));
@@ -278,7 +280,10 @@ Launch launchOnce(const Command &command)
     QThread::msleep(MemoryDelayMs);
     launch.residentMiB = Bench::processStatusMiB("VmRSS", QString::number(pid));
     launch.anonymousMiB = Bench::processStatusMiB("RssAnon", QString::number(pid));
+    QCoreApplication::processEvents();
     launch.ok = launch.residentMiB > 0 && launch.anonymousMiB > 0 && program.state() == QProcess::Running;
+    if (!launch.ok)
+        err() << command.label << ": the program ended, or its memory could not be read\n";
     err() << command.label << ": window \"" << title << "\" after " << launch.firstWindowMs << " ms, "
           << launch.libraries.size() << " libraries mapped; " << launch.residentMiB << " MiB resident, "
           << launch.anonymousMiB << " MiB anonymous" << Qt::endl;
