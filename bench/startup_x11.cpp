@@ -65,6 +65,7 @@ Command parseCommand(const QString &text)
 struct Launch {
     bool ok = false;
     double firstWindowMs = 0;
+    double processorMs = 0;
     double residentMiB = 0;
     double anonymousMiB = 0;
     QStringList libraries;
@@ -229,6 +230,21 @@ QStringList mappedLibraries(qint64 pid)
     return sorted;
 }
 
+// Processor time used so far by the threads of a process that are still alive, in ms: the
+// first field of each thread's schedstat (nanoseconds on a processor). Unlike the wall-clock
+// time it hardly depends on what else the machine is doing.
+double processorMs(qint64 pid)
+{
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    double total = 0;
+    for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile schedstat(tasks + QLatin1Char('/') + task + QStringLiteral("/schedstat"));
+        if (schedstat.open(QIODevice::ReadOnly))
+            total += schedstat.read(256).split(' ').value(0).toDouble() / 1e6;
+    }
+    return total;
+}
+
 void stop(QProcess &program)
 {
     program.terminate();
@@ -274,6 +290,7 @@ Launch launchOnce(const Command &command)
     qint64 pid = display.windowProcessId(window);
     if (pid <= 0 || !QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid)))
         pid = program.processId();
+    launch.processorMs = processorMs(pid);
     launch.libraries = mappedLibraries(pid);
     const QString title = display.windowTitle(window);
 
@@ -284,7 +301,8 @@ Launch launchOnce(const Command &command)
     launch.ok = launch.residentMiB > 0 && launch.anonymousMiB > 0 && program.state() == QProcess::Running;
     if (!launch.ok)
         err() << command.label << ": the program ended, or its memory could not be read\n";
-    err() << command.label << ": window \"" << title << "\" after " << launch.firstWindowMs << " ms, "
+    err() << command.label << ": window \"" << title << "\" after " << launch.firstWindowMs << " ms ("
+          << launch.processorMs << " ms on a processor), "
           << launch.libraries.size() << " libraries mapped; " << launch.residentMiB << " MiB resident, "
           << launch.anonymousMiB << " MiB anonymous" << Qt::endl;
     stop(program);
@@ -316,6 +334,7 @@ public:
         if (!launch.ok)
             return;
         m_times << launch.firstWindowMs;
+        m_processor << launch.processorMs;
         m_resident << launch.residentMiB;
         m_anonymous << launch.anonymousMiB;
         if (m_libraries.isEmpty())
@@ -325,6 +344,7 @@ public:
     bool complete() const { return m_runs > 0 && m_times.size() == m_runs; }
     const Command &command() const { return m_command; }
     Summary times() const { return summarise(m_times); }
+    Summary processor() const { return summarise(m_processor); }
     Summary resident() const { return summarise(m_resident); }
     Summary anonymous() const { return summarise(m_anonymous); }
     QStringList libraries() const { return m_libraries; }
@@ -334,6 +354,7 @@ public:
         const QString runs = complete() ? QString::number(m_runs)
                                         : QStringLiteral("%1 of %2").arg(m_times.size()).arg(m_runs);
         printOne(QStringLiteral("launch to first window under Xvfb"), times(), runs, QStringLiteral("ms"));
+        printOne(QStringLiteral("processor time to first window"), processor(), runs, QStringLiteral("ms"));
         printOne(QStringLiteral("resident memory (VmRSS) 3 s after the first window"), resident(), runs,
                  QStringLiteral("MiB"));
         printOne(QStringLiteral("anonymous memory (RssAnon) 3 s after the first window"), anonymous(), runs,
@@ -351,7 +372,7 @@ private:
 
     Command m_command;
     int m_runs = 0;
-    QVector<double> m_times, m_resident, m_anonymous;
+    QVector<double> m_times, m_processor, m_resident, m_anonymous;
     QStringList m_libraries;
 };
 
@@ -401,8 +422,13 @@ int main(int argc, char *argv[])
 
     Series ours(parseCommand(ourCommand));
     std::unique_ptr<Series> theirs;
-    if (!otherCommand.isEmpty())
-        theirs.reset(new Series(parseCommand(otherCommand)));
+    if (!otherCommand.isEmpty()) {
+        Command other = parseCommand(otherCommand);
+        // Two builds of one program are told apart by their full commands.
+        if (other.label == ours.command().label)
+            other.label = otherCommand;
+        theirs.reset(new Series(other));
+    }
     if (ours.command().program.isEmpty() || (theirs && theirs->command().program.isEmpty())) {
         err() << "an empty command\n";
         return 2;
@@ -426,6 +452,8 @@ int main(int argc, char *argv[])
             printLibraries(*theirs);
         printRatio(ours, *theirs, QStringLiteral("launch to first window"), ours.times().median,
                    theirs->times().median, true);
+        printRatio(ours, *theirs, QStringLiteral("processor time to first window"), ours.processor().median,
+                   theirs->processor().median, false);
         printRatio(ours, *theirs, QStringLiteral("resident memory"), ours.resident().median, theirs->resident().median,
                    true);
         printRatio(ours, *theirs, QStringLiteral("anonymous memory"), ours.anonymous().median,
