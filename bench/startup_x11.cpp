@@ -124,8 +124,9 @@ public:
         // Checked, so the selection is in force before anything is launched.
         xcb_generic_error_t *error = xcb_request_check(
             m_connection.get(), xcb_change_window_attributes_checked(m_connection.get(), root, XCB_CW_EVENT_MASK, &mask));
+        const bool selected = !error;
         std::free(error);
-        return !error;
+        return selected;
     }
 
     QString name() const { return m_name; }
