@@ -15,6 +15,7 @@ namespace {
 constexpr int WaitMilliseconds = 5000;
 
 const QString Username = QStringLiteral("Username");
+const QString MessageName = QStringLiteral("Message");
 const QString UsersHeader = QStringLiteral("Users: ");
 const QString LengthHeader = QStringLiteral("Length: ");
 
@@ -29,6 +30,15 @@ QString headerText(QByteArray line)
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     return QString::fromUtf8(line);
+}
+
+bool hasHeader(const ZMsgFw10Protocol::Headers &headers, const QString &name)
+{
+    for (const auto &header : headers) {
+        if (header.first == name)
+            return true;
+    }
+    return false;
 }
 
 QString headerValue(const ZMsgFw10Protocol::Headers &headers, const QString &name)
@@ -339,12 +349,33 @@ void ZMsgFw10Protocol::putBackObjectLine(const QByteArray &line)
     m_pushedBytes += line.size();
 }
 
+bool ZMsgFw10Protocol::waitForObjectData(const QDeadlineTimer &deadline)
+{
+    return m_socket->state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()
+        && m_socket->waitForReadyRead(int(deadline.remainingTime()));
+}
+
 // Header lines of a pushed object, up to the next object's command line (which stays unread).
-ZMsgFw10Protocol::Headers ZMsgFw10Protocol::readPushedHeaders()
+// The headers may come in later records than the command line, so until those needed are
+// there this waits for them, as long as a reply would be waited for.
+ZMsgFw10Protocol::Headers ZMsgFw10Protocol::readPushedHeaders(const QStringList &needed)
 {
     Headers headers;
+    const auto hasNeeded = [&headers, &needed] {
+        for (const QString &name : needed) {
+            if (!hasHeader(headers, name))
+                return false;
+        }
+        return true;
+    };
+    const QDeadlineTimer deadline(WaitMilliseconds);
     QByteArray line;
-    while (takeNextObjectLine(&line)) {
+    for (;;) {
+        if (!takeNextObjectLine(&line)) {
+            if (hasNeeded() || !waitForObjectData(deadline))
+                break;
+            continue;
+        }
         if (isCommandLine(line)) {
             putBackObjectLine(line);
             break;
@@ -378,11 +409,12 @@ QString ZMsgFw10Protocol::readObject()
     }
     if (command != QLatin1String("/message") && command != QLatin1String("/poke"))
         return QString();
-    const Headers headers = readPushedHeaders();
+    const bool isPoke = command == QLatin1String("/poke");
+    const Headers headers = readPushedHeaders(isPoke ? QStringList{Username} : QStringList{Username, MessageName});
     const QString user = headerValue(headers, Username);
-    if (command == QLatin1String("/poke"))
+    if (isPoke)
         return user.isEmpty() ? QString() : QStringLiteral("PokeFromUser<>") + user + QLatin1Char('\n');
-    const QString message = headerValue(headers, QStringLiteral("Message"));
+    const QString message = headerValue(headers, MessageName);
     if (user.isEmpty() || message.isEmpty())
         return QString();
     return QStringLiteral("MessageFromUser<>") + user + QStringLiteral(": ") + message + QLatin1Char('\n');

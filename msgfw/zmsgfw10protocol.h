@@ -9,6 +9,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 // The session engine of protocol generation 1.0 (command line, header lines, status line),
 // shared by ZMsgFw10Q and ZMsgFw10. Text getters fail with "///Error " and a code, other
@@ -25,6 +26,7 @@ public:
     // A pushed object that arrived together with a reply is kept for these two.
     bool isObjectIncoming();
     // Reads one pushed object; a pushed "/ping" is answered before "ping/pong" is returned.
+    // Headers of a message or poke that have not arrived yet are waited for, up to 5000 ms.
     QString readObject();
 
     QString getUserContacts();
@@ -74,7 +76,8 @@ private:
     void keepPushedLines();
     bool readStatusLine(const QDeadlineTimer &deadline, QString *statusLine);
     bool readHeader(const QDeadlineTimer &deadline, const QString &name, QString *value);
-    Headers readPushedHeaders();
+    bool waitForObjectData(const QDeadlineTimer &deadline);
+    Headers readPushedHeaders(const QStringList &needed);
     bool canWrite();
 
     void forgetPushedLines();

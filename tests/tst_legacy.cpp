@@ -123,6 +123,9 @@ private slots:
     void pushedObjectWithReplyIsKept_data();
     void pushedObjectWithReplyIsKept();
     void headerInLaterRecord();
+    void pushedHeadersInLaterRecord_data();
+    void pushedHeadersInLaterRecord();
+    void pushedHeaderThatNeverComes();
     void endlessStatusLineBreaksConnection_data();
     void endlessStatusLineBreaksConnection();
     void pushFloodDuringCallIsBounded();
@@ -363,9 +366,12 @@ void TestLegacy::pushedObjects_data()
     QTest::addColumn<QStringList>("objects");
     QTest::newRow("message") << QByteArray("SEND /message ZM/1.0\nUsername: ann\nMessage: hi there\n")
                              << QStringList{"MessageFromUser<>ann: hi there\n"};
-    QTest::newRow("message without text") << QByteArray("SEND /message ZM/1.0\nUsername: ann\n") << QStringList{""};
+    // The next object's command line ends an object that lacks a header.
+    QTest::newRow("message without text") << QByteArray("SEND /message ZM/1.0\nUsername: ann\nSEND /update ZM/1.0\n")
+                                          << QStringList{"", "update"};
     QTest::newRow("poke") << QByteArray("SEND /poke ZM/1.0\nUsername: ann\n") << QStringList{"PokeFromUser<>ann\n"};
-    QTest::newRow("poke without user") << QByteArray("SEND /poke ZM/1.0\nOther: x\n") << QStringList{""};
+    QTest::newRow("poke without user") << QByteArray("SEND /poke ZM/1.0\nOther: x\nSEND /update ZM/1.0\n")
+                                       << QStringList{"", "update"};
     QTest::newRow("update") << QByteArray("SEND /update ZM/1.0\n") << QStringList{"update"};
     QTest::newRow("other command") << QByteArray("SEND /other ZM/1.0\n") << QStringList{""};
     QTest::newRow("one character") << QByteArray("x\n") << QStringList{""};
@@ -433,6 +439,54 @@ void TestLegacy::pushedObjectWithReplyIsKept()
     QVERIFY(client.isObjectIncoming());
     QCOMPARE(client.readObject(), QString("MessageFromUser<>ben: hi\n"));
     QVERIFY(!client.isObjectIncoming());
+}
+
+void TestLegacy::pushedHeadersInLaterRecord_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("later");
+    QTest::addColumn<QString>("object");
+    QTest::newRow("message headers") << QByteArray("SEND /message ZM/1.0\n") << QByteArray("Username: ann\nMessage: hi there\n")
+                                     << "MessageFromUser<>ann: hi there\n";
+    QTest::newRow("message text") << QByteArray("SEND /message ZM/1.0\nUsername: ann\n") << QByteArray("Message: late\n")
+                                  << "MessageFromUser<>ann: late\n";
+    QTest::newRow("cut inside a header") << QByteArray("SEND /message ZM/1.0\nUsername: an")
+                                         << QByteArray("n\nMessage: hi\n") << "MessageFromUser<>ann: hi\n";
+    QTest::newRow("poke user") << QByteArray("SEND /poke ZM/1.0\n") << QByteArray("Username: ben\n") << "PokeFromUser<>ben\n";
+}
+
+void TestLegacy::pushedHeadersInLaterRecord()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, later);
+    QFETCH(QString, object);
+    LegacyServer server({});
+    QVERIFY(server.listen());
+    ZMsgFw10Q client;
+    QCOMPARE(login(client, server), 200);
+    server.server().sendToClient(first);
+    server.server().sendToClientLater(later, 500);
+    QTRY_VERIFY(client.isObjectIncoming());
+    QCOMPARE(client.readObject(), object);
+    // The headers were part of that object, not another one.
+    QVERIFY(!client.isObjectIncoming());
+    QCOMPARE(client.readObject(), QString());
+}
+
+void TestLegacy::pushedHeaderThatNeverComes()
+{
+    LegacyServer server({});
+    QVERIFY(server.listen());
+    ZMsgFw10Q client;
+    QCOMPARE(login(client, server), 200);
+    server.server().sendToClient("SEND /message ZM/1.0\nUsername: ann\n");
+    QTRY_VERIFY(client.isObjectIncoming());
+    QElapsedTimer waited;
+    waited.start();
+    QCOMPARE(client.readObject(), QString());
+    // Waited like a reply (5000 ms), not without end.
+    QVERIFY2(waited.elapsed() >= 4500 && waited.elapsed() < 30000, qPrintable(QString::number(waited.elapsed())));
+    QVERIFY(client.isLoggedIn());
 }
 
 void TestLegacy::headerInLaterRecord()
