@@ -28,6 +28,11 @@ ZMsgFw111Q::ZMsgFw111Q(QObject *parent)
 
 ZMsgFw111Q::~ZMsgFw111Q() = default;
 
+bool ZMsgFw111Q::adoptSession(ZMsgFw111Q *other)
+{
+    return other && takeConnectionFrom(*other);
+}
+
 void ZMsgFw111Q::deliverIncomingObject(const QString &object)
 {
     emit objectIncomed(object);

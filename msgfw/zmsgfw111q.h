@@ -19,6 +19,12 @@ public:
     explicit ZMsgFw111Q(QObject *parent = nullptr);
     ~ZMsgFw111Q() override;
 
+    // Takes over the logged-in connection of other, which other's moveSessionToThread gave to
+    // this object's thread, and closes this object's own: no second login. Lines other had not
+    // read yet are read here; other is left logged out. False, with nothing changed, when other
+    // has not logged in or its connection lives on another thread.
+    bool adoptSession(ZMsgFw111Q *other);
+
     bool requestGetUserContactsWithAvatar();
     bool requestGetUserAvatar();
     QString getUserAvatar();

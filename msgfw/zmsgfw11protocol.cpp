@@ -68,6 +68,11 @@ QString ZMsgFw11Protocol::getClassVersion()
     return m_classVersion;
 }
 
+void ZMsgFw11Protocol::moveSessionToThread(QThread *thread)
+{
+    moveConnectionToThread(thread);
+}
+
 bool ZMsgFw11Protocol::canWrite()
 {
     return isLoggedIn();

@@ -12,6 +12,7 @@
 
 class QDeadlineTimer;
 class QSslSocket;
+class QThread;
 
 // The session engine of protocol generation 1.1, shared by ZMsgFw11Q and ZMsgFw111Q: login,
 // polling for pushed lines, every request and action, and the blocking request/reply exchange.
@@ -25,6 +26,10 @@ public:
     // Returns the server's code, 200 meaning logged in; 500 when no usable reply came.
     int loginUser(QString username, QString password);
     QString getClassVersion();
+    // Moves the logged-in connection to another thread, where an object of the same class
+    // takes it over with adoptSession instead of logging in again. Call on the thread that
+    // logged in, with no call running; this object must not be used for the session afterwards.
+    void moveSessionToThread(QThread *thread);
 
     // True when a complete pushed line waits in the receive buffer.
     bool isObjectIncoming();

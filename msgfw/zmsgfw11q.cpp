@@ -12,3 +12,8 @@ void ZMsgFw11Q::deliverIncomingObject(const QString &object)
 {
     emit objectIncomed(object);
 }
+
+bool ZMsgFw11Q::adoptSession(ZMsgFw11Q *other)
+{
+    return other && takeConnectionFrom(*other);
+}

@@ -14,6 +14,12 @@ public:
     explicit ZMsgFw11Q(QObject *parent = nullptr);
     ~ZMsgFw11Q() override;
 
+    // Takes over the logged-in connection of other, which other's moveSessionToThread gave to
+    // this object's thread, and closes this object's own: no second login. Lines other had not
+    // read yet are read here; other is left logged out. False, with nothing changed, when other
+    // has not logged in or its connection lives on another thread.
+    bool adoptSession(ZMsgFw11Q *other);
+
 signals:
     // A pushed line read while a blocking call waited for its reply.
     void objectIncomed(QString object);

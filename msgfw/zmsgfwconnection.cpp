@@ -4,6 +4,9 @@
 #include "zmsgfwwire.h"
 
 #include <QSslSocket>
+#include <QThread>
+
+#include <utility>
 
 namespace {
 
@@ -64,4 +67,22 @@ void ZMsgFwConnection::replaceSocket()
 bool ZMsgFwConnection::connectToServer()
 {
     return connectEncrypted(*m_socket, m_expectedErrors, ZMsgFwEndpoint::messagingPort());
+}
+
+void ZMsgFwConnection::moveConnectionToThread(QThread *thread)
+{
+    m_socket->moveToThread(thread);
+}
+
+bool ZMsgFwConnection::takeConnectionFrom(ZMsgFwConnection &other)
+{
+    if (&other == this || !other.m_loggedIn || other.m_socket->thread() != QThread::currentThread()
+        || m_socket->thread() != QThread::currentThread())
+        return false;
+    m_socket->abort();
+    delete m_socket;
+    m_socket = std::exchange(other.m_socket, newSocket());
+    m_loggedIn = true;
+    other.m_loggedIn = false;
+    return true;
 }

@@ -7,6 +7,7 @@
 #include <QSslError>
 
 class QSslSocket;
+class QThread;
 
 // The TLS connection to the messaging server that both protocol generations share: one fresh
 // socket per login, trust in exactly the pinned certificate, and the logged-in state.
@@ -34,6 +35,11 @@ protected:
     // Connects the current socket to the messaging server.
     bool connectToServer();
     const QList<QSslError> &expectedErrors() const { return m_expectedErrors; }
+    // Gives the current socket to another thread; this object must not touch it afterwards.
+    void moveConnectionToThread(QThread *thread);
+    // Takes over other's connection, closing this object's own, when other has logged in and
+    // its socket lives on this thread; other is left logged out with a fresh socket.
+    bool takeConnectionFrom(ZMsgFwConnection &other);
 
     QSslSocket *m_socket = nullptr;
     bool m_loggedIn = false;

@@ -7,6 +7,10 @@
 #include <zmsgfwwire.h>
 
 #include <QSysInfo>
+#include <QThread>
+
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -26,6 +30,72 @@ bool acceptEveryLogin(TlsTestServer &server)
         return false;
     server.exportEndpoint();
     return true;
+}
+
+// Runs jobs on a thread of its own, with an event loop, one at a time and waiting for each.
+class WorkerThread
+{
+public:
+    WorkerThread()
+    {
+        m_thread.start();
+        m_context.moveToThread(&m_thread);
+    }
+    ~WorkerThread()
+    {
+        m_thread.quit();
+        m_thread.wait();
+    }
+    void run(const std::function<void()> &job)
+    {
+        QMetaObject::invokeMethod(&m_context, job, Qt::BlockingQueuedConnection);
+    }
+
+private:
+    QThread m_thread;
+    QObject m_context;
+};
+
+// The adoption steps for either class of generation 1.1.
+template <typename Session> void checkAdoption(TlsTestServer &server)
+{
+    WorkerThread worker;
+    QThread *here = QThread::currentThread();
+    Session *other = nullptr;
+    int code = 0;
+    worker.run([&] {
+        other = new Session;
+        code = other->loginUser(QStringLiteral("anna"), QStringLiteral("pw"));
+    });
+    QCOMPARE(code, 200);
+    Session mine;
+    QCOMPARE(mine.loginUser(QStringLiteral("mine"), QStringLiteral("pw")), 200);
+    QVERIFY(server.waitForOpenConnections(2));
+
+    // Still on the worker's thread: refused, nothing changes.
+    QVERIFY(!mine.adoptSession(other));
+    QVERIFY(mine.isLoggedIn());
+    QVERIFY(!mine.adoptSession(nullptr));
+    Session never;
+    QVERIFY(!mine.adoptSession(&never));
+    QVERIFY(mine.isLoggedIn());
+
+    worker.run([&] {
+        other->moveSessionToThread(here);
+        other->moveToThread(here);
+    });
+    QVERIFY(mine.adoptSession(other));
+    std::unique_ptr<Session> emptied(other);
+    QVERIFY(mine.isLoggedIn());
+    QVERIFY(!other->isLoggedIn());
+    // The adopted connection is the only one left, and it is the worker's: no second login.
+    QVERIFY(server.waitForOpenConnections(1));
+    QCOMPARE(server.connectionCount(), 2);
+    // What arrived before the adoption is read here, and calls use the adopted connection.
+    QTRY_VERIFY(mine.isObjectIncoming());
+    QCOMPARE(mine.readObject(), QStringLiteral("PokeFromUser<>anna\n"));
+    QCOMPARE(mine.getUserNick(), QStringLiteral("Anna"));
+    QVERIFY(!mine.adoptSession(other));
 }
 
 } // namespace
@@ -51,6 +121,8 @@ private slots:
     void pushedLineLengths();
     void logoutWithoutLogin();
     void pollingDeliversPushedLines();
+    void sessionAdoptedFromAnotherThread_data();
+    void sessionAdoptedFromAnotherThread();
 };
 
 void TestSession::versions()
@@ -289,6 +361,35 @@ void TestSession::pollingDeliversPushedLines()
     server.sendToClient("cation --nt=x\n");
     QTRY_VERIFY(session.isObjectIncoming());
     QCOMPARE(session.readObject(), QStringLiteral("ReturnIntialize<>ZM/1.1<>notification<>--nt=x"));
+}
+
+void TestSession::sessionAdoptedFromAnotherThread_data()
+{
+    QTest::addColumn<bool>("legacyClass");
+    QTest::newRow("ZMsgFw111Q") << false;
+    QTest::newRow("ZMsgFw11Q") << true;
+}
+
+void TestSession::sessionAdoptedFromAnotherThread()
+{
+    QFETCH(bool, legacyClass);
+    TlsTestServer server;
+    // Each login is answered with a poke from its own user behind the reply; "anna" has the nick Anna.
+    server.setLineHandler([](const QByteArray &line) -> QByteArray {
+        if (line.startsWith("ZM/1.1 login --username=anna "))
+            return "ZM/1.1 return --id=200\nZM/1.1 poke --username=anna\n";
+        if (line.startsWith("ZM/1.1 login "))
+            return "ZM/1.1 return --id=200\n";
+        if (line.startsWith("ZM/1.1 request --rq=nick"))
+            return "ZM/1.1 return --rq=nick --id=200 --nick=Anna\n";
+        return QByteArray();
+    });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    if (legacyClass)
+        checkAdoption<ZMsgFw11Q>(server);
+    else
+        checkAdoption<ZMsgFw111Q>(server);
 }
 
 ZM_HERMETIC_GUILESS_TEST_MAIN(TestSession)
