@@ -1041,6 +1041,7 @@ void TestIncoming::watchdogAgainstZmsgd()
     zmsgd->stop();
     QTRY_VERIFY_WITH_TIMEOUT(!window.session()->isLoggedIn(), 5000);
     QMetaObject::invokeMethod(&window, "on_timerLC_tick");
+    QTRY_COMPARE_WITH_TIMEOUT(balloonTitles(), QStringList{QStringLiteral("Disconnected")}, 15000);
     for (auto it = window.states.cbegin(); it != window.states.cend(); ++it) {
         QCOMPARE(it.value(), 8);
         QCOMPARE(window.stateIcons.value(it.key()), stateIconPath(8));
@@ -1055,6 +1056,7 @@ void TestIncoming::watchdogAgainstZmsgd()
                         [](NotificationWidget *p) { return p->windowTitle() == QLatin1String("Disconnected"); }));
     // Still down: nothing more is shown.
     QMetaObject::invokeMethod(&window, "on_timerLC_tick");
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isLoginAttemptRunning(), 15000);
     QVERIFY(window.isSessionActive());
     QCOMPARE(balloonTitles(), QStringList{QStringLiteral("Disconnected")});
 
@@ -1063,10 +1065,11 @@ void TestIncoming::watchdogAgainstZmsgd()
     zmsgd = std::make_unique<ZmsgdServerThread>();
     QVERIFY2(zmsgd->start(config, &error), qPrintable(error));
     QMetaObject::invokeMethod(&window, "on_timerLC_tick");
-    QVERIFY(window.isSessionLoggedIn());
+    QTRY_VERIFY_WITH_TIMEOUT(window.isSessionLoggedIn(), 15000);
     QCOMPARE(balloonTitles(), (QStringList{QStringLiteral("Disconnected"), QStringLiteral("Reconnected")}));
     QCOMPARE(balloons.last().at(1).toString(), QStringLiteral("Zelto Messenger has relogged in your account"));
     QMetaObject::invokeMethod(&window, "on_timerLC_tick");
+    QVERIFY(!window.isLoginAttemptRunning());
     QCOMPARE(balloons.size(), 2);
     QTRY_VERIFY_WITH_TIMEOUT(std::any_of(captured.cbegin(), captured.cend(),
                                          [](const QString &l) { return l.startsWith(QLatin1String("Online state has changed")); }),
@@ -1094,7 +1097,7 @@ void TestIncoming::watchdogAccountGone()
     server.closeClient();
     QTRY_VERIFY_WITH_TIMEOUT(!window.session()->isLoggedIn(), 5000);
     QMetaObject::invokeMethod(&window, "on_timerLC_tick");
-    QVERIFY(!window.isSessionActive());
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isSessionActive(), 15000);
     QVERIFY(window.contactItems.isEmpty());
     QCOMPARE(balloons.size(), 1);
     QCOMPARE(balloons.first().at(0).toString(), QStringLiteral("Logged out"));

@@ -1737,7 +1737,7 @@ void TestMainWindow::changedPasswordServesTheWatchdog()
     server = std::make_unique<ZmsgdServerThread>();
     QVERIFY2(server->start(config, &error), qPrintable(error));
     QMetaObject::invokeMethod(window.get(), "on_timerLC_tick");
-    QVERIFY(window->isSessionLoggedIn());
+    QTRY_VERIFY_WITH_TIMEOUT(window->isSessionLoggedIn(), 15000);
     for (const QList<QVariant> &balloon : qAsConst(balloons))
         QVERIFY2(balloon.at(0).toString() != QLatin1String("Logged out"), qPrintable(balloon.at(1).toString()));
     QCOMPARE(settings().value(QStringLiteral("Login/Autologin"), false).toBool(), stay);

@@ -2,6 +2,7 @@
 #include "ui_frmLogin.h"
 
 #include "DataDirectory.h"
+#include "LoginAttempt.h"
 #include "MessageFormat.h"
 #include "UpdateThread.h"
 #include "accountchecks.h"
@@ -136,6 +137,8 @@ frmLogin::frmLogin(QWidget *parent)
 
 frmLogin::~frmLogin()
 {
+    // Waits for a login still running; what it brings is dropped.
+    delete loginAttempt.data();
     if (updateThread)
         updateThread->stop();
     delete ui;
@@ -226,7 +229,8 @@ void frmLogin::on_labDesignedLogin_mousePress(QMouseEvent *)
 
 void frmLogin::on_labDesignedLogin_mouseRelease(QMouseEvent *)
 {
-    if (!isCursorInside(ui->labDesignedLogin))
+    // A running login reads the fields; they are not changed under it.
+    if (loginInProgress || !isCursorInside(ui->labDesignedLogin))
         return;
     ui->txtName->setText(ui->txtNameDesigned->text());
     ui->txtPassword->setText(ui->txtPasswordDesigned->text());
@@ -245,13 +249,20 @@ void frmLogin::on_doAutologin()
     performLogin(false, true);
 }
 
-void frmLogin::setLoginBusy(bool busy)
+void frmLogin::setLoginBusy(bool busy, bool blocking)
 {
     loginInProgress = busy;
     ui->cmdLogin->setEnabled(!busy);
     ui->cmdLogin->setText(busy ? tr("Logging in...") : tr("Login"));
     ui->labDesignedLogin->setEnabled(!busy);
     ui->labDesignedLogin->setText(busy ? tr("Logging in...") : tr("Login"));
+    if (!blocking) {
+        for (QWidget *field : {static_cast<QWidget *>(ui->txtName), static_cast<QWidget *>(ui->txtPassword),
+                               static_cast<QWidget *>(ui->txtNameDesigned),
+                               static_cast<QWidget *>(ui->txtPasswordDesigned)})
+            field->setEnabled(!busy);
+        return;
+    }
     if (busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         // The login blocks this thread; paint the busy state before it starts.
@@ -268,26 +279,76 @@ void frmLogin::performLogin(bool showErrors, bool fallBackOffline)
         return;
     if (!checkLoginInput(showErrors))
         return;
-    setLoginBusy(true);
+    // The automatic login runs off this thread, so the window is painted and usable while a
+    // server that does not answer is waited for. A login the user started shows it is busy.
+    if (!showErrors) {
+        setLoginBusy(true, false);
+        startLoginAttempt(true, [this, showErrors, fallBackOffline](LoginAttempt &attempt) {
+            setLoginBusy(false, false);
+            int result = attempt.result();
+            if (result == 200 && !zmsgfw->adoptSession(attempt.session()))
+                result = 500;
+            if (result != 200) {
+                loginFailed(result, showErrors, fallBackOffline);
+                return;
+            }
+            enterSession([this, &attempt] {
+                for (const QString &object : attempt.objectsMeanwhile())
+                    readIncoming(object);
+                return attempt.nick();
+            });
+        });
+        return;
+    }
+    setLoginBusy(true, true);
     const int result = zmsgfw->loginUser(ui->txtName->text(), ui->txtPassword->text());
-    setLoginBusy(false);
+    setLoginBusy(false, true);
+    if (result == 200)
+        enterSession([this] { return zmsgfw->getUserNick(); });
+    else
+        loginFailed(result, showErrors, fallBackOffline);
+}
 
-    if (result == 200) {
-        storeLoginChoices();
-        sessionActive = true;
-        showContactPage();
-        contactListInUse->setFocus(Qt::OtherFocusReason);
-        ownNick = zmsgfw->getUserNick();
-        if (ownNick.left(8) == QLatin1String("///Error"))
-            ownNick = ui->txtName->text();
-        updateWelcomeLine(ownNick);
-        zmsgfw->requestGetUserAvatar();
-        zmsgfw->requestGetUserContactsWithAvatar();
-        zmsgfw->requestGetUserContactsWithStates();
-        zmsgfw->requestGetUserContactsRequests();
-        zmsgfw->requestGetUserOnlineState();
-        buildMenuBar();
-    } else if (result == 404) {
+void frmLogin::startLoginAttempt(bool askNick, std::function<void(LoginAttempt &)> done)
+{
+    auto *attempt = new LoginAttempt(ui->txtName->text(), ui->txtPassword->text(), askNick, this);
+    loginAttempt = attempt;
+    const quint64 generation = sessionGeneration;
+    // Only this handler deletes an attempt, apart from the destructor, which takes the
+    // queued call with the window.
+    connect(attempt, &QThread::finished, this, [this, attempt, generation, done] {
+        const std::unique_ptr<LoginAttempt> ended(attempt);
+        loginAttempt = nullptr;
+        if (generation != sessionGeneration) {
+            qInfo() << "A login that ended after a logout is dropped";
+            return;
+        }
+        done(*ended);
+    });
+    attempt->start();
+}
+
+void frmLogin::enterSession(const std::function<QString()> &askNick)
+{
+    storeLoginChoices();
+    sessionActive = true;
+    showContactPage();
+    contactListInUse->setFocus(Qt::OtherFocusReason);
+    ownNick = askNick();
+    if (ownNick.left(8) == QLatin1String("///Error"))
+        ownNick = ui->txtName->text();
+    updateWelcomeLine(ownNick);
+    zmsgfw->requestGetUserAvatar();
+    zmsgfw->requestGetUserContactsWithAvatar();
+    zmsgfw->requestGetUserContactsWithStates();
+    zmsgfw->requestGetUserContactsRequests();
+    zmsgfw->requestGetUserOnlineState();
+    buildMenuBar();
+}
+
+void frmLogin::loginFailed(int result, bool showErrors, bool fallBackOffline)
+{
+    if (result == 404) {
         if (showErrors)
             UiMessage::warning(this, tr("Login"), tr("You have type invalid account data!"));
     } else if (result == 500) {
@@ -355,6 +416,9 @@ void frmLogin::on_cbStayLoggedIn_stateChanged(int)
 
 void frmLogin::logoutUser()
 {
+    ++sessionGeneration;
+    if (loginInProgress && loginAttempt)
+        setLoginBusy(false, false);
     zmsgfw->logoutUser();
     sessionActive = false;
 

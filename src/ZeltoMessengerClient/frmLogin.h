@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QSystemTrayIcon>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -29,6 +30,7 @@ class UpdateThread;
 class frmUpdate;
 class frmChat;
 class AvatarThread;
+class LoginAttempt;
 class ChatLink;
 class NotificationWidget;
 class QSettings;
@@ -87,6 +89,8 @@ public:
     // Tray icon, tool tip and status picture for an own state code.
     void showOwnState(int state);
     bool isLoginInProgress() const { return loginInProgress; }
+    // True while a login runs on a connection of its own (automatic login, re-login).
+    bool isLoginAttemptRunning() const { return !loginAttempt.isNull(); }
     // The code of the captcha the registration page shows.
     QString registrationCaptchaCode() const { return captchaCode; }
 
@@ -215,6 +219,7 @@ protected:
     void refreshAvatarIds(const QString &users);
     void contactStateChanged(const QString &user, int state);
     void relogin();
+    void reloginEnded(LoginAttempt &attempt);
     void showBalloon(const QString &title, const QString &text, QSystemTrayIcon::MessageIcon icon);
 
     QSettings &contactSettings();
@@ -307,9 +312,17 @@ private:
     void performLogin(bool showErrors, bool fallBackOffline);
     // False, with a warning when showErrors, for input no login can send.
     bool checkLoginInput(bool showErrors);
+    // What follows a successful login; askNick gives the own nick.
+    void enterSession(const std::function<QString()> &askNick);
+    void loginFailed(int result, bool showErrors, bool fallBackOffline);
     void enterOfflineSession(int state, QString nick);
     void storeLoginChoices();
-    void setLoginBusy(bool busy);
+    // A blocking login also shows the wait cursor; one running elsewhere keeps the fields as
+    // it read them.
+    void setLoginBusy(bool busy, bool blocking);
+    // Logs in with the login page's credentials on a connection of its own, off this thread;
+    // done runs here when the attempt ended, unless the session it was meant for ended first.
+    void startLoginAttempt(bool askNick, std::function<void(LoginAttempt &)> done);
     void buildTrayIcon();
     void createTimers();
     void armTimers();
@@ -333,6 +346,9 @@ private:
     QString ownNick;
     bool designedMode = true;
     bool loginInProgress = false;
+    QPointer<LoginAttempt> loginAttempt;
+    // Counts logouts: an attempt started before the last one belongs to an ended session.
+    quint64 sessionGeneration = 0;
 
     QString translationDir;
     QString hostName;

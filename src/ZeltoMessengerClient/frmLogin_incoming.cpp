@@ -3,13 +3,13 @@
 #include "ui_frmLogin.h"
 
 #include "IncomingObject.h"
+#include "LoginAttempt.h"
 #include "MessageFormat.h"
 #include "NotificationWidget.h"
 #include "frmChat.h"
 #include "uialert.h"
 #include "zmsgfw111q.h"
 
-#include <QApplication>
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QListWidget>
@@ -475,20 +475,33 @@ void frmLogin::editProfile()
 
 void frmLogin::on_timerLC_tick()
 {
-    if (sessionActive && !zmsgfw->isLoggedIn())
+    // One attempt at a time: a running one reports when it ends.
+    if (sessionActive && !zmsgfw->isLoggedIn() && !loginAttempt)
         relogin();
     timerLC->start(10000);
 }
 
 void frmLogin::relogin()
 {
-    // Against an unreachable server the attempt blocks this thread for up to ten seconds.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int result = zmsgfw->loginUser(ui->txtName->text(), ui->txtPassword->text());
-    QApplication::restoreOverrideCursor();
+    // Against a server that does not answer an attempt takes up to ten seconds; it runs on a
+    // connection of its own, and the windows stay usable meanwhile.
+    startLoginAttempt(false, [this](LoginAttempt &attempt) { reloginEnded(attempt); });
+}
+
+void frmLogin::reloginEnded(LoginAttempt &attempt)
+{
+    if (!sessionActive)
+        return;
+    int result = attempt.result();
+    if (result == 200 && !zmsgfw->adoptSession(attempt.session()))
+        result = 500;
     if (result == 200) {
         zmsgfw->requestGetUserOnlineState();
         zmsgfw->requestGetUserAvatar();
+        // Everyone was shown offline since the loss: the lists come now, not at the next refresh.
+        zmsgfw->requestGetUserContactsWithAvatar();
+        zmsgfw->requestGetUserContactsWithStates();
+        zmsgfw->requestGetUserContactsRequests();
         updateWelcomeLine(ownNick);
         if (disconnected) {
             showBalloon(tr("Reconnected"), tr("%1 has relogged in your account").arg(QStringLiteral("Zelto Messenger")),

@@ -1,0 +1,38 @@
+#include "LoginAttempt.h"
+
+#include <zmsgfw111q.h>
+
+LoginAttempt::LoginAttempt(const QString &name, const QString &password, bool askNick, QObject *parent)
+    : QThread(parent)
+    , m_name(name)
+    , m_password(password)
+    , m_askNick(askNick)
+    , m_home(thread())
+{
+}
+
+LoginAttempt::~LoginAttempt()
+{
+    wait();
+    if (m_session)
+        m_session->logoutUser();
+}
+
+void LoginAttempt::run()
+{
+    auto session = std::make_unique<ZMsgFw111Q>();
+    m_result = session->loginUser(m_name, m_password);
+    if (m_result != 200)
+        return;
+    if (m_askNick) {
+        // Lines pushed before the nick's reply are handed on, not lost; the window takes them
+        // with the session.
+        connect(session.get(), &ZMsgFw111Q::objectIncomed, session.get(),
+                [this](const QString &object) { m_objects << object; }, Qt::DirectConnection);
+        m_nick = session->getUserNick();
+        session->disconnect();
+    }
+    session->moveSessionToThread(m_home);
+    session->moveToThread(m_home);
+    m_session = std::move(session);
+}
