@@ -25,12 +25,14 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <atomic>
 #include <memory>
 
 // The main window with the contact tables in view.
 class ReloginProbe : public frmLogin
 {
 public:
+    using frmLogin::chatWindows;
     using frmLogin::friendRequests;
     using frmLogin::states;
 };
@@ -178,7 +180,9 @@ private slots:
     void watchdogLeavesWindowUsable();
     void automaticLoginLeavesWindowUsable_data();
     void automaticLoginLeavesWindowUsable();
-    void automaticLoginDeliversWhatCameWithIt();
+    void linesPushedDuringAttemptAreHandled_data();
+    void linesPushedDuringAttemptAreHandled();
+    void automaticLoginAsksWhatALoginAsks();
     void oneAttemptAtATime();
     void logoutDropsAttemptAndClosesItsConnection();
     void quitWhileAttemptRuns();
@@ -196,7 +200,8 @@ private:
     static int page(frmLogin *window) { return child<QStackedWidget>(window, "swTabs")->currentIndex(); }
     // A designed-mode window logged in by its remembered login against server, whose
     // connection then breaks; the watchdog's timers are left to the test.
-    std::unique_ptr<ReloginProbe> sessionThatLostItsServer(TlsTestServer &server);
+    std::unique_ptr<ReloginProbe> sessionThatLostItsServer(TlsTestServer &server,
+                                                           TlsTestServer::LineHandler handler = friendlyAnswer);
     // Lets the window's own watchdog timer fire now.
     static void fireWatchdog(frmLogin *window) { child<QTimer>(window, "timerLC")->start(0); }
 
@@ -222,9 +227,10 @@ void TestRelogin::init()
     messageBoxes = 0;
 }
 
-std::unique_ptr<ReloginProbe> TestRelogin::sessionThatLostItsServer(TlsTestServer &server)
+std::unique_ptr<ReloginProbe> TestRelogin::sessionThatLostItsServer(TlsTestServer &server,
+                                                                    TlsTestServer::LineHandler handler)
 {
-    server.setLineHandler(friendlyAnswer);
+    server.setLineHandler(std::move(handler));
     if (!server.listenOnLoopback())
         return nullptr;
     server.exportEndpoint();
@@ -296,11 +302,12 @@ void TestRelogin::automaticLoginLeavesWindowUsable()
     rememberLogin(QStringLiteral("dave"), QStringLiteral("pw"));
     settings().setValue(QStringLiteral("Nick/dave"), QStringLiteral("Dave Last Time"));
 
-    PauseWatch watch;
     QElapsedTimer attempt;
     attempt.start();
     auto window = std::make_unique<frmLogin>();
     window->show();
+    // The login starts from the event loop, after the window was built.
+    PauseWatch watch;
     QTRY_VERIFY_WITH_TIMEOUT(silent.connections() == 1, HangMs);
     // The window is painted and shows the login under way while the server is waited for.
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -326,27 +333,64 @@ void TestRelogin::automaticLoginLeavesWindowUsable()
     window->logoutUser();
 }
 
-void TestRelogin::automaticLoginDeliversWhatCameWithIt()
+void TestRelogin::linesPushedDuringAttemptAreHandled_data()
 {
-    // The server pushes the own state and a message before it answers the nick request.
-    TlsTestServer server;
-    server.setLineHandler([](const QByteArray &line) -> QByteArray {
-        if (line.startsWith("ZM/1.1 request --rq=nick"))
-            return "ZM/1.1 return --rq=onlinestate --id=200 --state=3\n"
-                   "ZM/1.1 return --rq=nick --id=200 --nick=Dave&nbsp;D\n";
+    QTest::addColumn<bool>("relogin");
+    QTest::addColumn<QByteArray>("reply");
+    const QByteArray message = "ZM/1.1 message --username=ann --message=while&nbsp;you&nbsp;were&nbsp;away\n";
+    QTest::newRow("automatic login, before the login reply") << false << message + "ZM/1.1 return --id=200\n";
+    QTest::newRow("automatic login, before the nick reply")
+        << false << message + "ZM/1.1 return --rq=nick --id=200 --nick=Dave&nbsp;D\n";
+    QTest::newRow("re-login, before the login reply") << true << message + "ZM/1.1 return --id=200\n";
+}
+
+void TestRelogin::linesPushedDuringAttemptAreHandled()
+{
+    QFETCH(bool, relogin);
+    QFETCH(QByteArray, reply);
+    // The server pushes a message before it answers the login or the nick.
+    const QByteArray trigger = reply.contains("--nick=") ? "ZM/1.1 request --rq=nick" : "ZM/1.1 login";
+    auto armed = std::make_shared<std::atomic<bool>>(!relogin);
+    const TlsTestServer::LineHandler handler = [=](const QByteArray &line) -> QByteArray {
+        if (*armed && line.startsWith(trigger))
+            return reply;
         return friendlyAnswer(line);
-    });
+    };
+    TlsTestServer server;
+    std::unique_ptr<ReloginProbe> window;
+    if (relogin) {
+        window = sessionThatLostItsServer(server, handler);
+        QVERIFY(window);
+        *armed = true;
+        fireWatchdog(window.get());
+    } else {
+        server.setLineHandler(handler);
+        QVERIFY(server.listenOnLoopback());
+        server.exportEndpoint();
+        rememberLogin(QStringLiteral("dave"), QStringLiteral("pw"));
+        window = std::make_unique<ReloginProbe>();
+        window->show();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(window->isSessionLoggedIn(), HangMs);
+    QVERIFY(window->chatWindows.contains(QStringLiteral("ann")));
+    QCOMPARE(window->ownNickName(), reply.contains("--nick=") ? QStringLiteral("Dave D") : QStringLiteral("Dave"));
+    QCOMPARE(page(window.get()), 4);
+    // One connection per login: the window's session took over the one that logged in.
+    QCOMPARE(server.connectionCount(), relogin ? 2 : 1);
+    window->logoutUser();
+}
+
+void TestRelogin::automaticLoginAsksWhatALoginAsks()
+{
+    TlsTestServer server;
+    server.setLineHandler(friendlyAnswer);
     QVERIFY(server.listenOnLoopback());
     server.exportEndpoint();
     rememberLogin(QStringLiteral("dave"), QStringLiteral("pw"));
     auto window = std::make_unique<frmLogin>();
     window->show();
     QTRY_VERIFY_WITH_TIMEOUT(window->isSessionLoggedIn(), HangMs);
-    QCOMPARE(page(window.get()), 4);
-    QCOMPARE(window->ownNickName(), QStringLiteral("Dave D"));
-    QCOMPARE(window->trayIcon()->toolTip(), QStringLiteral("Zelto Messenger (Busy)"));
-    // One connection: the window's session took over the one that logged in.
-    QCOMPARE(server.connectionCount(), 1);
+    QCOMPARE(window->ownNickName(), QStringLiteral("Dave"));
     QVERIFY(server.waitForLines(7));
     QStringList asked;
     for (const QByteArray &line : server.receivedLines().mid(2))
@@ -354,6 +398,7 @@ void TestRelogin::automaticLoginDeliversWhatCameWithIt()
     QCOMPARE(asked, (QStringList{"--rq=avatar", "--rq=contactswithavatar", "--rq=contactswithstates",
                                  "--rq=contactsrequests", "--rq=onlinestate"}));
     QVERIFY(settings().value(QStringLiteral("Login/Autologin")).toBool());
+    QCOMPARE(server.connectionCount(), 1);
     window->logoutUser();
 }
 

@@ -21,17 +21,16 @@ LoginAttempt::~LoginAttempt()
 void LoginAttempt::run()
 {
     auto session = std::make_unique<ZMsgFw111Q>();
+    // Lines pushed before a reply are handed on by the session, not kept: they are collected
+    // here for the window.
+    connect(session.get(), &ZMsgFw111Q::objectIncomed, session.get(),
+            [this](const QString &object) { m_objects << object; }, Qt::DirectConnection);
     m_result = session->loginUser(m_name, m_password);
     if (m_result != 200)
         return;
-    if (m_askNick) {
-        // Lines pushed before the nick's reply are handed on, not lost; the window takes them
-        // with the session.
-        connect(session.get(), &ZMsgFw111Q::objectIncomed, session.get(),
-                [this](const QString &object) { m_objects << object; }, Qt::DirectConnection);
+    if (m_askNick)
         m_nick = session->getUserNick();
-        session->disconnect();
-    }
+    session->disconnect();
     session->moveSessionToThread(m_home);
     session->moveToThread(m_home);
     m_session = std::move(session);

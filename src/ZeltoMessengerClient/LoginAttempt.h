@@ -30,7 +30,8 @@ public:
     int result() const { return m_result; }
     // getUserNick's answer when asked, "///Error ..." included.
     QString nick() const { return m_nick; }
-    // Objects the session read while it waited for the nick, in arrival order.
+    // Objects the session read while it waited for the login's or the nick's reply, in
+    // arrival order.
     QStringList objectsMeanwhile() const { return m_objects; }
     // The logged-in session, living on the starting thread; null unless result() is 200.
     // The attempt keeps owning it.

@@ -285,18 +285,11 @@ void frmLogin::performLogin(bool showErrors, bool fallBackOffline)
         setLoginBusy(true, false);
         startLoginAttempt(true, [this, showErrors, fallBackOffline](LoginAttempt &attempt) {
             setLoginBusy(false, false);
-            int result = attempt.result();
-            if (result == 200 && !zmsgfw->adoptSession(attempt.session()))
-                result = 500;
-            if (result != 200) {
+            const int result = takeOverAttempt(attempt);
+            if (result == 200)
+                enterSession([&attempt] { return attempt.nick(); });
+            else
                 loginFailed(result, showErrors, fallBackOffline);
-                return;
-            }
-            enterSession([this, &attempt] {
-                for (const QString &object : attempt.objectsMeanwhile())
-                    readIncoming(object);
-                return attempt.nick();
-            });
         });
         return;
     }
@@ -326,6 +319,17 @@ void frmLogin::startLoginAttempt(bool askNick, std::function<void(LoginAttempt &
         done(*ended);
     });
     attempt->start();
+}
+
+int frmLogin::takeOverAttempt(LoginAttempt &attempt)
+{
+    // What the server pushed before its replies is handled as if the session had read it.
+    for (const QString &object : attempt.objectsMeanwhile())
+        readIncoming(object);
+    const int result = attempt.result();
+    if (result == 200 && !zmsgfw->adoptSession(attempt.session()))
+        return 500;
+    return result;
 }
 
 void frmLogin::enterSession(const std::function<QString()> &askNick)

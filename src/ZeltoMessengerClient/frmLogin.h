@@ -323,6 +323,9 @@ private:
     // Logs in with the login page's credentials on a connection of its own, off this thread;
     // done runs here when the attempt ended, unless the session it was meant for ended first.
     void startLoginAttempt(bool askNick, std::function<void(LoginAttempt &)> done);
+    // Handles what an ended attempt read on the way and, when it logged in, makes its
+    // connection the session's; returns its result (500 when the connection could not be taken).
+    int takeOverAttempt(LoginAttempt &attempt);
     void buildTrayIcon();
     void createTimers();
     void armTimers();

@@ -492,9 +492,7 @@ void frmLogin::reloginEnded(LoginAttempt &attempt)
 {
     if (!sessionActive)
         return;
-    int result = attempt.result();
-    if (result == 200 && !zmsgfw->adoptSession(attempt.session()))
-        result = 500;
+    const int result = takeOverAttempt(attempt);
     if (result == 200) {
         zmsgfw->requestGetUserOnlineState();
         zmsgfw->requestGetUserAvatar();
