@@ -466,7 +466,7 @@ void TestLegacy::pushedHeadersInLaterRecord()
     QCOMPARE(login(client, server), 200);
     server.server().sendToClient(first);
     server.server().sendToClientLater(later, 500);
-    QTRY_VERIFY(client.isObjectIncoming());
+    QTRY_VERIFY_WITH_TIMEOUT(client.isObjectIncoming(), 30000);
     QCOMPARE(client.readObject(), object);
     // The headers were part of that object, not another one.
     QVERIFY(!client.isObjectIncoming());
@@ -480,7 +480,7 @@ void TestLegacy::pushedHeaderThatNeverComes()
     ZMsgFw10Q client;
     QCOMPARE(login(client, server), 200);
     server.server().sendToClient("SEND /message ZM/1.0\nUsername: ann\n");
-    QTRY_VERIFY(client.isObjectIncoming());
+    QTRY_VERIFY_WITH_TIMEOUT(client.isObjectIncoming(), 30000);
     QElapsedTimer waited;
     waited.start();
     QCOMPARE(client.readObject(), QString());

@@ -70,7 +70,7 @@ template <typename Session> void checkAdoption(TlsTestServer &server)
     QCOMPARE(code, 200);
     Session mine;
     QCOMPARE(mine.loginUser(QStringLiteral("mine"), QStringLiteral("pw")), 200);
-    QVERIFY(server.waitForOpenConnections(2));
+    QVERIFY(server.waitForOpenConnections(2, 30000));
 
     // Still on the worker's thread: refused, nothing changes.
     QVERIFY(!mine.adoptSession(other));
@@ -89,10 +89,10 @@ template <typename Session> void checkAdoption(TlsTestServer &server)
     QVERIFY(mine.isLoggedIn());
     QVERIFY(!other->isLoggedIn());
     // The adopted connection is the only one left, and it is the worker's: no second login.
-    QVERIFY(server.waitForOpenConnections(1));
+    QVERIFY(server.waitForOpenConnections(1, 30000));
     QCOMPARE(server.connectionCount(), 2);
     // What arrived before the adoption is read here, and calls use the adopted connection.
-    QTRY_VERIFY(mine.isObjectIncoming());
+    QTRY_VERIFY_WITH_TIMEOUT(mine.isObjectIncoming(), 30000);
     QCOMPARE(mine.readObject(), QStringLiteral("PokeFromUser<>anna\n"));
     QCOMPARE(mine.getUserNick(), QStringLiteral("Anna"));
     QVERIFY(!mine.adoptSession(other));
