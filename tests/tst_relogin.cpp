@@ -185,6 +185,7 @@ private slots:
     void automaticLoginAsksWhatALoginAsks();
     void oneAttemptAtATime();
     void logoutDropsAttemptAndClosesItsConnection();
+    void quitWhileAttemptRuns_data();
     void quitWhileAttemptRuns();
     void reloginAsksForTheLists();
     void reconnectShowsContactsAtOnce();
@@ -455,20 +456,41 @@ void TestRelogin::logoutDropsAttemptAndClosesItsConnection()
     QVERIFY(child<QLabel>(window.get(), "labDesignedLogin")->isEnabled());
 }
 
+void TestRelogin::quitWhileAttemptRuns_data()
+{
+    QTest::addColumn<bool>("relogin");
+    QTest::newRow("Stop ZM from the tray during a re-login") << true;
+    QTest::newRow("window closed during the automatic login") << false;
+}
+
 void TestRelogin::quitWhileAttemptRuns()
 {
+    QFETCH(bool, relogin);
     TlsTestServer lost;
-    auto window = sessionThatLostItsServer(lost);
-    QVERIFY(window);
     TlsTestServer silent;
+    std::unique_ptr<ReloginProbe> window;
+    if (relogin) {
+        window = sessionThatLostItsServer(lost);
+        QVERIFY(window);
+    }
     QVERIFY(silent.listenOnLoopback());
     silent.exportEndpoint();
-    fireWatchdog(window.get());
+    if (relogin) {
+        fireWatchdog(window.get());
+    } else {
+        rememberLogin(QStringLiteral("dave"), QStringLiteral("pw"));
+        window = std::make_unique<ReloginProbe>();
+        window->show();
+    }
     QTRY_VERIFY_WITH_TIMEOUT(silent.connectionCount() == 1, HangMs);
 
-    QAction *stop = trayEntry(window.get(), QStringLiteral("Stop ZM"));
-    QVERIFY(stop);
-    stop->trigger();
+    if (relogin) {
+        QAction *stop = trayEntry(window.get(), QStringLiteral("Stop ZM"));
+        QVERIFY(stop);
+        stop->trigger();
+    } else {
+        QVERIFY(window->close());
+    }
     QCOMPARE(quits, 1);
     QVERIFY(!window->isVisible());
     // The window goes while the attempt still waits: it waits for it and closes its connection.
