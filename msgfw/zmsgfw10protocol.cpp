@@ -29,7 +29,7 @@ QString headerText(QByteArray line)
 {
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
-    return QString::fromUtf8(line);
+    return ZMsgFwWire::decodeUtf8(line);
 }
 
 bool hasHeader(const ZMsgFw10Protocol::Headers &headers, const QString &name)
@@ -417,5 +417,9 @@ QString ZMsgFw10Protocol::readObject()
     const QString message = headerValue(headers, MessageName);
     if (user.isEmpty() || message.isEmpty())
         return QString();
+    if (message.size() > ZMsgFwWire::MaxMessageTextLength) {
+        qWarning("ZMsgFw10: dropped a pushed message of %d characters", int(message.size()));
+        return QString();
+    }
     return QStringLiteral("MessageFromUser<>") + user + QStringLiteral(": ") + message + QLatin1Char('\n');
 }

@@ -15,7 +15,7 @@ constexpr int HandshakeMilliseconds = 5000;
 // Room for one line of the longest length accepted and the start of the next. A server
 // that pushes faster than the client handles lines then waits for it, instead of the
 // client holding everything sent so far in memory.
-constexpr qint64 ReceiveBufferLength = 2 * ZMsgFwWire::MaxLineLength;
+constexpr qint64 ReceiveBufferLength = ZMsgFwWire::MaxLineLength + 1024 * 1024;
 
 QSslSocket *newSocket()
 {

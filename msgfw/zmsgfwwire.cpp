@@ -1,5 +1,7 @@
 #include "zmsgfwwire.h"
 
+#include <QtGlobal>
+
 namespace ZMsgFwWire {
 
 const char *const Tag = "ZM/1.1";
@@ -20,9 +22,15 @@ QString unescapeValue(const QString &value)
     return plain;
 }
 
+QString decodeUtf8(const QByteArray &bytes)
+{
+    // QString::fromUtf8(QByteArray) would stop at the first NUL byte.
+    return QString::fromUtf8(bytes.constData(), bytes.size());
+}
+
 QString decodeLine(const QByteArray &line)
 {
-    return QString::fromUtf8(line.trimmed());
+    return decodeUtf8(line.trimmed());
 }
 
 QStringList splitWords(const QString &line)
@@ -163,6 +171,10 @@ static QString renderMessage(const QStringList &words)
     const QString text = unescapeValue(argumentValue(words, QStringLiteral("--message=")));
     if (sender.isEmpty() || text.isEmpty())
         return QString();
+    if (text.size() > MaxMessageTextLength) {
+        qWarning("ZMsgFwWire: dropped a pushed message of %d characters", int(text.size()));
+        return QString();
+    }
     return QStringLiteral("MessageFromUser<>") + sender + QStringLiteral(": ") + text + QLatin1Char('\n');
 }
 

@@ -15,15 +15,24 @@ namespace ZMsgFwWire {
 ZMSGFW_EXPORT extern const char *const Tag;
 
 // Longest line accepted from the network, line feed included. A peer that sends more
-// without a line feed is treated as a broken connection instead of growing memory.
-constexpr qint64 MaxLineLength = 1024 * 1024;
+// without a line feed is treated as a broken connection instead of growing memory. Long
+// contact lists with status messages travel as one line, so this is generous.
+constexpr qint64 MaxLineLength = 16 * 1024 * 1024;
+
+// Longest text of a pushed message the library hands on, in characters. Servers refuse
+// messages far shorter; a longer one can only come from a broken or hostile server and is
+// dropped like a malformed line.
+constexpr int MaxMessageTextLength = 256 * 1024;
 
 // "&" -> "&amp;", then " " -> "&nbsp;".
 ZMSGFW_EXPORT QString escapeValue(const QString &value);
 // "&nbsp;" -> " ", then "&amp;" -> "&"; the exact inverse of escapeValue.
 ZMSGFW_EXPORT QString unescapeValue(const QString &value);
 
-// Decodes a raw line as UTF-8 and trims surrounding white space.
+// Decodes bytes from the network as UTF-8, all of them: a NUL byte stays a character
+// instead of ending the text early.
+ZMSGFW_EXPORT QString decodeUtf8(const QByteArray &bytes);
+// Decodes a raw line as UTF-8 (as decodeUtf8) and trims surrounding white space.
 ZMSGFW_EXPORT QString decodeLine(const QByteArray &line);
 // Splits a trimmed line at every single space; empty words are kept.
 ZMSGFW_EXPORT QStringList splitWords(const QString &line);

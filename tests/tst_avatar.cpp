@@ -2,6 +2,7 @@
 #include "tlstestserver.h"
 
 #include <zmsgfw111q.h>
+#include <zmsgfwwire.h>
 
 #include <QBuffer>
 #include <QNetworkReply>
@@ -232,7 +233,7 @@ void TestAvatar::upload_data()
     QTest::newRow("closed without status") << QByteArray("allow\n") << QByteArray() << true << false << true;
     QTest::newRow("confirmation then closed") << QByteArray("allow\n") << QByteArray("psuccess") << true << true << true;
     QTest::newRow("refused") << QByteArray("deny\n") << QByteArray() << false << false << false;
-    const QByteArray endless(2 * 1024 * 1024, 'x');
+    const QByteArray endless(ZMsgFwWire::MaxLineLength + 1024, 'x');
     QTest::newRow("endless permission line") << endless << QByteArray() << false << false << false;
     QTest::newRow("endless status line") << QByteArray("allow\n") << endless << false << false << true;
 }

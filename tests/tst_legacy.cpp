@@ -4,6 +4,7 @@
 
 #include <zmsgfw10.h>
 #include <zmsgfw10q.h>
+#include <zmsgfwwire.h>
 
 #include <QMutex>
 #include <QRegularExpression>
@@ -221,6 +222,8 @@ void TestLegacy::statusLines_data()
     QTest::newRow("text, code word kept") << "getUserNick" << QByteArray("ZM/1.0 4x4 Odd\n") << QVariant(QString("///Error 4x4"));
     QTest::newRow("text, one word") << "getUserNick" << QByteArray("Broken\n") << QVariant(QString("///Error 502"));
     QTest::newRow("text, header missing") << "getUserNick" << "ZM/1.0 200 OK\nOther: x\n" + push << QVariant(QString("///Error 201"));
+    QTest::newRow("text, NUL byte kept") << "getUserNick" << QByteArray("ZM/1.0 200 OK\nNick: Al\0ice\n", 27)
+                                         << QVariant(QString::fromUtf8("Al\0ice", 6));
     QTest::newRow("text, header first wins") << "getUserNick" << QByteArray("ZM/1.0 200 OK\nNick: a\nNick: b\n") << QVariant(QString("a"));
     QTest::newRow("int, error") << "addUserContact" << QByteArray("ZM/1.0 500 Error\n") << QVariant(500);
     QTest::newRow("int, one word") << "addUserContact" << QByteArray("Broken\n") << QVariant(502);
@@ -513,7 +516,7 @@ void TestLegacy::endlessStatusLineBreaksConnection()
 {
     QFETCH(QByteArray, before);
     QFETCH(QString, failure);
-    const QByteArray endless(2 * 1024 * 1024, 'x');
+    const QByteArray endless(ZMsgFwWire::MaxLineLength + 1024, 'x');
     LegacyServer server({{"SEND /getusernick ZM/1.0\n", before + endless}});
     QVERIFY(server.listen());
     ZMsgFw10Q client;

@@ -123,6 +123,7 @@ private slots:
     void pollingDeliversPushedLines();
     void sessionAdoptedFromAnotherThread_data();
     void sessionAdoptedFromAnotherThread();
+    void nulBytesDoNotCutValues();
 };
 
 void TestSession::versions()
@@ -295,8 +296,8 @@ void TestSession::endlessLineBreaksConnection()
     ZMsgFw111Q session;
     QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 200);
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("longer than"));
-    const QByteArray chunk(256 * 1024, 'x');
-    for (int i = 0; i < 6; ++i)
+    const QByteArray chunk(1024 * 1024, 'x');
+    for (qint64 sent = 0; sent <= ZMsgFwWire::MaxLineLength; sent += chunk.size())
         server.sendToClient(chunk);
     QTRY_VERIFY_WITH_TIMEOUT((session.isObjectIncoming(), !session.isLoggedIn()), 10000);
     QVERIFY(session.readObject().isEmpty());
@@ -390,6 +391,24 @@ void TestSession::sessionAdoptedFromAnotherThread()
         checkAdoption<ZMsgFw11Q>(server);
     else
         checkAdoption<ZMsgFw111Q>(server);
+}
+
+void TestSession::nulBytesDoNotCutValues()
+{
+    TlsTestServer server;
+    server.setLineHandler([](const QByteArray &line) {
+        if (line.contains(" request --rq=nick"))
+            return QByteArray("ZM/1.1 return --rq=nick --id=200 --nick=Al\0ice\n", 47);
+        return QByteArray("ZM/1.1 return --id=200\n");
+    });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    ZMsgFw111Q session;
+    QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 200);
+    QCOMPARE(session.getUserNick(), QString::fromUtf8("Al\0ice", 6));
+    server.sendToClient(QByteArray("ZM/1.1 message --username=ben --message=a\0b\n", 44));
+    QTRY_VERIFY(session.isObjectIncoming());
+    QCOMPARE(session.readObject(), QString::fromUtf8("MessageFromUser<>ben: a\0b\n", 26));
 }
 
 ZM_HERMETIC_GUILESS_TEST_MAIN(TestSession)

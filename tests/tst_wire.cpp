@@ -2,6 +2,8 @@
 
 #include <zmsgfwwire.h>
 
+#include <QRegularExpression>
+
 using namespace ZMsgFwWire;
 
 class TestWire : public QObject
@@ -52,6 +54,8 @@ void TestWire::words_data()
     QTest::newRow("crlf and tabs trimmed") << QByteArray("\t ZM/1.1 poke\r\n") << QStringList{"ZM/1.1", "poke"};
     QTest::newRow("utf8") << QByteArray("ZM/1.1 message --message=\xc3\xa4") << QStringList{"ZM/1.1", "message", "--message=ä"};
     QTest::newRow("empty") << QByteArray("\n") << QStringList{""};
+    QTest::newRow("NUL byte kept") << QByteArray("ZM/1.1 action --nick=Al\0ice\n", 28)
+                                   << QStringList{"ZM/1.1", "action", QString::fromUtf8("--nick=Al\0ice", 13)};
 }
 
 void TestWire::words()
@@ -139,12 +143,22 @@ void TestWire::incomingObjects_data()
     QTest::newRow("other tag") << QByteArray("ZM/1.0 return --id=200") << "";
     QTest::newRow("unknown verb") << QByteArray("ZM/1.1 hello --id=200") << "";
     QTest::newRow("binary garbage") << QByteArray("\xff\xfe\x00ZM/1.1 return", 15) << "";
+    QTest::newRow("message with a NUL byte")
+        << QByteArray("ZM/1.1 message --username=anna --message=a\0b", 44)
+        << QString::fromUtf8("MessageFromUser<>anna: a\0b\n", 27);
+    QTest::newRow("message text at the bound")
+        << "ZM/1.1 message --username=anna --message=" + QByteArray(MaxMessageTextLength, 'x')
+        << "MessageFromUser<>anna: " + QString(MaxMessageTextLength, QLatin1Char('x')) + "\n";
+    QTest::newRow("message text beyond the bound")
+        << "ZM/1.1 message --username=anna --message=" + QByteArray(MaxMessageTextLength + 1, 'x') << "";
 }
 
 void TestWire::incomingObjects()
 {
     QFETCH(QByteArray, line);
     QFETCH(QString, object);
+    if (QByteArray(QTest::currentDataTag()).contains("beyond the bound"))
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("dropped a pushed message"));
     QCOMPARE(renderIncomingObject(line), object);
 }
 
