@@ -4,6 +4,8 @@
 #include "zmsgdservice.h"
 #include "zmsgdstore.h"
 
+#include <zmsgfwwire.h>
+
 #include <QCryptographicHash>
 #include <QHostAddress>
 #include <QSslSocket>
@@ -19,7 +21,8 @@ QByteArray uploadAnswer(int code, const char *result)
 }
 } // namespace
 
-ZmsgdAvatarConnection::ZmsgdAvatarConnection(QTcpSocket *socket, bool tls, ZmsgdService *service, QObject *parent)
+ZmsgdAvatarConnection::ZmsgdAvatarConnection(QTcpSocket *socket, bool tls, ZmsgdService *service,
+                                             const ZmsgdConfig &config, QObject *parent)
     : QObject(parent)
     , m_socket(socket)
     , m_service(service)
@@ -41,6 +44,12 @@ ZmsgdAvatarConnection::ZmsgdAvatarConnection(QTcpSocket *socket, bool tls, Zmsgd
         closeNow();
     });
     m_timeout.start(TimeoutMs);
+    m_loginTimeout.setSingleShot(true);
+    connect(&m_loginTimeout, &QTimer::timeout, this, [this] {
+        ZmsgdLog::event(describe() + QStringLiteral(" sent no request in time"));
+        closeNow();
+    });
+    m_loginTimeout.start(config.loginTimeoutMs + (tls ? config.handshakeTimeoutMs : 0));
     m_quiet.setSingleShot(true);
     connect(&m_quiet, &QTimer::timeout, this, [this] { processCredentials(true); });
     ZmsgdLog::event(describe() + QStringLiteral(" connected"));
@@ -77,7 +86,10 @@ qint64 ZmsgdAvatarConnection::pngLength(const QByteArray &data, qint64 limit)
 
 bool ZmsgdAvatarConnection::parseCredentials(const QByteArray &data, QString *user, QString *password)
 {
-    const QString text = QString::fromUtf8(data).trimmed();
+    QByteArray bytes = data;
+    while (bytes.endsWith('\n') || bytes.endsWith('\r'))
+        bytes.chop(1);
+    const QString text = ZMsgFwWire::decodeUtf8(bytes);
     const QString userKey = QStringLiteral("--username=");
     const QString passwordKey = QStringLiteral(" --password=");
     if (!text.startsWith(userKey))
@@ -115,7 +127,8 @@ QByteArray ZmsgdAvatarConnection::httpAnswer(ZmsgdService *service, const ZmsgdH
 
 void ZmsgdAvatarConnection::onReadyRead()
 {
-    if (!m_socket || m_stage == Stage::Done)
+    // While the password is checked the picture waits in the socket, not in memory here.
+    if (!m_socket || m_stage == Stage::Done || m_stage == Stage::Verifying)
         return;
     m_buffer += m_socket->readAll();
     process();
@@ -150,6 +163,7 @@ void ZmsgdAvatarConnection::process()
         processPicture();
         break;
     case Stage::Sniffing:
+    case Stage::Verifying:
     case Stage::Done:
         break;
     }
@@ -165,7 +179,8 @@ void ZmsgdAvatarConnection::processHttp()
         finish(ZmsgdHttp::refusal(status));
         return;
     }
-    ZmsgdLog::event(describe() + QStringLiteral(" ") + QString::fromLatin1(request.method) + QLatin1Char(' ')
+    m_loginTimeout.stop();
+    ZmsgdLog::event(describe() + QStringLiteral(" ") + ZMsgFwWire::decodeUtf8(request.method) + QLatin1Char(' ')
                     + ZmsgdHttp::decodePath(request.path));
     finish(httpAnswer(m_service, request));
 }
@@ -204,18 +219,29 @@ void ZmsgdAvatarConnection::processCredentials(bool quiet)
         return;
     }
     m_quiet.stop();
+    m_loginTimeout.stop();
     const QByteArray credentials = pictureStart < 0 ? m_buffer : m_buffer.left(pictureStart);
     QString password;
-    if (!parseCredentials(credentials, &m_user, &password)
-        || m_service->login(m_user, password) != ZmsgdCode::Ok) {
+    if (!parseCredentials(credentials, &m_user, &password)) {
         ZmsgdLog::event(describe() + QStringLiteral(" avatar upload refused"));
         finish(uploadAnswer(ZmsgdCode::NotFound, "refused"));
         return;
     }
-    m_socket->write(uploadAnswer(ZmsgdCode::Ok, "allow"));
     m_buffer = pictureStart < 0 ? QByteArray() : m_buffer.mid(pictureStart);
-    m_stage = Stage::Picture;
-    processPicture();
+    m_stage = Stage::Verifying;
+    const QString address = m_socket ? ZmsgdLoginThrottle::addressKey(m_socket->peerAddress()) : QString();
+    m_service->checkLogin(m_user, password, address, this, [this](int code) {
+        if (code != ZmsgdCode::Ok) {
+            ZmsgdLog::event(describe() + QStringLiteral(" avatar upload refused"));
+            finish(uploadAnswer(code, "refused"));
+            return;
+        }
+        m_stage = Stage::Picture;
+        if (m_socket)
+            m_socket->write(uploadAnswer(ZmsgdCode::Ok, "allow"));
+        processPicture();
+        onReadyRead();
+    });
 }
 
 void ZmsgdAvatarConnection::processPicture()

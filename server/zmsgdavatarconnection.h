@@ -1,6 +1,7 @@
 #ifndef ZMSGDAVATARCONNECTION_H
 #define ZMSGDAVATARCONNECTION_H
 
+#include "zmsgdconfig.h"
 #include "zmsgdhttp.h"
 
 #include <QByteArray>
@@ -12,7 +13,9 @@ class QTcpSocket;
 class ZmsgdService;
 
 // One connection to an avatar port: an HTTP(S) download of "/avatar/" or "/avatarmd5/",
-// or on the TLS port the "ZM/1.1 avatarupload" exchange, told apart by the first bytes.
+// or on the TLS port the "ZM/1.1 avatarupload" exchange, told apart by the first bytes. The
+// request or the upload credentials must come within the configured login time, the whole
+// exchange within TimeoutMs.
 class ZmsgdAvatarConnection : public QObject
 {
     Q_OBJECT
@@ -22,17 +25,19 @@ public:
     static constexpr int CredentialsQuietMs = 150;
     static constexpr int TimeoutMs = 30000;
 
-    ZmsgdAvatarConnection(QTcpSocket *socket, bool tls, ZmsgdService *service, QObject *parent = nullptr);
+    ZmsgdAvatarConnection(QTcpSocket *socket, bool tls, ZmsgdService *service, const ZmsgdConfig &config,
+                          QObject *parent = nullptr);
 
     // Length of the complete PNG file at the start of data; 0 while incomplete, -1 when it is no PNG.
     static qint64 pngLength(const QByteArray &data, qint64 limit = MaxPictureLength);
-    // Splits "--username=U --password=P"; false when the text has not that shape.
+    // Splits "--username=U --password=P"; false when the text has not that shape. The password
+    // is taken as sent, spaces included; only a line ending after it is not part of it.
     static bool parseCredentials(const QByteArray &data, QString *user, QString *password);
     // The HTTP answer for a request to an avatar port.
     static QByteArray httpAnswer(ZmsgdService *service, const ZmsgdHttp::Request &request);
 
 private:
-    enum class Stage { Sniffing, Http, UploadHeader, Credentials, Picture, Done };
+    enum class Stage { Sniffing, Http, UploadHeader, Credentials, Verifying, Picture, Done };
 
     void onReadyRead();
     void process();
@@ -50,6 +55,7 @@ private:
     QByteArray m_buffer;
     QString m_user;
     QTimer m_timeout;
+    QTimer m_loginTimeout;
     QTimer m_quiet;
 };
 

@@ -8,10 +8,13 @@
 #include <QHostAddress>
 #include <QSslSocket>
 
-ZmsgdConnection::ZmsgdConnection(QSslSocket *socket, ZmsgdService *service, QObject *parent)
+ZmsgdConnection::ZmsgdConnection(QSslSocket *socket, ZmsgdService *service, const ZmsgdConfig &config,
+                                 QObject *parent)
     : QObject(parent)
     , m_socket(socket)
     , m_service(service)
+    , m_loginTimeoutMs(config.loginTimeoutMs)
+    , m_addressKey(ZmsgdLoginThrottle::addressKey(socket->peerAddress()))
 {
     socket->setParent(this);
     socket->setReadBufferSize(64 * 1024);
@@ -42,7 +45,7 @@ ZmsgdConnection::ZmsgdConnection(QSslSocket *socket, ZmsgdService *service, QObj
             becomeReady();
         }
     });
-    m_timer.start(HandshakeTimeoutMs);
+    m_timer.start(config.handshakeTimeoutMs);
     ZmsgdLog::event(describe() + QStringLiteral(" connected"));
 }
 
@@ -64,7 +67,7 @@ QString ZmsgdConnection::describe() const
 
 void ZmsgdConnection::onEncrypted()
 {
-    m_timer.start(LoginTimeoutMs);
+    m_timer.start(m_loginTimeoutMs);
     processInput();
 }
 
@@ -88,7 +91,7 @@ qint64 ZmsgdConnection::pendingOutput() const
 void ZmsgdConnection::processInput()
 {
     int handled = 0;
-    while (m_socket && !m_closing && pendingOutput() < OutputHighWater) {
+    while (m_socket && !m_closing && !m_waiting && pendingOutput() < OutputHighWater) {
         const int newline = m_input.indexOf('\n');
         if (newline >= 0) {
             const QByteArray line = m_input.left(newline + 1);
@@ -173,12 +176,30 @@ void ZmsgdConnection::handleLine11(const QString &line)
             send(ZmsgdProtocol11::notLoggedInReply(words));
             return;
         }
-        const int code = m_service->login(login.user, login.password);
-        send(ZmsgdProtocol11::loginReply(code));
-        if (code == ZmsgdCode::Ok)
-            loginSucceeded(login.user, login.client);
-        else
-            loginFailed();
+        waitFor(
+            [this, login](ZmsgdService::Done done) {
+                m_service->checkLogin(login.user, login.password, m_addressKey, this, done);
+            },
+            [this, login](int code) {
+                send(ZmsgdProtocol11::loginReply(code));
+                if (code == ZmsgdCode::Ok)
+                    loginSucceeded(login.user, login.client);
+                else
+                    loginFailed();
+            });
+        return;
+    }
+    QString oldPassword;
+    QString newPassword;
+    if (ZmsgdProtocol11::parsePasswordChange(words, &oldPassword, &newPassword)) {
+        waitFor(
+            [this, oldPassword, newPassword](ZmsgdService::Done done) {
+                m_service->changePassword(m_user, oldPassword, newPassword, m_addressKey, this, done);
+            },
+            [this](int code) {
+                send(ZmsgdProtocol11::passwordChangeReply(code));
+                becomeReady();
+            });
         return;
     }
     send(ZmsgdProtocol11::reply(m_service, m_user, words));
@@ -186,14 +207,38 @@ void ZmsgdConnection::handleLine11(const QString &line)
     becomeReady();
 }
 
+void ZmsgdConnection::waitFor(const std::function<void(ZmsgdService::Done)> &start,
+                              const std::function<void(int)> &answer)
+{
+    m_waiting = true;
+    // The client has sent what it was waiting to send; the check may take its while.
+    if (m_user.isEmpty())
+        m_timer.stop();
+    start([this, answer](int code) {
+        m_waiting = false;
+        answer(code);
+        if (m_closing)
+            return;
+        if (m_user.isEmpty() && !m_timer.isActive())
+            m_timer.start(m_loginTimeoutMs);
+        runCommands10();
+        processInput();
+    });
+}
+
 void ZmsgdConnection::handleLine10(const QString &line)
 {
     bool stray = false;
-    const QList<ZmsgdProtocol10::Command> commands = m_parser10.feed(line, &stray);
+    m_commands10 += m_parser10.feed(line, &stray);
     if (stray)
         send(ZmsgdProtocol10::statusLine(ZmsgdCode::BadRequest));
-    for (const ZmsgdProtocol10::Command &command : commands)
-        handleCommand10(command);
+    runCommands10();
+}
+
+void ZmsgdConnection::runCommands10()
+{
+    while (!m_commands10.isEmpty() && !m_waiting && !m_closing)
+        handleCommand10(m_commands10.takeFirst());
 }
 
 void ZmsgdConnection::handleCommand10(const ZmsgdProtocol10::Command &command)
@@ -206,12 +251,31 @@ void ZmsgdConnection::handleCommand10(const ZmsgdProtocol10::Command &command)
             return;
         }
         const QString user = command.headers.value(QStringLiteral("Username"));
-        const int code = m_service->login(user, command.headers.value(QStringLiteral("Password")));
-        send(ZmsgdProtocol10::statusLine(code));
-        if (code == ZmsgdCode::Ok)
-            loginSucceeded(user, ZmsgdClientInfo{QString(), QStringLiteral("1.0"), m_client.address});
-        else
-            loginFailed();
+        const QString password = command.headers.value(QStringLiteral("Password"));
+        waitFor(
+            [this, user, password](ZmsgdService::Done done) {
+                m_service->checkLogin(user, password, m_addressKey, this, done);
+            },
+            [this, user](int code) {
+                send(ZmsgdProtocol10::statusLine(code));
+                if (code == ZmsgdCode::Ok)
+                    loginSucceeded(user, ZmsgdClientInfo{QString(), QStringLiteral("1.0"), m_client.address});
+                else
+                    loginFailed();
+            });
+        return;
+    }
+    if (command.name == QLatin1String("setuserpassword")) {
+        const QString oldPassword = command.headers.value(QStringLiteral("Password old"));
+        const QString newPassword = command.headers.value(QStringLiteral("Password new"));
+        waitFor(
+            [this, oldPassword, newPassword](ZmsgdService::Done done) {
+                m_service->changePassword(m_user, oldPassword, newPassword, m_addressKey, this, done);
+            },
+            [this](int code) {
+                send(ZmsgdProtocol10::statusLine(code));
+                becomeReady();
+            });
         return;
     }
     const QByteArray answer = ZmsgdProtocol10::reply(m_service, m_user, command);

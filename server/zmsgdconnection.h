@@ -1,8 +1,11 @@
 #ifndef ZMSGDCONNECTION_H
 #define ZMSGDCONNECTION_H
 
+#include "zmsgdconfig.h"
 #include "zmsgdprotocol10.h"
 #include "zmsgdservice.h"
+
+#include <zmsgfwwire.h>
 
 #include <QByteArray>
 #include <QList>
@@ -16,7 +19,8 @@ class QSslSocket;
 // One client on the messaging port. The first line tells the protocol generation apart;
 // after a successful login the connection is a peer of the service and gets pushes.
 // Input is read only while the client keeps reading its own output, so neither side can
-// make the server buffer without limit.
+// make the server buffer without limit. While a password is checked (off the event loop) the
+// client's later lines wait, so every answer still comes in order.
 class ZmsgdConnection : public QObject, public ZmsgdPeer
 {
     Q_OBJECT
@@ -26,16 +30,15 @@ public:
     static constexpr int MaxLineLength = 256 * 1024;
     static constexpr qint64 OutputHighWater = 256 * 1024;
     static constexpr qint64 OutputLowWater = 64 * 1024;
-    static constexpr qint64 OutputHardLimit = 8 * 1024 * 1024;
+    // Room for the longest reply a client reads and pushes behind it.
+    static constexpr qint64 OutputHardLimit = ZMsgFwWire::MaxLineLength + 8 * 1024 * 1024;
     // Lines handled in one turn of the event loop before the other connections get theirs.
     static constexpr int LinesPerTurn = 64;
     static constexpr int MaxFailedLogins = 5;
-    static constexpr int HandshakeTimeoutMs = 10000;
-    static constexpr int LoginTimeoutMs = 60000;
     static constexpr int DeliveryDelayMs = 1000;
     static constexpr int MaxHeldPushes = 256;
 
-    ZmsgdConnection(QSslSocket *socket, ZmsgdService *service, QObject *parent = nullptr);
+    ZmsgdConnection(QSslSocket *socket, ZmsgdService *service, const ZmsgdConfig &config, QObject *parent = nullptr);
     ~ZmsgdConnection() override;
 
     QString peerUser() const override { return m_user; }
@@ -63,7 +66,10 @@ private:
     void handleLine(const QByteArray &raw);
     void handleLine11(const QString &line);
     void handleLine10(const QString &line);
+    void runCommands10();
     void handleCommand10(const ZmsgdProtocol10::Command &command);
+    // Holds further input until answer has run with the service's result.
+    void waitFor(const std::function<void(ZmsgdService::Done)> &start, const std::function<void(int)> &answer);
     void loginSucceeded(const QString &user, const ZmsgdClientInfo &client);
     void loginFailed();
     void becomeReady();
@@ -84,7 +90,11 @@ private:
     bool m_discarding = false;
     bool m_moreInputScheduled = false;
     bool m_closing = false;
+    bool m_waiting = false;
     int m_failedLogins = 0;
+    int m_loginTimeoutMs;
+    QString m_addressKey;
+    QList<ZmsgdProtocol10::Command> m_commands10;
     QByteArray m_input;
     QList<QByteArray> m_heldPushes;
     ZmsgdProtocol10::Parser m_parser10;

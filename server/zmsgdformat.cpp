@@ -14,12 +14,12 @@ constexpr int MaxRealNameLength = 128;
 constexpr int MaxMailLength = 254;
 constexpr int MaxPasswordLength = 256;
 
-bool hasLineBreak(const QString &text)
-{
-    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
-}
-
 } // namespace
+
+bool isOneLine(const QString &text)
+{
+    return !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')) && !text.contains(QChar(0));
+}
 
 bool isValidAccountName(const QString &name)
 {
@@ -29,17 +29,17 @@ bool isValidAccountName(const QString &name)
 
 bool isValidNick(const QString &nick)
 {
-    return !nick.trimmed().isEmpty() && nick.size() <= MaxNickLength && !hasLineBreak(nick);
+    return !nick.trimmed().isEmpty() && nick.size() <= MaxNickLength && isOneLine(nick);
 }
 
 bool isValidStatusMessage(const QString &message)
 {
-    return message.size() <= MaxStatusLength && !hasLineBreak(message);
+    return message.size() <= MaxStatusLength && isOneLine(message);
 }
 
 bool isValidRealName(const QString &realName)
 {
-    return realName.size() <= MaxRealNameLength && !hasLineBreak(realName);
+    return realName.size() <= MaxRealNameLength && isOneLine(realName);
 }
 
 bool isValidMail(const QString &mail)
@@ -47,13 +47,12 @@ bool isValidMail(const QString &mail)
     if (mail.isEmpty())
         return true;
     static const QRegularExpression pattern(QStringLiteral("\\A[^@\\s<>|]+@[^@\\s<>|]+\\z"));
-    return mail.size() <= MaxMailLength && pattern.match(mail).hasMatch();
+    return mail.size() <= MaxMailLength && isOneLine(mail) && pattern.match(mail).hasMatch();
 }
 
 bool isValidPassword(const QString &password)
 {
-    return !password.isEmpty() && password.size() <= MaxPasswordLength
-        && !password.contains(QLatin1Char('\n')) && !password.contains(QLatin1Char('\r'));
+    return !password.isEmpty() && password.size() <= MaxPasswordLength && isOneLine(password);
 }
 
 bool isValidState(int state)

@@ -16,11 +16,13 @@ struct ZmsgdClientInfo
 // Value rules and the text formats the server answers with. Pure functions.
 namespace ZmsgdFormat {
 
+// No line break and no NUL: text every reply and push can carry, and that no client cuts short.
+bool isOneLine(const QString &text);
 // Account names: 2 to 32 letters, digits, ".", "_" or "-". They end up in list entries,
 // URLs and file names on the client, so nothing else is let in.
 bool isValidAccountName(const QString &name);
-// Nicks, status messages and real names are one line each: a value with a line break could
-// not be framed into any reply that carries it.
+// Nicks, status messages and real names are one line each (isOneLine): a value with a line
+// break could not be framed into any reply that carries it.
 bool isValidNick(const QString &nick);
 bool isValidStatusMessage(const QString &message);
 bool isValidRealName(const QString &realName);

@@ -1,11 +1,25 @@
 #include "zmsgdhttp.h"
 
+#include <zmsgfwwire.h>
+
 #include <QList>
 #include <QUrl>
 
 namespace ZmsgdHttp {
 
 namespace {
+// A request target is printable ASCII; anything else (a NUL or a line break among them) is no
+// path of this site.
+bool isPrintableTarget(const QByteArray &target)
+{
+    for (const char c : target) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7f)
+            return false;
+    }
+    return true;
+}
+
 bool isRequestLine(const QByteArray &line)
 {
     const QList<QByteArray> words = line.trimmed().split(' ');
@@ -42,7 +56,7 @@ ParseStatus parse(const QByteArray &buffer, Request *request, int *consumed)
     Request parsed;
     parsed.method = requestLine.at(0);
     const QByteArray target = requestLine.at(1);
-    if (!target.startsWith('/'))
+    if (!target.startsWith('/') || !isPrintableTarget(target))
         return ParseStatus::Invalid;
     const int question = target.indexOf('?');
     parsed.path = question >= 0 ? target.left(question) : target;
@@ -140,15 +154,15 @@ QHash<QString, QString> decodeForm(const QByteArray &data, bool plusIsSpace)
             key.replace('+', ' ');
             value.replace('+', ' ');
         }
-        values.insert(QString::fromUtf8(QByteArray::fromPercentEncoding(key)),
-                      QString::fromUtf8(QByteArray::fromPercentEncoding(value)));
+        values.insert(ZMsgFwWire::decodeUtf8(QByteArray::fromPercentEncoding(key)),
+                      ZMsgFwWire::decodeUtf8(QByteArray::fromPercentEncoding(value)));
     }
     return values;
 }
 
 QString decodePath(const QByteArray &path)
 {
-    return QString::fromUtf8(QByteArray::fromPercentEncoding(path));
+    return ZMsgFwWire::decodeUtf8(QByteArray::fromPercentEncoding(path));
 }
 
 } // namespace ZmsgdHttp

@@ -32,6 +32,7 @@ QByteArray refusal(ParseStatus status);
 // Decodes "a=1&b=2" form data; "+" means a space in form bodies but is kept in queries,
 // where a literal "+" is part of a captcha code.
 QHash<QString, QString> decodeForm(const QByteArray &data, bool plusIsSpace);
+// Percent-decoded as UTF-8; an encoded NUL stays a character of the path (which then names nothing).
 QString decodePath(const QByteArray &path);
 
 } // namespace ZmsgdHttp

@@ -1,5 +1,6 @@
 #include "zmsgdprotocol10.h"
 
+#include "zmsgdlog.h"
 #include "zmsgdservice.h"
 
 namespace ZmsgdProtocol10 {
@@ -26,11 +27,17 @@ QByteArray okWith(const QString &header, const QString &value)
     return statusLine(ZmsgdCode::Ok) + header.toUtf8() + ": " + value.toUtf8() + '\n';
 }
 
-QByteArray answerReply(const ZmsgdService::Answer &answer, const QString &header)
+QByteArray answerReply(ZmsgdService *service, const ZmsgdService::Answer &answer, const QString &header)
 {
     if (answer.code != ZmsgdCode::Ok)
         return statusLine(answer.code);
-    return okWith(header, answer.text);
+    const QByteArray bytes = okWith(header, answer.text);
+    if (bytes.size() <= service->maxReplyLength())
+        return bytes;
+    ZmsgdLog::event(QStringLiteral("the %1 header would be %2 bytes, more than clients read; answered 413")
+                        .arg(header)
+                        .arg(bytes.size()));
+    return statusLine(ZmsgdCode::TooLong);
 }
 
 QByteArray actionReply(int code)
@@ -99,6 +106,7 @@ QByteArray statusLine(int code)
         {ZmsgdCode::UnknownCommand, "Unknown Command"},
         {ZmsgdCode::Conflict, "Conflict"},
         {ZmsgdCode::TooLong, "Too Long"},
+        {ZmsgdCode::TooManyRequests, "Too Many Requests"},
     };
     return "ZM/1.0 " + QByteArray::number(code) + ' ' + reasons.value(code, "Error") + '\n';
 }
@@ -112,21 +120,21 @@ QByteArray reply(ZmsgdService *service, const QString &user, const Command &comm
         return QByteArray();
     }
     if (name == QLatin1String("getusercontacts"))
-        return answerReply(service->contacts(user), QStringLiteral("Users"));
+        return answerReply(service, service->contacts(user), QStringLiteral("Users"));
     if (name == QLatin1String("getusercontactslength"))
-        return answerReply(service->contactsLength(user), QStringLiteral("Length"));
+        return answerReply(service, service->contactsLength(user), QStringLiteral("Length"));
     if (name == QLatin1String("getuserfriendrequests"))
-        return answerReply(service->contactsRequests(user), QStringLiteral("Users"));
+        return answerReply(service, service->contactsRequests(user), QStringLiteral("Users"));
     if (name == QLatin1String("getuserfriendrequestslength"))
-        return answerReply(service->contactsRequestsLength(user), QStringLiteral("Length"));
+        return answerReply(service, service->contactsRequestsLength(user), QStringLiteral("Length"));
     if (name == QLatin1String("getusercontactswithstates"))
-        return answerReply(service->contactsWithStates(user), QStringLiteral("Users"));
+        return answerReply(service, service->contactsWithStates(user), QStringLiteral("Users"));
     if (name == QLatin1String("getuseronlinestate"))
-        return answerReply(service->ownState(user), QStringLiteral("State"));
+        return answerReply(service, service->ownState(user), QStringLiteral("State"));
     if (name == QLatin1String("getusermessagestate"))
-        return answerReply(service->ownStatusMessage(user), QStringLiteral("Message"));
+        return answerReply(service, service->ownStatusMessage(user), QStringLiteral("Message"));
     if (name == QLatin1String("getusernick"))
-        return answerReply(service->ownNick(user), QStringLiteral("Nick"));
+        return answerReply(service, service->ownNick(user), QStringLiteral("Nick"));
     if (name == QLatin1String("addusercontact"))
         return actionReply(service->addContact(user, header("Username")));
     if (name == QLatin1String("removeusercontact"))

@@ -1,5 +1,6 @@
 #include "zmsgdprotocol11.h"
 
+#include "zmsgdlog.h"
 #include "zmsgdservice.h"
 
 #include <zmsgfwwire.h>
@@ -99,7 +100,14 @@ QByteArray requestReply(ZmsgdService *service, const QString &user, const QStrin
             line.text(QStringLiteral("--username="), other);
         if (answer.code == ZmsgdCode::Ok)
             line.text(QLatin1String(kind.answerKey), answer.text);
-        return finish(line, replyStart);
+        const QByteArray bytes = finish(line, replyStart);
+        if (bytes.size() <= service->maxReplyLength())
+            return bytes;
+        // The client would drop the connection over it: it gets the failure instead.
+        ZmsgdLog::event(QStringLiteral("%1: the %2 reply would be %3 bytes, more than clients read; answered 413")
+                            .arg(user, QLatin1String(kind.word))
+                            .arg(bytes.size()));
+        return finish(LineBuilder(replyStart).number(QStringLiteral("--id="), ZmsgdCode::TooLong));
     }
     return finish(LineBuilder(QStringLiteral("return"))
                       .text(QStringLiteral("--rq="), word)
@@ -159,6 +167,9 @@ QByteArray loginReply(int code)
     if (code == ZmsgdCode::Ok)
         line.text(QStringLiteral("--result="), QStringLiteral("success"))
             .text(QStringLiteral("--description="), QStringLiteral("Logged in"));
+    else if (code == ZmsgdCode::TooManyRequests)
+        line.text(QStringLiteral("--result="), QStringLiteral("failed"))
+            .text(QStringLiteral("--description="), QStringLiteral("Too many failed logins, try again later"));
     else
         line.text(QStringLiteral("--result="), QStringLiteral("failed"))
             .text(QStringLiteral("--description="), QStringLiteral("Unknown account or wrong password"));
@@ -181,6 +192,23 @@ QByteArray notLoggedInReply(const QStringList &words)
         line.text(QStringLiteral("--at="), textArgument(words, "--at="));
     line.number(QStringLiteral("--id="), ZmsgdCode::NotLoggedIn).text(QStringLiteral("--result="), QStringLiteral("notloggedin"));
     return finish(line);
+}
+
+bool parsePasswordChange(const QStringList &words, QString *oldPassword, QString *newPassword)
+{
+    if (words.size() < 2 || words.at(0) != QLatin1String(ZMsgFwWire::Tag) || words.at(1) != QLatin1String("action")
+        || textArgument(words, "--at=") != QLatin1String("setpassword"))
+        return false;
+    *oldPassword = textArgument(words, "--oldpassword=");
+    *newPassword = textArgument(words, "--newpassword=");
+    return true;
+}
+
+QByteArray passwordChangeReply(int code)
+{
+    return finish(LineBuilder(QStringLiteral("return"))
+                      .text(QStringLiteral("--at="), QStringLiteral("setpassword"))
+                      .number(QStringLiteral("--id="), code));
 }
 
 QByteArray reply(ZmsgdService *service, const QString &user, const QStringList &words)

@@ -26,6 +26,9 @@ QByteArray loginReply(int code);
 // The reply to a line of a logged-in session (request, action, or anything else).
 QByteArray reply(ZmsgdService *service, const QString &user, const QStringList &words);
 QByteArray notLoggedInReply(const QStringList &words);
+// The password change is answered later, once its hashing is done: true for its line.
+bool parsePasswordChange(const QStringList &words, QString *oldPassword, QString *newPassword);
+QByteArray passwordChangeReply(int code);
 QByteArray errorReply(int code, const QString &result);
 
 QByteArray messageLine(qint64 id, const QString &sender, const QString &text);

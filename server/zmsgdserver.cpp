@@ -95,7 +95,7 @@ bool ZmsgdServer::start(QString *error)
         m_store.reset();
         return false;
     }
-    m_service = new ZmsgdService(m_store.get(), this);
+    m_service = new ZmsgdService(m_store.get(), m_config, this);
     if (m_config.demo && !m_service->seedDemo(error)) {
         stop();
         return false;
@@ -136,6 +136,8 @@ void ZmsgdServer::stop()
     delete m_connectionsParent;
     m_connectionsParent = nullptr;
     m_connections = 0;
+    m_connectionsByAddress.clear();
+    m_refusalLogged.clear();
     delete m_service;
     m_store.reset();
 }
@@ -187,23 +189,41 @@ qint64 ZmsgdServer::bufferedBytes() const
     return total;
 }
 
-bool ZmsgdServer::admit(QTcpSocket *socket)
+int ZmsgdServer::connectionCount(const QHostAddress &address) const
 {
-    if (m_connections < MaxConnections)
+    return m_connectionsByAddress.value(ZmsgdLoginThrottle::addressKey(address));
+}
+
+bool ZmsgdServer::admit(QTcpSocket *socket, QString *addressKey)
+{
+    *addressKey = ZmsgdLoginThrottle::addressKey(socket->peerAddress());
+    const bool serverFull = m_connections >= m_config.maxConnections;
+    if (!serverFull && m_connectionsByAddress.value(*addressKey) < m_config.maxConnectionsPerAddress)
         return true;
-    ZmsgdLog::event(QStringLiteral("refused a connection from %1: too many connections")
-                        .arg(socket->peerAddress().toString()));
+    const QString logKey = serverFull ? QString() : *addressKey;
+    if (!m_refusalLogged.contains(logKey)) {
+        m_refusalLogged.insert(logKey);
+        ZmsgdLog::event(QStringLiteral("refused connections from %1: too many connections%2")
+                            .arg(socket->peerAddress().toString(),
+                                 serverFull ? QStringLiteral(" in all") : QStringLiteral(" from that address")));
+    }
     socket->abort();
     socket->deleteLater();
     return false;
 }
 
-void ZmsgdServer::track(QObject *connection)
+void ZmsgdServer::track(QObject *connection, const QString &addressKey)
 {
     ++m_connections;
-    connect(connection, &QObject::destroyed, this, [this] {
+    ++m_connectionsByAddress[addressKey];
+    connect(connection, &QObject::destroyed, this, [this, addressKey] {
         if (m_connections > 0)
             --m_connections;
+        m_refusalLogged.remove(QString());
+        m_refusalLogged.remove(addressKey);
+        auto it = m_connectionsByAddress.find(addressKey);
+        if (it != m_connectionsByAddress.end() && --*it <= 0)
+            m_connectionsByAddress.erase(it);
     });
 }
 
@@ -211,9 +231,10 @@ void ZmsgdServer::acceptMessaging()
 {
     while (m_messaging && m_messaging->hasPendingConnections()) {
         auto *socket = qobject_cast<QSslSocket *>(m_messaging->nextPendingConnection());
-        if (!socket || !admit(socket))
+        QString key;
+        if (!socket || !admit(socket, &key))
             continue;
-        track(new ZmsgdConnection(socket, m_service, m_connectionsParent));
+        track(new ZmsgdConnection(socket, m_service, m_config, m_connectionsParent), key);
     }
 }
 
@@ -221,9 +242,10 @@ void ZmsgdServer::acceptAvatarTls()
 {
     while (m_avatarTls && m_avatarTls->hasPendingConnections()) {
         auto *socket = qobject_cast<QSslSocket *>(m_avatarTls->nextPendingConnection());
-        if (!socket || !admit(socket))
+        QString key;
+        if (!socket || !admit(socket, &key))
             continue;
-        track(new ZmsgdAvatarConnection(socket, true, m_service, m_connectionsParent));
+        track(new ZmsgdAvatarConnection(socket, true, m_service, m_config, m_connectionsParent), key);
     }
 }
 
@@ -231,9 +253,10 @@ void ZmsgdServer::acceptAvatarHttp()
 {
     while (m_avatarHttp && m_avatarHttp->hasPendingConnections()) {
         QTcpSocket *socket = m_avatarHttp->nextPendingConnection();
-        if (!socket || !admit(socket))
+        QString key;
+        if (!socket || !admit(socket, &key))
             continue;
-        track(new ZmsgdAvatarConnection(socket, false, m_service, m_connectionsParent));
+        track(new ZmsgdAvatarConnection(socket, false, m_service, m_config, m_connectionsParent), key);
     }
 }
 
@@ -241,8 +264,9 @@ void ZmsgdServer::acceptWeb()
 {
     while (m_web && m_web->hasPendingConnections()) {
         QTcpSocket *socket = m_web->nextPendingConnection();
-        if (!socket || !admit(socket))
+        QString key;
+        if (!socket || !admit(socket, &key))
             continue;
-        track(new ZmsgdWebConnection(socket, m_service, m_config.latestVersion, m_connectionsParent));
+        track(new ZmsgdWebConnection(socket, m_service, m_config, m_connectionsParent), key);
     }
 }

@@ -3,7 +3,9 @@
 
 #include "zmsgdconfig.h"
 
+#include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QPointer>
 #include <QSslConfiguration>
 
@@ -21,8 +23,6 @@ class ZmsgdServer : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int MaxConnections = 1024;
-
     explicit ZmsgdServer(const ZmsgdConfig &config, QObject *parent = nullptr);
     ~ZmsgdServer() override;
 
@@ -40,6 +40,7 @@ public:
     ZmsgdService *service() const;
     ZmsgdStore *store() const;
     int connectionCount() const { return m_connections; }
+    int connectionCount(const QHostAddress &address) const;
     // What all messaging connections hold in memory, for watching that clients cannot grow it.
     qint64 bufferedBytes() const;
 
@@ -53,8 +54,9 @@ private:
     void acceptAvatarTls();
     void acceptAvatarHttp();
     void acceptWeb();
-    bool admit(QTcpSocket *socket);
-    void track(QObject *connection);
+    // Refuses (closes) the socket when the server or its address holds too many connections.
+    bool admit(QTcpSocket *socket, QString *addressKey);
+    void track(QObject *connection, const QString &addressKey);
 
     ZmsgdConfig m_config;
     std::unique_ptr<ZmsgdStore> m_store;
@@ -65,6 +67,9 @@ private:
     QTcpServer *m_web = nullptr;
     QObject *m_connectionsParent = nullptr;
     int m_connections = 0;
+    QHash<QString, int> m_connectionsByAddress;
+    // Addresses whose refusal was logged, so a flood of attempts writes one line.
+    QSet<QString> m_refusalLogged;
     bool m_running = false;
 };
 

@@ -1,43 +1,22 @@
 #include "zmsgdservice.h"
 
 #include "zmsgddemo.h"
+#include "zmsgdlog.h"
+#include "zmsgdpicture.h"
 
-#include <QBuffer>
-#include <QImage>
-#include <QImageReader>
+#include <QRunnable>
+#include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
-constexpr int MaxAvatarSide = 4096;
-constexpr int AvatarSide = 128;
 constexpr int DeliveryBatch = 256;
 constexpr int BotDelayMs = 300;
-
-QByteArray toAvatarPng(const QByteArray &data)
-{
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    const QSize size = reader.size();
-    // Refuse pictures whose declared size alone would exhaust memory when decoded.
-    if (!size.isValid() || size.width() > MaxAvatarSide || size.height() > MaxAvatarSide)
-        return QByteArray();
-    QImage image = reader.read();
-    if (image.isNull())
-        return QByteArray();
-    if (image.size() != QSize(AvatarSide, AvatarSide))
-        image = image.scaled(AvatarSide, AvatarSide, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation)
-                    .copy(0, 0, AvatarSide, AvatarSide);
-    QByteArray png;
-    QBuffer out(&png);
-    out.open(QIODevice::WriteOnly);
-    if (!image.save(&out, "PNG"))
-        return QByteArray();
-    return png;
-}
+constexpr qint64 HourMs = 60 * 60 * 1000;
+// Each Argon2id hash holds its memory cost (64 MiB at production strength) while it runs.
+constexpr int HashingThreads = 2;
 
 // One text field of an account: 404 without the account, 403 when the asker may not see it.
 ZmsgdService::Answer fieldAnswer(const std::optional<ZmsgdAccount> &account, QString ZmsgdAccount::*field,
@@ -51,15 +30,135 @@ ZmsgdService::Answer fieldAnswer(const std::optional<ZmsgdAccount> &account, QSt
 }
 } // namespace
 
-ZmsgdService::ZmsgdService(ZmsgdStore *store, QObject *parent)
+ZmsgdService::ZmsgdService(ZmsgdStore *store, const ZmsgdConfig &config, QObject *parent)
     : QObject(parent)
     , m_store(store)
+    , m_clock(config.clock ? config.clock : [] { return QDateTime::currentMSecsSinceEpoch(); })
+    , m_passwordCost(config.passwordCost)
+    , m_maxReplyLength(config.maxReplyLength)
+    , m_registrationsPerHour(config.registrationsPerAddressPerHour)
+    , m_throttle(config.loginLimits)
 {
+    m_store->setPasswordCost(m_passwordCost);
+    m_hashing.setMaxThreadCount(qBound(1, QThread::idealThreadCount(), HashingThreads));
 }
 
 ZmsgdService::~ZmsgdService()
 {
+    // Finished jobs post their results to this object; none may run once it is going away.
+    m_hashing.clear();
+    m_hashing.waitForDone();
     flushConfirmed();
+}
+
+void ZmsgdService::hashOffThread(std::function<HashOutcome()> work, QObject *context,
+                                 std::function<void(const HashOutcome &)> finish)
+{
+    const quint64 id = ++m_lastJob;
+    // A client that gave up waiting (and closed its connection) costs no hashing any more: in a
+    // crowd of logins nobody would get in while abandoned attempts are worked off.
+    auto abandoned = std::make_shared<std::atomic_bool>(false);
+    const QMetaObject::Connection watch =
+        connect(context, &QObject::destroyed, this, [abandoned] { abandoned->store(true); });
+    m_jobs.insert(id, HashJob{context, std::move(finish), watch});
+    m_hashing.start(QRunnable::create([this, id, abandoned, work = std::move(work)] {
+        const HashOutcome outcome = abandoned->load() ? HashOutcome() : work();
+        QMetaObject::invokeMethod(this, [this, id, outcome] { finishHashJob(id, outcome); }, Qt::QueuedConnection);
+    }));
+}
+
+void ZmsgdService::finishHashJob(quint64 id, const HashOutcome &outcome)
+{
+    const HashJob job = m_jobs.take(id);
+    disconnect(job.watch);
+    if (job.context && job.finish)
+        job.finish(outcome);
+}
+
+void ZmsgdService::answerLater(QObject *context, const Done &done, int code)
+{
+    QTimer::singleShot(0, context, [done, code] { done(code); });
+}
+
+void ZmsgdService::checkLogin(const QString &user, const QString &password, const QString &address,
+                              QObject *context, Done done)
+{
+    // No account has such a name or an empty password: nothing to hash, but it still counts.
+    const bool plausible = ZmsgdFormat::isValidAccountName(user) && !password.isEmpty();
+    if (!m_throttle.begin(plausible ? user : QString(), address, now())) {
+        ZmsgdLog::event(QStringLiteral("login of %1 from %2 refused: too many failures").arg(user.left(64), address));
+        answerLater(context, done, ZmsgdCode::TooManyRequests);
+        return;
+    }
+    if (!plausible) {
+        answerLater(context, done, ZmsgdCode::NotFound);
+        return;
+    }
+    const std::optional<ZmsgdAccount> account = m_store->account(user);
+    // A demo contact is served by the server itself; nobody logs in as it.
+    const std::optional<ZmsgdPassword::Record> record =
+        account && !account->bot ? m_store->passwordRecord(user) : std::nullopt;
+    const ZmsgdPassword::Cost cost = m_passwordCost;
+    hashOffThread(
+        [password, record, cost] {
+            HashOutcome outcome;
+            if (!record) {
+                // The same work for an unknown name, so timing does not tell which names exist.
+                ZmsgdPassword::hash(password, cost);
+                return outcome;
+            }
+            outcome.verified = ZmsgdPassword::verify(password, *record);
+            if (outcome.verified && ZmsgdPassword::needsRehash(*record, cost))
+                outcome.record = ZmsgdPassword::hash(password, cost);
+            return outcome;
+        },
+        context,
+        [this, user, address, record, done](const HashOutcome &outcome) {
+            if (!outcome.verified) {
+                done(ZmsgdCode::NotFound);
+                return;
+            }
+            m_throttle.succeeded(user, address);
+            if (!outcome.record.hash.isEmpty() && m_store->replacePasswordRecord(user, *record, outcome.record))
+                ZmsgdLog::event(QStringLiteral("password hash of %1 renewed").arg(user));
+            done(ZmsgdCode::Ok);
+        });
+}
+
+void ZmsgdService::changePassword(const QString &user, const QString &oldPassword, const QString &newPassword,
+                                  const QString &address, QObject *context, Done done)
+{
+    if (!m_throttle.begin(user, address, now())) {
+        answerLater(context, done, ZmsgdCode::TooManyRequests);
+        return;
+    }
+    const std::optional<ZmsgdPassword::Record> record = m_store->passwordRecord(user);
+    if (!record) {
+        answerLater(context, done, ZmsgdCode::NotFound);
+        return;
+    }
+    const ZmsgdPassword::Cost cost = m_passwordCost;
+    hashOffThread(
+        [oldPassword, newPassword, record, cost] {
+            HashOutcome outcome;
+            outcome.verified = ZmsgdPassword::verify(oldPassword, *record);
+            if (outcome.verified && ZmsgdFormat::isValidPassword(newPassword))
+                outcome.record = ZmsgdPassword::hash(newPassword, cost);
+            return outcome;
+        },
+        context,
+        [this, user, address, newPassword, record, done](const HashOutcome &outcome) {
+            if (!outcome.verified) {
+                done(ZmsgdCode::WrongOldPassword);
+                return;
+            }
+            m_throttle.succeeded(user, address);
+            if (!ZmsgdFormat::isValidPassword(newPassword)) {
+                done(ZmsgdCode::BadRequest);
+                return;
+            }
+            done(m_store->replacePasswordRecord(user, *record, outcome.record) ? ZmsgdCode::Ok : ZmsgdCode::Internal);
+        });
 }
 
 int ZmsgdService::login(const QString &user, const QString &password) const
@@ -264,9 +363,14 @@ ZmsgdService::Answer ZmsgdService::profileInfo(const QString &user, const QStrin
     const std::optional<ZmsgdAccount> account = m_store->account(other);
     if (!account)
         return {ZmsgdCode::NotFound, QString()};
+    // Connected clients tell that someone is online: shown only to whom the state shows it.
+    const int seenState = isMutual(user, other) ? effectiveState(other) : OfflineState;
+    const bool clientsVisible = other == user || (seenState != OfflineState && seenState != ShowOfflineState);
     QList<ZmsgdClientInfo> clients;
-    for (const ZmsgdPeer *peer : m_peers.value(other))
-        clients << peer->peerClientInfo();
+    if (clientsVisible) {
+        for (const ZmsgdPeer *peer : m_peers.value(other))
+            clients << peer->peerClientInfo();
+    }
     // Network addresses of an account's clients are shown to the account itself only.
     return {ZmsgdCode::Ok,
             ZmsgdFormat::profilePayload(m_store->contactCount(other), account->signature, clients, other == user)};
@@ -420,6 +524,9 @@ int ZmsgdService::sendMessage(const QString &user, const QString &other, const Q
         return ZmsgdCode::BadRequest;
     if (text.size() > MaxMessageLength)
         return ZmsgdCode::TooLong;
+    // Such a text could never be pushed: refused here rather than accepted and dropped later.
+    if (!ZmsgdFormat::isOneLine(text))
+        return ZmsgdCode::BadRequest;
     const std::optional<ZmsgdStore::Relation> relation = m_store->relation(user, other);
     if (!relation)
         return ZmsgdCode::NotFound;
@@ -462,7 +569,7 @@ void ZmsgdService::botAnswer(const QString &bot, const QString &to, const QStrin
 
 int ZmsgdService::setAvatar(const QString &user, const QByteArray &imageData)
 {
-    const QByteArray png = toAvatarPng(imageData);
+    const QByteArray png = ZmsgdPicture::toAvatarPng(imageData);
     if (png.isEmpty())
         return ZmsgdCode::BadRequest;
     return m_store->setAvatar(user, ZmsgdFormat::newAvatarId(), png) ? ZmsgdCode::Ok : ZmsgdCode::Internal;
@@ -516,14 +623,70 @@ QString ZmsgdService::welcomeText() const
     return QStringLiteral("Welcome to Zelto Messenger! I answer every message, try me.");
 }
 
-int ZmsgdService::registerAccount(const QString &name, const QString &password, const QString &nick,
-                                  const QString &realName, const QString &mail)
+bool ZmsgdService::reserveRegistration(const QString &address)
+{
+    QList<qint64> &times = m_registrations[address];
+    const qint64 since = now() - HourMs;
+    times.erase(std::remove_if(times.begin(), times.end(), [since](qint64 time) { return time <= since; }), times.end());
+    if (times.size() >= m_registrationsPerHour) {
+        if (times.isEmpty())
+            m_registrations.remove(address);
+        return false;
+    }
+    times << now();
+    return true;
+}
+
+void ZmsgdService::releaseRegistration(const QString &address)
+{
+    auto it = m_registrations.find(address);
+    if (it == m_registrations.end())
+        return;
+    if (!it->isEmpty())
+        it->removeLast();
+    if (it->isEmpty())
+        m_registrations.erase(it);
+}
+
+void ZmsgdService::registerAccount(const QString &name, const QString &password, const QString &nick,
+                                   const QString &realName, const QString &mail, const QString &address,
+                                   QObject *context, Done done)
 {
     if (!ZmsgdFormat::isValidAccountName(name) || !ZmsgdFormat::isValidPassword(password)
         || (!nick.isEmpty() && !ZmsgdFormat::isValidNick(nick)) || !ZmsgdFormat::isValidMail(mail)
-        || !ZmsgdFormat::isValidRealName(realName))
-        return ZmsgdCode::BadRequest;
-    switch (m_store->createAccount(name, password, nick)) {
+        || !ZmsgdFormat::isValidRealName(realName)) {
+        answerLater(context, done, ZmsgdCode::BadRequest);
+        return;
+    }
+    if (m_store->nameTakenIgnoringCase(name)) {
+        answerLater(context, done, ZmsgdCode::Conflict);
+        return;
+    }
+    if (!reserveRegistration(address)) {
+        ZmsgdLog::event(QStringLiteral("registration from %1 refused: too many within an hour").arg(address));
+        answerLater(context, done, ZmsgdCode::TooManyRequests);
+        return;
+    }
+    const ZmsgdPassword::Cost cost = m_passwordCost;
+    hashOffThread(
+        [password, cost] {
+            HashOutcome outcome;
+            outcome.record = ZmsgdPassword::hash(password, cost);
+            return outcome;
+        },
+        context,
+        [this, name, nick, realName, mail, address, done](const HashOutcome &outcome) {
+            const int code = createRegistered(name, outcome.record, nick, realName, mail);
+            if (code != ZmsgdCode::Ok)
+                releaseRegistration(address);
+            done(code);
+        });
+}
+
+int ZmsgdService::createRegistered(const QString &name, const ZmsgdPassword::Record &password, const QString &nick,
+                                   const QString &realName, const QString &mail)
+{
+    switch (m_store->createAccountWithHash(name, password, nick)) {
     case ZmsgdStore::CreateResult::Exists:
         return ZmsgdCode::Conflict;
     case ZmsgdStore::CreateResult::Failed:

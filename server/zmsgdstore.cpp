@@ -2,9 +2,8 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QPasswordDigestor>
-#include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -12,10 +11,11 @@
 
 #include <memory>
 
-namespace {
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-constexpr int PasswordIterations = 4096;
-constexpr int SaltLength = 16;
+namespace {
 
 // Each entry brings the schema from version (index) to version (index + 1).
 const QList<QStringList> &migrations()
@@ -71,23 +71,41 @@ qint64 now()
     return QDateTime::currentSecsSinceEpoch();
 }
 
-bool equalDigests(const QByteArray &a, const QByteArray &b)
+// A shared folder (sticky, like /tmp), someone else's, the home folder or the root stays as
+// it is; any other folder of the database becomes the owner's alone.
+void tightenFolder(const QString &folder)
 {
-    if (a.size() != b.size())
-        return false;
-    unsigned char difference = 0;
-    for (int i = 0; i < a.size(); ++i)
-        difference |= static_cast<unsigned char>(a.at(i) ^ b.at(i));
-    return difference == 0;
+    struct stat info = {};
+    const QByteArray path = QFile::encodeName(folder);
+    if (::stat(path.constData(), &info) != 0 || (info.st_mode & S_ISVTX) || info.st_uid != ::geteuid())
+        return;
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (canonical == QDir::rootPath() || canonical == QFileInfo(QDir::homePath()).canonicalFilePath())
+        return;
+    if ((info.st_mode & 07777) != 0700)
+        ::chmod(path.constData(), 0700);
 }
 
-QByteArray randomBytes(int length)
+// Creates the file 0600 before SQLite does (SQLite would follow the umask) and tightens an
+// existing one with its journal files, which SQLite creates with the database's mode.
+bool keepPrivate(const QString &path)
 {
-    QByteArray bytes(length, Qt::Uninitialized);
-    for (int i = 0; i < length; ++i)
-        bytes[i] = static_cast<char>(QRandomGenerator::system()->bounded(256));
-    return bytes;
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fchmod(fd, 0600) == 0;
+    ::close(fd);
+    for (const char *suffix : {"-wal", "-shm", "-journal"}) {
+        const QByteArray journal = name + suffix;
+        if (::access(journal.constData(), F_OK) == 0)
+            ::chmod(journal.constData(), 0600);
+    }
+    return ok;
 }
+
+// Zero-length, not NULL: the salt column takes no NULL.
+const QByteArray NoSalt("");
 
 } // namespace
 
@@ -114,6 +132,12 @@ bool ZmsgdStore::open(const QString &path, QString *error)
     if (!QDir().mkpath(info.absolutePath())) {
         if (error)
             *error = QStringLiteral("cannot create the directory %1").arg(info.absolutePath());
+        return false;
+    }
+    tightenFolder(info.absolutePath());
+    if (!keepPrivate(path)) {
+        if (error)
+            *error = QStringLiteral("cannot create the database %1 readable by its owner only").arg(path);
         return false;
     }
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
@@ -248,12 +272,6 @@ bool ZmsgdStore::exec(const QString &statement, const QVariantList &values) cons
     return Run(*this, statement, values).ok();
 }
 
-QByteArray ZmsgdStore::hashPassword(const QString &password, const QByteArray &salt, int iterations)
-{
-    return QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password.toUtf8(), salt,
-                                              iterations, 32);
-}
-
 ZmsgdStore::CreateResult ZmsgdStore::createAccount(const QString &name, const QString &password,
                                                    const QString &nick, QString *error)
 {
@@ -262,11 +280,26 @@ ZmsgdStore::CreateResult ZmsgdStore::createAccount(const QString &name, const QS
             *error = QStringLiteral("the account %1 exists already").arg(name);
         return CreateResult::Exists;
     }
-    const QByteArray salt = randomBytes(SaltLength);
+    return createAccountWithHash(name, ZmsgdPassword::hash(password, m_passwordCost), nick, error);
+}
+
+ZmsgdStore::CreateResult ZmsgdStore::createAccountWithHash(const QString &name, const ZmsgdPassword::Record &password,
+                                                           const QString &nick, QString *error)
+{
+    if (nameTakenIgnoringCase(name)) {
+        if (error)
+            *error = QStringLiteral("the account %1 exists already").arg(name);
+        return CreateResult::Exists;
+    }
+    if (password.hash.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("the password could not be hashed");
+        return CreateResult::Failed;
+    }
     Run insert(*this,
                QStringLiteral("INSERT INTO accounts (name, salt, hash, iterations, nick, created)"
                               " VALUES (?, ?, ?, ?, ?, ?)"),
-               {name, salt, hashPassword(password, salt, PasswordIterations), PasswordIterations,
+               {name, password.salt.isNull() ? NoSalt : password.salt, password.hash, password.iterations,
                 nick.isEmpty() ? name : nick, now()});
     if (!insert.ok()) {
         if (error)
@@ -318,32 +351,47 @@ bool ZmsgdStore::isBot(const QString &name) const
 
 bool ZmsgdStore::verifyPassword(const QString &name, const QString &password) const
 {
-    QByteArray salt;
-    QByteArray stored;
-    int iterations = 0;
-    {
-        Run query(*this, QStringLiteral("SELECT salt, hash, iterations FROM accounts WHERE name = ?"), {name});
-        if (query.next()) {
-            salt = query.value(0).toByteArray();
-            stored = query.value(1).toByteArray();
-            iterations = query.value(2).toInt();
-        }
-    }
-    if (stored.isEmpty()) {
+    const std::optional<ZmsgdPassword::Record> record = passwordRecord(name);
+    if (!record) {
         // Spend the same work for an unknown name, so timing does not tell which names exist.
-        hashPassword(password, QByteArray(SaltLength, '\0'), PasswordIterations);
+        ZmsgdPassword::hash(password, m_passwordCost);
         return false;
     }
-    if (iterations < 1)
-        return false;
-    return equalDigests(hashPassword(password, salt, iterations), stored);
+    return ZmsgdPassword::verify(password, *record);
 }
 
 bool ZmsgdStore::setPassword(const QString &name, const QString &password)
 {
-    const QByteArray salt = randomBytes(SaltLength);
+    return setPasswordRecord(name, ZmsgdPassword::hash(password, m_passwordCost));
+}
+
+std::optional<ZmsgdPassword::Record> ZmsgdStore::passwordRecord(const QString &name) const
+{
+    Run query(*this, QStringLiteral("SELECT salt, hash, iterations FROM accounts WHERE name = ?"), {name});
+    if (!query.next())
+        return std::nullopt;
+    return ZmsgdPassword::Record{query.value(0).toByteArray(), query.value(1).toByteArray(), query.value(2).toInt()};
+}
+
+bool ZmsgdStore::setPasswordRecord(const QString &name, const ZmsgdPassword::Record &record)
+{
+    if (record.hash.isEmpty())
+        return false;
     Run update(*this, QStringLiteral("UPDATE accounts SET salt = ?, hash = ?, iterations = ? WHERE name = ?"),
-               {salt, hashPassword(password, salt, PasswordIterations), PasswordIterations, name});
+               {record.salt.isNull() ? NoSalt : record.salt, record.hash, record.iterations, name});
+    return update.affected() == 1;
+}
+
+bool ZmsgdStore::replacePasswordRecord(const QString &name, const ZmsgdPassword::Record &expected,
+                                       const ZmsgdPassword::Record &record)
+{
+    if (record.hash.isEmpty())
+        return false;
+    Run update(*this,
+               QStringLiteral("UPDATE accounts SET salt = ?, hash = ?, iterations = ?"
+                              " WHERE name = ? AND salt = ? AND hash = ? AND iterations = ?"),
+               {record.salt.isNull() ? NoSalt : record.salt, record.hash, record.iterations, name,
+                expected.salt.isNull() ? NoSalt : expected.salt, expected.hash, expected.iterations});
     return update.affected() == 1;
 }
 
@@ -561,10 +609,16 @@ bool ZmsgdStore::deleteMessages(const QList<qint64> &ids)
     return m_db.commit();
 }
 
-bool ZmsgdStore::useCaptchaCode(const QString &code)
+bool ZmsgdStore::useCaptchaCode(const QString &code, qint64 now, qint64 forgetBefore)
 {
-    Run insert(*this, QStringLiteral("INSERT OR IGNORE INTO used_captchas (code, used) VALUES (?, ?)"), {code, now()});
+    exec(QStringLiteral("DELETE FROM used_captchas WHERE used < ?"), {forgetBefore});
+    Run insert(*this, QStringLiteral("INSERT OR IGNORE INTO used_captchas (code, used) VALUES (?, ?)"), {code, now});
     return insert.affected() == 1;
+}
+
+int ZmsgdStore::usedCaptchaCount() const
+{
+    return count(QStringLiteral("SELECT count(*) FROM used_captchas"), {});
 }
 
 QString ZmsgdStore::metaValue(const QString &key) const

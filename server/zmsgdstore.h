@@ -1,6 +1,8 @@
 #ifndef ZMSGDSTORE_H
 #define ZMSGDSTORE_H
 
+#include "zmsgdpassword.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -55,7 +57,9 @@ struct ZmsgdAvatar
 };
 
 // SQLite storage of the server: accounts, contact lists, friend requests and the messages
-// that wait for their recipient. Creates and migrates its schema on open.
+// that wait for their recipient. Creates and migrates its schema on open. The database holds
+// password hashes, the captcha secret and unread messages: its file is kept readable by the
+// owner only, and so is its folder unless that is a shared one.
 class ZmsgdStore
 {
 public:
@@ -67,19 +71,31 @@ public:
     ZmsgdStore &operator=(const ZmsgdStore &) = delete;
 
     bool open(const QString &path, QString *error);
+    // The cost of hashes made from now on; production strength unless set.
+    void setPasswordCost(const ZmsgdPassword::Cost &cost) { m_passwordCost = cost; }
+    ZmsgdPassword::Cost passwordCost() const { return m_passwordCost; }
     void close();
     bool isOpen() const;
     static int schemaVersion();
 
+    // Hashes the password on the calling thread.
     CreateResult createAccount(const QString &name, const QString &password, const QString &nick,
                                QString *error = nullptr);
+    CreateResult createAccountWithHash(const QString &name, const ZmsgdPassword::Record &password,
+                                       const QString &nick, QString *error = nullptr);
     bool accountExists(const QString &name) const;
     // True when another account differs from name only by letter case (or is name itself).
     bool nameTakenIgnoringCase(const QString &name) const;
     std::optional<ZmsgdAccount> account(const QString &name) const;
     bool isBot(const QString &name) const;
+    // Hashes on the calling thread; the server uses passwordRecord and verifies elsewhere.
     bool verifyPassword(const QString &name, const QString &password) const;
     bool setPassword(const QString &name, const QString &password);
+    std::optional<ZmsgdPassword::Record> passwordRecord(const QString &name) const;
+    bool setPasswordRecord(const QString &name, const ZmsgdPassword::Record &record);
+    // Only while the stored record is still expected: a password changed meanwhile stays.
+    bool replacePasswordRecord(const QString &name, const ZmsgdPassword::Record &expected,
+                               const ZmsgdPassword::Record &record);
     bool setNick(const QString &name, const QString &nick);
     bool setStatusMessage(const QString &name, const QString &message);
     bool setMail(const QString &name, const QString &mail, bool visible);
@@ -121,16 +137,16 @@ public:
     int pendingCount(const QString &recipient) const;
     bool deleteMessages(const QList<qint64> &ids);
 
-    // False when the code was used before: a captcha answers only one registration.
-    bool useCaptchaCode(const QString &code);
+    // False when the code was used before: a captcha answers only one registration. Codes used
+    // before forgetBefore (seconds since the epoch) are forgotten.
+    bool useCaptchaCode(const QString &code, qint64 now, qint64 forgetBefore);
+    int usedCaptchaCount() const;
     QString metaValue(const QString &key) const;
     bool setMetaValue(const QString &key, const QString &value);
 
     bool transaction();
     bool commit();
     void rollback();
-
-    static QByteArray hashPassword(const QString &password, const QByteArray &salt, int iterations);
 
 private:
     class Run;
@@ -141,6 +157,7 @@ private:
     QStringList names(const QString &statement, const QVariantList &values) const;
     int count(const QString &statement, const QVariantList &values) const;
 
+    ZmsgdPassword::Cost m_passwordCost = ZmsgdPassword::productionCost();
     QString m_connectionName;
     QSqlDatabase m_db;
     // Statements are prepared once per connection; the server runs the same few all the time.

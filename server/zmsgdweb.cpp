@@ -6,6 +6,8 @@
 #include "zmsgdservice.h"
 #include "zmsgdstore.h"
 
+#include <zmsgfwwire.h>
+
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QUrl>
@@ -31,43 +33,66 @@ QString page(const QString &title, const QString &body)
         .arg(title.toHtmlEscaped(), body);
 }
 
-QByteArray registerAccount(ZmsgdService *service, const ZmsgdHttp::Request &request)
+QByteArray formAgain(const QHash<QString, QString> &form, int status, const QString &message)
+{
+    return ZmsgdHttp::response(status, Html, registrationPage(ZmsgdCaptcha::newCode(), message, form).toUtf8());
+}
+
+QByteArray registered(const QHash<QString, QString> &form, const QString &name, int code)
+{
+    switch (code) {
+    case ZmsgdCode::Ok:
+        ZmsgdLog::event(QStringLiteral("web registration created the account ") + name);
+        return ZmsgdHttp::response(
+            200, Html,
+            page(QStringLiteral("Account created"),
+                 QStringLiteral("<p>The account <b>%1</b> has been created. You can log in with Zelto Messenger now.</p>\n")
+                     .arg(name.toHtmlEscaped()))
+                .toUtf8());
+    case ZmsgdCode::Conflict:
+        return formAgain(form, 409, QStringLiteral("The user name is taken already."));
+    case ZmsgdCode::TooManyRequests:
+        return formAgain(form, 429, QStringLiteral("Too many accounts were created from your address. Please try again later."));
+    case ZmsgdCode::BadRequest:
+        return formAgain(form, 400, QStringLiteral("The account could not be created."));
+    default:
+        return formAgain(form, 500, QStringLiteral("The account could not be created."));
+    }
+}
+
+void registerAccount(ZmsgdService *service, const ZmsgdHttp::Request &request, const QString &address,
+                     QObject *context, const Reply &reply)
 {
     const QHash<QString, QString> form = ZmsgdHttp::decodeForm(request.body, true);
     const QString code = form.value(QStringLiteral("code"));
-    const auto again = [&form](int status, const QString &message) {
-        return ZmsgdHttp::response(status, Html,
-                                   registrationPage(ZmsgdCaptcha::newCode(), message, form).toUtf8());
-    };
-    if (!ZmsgdCaptcha::isValidCode(code) || !service->store()->useCaptchaCode(code)
-        || !ZmsgdCaptcha::check(captchaSecret(service), code, form.value(QStringLiteral("captcha"))))
-        return again(403, QStringLiteral("The captcha was not answered correctly. Please try the new one."));
+    const qint64 now = service->now() / 1000;
+    if (!ZmsgdCaptcha::isValidCode(code)
+        || !service->store()->useCaptchaCode(code, now, ZmsgdCaptcha::forgetUsedBefore(now))
+        || !ZmsgdCaptcha::check(captchaSecret(service), code, form.value(QStringLiteral("captcha")), now)) {
+        reply(formAgain(form, 403, QStringLiteral("The captcha was not answered correctly. Please try the new one.")));
+        return;
+    }
     const QString name = form.value(QStringLiteral("username")).trimmed();
     const QString password = form.value(QStringLiteral("password"));
-    if (!ZmsgdFormat::isValidAccountName(name))
-        return again(400, QStringLiteral("The user name must be 2 to 32 letters, digits, dots, dashes or underscores."));
-    if (password != form.value(QStringLiteral("password2")))
-        return again(400, QStringLiteral("The passwords do not match."));
-    if (password.size() < 8 || !ZmsgdFormat::isValidPassword(password))
-        return again(400, QStringLiteral("The password must have at least 8 characters."));
     const QString nick = form.value(QStringLiteral("nickname")).trimmed();
-    if (!nick.isEmpty() && !ZmsgdFormat::isValidNick(nick))
-        return again(400, QStringLiteral("The nickname must be one line of at most 64 characters."));
     const QString mail = form.value(QStringLiteral("email")).trimmed();
-    if (!ZmsgdFormat::isValidMail(mail))
-        return again(400, QStringLiteral("The e-mail address is not valid."));
-    const int code2 = service->registerAccount(name, password, nick, form.value(QStringLiteral("realname")).trimmed(), mail);
-    if (code2 == ZmsgdCode::Conflict)
-        return again(409, QStringLiteral("The user name is taken already."));
-    if (code2 != ZmsgdCode::Ok)
-        return again(code2 == ZmsgdCode::BadRequest ? 400 : 500, QStringLiteral("The account could not be created."));
-    ZmsgdLog::event(QStringLiteral("web registration created the account ") + name);
-    return ZmsgdHttp::response(
-        200, Html,
-        page(QStringLiteral("Account created"),
-             QStringLiteral("<p>The account <b>%1</b> has been created. You can log in with Zelto Messenger now.</p>\n")
-                 .arg(name.toHtmlEscaped()))
-            .toUtf8());
+    QString problem;
+    if (!ZmsgdFormat::isValidAccountName(name))
+        problem = QStringLiteral("The user name must be 2 to 32 letters, digits, dots, dashes or underscores.");
+    else if (password != form.value(QStringLiteral("password2")))
+        problem = QStringLiteral("The passwords do not match.");
+    else if (password.size() < 8 || !ZmsgdFormat::isValidPassword(password))
+        problem = QStringLiteral("The password must have at least 8 characters.");
+    else if (!nick.isEmpty() && !ZmsgdFormat::isValidNick(nick))
+        problem = QStringLiteral("The nickname must be one line of at most 64 characters.");
+    else if (!ZmsgdFormat::isValidMail(mail))
+        problem = QStringLiteral("The e-mail address is not valid.");
+    if (!problem.isEmpty()) {
+        reply(formAgain(form, 400, problem));
+        return;
+    }
+    service->registerAccount(name, password, nick, form.value(QStringLiteral("realname")).trimmed(), mail, address,
+                             context, [form, name, reply](int result) { reply(registered(form, name, result)); });
 }
 
 } // namespace
@@ -104,13 +129,13 @@ QString registrationPage(const QString &captchaCode, const QString &message, con
     return page(QStringLiteral("Register a new account"), body);
 }
 
-QByteArray answer(ZmsgdService *service, const QString &latestVersion, const ZmsgdHttp::Request &request)
+namespace {
+
+QByteArray immediateAnswer(ZmsgdService *service, const QString &latestVersion, const ZmsgdHttp::Request &request)
 {
     const bool head = request.method == "HEAD";
     const QString path = ZmsgdHttp::decodePath(request.path);
     if (path == QLatin1String("/user-register.php")) {
-        if (request.method == "POST")
-            return registerAccount(service, request);
         if (request.method == "GET" || head)
             return ZmsgdHttp::response(200, Html, registrationPage(ZmsgdCaptcha::newCode(), QString()).toUtf8(), head);
         return ZmsgdHttp::response(405, Text, "method not allowed\n");
@@ -121,7 +146,8 @@ QByteArray answer(ZmsgdService *service, const QString &latestVersion, const Zms
         const QString code = ZmsgdHttp::decodeForm(request.query, false).value(QStringLiteral("code"));
         if (!ZmsgdCaptcha::isValidCode(code))
             return ZmsgdHttp::response(400, Text, "missing or overlong captcha code\n", head);
-        return ZmsgdHttp::response(200, "image/png", ZmsgdCaptcha::picture(captchaSecret(service), code), head);
+        return ZmsgdHttp::response(200, "image/png",
+                                   ZmsgdCaptcha::picture(captchaSecret(service), code, service->now() / 1000), head);
     }
     if (path == QLatin1String("/update/stable32qt5"))
         return ZmsgdHttp::response(200, Text, latestVersion.toUtf8(), head);
@@ -135,14 +161,26 @@ QByteArray answer(ZmsgdService *service, const QString &latestVersion, const Zms
     return ZmsgdHttp::response(404, Text, "not found\n", head);
 }
 
+} // namespace
+
+void answer(ZmsgdService *service, const QString &latestVersion, const ZmsgdHttp::Request &request,
+            const QString &address, QObject *context, const Reply &reply)
+{
+    if (request.method == "POST" && ZmsgdHttp::decodePath(request.path) == QLatin1String("/user-register.php"))
+        registerAccount(service, request, address, context, reply);
+    else
+        reply(immediateAnswer(service, latestVersion, request));
+}
+
 } // namespace ZmsgdWeb
 
-ZmsgdWebConnection::ZmsgdWebConnection(QTcpSocket *socket, ZmsgdService *service, const QString &latestVersion,
+ZmsgdWebConnection::ZmsgdWebConnection(QTcpSocket *socket, ZmsgdService *service, const ZmsgdConfig &config,
                                        QObject *parent)
     : QObject(parent)
     , m_socket(socket)
     , m_service(service)
-    , m_latestVersion(latestVersion)
+    , m_latestVersion(config.latestVersion)
+    , m_address(ZmsgdLoginThrottle::addressKey(socket->peerAddress()))
 {
     socket->setParent(this);
     socket->setReadBufferSize(64 * 1024);
@@ -154,7 +192,7 @@ ZmsgdWebConnection::ZmsgdWebConnection(QTcpSocket *socket, ZmsgdService *service
     });
     m_timeout.setSingleShot(true);
     connect(&m_timeout, &QTimer::timeout, this, &ZmsgdWebConnection::closeNow);
-    m_timeout.start(TimeoutMs);
+    m_timeout.start(config.loginTimeoutMs);
 }
 
 void ZmsgdWebConnection::onReadyRead()
@@ -170,10 +208,12 @@ void ZmsgdWebConnection::onReadyRead()
         finish(ZmsgdHttp::refusal(status));
         return;
     }
+    m_done = true;
     ZmsgdLog::event(QStringLiteral("web %1 %2 %3")
-                        .arg(m_socket->peerAddress().toString(), QString::fromLatin1(request.method),
+                        .arg(m_socket->peerAddress().toString(), ZMsgFwWire::decodeUtf8(request.method),
                              ZmsgdHttp::decodePath(request.path)));
-    finish(ZmsgdWeb::answer(m_service, m_latestVersion, request));
+    ZmsgdWeb::answer(m_service, m_latestVersion, request, m_address, this,
+                     [this](const QByteArray &answer) { finish(answer); });
 }
 
 void ZmsgdWebConnection::finish(const QByteArray &answer)

@@ -1,6 +1,7 @@
 #ifndef ZMSGDWEB_H
 #define ZMSGDWEB_H
 
+#include "zmsgdconfig.h"
 #include "zmsgdhttp.h"
 
 #include <QByteArray>
@@ -10,6 +11,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 class QTcpSocket;
 class ZmsgdService;
 
@@ -17,7 +20,12 @@ class ZmsgdService;
 // version text for the update check.
 namespace ZmsgdWeb {
 
-QByteArray answer(ZmsgdService *service, const QString &latestVersion, const ZmsgdHttp::Request &request);
+using Reply = std::function<void(const QByteArray &answer)>;
+
+// Answers a request from address (a ZmsgdLoginThrottle::addressKey). reply runs at once, or
+// later for a registration, which hashes its password first; not at all once context is gone.
+void answer(ZmsgdService *service, const QString &latestVersion, const ZmsgdHttp::Request &request,
+            const QString &address, QObject *context, const Reply &reply);
 QByteArray captchaSecret(ZmsgdService *service);
 QString registrationPage(const QString &captchaCode, const QString &message,
                          const QHash<QString, QString> &values = {});
@@ -29,9 +37,7 @@ class ZmsgdWebConnection : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int TimeoutMs = 15000;
-
-    ZmsgdWebConnection(QTcpSocket *socket, ZmsgdService *service, const QString &latestVersion,
+    ZmsgdWebConnection(QTcpSocket *socket, ZmsgdService *service, const ZmsgdConfig &config,
                        QObject *parent = nullptr);
 
 private:
@@ -42,6 +48,7 @@ private:
     QPointer<QTcpSocket> m_socket;
     ZmsgdService *m_service;
     QString m_latestVersion;
+    QString m_address;
     QByteArray m_buffer;
     bool m_done = false;
     QTimer m_timeout;

@@ -1,8 +1,10 @@
 #include "hermetic.h"
 #include "loopbackzmsgd.h"
+#include "testpictures.h"
 
 #include <zmsgdconfig.h>
 #include <zmsgdconnection.h>
+#include <zmsgdpassword.h>
 #include <zmsgdserver.h>
 #include <zmsgdserverthread.h>
 #include <zmsgdservice.h>
@@ -17,9 +19,11 @@
 #include <QCryptographicHash>
 #include <QImage>
 #include <QNetworkReply>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSslSocket>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QtEndian>
 
 #include <functional>
@@ -153,6 +157,18 @@ private slots:
     void avatarUploadWithWrongPassword();
     void avatarUploadRefusals_data();
     void avatarUploadRefusals();
+    void avatarFormats_data();
+    void avatarFormats();
+    void uploadPasswordKeepsItsSpaces();
+    void controlCharactersRefused_data();
+    void controlCharactersRefused();
+    void profileShowsClientsAsStateDoes_data();
+    void profileShowsClientsAsStateDoes();
+    void longContactListArrivesWhole_data();
+    void longContactListArrivesWhole();
+    void oldPasswordHashIsRenewed();
+    void productionPasswordHashes();
+    void logLinesCannotBeForged();
     void legacySession();
     void badLines_data();
     void badLines();
@@ -700,6 +716,9 @@ void TestServer::avatarUploadRefusals_data()
                                          << QByteArray("ZM/1.1 return --at=avatarupload --id=404 --result=refused");
     QTest::newRow("not a picture") << upload << alice << QByteArray("GIF89a not a png at all")
                                    << QByteArray("ZM/1.1 return --at=avatarupload --id=400 --result=error");
+    QTest::newRow("svg") << upload << alice
+                         << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"9\" height=\"9\"><text>A</text></svg>")
+                         << QByteArray("ZM/1.1 return --at=avatarupload --id=400 --result=error");
     QByteArray broken = png;
     broken[20] = char(broken[20] ^ 0x55);
     QTest::newRow("damaged png") << upload << alice << broken
@@ -745,6 +764,336 @@ void TestServer::avatarUploadRefusals()
     const QList<QByteArray> lines = received.trimmed().split('\n');
     QCOMPARE(lines.last(), lastLine);
     QVERIFY(!deadline.hasExpired());
+}
+
+void TestServer::avatarFormats_data()
+{
+    QTest::addColumn<QByteArray>("picture");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("png") << plainPng(40, 30, Qt::red) << 200 << QColor(Qt::red);
+    QImage blue(40, 40, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QVERIFY(blue.save(&buffer, "JPEG"));
+    QTest::newRow("jpeg") << jpeg << 200 << QColor(Qt::blue);
+    QImage green(30, 50, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    QTest::newRow("gif") << gifBytes(green) << 200 << QColor(Qt::green);
+    // Rendering text needs the font database, which a server without a GUI has not: it crashed.
+    QTest::newRow("svg with text")
+        << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"9\" height=\"9\"><text y=\"8\">A</text></svg>")
+        << 400 << QColor();
+    // The server would read a picture file of its own machine and publish it as the avatar.
+    const QString secret = m_dir.filePath(QStringLiteral("secret.png"));
+    QFile file(secret);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(plainPng(128, 128, Qt::magenta));
+    file.close();
+    QTest::newRow("svg naming a file of the server")
+        << ("<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"128\""
+            " height=\"128\"><image width=\"128\" height=\"128\" xlink:href=\"" + secret.toUtf8() + "\" href=\""
+            + secret.toUtf8() + "\"/></svg>")
+        << 400 << QColor();
+    QImage bitmap(8, 8, QImage::Format_RGB32);
+    bitmap.fill(Qt::yellow);
+    QByteArray bmp;
+    QBuffer bmpBuffer(&bmp);
+    bmpBuffer.open(QIODevice::WriteOnly);
+    QVERIFY(bitmap.save(&bmpBuffer, "BMP"));
+    QTest::newRow("bmp") << bmp << 400 << QColor();
+    QTest::newRow("png wider than allowed") << plainPng(2100, 2, Qt::red) << 400 << QColor();
+    QTest::newRow("png behind other bytes") << " " + plainPng(20, 20, Qt::red) << 400 << QColor();
+}
+
+void TestServer::avatarFormats()
+{
+    QFETCH(QByteArray, picture);
+    QFETCH(int, code);
+    QFETCH(QColor, colour);
+    ZMsgFw10Q legacy;
+    QCOMPARE(legacy.loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+    const QByteArray before = waitForReply(ZMsgFw111Q().downloadAvatar(QStringLiteral("bob"), false));
+    QCOMPARE(legacy.setUserAvatar(QString::fromLatin1(picture.toBase64()), QStringLiteral("any")), code);
+    // The server is still there and answers.
+    QCOMPARE(legacy.getUserNick(), QStringLiteral("Bob"));
+    const QByteArray after = waitForReply(ZMsgFw111Q().downloadAvatar(QStringLiteral("bob"), false));
+    if (code != 200) {
+        QCOMPARE(after, before);
+        return;
+    }
+    const QImage image = QImage::fromData(after, "PNG");
+    QCOMPARE(image.size(), QSize(128, 128));
+    const QColor centre = image.pixelColor(64, 64);
+    QVERIFY2(qAbs(centre.red() - colour.red()) < 16 && qAbs(centre.green() - colour.green()) < 16
+                 && qAbs(centre.blue() - colour.blue()) < 16,
+             qPrintable(centre.name()));
+}
+
+void TestServer::uploadPasswordKeepsItsSpaces()
+{
+    addAccount(QStringLiteral("spacey"), QStringLiteral(" secret "));
+    Session spacey;
+    QCOMPARE(spacey.fw->loginUser(QStringLiteral("spacey"), QStringLiteral(" secret ")), 200);
+    QVERIFY(spacey.fw->uploadAvatar(QStringLiteral("spacey"), QStringLiteral(" secret "), picture(50, 50, Qt::darkCyan)));
+    const QImage image = QImage::fromData(waitForReply(spacey.fw->downloadAvatar(QStringLiteral("spacey"), false)), "PNG");
+    QCOMPARE(image.pixelColor(64, 64), QColor(Qt::darkCyan));
+    QVERIFY(!spacey.fw->uploadAvatar(QStringLiteral("spacey"), QStringLiteral(" secret"), picture(50, 50, Qt::red)));
+}
+
+void TestServer::controlCharactersRefused_data()
+{
+    QTest::addColumn<QByteArray>("login");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("reply");
+    const QByteArray v11 = "ZM/1.1 login --username=bob --password=bob123\n";
+    const QByteArray v10 = "SEND /login ZM/1.0\nUsername: bob\nPassword: bob123\n";
+    const QByteArray refused11 = "ZM/1.1 return --at=%1 --id=400";
+    const QByteArray refused10 = "ZM/1.0 400 Bad Request";
+    QTest::newRow("CR in a message, 1.1") << v11 << QByteArray("ZM/1.1 action --at=sendmessage --username=alice --message=one\rtwo\n")
+                                         << QByteArray(refused11).replace("%1", "sendmessage");
+    QTest::newRow("NUL in a message, 1.1")
+        << v11 << QByteArray("ZM/1.1 action --at=sendmessage --username=alice --message=one\0two\n", 66)
+        << QByteArray(refused11).replace("%1", "sendmessage");
+    QTest::newRow("CR in a message, 1.0") << v10 << QByteArray("SEND /message ZM/1.0\nUsername: alice\nMessage: one\rtwo\n")
+                                         << refused10;
+    QTest::newRow("NUL in a nick, 1.1") << v11 << QByteArray("ZM/1.1 action --at=setnick --nick=Al\0ice\n", 41)
+                                       << QByteArray(refused11).replace("%1", "setnick");
+    QTest::newRow("NUL in a nick, 1.0") << v10 << QByteArray("SEND /setusernick ZM/1.0\nNick: Al\0ice\n", 38) << refused10;
+    QTest::newRow("NUL in a status, 1.1") << v11 << QByteArray("ZM/1.1 action --at=setmessagestate --message=a\0b\n", 49)
+                                         << QByteArray(refused11).replace("%1", "setmessagestate");
+}
+
+void TestServer::controlCharactersRefused()
+{
+    QFETCH(QByteArray, login);
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, reply);
+    waitOffline(QStringLiteral("alice"));
+    const QByteArray received = rawExchange({login, line}, 2);
+    const QList<QByteArray> lines = received.split('\n');
+    QVERIFY2(lines.size() >= 2, received.constData());
+    QCOMPARE(lines.at(1), reply);
+    int pending = -1;
+    QString nick;
+    QString status;
+    m_server.runOnServer([&](ZmsgdServer *server) {
+        pending = server->store()->pendingCount(QStringLiteral("alice"));
+        nick = server->store()->account(QStringLiteral("bob"))->nick;
+        status = server->store()->account(QStringLiteral("bob"))->statusMessage;
+    });
+    QCOMPARE(pending, 0);
+    QCOMPARE(nick, QStringLiteral("Bob"));
+    QVERIFY(!status.contains(QChar(0)));
+}
+
+void TestServer::profileShowsClientsAsStateDoes_data()
+{
+    QTest::addColumn<QString>("viewer");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<bool>("clientsShown");
+    QTest::newRow("own profile") << "alice" << 3 << true;
+    QTest::newRow("own profile while showing offline") << "alice" << 5 << true;
+    QTest::newRow("contact") << "bob" << 2 << true;
+    QTest::newRow("contact while showing offline") << "bob" << 5 << false;
+    QTest::newRow("asked, not accepted") << "carol" << 1 << false;
+    QTest::newRow("stranger") << "lurker" << 1 << false;
+}
+
+void TestServer::profileShowsClientsAsStateDoes()
+{
+    QFETCH(QString, viewer);
+    QFETCH(int, state);
+    QFETCH(bool, clientsShown);
+    m_server.runOnServer([](ZmsgdServer *server) {
+        if (!server->store()->accountExists(QStringLiteral("lurker")))
+            server->store()->createAccount(QStringLiteral("lurker"), QStringLiteral("lurkerpass"), QString());
+    });
+    const QHash<QString, QString> passwords = {{"alice", "alice123"}, {"bob", "bob123"}, {"carol", "carol123"},
+                                               {"lurker", "lurkerpass"}};
+    Session alice;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    QCOMPARE(alice.fw->setUserOnlineState(state), 200);
+    Session other;
+    Session &looking = viewer == QLatin1String("alice") ? alice : other;
+    if (&looking == &other)
+        QCOMPARE(other.fw->loginUser(viewer, passwords.value(viewer)), 200);
+    const QString profile = looking.fw->getUserProfileInfo(QStringLiteral("alice"));
+    QVERIFY2(profile.startsWith(QLatin1String("contacts&splt;")), qPrintable(profile));
+    QCOMPARE(profile.contains(QLatin1String("system&sxlt;")), clientsShown);
+    QCOMPARE(profile.contains(QLatin1String("version&sxlt;1.1.1-1")), clientsShown);
+    QCOMPARE(profile.contains(QLatin1String("ip&sxlt;")), viewer == QLatin1String("alice"));
+    QCOMPARE(alice.fw->setUserOnlineState(1), 200);
+}
+
+void TestServer::longContactListArrivesWhole_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<int>("count");
+    // Status messages of 1024 list separators travel as ten bytes each: the lists are lines of
+    // some 1.2 and 9 MB.
+    QTest::newRow("120 contacts") << "popular" << 120;
+    QTest::newRow("900 contacts") << "famous" << 900;
+}
+
+void TestServer::longContactListArrivesWhole()
+{
+    QFETCH(QString, user);
+    QFETCH(int, count);
+    const QString status(1024, QLatin1Char('|'));
+    m_server.runOnServer([&](ZmsgdServer *server) {
+        ZmsgdStore *store = server->store();
+        store->createAccount(user, QStringLiteral("popularpass"), QString());
+        store->transaction();
+        for (int i = 0; i < count; ++i) {
+            const QString name = QStringLiteral("friend%1").arg(i, 3, 10, QLatin1Char('0'));
+            if (!store->accountExists(name)) {
+                store->createAccount(name, QStringLiteral("friendpass"), QString());
+                store->setStatusMessage(name, status);
+            }
+            store->addContact(name, user);
+            store->addContact(user, name);
+        }
+        store->commit();
+    });
+    Session popular;
+    QCOMPARE(popular.fw->loginUser(user, QStringLiteral("popularpass")), 200);
+    const QStringList entries = popular.fw->getUserContactsWithStates().split(QLatin1Char('\n'));
+    QCOMPARE(entries.size(), count);
+    for (const QString &entry : entries) {
+        const QStringList fields = entry.split(QLatin1Char('|'));
+        QCOMPARE(fields.size(), 4);
+        QCOMPARE(ZMsgFwWire::unescapeListField(fields.at(2)), status);
+    }
+    QVERIFY(popular.fw->isLoggedIn());
+
+    QVERIFY(popular.fw->requestGetUserContactsWithStates());
+    const QString object = popular.take(
+        [](const QString &o) { return o.startsWith(QLatin1String("ReturnIntialize<>ZM/1.1<>return<>--rq=contactswithstates")); },
+        20000);
+    QVERIFY(object.contains(QLatin1String("<>--id=200<>--users=")));
+    QCOMPARE(object.count(QLatin1String("&lt;&gt;")), count - 1);
+    QCOMPARE(popular.fw->getUserNick(), user);
+}
+
+void TestServer::oldPasswordHashIsRenewed()
+{
+    const QByteArray salt("0123456789abcdef");
+    const ZmsgdPassword::Record old{salt, ZmsgdPassword::pbkdf2(QStringLiteral("olden pass"), salt, 4096), 4096};
+    m_server.runOnServer([&](ZmsgdServer *server) {
+        QCOMPARE(server->store()->createAccountWithHash(QStringLiteral("olden"), old, QString()),
+                 ZmsgdStore::CreateResult::Created);
+    });
+    const auto record = [this] {
+        ZmsgdPassword::Record stored;
+        m_server.runOnServer([&](ZmsgdServer *server) { stored = *server->store()->passwordRecord(QStringLiteral("olden")); });
+        return stored;
+    };
+    Session olden;
+    QCOMPARE(olden.fw->loginUser(QStringLiteral("olden"), QStringLiteral("wrong")), 404);
+    QVERIFY(record() == old);
+    QCOMPARE(olden.fw->loginUser(QStringLiteral("olden"), QStringLiteral("olden pass")), 200);
+    const ZmsgdPassword::Record renewed = record();
+    QVERIFY(renewed.isArgon2());
+    QVERIFY2(renewed.hash.startsWith("$argon2id$"), renewed.hash.constData());
+    QVERIFY(renewed.salt.isEmpty());
+    Session again;
+    QCOMPARE(again.fw->loginUser(QStringLiteral("olden"), QStringLiteral("olden pass")), 200);
+    QCOMPARE(again.fw->loginUser(QStringLiteral("olden"), QStringLiteral("olden pas")), 404);
+    QVERIFY(record() == renewed);
+}
+
+void TestServer::productionPasswordHashes()
+{
+    const ZmsgdPassword::Cost production = ZmsgdPassword::productionCost();
+    // libsodium's interactive strength: two passes over 64 MiB.
+    QCOMPARE(production.operations, 2ull);
+    QCOMPARE(production.memoryBytes, std::size_t(64 * 1024 * 1024));
+    QCOMPARE(ZmsgdConfig().passwordCost.operations, production.operations);
+    QCOMPARE(ZmsgdConfig().passwordCost.memoryBytes, production.memoryBytes);
+
+    // What the program stores for a new account.
+    const QString program = qEnvironmentVariable("ZM_ZMSGD");
+    if (program.isEmpty())
+        QSKIP("ZM_ZMSGD names no zmsgd program");
+    const QString database = m_dir.filePath(QStringLiteral("production.sqlite"));
+    QProcess add;
+    add.start(program, {QStringLiteral("--database"), database, QStringLiteral("--add-user"), QStringLiteral("strong"),
+                        QStringLiteral("a long pass")});
+    QVERIFY(add.waitForFinished(30000));
+    QCOMPARE(add.exitCode(), 0);
+    ZmsgdStore store;
+    QString error;
+    QVERIFY2(store.open(database, &error), qPrintable(error));
+    const ZmsgdPassword::Record record = *store.passwordRecord(QStringLiteral("strong"));
+    QVERIFY2(record.hash.startsWith("$argon2id$v=19$m=65536,t=2,p=1$"), record.hash.constData());
+    QVERIFY(ZmsgdPassword::verify(QStringLiteral("a long pass"), record));
+    QVERIFY(!ZmsgdPassword::needsRehash(record, production));
+}
+
+void TestServer::logLinesCannotBeForged()
+{
+    const QString program = qEnvironmentVariable("ZM_ZMSGD");
+    if (program.isEmpty())
+        QSKIP("ZM_ZMSGD names no zmsgd program");
+    QProcess server;
+    server.start(program, {QStringLiteral("--database"), m_dir.filePath(QStringLiteral("log.sqlite")),
+                           QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--avatar-tls-port"),
+                           QStringLiteral("0"), QStringLiteral("--avatar-http-port"), QStringLiteral("0"),
+                           QStringLiteral("--web-port"), QStringLiteral("0")});
+    QVERIFY(server.waitForStarted(10000));
+    QHash<QString, quint16> ports;
+    QDeadlineTimer deadline(10000);
+    while (ports.size() < 4 && !deadline.hasExpired()) {
+        if (!server.canReadLine())
+            server.waitForReadyRead(200);
+        while (server.canReadLine()) {
+            const QStringList words = QString::fromUtf8(server.readLine()).trimmed().split(QLatin1Char(' '));
+            ports.insert(words.value(1), quint16(words.value(3).toUInt()));
+        }
+    }
+    QCOMPARE(ports.size(), 4);
+    const auto send = [](quint16 port, bool tls, const QByteArray &bytes) {
+        QSslSocket socket;
+        socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+        if (tls) {
+            socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
+            QVERIFY(socket.waitForEncrypted(5000));
+        } else {
+            socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+            QVERIFY(socket.waitForConnected(5000));
+        }
+        socket.write(bytes);
+        QDeadlineTimer done(5000);
+        while (socket.state() == QAbstractSocket::ConnectedState && !done.hasExpired())
+            socket.waitForReadyRead(100);
+    };
+    const QByteArray forged = "2001-01-01T00:00:00 zmsgd: forged";
+    send(ports.value(QStringLiteral("web")), false,
+         "GET /x%0A" + QUrl::toPercentEncoding(QString::fromLatin1(forged)) + "%1B[31mred HTTP/1.1\r\n\r\n");
+    send(ports.value(QStringLiteral("avatar-http")), false,
+         "GET /avatar/%0D%0A" + QUrl::toPercentEncoding(QString::fromLatin1(forged)) + " HTTP/1.1\r\n\r\n");
+    send(ports.value(QStringLiteral("avatar-tls")), true,
+         "ZM/1.1 avatarupload\n--username=a\r\n" + forged + "\x1b[2J\x7f\xc2\x9b --password=x");
+    server.terminate();
+    QVERIFY(server.waitForFinished(10000));
+    const QByteArray log = server.readAllStandardError();
+    const QList<QByteArray> lines = log.trimmed().split('\n');
+    QVERIFY(lines.size() >= 3);
+    for (const QByteArray &line : lines) {
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d zmsgd: "))
+                     .match(QString::fromUtf8(line))
+                     .hasMatch(),
+                 line.constData());
+        QVERIFY2(!line.startsWith(forged), line.constData());
+        for (const char c : line)
+            QVERIFY2(static_cast<unsigned char>(c) >= 0x20 && c != 0x7f, line.toHex().constData());
+        QVERIFY2(!line.contains("\xc2\x9b"), line.constData());
+    }
+    QVERIFY2(log.contains("/x\\n" + forged + "\\x1b[31mred"), log.constData());
+    QVERIFY2(log.contains("(a\\r\\n" + forged + "\\x1b[2J\\x7f\\x9b)"), log.constData());
 }
 
 void TestServer::legacySession()
@@ -872,12 +1221,13 @@ void TestServer::unknownProtocolIsClosed()
 
 void TestServer::repeatedFailedLoginsClose()
 {
+    addAccount(QStringLiteral("guessed"), QStringLiteral("guessedpass"));
     QSslSocket socket;
     socket.setPeerVerifyMode(QSslSocket::VerifyNone);
     socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), m_server.messagingPort());
     QVERIFY(socket.waitForEncrypted(5000));
     for (int i = 0; i < ZmsgdConnection::MaxFailedLogins; ++i)
-        socket.write("ZM/1.1 login --username=alice --password=guess" + QByteArray::number(i) + "\n");
+        socket.write("ZM/1.1 login --username=guessed --password=guess" + QByteArray::number(i) + "\n");
     QByteArray received;
     QDeadlineTimer deadline(10000);
     while (socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {

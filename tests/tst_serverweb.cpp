@@ -265,6 +265,8 @@ void TestServerWeb::unknownPaths_data()
     QTest::newRow("traversal") << "/../../etc/passwd" << 404;
     QTest::newRow("encoded traversal") << "/update/%2e%2e/%2e%2e/etc/passwd" << 404;
     QTest::newRow("unknown") << "/index.php" << 404;
+    QTest::newRow("encoded NUL") << "/%00/x" << 404;
+    QTest::newRow("encoded NUL after a page") << "/update/stable32qt5%00x" << 404;
 }
 
 void TestServerWeb::unknownPaths()
@@ -309,6 +311,10 @@ void TestServerWeb::malformedHttpGetsAnError_data()
                                << QByteArray("HTTP/1.1 413 Payload Too Large");
     QTest::newRow("bad header") << QByteArray("GET /avatar/alice HTTP/1.1\r\nno colon\r\n\r\n")
                                 << QByteArray("HTTP/1.1 400 Bad Request");
+    // Decoded up to the NUL this was "/", and the web port served its start page.
+    QTest::newRow("NUL in the path") << QByteArray("GET /\0/x HTTP/1.1\r\n\r\n", 21) << QByteArray("HTTP/1.1 400 Bad Request");
+    QTest::newRow("control byte in the path") << QByteArray("GET /avatar/al\x01ice HTTP/1.1\r\n\r\n")
+                                              << QByteArray("HTTP/1.1 400 Bad Request");
 }
 
 void TestServerWeb::malformedHttpGetsAnError()
@@ -361,6 +367,10 @@ void TestServerWeb::httpParse_data()
                                                      << QByteArray() << QByteArray();
     QTest::newRow("endless head") << QByteArray(ZmsgdHttp::MaxHeadLength + 1, 'a') << int(S::TooLarge) << QByteArray()
                                   << QByteArray();
+    QTest::newRow("NUL in the target") << QByteArray("GET /a\0b HTTP/1.1\r\n\r\n", 21) << int(S::Invalid) << QByteArray()
+                                       << QByteArray();
+    QTest::newRow("non-ASCII byte in the target") << QByteArray("GET /\xc3\xa4 HTTP/1.1\r\n\r\n") << int(S::Invalid)
+                                                  << QByteArray() << QByteArray();
 }
 
 void TestServerWeb::httpParse()
@@ -547,7 +557,7 @@ void TestServerWeb::schemaMigration()
         query.prepare(QStringLiteral("INSERT INTO accounts (name, salt, hash, iterations, nick, created)"
                                      " VALUES ('olduser', ?, ?, 1000, 'Old', 0)"));
         query.addBindValue(salt);
-        query.addBindValue(ZmsgdStore::hashPassword(QStringLiteral("oldpass"), salt, 1000));
+        query.addBindValue(ZmsgdPassword::pbkdf2(QStringLiteral("oldpass"), salt, 1000));
         QVERIFY(query.exec());
         db.close();
     }
@@ -560,8 +570,8 @@ void TestServerWeb::schemaMigration()
     QVERIFY(!store.verifyPassword(QStringLiteral("olduser"), QStringLiteral("oldpas")));
     QVERIFY(store.setRealName(QStringLiteral("olduser"), QStringLiteral("Old User")));
     QCOMPARE(store.account(QStringLiteral("olduser"))->realName, QStringLiteral("Old User"));
-    QVERIFY(store.useCaptchaCode(QStringLiteral("x")));
-    QVERIFY(!store.useCaptchaCode(QStringLiteral("x")));
+    QVERIFY(store.useCaptchaCode(QStringLiteral("x"), 100, 0));
+    QVERIFY(!store.useCaptchaCode(QStringLiteral("x"), 101, 0));
 }
 
 void TestServerWeb::newerSchemaIsRefused()

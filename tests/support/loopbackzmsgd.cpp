@@ -8,6 +8,8 @@ ZmsgdConfig loopbackZmsgdConfig(const QString &databasePath, bool demo)
     config.databasePath = databasePath;
     config.demo = demo;
     config.logEvents = false;
+    // Tests create many accounts; the production cost is checked on its own.
+    config.passwordCost = ZmsgdPassword::minimumCost();
     return config;
 }
 

@@ -11,4 +11,8 @@ QByteArray pngBytes(const QImage &image);
 // PNG bytes of a plain picture of one colour.
 QByteArray plainPng(int width, int height, const QColor &colour);
 
+// GIF bytes of a picture of at most 256 colours (Qt reads GIF but does not write it). The
+// LZW stream is made of single pixels, restarted before its codes grow past nine bits.
+QByteArray gifBytes(const QImage &image);
+
 #endif
