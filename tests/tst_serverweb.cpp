@@ -7,11 +7,13 @@
 #include <zmsgdconfig.h>
 #include <zmsgdformat.h>
 #include <zmsgdhttp.h>
+#include <zmsgdlog.h>
 #include <zmsgdprotocol10.h>
 #include <zmsgdserver.h>
 #include <zmsgdserverthread.h>
 #include <zmsgdservice.h>
 #include <zmsgdstore.h>
+#include <zmsgdthrottle.h>
 #include <zmsgdweb.h>
 
 #include <QBuffer>
@@ -63,6 +65,11 @@ private slots:
     void uploadCredentials();
     void accountNames_data();
     void accountNames();
+    void logEscapes_data();
+    void logEscapes();
+    void throttleAddressKeys_data();
+    void throttleAddressKeys();
+    void throttleRefusalsGrowAndFade();
     void profilePayload();
     void legacyParser();
     void schemaMigration();
@@ -476,6 +483,81 @@ void TestServerWeb::accountNames()
     QFETCH(QString, name);
     QFETCH(bool, valid);
     QCOMPARE(ZmsgdFormat::isValidAccountName(name), valid);
+}
+
+void TestServerWeb::logEscapes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("plain") << "GET /avatar/alice" << "GET /avatar/alice";
+    QTest::newRow("line breaks and tab") << "a\r\nb\tc" << "a\\r\\nb\\tc";
+    QTest::newRow("escape sequence") << "\x1b[2J" << "\\x1b[2J";
+    QTest::newRow("NUL and DEL") << QString::fromUtf8("a\0b\x7f", 4) << "a\\x00b\\x7f";
+    QTest::newRow("C1 control") << QString(QChar(0x9b)) + "31m" << "\\x9b31m";
+    QTest::newRow("backslash") << "C:\\x1b" << "C:\\\\x1b";
+    QTest::newRow("line separator and bidi override") << QString(QChar(0x2028)) + QChar(0x202e) + "abc"
+                                                      << "\\u{2028}\\u{202e}abc";
+    QTest::newRow("other text") << "Grüße 👋" << "Grüße 👋";
+}
+
+void TestServerWeb::logEscapes()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, logged);
+    QCOMPARE(ZmsgdLog::escaped(text), logged);
+}
+
+void TestServerWeb::throttleAddressKeys_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("IPv4") << "192.0.2.7" << "192.0.2.7";
+    QTest::newRow("IPv4 in IPv6") << "::ffff:192.0.2.7" << "192.0.2.7";
+    QTest::newRow("IPv6, one network") << "2001:db8:1:2:aaaa::1" << "2001:db8:1:2::/64";
+    QTest::newRow("IPv6, same network") << "2001:db8:1:2:bbbb::9" << "2001:db8:1:2::/64";
+    QTest::newRow("IPv6 loopback") << "::1" << "::/64";
+}
+
+void TestServerWeb::throttleAddressKeys()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, key);
+    QCOMPARE(ZmsgdLoginThrottle::addressKey(QHostAddress(address)), key);
+}
+
+void TestServerWeb::throttleRefusalsGrowAndFade()
+{
+    ZmsgdLoginThrottle::Limits limits;
+    limits.freePerAccount = 2;
+    limits.freePerAddress = 100;
+    limits.firstRefusalMs = 1000;
+    limits.longestRefusalMs = 4000;
+    limits.forgetAfterMs = 10000;
+    ZmsgdLoginThrottle throttle(limits);
+    const QString a = QStringLiteral("anna");
+    const QString x = QStringLiteral("192.0.2.1");
+    QVERIFY(throttle.begin(a, x, 0));
+    QVERIFY(throttle.begin(a, x, 0));
+    QCOMPARE(throttle.refusedFor(a, x, 500), qint64(500));
+    QVERIFY(!throttle.begin(a, x, 500));
+    // Each failure after a refusal doubles the next one, up to the longest.
+    QVERIFY(throttle.begin(a, x, 1000));
+    QCOMPARE(throttle.refusedFor(a, x, 1000), qint64(2000));
+    QVERIFY(throttle.begin(a, x, 3000));
+    QCOMPARE(throttle.refusedFor(a, x, 3000), qint64(4000));
+    QVERIFY(throttle.begin(a, x, 7000));
+    QCOMPARE(throttle.refusedFor(a, x, 7000), qint64(4000));
+    // Other addresses and other accounts are not concerned.
+    QCOMPARE(throttle.refusedFor(a, QStringLiteral("192.0.2.2"), 7000), qint64(0));
+    QCOMPARE(throttle.refusedFor(QStringLiteral("ben"), x, 7000), qint64(0));
+    // A success forgives the address its mistakes on that account.
+    QVERIFY(throttle.begin(a, x, 11000));
+    throttle.succeeded(a, x);
+    QCOMPARE(throttle.refusedFor(a, x, 11000), qint64(0));
+    // Failures long past are forgotten.
+    QVERIFY(throttle.begin(QStringLiteral("ben"), x, 11000));
+    QVERIFY(throttle.begin(QStringLiteral("ben"), x, 30000));
+    QCOMPARE(throttle.refusedFor(QStringLiteral("ben"), x, 30000), qint64(0));
 }
 
 void TestServerWeb::profilePayload()
