@@ -10,7 +10,7 @@ namespace ZmsgdPicture {
 
 constexpr int AvatarSide = 128;
 // Larger pictures are refused before they are decoded.
-constexpr int MaxSide = 2048;
+constexpr int MaxSide = 1024;
 
 // "png", "jpeg" or "gif" from the magic bytes; empty for anything else.
 QByteArray sniffFormat(const QByteArray &data);
