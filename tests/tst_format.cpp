@@ -22,6 +22,12 @@ private slots:
     void formatMessage();
     void formattedReceivedTextHasNoForeignMarkup_data();
     void formattedReceivedTextHasNoForeignMarkup();
+    void picturesPerMessageAreBounded_data();
+    void picturesPerMessageAreBounded();
+    void longReceivedTextIsCut_data();
+    void longReceivedTextIsCut();
+    void viewMarkup_data();
+    void viewMarkup();
     void escapeName();
 };
 
@@ -194,6 +200,101 @@ void TestFormat::formattedReceivedTextHasNoForeignMarkup()
     QCOMPARE(html.count(QLatin1String("<a ")), anchors);
     QVERIFY(!html.contains(QLatin1String("<script")));
     QVERIFY(!html.contains(QLatin1String("<style")));
+}
+
+void TestFormat::picturesPerMessageAreBounded_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected");
+    const QString friendly = QStringLiteral("<img src=':/img/friendly.png'/>");
+    const QString sad = QStringLiteral("<img src=':/img/sad.png'/>");
+    const int max = MaxPicturesPerMessage;
+    const QString friendlies = (QLatin1Char(' ') + friendly + QLatin1Char(' ')).repeated(max);
+    QTest::newRow("at the bound") << QStringLiteral(" :) ").repeated(max) << friendlies.trimmed();
+    // 8,192 smileys, the largest message the server takes: the rest stays text.
+    QTest::newRow("8192 smileys") << QStringLiteral(" :) ").repeated(8192)
+                                  << (friendlies + QStringLiteral(" :) ").repeated(8192 - max)).trimmed();
+    // The table's order decides which kinds are converted first.
+    QTest::newRow("earlier kinds first")
+        << QStringLiteral(" :( ").repeated(max) + QStringLiteral(" :) ")
+        << ((QLatin1Char(' ') + sad + QLatin1Char(' ')).repeated(max - 1) + QStringLiteral(" :(  ") + friendly).trimmed();
+}
+
+void TestFormat::picturesPerMessageAreBounded()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, expected);
+    const QString formatted = MessageFormat::formatMessage(input);
+    QVERIFY(formatted.count(QLatin1String("<img")) <= MaxPicturesPerMessage);
+    QCOMPARE(formatted, expected);
+}
+
+void TestFormat::longReceivedTextIsCut_data()
+{
+    QTest::addColumn<QString>("received");
+    QTest::addColumn<QString>("expected");
+    const QString ellipsis(QChar(0x2026));
+    const QString full(MaxShownCharacters, QLatin1Char('x'));
+    QTest::newRow("largest message shown whole") << full << full;
+    QTest::newRow("one more is cut") << full + QLatin1Char('y') << full + ellipsis;
+    QTest::newRow("entities count as what they show")
+        << QStringLiteral("&amp;").repeated(MaxShownCharacters) << QStringLiteral("&amp;").repeated(MaxShownCharacters);
+    QTest::newRow("16 MiB from a hostile server") << QString(16 << 20, QLatin1Char('z'))
+                                                  << QString(MaxShownCharacters, QLatin1Char('z')) + ellipsis;
+    QTest::newRow("no half surrogate pair")
+        << QString(MaxShownCharacters - 1, QLatin1Char('x')) + QString::fromUtf8("😀😀")
+        << QString(MaxShownCharacters - 1, QLatin1Char('x')) + ellipsis;
+}
+
+void TestFormat::longReceivedTextIsCut()
+{
+    QFETCH(QString, received);
+    QFETCH(QString, expected);
+    QCOMPARE(MessageFormat::sanitizeReceived(received), expected);
+}
+
+void TestFormat::viewMarkup_data()
+{
+    QTest::addColumn<QString>("markup");
+    QTest::addColumn<QString>("expected");
+    const QChar zwsp(0x200B);
+    const QString ellipsis(QChar(0x2026));
+    const QString friendly = QStringLiteral(" <img src=':/img/friendly.png'/> ");
+    const QString run(MaxUnbrokenRun, QLatin1Char('w'));
+    const QString header = QStringLiteral("<span style=\"color: blue\">Bob</span><br>");
+
+    QTest::newRow("message unchanged") << header + "<span>hi " + friendly + " <a href=\"http://a.b/?x&amp;y\">http://a.b/?x&amp;y</a></span>"
+                                       << header + "<span>hi " + friendly + " <a href=\"http://a.b/?x&amp;y\">http://a.b/?x&amp;y</a></span>";
+    QTest::newRow("longest run unchanged") << "<span>" + run + "</span>" << "<span>" + run + "</span>";
+    QTest::newRow("long word broken") << "<span>" + run + run + "w</span>"
+                                      << "<span>" + run + zwsp + run + zwsp + "w</span>";
+    QTest::newRow("space starts a new run") << run + " " + run << run + " " + run;
+    QTest::newRow("break tag starts a new run") << run + "<br>" + run << run + "<br>" + run;
+    QTest::newRow("tags do not break a run") << run.left(200) + "<b>" + run.left(100) + "</b>"
+                                             << run.left(200) + "<b>" + run.left(56) + zwsp + run.left(44) + "</b>";
+    QTest::newRow("entity is one character") << QStringLiteral("&amp;").repeated(MaxUnbrokenRun + 1)
+                                             << QStringLiteral("&amp;").repeated(MaxUnbrokenRun) + zwsp + "&amp;";
+    QTest::newRow("long link text broken, address kept")
+        << "<a href=\"http://" + run + "\">http://" + run + "</a>"
+        << "<a href=\"http://" + run + "\">http://" + run.left(249) + zwsp + run.mid(249) + "</a>";
+    QTest::newRow("stray bracket is text") << "a < b" << "a &lt; b";
+
+    // Markup stored by a version that put every smiley into the picture.
+    const int max = MaxPicturesPerMessage;
+    QTest::newRow("stored 8192 smileys") << "<span>" + friendly.repeated(8192) + "</span>"
+                                         << "<span>" + friendly.repeated(max) + QStringLiteral(" :) ").repeated(8192 - max) + "</span>";
+    QTest::newRow("other pictures beyond the bound left out")
+        << QStringLiteral("<img src=\"x.png\">").repeated(max + 2) << QStringLiteral("<img src=\"x.png\">").repeated(max);
+    QTest::newRow("stored text beyond the bound cut")
+        << "<span>" + QString(MaxShownCharacters + 2000, QLatin1Char(' ')) + "</span>"
+        << "<span>" + QString(MaxShownCharacters + 1024, QLatin1Char(' ')) + ellipsis;
+}
+
+void TestFormat::viewMarkup()
+{
+    QFETCH(QString, markup);
+    QFETCH(QString, expected);
+    QCOMPARE(MessageFormat::viewMarkup(markup), expected);
 }
 
 void TestFormat::escapeName()
