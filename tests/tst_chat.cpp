@@ -1,6 +1,7 @@
 #include "ChatHistory.h"
 #include "ChatLink.h"
 #include "DataDirectory.h"
+#include "MessageFormat.h"
 #include "frmChat.h"
 #include "hermetic.h"
 #include "windowwatch.h"
@@ -16,6 +17,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -85,6 +87,12 @@ private slots:
     void viewLoadsOnlyOwnResources();
     void closeSavesGeometryAndDeregisters();
     void fontFromSettings();
+    void picturesInTheViewAreBounded_data();
+    void picturesInTheViewAreBounded();
+    void longWordsBreakInTheViewOnly();
+    void longHistoryOpensNewestFirst_data();
+    void longHistoryOpensNewestFirst();
+    void olderHistoryKeepsTheReadPlace();
 
 private:
     frmChat *openChat(const QString &user = QStringLiteral("alice"), bool history = true);
@@ -93,6 +101,9 @@ private:
     static void type(frmChat *chat, const QString &text);
     static int anchorPosition(QTextDocument *document, const QString &href);
     static void clickAt(QTextBrowser *view, int position);
+    static int viewPictures(frmChat *chat);
+    static void writeHistory(const QString &user, const QStringList &markups, const QStringList &speakers,
+                             const QStringList &flags);
 
     FakeOwner owner;
     UrlSink sink;
@@ -516,6 +527,149 @@ void TestChat::fontFromSettings()
     frmChat *chat = openChat();
     QCOMPARE(chat->findChild<QTextBrowser *>("tbChat")->font().pointSize(), 17);
     QCOMPARE(chat->findChild<QLineEdit *>("txtMessageBox")->font().pointSize(), 17);
+}
+
+int TestChat::viewPictures(frmChat *chat)
+{
+    const QTextDocument *document = chat->findChild<QTextBrowser *>("tbChat")->document();
+    int pictures = 0;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            pictures += it.fragment().charFormat().isImageFormat() ? it.fragment().length() : 0;
+    }
+    return pictures;
+}
+
+void TestChat::writeHistory(const QString &user, const QStringList &markups, const QStringList &speakers,
+                            const QStringList &flags)
+{
+    QByteArray all;
+    for (int i = 0; i < markups.size(); ++i)
+        all += ChatHistory::appendBlock(i + 1, markups.at(i), speakers.at(i), flags.at(i) == QLatin1String("true"));
+    QDir().mkpath(DataDirectory::path());
+    QFile file(ChatHistory(user).fileName());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(all);
+}
+
+void TestChat::picturesInTheViewAreBounded_data()
+{
+    QTest::addColumn<QString>("received");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("storedPictures");
+    const QString flood = QStringLiteral(" :) ").repeated(8192);
+    QTest::newRow("received 8192 smileys") << flood << QString() << QString() << int(MessageFormat::MaxPicturesPerMessage);
+    // The message field takes at most 32,767 characters.
+    QTest::newRow("typed 8191 smileys") << QString() << QStringLiteral(" :) ").repeated(8191) << QString()
+                                        << int(MessageFormat::MaxPicturesPerMessage);
+    // A history written when every smiley became a picture.
+    QTest::newRow("stored 8192 pictures") << QString() << QString()
+                                          << "<span>" + QStringLiteral(" <img src=':/img/friendly.png'/> ").repeated(8192) + "</span>"
+                                          << 8192;
+}
+
+void TestChat::picturesInTheViewAreBounded()
+{
+    QFETCH(QString, received);
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QFETCH(int, storedPictures);
+    if (!stored.isEmpty())
+        writeHistory(QStringLiteral("alice"), {stored}, {QStringLiteral("She/He")}, {QStringLiteral("true")});
+    frmChat *chat = openChat();
+    if (!received.isEmpty())
+        chat->receiveMessage(received);
+    if (!typed.isEmpty())
+        type(chat, typed);
+    QCOMPARE(viewPictures(chat), int(MessageFormat::MaxPicturesPerMessage));
+    QCOMPARE(viewText(chat).count(QLatin1String(":)")), 8192 - MessageFormat::MaxPicturesPerMessage - (typed.isEmpty() ? 0 : 1));
+    const ChatHistory::Loaded history = ChatHistory(QStringLiteral("alice")).load("Me", "Alice", "Unknown");
+    QCOMPARE(history.markups.size(), 1);
+    QCOMPARE(history.markups.first().count(QLatin1String("<img")), storedPictures);
+}
+
+void TestChat::longWordsBreakInTheViewOnly()
+{
+    frmChat *chat = openChat();
+    const QString word(3 * MessageFormat::MaxUnbrokenRun, QLatin1Char('w'));
+    chat->receiveMessage(word);
+    QCOMPARE(viewText(chat).count(QChar(0x200B)), 2);
+    QCOMPARE(viewText(chat).remove(QChar(0x200B)), "Alice <A&B>\n" + word);
+    const ChatHistory::Loaded history = ChatHistory(QStringLiteral("alice")).load("Me", "Alice", "Unknown");
+    QVERIFY(history.markups.first().endsWith("<span>" + word + "</span>"));
+}
+
+void TestChat::longHistoryOpensNewestFirst_data()
+{
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<QString>("firstShown");
+    QTest::newRow("1001 messages") << 1001 << "Alice\nm1";
+    // Message 500, the first one shown, continues the contact's block: it gets a header.
+    QTest::newRow("1500 messages") << 1500 << "Alice <A&B>\nm500";
+}
+
+void TestChat::longHistoryOpensNewestFirst()
+{
+    QFETCH(int, stored);
+    QFETCH(QString, firstShown);
+    QStringList markups;
+    QStringList speakers;
+    QStringList flags;
+    for (int i = 1; i <= stored; ++i) {
+        const bool starts = i == 1;
+        markups << (starts ? QStringLiteral("<span style=\"color: blue\">Alice</span><br>") : QString())
+                + QStringLiteral("<span>m%1</span>").arg(i);
+        speakers << QStringLiteral("She/He");
+        flags << (starts ? QStringLiteral("true") : QStringLiteral("false"));
+    }
+    writeHistory(QStringLiteral("alice"), markups, speakers, flags);
+
+    frmChat *chat = openChat();
+    auto *view = chat->findChild<QTextBrowser *>("tbChat");
+    // The newest messages are there when the window shows; the older ones follow.
+    QVERIFY(view->document()->blockCount() < 1001);
+    QCOMPARE(view->document()->lastBlock().text(), QStringLiteral("m%1").arg(stored));
+    QTRY_COMPARE(view->document()->blockCount(), 1001);
+    QStringList expected{firstShown};
+    for (int i = stored - 999; i <= stored; ++i)
+        expected << QStringLiteral("m%1").arg(i);
+    QCOMPARE(viewText(chat), expected.join(QLatin1Char('\n')));
+    QTRY_COMPARE(view->verticalScrollBar()->value(), view->verticalScrollBar()->maximum());
+    QVERIFY(view->verticalScrollBar()->maximum() > 0);
+
+    chat->receiveMessage(QStringLiteral("newer"));
+    QVERIFY(viewText(chat).endsWith(QStringLiteral("\nm%1\nnewer").arg(stored)));
+}
+
+void TestChat::olderHistoryKeepsTheReadPlace()
+{
+    QStringList markups;
+    for (int i = 1; i <= 1001; ++i)
+        markups << QStringLiteral("<span>m%1</span>").arg(i);
+    writeHistory(QStringLiteral("alice"), markups, QVector<QString>(1001, QStringLiteral("You")).toList(),
+                 QVector<QString>(1001, QStringLiteral("false")).toList());
+    frmChat *chat = openChat();
+    auto *view = chat->findChild<QTextBrowser *>("tbChat");
+    const int firstBlocks = view->document()->blockCount();
+    // As soon as the first older messages are in, the reader scrolls to the top; the messages
+    // arriving above afterwards keep that line where it is on the screen.
+    QString topText;
+    int blocksWhenScrolled = 0;
+    connect(view->document(), &QTextDocument::blockCountChanged, view, [&] {
+        QTimer::singleShot(0, view, [&] {
+            if (!topText.isEmpty())
+                return;
+            view->verticalScrollBar()->setValue(0);
+            topText = view->cursorForPosition(QPoint(2, view->fontMetrics().height())).block().text();
+            blocksWhenScrolled = view->document()->blockCount();
+        });
+    });
+    QTRY_COMPARE(view->document()->blockCount(), 1001);
+    QVERIFY(blocksWhenScrolled > firstBlocks && blocksWhenScrolled < 1001);
+    QCOMPARE(topText, QStringLiteral("m%1").arg(1002 - blocksWhenScrolled));
+    QCOMPARE(view->cursorForPosition(QPoint(2, view->fontMetrics().height())).block().text(), topText);
+    QVERIFY(view->verticalScrollBar()->value() > 0);
 }
 
 ZM_HERMETIC_TEST_MAIN(TestChat)

@@ -6,6 +6,7 @@
 #include "DataDirectory.h"
 #include "MessageFormat.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDebug>
@@ -42,7 +43,6 @@ public:
 protected:
     QVariant loadResource(int type, const QUrl &name) override
     {
-        Q_UNUSED(type)
         QString path;
         if (name.scheme() == QLatin1String("qrc"))
             path = QLatin1Char(':') + name.path();
@@ -53,7 +53,14 @@ protected:
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             return QVariant();
-        return file.readAll();
+        if (type != ImageResource)
+            return file.readAll();
+        // Kept decoded: the view asks for a picture each time it measures or paints one.
+        const QImage image = QImage::fromData(file.readAll());
+        if (image.isNull())
+            return QVariant();
+        addResource(type, name, image);
+        return image;
     }
 };
 
@@ -80,6 +87,8 @@ frmChat::frmChat(QWidget *parent)
     ui->txtMessageBox->setPlaceholderText(tr("Type message here"));
 
     auto *document = new ResourceOnlyDocument(ui->tbChat);
+    // A read-only view: nothing to undo, and nothing to keep for it.
+    document->setUndoRedoEnabled(false);
     ui->tbChat->setDocument(document);
     // A clicked link comes back as sourceChanged (the view itself never follows it) and goes
     // through openLink, which decides what may reach the desktop.
@@ -162,6 +171,8 @@ void frmChat::setInfo(QString user, QString contactName, QString statusText, QSt
     if (loadHistory) {
         this->loadHistory();
         QTimer::singleShot(10, this, &frmChat::scrollDown);
+        // The older messages follow once the view stands at the bottom.
+        QTimer::singleShot(10, this, [this] { showOlderHistory(HistorySlice); });
         restoreGeometryFromSettings();
     }
 
@@ -201,8 +212,29 @@ void frmChat::loadHistory()
     const ChatHistory::Loaded loaded = history->load(ownName, contactName, tr("Unknown"));
     lastSpeaker = loaded.lastSpeaker;
     messageCounter = loaded.lastId;
-    // One document for the whole history: the view parses and lays it out once instead of
-    // once per message. Each message is its own margin-less paragraph, as appending makes it.
+    // Only the newest messages are laid out before the window shows; the older ones follow
+    // in slices at the top, so a long history opens as fast as a short one.
+    olderHistory = loaded.markups;
+    const int first = qMax(0, olderHistory.size() - FirstHistorySlice);
+    prependToView(olderHistory.mid(first));
+    olderHistory.erase(olderHistory.begin() + first, olderHistory.end());
+}
+
+void frmChat::showOlderHistory(int count)
+{
+    if (olderHistory.isEmpty())
+        return;
+    const int first = qMax(0, olderHistory.size() - count);
+    const QStringList slice = olderHistory.mid(first);
+    olderHistory.erase(olderHistory.begin() + first, olderHistory.end());
+    prependToView(slice);
+    if (!olderHistory.isEmpty())
+        QTimer::singleShot(0, this, [this] { showOlderHistory(HistorySlice); });
+}
+
+void frmChat::prependToView(const QStringList &markups)
+{
+    // Each message is its own margin-less paragraph, as appending makes it.
     const QString paragraph = QStringLiteral(
         "<p style=\"margin-top:0px; margin-bottom:0px; margin-left:0px; margin-right:0px; -qt-block-indent:0; "
         "text-indent:0px;\">");
@@ -210,20 +242,34 @@ void frmChat::loadHistory()
         "<p style=\"-qt-paragraph-type:empty; margin-top:0px; margin-bottom:0px; margin-left:0px; "
         "margin-right:0px; -qt-block-indent:0; text-indent:0px;\"><br /></p>");
     QString html;
-    html.reserve(loaded.markups.size() * 300);
-    for (const QString &markup : loaded.markups)
-        html += markup.isEmpty() ? emptyParagraph : paragraph + markup + QStringLiteral("</p>");
+    html.reserve(markups.size() * 300);
+    for (const QString &markup : markups)
+        html += markup.isEmpty() ? emptyParagraph : paragraph + MessageFormat::viewMarkup(markup) + QStringLiteral("</p>");
     if (html.isEmpty())
         return;
-    if (ui->tbChat->document()->isEmpty()) {
-        ui->tbChat->document()->setHtml(html);
-    } else {
-        QTextCursor cursor(ui->tbChat->document());
-        cursor.movePosition(QTextCursor::End);
-        if (!ui->tbChat->document()->isEmpty())
-            cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
-        cursor.insertFragment(QTextDocumentFragment::fromHtml(html, ui->tbChat->document()));
+    QTextDocument *document = ui->tbChat->document();
+    if (document->isEmpty()) {
+        document->setHtml(html);
+        return;
     }
+    // The view keeps showing what it showed: the bottom, or the message at its top.
+    endAppendBatch();
+    QAbstractTextDocumentLayout *layout = document->documentLayout();
+    QScrollBar *bar = ui->tbChat->verticalScrollBar();
+    const bool atBottom = bar->value() >= bar->maximum();
+    const QTextBlock top = ui->tbChat->cursorForPosition(QPoint(0, 0)).block();
+    const qreal topOffset = layout->blockBoundingRect(top).top() - bar->value();
+    const int topPosition = top.position() - document->characterCount();
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    cursor.insertBlock();
+    cursor.movePosition(QTextCursor::Start);
+    cursor.insertFragment(QTextDocumentFragment::fromHtml(html, document));
+    cursor.endEditBlock();
+    // Everything below was laid out already; this places it and sets the scroll range.
+    layout->documentSize();
+    const QTextBlock moved = document->findBlock(topPosition + document->characterCount());
+    bar->setValue(atBottom ? bar->maximum() : qRound(layout->blockBoundingRect(moved).top() - topOffset));
 }
 
 void frmChat::restoreGeometryFromSettings()
@@ -257,7 +303,7 @@ void frmChat::appendMessage(const QString &formatted, const QString &speaker, co
         markup = QStringLiteral("<span>") + formatted + end;
     }
     beginAppendBatch();
-    ui->tbChat->append(markup);
+    ui->tbChat->append(MessageFormat::viewMarkup(markup));
     if (!history)
         history = std::make_unique<ChatHistory>(contactUserName);
     history->append(messageCounter, markup, speaker, startsBlock);

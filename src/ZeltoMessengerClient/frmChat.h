@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <QTextCursor>
 #include <QUrl>
 
@@ -79,6 +80,10 @@ private:
     void appendMessage(const QString &formatted, const QString &speaker, const QString &headerName,
                        const QString &headerColour, const QString &closing = QString());
     void loadHistory();
+    // Puts the newest `count` of the messages still waiting above the view's content, and
+    // schedules the rest.
+    void showOlderHistory(int count);
+    void prependToView(const QStringList &markups);
     void beginAppendBatch();
     void endAppendBatch();
     void restoreGeometryFromSettings();
@@ -91,6 +96,10 @@ private:
     QString lastSpeaker;
     int messageCounter = 0;
     std::unique_ptr<ChatHistory> history;
+    static constexpr int FirstHistorySlice = 50;
+    static constexpr int HistorySlice = 100;
+    // Stored messages not yet in the view, oldest first.
+    QStringList olderHistory;
     int lastScrollMaximum = 0;
     // Messages appended in one turn of the event loop are laid out together at its end.
     QTextCursor appendBatch;
