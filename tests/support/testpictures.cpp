@@ -3,6 +3,8 @@
 #include <QBuffer>
 #include <QVector>
 
+#include <zlib.h>
+
 QByteArray pngBytes(const QImage &image)
 {
     QBuffer buffer;
@@ -102,4 +104,31 @@ QByteArray gifBytes(const QImage &image)
     }
     gif.append(char(0)).append(char(0x3b));
     return gif;
+}
+
+namespace {
+
+QByteArray bigEndian(quint32 value)
+{
+    const char bytes[4] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+    return QByteArray(bytes, 4);
+}
+
+QByteArray pngChunk(const char *type, const QByteArray &data)
+{
+    const QByteArray typed = QByteArray(type) + data;
+    return bigEndian(quint32(data.size())) + typed
+        + bigEndian(quint32(crc32(0, reinterpret_cast<const Bytef *>(typed.constData()), uInt(typed.size()))));
+}
+
+}
+
+QByteArray pngHeader(int width, int height)
+{
+    // 8-bit RGB, no interlacing.
+    const QByteArray header = bigEndian(quint32(width)) + bigEndian(quint32(height)) + QByteArray("\x08\x02\x00\x00\x00", 5);
+    // Four rows of black, each after its filter byte; qCompress writes a zlib stream after a
+    // four-byte length.
+    const QByteArray rows = qCompress(QByteArray(4 * (1 + 3 * width), '\0')).mid(4);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", rows);
 }

@@ -15,4 +15,8 @@ QByteArray plainPng(int width, int height, const QColor &colour);
 // LZW stream is made of single pixels, restarted before its codes grow past nine bits.
 QByteArray gifBytes(const QImage &image);
 
+// A PNG that claims width x height in its header, followed by the first rows of its
+// picture only: enough for a reader to learn the size, which is what a check must refuse.
+QByteArray pngHeader(int width, int height);
+
 #endif
