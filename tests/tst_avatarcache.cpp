@@ -55,6 +55,8 @@ private slots:
     void boundedUncompress_data();
     void boundedUncompress();
     void pictureLimits();
+    void onlyPngJpegAndGifAreDecoded_data();
+    void onlyPngJpegAndGifAreDecoded();
     void writeFileRoundTrip();
     void failedWriteKeepsPreviousFile();
     void plainIdKeepsFileName();
@@ -197,6 +199,49 @@ void TestAvatarCache::pictureLimits()
     QByteArray padded = pngPicture();
     padded.append(QByteArray(AvatarCache::MaxPictureBytes, '\0'));
     QVERIFY(AvatarCache::decodePicture(padded).isNull());
+}
+
+void TestAvatarCache::onlyPngJpegAndGifAreDecoded_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("decoded");
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    auto encoded = [&image](const char *format) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, format);
+        return bytes;
+    };
+    const QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\"><rect width=\"16\" "
+                           "height=\"16\"/></svg>";
+    QTest::newRow("png") << encoded("PNG") << true;
+    QTest::newRow("jpeg") << encoded("JPEG") << true;
+    // Qt writes no GIF: one pixel, written out.
+    const QByteArray gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9\x04\x01\x00\x00\x00\x00"
+                         ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
+                         43);
+    QTest::newRow("gif") << gif << true;
+    QTest::newRow("svg") << svg << false;
+    QTest::newRow("svg with xml declaration") << "<?xml version=\"1.0\"?>" + svg << false;
+    QTest::newRow("compressed svg") << qCompress(svg).mid(4) << false;
+    QTest::newRow("bmp") << encoded("BMP") << false;
+    QTest::newRow("ico") << encoded("ICO") << false;
+    QTest::newRow("ppm") << encoded("PPM") << false;
+    QTest::newRow("xpm") << encoded("XPM") << false;
+    QTest::newRow("svg behind a png signature") << QByteArray("\x89PNG\r\n\x1a\n", 8) + svg << false;
+    QTest::newRow("png behind a byte") << " " + encoded("PNG") << false;
+    QTest::newRow("png header of 20000 x 15000") << pngHeader(20000, 15000) << false;
+}
+
+void TestAvatarCache::onlyPngJpegAndGifAreDecoded()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, decoded);
+    QCOMPARE(!AvatarCache::decodePicture(bytes).isNull(), decoded);
+    // A cache file holding the bytes is refused the same way.
+    QCOMPARE(AvatarCache::decode(AvatarCache::encode(bytes)).status, decoded ? Status::Valid : Status::NotImage);
 }
 
 void TestAvatarCache::writeFileRoundTrip()

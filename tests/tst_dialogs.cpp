@@ -26,6 +26,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
@@ -40,7 +41,14 @@
 #include <QTextDocumentFragment>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -189,6 +197,7 @@ private slots:
     void avatarPreparation();
     void avatarPickAndUpload();
     void avatarFromCache();
+    void avatarBadCacheFileIsDeleted_data();
     void avatarBadCacheFileIsDeleted();
 
     void passwordChecks_data();
@@ -816,19 +825,59 @@ void TestDialogs::avatarFromCache()
     QVERIFY(QFile::exists(AvatarCache::filePath(link->avatarId)));
 }
 
+void TestDialogs::avatarBadCacheFileIsDeleted_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("not an avatar at all") << QByteArray("not an avatar at all");
+    // A cached SVG naming a FIFO nobody writes to: opening it would hang the window.
+    const QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+                           "width=\"128\" height=\"128\"><image width=\"128\" height=\"128\" xlink:href=\""
+        + QFile::encodeName(QDir::homePath()) + "/avatar.fifo\"/></svg>";
+    QTest::newRow("svg naming a fifo") << AvatarCache::encode(svg);
+}
+
 void TestDialogs::avatarBadCacheFileIsDeleted()
 {
+    QFETCH(QByteArray, content);
+    const QByteArray fifo = QFile::encodeName(QDir::homePath()) + "/avatar.fifo";
+    QFile::remove(QString::fromLocal8Bit(fifo));
+    QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+    // A writer comes by now and then: it finds a reader only when the window opened the
+    // FIFO, and then lets it go so that the test ends.
+    std::atomic_bool done{false};
+    std::atomic_int released{0};
+    std::thread releaser([&] {
+        while (!done) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            const int writer = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) {
+                ++released;
+                ::close(writer);
+            }
+        }
+    });
+
     link->avatarId = QStringLiteral("bad");
     const QString path = AvatarCache::filePath(link->avatarId);
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("not an avatar at all");
+    file.write(content);
     file.close();
     frmProfile dialog;
     dialog.setLogin(link);
     dialog.show();
-    whenWindowUp(&dialog, QStringLiteral("Avatar"), [](QWidget *avatar) { avatar->close(); });
+    bool shown = false;
+    whenWindowUp(&dialog, QStringLiteral("Avatar"), [&](QWidget *avatar) {
+        for (QLabel *label : avatar->findChildren<QLabel *>())
+            shown |= !label->pixmap(Qt::ReturnByValue).isNull() && label->pixmap(Qt::ReturnByValue).size() == QSize(128, 128);
+        avatar->close();
+    });
     QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAvatar"), Qt::LeftButton);
+    done = true;
+    releaser.join();
+    QCOMPARE(int(released), 0);
+    QVERIFY(!shown);
     QVERIFY(!QFile::exists(path));
     QCOMPARE(boxes.size(), 0);
 }

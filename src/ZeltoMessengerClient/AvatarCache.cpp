@@ -1,12 +1,11 @@
 #include "AvatarCache.h"
 
 #include "DataDirectory.h"
+#include "PictureFormat.h"
 
-#include <QBuffer>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QSaveFile>
 
 #include <zlib.h>
@@ -122,16 +121,7 @@ Entry decode(const QByteArray &file)
 
 QImage decodePicture(const QByteArray &picture)
 {
-    if (picture.isEmpty() || picture.size() > MaxPictureBytes)
-        return QImage();
-    QBuffer buffer;
-    buffer.setData(picture);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    const QSize size = reader.size();
-    if (!size.isValid() || size.width() > MaxPictureSide || size.height() > MaxPictureSide)
-        return QImage();
-    return reader.read();
+    return PictureFormat::decode(picture, MaxPictureSide, MaxPictureBytes);
 }
 
 QString filePath(const QString &directory, const QString &avatarId)

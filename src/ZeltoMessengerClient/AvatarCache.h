@@ -43,7 +43,8 @@ QByteArray boundedUncompress(const QByteArray &compressed, int maxBytes, bool *o
 QByteArray encode(const QByteArray &picture);
 Entry decode(const QByteArray &file);
 
-// Decodes picture bytes when they are a picture of acceptable size; a null image otherwise.
+// Decodes picture bytes when they are a PNG, JPEG or GIF of acceptable size; a null image
+// otherwise.
 QImage decodePicture(const QByteArray &picture);
 
 // data directory + "/" + id + ".zm" (unsafe ids are encoded, see DataDirectory).
