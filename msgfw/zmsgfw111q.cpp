@@ -86,6 +86,8 @@ QNetworkReply *ZMsgFw111Q::download(const QUrl &url)
     auto *manager = new QNetworkAccessManager;
     QNetworkRequest request(url);
     request.setRawHeader("User-Agent", "Zelto Messenger Framework " + getClassVersion().toUtf8());
+    // Without this Qt asks for a compressed body and inflates it before the caller can bound it.
+    request.setRawHeader("Accept-Encoding", "identity");
     QNetworkReply *reply = manager->get(request);
     reply->ignoreSslErrors(expectedErrors());
     reply->setParent(nullptr);

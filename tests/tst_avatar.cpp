@@ -182,6 +182,8 @@ void TestAvatar::downloadOverHttp()
     QCOMPARE(reply->readAll(), QByteArray("picture-bytes"));
     QVERIFY(server.request().startsWith(requestLine));
     QVERIFY(server.request().contains("\r\nUser-Agent: Zelto Messenger Framework 1.1.1-1\r\n"));
+    // No compressed body: Qt would inflate it before the caller could bound it.
+    QVERIFY(server.request().contains("\r\nAccept-Encoding: identity\r\n"));
 }
 
 void TestAvatar::downloadOverHttps_data()
@@ -212,6 +214,7 @@ void TestAvatar::downloadOverHttps()
     QCOMPARE(reply->readAll(), QByteArray("PNG"));
     QVERIFY(server.receivedLines().contains("GET /avatar/anna HTTP/1.1\r\n"));
     QVERIFY(server.receivedLines().contains("User-Agent: Zelto Messenger Framework 1.1.1-1\r\n"));
+    QVERIFY(server.receivedLines().contains("Accept-Encoding: identity\r\n"));
 }
 
 void TestAvatar::upload_data()

@@ -2,6 +2,7 @@
 
 #include "AvatarCache.h"
 #include "DataDirectory.h"
+#include "HttpFetch.h"
 
 #include <QDebug>
 #include <QDir>
@@ -115,13 +116,7 @@ void AvatarThread::waitFor(QNetworkReply *reply)
     connect(&timeout, &QTimer::timeout, &local, &QEventLoop::quit);
     connect(reply, &QNetworkReply::finished, &local, &QEventLoop::quit);
     // The body is held in memory: stop reading as soon as it cannot be an avatar.
-    auto checkSize = [reply]() {
-        const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-        if (announced > AvatarCache::MaxPictureBytes || reply->bytesAvailable() > AvatarCache::MaxPictureBytes)
-            reply->abort();
-    };
-    connect(reply, &QNetworkReply::metaDataChanged, &local, checkSize);
-    connect(reply, &QNetworkReply::readyRead, &local, checkSize);
+    HttpFetch::limit(reply, AvatarCache::MaxPictureBytes);
 
     {
         QMutexLocker locker(&loopMutex);
@@ -159,7 +154,7 @@ void AvatarThread::download(ZMsgFw111Q &session, const QString &id, const QStrin
         file.cancelWriting();
         return;
     }
-    if (reply->error() == QNetworkReply::OperationCanceledError) {
+    if (HttpFetch::tooLarge(reply.get())) {
         qDebug() << "Error loading Avatar" << id << "(too large)";
         file.cancelWriting();
         return;
@@ -170,9 +165,13 @@ void AvatarThread::download(ZMsgFw111Q &session, const QString &id, const QStrin
         file.cancelWriting();
         return;
     }
-    AvatarCache::commitFile(file, data);
-    if (!AvatarCache::decodePicture(data).isNull()) {
-        qDebug() << "Success loading Avatar" << id;
-        emit avatarInsert(data, id);
+    // Only a picture is cached: an error page or other bytes are never committed.
+    if (AvatarCache::decodePicture(data).isNull()) {
+        qDebug() << "Failed to load Avatar" << id;
+        file.cancelWriting();
+        return;
     }
+    AvatarCache::commitFile(file, data);
+    qDebug() << "Success loading Avatar" << id;
+    emit avatarInsert(data, id);
 }
