@@ -1,6 +1,8 @@
 #include "hermetic.h"
+#include "hostilehttpserver.h"
 #include "httptestserver.h"
 #include "loopbackzmsgd.h"
+#include "testpictures.h"
 #include "tlstestserver.h"
 #include "windowwatch.h"
 
@@ -294,6 +296,8 @@ private slots:
     void languageMenu();
     void registerLink();
     void captchaLoad();
+    void hostileSiteAnswersAreBounded_data();
+    void hostileSiteAnswersAreBounded();
     void registrationFormBody();
     void registerOnTheSite();
     void registrationKeepsTheLoginClosedWhilePosting();
@@ -1212,6 +1216,76 @@ void TestMainWindow::captchaLoad()
     QCOMPARE(label->text(), QStringLiteral("<img src=\"data:image/png;base64,\"/>"));
     QVERIFY(messages.isEmpty());
     qunsetenv("ZM_WEB_HOST");
+}
+
+void TestMainWindow::hostileSiteAnswersAreBounded_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("endless");
+    QTest::addColumn<QString>("captcha");
+    const QByteArray ok = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: image/png\r\n";
+    const QByteArray gzip = ok + "Content-Encoding: gzip\r\n";
+    const QString none = Registration::captchaHtml(QByteArray());
+    const QByteArray chunk(64 * 1024, 'x');
+    const QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"60\" height=\"20\"><rect width=\"60\" "
+                           "height=\"20\"/></svg>";
+    const QByteArray small = plainPng(60, 20, Qt::darkCyan);
+    QTest::newRow("captcha: endless body") << QByteArray("/captcha-gui.php") << ok << chunk << true << none;
+    QTest::newRow("captcha: gzip bomb") << QByteArray("/captcha-gui.php") << gzip << gzipOfZeros(qint64(256) << 20)
+                                        << false << none;
+    QTest::newRow("captcha: png of 20000 x 15000") << QByteArray("/captcha-gui.php") << ok << pngHeader(20000, 15000)
+                                                   << false << none;
+    QTest::newRow("captcha: png of 1001 x 20") << QByteArray("/captcha-gui.php") << ok << plainPng(1001, 20, Qt::red)
+                                               << false << none;
+    QTest::newRow("captcha: svg") << QByteArray("/captcha-gui.php") << ok << svg << false << none;
+    QTest::newRow("captcha: a fine one") << QByteArray("/captcha-gui.php") << ok << small << false
+                                         << Registration::captchaHtml(small);
+    QTest::newRow("registration: endless answer") << QByteArray("/user-register.php") << ok << chunk << true << QString();
+    QTest::newRow("registration: gzip bomb") << QByteArray("/user-register.php") << gzip
+                                             << gzipOfZeros(qint64(256) << 20) << false << QString();
+}
+
+void TestMainWindow::hostileSiteAnswersAreBounded()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, head);
+    QFETCH(QByteArray, body);
+    QFETCH(bool, endless);
+    QFETCH(QString, captcha);
+    HostileHttpServer web;
+    QVERIFY(web.listenOnLoopback());
+    web.setAnswer(path, {head, body, endless});
+    qputenv("ZM_WEB_HOST", "127.0.0.1:" + QByteArray::number(web.serverPort()));
+    auto window = newWindow(false);
+    child<QStackedWidget>(window.get(), "swTabs")->setCurrentIndex(2);
+    auto *label = child<QLabel>(window.get(), "labRegisterCaptcha");
+
+    QVERIFY(PeakMemory::reset());
+    const double before = PeakMemory::residentMiB();
+    if (!captcha.isEmpty()) {
+        QTest::mouseClick(child<QPushButton>(window.get(), "cmdRegisterCaptchaGenerateNew"), Qt::LeftButton);
+        // The label is painted, so whatever it holds is decoded.
+        label->repaint();
+    } else {
+        for (const char *field : {"txtRegisterPassword", "txtRegisterRepeatPassword"})
+            child<QLineEdit>(window.get(), field)->setText(QStringLiteral("secret123"));
+        QTest::mouseClick(child<QPushButton>(window.get(), "cmdRegister"), Qt::LeftButton);
+    }
+    const double growth = PeakMemory::peakMiB() - before;
+    qunsetenv("ZM_WEB_HOST");
+
+    qInfo("peak memory growth %.1f MiB", growth);
+    QVERIFY2(growth < 32, qPrintable(QStringLiteral("grew by %1 MiB").arg(growth)));
+    QVERIFY(web.requests().value(0).contains("\r\nAccept-Encoding: identity\r\n"));
+    if (!captcha.isEmpty()) {
+        QCOMPARE(label->text(), captcha);
+        QVERIFY(messages.isEmpty());
+    } else {
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().icon, QMessageBox::Warning);
+    }
 }
 
 void TestMainWindow::registrationFormBody()

@@ -3,6 +3,7 @@
 
 #include "DataDirectory.h"
 #include "LoginAttempt.h"
+#include "HttpFetch.h"
 #include "MessageFormat.h"
 #include "UpdateThread.h"
 #include "accountchecks.h"
@@ -25,7 +26,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDesktopServices>
-#include <QEventLoop>
+#include <QDir>
 #include <QFile>
 #include <QHostInfo>
 #include <QKeySequence>
@@ -951,18 +952,14 @@ void frmLogin::on_cmdRegister_clicked()
     QNetworkAccessManager manager;
     QNetworkRequest request(Registration::registerFormUrl());
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+    HttpFetch::prepare(&request);
     QNetworkReply *reply = manager.post(request, Registration::formBody(form));
-    QEventLoop loop;
-    QTimer timeout;
-    timeout.setSingleShot(true);
-    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timeout.start(10000);
     setRegistrationBusy(true);
-    loop.exec();
+    const HttpFetch::Result fetched = HttpFetch::wait(reply, Registration::MaxAnswerBytes, 10000);
     setRegistrationBusy(false);
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QByteArray answer = reply->isFinished() ? reply->read(256 * 1024) : QByteArray();
+    // An answer refused for its size is no confirmation.
+    const int status = fetched.tooLarge ? 0 : fetched.status;
+    const QByteArray answer = fetched.finished ? fetched.body : QByteArray();
     reply->abort();
 
     if (status == 200) {
@@ -1002,18 +999,12 @@ void frmLogin::loadCaptcha()
 {
     captchaCode = Registration::captchaCode(QDateTime::currentDateTime());
     QNetworkAccessManager manager;
-    QNetworkReply *reply = manager.get(QNetworkRequest(Registration::captchaUrl(captchaCode)));
-    QEventLoop loop;
-    QTimer timeout;
-    timeout.setSingleShot(true);
-    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timeout.start(5000);
+    QNetworkRequest request(Registration::captchaUrl(captchaCode));
+    HttpFetch::prepare(&request);
+    QNetworkReply *reply = manager.get(request);
     ui->cmdRegisterCaptchaGenerateNew->setEnabled(false);
-    loop.exec();
+    const HttpFetch::Result fetched = HttpFetch::wait(reply, Registration::MaxCaptchaBytes, 5000);
     ui->cmdRegisterCaptchaGenerateNew->setEnabled(true);
-    // A captcha is a small picture; a larger answer is not one.
-    const QByteArray picture = reply->read(1024 * 1024);
     reply->abort();
-    ui->labRegisterCaptcha->setText(Registration::captchaHtml(picture));
+    ui->labRegisterCaptcha->setText(Registration::captchaHtml(Registration::captchaPicture(fetched.body)));
 }

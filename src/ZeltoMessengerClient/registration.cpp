@@ -1,5 +1,8 @@
 #include "registration.h"
 
+#include "PictureFormat.h"
+
+#include <QDebug>
 #include <QCryptographicHash>
 #include <QRegularExpression>
 #include <QTextDocumentFragment>
@@ -34,6 +37,18 @@ QString captchaCode(const QDateTime &time)
     for (int position = 9; position >= 1; --position)
         code.insert(position, QLatin1Char('+'));
     return code;
+}
+
+QByteArray captchaPicture(const QByteArray &body)
+{
+    const QImage image = PictureFormat::decode(body, MaxCaptchaSide, MaxCaptchaBytes);
+    if (image.isNull()) {
+        if (!body.isEmpty())
+            qWarning() << "Captcha refused:" << body.size() << "bytes that are no picture of at most"
+                       << MaxCaptchaSide << "pixels a side";
+        return QByteArray();
+    }
+    return body;
 }
 
 QString captchaHtml(const QByteArray &picture)

@@ -15,6 +15,15 @@ QUrl registerFormUrl();
 QUrl captchaUrl(const QString &code);
 // The first ten hexadecimal digits of the SHA-1 of the time text, joined by "+".
 QString captchaCode(const QDateTime &time);
+// A captcha is a small picture: a larger answer or picture is refused.
+constexpr int MaxCaptchaBytes = 1024 * 1024;
+constexpr int MaxCaptchaSide = 1000;
+// What is read of the site's answer to a registration.
+constexpr int MaxAnswerBytes = 256 * 1024;
+
+// The captcha body when it is a PNG, JPEG or GIF within MaxCaptchaSide, else empty: the
+// label decodes what it is given.
+QByteArray captchaPicture(const QByteArray &body);
 // Rich text that shows the picture inline.
 QString captchaHtml(const QByteArray &picture);
 
