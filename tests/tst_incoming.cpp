@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QAction>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -106,6 +107,8 @@ void captureLog(QtMsgType type, const QMessageLogContext &context, const QString
         captured << message;
         return;
     }
+    if (type == QtWarningMsg)
+        captured << message;
     if (message.contains(QLatin1String("does not support setting window opacity")))
         return;
     previousHandler(type, context, message);
@@ -204,6 +207,8 @@ private slots:
     void friendRequestsAndOwnState();
     void renameSurvivesLogoutDuringDialog();
     void removeSurvivesLogoutDuringQuestion();
+    void addDialogRefusesBlankNames_data();
+    void addDialogRefusesBlankNames();
     void burstDrainedInOrder();
     void messageBurstRaisesFewPopups();
     void watchdogAgainstZmsgd();
@@ -400,6 +405,8 @@ void TestIncoming::contactEntries_data()
     QTest::newRow("state not a number") << "bob|Bob|hi|x" << true << "bob" << "Bob" << "hi" << 0;
     QTest::newRow("extra field ignored") << "bob|Bob|hi|3|junk" << true << "bob" << "Bob" << "hi" << 3;
     QTest::newRow("escaped bar") << "bob|B&#124;b|a&#124;b|3" << true << "bob" << "B|b" << "a|b" << 3;
+    QTest::newRow("no account name") << "|Nick|hi|1" << false << "" << "" << "" << 0;
+    QTest::newRow("account name of blanks") << " \t|Nick|hi|1" << false << "" << "" << "" << 0;
     QTest::newRow("oversized") << "big|" + QString(100000, QLatin1Char('n')) + "|s|1" << true << "big"
                                << QString(100000, QLatin1Char('n')) << "s" << 1;
 }
@@ -427,6 +434,9 @@ void TestIncoming::userList()
     QVERIFY(parseAvatarEntry(QStringLiteral("bob|abc|x"), &avatar));
     QCOMPARE(avatar.user, QStringLiteral("bob"));
     QCOMPARE(avatar.avatarId, QStringLiteral("abc"));
+    QVERIFY(!parseAvatarEntry(QStringLiteral("|abc"), &avatar));
+    QCOMPARE(parseRequestEntry(QStringLiteral("carol")), QStringLiteral("carol"));
+    QCOMPARE(parseRequestEntry(QStringLiteral("  ")), QString());
 }
 
 void TestIncoming::stateTables_data()
@@ -597,6 +607,13 @@ void TestIncoming::malformedObjectsChangeNothing_data()
                                 << "Contacts with states list sended";
     QTest::newRow("empty") << "" << "";
     QTest::newRow("garbage") << QString::fromUtf8("\xff\x01<><><>") << "";
+    const QString refused = QStringLiteral("Refused a list entry without an account name");
+    QTest::newRow("contact without account name") << contactsObject({{"", "Nick", "", 1}}) << refused;
+    QTest::newRow("contact named by blanks") << contactsObject({{"  ", "Nick", "", 1}}) << refused;
+    QTest::newRow("avatar without account name")
+        << contactsObject({{"", "avatarid", "", 1}}, QStringLiteral("contactswithavatar")) << refused;
+    QTest::newRow("state of no one") << stateObject(QString(), 1)
+                                     << "Refused a state notification without an account name";
 }
 
 void TestIncoming::malformedObjectsChangeNothing()
@@ -608,7 +625,11 @@ void TestIncoming::malformedObjectsChangeNothing()
     QVERIFY(window.contactItems.isEmpty());
     QVERIFY(window.states.isEmpty());
     QCOMPARE(window.contactList()->count(), 0);
+    QVERIFY(window.contactAvatars.isEmpty());
     QVERIFY(livePopups().isEmpty());
+    // Nothing keyed by an empty name reaches the settings ("Nick/" would be stored as "Nick").
+    const QStringList keys = settings().allKeys();
+    QVERIFY2(!keys.contains(QStringLiteral("Nick")) && !keys.contains(QString()), qPrintable(keys.join(' ')));
     if (!logged.isEmpty()) {
         const bool found = std::any_of(captured.cbegin(), captured.cend(),
                                        [&](const QString &line) { return line.startsWith(logged); });
@@ -840,6 +861,10 @@ void TestIncoming::friendRequestsAndOwnState()
     QCOMPARE(window.friendRequests, QStringList({"carol", "dave"}));
     window.readIncoming(QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=contactsrequests<>--id=200<>--users="));
     QVERIFY(window.friendRequests.isEmpty());
+    // A request from a name of blanks is no request.
+    window.readIncoming(QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=contactsrequests<>--id=200"
+                                       "<>--users=carol&lt;&gt;&nbsp;&nbsp;&lt;&gt;dave"));
+    QCOMPARE(window.friendRequests, QStringList({"carol", "dave"}));
     window.readIncoming(QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=onlinestate<>--id=200<>--state=3"));
     QVERIFY(window.trayIcon());
     QCOMPARE(window.trayIcon()->toolTip(), QStringLiteral("Zelto Messenger (Busy)"));
@@ -915,6 +940,47 @@ void TestIncoming::removeSurvivesLogoutDuringQuestion()
     QVERIFY(!window.chatWindows.contains(QStringLiteral("bob")));
     QCOMPARE(window.contactList()->count(), 1);
     QVERIFY(window.contactAvatars.contains(QStringLiteral("bob")));
+}
+
+void TestIncoming::addDialogRefusesBlankNames_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("blanks") << "   ";
+    QTest::newRow("tab") << "\t";
+}
+
+void TestIncoming::addDialogRefusesBlankNames()
+{
+    QFETCH(QString, typed);
+    TlsTestServer server;
+    QVERIFY(startScriptedServer(server));
+    ProbeLogin window;
+    login(&window, QStringLiteral("me"), QStringLiteral("pw"));
+    QVERIFY(window.isSessionLoggedIn());
+    bool asked = false;
+    whenModal(&window, [&asked, typed](QWidget *modal) {
+        auto *dialog = qobject_cast<QInputDialog *>(modal);
+        QVERIFY(dialog);
+        asked = true;
+        dialog->setTextValue(typed);
+        dialog->accept();
+    });
+    QAction *add = nullptr;
+    for (QAction *action : window.findChildren<QAction *>()) {
+        if (action->text() == QLatin1String("Add contact"))
+            add = action;
+    }
+    QVERIFY(add);
+    add->trigger();
+    QVERIFY(asked);
+    for (const QByteArray &line : server.receivedLines())
+        QVERIFY2(!line.contains("addcontact"), line.constData());
+    QVERIFY(window.contactItems.isEmpty());
+    QVERIFY(!settings().allKeys().contains(QStringLiteral("Nick")));
+
+    // A contact the server confirmed without a name is refused as well.
+    window.insertOfflineContact(QStringLiteral(" "));
+    QVERIFY(window.contactItems.isEmpty());
 }
 
 void TestIncoming::burstDrainedInOrder()

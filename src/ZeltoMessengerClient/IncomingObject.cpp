@@ -2,6 +2,8 @@
 
 #include "zmsgfwwire.h"
 
+#include <QDebug>
+
 #include <QtGlobal>
 
 #include <algorithm>
@@ -191,10 +193,29 @@ QStringList userListEntries(const QString &users)
     return entries;
 }
 
+bool isAccountName(const QString &user)
+{
+    return !user.trimmed().isEmpty();
+}
+
+namespace {
+
+bool refusedName(const QString &user, const QString &entry)
+{
+    if (isAccountName(user))
+        return false;
+    qWarning() << "Refused a list entry without an account name:" << entry.left(200);
+    return true;
+}
+
+}
+
 bool parseContactEntry(const QString &entry, ContactEntry *contact)
 {
     const QStringList fields = entry.split(QLatin1Char('|'), Qt::KeepEmptyParts);
     if (fields.size() < 4)
+        return false;
+    if (refusedName(ZMsgFwWire::unescapeListField(fields.at(0)), entry))
         return false;
     contact->user = ZMsgFwWire::unescapeListField(fields.at(0));
     contact->nick = ZMsgFwWire::unescapeListField(fields.at(1));
@@ -208,6 +229,8 @@ bool parseAvatarEntry(const QString &entry, AvatarEntry *avatar)
     const QStringList fields = entry.split(QLatin1Char('|'), Qt::KeepEmptyParts);
     if (fields.size() < 2)
         return false;
+    if (refusedName(ZMsgFwWire::unescapeListField(fields.at(0)), entry))
+        return false;
     avatar->user = ZMsgFwWire::unescapeListField(fields.at(0));
     avatar->avatarId = ZMsgFwWire::unescapeListField(fields.at(1));
     return true;
@@ -215,7 +238,8 @@ bool parseAvatarEntry(const QString &entry, AvatarEntry *avatar)
 
 QString parseRequestEntry(const QString &entry)
 {
-    return ZMsgFwWire::unescapeListField(entry);
+    const QString user = ZMsgFwWire::unescapeListField(entry);
+    return refusedName(user, entry) ? QString() : user;
 }
 
 const char *stateName(int state)

@@ -64,6 +64,10 @@ QString decodeListValue(const QString &value);
 // Entries of a decoded user list: split at line feeds, empty and bare CR/LF entries dropped.
 QStringList userListEntries(const QString &users);
 
+// An account name the client takes: not empty and not only white space. Such a name would
+// be a contact without a name and an empty key in the settings.
+bool isAccountName(const QString &user);
+
 struct ContactEntry
 {
     QString user;
@@ -71,7 +75,8 @@ struct ContactEntry
     QString status; // entity-encoded as the contact set it
     int state = 8;
 };
-// One "user|nick|status|state" entry; false when it has fewer than four fields.
+// One "user|nick|status|state" entry; false (logged) when it has fewer than four fields or
+// no account name.
 bool parseContactEntry(const QString &entry, ContactEntry *contact);
 
 struct AvatarEntry
@@ -79,9 +84,10 @@ struct AvatarEntry
     QString user;
     QString avatarId;
 };
-// One "user|avatarid" entry; false when it has fewer than two fields.
+// One "user|avatarid" entry; false (logged) when it has fewer than two fields or no account
+// name.
 bool parseAvatarEntry(const QString &entry, AvatarEntry *avatar);
-// One entry of a friend-request list: a user name.
+// One entry of a friend-request list: a user name; empty (logged) when it is no account name.
 QString parseRequestEntry(const QString &entry);
 
 // State tables. Any code other than 1 to 5 means Offline.

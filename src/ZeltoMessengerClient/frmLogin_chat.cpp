@@ -4,6 +4,7 @@
 #include "AvatarCache.h"
 #include "AvatarThread.h"
 #include "ChatLink.h"
+#include "IncomingObject.h"
 #include "frmChat.h"
 
 #include <QDebug>
@@ -71,6 +72,10 @@ private:
 void frmLogin::openChatWindow(QString user, QString displayName, QString statusMessage, QString stateIconPath,
                               int state, QString avatarId, bool startMinimised)
 {
+    if (!IncomingObject::isAccountName(user)) {
+        qWarning() << "Refused a chat without an account name";
+        return;
+    }
     if (frmChat *open = chatWindows.value(user)) {
         if (open->isMaximized())
             open->showMaximized();

@@ -10,6 +10,7 @@
 #include "zmsgfw111q.h"
 
 #include <QCursor>
+#include <QDebug>
 #include <QInputDialog>
 #include <QListWidget>
 #include <QMenu>
@@ -210,6 +211,10 @@ void frmLogin::updateChatInfo(const QString &user)
 
 void frmLogin::insertOfflineContact(QString user)
 {
+    if (!IncomingObject::isAccountName(user)) {
+        qWarning() << "Refused a contact without an account name";
+        return;
+    }
     resetContactSearch();
     if (contactItems.contains(user))
         return;
@@ -404,6 +409,10 @@ void frmLogin::removeContact()
 
 bool frmLogin::addContactOnce(const QString &name, QWidget *parent)
 {
+    if (!IncomingObject::isAccountName(name)) {
+        qWarning() << "Refused to add a contact without an account name";
+        return true;
+    }
     const QString escaped = MessageFormat::escapeHtml(name);
     const int result = addUserContact(escaped);
     if (result == 200) {
@@ -428,7 +437,7 @@ void frmLogin::addContact()
         bool ok = false;
         const QString name = QInputDialog::getText(this, tr("Add contact"), tr("Please type in the account name of your contact"),
                                                    QLineEdit::Normal, QString(), &ok, inputDialogFlags());
-        if (!ok || name.isEmpty())
+        if (!ok || !IncomingObject::isAccountName(name))
             return;
         if (!isSessionLoggedIn()) {
             showOfflineBox(this);

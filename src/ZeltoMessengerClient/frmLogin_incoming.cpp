@@ -189,8 +189,11 @@ void frmLogin::incomingReturn(const QString &object, const QStringList &parts)
     case Branch::FriendRequests: {
         qDebug() << "Contacts request list sended";
         QStringList requests;
-        for (const QString &entry : userListEntries(fields.users))
-            requests << parseRequestEntry(entry);
+        for (const QString &entry : userListEntries(fields.users)) {
+            const QString user = parseRequestEntry(entry);
+            if (!user.isEmpty())
+                requests << user;
+        }
         friendRequests = requests;
         updateWelcomeLine(ownNick);
         break;
@@ -210,6 +213,10 @@ void frmLogin::incomingReturn(const QString &object, const QStringList &parts)
 
 bool frmLogin::storeNick(QSettings &settings, const QString &user, const QString &nick)
 {
+    if (!isAccountName(user)) {
+        qWarning() << "Refused to store a nick without an account name";
+        return false;
+    }
     // What the store holds is remembered, so that an unchanged list (every 20 seconds) does
     // not look up thousands of settings keys; a nick is written only when it changed.
     auto known = storedNicks.find(user);
@@ -321,6 +328,10 @@ void frmLogin::refreshAvatarIds(const QString &users)
 
 void frmLogin::contactStateChanged(const QString &user, int state)
 {
+    if (!isAccountName(user)) {
+        qWarning() << "Refused a state notification without an account name";
+        return;
+    }
     const int oldState = states.value(user, 8);
     recordContactState(user, state);
     if (contactItems.contains(user) && contactAvatars.contains(user) && state != oldState)
