@@ -5,14 +5,18 @@
 // resident memory of the process, and a private home for the settings and data it writes.
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 #include <QVector>
 
 #include <algorithm>
+#include <functional>
 
 namespace Bench {
 
@@ -84,6 +88,32 @@ inline void useHome(const QTemporaryDir &home)
         qputenv(name, home.path().toUtf8());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// The longest stretch the event loop could not run a 1 ms timer while the action ran and the
+// window laid out and painted its result (settleMs of idle loop afterwards).
+inline double longestBlockMs(const std::function<void()> &action, int settleMs = 300)
+{
+    QEventLoop loop;
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = qMax(longest, now - last);
+        last = now;
+    });
+    QTimer::singleShot(0, &loop, [&] {
+        action();
+        QTimer::singleShot(settleMs, &loop, &QEventLoop::quit);
+    });
+    clock.start();
+    tick.start(1);
+    loop.exec();
+    longest = qMax(longest, clock.nsecsElapsed() - last);
+    return double(longest) / 1e6;
 }
 
 } // namespace Bench

@@ -11,15 +11,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextStream>
-#include <QTimer>
-
-#include <functional>
 
 namespace {
 
@@ -76,32 +72,6 @@ frmChat *openChat(BenchOwner *owner, const QString &user)
     return chat;
 }
 
-// The longest stretch the event loop could not run a 1 ms timer while the action ran and the
-// window laid out and painted its result (settleMs of idle loop afterwards).
-double longestBlockMs(const std::function<void()> &action, int settleMs = 300)
-{
-    QEventLoop loop;
-    QElapsedTimer clock;
-    qint64 last = 0;
-    qint64 longest = 0;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = qMax(longest, now - last);
-        last = now;
-    });
-    QTimer::singleShot(0, &loop, [&] {
-        action();
-        QTimer::singleShot(settleMs, &loop, &QEventLoop::quit);
-    });
-    clock.start();
-    tick.start(1);
-    loop.exec();
-    longest = qMax(longest, clock.nsecsElapsed() - last);
-    return double(longest) / 1e6;
-}
-
 struct WorstMessage {
     QString name;
     QString text;
@@ -127,12 +97,12 @@ void measureWorstMessages(BenchOwner *owner)
         const QString user = QStringLiteral("worst%1").arg(qHash(worst.name));
         frmChat *chat = openChat(owner, user);
         chat->resize(400, 500);
-        const double received = longestBlockMs([&] { chat->receiveMessage(worst.text); });
+        const double received = Bench::longestBlockMs([&] { chat->receiveMessage(worst.text); });
         Bench::figure(QStringLiteral("Longest GUI block receiving %1").arg(worst.name), received, QStringLiteral("ms"),
                       QStringLiteral("<= 100 ms"), received <= 100);
         delete chat;
         frmChat *reopened = nullptr;
-        const double opened = longestBlockMs([&] { reopened = openChat(owner, user); });
+        const double opened = Bench::longestBlockMs([&] { reopened = openChat(owner, user); });
         Bench::figure(QStringLiteral("Longest GUI block reopening the chat after %1").arg(worst.name), opened,
                       QStringLiteral("ms"), QStringLiteral("<= 100 ms"), opened <= 100);
         delete reopened;
@@ -180,7 +150,7 @@ int main(int argc, char *argv[])
                       filledMs, QStringLiteral("ms"), QStringLiteral("informative"), historyBlocks(chat) == shownBlocks);
         delete chat;
         chat = nullptr;
-        const double opening = longestBlockMs([&] { chat = openChat(&owner, user); }, 1000);
+        const double opening = Bench::longestBlockMs([&] { chat = openChat(&owner, user); }, 1000);
         Bench::figure(QStringLiteral("Longest GUI block while a chat with %1 stored messages opens and fills").arg(count),
                       opening, QStringLiteral("ms"), QStringLiteral("<= %1 ms").arg(target), opening <= target);
 

@@ -16,6 +16,8 @@ private slots:
     void decodeEntities_data();
     void decodeEntities();
     void roundTripArbitraryUnicode();
+    void decodeEntitiesStart_data();
+    void decodeEntitiesStart();
     void sanitizeReceived_data();
     void sanitizeReceived();
     void formatMessage_data();
@@ -111,6 +113,26 @@ void TestFormat::roundTripArbitraryUnicode()
         QVERIFY(!escaped.contains(QLatin1Char('"')));
         QVERIFY(!escaped.contains(QLatin1Char('\n')));
     }
+}
+
+void TestFormat::decodeEntitiesStart_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("bytes");
+    QTest::newRow("short") << "a&lt;b" << 64;
+    QTest::newRow("longest entities") << QStringLiteral("&szlig;").repeated(200) << 25;
+    QTest::newRow("entities of one byte") << QStringLiteral("&quot;").repeated(200) << 64;
+    QTest::newRow("escaped entity names") << QStringLiteral("&amp;lt;").repeated(200) << 64;
+    QTest::newRow("breaks") << QStringLiteral("<br>").repeated(300) << 64;
+    QTest::newRow("four-byte characters") << QString::fromUtf8("😀&euro;").repeated(100) << 25;
+    QTest::newRow("16 MiB") << QStringLiteral("word&nbsp;").repeated((16 << 20) / 10) << 64;
+}
+
+void TestFormat::decodeEntitiesStart()
+{
+    QFETCH(QString, text);
+    QFETCH(int, bytes);
+    QCOMPARE(MessageFormat::decodeEntitiesStart(text, bytes), MessageFormat::decodeEntities(text).left(bytes));
 }
 
 void TestFormat::sanitizeReceived_data()

@@ -171,6 +171,13 @@ QByteArray decodeEntities(const QString &text)
     return result;
 }
 
+QByteArray decodeEntitiesStart(const QString &text, int maxBytes)
+{
+    // An entity is at most 8 characters and shows at least one byte, so only one cut off at
+    // the end of this prefix differs from the whole text's decoding, beyond maxBytes.
+    return decodeEntities(text.left(8 * maxBytes + 8)).left(maxBytes);
+}
+
 QString sanitizeReceived(const QString &text)
 {
     // An entity is at most 8 characters long, so this prefix holds everything that is shown.

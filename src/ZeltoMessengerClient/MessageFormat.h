@@ -23,6 +23,8 @@ constexpr int MaxUnbrokenRun = 256;
 QString escapeHtml(const QString &text);
 // The inverse of escapeHtml as UTF-8 bytes ("<br>" becomes a line feed, "&amp;" is last).
 QByteArray decodeEntities(const QString &text);
+// The first maxBytes bytes of decodeEntities(text), decoding only the start of the text.
+QByteArray decodeEntitiesStart(const QString &text, int maxBytes);
 // A received message made safe to render: decoded and escaped again, so correctly escaped
 // text stays the same while any markup a sender slipped in is shown literally. Text beyond
 // MaxShownCharacters is cut.

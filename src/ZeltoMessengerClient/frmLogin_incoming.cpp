@@ -148,7 +148,8 @@ void frmLogin::incomingMessage(const QString &object, const QStringList &parts)
     if (!chat)
         return;
     if (!chat->isActiveWindow() || chat->isMinimized()) {
-        const QString text = chat->formatMessage(popupLine(MessageFormat::decodeEntities(message.text)));
+        // The popup shows the start only: a long message is not decoded whole for it.
+        const QString text = chat->formatMessage(popupLine(MessageFormat::decodeEntitiesStart(message.text, 64)));
         showNotification(popupHeader(name) + text, tr("Incoming Message"), QStringLiteral("ocw\n") + sender,
                          QStringLiteral(":/img/notification-mail.png"));
         playChatIn();
