@@ -307,6 +307,10 @@ void TestFormat::viewMarkup_data()
                                          << "<span>" + friendly.repeated(max) + QStringLiteral(" :) ").repeated(8192 - max) + "</span>";
     QTest::newRow("other pictures beyond the bound left out")
         << QStringLiteral("<img src=\"x.png\">").repeated(max + 2) << QStringLiteral("<img src=\"x.png\">").repeated(max);
+    QTest::newRow("pictures hidden in a quoted value beyond the bound")
+        << friendly.repeated(max) + "<span title='<img src=x>'>t</span>" << friendly.repeated(max) + "t</span>";
+    QTest::newRow("upper-case picture beyond the bound") << friendly.repeated(max) + "<IMG src='x.png'>"
+                                                         << friendly.repeated(max);
     QTest::newRow("stored text beyond the bound cut")
         << "<span>" + QString(MaxShownCharacters + 2000, QLatin1Char(' ')) + "</span>"
         << "<span>" + QString(MaxShownCharacters + 1024, QLatin1Char(' ')) + ellipsis;

@@ -130,6 +130,19 @@ QStringRef attributeValue(const QStringRef &tag, QLatin1String attribute)
     return end < 0 ? QStringRef() : tag.mid(start, end - start);
 }
 
+// Picture elements in a tag's text, the tag itself included: "<img" in any case, not
+// followed by a letter or digit. A tag with a quoted "<" may hold more than one.
+int picturesIn(const QStringRef &tag)
+{
+    int count = 0;
+    for (int at = tag.indexOf(QLatin1Char('<')); at >= 0; at = tag.indexOf(QLatin1Char('<'), at + 1)) {
+        if (tag.mid(at + 1, 3).compare(QLatin1String("img"), Qt::CaseInsensitive) == 0
+            && (at + 4 >= tag.size() || !tag.at(at + 4).isLetterOrNumber()))
+            ++count;
+    }
+    return count;
+}
+
 // Length of the character at `at`: an entity, a surrogate pair or one code unit.
 int characterLength(const QString &markup, int at)
 {
@@ -231,12 +244,16 @@ QString viewMarkup(const QString &markup)
         if (end > 0) {
             const QStringRef tag = markup.midRef(at, end - at);
             const QString name = tagName(tag);
-            if (name == QLatin1String("img") && ++pictures > MaxPicturesPerMessage) {
-                const QString text = smileyText(attributeValue(tag, QLatin1String("src")));
+            const int inside = picturesIn(tag);
+            if (inside > 0 && pictures + inside > MaxPicturesPerMessage) {
+                const QString text = name == QLatin1String("img") && inside == 1
+                    ? smileyText(attributeValue(tag, QLatin1String("src")))
+                    : QString();
                 result += text;
                 shown += text.size();
                 run += text.size();
             } else {
+                pictures += inside;
                 if (name == QLatin1String("br") || name == QLatin1String("p") || name == QLatin1String("/p"))
                     run = 0;
                 result += tag;
