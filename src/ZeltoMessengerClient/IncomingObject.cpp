@@ -74,7 +74,8 @@ bool parseMessage(const QString &object, const QStringList &parts, Message *mess
 {
     if (parts.size() < 2 || !object.startsWith(MessagePrefix))
         return false;
-    const QString sender = parts.at(1).section(QLatin1Char(':'), 0, 0);
+    // Up to the first colon; section() would split a long text at every colon first.
+    const QString sender = parts.at(1).left(parts.at(1).indexOf(QLatin1Char(':')));
     // Everything after "MessageFromUser<>", the sender and its colon is the text, colons included.
     const QString text = object.mid(MessagePrefix.size() + sender.size() + 1).trimmed();
     if (sender.trimmed().isEmpty() || text.isEmpty())
