@@ -41,6 +41,7 @@ ZMsgFw11Protocol::~ZMsgFw11Protocol() = default;
 int ZMsgFw11Protocol::loginUser(QString username, QString password)
 {
     replaceSocket();
+    m_sessionAcknowledges = false;
 
     ZMsgFwWire::LineBuilder line(QStringLiteral("login"));
     line.text(QStringLiteral("--username="), username)
@@ -58,9 +59,49 @@ int ZMsgFw11Protocol::loginUser(QString username, QString password)
     const Exchange reply = exchange(line, [](const QStringList &) { return true; });
     if (reply.status != Exchange::Accepted)
         return 500;
-    if (reply.code == 200)
+    if (reply.code == 200) {
         m_loggedIn = true;
+        startAcknowledging(reply.words);
+    }
     return reply.code;
+}
+
+void ZMsgFw11Protocol::startAcknowledging(const QStringList &loginReply)
+{
+    const bool announced = ZMsgFwWire::argumentValue(loginReply, QStringLiteral("--ack=")) == QLatin1String("1");
+    if (!m_acknowledging || !announced)
+        return;
+    // Before any other line: the server learns from it that this session confirms what it reads.
+    m_sessionAcknowledges = writeLine(acknowledgement(0));
+}
+
+ZMsgFwWire::LineBuilder ZMsgFw11Protocol::acknowledgement(qint64 id)
+{
+    ZMsgFwWire::LineBuilder line(QStringLiteral("action"));
+    line.text(QStringLiteral("--at="), QStringLiteral("ack")).raw(QStringLiteral("--mid="), QString::number(id));
+    return line;
+}
+
+void ZMsgFw11Protocol::setAcknowledging(bool on)
+{
+    m_acknowledging = on;
+}
+
+bool ZMsgFw11Protocol::isAcknowledging()
+{
+    return m_sessionAcknowledges && isLoggedIn();
+}
+
+bool ZMsgFw11Protocol::acknowledgeMessage(qint64 id)
+{
+    if (id <= 0 || !isAcknowledging())
+        return false;
+    return writeLine(acknowledgement(id));
+}
+
+qint64 ZMsgFw11Protocol::messageId(const QString &object) const
+{
+    return m_lastMessageId > 0 && object == m_lastObject ? m_lastMessageId : 0;
 }
 
 QString ZMsgFw11Protocol::getClassVersion()
@@ -181,7 +222,8 @@ QString ZMsgFw11Protocol::readObject()
 
 QString ZMsgFw11Protocol::workWithObject(QByteArray line)
 {
-    return ZMsgFwWire::renderIncomingObject(line);
+    m_lastObject = ZMsgFwWire::renderIncomingObject(line, &m_lastMessageId);
+    return m_lastObject;
 }
 
 QString ZMsgFw11Protocol::workWithObjectWithEmit(QByteArray line)

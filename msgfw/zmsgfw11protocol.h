@@ -35,6 +35,22 @@ public:
     bool isObjectIncoming();
     // Reads one waiting line and returns its incoming object, or "" when none is complete.
     QString readObject();
+    // The "--mid=" of the message line that object was rendered from, when object is the one
+    // this session rendered last (returned by readObject or carried by objectIncomed); else 0.
+    qint64 messageId(const QString &object) const;
+
+    // Confirmation of pushed messages. A server that keeps every message until the client
+    // confirms it announces so in its login reply ("--ack=1"). When confirming is turned on
+    // (before loginUser), such a session tells the server at once, and the caller confirms each
+    // message with acknowledgeMessage once it has shown and stored it; the server delivers an
+    // unconfirmed message again at the next login. Off by default, and with a server that does
+    // not announce it: the server then counts a message delivered once written.
+    void setAcknowledging(bool on);
+    // True while the current session confirms messages: turned on and announced by the server.
+    bool isAcknowledging();
+    // Writes "ZM/1.1 action --at=ack --mid=" id, which the server does not answer. False, with
+    // nothing written, when the session does not confirm messages or id is not positive.
+    bool acknowledgeMessage(qint64 id);
 
     // Asynchronous requests and actions: each writes one line and returns at once; the reply
     // arrives later as an incoming object. False, with nothing written, when not logged in or
@@ -149,6 +165,8 @@ protected:
 
 private:
     enum class LineRead { Line, None, Broken };
+    void startAcknowledging(const QStringList &loginReply);
+    static ZMsgFwWire::LineBuilder acknowledgement(qint64 id);
     LineRead readBoundedLine(QByteArray *line);
     void handOnBufferedLines(const QDeadlineTimer &deadline);
     Exchange ask(const Call &call);
@@ -163,6 +181,10 @@ private:
     QString m_systemName;
     QString m_classVersion;
     QString m_mailRequestWord;
+    bool m_acknowledging = false;
+    bool m_sessionAcknowledges = false;
+    QString m_lastObject;
+    qint64 m_lastMessageId = 0;
 };
 
 #endif

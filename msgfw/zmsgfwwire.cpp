@@ -194,14 +194,31 @@ static QString renderReturnOrNotification(const QStringList &words)
     return object;
 }
 
+static qint64 positiveNumber(const QString &text)
+{
+    bool ok = false;
+    const qint64 number = text.toLongLong(&ok);
+    return ok && number > 0 ? number : 0;
+}
+
 QString renderIncomingObject(const QByteArray &line)
 {
+    return renderIncomingObject(line, nullptr);
+}
+
+QString renderIncomingObject(const QByteArray &line, qint64 *messageId)
+{
+    if (messageId)
+        *messageId = 0;
     const QStringList words = splitWords(decodeLine(line));
     if (words.size() < 2 || words.at(0) != QLatin1String(Tag))
         return QString();
     const QString &verb = words.at(1);
-    if (verb == QLatin1String("message"))
+    if (verb == QLatin1String("message")) {
+        if (messageId)
+            *messageId = positiveNumber(argumentValue(words, QStringLiteral("--mid=")));
         return renderMessage(words);
+    }
     if (verb == QLatin1String("poke"))
         return renderPoke(words);
     if (verb == QLatin1String("return") || verb == QLatin1String("notification"))

@@ -74,6 +74,9 @@ private:
 // "ReturnIntialize" followed by "<>" + converted word for every word of a return or
 // notification line, or the empty string for anything else.
 ZMSGFW_EXPORT QString renderIncomingObject(const QByteArray &line);
+// The same; *messageId receives the "--mid=" of a message line, or 0 for any other line and for a
+// message whose number is missing or not positive.
+ZMSGFW_EXPORT QString renderIncomingObject(const QByteArray &line, qint64 *messageId);
 // One word of a return or notification line as it appears inside an incoming object: the
 // unescaped word with "<" and ">" written as "&lt;" and "&gt;", so that "<>" never occurs inside
 // a value; "&" stays as it is.
