@@ -78,7 +78,8 @@ void ZmsgdConnection::onReadyRead()
 
 bool ZmsgdConnection::readyForMessages() const
 {
-    return m_attached && m_deliveryReady && !m_closing && pendingOutput() < OutputHighWater;
+    return m_attached && m_deliveryReady && !m_closing && pendingOutput() < OutputHighWater
+        && m_inFlight.size() < MaxUnconfirmedPushes;
 }
 
 qint64 ZmsgdConnection::pendingOutput() const
@@ -200,6 +201,11 @@ void ZmsgdConnection::handleLine11(const QString &line)
                 send(ZmsgdProtocol11::passwordChangeReply(code));
                 becomeReady();
             });
+        return;
+    }
+    qint64 acknowledged = 0;
+    if (ZmsgdProtocol11::parseAcknowledgement(words, &acknowledged)) {
+        acknowledge(acknowledged);
         return;
     }
     send(ZmsgdProtocol11::reply(m_service, m_user, words));
@@ -377,8 +383,28 @@ void ZmsgdConnection::pushRequests(const QStringList &requesters)
         sendPush(ZmsgdProtocol11::requestsLine(requesters));
 }
 
+void ZmsgdConnection::acknowledge(qint64 id)
+{
+    m_clientConfirms = true;
+    if (id <= 0)
+        return;
+    // Only what was pushed on this connection: a client cannot drop messages it never got.
+    for (int i = 0; i < m_inFlight.size(); ++i) {
+        if (m_inFlight.at(i).first != id)
+            continue;
+        const bool wasFull = m_inFlight.size() >= MaxUnconfirmedPushes;
+        m_inFlight.removeAt(i);
+        m_service->confirmDelivered({id});
+        if (wasFull)
+            m_service->deliverPending(this);
+        return;
+    }
+}
+
 void ZmsgdConnection::confirmWritten()
 {
+    if (m_clientConfirms)
+        return;
     // Encrypted bytes cannot be mapped back to messages: confirm only once the TLS layer has
     // handed everything it encrypted to the system, so a stop right now loses nothing.
     if (!m_socket || m_inFlight.isEmpty() || m_socket->encryptedBytesToWrite() > 0)
@@ -419,6 +445,9 @@ void ZmsgdConnection::close()
         m_attached = false;
         m_service->detach(this);
     }
+    if (m_clientConfirms && !m_inFlight.isEmpty())
+        ZmsgdLog::event(describe() + QStringLiteral(" left %1 pushed messages unconfirmed; they are kept")
+                                         .arg(m_inFlight.size()));
     ZmsgdLog::event(describe() + QStringLiteral(" disconnected"));
     if (m_socket) {
         // The socket outlives the connection just long enough to send what is queued.

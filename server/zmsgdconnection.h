@@ -37,6 +37,8 @@ public:
     static constexpr int MaxFailedLogins = 5;
     static constexpr int DeliveryDelayMs = 1000;
     static constexpr int MaxHeldPushes = 256;
+    // Messages pushed and not yet confirmed by a confirming client; beyond them it gets no more.
+    static constexpr int MaxUnconfirmedPushes = 1024;
 
     ZmsgdConnection(QSslSocket *socket, ZmsgdService *service, const ZmsgdConfig &config, QObject *parent = nullptr);
     ~ZmsgdConnection() override;
@@ -78,6 +80,7 @@ private:
     void lineTooLong();
     qint64 pendingOutput() const;
     void confirmWritten();
+    void acknowledge(qint64 id);
     QString describe() const;
 
     QPointer<QSslSocket> m_socket;
@@ -91,6 +94,9 @@ private:
     bool m_moreInputScheduled = false;
     bool m_closing = false;
     bool m_waiting = false;
+    // Set by the client's first confirmation: from then on a pushed message stays stored until
+    // the client confirms it, instead of counting as delivered once written.
+    bool m_clientConfirms = false;
     int m_failedLogins = 0;
     int m_loginTimeoutMs;
     QString m_addressKey;
@@ -100,7 +106,8 @@ private:
     ZmsgdProtocol10::Parser m_parser10;
     qint64 m_lastPushed = 0;
     qint64 m_queued = 0;
-    // Message id and the output offset its line ends at; confirmed once TLS took it.
+    // Pushed messages not confirmed yet: id and the output offset the line ends at. Without
+    // client confirmations an entry is confirmed once TLS has handed its line on.
     QList<QPair<qint64, qint64>> m_inFlight;
     QTimer m_timer;
 };

@@ -166,7 +166,8 @@ QByteArray loginReply(int code)
     line.number(QStringLiteral("--id="), code);
     if (code == ZmsgdCode::Ok)
         line.text(QStringLiteral("--result="), QStringLiteral("success"))
-            .text(QStringLiteral("--description="), QStringLiteral("Logged in"));
+            .text(QStringLiteral("--description="), QStringLiteral("Logged in"))
+            .raw(QStringLiteral("--ack="), QStringLiteral("1"));
     else if (code == ZmsgdCode::TooManyRequests)
         line.text(QStringLiteral("--result="), QStringLiteral("failed"))
             .text(QStringLiteral("--description="), QStringLiteral("Too many failed logins, try again later"));
@@ -174,6 +175,17 @@ QByteArray loginReply(int code)
         line.text(QStringLiteral("--result="), QStringLiteral("failed"))
             .text(QStringLiteral("--description="), QStringLiteral("Unknown account or wrong password"));
     return finish(line);
+}
+
+bool parseAcknowledgement(const QStringList &words, qint64 *id)
+{
+    if (words.size() < 3 || words.at(0) != QLatin1String(ZMsgFwWire::Tag) || words.at(1) != QLatin1String("action")
+        || textArgument(words, "--at=") != QLatin1String("ack"))
+        return false;
+    bool ok = false;
+    const qint64 number = ZMsgFwWire::argumentValue(words, QStringLiteral("--mid=")).toLongLong(&ok);
+    *id = ok && number > 0 ? number : 0;
+    return true;
 }
 
 QByteArray errorReply(int code, const QString &result)

@@ -22,7 +22,12 @@ struct LoginRequest
 
 // Parses the words of a login line; false when it is not one.
 bool parseLogin(const QStringList &words, LoginRequest *request);
+// A successful login announces "--ack=1": the server takes confirmations of pushed messages.
 QByteArray loginReply(int code);
+// True for a confirmation "action --at=ack --mid=N", which is never answered: a client waiting
+// for the reply of a blocking call would take any answer for a foreign line. *id is N, or 0
+// when N is missing or not positive (the opening confirmation of a session).
+bool parseAcknowledgement(const QStringList &words, qint64 *id);
 // The reply to a line of a logged-in session (request, action, or anything else).
 QByteArray reply(ZmsgdService *service, const QString &user, const QStringList &words);
 QByteArray notLoggedInReply(const QStringList &words);
