@@ -117,6 +117,7 @@ frmLogin::frmLogin(QWidget *parent)
     const LoginStore::Remembered remembered = LoginStore::read(settings);
     sessionActive = false;
     zmsgfw = new ZMsgFw111Q(this);
+    zmsgfw->setAcknowledging(true);
     connect(zmsgfw, &ZMsgFw111Q::objectIncomed, this, &frmLogin::readIncoming);
     if (remembered.autologin) {
         ui->txtName->setText(remembered.name);

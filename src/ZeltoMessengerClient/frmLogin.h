@@ -14,6 +14,8 @@
 #include <QStringList>
 #include <QSystemTrayIcon>
 
+#include "SeenMessages.h"
+
 #include <functional>
 #include <memory>
 
@@ -253,6 +255,14 @@ protected:
     QMap<QString, QString> contactAvatars;
     QMap<QString, bool> avatarShown;
     QStringList friendRequests;
+
+    // Messages handled (shown, stored, or deliberately dropped) wait here for their
+    // confirmation to the server, which goes out once the record of shown ones is saved.
+    void confirmMessage(qint64 id);
+    void sendConfirmations();
+    SeenMessages seenMessages;
+    QList<qint64> unconfirmedMessages;
+    bool confirmationsScheduled = false;
     // --- end of contact list and incoming events ---
 
     // ------------------------------------------------------------------------------------
