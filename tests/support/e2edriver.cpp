@@ -114,6 +114,15 @@ void ServerProcess::stop()
         std::fputs(m_log.constData(), stderr);
 }
 
+void ServerProcess::kill()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished(10000);
+    m_log += m_process.readAllStandardError();
+}
+
 QProcessEnvironment clientEnvironment(const QString &home, const ServerProcess *server)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

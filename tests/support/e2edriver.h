@@ -18,6 +18,8 @@ public:
     ~ServerProcess();
     bool start(bool demo = false);
     void stop();
+    // Ends the server with SIGKILL, as a crash would, and waits until it is gone.
+    void kill();
     quint16 messagingPort = 0, avatarTlsPort = 0, avatarHttpPort = 0, webPort = 0;
     QString databasePath() const { return m_database; }
     QByteArray log() const { return m_log; }
