@@ -40,13 +40,28 @@ public:
         : fw(new ZMsgFw111Q)
     {
         QObject::connect(fw.get(), &ZMsgFw111Q::objectIncomed, fw.get(),
-                         [this](const QString &object) { objects << object; });
+                         [this](const QString &object) { keep(object); });
     }
 
     void poll()
     {
         while (fw->isObjectIncoming())
-            objects << fw->readObject();
+            keep(fw->readObject());
+    }
+
+    void keep(const QString &object)
+    {
+        objects << object;
+        if (const qint64 id = fw->messageId(object))
+            messageIds << id;
+    }
+
+    // Confirms every message received so far.
+    void confirmAll()
+    {
+        for (qint64 id : qAsConst(messageIds))
+            QVERIFY(fw->acknowledgeMessage(id));
+        messageIds.clear();
     }
 
     // Waits for an object the predicate accepts and takes it out of the list.
@@ -81,7 +96,19 @@ public:
 
     std::unique_ptr<ZMsgFw111Q> fw;
     QStringList objects;
+    // The numbers of the messages among them, in arrival order.
+    QList<qint64> messageIds;
 };
+
+// A session that confirms the messages it is given.
+std::unique_ptr<Session> confirmingSession(const QString &user, const QString &password)
+{
+    auto session = std::make_unique<Session>();
+    session->fw->setAcknowledging(true);
+    if (session->fw->loginUser(user, password) != 200 || !session->fw->isAcknowledging())
+        return nullptr;
+    return session;
+}
 
 bool isStateNotification(const QString &object, const QString &user, int state)
 {
@@ -176,6 +203,13 @@ private slots:
     void unknownProtocolIsClosed();
     void repeatedFailedLoginsClose();
     void nonReadingClientIsBounded();
+    void loginAnnouncesConfirmations();
+    void unconfirmedMessagesComeAgainAtNextLogin();
+    void unconfirmedMessageNotPushedTwiceInOneSession();
+    void confirmationsAreNeverAnswered_data();
+    void confirmationsAreNeverAnswered();
+    void confirmationsOnlyForOwnPushes();
+    void unconfirmedPushesAreBounded();
     void executable();
 
 private:
@@ -185,6 +219,7 @@ private:
     // Sessions of earlier cases close asynchronously on the server side.
     void waitOffline(const QString &user);
     QByteArray rawExchange(const QList<QByteArray> &lines, int expectedLines);
+    int storedFor(const QString &user);
 
     QTemporaryDir m_dir;
     ZmsgdConfig m_config;
@@ -1153,6 +1188,16 @@ QByteArray TestServer::rawExchange(const QList<QByteArray> &lines, int expectedL
     return received;
 }
 
+int TestServer::storedFor(const QString &user)
+{
+    int pending = -1;
+    m_server.runOnServer([&](ZmsgdServer *server) {
+        server->service()->flushConfirmed();
+        pending = server->store()->pendingCount(user);
+    });
+    return pending;
+}
+
 void TestServer::badLines_data()
 {
     QTest::addColumn<QByteArray>("line");
@@ -1296,6 +1341,170 @@ void TestServer::nonReadingClientIsBounded()
     QVERIFY(lines >= 5000);
     flood.abort();
     QTRY_COMPARE(bob.fw->getAnotherUserOnlineState(QStringLiteral("alice")), 8);
+}
+
+void TestServer::loginAnnouncesConfirmations()
+{
+    const QByteArray login = "ZM/1.1 login --username=alice --password=alice123 --system=raw --version=1\n";
+    const QByteArray reply = rawExchange({login}, 1);
+    QVERIFY2(reply.startsWith("ZM/1.1 return --id=200 ") && reply.endsWith(" --ack=1\n"), reply.constData());
+    const QByteArray refused = rawExchange({"ZM/1.1 login --username=alice --password=wrong\n"}, 1);
+    QVERIFY2(refused.startsWith("ZM/1.1 return --id=404 ") && !refused.contains("--ack="), refused.constData());
+
+    // A session confirms only when asked to; the other gets every message as before.
+    auto confirming = confirmingSession(QStringLiteral("alice"), QStringLiteral("alice123"));
+    QVERIFY(confirming);
+    Session plain;
+    QCOMPARE(plain.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    QVERIFY(!plain.fw->isAcknowledging());
+    QVERIFY(!plain.fw->acknowledgeMessage(1));
+    confirming->fw->logoutUser();
+    QTRY_VERIFY(!confirming->fw->isAcknowledging());
+    QVERIFY(!confirming->fw->acknowledgeMessage(1));
+}
+
+// A message read from a connection that then dies, without a confirmation, comes again.
+void TestServer::unconfirmedMessagesComeAgainAtNextLogin()
+{
+    waitOffline(QStringLiteral("bob"));
+    auto bob = confirmingSession(QStringLiteral("bob"), QStringLiteral("bob123"));
+    QVERIFY(bob);
+    QCOMPARE(bob->fw->getUserNick(), QStringLiteral("Bob"));
+    Session alice;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    for (int i = 1; i <= 3; ++i)
+        QCOMPARE(alice.fw->sendMessageToUser(QStringLiteral("bob"), QStringLiteral("again %1").arg(i)), 200);
+    for (int i = 1; i <= 3; ++i)
+        QCOMPARE(bob->takeMessage(), QStringLiteral("MessageFromUser<>alice: again %1\n").arg(i));
+    const QList<qint64> firstIds = bob->messageIds;
+    QCOMPARE(firstIds.size(), 3);
+    QCOMPARE(storedFor(QStringLiteral("bob")), 3);
+    bob.reset();
+    waitOffline(QStringLiteral("bob"));
+
+    bob = confirmingSession(QStringLiteral("bob"), QStringLiteral("bob123"));
+    QVERIFY(bob);
+    for (int i = 1; i <= 3; ++i)
+        QCOMPARE(bob->takeMessage(), QStringLiteral("MessageFromUser<>alice: again %1\n").arg(i));
+    QCOMPARE(bob->messageIds, firstIds);
+    bob->confirmAll();
+    QTRY_COMPARE(storedFor(QStringLiteral("bob")), 0);
+    bob.reset();
+    waitOffline(QStringLiteral("bob"));
+    bob = confirmingSession(QStringLiteral("bob"), QStringLiteral("bob123"));
+    QVERIFY(bob);
+    QCOMPARE(bob->fw->getUserNick(), QStringLiteral("Bob"));
+    QCOMPARE(bob->takeMessage(300), QString());
+}
+
+void TestServer::unconfirmedMessageNotPushedTwiceInOneSession()
+{
+    waitOffline(QStringLiteral("bob"));
+    auto bob = confirmingSession(QStringLiteral("bob"), QStringLiteral("bob123"));
+    QVERIFY(bob);
+    QCOMPARE(bob->fw->getUserNick(), QStringLiteral("Bob"));
+    Session alice;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    QCOMPARE(alice.fw->sendMessageToUser(QStringLiteral("bob"), QStringLiteral("once")), 200);
+    QCOMPARE(bob->takeMessage(), QStringLiteral("MessageFromUser<>alice: once\n"));
+    // A second session of bob comes and goes: the server hands its messages round again.
+    {
+        Session other;
+        QCOMPARE(other.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
+        QCOMPARE(other.fw->getUserNick(), QStringLiteral("Bob"));
+    }
+    QCOMPARE(alice.fw->sendMessageToUser(QStringLiteral("bob"), QStringLiteral("twice")), 200);
+    QCOMPARE(bob->takeMessage(), QStringLiteral("MessageFromUser<>alice: twice\n"));
+    QCOMPARE(bob->fw->getUserOnlineState(), 1);
+    QCOMPARE(bob->countMessages(), 0);
+    bob->confirmAll();
+    QTRY_COMPARE(storedFor(QStringLiteral("bob")), 0);
+}
+
+void TestServer::confirmationsAreNeverAnswered_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("answered");
+    QTest::newRow("opening") << QByteArray("ZM/1.1 action --at=ack --mid=0\n") << false;
+    QTest::newRow("unknown message") << QByteArray("ZM/1.1 action --at=ack --mid=987654321\n") << false;
+    QTest::newRow("number too large") << QByteArray("ZM/1.1 action --at=ack --mid=99999999999999999999\n") << false;
+    QTest::newRow("not a number") << QByteArray("ZM/1.1 action --at=ack --mid=x\n") << false;
+    QTest::newRow("without number") << QByteArray("ZM/1.1 action --at=ack\n") << false;
+    // Only the word "ack" itself makes a confirmation; anything else is an unknown action.
+    QTest::newRow("longer word") << QByteArray("ZM/1.1 action --at=acks --mid=1\n") << true;
+    QTest::newRow("as a request") << QByteArray("ZM/1.1 request --rq=ack --mid=1\n") << true;
+}
+
+// A confirmation gets no reply, which a blocking call would take for a foreign line.
+void TestServer::confirmationsAreNeverAnswered()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(bool, answered);
+    const QByteArray received = rawExchange(
+        {"ZM/1.1 login --username=carol --password=carol123 --system=raw --version=1\n", line,
+         "ZM/1.1 request --rq=nick\n"},
+        answered ? 3 : 2);
+    const QList<QByteArray> lines = received.split('\n');
+    QVERIFY2(lines.size() >= 3, received.constData());
+    QVERIFY2(lines.at(0).startsWith("ZM/1.1 return --id=200"), received.constData());
+    if (answered)
+        QVERIFY2(lines.at(1).contains(" --id=405"), received.constData());
+    QCOMPARE(lines.at(answered ? 2 : 1), QByteArray("ZM/1.1 return --rq=nick --id=200 --nick=Carol"));
+}
+
+// A client confirms only messages pushed to it on that connection.
+void TestServer::confirmationsOnlyForOwnPushes()
+{
+    waitOffline(QStringLiteral("bob"));
+    Session alice;
+    alice.fw->setAcknowledging(true);
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    QCOMPARE(alice.fw->sendMessageToUser(QStringLiteral("bob"), QStringLiteral("for bob only")), 200);
+    qint64 id = 0;
+    m_server.runOnServer([&](ZmsgdServer *server) {
+        const QList<ZmsgdStoredMessage> waiting = server->store()->pendingMessages(QStringLiteral("bob"), 0, 10);
+        id = waiting.isEmpty() ? 0 : waiting.last().id;
+    });
+    QVERIFY(id > 0);
+    QVERIFY(alice.fw->acknowledgeMessage(id));
+    QCOMPARE(alice.fw->getUserNick(), QStringLiteral("Alice"));
+    QCOMPARE(storedFor(QStringLiteral("bob")), 1);
+
+    // Bob himself cannot confirm it before it was pushed to him either.
+    auto bob = confirmingSession(QStringLiteral("bob"), QStringLiteral("bob123"));
+    QVERIFY(bob);
+    QVERIFY(bob->fw->acknowledgeMessage(id));
+    QCOMPARE(bob->takeMessage(), QStringLiteral("MessageFromUser<>alice: for bob only\n"));
+    QCOMPARE(storedFor(QStringLiteral("bob")), 1);
+    bob->confirmAll();
+    QTRY_COMPARE(storedFor(QStringLiteral("bob")), 0);
+}
+
+// A client that never confirms gets a bounded number of messages, then more as it confirms.
+void TestServer::unconfirmedPushesAreBounded()
+{
+    constexpr int Bound = ZmsgdConnection::MaxUnconfirmedPushes;
+    constexpr int Extra = 6;
+    waitOffline(QStringLiteral("bob"));
+    auto bob = confirmingSession(QStringLiteral("bob"), QStringLiteral("bob123"));
+    QVERIFY(bob);
+    QCOMPARE(bob->fw->getUserNick(), QStringLiteral("Bob"));
+    Session alice;
+    QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
+    for (int i = 0; i < Bound + Extra; ++i)
+        QCOMPARE(alice.fw->sendMessageToUser(QStringLiteral("bob"), QStringLiteral("n%1").arg(i)), 200);
+    QTRY_COMPARE(bob->countMessages(), Bound);
+    // A round trip later nothing more has come.
+    QCOMPARE(bob->fw->getUserOnlineState(), 1);
+    QCOMPARE(bob->countMessages(), Bound);
+
+    QVERIFY(bob->fw->acknowledgeMessage(bob->messageIds.first()));
+    QTRY_COMPARE(bob->countMessages(), Bound + 1);
+    bob->confirmAll();
+    QTRY_COMPARE(bob->countMessages(), Bound + Extra);
+    QCOMPARE(bob->objects.last(), QStringLiteral("MessageFromUser<>alice: n%1\n").arg(Bound + Extra - 1));
+    bob->confirmAll();
+    QTRY_COMPARE(storedFor(QStringLiteral("bob")), 0);
 }
 
 void TestServer::executable()
