@@ -1,6 +1,8 @@
+#include "DataDirectory.h"
 #include "IncomingObject.h"
 #include "MessageFormat.h"
 #include "NotificationWidget.h"
+#include "SeenMessages.h"
 #include "frmChat.h"
 #include "frmLogin.h"
 #include "hermetic.h"
@@ -213,6 +215,8 @@ private slots:
     void messageBurstRaisesFewPopups();
     void watchdogAgainstZmsgd();
     void watchdogAccountGone();
+    void messagesConfirmedAndShownOnce();
+    void noConfirmationsWithoutAnnouncement();
 };
 
 void TestIncoming::initTestCase()
@@ -1173,6 +1177,110 @@ void TestIncoming::watchdogAccountGone()
     QMetaObject::invokeMethod(&window, "on_timerLC_tick");
     QCOMPARE(server.connectionCount(), logins);
     QCOMPARE(balloons.size(), 1);
+}
+
+namespace {
+
+QString chatText(ProbeLogin &window, const QString &user)
+{
+    frmChat *chat = window.chatWindows.value(user);
+    return chat ? chat->findChild<QTextBrowser *>(QStringLiteral("tbChat"))->toPlainText() : QString();
+}
+
+int linesEqualTo(const TlsTestServer &server, const QByteArray &wanted)
+{
+    const QList<QByteArray> lines = server.receivedLines();
+    return int(std::count(lines.cbegin(), lines.cend(), wanted));
+}
+
+QByteArray pushedMessage(const QByteArray &sender, const QByteArray &text, int id)
+{
+    return "ZM/1.1 message --username=" + sender + " --message=" + text + " --mid=" + QByteArray::number(id) + '\n';
+}
+
+} // namespace
+
+// A message is confirmed once it is in the history; one the server delivers again because
+// the confirmation was lost is not shown twice, also after a restart of the program.
+void TestIncoming::messagesConfirmedAndShownOnce()
+{
+    const QString history = DataDirectory::filePath(QStringLiteral("dana"), QStringLiteral(".ini"));
+    std::atomic<int> confirmedBeforeStored{0};
+    TlsTestServer server;
+    server.setLineHandler([&](const QByteArray &line) -> QByteArray {
+        if (line.startsWith("ZM/1.1 login"))
+            return "ZM/1.1 return --id=200 --result=success --ack=1\n";
+        if (line.startsWith("ZM/1.1 action --at=ack --mid=") && !line.endsWith("=0\n")) {
+            QFile file(history);
+            if (!file.open(QIODevice::ReadOnly) || !file.readAll().contains("once-a"))
+                ++confirmedBeforeStored;
+        }
+        return scriptedReply(line);
+    });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    auto window = std::make_unique<ProbeLogin>();
+    login(window.get(), QStringLiteral("me"), QStringLiteral("pw"));
+    QVERIFY(window->isSessionLoggedIn());
+    // The login line stays as it was; the session opens its confirmations right after it.
+    QVERIFY(server.receivedLines().value(0).startsWith("ZM/1.1 login --username=me --password=pw --system="));
+    QCOMPARE(server.receivedLines().value(1), QByteArray("ZM/1.1 action --at=ack --mid=0\n"));
+
+    server.sendToClient(pushedMessage("dana", "once-a", 7));
+    QTRY_VERIFY(chatText(*window, QStringLiteral("dana")).contains(QLatin1String("once-a")));
+    QTRY_COMPARE(linesEqualTo(server, "ZM/1.1 action --at=ack --mid=7\n"), 1);
+
+    // The connection breaks; the next session gets the message again, and a new one.
+    server.closeClient();
+    QTRY_VERIFY(!window->session()->isLoggedIn());
+    QMetaObject::invokeMethod(window.get(), "on_timerLC_tick");
+    QVERIFY(window->isSessionLoggedIn());
+    server.sendToClient(pushedMessage("dana", "once-a", 7) + pushedMessage("dana", "once-b", 8));
+    QTRY_VERIFY(chatText(*window, QStringLiteral("dana")).contains(QLatin1String("once-b")));
+    QCOMPARE(chatText(*window, QStringLiteral("dana")).count(QLatin1String("once-a")), 1);
+    // Confirmed again, so that the server lets it go.
+    QTRY_COMPARE(linesEqualTo(server, "ZM/1.1 action --at=ack --mid=7\n"), 2);
+    QTRY_COMPARE(linesEqualTo(server, "ZM/1.1 action --at=ack --mid=8\n"), 1);
+
+    // The same number with another text is another message: a server that started over.
+    server.sendToClient(pushedMessage("dana", "once-c", 7));
+    QTRY_VERIFY(chatText(*window, QStringLiteral("dana")).contains(QLatin1String("once-c")));
+
+    // After a restart of the program the record still knows what was shown.
+    window.reset();
+    const QFileInfo record(SeenMessages::fileName(QStringLiteral("me")));
+    QVERIFY(record.exists());
+    const QFileDevice::Permissions ownerGroupOther(0x7077);
+    QCOMPARE(record.permissions() & ownerGroupOther, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    settings().remove(QStringLiteral("Login"));
+    window = std::make_unique<ProbeLogin>();
+    login(window.get(), QStringLiteral("me"), QStringLiteral("pw"));
+    QVERIFY(window->isSessionLoggedIn());
+    server.sendToClient(pushedMessage("dana", "once-a", 7) + pushedMessage("dana", "once-b", 8)
+                        + pushedMessage("dana", "once-d", 9));
+    QTRY_VERIFY(chatText(*window, QStringLiteral("dana")).contains(QLatin1String("once-d")));
+    const QString shown = chatText(*window, QStringLiteral("dana"));
+    QCOMPARE(shown.count(QLatin1String("once-a")), 1);
+    QCOMPARE(shown.count(QLatin1String("once-b")), 1);
+    QTRY_COMPARE(linesEqualTo(server, "ZM/1.1 action --at=ack --mid=9\n"), 1);
+    QCOMPARE(confirmedBeforeStored.load(), 0);
+}
+
+// A server that does not announce confirmations never gets one.
+void TestIncoming::noConfirmationsWithoutAnnouncement()
+{
+    TlsTestServer server;
+    QVERIFY(startScriptedServer(server));
+    ProbeLogin window;
+    login(&window, QStringLiteral("me"), QStringLiteral("pw"));
+    QVERIFY(window.isSessionLoggedIn());
+    server.sendToClient(pushedMessage("erik", "unconfirmed", 11));
+    QTRY_VERIFY(chatText(window, QStringLiteral("erik")).contains(QLatin1String("unconfirmed")));
+    QCoreApplication::processEvents();
+    // Everything the client wrote has arrived once the answer to this comes back.
+    QCOMPARE(window.session()->getUserNick(), QStringLiteral("Me"));
+    for (const QByteArray &line : server.receivedLines())
+        QVERIFY2(!line.contains("--at=ack"), line.constData());
 }
 
 ZM_HERMETIC_TEST_MAIN(TestIncoming)
