@@ -1,6 +1,7 @@
 #include "AvatarCache.h"
 #include "ChatHistory.h"
 #include "DataDirectory.h"
+#include "SeenMessages.h"
 #include "hermetic.h"
 #include "testpictures.h"
 
@@ -12,6 +13,8 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+
+Q_DECLARE_METATYPE(SeenMessages::Entry)
 
 class TestHistory : public QObject
 {
@@ -45,6 +48,11 @@ private slots:
     void writtenFilesAreOwnerOnly_data();
     void writtenFilesAreOwnerOnly();
     void existingContentsMadeOwnerOnly();
+    void seenRecordLines_data();
+    void seenRecordLines();
+    void seenRecordSurvivesReopening();
+    void seenRecordIsBounded();
+    void seenRecordTooLargeIsNotRead();
 
 private:
     static void writeHistory(const QString &user, int count, const QString &lastSpeaker = QStringLiteral("You"));
@@ -487,6 +495,102 @@ void TestHistory::existingContentsMadeOwnerOnly()
         QVERIFY2(modeOf(path) == QLatin1String("600"), qPrintable(path + QLatin1Char(' ') + modeOf(path)));
     // What a link points at is left alone.
     QCOMPARE(modeOf(outside), QStringLiteral("644"));
+void TestHistory::seenRecordLines_data()
+{
+    using Entries = QList<SeenMessages::Entry>;
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<Entries>("entries");
+    QTest::newRow("two entries") << QByteArray("7 00000000000000ff\n8 fedcba9876543210\n")
+                                 << Entries{{7, 0xff}, {8, 0xfedcba9876543210ull}};
+    QTest::newRow("last line without line feed") << QByteArray("7 00000000000000ff") << Entries{{7, 0xff}};
+    QTest::newRow("empty") << QByteArray() << Entries{};
+    QTest::newRow("id not a number") << QByteArray("x7 00000000000000ff\n9 0000000000000001\n") << Entries{{9, 1}};
+    QTest::newRow("id not positive") << QByteArray("0 00000000000000ff\n-3 00000000000000ff\n") << Entries{};
+    QTest::newRow("digest too short") << QByteArray("7 ff\n") << Entries{};
+    QTest::newRow("digest not hex") << QByteArray("7 00000000000000fg\n") << Entries{};
+    QTest::newRow("extra field") << QByteArray("7 00000000000000ff x\n") << Entries{};
+    QTest::newRow("cut off") << QByteArray("7 00000000000000ff\n8 00000000") << Entries{{7, 0xff}};
+    QTest::newRow("binary") << QByteArray("\x00\xff\n\x01 \x02\n", 8) << Entries{};
+}
+
+void TestHistory::seenRecordLines()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QList<SeenMessages::Entry>, entries);
+    QCOMPARE(SeenMessages::parse(content), entries);
+    QCOMPARE(SeenMessages::parse(SeenMessages::serialize(entries)), entries);
+}
+
+void TestHistory::seenRecordSurvivesReopening()
+{
+    {
+        SeenMessages seen;
+        seen.open(QStringLiteral("me"));
+        seen.insert(41, QStringLiteral("anna"), QStringLiteral("hello"));
+        seen.insert(42, QStringLiteral("anna"), QStringLiteral("again"));
+        QVERIFY(seen.save());
+        // Switching accounts saves the one before.
+        seen.insert(43, QStringLiteral("ben"), QStringLiteral("unsaved"));
+        seen.open(QStringLiteral("other"));
+        QVERIFY(!seen.contains(41, QStringLiteral("anna"), QStringLiteral("hello")));
+    }
+    SeenMessages seen;
+    seen.open(QStringLiteral("me"));
+    QVERIFY(seen.contains(41, QStringLiteral("anna"), QStringLiteral("hello")));
+    QVERIFY(seen.contains(43, QStringLiteral("ben"), QStringLiteral("unsaved")));
+    // The number alone does not make a message seen: a server that starts over reuses it.
+    QVERIFY(!seen.contains(41, QStringLiteral("anna"), QStringLiteral("new text")));
+    QVERIFY(!seen.contains(41, QStringLiteral("ben"), QStringLiteral("hello")));
+    QVERIFY(!seen.contains(44, QStringLiteral("anna"), QStringLiteral("hello")));
+
+    const QFileInfo file(SeenMessages::fileName(QStringLiteral("me")));
+    QCOMPARE(file.absolutePath(), dataDir());
+    const QFileDevice::Permissions ownerGroupOther(0x7077);
+    QCOMPARE(file.permissions() & ownerGroupOther, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // Saved whole by renaming: nothing but the records is left beside them.
+    QCOMPARE(QDir(dataDir()).entryList({QStringLiteral("*.seen*")}, QDir::Files | QDir::Hidden),
+             (QStringList{QStringLiteral("me.seen")}));
+    QVERIFY(SeenMessages::fileName(QStringLiteral("../../x")).startsWith(dataDir() + QStringLiteral("/encoded/")));
+}
+
+void TestHistory::seenRecordIsBounded()
+{
+    constexpr int Capacity = SeenMessages::Capacity;
+    SeenMessages seen;
+    seen.open(QStringLiteral("me"));
+    for (int id = 1; id <= Capacity + 10; ++id)
+        seen.insert(id, QStringLiteral("anna"), QString::number(id));
+    QCOMPARE(seen.size(), Capacity);
+    QVERIFY(!seen.contains(10, QStringLiteral("anna"), QStringLiteral("10")));
+    QVERIFY(seen.contains(11, QStringLiteral("anna"), QStringLiteral("11")));
+    QVERIFY(seen.save());
+    QVERIFY(QFileInfo(SeenMessages::fileName(QStringLiteral("me"))).size() <= Capacity * 32);
+
+    // A longer file (written by hand) gives its newest entries.
+    QList<SeenMessages::Entry> many;
+    for (int id = 1; id <= 2 * Capacity; ++id)
+        many << SeenMessages::Entry{id, quint64(id)};
+    const QList<SeenMessages::Entry> kept = SeenMessages::parse(SeenMessages::serialize(many));
+    QCOMPARE(kept.size(), Capacity);
+    QCOMPARE(kept.first().id, qint64(Capacity + 1));
+    QCOMPARE(kept.last().id, qint64(2 * Capacity));
+}
+
+void TestHistory::seenRecordTooLargeIsNotRead()
+{
+    QFile file(SeenMessages::fileName(QStringLiteral("me")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const QByteArray line = SeenMessages::serialize({SeenMessages::entry(5, QStringLiteral("anna"), QStringLiteral("x"))});
+    for (qint64 written = 0; written <= SeenMessages::MaxFileSize; written += line.size())
+        file.write(line);
+    file.close();
+
+    SeenMessages seen;
+    seen.open(QStringLiteral("me"));
+    QCOMPARE(seen.size(), 0);
+    seen.insert(6, QStringLiteral("anna"), QStringLiteral("y"));
+    QVERIFY(seen.save());
+    QCOMPARE(QFileInfo(file.fileName()).size(), qint64(line.size()));
 }
 
 ZM_HERMETIC_GUILESS_TEST_MAIN(TestHistory)
