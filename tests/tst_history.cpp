@@ -52,6 +52,7 @@ private slots:
     void seenRecordLines();
     void seenRecordSurvivesReopening();
     void seenRecordIsBounded();
+    void seenRecordAfterCutOffLine();
     void seenRecordTooLargeIsNotRead();
 
 private:
@@ -556,15 +557,28 @@ void TestHistory::seenRecordSurvivesReopening()
 void TestHistory::seenRecordIsBounded()
 {
     constexpr int Capacity = SeenMessages::Capacity;
+    const QString file = SeenMessages::fileName(QStringLiteral("me"));
+    {
+        SeenMessages seen;
+        seen.open(QStringLiteral("me"));
+        // Saved in small steps, as a stream of messages is: appended, now and then written anew.
+        for (int id = 1; id <= 3 * Capacity + 10; ++id) {
+            seen.insert(id, QStringLiteral("anna"), QString::number(id));
+            if (id % 100 == 0)
+                QVERIFY(seen.save());
+            QVERIFY(seen.size() <= Capacity);
+        }
+        QVERIFY(!seen.contains(2 * Capacity + 10, QStringLiteral("anna"), QString::number(2 * Capacity + 10)));
+        QVERIFY(seen.contains(2 * Capacity + 11, QStringLiteral("anna"), QString::number(2 * Capacity + 11)));
+    }
+    QFile stored(file);
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QVERIFY(stored.readAll().count('\n') <= 2 * Capacity);
     SeenMessages seen;
     seen.open(QStringLiteral("me"));
-    for (int id = 1; id <= Capacity + 10; ++id)
-        seen.insert(id, QStringLiteral("anna"), QString::number(id));
     QCOMPARE(seen.size(), Capacity);
-    QVERIFY(!seen.contains(10, QStringLiteral("anna"), QStringLiteral("10")));
-    QVERIFY(seen.contains(11, QStringLiteral("anna"), QStringLiteral("11")));
-    QVERIFY(seen.save());
-    QVERIFY(QFileInfo(SeenMessages::fileName(QStringLiteral("me"))).size() <= Capacity * 32);
+    QVERIFY(seen.contains(3 * Capacity + 10, QStringLiteral("anna"), QString::number(3 * Capacity + 10)));
+    QVERIFY(seen.contains(2 * Capacity + 11, QStringLiteral("anna"), QString::number(2 * Capacity + 11)));
 
     // A longer file (written by hand) gives its newest entries.
     QList<SeenMessages::Entry> many;
@@ -574,6 +588,28 @@ void TestHistory::seenRecordIsBounded()
     QCOMPARE(kept.size(), Capacity);
     QCOMPARE(kept.first().id, qint64(Capacity + 1));
     QCOMPARE(kept.last().id, qint64(2 * Capacity));
+}
+
+// A record whose last line a crash cut off takes new entries all the same.
+void TestHistory::seenRecordAfterCutOffLine()
+{
+    QFile file(SeenMessages::fileName(QStringLiteral("me")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const QByteArray whole = SeenMessages::serialize({SeenMessages::entry(1, QStringLiteral("anna"), QStringLiteral("a"))});
+    file.write(whole + "2 0123");
+    file.close();
+    {
+        SeenMessages seen;
+        seen.open(QStringLiteral("me"));
+        QCOMPARE(seen.size(), 1);
+        seen.insert(3, QStringLiteral("anna"), QStringLiteral("c"));
+        QVERIFY(seen.save());
+    }
+    SeenMessages seen;
+    seen.open(QStringLiteral("me"));
+    QVERIFY(seen.contains(1, QStringLiteral("anna"), QStringLiteral("a")));
+    QVERIFY(seen.contains(3, QStringLiteral("anna"), QStringLiteral("c")));
+    QCOMPARE(seen.size(), 2);
 }
 
 void TestHistory::seenRecordTooLargeIsNotRead()

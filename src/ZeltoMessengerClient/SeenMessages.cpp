@@ -21,12 +21,16 @@ void SeenMessages::open(const QString &account)
     m_account = account;
     m_order.clear();
     m_keys.clear();
-    m_changed = false;
+    m_unsaved.clear();
+    m_linesInFile = 0;
+    m_fileEndsLine = true;
     if (account.isEmpty())
         return;
     QFile file(fileName(account));
     if (!file.exists())
         return;
+    // A file that cannot be read is replaced at the next save.
+    m_linesInFile = 2 * Capacity + 1;
     if (file.size() > MaxFileSize) {
         qWarning() << "Not reading the record of shown messages" << file.fileName() << "of" << file.size()
                    << "bytes; it starts anew";
@@ -36,7 +40,10 @@ void SeenMessages::open(const QString &account)
         qWarning() << "Cannot read the record of shown messages" << file.fileName() << file.errorString();
         return;
     }
-    for (const Entry &entry : parse(file.read(MaxFileSize)))
+    const QByteArray content = file.read(MaxFileSize);
+    m_linesInFile = content.count('\n');
+    m_fileEndsLine = content.isEmpty() || content.endsWith('\n');
+    for (const Entry &entry : parse(content))
         add(entry);
 }
 
@@ -50,8 +57,9 @@ void SeenMessages::insert(qint64 id, const QString &sender, const QString &text)
 {
     if (id <= 0 || m_account.isEmpty() || contains(id, sender, text))
         return;
-    add(entry(id, sender, text));
-    m_changed = true;
+    const Entry e = entry(id, sender, text);
+    add(e);
+    m_unsaved.append(e);
 }
 
 void SeenMessages::add(const Entry &entry)
@@ -68,9 +76,32 @@ void SeenMessages::add(const Entry &entry)
 
 bool SeenMessages::save()
 {
-    if (!m_changed || m_account.isEmpty())
+    if (m_unsaved.isEmpty() || m_account.isEmpty())
         return true;
     const QString name = fileName(m_account);
+    const bool appendable = m_linesInFile + m_unsaved.size() <= 2 * Capacity && QFileInfo::exists(name);
+    if (!(appendable ? append(name) : rewrite(name)))
+        return false;
+    m_unsaved.clear();
+    return true;
+}
+
+bool SeenMessages::append(const QString &name)
+{
+    QFile file(name);
+    // A line cut off by a crash is closed first, so that it spoils no new entry.
+    const QByteArray block = (m_fileEndsLine ? QByteArray() : QByteArray("\n")) + serialize(m_unsaved);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(block) != block.size() || !file.flush()) {
+        qWarning() << "Cannot write the record of shown messages" << name << file.errorString();
+        return false;
+    }
+    m_linesInFile += block.count('\n');
+    m_fileEndsLine = true;
+    return true;
+}
+
+bool SeenMessages::rewrite(const QString &name)
+{
     QDir().mkpath(QFileInfo(name).absolutePath());
     QSaveFile file(name);
     const bool saved = file.open(QIODevice::WriteOnly)
@@ -80,7 +111,8 @@ bool SeenMessages::save()
         qWarning() << "Cannot write the record of shown messages" << name << file.errorString();
         return false;
     }
-    m_changed = false;
+    m_linesInFile = m_order.size();
+    m_fileEndsLine = true;
     return true;
 }
 

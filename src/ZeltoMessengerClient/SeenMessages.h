@@ -11,7 +11,9 @@
 // (because its confirmation never got through) is not shown twice. An entry is the server's
 // message number with a digest of sender and text: a server whose numbers start over cannot
 // make a new message look like an old one. Holds the newest Capacity entries, kept in the
-// data directory as "<account>.seen", readable by the owner only and replaced whole on save.
+// data directory as "<account>.seen", readable by the owner only. New entries are appended;
+// once the file holds twice Capacity lines it is written anew with the newest Capacity, to a
+// temporary file that then replaces it.
 class SeenMessages
 {
 public:
@@ -40,7 +42,7 @@ public:
     void insert(qint64 id, const QString &sender, const QString &text);
     int size() const { return m_order.size(); }
 
-    // Writes the record when it changed since it was read or saved; false when that failed.
+    // Writes what was added since the record was read or saved; false when that failed.
     bool save();
 
     static QString fileName(const QString &account);
@@ -52,11 +54,16 @@ public:
 
 private:
     void add(const Entry &entry);
+    bool append(const QString &name);
+    bool rewrite(const QString &name);
 
     QString m_account;
     QList<Entry> m_order;
     QSet<QPair<qint64, quint64>> m_keys;
-    bool m_changed = false;
+    QList<Entry> m_unsaved;
+    // Lines of the file as this object last saw it, and whether its last line is complete.
+    int m_linesInFile = 0;
+    bool m_fileEndsLine = true;
 };
 
 #endif
