@@ -17,7 +17,7 @@ inline bool logInToLoopback(frmLogin &window, TlsTestServer &server)
 {
     server.setLineHandler([](const QByteArray &line) -> QByteArray {
         if (line.startsWith("ZM/1.1 login"))
-            return "ZM/1.1 return --id=200\n";
+            return "ZM/1.1 return --id=200 --ack=1\n";
         if (line.contains("--rq=nick"))
             return "ZM/1.1 return --rq=nick --id=200 --nick=Me\n";
         return QByteArray();

@@ -1,8 +1,10 @@
 // Load on the development server: N sessions log in over TLS on loopback and each sends
 // M messages to the others, all at once. Prints the delivery rate and checks that every
-// message arrived exactly once, at the session it was meant for, and left the store.
+// message arrived exactly once, at the session it was meant for, and left the store. The
+// sessions confirm every message they read, as the client does; with --unconfirmed they
+// behave like older clients, whose messages count as delivered once written.
 //
-//   server_load [--sessions N] [--messages M] [--timeout SECONDS]
+//   server_load [--sessions N] [--messages M] [--timeout SECONDS] [--unconfirmed]
 //
 // The sessions speak the wire format through the library's line helpers on plain event-driven
 // sockets, so that hundreds of them fit on one thread and the figure measures the server. Each
@@ -32,6 +34,7 @@
 
 #include <ctime>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -61,9 +64,10 @@ struct Tally
 class LoadSession : public QObject
 {
 public:
-    LoadSession(int index, int sessions, quint16 port, Tally *tally)
+    LoadSession(int index, int sessions, quint16 port, bool confirming, Tally *tally)
         : m_index(index)
         , m_sessions(sessions)
+        , m_confirming(confirming)
         , m_tally(tally)
     {
         m_socket.ignoreSslErrors(ZMsgFwEndpoint::expectedSslErrors());
@@ -105,6 +109,16 @@ private:
             start = newline + 1;
         }
         m_buffer.remove(0, start);
+        if (!m_confirmations.isEmpty())
+            m_socket.write(std::exchange(m_confirmations, {}));
+    }
+
+    static QByteArray confirmation(const QString &id)
+    {
+        return ZMsgFwWire::LineBuilder(QStringLiteral("action"))
+            .text(QStringLiteral("--at="), QStringLiteral("ack"))
+            .raw(QStringLiteral("--mid="), id)
+            .toBytes();
     }
 
     void handle(const QByteArray &line)
@@ -120,21 +134,30 @@ private:
             if (recipientOf(sender, number, m_sessions) != m_index)
                 ++m_tally->misdelivered;
             ++m_tally->received[qint64(sender) * 1000000 + number];
+            if (m_confirming)
+                m_confirmations += confirmation(ZMsgFwWire::argumentValue(words, QStringLiteral("--mid=")));
         } else if (ZMsgFwWire::isReturnLine(words)) {
             const int code = ZMsgFwWire::integerArgument(words, QStringLiteral("--id="), 500);
             const QString action = ZMsgFwWire::argumentValue(words, QStringLiteral("--at="));
-            if (action == QLatin1String("sendmessage"))
+            if (action == QLatin1String("sendmessage")) {
                 ++(code == 200 ? m_tally->acknowledged : m_tally->refused);
-            else if (ZMsgFwWire::argumentValue(words, QStringLiteral("--rq=")).isEmpty() && action.isEmpty())
+            } else if (ZMsgFwWire::argumentValue(words, QStringLiteral("--rq=")).isEmpty() && action.isEmpty()) {
                 ++(code == 200 ? m_tally->loggedIn : m_tally->failed);
+                // A confirming client says so first thing after a login that offers it.
+                m_confirming = m_confirming && ZMsgFwWire::argumentValue(words, QStringLiteral("--ack=")) == "1";
+                if (m_confirming)
+                    m_confirmations += confirmation(QStringLiteral("0"));
+            }
         }
     }
 
     int m_index;
     int m_sessions;
+    bool m_confirming;
     Tally *m_tally;
     QSslSocket m_socket;
     QByteArray m_buffer;
+    QByteArray m_confirmations;
 };
 
 bool createAccounts(ZmsgdServerThread *server, int sessions)
@@ -195,8 +218,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption timeoutOption(QStringLiteral("timeout"),
                                            QStringLiteral("Give up after this many seconds (120)."),
                                            QStringLiteral("SECONDS"), QStringLiteral("120"));
-    parser.addOptions({sessionsOption, messagesOption, timeoutOption});
+    const QCommandLineOption unconfirmedOption(QStringLiteral("unconfirmed"),
+                                               QStringLiteral("Sessions do not confirm what they read."));
+    parser.addOptions({sessionsOption, messagesOption, timeoutOption, unconfirmedOption});
     parser.process(app);
+    const bool confirming = !parser.isSet(unconfirmedOption);
     const int sessions = parser.value(sessionsOption).toInt();
     const int messages = parser.value(messagesOption).toInt();
     const qint64 timeoutMs = parser.value(timeoutOption).toLongLong() * 1000;
@@ -229,7 +255,7 @@ int main(int argc, char *argv[])
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < sessions; ++i)
-        clients.emplace_back(new LoadSession(i, sessions, server.messagingPort(), &tally));
+        clients.emplace_back(new LoadSession(i, sessions, server.messagingPort(), confirming, &tally));
     if (!runUntil([&] { return tally.loggedIn + tally.failed >= sessions; }, timeoutMs) || tally.failed > 0) {
         err << "server_load: only " << tally.loggedIn << " of " << sessions << " sessions logged in\n";
         return 1;
@@ -245,6 +271,18 @@ int main(int argc, char *argv[])
         client->sendAll(messages);
     runUntil([&] { return tally.received.size() >= total && tally.acknowledged + tally.refused >= total; }, timeoutMs);
     const double seconds = clock.nsecsElapsed() / 1e9;
+    auto stillStored = [&] {
+        int waiting = 0;
+        server.runOnServer([&](ZmsgdServer *running) {
+            running->service()->flushConfirmed();
+            for (int i = 0; i < sessions; ++i)
+                waiting += running->store()->pendingCount(accountName(i));
+        });
+        return waiting;
+    };
+    // Confirmations still on their way empty the store soon after the last message arrived.
+    runUntil([&] { return stillStored() == 0; }, timeoutMs);
+    const double storeEmptySeconds = clock.nsecsElapsed() / 1e9;
     const double serverCpu = serverCpuSeconds(&server) - serverCpuBefore;
     // Anything arriving late would be a duplicate: give it a moment to show.
     runUntil([] { return false; }, 300);
@@ -254,20 +292,17 @@ int main(int argc, char *argv[])
         duplicates += times - 1;
     const int lost = total - tally.received.size();
     clients.clear();
-    int waiting = 0;
-    server.runOnServer([&](ZmsgdServer *running) {
-        running->service()->flushConfirmed();
-        for (int i = 0; i < sessions; ++i)
-            waiting += running->store()->pendingCount(accountName(i));
-    });
+    const int waiting = stillStored();
     server.stop();
 
-    out << "sessions " << sessions << ", messages " << total << '\n';
+    out << "sessions " << sessions << ", messages " << total << ", "
+        << (confirming ? "confirmed by the sessions" : "not confirmed (older clients)") << '\n';
     out << "delivered " << tally.received.size() << ", lost " << lost << ", duplicates " << duplicates
         << ", misdelivered " << tally.misdelivered << ", acknowledged " << tally.acknowledged << ", refused "
         << tally.refused << ", left in store " << waiting << '\n';
     out << "seconds " << QString::number(seconds, 'f', 3) << ", messages per second "
-        << QString::number(total / seconds, 'f', 0) << '\n';
+        << QString::number(total / seconds, 'f', 0) << ", store empty after "
+        << QString::number(storeEmptySeconds, 'f', 3) << " seconds\n";
     // On a machine shared with other work the wall clock says little; the server thread's own
     // processor time gives the rate it sustains when it has a core to itself.
     out << "server thread cpu seconds " << QString::number(serverCpu, 'f', 3) << ", messages per cpu second "
