@@ -1,8 +1,8 @@
 #ifndef BENCHLOGIN_H
 #define BENCHLOGIN_H
 
-// A main window logged in to a loopback server that accepts every login, for benchmarks that
-// measure a session.
+// A main window logged in to a loopback server that accepts every login and, as zmsgd does,
+// takes confirmations of pushed messages, for benchmarks that measure a session.
 
 #include "frmLogin.h"
 #include "tlstestserver.h"
