@@ -53,6 +53,7 @@ private slots:
     void seenRecordSurvivesReopening();
     void seenRecordIsBounded();
     void seenRecordAfterCutOffLine();
+    void seenRecordPipeIsNotRead();
     void seenRecordTooLargeIsNotRead();
 
 private:
@@ -610,6 +611,22 @@ void TestHistory::seenRecordAfterCutOffLine()
     QVERIFY(seen.contains(1, QStringLiteral("anna"), QStringLiteral("a")));
     QVERIFY(seen.contains(3, QStringLiteral("anna"), QStringLiteral("c")));
     QCOMPARE(seen.size(), 2);
+}
+
+// A pipe in the record's place would block a reader for good: it is not read, and replaced.
+void TestHistory::seenRecordPipeIsNotRead()
+{
+    const QString name = SeenMessages::fileName(QStringLiteral("me"));
+    QCOMPARE(::mkfifo(QFile::encodeName(name).constData(), 0600), 0);
+    SeenMessages seen;
+    seen.open(QStringLiteral("me"));
+    QCOMPARE(seen.size(), 0);
+    seen.insert(6, QStringLiteral("anna"), QStringLiteral("y"));
+    QVERIFY(seen.save());
+    QVERIFY(QFileInfo(name).isFile());
+    SeenMessages again;
+    again.open(QStringLiteral("me"));
+    QVERIFY(again.contains(6, QStringLiteral("anna"), QStringLiteral("y")));
 }
 
 void TestHistory::seenRecordTooLargeIsNotRead()

@@ -31,6 +31,11 @@ void SeenMessages::open(const QString &account)
         return;
     // A file that cannot be read is replaced at the next save.
     m_linesInFile = 2 * Capacity + 1;
+    // Anything but a regular file (a pipe would block the reader) is not read.
+    if (!QFileInfo(file).isFile()) {
+        qWarning() << "The record of shown messages" << file.fileName() << "is no regular file; it starts anew";
+        return;
+    }
     if (file.size() > MaxFileSize) {
         qWarning() << "Not reading the record of shown messages" << file.fileName() << "of" << file.size()
                    << "bytes; it starts anew";
@@ -79,7 +84,7 @@ bool SeenMessages::save()
     if (m_unsaved.isEmpty() || m_account.isEmpty())
         return true;
     const QString name = fileName(m_account);
-    const bool appendable = m_linesInFile + m_unsaved.size() <= 2 * Capacity && QFileInfo::exists(name);
+    const bool appendable = m_linesInFile + m_unsaved.size() <= 2 * Capacity && QFileInfo(name).isFile();
     if (!(appendable ? append(name) : rewrite(name)))
         return false;
     m_unsaved.clear();
