@@ -67,6 +67,9 @@ QByteArray captchaSecret(const QString &databasePath)
 ServerProcess::ServerProcess(const QString &databasePath)
     : m_database(databasePath)
 {
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process,
+                     [this] { m_log += m_process.readAllStandardError(); });
 }
 
 ServerProcess::~ServerProcess()
@@ -81,9 +84,6 @@ bool ServerProcess::start(bool demo)
                           "--web-port", QString::number(webPort)};
     if (demo)
         arguments << "--demo";
-    m_process.setProcessChannelMode(QProcess::SeparateChannels);
-    QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process,
-                     [this] { m_log += m_process.readAllStandardError(); });
     m_process.start(qEnvironmentVariable("ZM_ZMSGD"), arguments);
     if (!m_process.waitForStarted(10000))
         return false;
