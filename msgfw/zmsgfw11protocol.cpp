@@ -11,6 +11,8 @@
 namespace {
 
 constexpr int WaitMilliseconds = 5000;
+// Confirmations waiting to be sent beyond this mean the server does not read what it is sent.
+constexpr qint64 MaxUnsentConfirmations = 256 * 1024;
 
 const QString UserKey = QStringLiteral("--username=");
 
@@ -95,6 +97,10 @@ bool ZMsgFw11Protocol::isAcknowledging()
 bool ZMsgFw11Protocol::acknowledgeMessage(qint64 id)
 {
     if (id <= 0 || !isAcknowledging())
+        return false;
+    // A server that pushes without reading must not make the client hold confirmations
+    // without end; one not sent is followed by the message again at the next login.
+    if (m_socket->bytesToWrite() + m_socket->encryptedBytesToWrite() > MaxUnsentConfirmations)
         return false;
     return writeLine(acknowledgement(id));
 }

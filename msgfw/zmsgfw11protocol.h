@@ -49,7 +49,8 @@ public:
     // True while the current session confirms messages: turned on and announced by the server.
     bool isAcknowledging();
     // Writes "ZM/1.1 action --at=ack --mid=" id, which the server does not answer. False, with
-    // nothing written, when the session does not confirm messages or id is not positive.
+    // nothing written, when the session does not confirm messages, id is not positive, or the
+    // server has left a quarter of a megabyte of what it was sent unread.
     bool acknowledgeMessage(qint64 id);
 
     // Asynchronous requests and actions: each writes one line and returns at once; the reply

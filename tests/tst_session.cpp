@@ -124,6 +124,9 @@ private slots:
     void sessionAdoptedFromAnotherThread_data();
     void sessionAdoptedFromAnotherThread();
     void nulBytesDoNotCutValues();
+    void confirmationsOnlyWhenAnnounced_data();
+    void confirmationsOnlyWhenAnnounced();
+    void unreadConfirmationsAreBounded();
 };
 
 void TestSession::versions()
@@ -400,6 +403,28 @@ void TestSession::nulBytesDoNotCutValues()
         if (line.contains(" request --rq=nick"))
             return QByteArray("ZM/1.1 return --rq=nick --id=200 --nick=Al\0ice\n", 47);
         return QByteArray("ZM/1.1 return --id=200\n");
+void TestSession::confirmationsOnlyWhenAnnounced_data()
+{
+    QTest::addColumn<bool>("turnedOn");
+    QTest::addColumn<QByteArray>("loginReply");
+    QTest::addColumn<bool>("confirms");
+    QTest::newRow("announced") << true << QByteArray("ZM/1.1 return --id=200 --ack=1\n") << true;
+    QTest::newRow("not turned on") << false << QByteArray("ZM/1.1 return --id=200 --ack=1\n") << false;
+    QTest::newRow("older server") << true << QByteArray("ZM/1.1 return --id=200 --result=success\n") << false;
+    QTest::newRow("other value") << true << QByteArray("ZM/1.1 return --id=200 --ack=2\n") << false;
+    QTest::newRow("login refused") << true << QByteArray("ZM/1.1 return --id=404 --ack=1\n") << false;
+}
+
+// The login line is the same either way; the opening confirmation follows it only when both
+// sides take part.
+void TestSession::confirmationsOnlyWhenAnnounced()
+{
+    QFETCH(bool, turnedOn);
+    QFETCH(QByteArray, loginReply);
+    QFETCH(bool, confirms);
+    TlsTestServer server;
+    server.setLineHandler([loginReply](const QByteArray &line) {
+        return line.startsWith("ZM/1.1 login") ? loginReply : QByteArray("ZM/1.1 return --rq=nick --id=200 --nick=A\n");
     });
     QVERIFY(server.listenOnLoopback());
     server.exportEndpoint();
@@ -409,6 +434,64 @@ void TestSession::nulBytesDoNotCutValues()
     server.sendToClient(QByteArray("ZM/1.1 message --username=ben --message=a\0b\n", 44));
     QTRY_VERIFY(session.isObjectIncoming());
     QCOMPARE(session.readObject(), QString::fromUtf8("MessageFromUser<>ben: a\0b\n", 26));
+    session.setAcknowledging(turnedOn);
+    session.loginUser(QStringLiteral("anna"), QStringLiteral("secret"));
+    QCOMPARE(session.isAcknowledging(), confirms);
+    QCOMPARE(session.acknowledgeMessage(5), confirms);
+    if (session.isLoggedIn())
+        QCOMPARE(session.getUserNick(), QStringLiteral("A"));
+    QList<QByteArray> expected{loginLine("--username=anna --password=secret", "1.1.1-1")};
+    if (confirms)
+        expected << "ZM/1.1 action --at=ack --mid=0\n" << "ZM/1.1 action --at=ack --mid=5\n";
+    if (session.isLoggedIn())
+        expected << "ZM/1.1 request --rq=nick\n";
+    QVERIFY(server.waitForLines(expected.size()));
+    QCOMPARE(server.receivedLines(), expected);
+}
+
+// A server that pushes and never reads what the client writes gets a bounded amount of
+// confirmations; the client holds no more of them.
+void TestSession::unreadConfirmationsAreBounded()
+{
+    TlsTestServer server;
+    server.setLineHandler([](const QByteArray &line) {
+        return line.startsWith("ZM/1.1 login") ? QByteArray("ZM/1.1 return --id=200 --ack=1\n") : QByteArray();
+    });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    ZMsgFw111Q session;
+    session.setAcknowledging(true);
+    QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("secret")), 200);
+    QVERIFY(server.waitForLines(2));
+    server.setReading(false);
+
+    auto next = std::make_shared<std::atomic<int>>(1);
+    server.startStream([next] {
+        QByteArray chunk;
+        for (int i = 0; i < 100; ++i) {
+            const int id = (*next)++;
+            chunk += "ZM/1.1 message --username=a --message=m --mid=" + QByteArray::number(id) + '\n';
+        }
+        return chunk;
+    });
+    int sent = 0;
+    int refused = 0;
+    QDeadlineTimer deadline(60000);
+    while (refused == 0 && !deadline.hasExpired()) {
+        if (!session.isObjectIncoming()) {
+            QTest::qWait(1);
+            continue;
+        }
+        const QString object = session.readObject();
+        (session.acknowledgeMessage(session.messageId(object)) ? sent : refused) += 1;
+    }
+    server.stopStream();
+    QVERIFY2(refused > 0, qPrintable(QStringLiteral("%1 confirmations all taken").arg(sent)));
+    qInfo("%d confirmations written before the first was held back", sent);
+
+    // Once the server reads again, confirmations go out again.
+    server.setReading(true);
+    QTRY_VERIFY_WITH_TIMEOUT(session.acknowledgeMessage(1), 20000);
 }
 
 ZM_HERMETIC_GUILESS_TEST_MAIN(TestSession)

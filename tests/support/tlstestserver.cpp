@@ -45,6 +45,16 @@ public:
             m_client->disconnectFromHost();
     }
 
+    void setReading(bool reading)
+    {
+        m_paused = !reading;
+        if (!m_client)
+            return;
+        m_client->setReadBufferSize(reading ? 0 : 4096);
+        if (reading)
+            readLines(m_client);
+    }
+
     void stream(TlsTestServer::Producer producer)
     {
         m_producer = std::move(producer);
@@ -108,6 +118,8 @@ protected:
 private:
     void readLines(QSslSocket *socket)
     {
+        if (m_paused && socket == m_client)
+            return;
         if (m_owner->m_rawHandler) {
             m_raw += socket->readAll();
             const QByteArray answer = m_owner->m_rawHandler(m_raw);
@@ -137,6 +149,7 @@ private:
     QByteArray m_raw;
     TlsTestServer::Producer m_producer;
     QTimer *m_feeder = nullptr;
+    bool m_paused = false;
 };
 
 TlsTestServer::TlsTestServer(Certificate certificate)
@@ -279,6 +292,11 @@ void TlsTestServer::sendToClient(const QByteArray &bytes)
         return;
     }
     QMetaObject::invokeMethod(m_core, [this, bytes] { m_core->send(bytes); }, Qt::BlockingQueuedConnection);
+}
+
+void TlsTestServer::setReading(bool reading)
+{
+    QMetaObject::invokeMethod(m_core, [this, reading] { m_core->setReading(reading); }, Qt::BlockingQueuedConnection);
 }
 
 void TlsTestServer::closeClient()

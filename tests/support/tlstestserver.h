@@ -48,6 +48,9 @@ public:
     // Sends raw bytes to, or closes, the newest client connection.
     void sendToClient(const QByteArray &bytes);
     void closeClient();
+    // While paused, nothing more is taken from the newest connection: what the client writes
+    // piles up on its side, as with a server that does not read.
+    void setReading(bool reading);
     // Sends later without blocking; usable from a handler to split an answer in time.
     void sendToClientLater(const QByteArray &bytes, int delayMs);
 
