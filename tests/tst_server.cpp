@@ -1350,17 +1350,6 @@ void TestServer::loginAnnouncesConfirmations()
     QVERIFY2(reply.startsWith("ZM/1.1 return --id=200 ") && reply.endsWith(" --ack=1\n"), reply.constData());
     const QByteArray refused = rawExchange({"ZM/1.1 login --username=alice --password=wrong\n"}, 1);
     QVERIFY2(refused.startsWith("ZM/1.1 return --id=404 ") && !refused.contains("--ack="), refused.constData());
-
-    // A session confirms only when asked to; the other gets every message as before.
-    auto confirming = confirmingSession(QStringLiteral("alice"), QStringLiteral("alice123"));
-    QVERIFY(confirming);
-    Session plain;
-    QCOMPARE(plain.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
-    QVERIFY(!plain.fw->isAcknowledging());
-    QVERIFY(!plain.fw->acknowledgeMessage(1));
-    confirming->fw->logoutUser();
-    QTRY_VERIFY(!confirming->fw->isAcknowledging());
-    QVERIFY(!confirming->fw->acknowledgeMessage(1));
 }
 
 // A message read from a connection that then dies, without a confirmation, comes again.
