@@ -30,7 +30,7 @@ ZMsgFw111Q::~ZMsgFw111Q() = default;
 
 bool ZMsgFw111Q::adoptSession(ZMsgFw111Q *other)
 {
-    return other && takeConnectionFrom(*other);
+    return other && takeSessionFrom(*other);
 }
 
 void ZMsgFw111Q::deliverIncomingObject(const QString &object)

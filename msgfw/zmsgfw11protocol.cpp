@@ -8,6 +8,8 @@
 #include <QSslSocket>
 #include <QSysInfo>
 
+#include <utility>
+
 namespace {
 
 constexpr int WaitMilliseconds = 5000;
@@ -82,6 +84,16 @@ ZMsgFwWire::LineBuilder ZMsgFw11Protocol::acknowledgement(qint64 id)
     ZMsgFwWire::LineBuilder line(QStringLiteral("action"));
     line.text(QStringLiteral("--at="), QStringLiteral("ack")).raw(QStringLiteral("--mid="), QString::number(id));
     return line;
+}
+
+bool ZMsgFw11Protocol::takeSessionFrom(ZMsgFw11Protocol &other)
+{
+    if (!takeConnectionFrom(other))
+        return false;
+    m_sessionAcknowledges = std::exchange(other.m_sessionAcknowledges, false);
+    m_lastObject.clear();
+    m_lastMessageId = 0;
+    return true;
 }
 
 void ZMsgFw11Protocol::setAcknowledging(bool on)

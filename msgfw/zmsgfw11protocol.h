@@ -163,6 +163,8 @@ protected:
 
     QString workWithObject(QByteArray line);
     QString workWithObjectWithEmit(QByteArray line);
+    // takeConnectionFrom, keeping what the server was told about confirmations at its login.
+    bool takeSessionFrom(ZMsgFw11Protocol &other);
 
 private:
     enum class LineRead { Line, None, Broken };

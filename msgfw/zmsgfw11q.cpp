@@ -15,5 +15,5 @@ void ZMsgFw11Q::deliverIncomingObject(const QString &object)
 
 bool ZMsgFw11Q::adoptSession(ZMsgFw11Q *other)
 {
-    return other && takeConnectionFrom(*other);
+    return other && takeSessionFrom(*other);
 }

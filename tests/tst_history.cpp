@@ -497,6 +497,8 @@ void TestHistory::existingContentsMadeOwnerOnly()
         QVERIFY2(modeOf(path) == QLatin1String("600"), qPrintable(path + QLatin1Char(' ') + modeOf(path)));
     // What a link points at is left alone.
     QCOMPARE(modeOf(outside), QStringLiteral("644"));
+}
+
 void TestHistory::seenRecordLines_data()
 {
     using Entries = QList<SeenMessages::Entry>;

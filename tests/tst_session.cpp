@@ -65,6 +65,7 @@ template <typename Session> void checkAdoption(TlsTestServer &server)
     int code = 0;
     worker.run([&] {
         other = new Session;
+        other->setAcknowledging(true);
         code = other->loginUser(QStringLiteral("anna"), QStringLiteral("pw"));
     });
     QCOMPARE(code, 200);
@@ -84,10 +85,14 @@ template <typename Session> void checkAdoption(TlsTestServer &server)
         other->moveSessionToThread(here);
         other->moveToThread(here);
     });
+    QVERIFY(!mine.isAcknowledging());
     QVERIFY(mine.adoptSession(other));
     std::unique_ptr<Session> emptied(other);
     QVERIFY(mine.isLoggedIn());
     QVERIFY(!other->isLoggedIn());
+    // The server was told at login that this session confirms messages: it still does.
+    QVERIFY(mine.isAcknowledging());
+    QVERIFY(!other->isAcknowledging());
     // The adopted connection is the only one left, and it is the worker's: no second login.
     QVERIFY(server.waitForOpenConnections(1, 30000));
     QCOMPARE(server.connectionCount(), 2);
@@ -381,7 +386,7 @@ void TestSession::sessionAdoptedFromAnotherThread()
     // Each login is answered with a poke from its own user behind the reply; "anna" has the nick Anna.
     server.setLineHandler([](const QByteArray &line) -> QByteArray {
         if (line.startsWith("ZM/1.1 login --username=anna "))
-            return "ZM/1.1 return --id=200\nZM/1.1 poke --username=anna\n";
+            return "ZM/1.1 return --id=200 --ack=1\nZM/1.1 poke --username=anna\n";
         if (line.startsWith("ZM/1.1 login "))
             return "ZM/1.1 return --id=200\n";
         if (line.startsWith("ZM/1.1 request --rq=nick"))
@@ -403,6 +408,17 @@ void TestSession::nulBytesDoNotCutValues()
         if (line.contains(" request --rq=nick"))
             return QByteArray("ZM/1.1 return --rq=nick --id=200 --nick=Al\0ice\n", 47);
         return QByteArray("ZM/1.1 return --id=200\n");
+    });
+    QVERIFY(server.listenOnLoopback());
+    server.exportEndpoint();
+    ZMsgFw111Q session;
+    QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 200);
+    QCOMPARE(session.getUserNick(), QString::fromUtf8("Al\0ice", 6));
+    server.sendToClient(QByteArray("ZM/1.1 message --username=ben --message=a\0b\n", 44));
+    QTRY_VERIFY(session.isObjectIncoming());
+    QCOMPARE(session.readObject(), QString::fromUtf8("MessageFromUser<>ben: a\0b\n", 26));
+}
+
 void TestSession::confirmationsOnlyWhenAnnounced_data()
 {
     QTest::addColumn<bool>("turnedOn");
