@@ -1,7 +1,9 @@
 #include "frmConfig.h"
 
 #include "accountlink.h"
+#include "desktopnotifications.h"
 #include "dialogsupport.h"
+#include "platform.h"
 #include "ui_frmConfig.h"
 #include "updatecheck.h"
 
@@ -10,7 +12,6 @@
 #include <QFile>
 #include <QFontDialog>
 #include <QLocale>
-#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QStyle>
@@ -52,6 +53,11 @@ frmConfig::frmConfig(const QString &translationDir, QWidget *parent)
         font.fromString(storedFont);
     }
     ui->labPreviewFont->setFont(font);
+    ui->cbSystemNotifications->setChecked(settings.value(QStringLiteral("SystemNotifications"), true).toBool());
+    if (!DesktopNotifications::serviceAvailable()) {
+        ui->cbSystemNotifications->setEnabled(false);
+        ui->cbSystemNotifications->setToolTip(tr("This desktop has no notification service; notices appear as popups."));
+    }
     loadLanguages();
     const QString language = settings.value(QStringLiteral("Language"), QStringLiteral("System")).toString();
     if (languageTable.contains(language)) {
@@ -164,6 +170,8 @@ void frmConfig::save()
         settings.remove(QStringLiteral("Interface/Font"));
     else
         settings.setValue(QStringLiteral("Interface/Font"), font.toString());
+    if (ui->cbSystemNotifications->isEnabled())
+        settings.setValue(QStringLiteral("Interface/SystemNotifications"), ui->cbSystemNotifications->isChecked());
 
     const QString newLanguage = languageTable.value(ui->cbLanguage->currentText());
     const QString oldLanguage = settings.value(QStringLiteral("Interface/Language"), QStringLiteral("System")).toString();
@@ -199,6 +207,6 @@ void frmConfig::save()
 
 void frmConfig::restartProgram()
 {
-    QProcess::startDetached(QCoreApplication::applicationFilePath(), QStringList());
-    QCoreApplication::exit(0);
+    Platform::restartProgram();
+    Platform::quitApplication();
 }

@@ -3,19 +3,24 @@
 #include "startup.h"
 #include "TestControl.h"
 #include "UpdateThread.h"
+#include "singleinstance.h"
 
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
 #include <QLocale>
 #include <QSettings>
+#include <QTextStream>
 
 int main(int argc, char *argv[])
 {
+    const int informationExit = Startup::answerInformationOptions(argc, argv);
+    if (informationExit >= 0)
+        return informationExit;
+
     Startup::avoidOpenGlIntegration();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Zelto Messenger"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.0-33"));
+    Startup::setApplicationIdentity();
 
     const QString executableDir = QCoreApplication::applicationDirPath();
     QDir::setCurrent(executableDir);
@@ -31,12 +36,26 @@ int main(int argc, char *argv[])
     Startup::installTranslations(language, QLocale::system().name(), translationDir, &app);
 
     const Startup::Options options = Startup::parseOptions(QCoreApplication::arguments());
+    SingleInstance instance;
+    switch (instance.claim(!options.minimized)) {
+    case SingleInstance::Outcome::Primary:
+        break;
+    case SingleInstance::Outcome::HandedOver:
+        return 0;
+    case SingleInstance::Outcome::NoAnswer:
+        QTextStream(stderr) << QCoreApplication::translate("Startup", "Zelto Messenger is already running but does not answer.")
+                            << '\n';
+        return 1;
+    }
+    // A start during shutdown waits for the lock instead of handing over to this ending run.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &instance, &SingleInstance::release);
     if (options.regUpdate)
         Startup::refreshUninstallEntry();
     Startup::applyStyle(settings, options.resetStyle);
 
     frmLogin window;
     window.setTranslationDir(translationDir);
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &window, [&window] { Startup::bringForward(&window); });
 
     const bool updateNotification = settings.value(QStringLiteral("Update/UpdateNotification"), true).toBool();
     auto *updateDialog = new frmUpdate(QStringLiteral("32qt5"));

@@ -1,5 +1,7 @@
 #include "platform.h"
 
+#include "singleinstance.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -56,6 +58,9 @@ void setQuitHook(std::function<void()> hook)
 
 bool restartProgram()
 {
+    // The new instance must run on its own, not hand over to this ending one.
+    if (SingleInstance *instance = SingleInstance::current())
+        instance->release();
     if (restartHook())
         return restartHook()();
     return QProcess::startDetached(QCoreApplication::applicationFilePath(), QStringList());

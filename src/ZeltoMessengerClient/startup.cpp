@@ -9,9 +9,27 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QLocale>
+#include <QTextStream>
 #include <QTranslator>
+#include <QWidget>
 
 namespace Startup {
+
+namespace {
+
+QString optionLine(const char *option, const QString &description)
+{
+    return QStringLiteral("  %1 %2\n").arg(QLatin1String(option), -16).arg(description);
+}
+
+} // namespace
+
+void setApplicationIdentity()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Zelto Messenger"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0-33"));
+}
 
 void avoidOpenGlIntegration()
 {
@@ -33,8 +51,59 @@ Options parseOptions(const QStringList &arguments)
         options.minimized |= matchesOption(argument, QStringLiteral("--minimized"));
         options.resetStyle |= matchesOption(argument, QStringLiteral("--resetstyle"));
         options.noUpdate |= matchesOption(argument, QStringLiteral("--noupdate"));
+        options.help |= matchesOption(argument, QStringLiteral("--help")) || argument == QLatin1String("-h");
+        options.version |= matchesOption(argument, QStringLiteral("--version"));
     }
     return options;
+}
+
+QString usageText(const QString &programName)
+{
+    return QCoreApplication::translate("Startup", "Usage: %1 [options]").arg(programName) + QStringLiteral("\n")
+        + QCoreApplication::translate("Startup", "Instant messenger for Zelto Messenger accounts.")
+        + QStringLiteral("\n\n") + QCoreApplication::translate("Startup", "Options:") + QStringLiteral("\n")
+        + optionLine("--minimized", QCoreApplication::translate("Startup", "Start with the main window minimised"))
+        + optionLine("--resetstyle", QCoreApplication::translate("Startup", "Go back to the system's widget style"))
+        + optionLine("--noupdate", QCoreApplication::translate("Startup", "Accepted for older start entries; has no effect"))
+        + optionLine("--regupdate", QCoreApplication::translate("Startup", "Accepted for older start entries; has no effect"))
+        + optionLine("-h, --help", QCoreApplication::translate("Startup", "Show this help and exit"))
+        + optionLine("--version", QCoreApplication::translate("Startup", "Show the version and exit"))
+        + QStringLiteral("\n")
+        + QCoreApplication::translate("Startup",
+                                      "Starting the program again while it runs brings its window to the front.")
+        + QStringLiteral("\n");
+}
+
+QString versionText()
+{
+    return QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion()
+        + QLatin1Char('\n');
+}
+
+int answerInformationOptions(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const Options options = parseOptions(arguments);
+    if (!options.help && !options.version)
+        return -1;
+    // No QApplication: a terminal without a display must get its answer too.
+    QCoreApplication app(argc, argv);
+    setApplicationIdentity();
+    const QString executableDir = QCoreApplication::applicationDirPath();
+    const QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+    const QString language = settings.value(QStringLiteral("Interface/Language"), QStringLiteral("System")).toString();
+    installTranslations(language, QLocale::system().name(),
+                        translationDirectory(executableDir, executableDir, QStringLiteral(ZM_INSTALLED_TRANSLATIONS)),
+                        &app);
+    QTextStream out(stdout);
+    if (options.help)
+        out << usageText(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    else
+        out << versionText();
+    out.flush();
+    return 0;
 }
 
 QString resolveTranslationDir(const QString &pathTemplate, const QString &executableDir,
@@ -125,6 +194,14 @@ void connectUpdateObjects(UpdateThread *thread, frmUpdate *dialog)
     QObject::connect(thread, &UpdateThread::setNewVersion, dialog, &frmUpdate::setNewVersion);
     QObject::connect(thread, &UpdateThread::updateIsNowAvailable, dialog, &frmUpdate::show);
     QObject::connect(dialog, &frmUpdate::disableUpdateNotification, thread, &UpdateThread::disableUpdateNotification);
+}
+
+void bringForward(QWidget *window)
+{
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 } // namespace Startup

@@ -8,6 +8,7 @@
 class QObject;
 class QSettings;
 class QTranslator;
+class QWidget;
 class UpdateThread;
 class frmUpdate;
 
@@ -23,11 +24,23 @@ struct Options {
     bool minimized = false;
     bool resetStyle = false;
     bool noUpdate = false;
+    bool help = false;
+    bool version = false;
 };
+
+// Application name "Zelto Messenger" and version, set before anything reads them.
+void setApplicationIdentity();
 
 // An argument matches an option when it equals it, or begins with the option and "=".
 bool matchesOption(const QString &argument, const QString &option);
 Options parseOptions(const QStringList &arguments);
+
+// "--help" (also "-h") and "--version" answer on standard output and end the program before
+// any window, display connection or instance check. Returns the exit status when one of them
+// was given, else -1.
+int answerInformationOptions(int argc, char *argv[]);
+QString usageText(const QString &programName);
+QString versionText();
 
 // "$ED" is the executable's directory, "$WD" the working directory.
 QString resolveTranslationDir(const QString &pathTemplate, const QString &executableDir,
@@ -54,6 +67,9 @@ void refreshUninstallEntry();
 
 // The update worker reports to the update dialog; the dialog's "Disable" stops the worker.
 void connectUpdateObjects(UpdateThread *thread, frmUpdate *dialog);
+
+// Shows the main window in front, also when it was minimised or only in the tray.
+void bringForward(QWidget *window);
 
 } // namespace Startup
 

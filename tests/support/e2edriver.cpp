@@ -131,6 +131,7 @@ QProcessEnvironment clientEnvironment(const QString &home, const ServerProcess *
     environment.insert("XDG_DATA_HOME", home + "/data");
     environment.insert("XDG_CACHE_HOME", home + "/cache");
     environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home + "/no-session-bus");
     environment.insert("ZMSGFW_HOST", "127.0.0.1");
     if (server) {
         environment.insert("ZMSGFW_PORT", QString::number(server->messagingPort));
@@ -143,11 +144,13 @@ QProcessEnvironment clientEnvironment(const QString &home, const ServerProcess *
 
 ClientProcess::ClientProcess(const QString &label, const ServerProcess &server)
     : m_label(label), m_server(&server), m_home(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-XXXXXX")
+    , m_runtime(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-run-XXXXXX")
 {
 }
 
 ClientProcess::ClientProcess(const QString &label)
     : m_label(label), m_home(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-XXXXXX")
+    , m_runtime(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-run-XXXXXX")
 {
 }
 
@@ -169,17 +172,24 @@ ClientProcess::~ClientProcess()
     }
 }
 
+QProcessEnvironment ClientProcess::environment() const
+{
+    QProcessEnvironment environment = clientEnvironment(m_home.path(), m_server);
+    environment.insert("XDG_RUNTIME_DIR", m_runtime.path());
+    if (!m_temporaryDirectory.isEmpty())
+        environment.insert("TMPDIR", m_temporaryDirectory);
+    for (const QString &name : m_extraEnvironment.keys())
+        environment.insert(name, m_extraEnvironment.value(name));
+    return environment;
+}
+
 bool ClientProcess::start(const QStringList &arguments)
 {
     m_controlName = QStringLiteral("zme2e-%1-%2").arg(m_label).arg(QCoreApplication::applicationPid());
     if (!m_temporaryDirectory.isEmpty())
         m_controlName = QDir(m_temporaryDirectory).filePath(m_controlName);
-    QProcessEnvironment environment = clientEnvironment(m_home.path(), m_server);
-    if (!m_temporaryDirectory.isEmpty())
-        environment.insert("TMPDIR", m_temporaryDirectory);
+    QProcessEnvironment environment = this->environment();
     environment.insert("ZM_TEST_CONTROL", m_controlName);
-    for (const QString &name : m_extraEnvironment.keys())
-        environment.insert(name, m_extraEnvironment.value(name));
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.setStandardOutputFile(QProcess::nullDevice());
@@ -193,6 +203,26 @@ bool ClientProcess::start(const QStringList &arguments)
             return true;
         if (m_process.state() == QProcess::NotRunning)
             return false;
+        QTest::qWait(100);
+    }
+    return false;
+}
+
+void ClientProcess::kill()
+{
+    m_process.kill();
+    m_process.waitForFinished(10000);
+    m_control.abort();
+}
+
+bool ClientProcess::reconnect()
+{
+    m_control.abort();
+    QDeadlineTimer deadline(30000);
+    while (!deadline.hasExpired()) {
+        m_control.connectToServer(m_controlName);
+        if (m_control.waitForConnected(1000))
+            return true;
         QTest::qWait(100);
     }
     return false;

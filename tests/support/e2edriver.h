@@ -31,7 +31,8 @@ private:
 };
 
 // The environment of a zmessenger process: a HOME and XDG directories of its own under home,
-// the offscreen platform, and the endpoints of server when one is given.
+// the offscreen platform, no session bus (a test that wants one sets DBUS_SESSION_BUS_ADDRESS),
+// and the endpoints of server when one is given.
 QProcessEnvironment clientEnvironment(const QString &home, const ServerProcess *server);
 
 // One real zmessenger process with a HOME of its own, driven through its test control channel.
@@ -49,6 +50,15 @@ public:
     bool start(const QStringList &arguments = {});
     // Ends the program the way a user does ("Stop ZM") and waits for it.
     bool stop();
+    // Ends the program as a crash would: no clean-up of any kind.
+    void kill();
+    // Talks to a new instance that took over the control channel (after a restart).
+    bool reconnect();
+    // What a further start of the program for the same user is given (no control channel).
+    QProcessEnvironment environment() const;
+    // The per-user runtime directory (XDG_RUNTIME_DIR) of this client.
+    QString runtimeDirectory() const { return m_runtime.path(); }
+    QProcess &process() { return m_process; }
     QString home() const { return m_home.path(); }
     qint64 processId() const { return m_process.processId(); }
     bool isRunning() const { return m_process.state() == QProcess::Running; }
@@ -68,6 +78,9 @@ private:
     QProcessEnvironment m_extraEnvironment;
     QString m_temporaryDirectory;
     QTemporaryDir m_home;
+    // The user's runtime directory, where the one-instance lock lives: one per client, so
+    // that clients of different test users run side by side.
+    QTemporaryDir m_runtime;
     QProcess m_process;
     QLocalSocket m_control;
     QString m_controlName;
