@@ -4,6 +4,7 @@
 
 #include "IncomingObject.h"
 #include "LoginAttempt.h"
+#include "desktopnotifications.h"
 #include "MessageFormat.h"
 #include "NotificationWidget.h"
 #include "frmChat.h"
@@ -33,6 +34,11 @@ constexpr int MaxPopups = 8;
 QString popupLine(const QByteArray &utf8)
 {
     return MessageFormat::escapeHtml(QString::fromUtf8(cutPopupBytes(utf8)));
+}
+
+QString plainPopupLine(const QByteArray &utf8)
+{
+    return QString::fromUtf8(cutPopupBytes(utf8));
 }
 
 QString popupHeader(const QString &name)
@@ -161,9 +167,10 @@ void frmLogin::incomingMessage(const QString &object, const QStringList &parts)
         return;
     if (!chat->isActiveWindow() || chat->isMinimized()) {
         // The popup shows the start only: a long message is not decoded whole for it.
-        const QString text = chat->formatMessage(popupLine(MessageFormat::decodeEntitiesStart(message.text, 64)));
+        const QByteArray decoded = MessageFormat::decodeEntitiesStart(message.text, 64);
+        const QString text = chat->formatMessage(popupLine(decoded));
         showNotification(popupHeader(name) + text, tr("Incoming Message"), QStringLiteral("ocw\n") + sender,
-                         QStringLiteral(":/img/notification-mail.png"));
+                         QStringLiteral(":/img/notification-mail.png"), name, plainPopupLine(decoded));
         playChatIn();
     }
     // The popup or the sound may have run an event loop in which the window went away.
@@ -379,9 +386,9 @@ void frmLogin::contactStateChanged(const QString &user, int state)
     updateChatInfo(user);
 
     const QString name = displayName(user);
-    const QString line = popupLine((name + QLatin1Char(' ') + tr("changed status")).toUtf8());
-    showNotification(popupHeader(name) + line, tr("Status changed"), QStringLiteral("ocw\n") + user,
-                     stateNotificationImage(state));
+    const QByteArray utf8 = (name + QLatin1Char(' ') + tr("changed status")).toUtf8();
+    showNotification(popupHeader(name) + popupLine(utf8), tr("Status changed"), QStringLiteral("ocw\n") + user,
+                     stateNotificationImage(state), tr("Status changed"), plainPopupLine(utf8));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -419,9 +426,10 @@ void frmLogin::releaseNotifications()
         playChatIn();
 }
 
-void frmLogin::showNotification(QString text, QString title, QString data, QString image)
+void frmLogin::showNotification(QString text, QString title, QString data, QString image, const QString &summary,
+                                const QString &body)
 {
-    PendingNotification note{text, title, data, image};
+    PendingNotification note{text, title, data, image, summary, body};
     if (!holdingNotifications) {
         raiseNotification(note);
         return;
@@ -437,8 +445,26 @@ void frmLogin::showNotification(QString text, QString title, QString data, QStri
         heldNotifications.removeFirst();
 }
 
+bool frmLogin::showDesktopNotice(const PendingNotification &note)
+{
+    if (note.summary.isEmpty()
+        || !contactSettings().value(QStringLiteral("Interface/SystemNotifications"), true).toBool())
+        return false;
+    if (!desktopNotices) {
+        desktopNotices = new DesktopNotifications(this);
+        connect(desktopNotices, &DesktopNotifications::activated, this, &frmLogin::noteBack);
+        connect(desktopNotices, &DesktopNotifications::refused, this, [this](const DesktopNotifications::Notice &notice) {
+            raiseNotification({notice.popupText, notice.popupTitle, notice.data, notice.image, QString(), QString()});
+        });
+    }
+    return desktopNotices->show(
+        {note.data, note.data + QLatin1Char('\n') + note.title, note.summary, note.body, note.image, note.title, note.text});
+}
+
 void frmLogin::raiseNotification(const PendingNotification &note)
 {
+    if (showDesktopNotice(note))
+        return;
     const QString &text = note.text;
     const QString &title = note.title;
     const QString &data = note.data;
@@ -583,7 +609,7 @@ void frmLogin::showBalloon(const QString &title, const QString &text, QSystemTra
     } else {
         // Without a tray the balloon would go unseen; a popup tells the user instead.
         const int state = icon == QSystemTrayIcon::Information ? 1 : 8;
-        showNotification(MessageFormat::escapeHtml(text), title, QString(), stateNotificationImage(state));
+        showNotification(MessageFormat::escapeHtml(text), title, QString(), stateNotificationImage(state), title, text);
     }
     emit balloonShown(title, text);
 }
