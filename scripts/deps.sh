@@ -11,6 +11,8 @@ PACKAGES=(
   qttranslations5-l10n
   xvfb xauth x11-utils libxcb1-dev imagemagick librsvg2-bin
   desktop-file-utils appstream
+  qtkeychain-qt5-dev libsecret-1-0
+  dbus-daemon gnome-keyring libsecret-tools
 )
 PACKAGES+=("$@")
 

@@ -9,6 +9,7 @@
 #include "accountchecks.h"
 #include "dialogsupport.h"
 #include "frmUpdate.h"
+#include "keyring.h"
 #include "languagelist.h"
 #include "loginstore.h"
 #include "platform.h"
@@ -47,6 +48,8 @@ namespace {
 // screen the poll only checks rarely whether it has come back.
 constexpr int HoverPollMs = 10;
 constexpr int HoverIdlePollMs = 500;
+// A keyring may first ask the user to unlock it; the automatic login waits that long at most.
+constexpr int KeyringWaitMs = 30000;
 
 const char LoginHoverStyle[] = "background-color: rgb(255, 255, 255); border-color: rgb(215, 120, 50); color: rgb(215, 70, 25);";
 const char LoginNormalStyle[] = "background-color: rgb(215, 70, 25); border-color: rgb(215, 120, 50);";
@@ -114,6 +117,7 @@ frmLogin::frmLogin(QWidget *parent)
     buildTrayIcon();
 
     armTimers();
+    keyring = new Keyring(this);
     const LoginStore::Remembered remembered = LoginStore::read(settings);
     sessionActive = false;
     zmsgfw = new ZMsgFw111Q(this);
@@ -131,8 +135,12 @@ frmLogin::frmLogin(QWidget *parent)
         ui->txtName->setEnabled(false);
         ui->txtPassword->setEnabled(false);
         ui->cmdLogin->setEnabled(false);
-        QTimer::singleShot(50, this, &frmLogin::on_doAutologin);
+        if (remembered.passwordInKeyring)
+            fetchKeyringPassword(remembered.name);
+        else
+            QTimer::singleShot(50, this, &frmLogin::on_doAutologin);
     }
+    LoginStore::moveToKeyring(settings, keyring);
 
     restoreWindowGeometry();
 }
@@ -249,6 +257,25 @@ void frmLogin::on_doAutologin()
     ui->txtPassword->setEnabled(true);
     ui->cmdLogin->setEnabled(true);
     performLogin(false, true);
+}
+
+void frmLogin::fetchKeyringPassword(const QString &name)
+{
+    LoginStore::fetchPassword(keyring, name, KeyringWaitMs, this, [this](bool found, const QString &password) {
+        if (found) {
+            ui->txtPassword->setText(password);
+            ui->txtPasswordDesigned->setText(password);
+            on_doAutologin();
+            return;
+        }
+        // Without the password the user logs in by hand; the name is already there.
+        qInfo() << "The keyring did not give the remembered password";
+        for (QWidget *widget : {static_cast<QWidget *>(ui->cbStayLoggedIn), static_cast<QWidget *>(ui->cbStayLoggedInDesigned),
+                                static_cast<QWidget *>(ui->txtName), static_cast<QWidget *>(ui->txtPassword),
+                                static_cast<QWidget *>(ui->cmdLogin)})
+            widget->setEnabled(true);
+        (designedMode ? ui->txtPasswordDesigned : ui->txtPassword)->setFocus(Qt::OtherFocusReason);
+    });
 }
 
 void frmLogin::setLoginBusy(bool busy, bool blocking)
@@ -393,7 +420,7 @@ void frmLogin::storeLoginChoices()
     QSettings settings = appSettings();
     userBootUp = LoginStore::storeChoices(settings, ui->cbStayLoggedIn->isChecked(), ui->cbStartWithWindows->isChecked(),
                                           ui->txtName->text(), ui->txtPassword->text(),
-                                          QCoreApplication::applicationFilePath(), userBootUp);
+                                          QCoreApplication::applicationFilePath(), userBootUp, keyring);
 }
 
 void frmLogin::enterOfflineSession(int state, QString nick)
@@ -462,7 +489,7 @@ void frmLogin::logoutUser()
 void frmLogin::logoutUserWithRemoveAutologin()
 {
     QSettings settings = appSettings();
-    LoginStore::forget(settings);
+    LoginStore::forget(settings, keyring);
     userBootUp = false;
     logoutUser();
 }

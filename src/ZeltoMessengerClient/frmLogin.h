@@ -35,6 +35,8 @@ class AvatarThread;
 class LoginAttempt;
 class ChatLink;
 class NotificationWidget;
+class DesktopNotifications;
+class SecretStore;
 class QSettings;
 
 namespace Ui {
@@ -186,8 +188,11 @@ public:
     void setCustomNick(QString user, QString nick);
     QIcon makeContactIcon(QImage avatar, QImage stateIcon);
     QString ownAvatarId();
-    // Raises a popup; data "ocw\n" + user makes a click open that contact's chat.
-    void showNotification(QString text, QString title, QString data, QString image);
+    // Raises a popup; data "ocw\n" + user makes a click open that contact's chat. With a
+    // summary, the desktop's notification service shows summary and plain-text body instead
+    // when it is there and the preferences allow it.
+    void showNotification(QString text, QString title, QString data, QString image,
+                          const QString &summary = QString(), const QString &body = QString());
 
 protected:
     // Called by logoutUser: empties both list widgets and every per-contact table.
@@ -235,6 +240,7 @@ protected:
     // the newest few popups could be seen, and one sound stands for the whole burst.
     struct PendingNotification {
         QString text, title, data, image;
+        QString summary, body;
     };
     bool holdingNotifications = false;
     QElapsedTimer heldSince;
@@ -245,6 +251,9 @@ protected:
     void holdNotifications();
     void releaseNotifications();
     void raiseNotification(const PendingNotification &note);
+    // False when the popup is to be shown instead.
+    bool showDesktopNotice(const PendingNotification &note);
+    DesktopNotifications *desktopNotices = nullptr;
 
     QMap<QString, QListWidgetItem *> contactItems;
     QMap<QListWidgetItem *, QString> itemContacts;
@@ -336,6 +345,8 @@ private:
     // Handles what an ended attempt read on the way and, when it logged in, makes its
     // connection the session's; returns its result (500 when the connection could not be taken).
     int takeOverAttempt(LoginAttempt &attempt);
+    // The automatic login of a password kept in the keyring waits for it, bounded.
+    void fetchKeyringPassword(const QString &name);
     void buildTrayIcon();
     void createTimers();
     void armTimers();
@@ -353,6 +364,7 @@ private:
 
     Ui::frmLogin *ui;
     ZMsgFw111Q *zmsgfw;
+    SecretStore *keyring = nullptr;
     bool sessionActive = false;
     bool disconnected = false;
     bool userBootUp = true;

@@ -194,7 +194,7 @@ void frmLogin::takeChangedPassword(const QString &newPassword)
     ui->txtPasswordDesigned->setText(newPassword);
     QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
     if (settings.value(QStringLiteral("Login/Autologin"), false).toBool())
-        settings.setValue(QStringLiteral("Login/Password"), LoginStore::encodeCredential(newPassword));
+        LoginStore::rememberPassword(settings, keyring, ownUserName(), newPassword);
 }
 
 void frmLogin::enableUpdateNotification()
