@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de">
 <context>
+    <name>DesktopNotifications</name>
+    <message>
+        <source>Open chat</source>
+        <translation>Chat öffnen</translation>
+    </message>
+</context>
+<context>
     <name>NotificationWidget</name>
     <message>
         <source>Notification</source>
@@ -237,6 +244,14 @@ Ihre Version: %3</translation>
     <message>
         <source>Set Font</source>
         <translation>Schrift wählen</translation>
+    </message>
+    <message>
+        <source>Use desktop notifications</source>
+        <translation>Benachrichtigungen des Desktops verwenden</translation>
+    </message>
+    <message>
+        <source>This desktop has no notification service; notices appear as popups.</source>
+        <translation>Dieser Desktop hat keinen Benachrichtigungsdienst; Hinweise erscheinen als Popups.</translation>
     </message>
 </context>
 <context>
@@ -932,6 +947,49 @@ Ihre Version: %3</translation>
     <message>
         <source>The updater %1 could not be started. Please install the update by hand.</source>
         <translation>Das Update-Programm %1 konnte nicht gestartet werden. Bitte installieren Sie das Update von Hand.</translation>
+    </message>
+</context>
+<context>
+    <name>Startup</name>
+    <message>
+        <source>Zelto Messenger is already running but does not answer.</source>
+        <translation>Zelto Messenger läuft bereits, antwortet aber nicht.</translation>
+    </message>
+    <message>
+        <source>Usage: %1 [options]</source>
+        <translation>Aufruf: %1 [Optionen]</translation>
+    </message>
+    <message>
+        <source>Instant messenger for Zelto Messenger accounts.</source>
+        <translation>Sofortnachrichten für Zelto-Messenger-Konten.</translation>
+    </message>
+    <message>
+        <source>Options:</source>
+        <translation>Optionen:</translation>
+    </message>
+    <message>
+        <source>Start with the main window minimised</source>
+        <translation>Mit minimiertem Hauptfenster starten</translation>
+    </message>
+    <message>
+        <source>Go back to the system&apos;s widget style</source>
+        <translation>Zum Stil des Systems zurückkehren</translation>
+    </message>
+    <message>
+        <source>Accepted for older start entries; has no effect</source>
+        <translation>Für ältere Starteinträge angenommen; ohne Wirkung</translation>
+    </message>
+    <message>
+        <source>Show this help and exit</source>
+        <translation>Diese Hilfe anzeigen und beenden</translation>
+    </message>
+    <message>
+        <source>Show the version and exit</source>
+        <translation>Die Version anzeigen und beenden</translation>
+    </message>
+    <message>
+        <source>Starting the program again while it runs brings its window to the front.</source>
+        <translation>Wird das Programm erneut gestartet, während es läuft, kommt sein Fenster nach vorn.</translation>
     </message>
 </context>
 </TS>

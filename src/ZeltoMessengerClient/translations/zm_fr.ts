@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="fr">
 <context>
+    <name>DesktopNotifications</name>
+    <message>
+        <source>Open chat</source>
+        <translation>Ouvrir la conversation</translation>
+    </message>
+</context>
+<context>
     <name>NotificationWidget</name>
     <message>
         <source>Notification</source>
@@ -237,6 +244,14 @@ Votre version : %3</translation>
     <message>
         <source>Set Font</source>
         <translation>Choisir la police</translation>
+    </message>
+    <message>
+        <source>Use desktop notifications</source>
+        <translation>Utiliser les notifications du bureau</translation>
+    </message>
+    <message>
+        <source>This desktop has no notification service; notices appear as popups.</source>
+        <translation>Ce bureau n’a pas de service de notifications ; les avis s’affichent en fenêtres surgissantes.</translation>
     </message>
 </context>
 <context>
@@ -932,6 +947,49 @@ Votre version : %3</translation>
     <message>
         <source>The updater %1 could not be started. Please install the update by hand.</source>
         <translation>Le programme de mise à jour %1 n'a pas pu être lancé. Veuillez installer la mise à jour à la main.</translation>
+    </message>
+</context>
+<context>
+    <name>Startup</name>
+    <message>
+        <source>Zelto Messenger is already running but does not answer.</source>
+        <translation>Zelto Messenger est déjà lancé mais ne répond pas.</translation>
+    </message>
+    <message>
+        <source>Usage: %1 [options]</source>
+        <translation>Utilisation : %1 [options]</translation>
+    </message>
+    <message>
+        <source>Instant messenger for Zelto Messenger accounts.</source>
+        <translation>Messagerie instantanée pour les comptes Zelto Messenger.</translation>
+    </message>
+    <message>
+        <source>Options:</source>
+        <translation>Options :</translation>
+    </message>
+    <message>
+        <source>Start with the main window minimised</source>
+        <translation>Démarrer avec la fenêtre principale réduite</translation>
+    </message>
+    <message>
+        <source>Go back to the system&apos;s widget style</source>
+        <translation>Revenir au style du système</translation>
+    </message>
+    <message>
+        <source>Accepted for older start entries; has no effect</source>
+        <translation>Accepté pour les anciens lanceurs ; sans effet</translation>
+    </message>
+    <message>
+        <source>Show this help and exit</source>
+        <translation>Afficher cette aide et quitter</translation>
+    </message>
+    <message>
+        <source>Show the version and exit</source>
+        <translation>Afficher la version et quitter</translation>
+    </message>
+    <message>
+        <source>Starting the program again while it runs brings its window to the front.</source>
+        <translation>Relancer le programme pendant qu’il tourne fait passer sa fenêtre au premier plan.</translation>
     </message>
 </context>
 </TS>
