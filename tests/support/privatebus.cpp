@@ -74,12 +74,12 @@ void PrivateBus::stop()
     }
 }
 
-TestKeyring::~TestKeyring()
+KeyringDaemon::~KeyringDaemon()
 {
     stop();
 }
 
-bool TestKeyring::start(const PrivateBus &bus, const QString &dataHome, const QString &runtimeDirectory,
+bool KeyringDaemon::start(const PrivateBus &bus, const QString &dataHome, const QString &runtimeDirectory,
                         QString *error)
 {
     const QString daemon = QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon"));
@@ -116,7 +116,7 @@ bool TestKeyring::start(const PrivateBus &bus, const QString &dataHome, const QS
     return registered;
 }
 
-void TestKeyring::stop()
+void KeyringDaemon::stop()
 {
     if (m_daemon.state() == QProcess::NotRunning)
         return;
@@ -127,7 +127,7 @@ void TestKeyring::stop()
     }
 }
 
-QString TestKeyring::lookup(const QStringList &attributes) const
+QString KeyringDaemon::lookup(const QStringList &attributes) const
 {
     QProcess tool;
     tool.setProcessEnvironment(m_environment);

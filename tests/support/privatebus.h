@@ -28,13 +28,13 @@ private:
 
 // gnome-keyring-daemon's Secret Service on a private bus, its keyrings under dataHome,
 // unlocked with password.
-class TestKeyring
+class KeyringDaemon
 {
 public:
-    TestKeyring() = default;
-    ~TestKeyring();
-    TestKeyring(const TestKeyring &) = delete;
-    TestKeyring &operator=(const TestKeyring &) = delete;
+    KeyringDaemon() = default;
+    ~KeyringDaemon();
+    KeyringDaemon(const KeyringDaemon &) = delete;
+    KeyringDaemon &operator=(const KeyringDaemon &) = delete;
 
     bool start(const PrivateBus &bus, const QString &dataHome, const QString &runtimeDirectory, QString *error);
     void stop();
