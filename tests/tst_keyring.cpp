@@ -119,6 +119,9 @@ private slots:
     void fetchIsBounded_data();
     void fetchIsBounded();
 
+    // The desktop's keyring.
+    void keyringDroppedWhileBusy();
+
     // The real program.
     void loginKeepsPasswordInKeyring();
     void olderFileValueMovesOnStart();
@@ -153,6 +156,9 @@ void TestKeyring::initTestCase()
     QVERIFY2(m_keyring.start(m_bus, m_dir.filePath(QStringLiteral("keyring-data")),
                               m_dir.filePath(QStringLiteral("keyring-run")), &error),
              qPrintable(error));
+    // Keyring objects of this process reach the same Secret Service.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.address().toUtf8());
+    qputenv("XDG_CURRENT_DESKTOP", "GNOME");
 }
 
 void TestKeyring::cleanup()
@@ -305,6 +311,32 @@ void TestKeyring::fetchIsBounded()
     keyring.answerPending();
     QTest::qWait(300);
     QCOMPARE(results.size(), 1);
+}
+
+// ---------------------------------------------------------------------------------------
+// The desktop's keyring
+
+void TestKeyring::keyringDroppedWhileBusy()
+{
+    // A window closed while its keyring still works (the program ends right after a login).
+    bool answered = false;
+    auto *keyring = new Keyring;
+    keyring->write(QStringLiteral("dropped"), QStringLiteral("still stored"),
+                   [&](SecretStore::Result, const QString &) { answered = true; });
+    // The job has started and waits for the Secret Service.
+    QCoreApplication::processEvents();
+    delete keyring;
+    // The keyring's late answer must find nothing freed; the secret is stored all the same.
+    QTRY_COMPARE_WITH_TIMEOUT(keyringEntry(QStringLiteral("dropped")), QStringLiteral("still stored"), 20000);
+    QVERIFY(!answered);
+
+    Keyring again;
+    bool removed = false;
+    again.remove(QStringLiteral("dropped"), [&](SecretStore::Result result, const QString &) {
+        removed = result == SecretStore::Result::Done;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(removed, 20000);
+    QVERIFY(keyringEntry(QStringLiteral("dropped")).isEmpty());
 }
 
 // ---------------------------------------------------------------------------------------

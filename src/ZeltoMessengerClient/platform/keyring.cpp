@@ -21,6 +21,9 @@ SecretStore::Result resultOf(const QKeychain::Job *job)
     }
 }
 
+// A job must live until its backend answers: the Secret Service backend calls back into it by a
+// plain pointer. So jobs have no parent and delete themselves once finished; the answer only
+// reaches the caller while context lives.
 template <typename JobType>
 void run(JobType *job, const QString &key, QObject *context, SecretStore::Callback done,
          std::function<QString(JobType *)> secretOf = nullptr)
@@ -51,18 +54,18 @@ QString Keyring::serviceName()
 
 void Keyring::read(const QString &key, Callback done)
 {
-    run<QKeychain::ReadPasswordJob>(new QKeychain::ReadPasswordJob(serviceName(), this), key, this, std::move(done),
+    run<QKeychain::ReadPasswordJob>(new QKeychain::ReadPasswordJob(serviceName()), key, this, std::move(done),
                                     [](QKeychain::ReadPasswordJob *job) { return job->textData(); });
 }
 
 void Keyring::write(const QString &key, const QString &secret, Callback done)
 {
-    auto *job = new QKeychain::WritePasswordJob(serviceName(), this);
+    auto *job = new QKeychain::WritePasswordJob(serviceName());
     job->setTextData(secret);
     run<QKeychain::WritePasswordJob>(job, key, this, std::move(done));
 }
 
 void Keyring::remove(const QString &key, Callback done)
 {
-    run<QKeychain::DeletePasswordJob>(new QKeychain::DeletePasswordJob(serviceName(), this), key, this, std::move(done));
+    run<QKeychain::DeletePasswordJob>(new QKeychain::DeletePasswordJob(serviceName()), key, this, std::move(done));
 }
