@@ -13,7 +13,8 @@ namespace Ui {
 class frmConfig;
 }
 
-// Preferences: style, classic look, language, chat font and the update notification.
+// Preferences: style, classic look, desktop notifications, language, chat font and the update
+// notification.
 class frmConfig : public QDialog
 {
     Q_OBJECT
