@@ -4,9 +4,9 @@
 
 #include "IncomingObject.h"
 #include "LoginAttempt.h"
-#include "desktopnotifications.h"
 #include "MessageFormat.h"
 #include "NotificationWidget.h"
+#include "desktopnotifications.h"
 #include "frmChat.h"
 #include "uialert.h"
 #include "zmsgfw111q.h"
