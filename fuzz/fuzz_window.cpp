@@ -51,6 +51,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     // The window writes its sound file to the working directory.
     QDir::setCurrent(home.path());
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Notices must not reach the desktop's notification service, nor logins its keyring.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home.path().toUtf8() + "/no-session-bus");
     // Avatar downloads and re-logins must never reach a real server.
     qputenv("ZMSGFW_HOST", "127.0.0.1");
     qputenv("ZMSGFW_PORT", "1");
