@@ -17,6 +17,8 @@ namespace {
 
 // A request is one short line; anything longer is not one of ours.
 constexpr int MaxRequestBytes = 64;
+constexpr int ConnectTimeoutMs = 1000;
+// A client that has not finished its line by then is dropped.
 constexpr int RequestTimeoutMs = 5000;
 constexpr int RetryPauseMs = 100;
 
@@ -124,10 +126,11 @@ bool SingleInstance::listen()
 
 SingleInstance::Outcome SingleInstance::askRunning(bool raise, int timeoutMs)
 {
-    QDeadlineTimer deadline(qMin(timeoutMs, RequestTimeoutMs));
+    // The running one may answer only after a blocking login: wait for it as long as allowed.
+    QDeadlineTimer deadline(timeoutMs);
     QLocalSocket socket;
     socket.connectToServer(socketPath());
-    if (!socket.waitForConnected(int(deadline.remainingTime())))
+    if (!socket.waitForConnected(int(qMin(deadline.remainingTime(), qint64(ConnectTimeoutMs)))))
         return Outcome::NoAnswer;
     socket.write(raise ? "raise\n" : "ping\n");
     QByteArray answer;
@@ -143,7 +146,6 @@ void SingleInstance::serve()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        // A client that never finishes its line is dropped.
         QTimer::singleShot(RequestTimeoutMs, socket, [socket] { socket->abort(); });
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             if (!socket->canReadLine()) {

@@ -29,8 +29,8 @@ public:
 
     // Takes the lock, or hands over to its holder. raise: whether the running window should
     // come forward (a start with "--minimized" only needs the program to run). Waits at most
-    // timeoutMs for a holder that is still starting or ending.
-    Outcome claim(bool raise, int timeoutMs = 10000);
+    // timeoutMs for a holder that is starting, ending, or busy in a blocking login.
+    Outcome claim(bool raise, int timeoutMs = 20000);
 
     // Stops answering and frees the lock, so that a new instance started by this one (a
     // restart) runs on its own instead of handing over to this ending one.
