@@ -4,7 +4,7 @@
 #include "benchsupport.h"
 #include "IncomingObject.h"
 #include "frmLogin.h"
-#include "platform.h"
+#include "Platform.h"
 #include "zmsgfwwire.h"
 
 #include <QApplication>

@@ -6,7 +6,7 @@
 #include "benchsupport.h"
 #include "frmChat.h"
 #include "frmLogin.h"
-#include "platform.h"
+#include "Platform.h"
 #include "tlstestserver.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 // it used while idle, read from the kernel's accounting of the child process.
 #include "benchsupport.h"
 #include "e2edriver.h"
-#include "loginstore.h"
+#include "LoginStore.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,12 +1,12 @@
-#include "accountlink.h"
+#include "AccountLink.h"
 #include "frmChangePassword.h"
 #include "frmContactRequests.h"
 #include "frmProfile.h"
 #include "frmProfileInfo.h"
 #include "hermetic.h"
 #include "loopbackzmsgd.h"
-#include "profilepayload.h"
-#include "uimessage.h"
+#include "ProfilePayload.h"
+#include "UiMessage.h"
 #include "windowwatch.h"
 
 #include <zmsgdconfig.h>

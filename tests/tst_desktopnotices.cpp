@@ -1,6 +1,6 @@
 // Notices of the real program through a notification service of the test's own, on a private
 // session bus: what the service is told, what its action opens, and the popup without it.
-#include "desktopnotifications.h"
+#include "DesktopNotifications.h"
 #include "e2edriver.h"
 #include "frmConfig.h"
 #include "hermetic.h"

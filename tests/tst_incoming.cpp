@@ -7,9 +7,9 @@
 #include "frmLogin.h"
 #include "hermetic.h"
 #include "loopbackzmsgd.h"
-#include "platform.h"
+#include "Platform.h"
 #include "tlstestserver.h"
-#include "uimessage.h"
+#include "UiMessage.h"
 #include "zmsgfw111q.h"
 #include "zmsgfwwire.h"
 

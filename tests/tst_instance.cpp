@@ -2,9 +2,9 @@
 // restart after a language change. Every case runs the real program.
 #include "e2edriver.h"
 #include "hermetic.h"
-#include "loginstore.h"
-#include "platform.h"
-#include "singleinstance.h"
+#include "LoginStore.h"
+#include "Platform.h"
+#include "SingleInstance.h"
 
 #include <QDir>
 #include <QJsonArray>

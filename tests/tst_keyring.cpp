@@ -2,8 +2,8 @@
 // real program against gnome-keyring's Secret Service on a private session bus, and without any.
 #include "e2edriver.h"
 #include "hermetic.h"
-#include "keyring.h"
-#include "loginstore.h"
+#include "Keyring.h"
+#include "LoginStore.h"
 #include "loopbackzmsgd.h"
 #include "privatebus.h"
 

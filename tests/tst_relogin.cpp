@@ -3,9 +3,9 @@
 #include "tlstestserver.h"
 
 #include "frmLogin.h"
-#include "loginstore.h"
-#include "platform.h"
-#include "uimessage.h"
+#include "LoginStore.h"
+#include "Platform.h"
+#include "UiMessage.h"
 
 #include <zmsgdserver.h>
 #include <zmsgdserverthread.h>

@@ -1,6 +1,6 @@
 #include "hermetic.h"
 
-#include "startup.h"
+#include "Startup.h"
 
 #include <QApplication>
 #include <QDir>

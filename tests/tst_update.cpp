@@ -2,8 +2,8 @@
 #include "frmUpdate.h"
 #include "hermetic.h"
 #include "httptestserver.h"
-#include "uimessage.h"
-#include "updatecheck.h"
+#include "UiMessage.h"
+#include "UpdateCheck.h"
 
 #include <QElapsedTimer>
 #include <QFile>

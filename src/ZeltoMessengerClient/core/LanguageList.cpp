@@ -1,0 +1,51 @@
+#include "LanguageList.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QTranslator>
+
+namespace LanguageList {
+
+QString catalogueCode(const QString &fileName)
+{
+    QString code = fileName;
+    if (code.startsWith(QLatin1String("zm_")))
+        code.remove(0, 3);
+    if (code.endsWith(QLatin1String(".qm")))
+        code.chop(3);
+    return code;
+}
+
+QList<Entry> scan(const QString &directory)
+{
+    QList<Entry> entries;
+    const QStringList files = QDir(directory).entryList(QStringList() << QStringLiteral("zm_*.qm"));
+    for (const QString &file : files) {
+        qDebug().noquote() << "Language " + file + " found";
+        QTranslator translator;
+        if (!translator.load(directory + QLatin1Char('/') + file)) {
+            qDebug().noquote() << "Language " + file + " load failed";
+            continue;
+        }
+        qDebug().noquote() << "Language " + file + " loaded";
+        Entry entry;
+        entry.code = catalogueCode(file);
+        const QLocale locale(entry.code);
+        entry.nativeName = locale.nativeLanguageName();
+        entry.englishName = QLocale::languageToString(locale.language());
+        if (entry.nativeName.isEmpty()) {
+            qDebug().noquote() << "Language " + file + " not detected and add failed";
+            continue;
+        }
+        qDebug().noquote() << "Language " + file + " detected as " + entry.nativeName + " (" + entry.englishName + ")";
+        const QString flag = QStringLiteral(":/tr/") + entry.code + QStringLiteral(".png");
+        if (QFile::exists(flag))
+            entry.flagResource = flag;
+        entries.append(entry);
+    }
+    return entries;
+}
+
+} // namespace LanguageList

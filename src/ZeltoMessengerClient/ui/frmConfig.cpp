@@ -1,0 +1,212 @@
+#include "frmConfig.h"
+
+#include "AccountLink.h"
+#include "DesktopNotifications.h"
+#include "DialogSupport.h"
+#include "Platform.h"
+#include "ui_frmConfig.h"
+#include "UpdateCheck.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFontDialog>
+#include <QLocale>
+#include <QPushButton>
+#include <QSettings>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTranslator>
+
+namespace {
+
+QSettings openSettings()
+{
+    return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+}
+
+} // namespace
+
+frmConfig::frmConfig(const QString &translationDir, QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::frmConfig)
+    , translationDir(translationDir)
+{
+    ui->setupUi(this);
+    DialogSupport::setupFixedDialog(this, 320, 350);
+    const QString forum = QStringLiteral("http://") + UpdateCheck::webHost() + QStringLiteral("/forum/");
+    ui->labUpdateWarning->setText(
+        QStringLiteral("<span style=\"color:#aa0000;\">")
+        + tr("WARNING: THE SETTINGS ONLY IN USE IF THE UPDATE MANAGER BUILT IN!") + QStringLiteral("</span><br>")
+        + tr("More informations at ") + QStringLiteral("<a href=\"%1\">").arg(forum.toHtmlEscaped())
+        + tr("Zelto Messenger Forum") + QStringLiteral("</a>"));
+
+    QSettings settings = openSettings();
+    settings.beginGroup(QStringLiteral("Interface"));
+    ui->cbClassic->setChecked(!settings.value(QStringLiteral("designedMode"), true).toBool());
+    const QString storedFont = settings.value(QStringLiteral("Font"), QString()).toString();
+    if (storedFont.isEmpty()) {
+        fontIsDefault = true;
+        font = QFont();
+    } else {
+        fontIsDefault = false;
+        font.fromString(storedFont);
+    }
+    ui->labPreviewFont->setFont(font);
+    ui->cbSystemNotifications->setChecked(settings.value(QStringLiteral("SystemNotifications"), true).toBool());
+    if (!DesktopNotifications::serviceAvailable()) {
+        ui->cbSystemNotifications->setEnabled(false);
+        ui->cbSystemNotifications->setToolTip(tr("This desktop has no notification service; notices appear as popups."));
+    }
+    loadLanguages();
+    const QString language = settings.value(QStringLiteral("Language"), QStringLiteral("System")).toString();
+    if (languageTable.contains(language)) {
+        const int index = ui->cbLanguage->findText(languageTable.value(language), Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (index >= 0)
+            ui->cbLanguage->setCurrentIndex(index);
+    }
+    settings.endGroup();
+
+    loadStyles();
+    const QString styleName = QApplication::style()->objectName();
+    if (styleName == QLatin1String("windowsxp") || styleName == QLatin1String("windowsvista"))
+        setStyleSheet(QStringLiteral("QWidget#sawInterface{background-color: palette(base);}"
+                                     "QWidget#sawUpdate{background-color: palette(base);}"));
+    ui->cbUpdateNotification->setChecked(settings.value(QStringLiteral("Update/UpdateNotification"), true).toBool());
+    showUpdateInformation();
+}
+
+frmConfig::~frmConfig()
+{
+    delete ui;
+}
+
+void frmConfig::loadLanguages()
+{
+    languageTable.insert(QStringLiteral("System"), QStringLiteral("System (System)"));
+    languageTable.insert(QStringLiteral("System (System)"), QStringLiteral("System"));
+    languageTable.insert(QStringLiteral("en"), QStringLiteral("English (English)"));
+    languageTable.insert(QStringLiteral("English (English)"), QStringLiteral("en"));
+    ui->cbLanguage->addItem(QIcon::fromTheme(QStringLiteral("flag-us"), QIcon(QStringLiteral(":/tr/us.png"))),
+                            QStringLiteral("English (English)"));
+    addLanguagesFrom(QStringLiteral(":/tr"), QStringLiteral(":/tr/"));
+    if (!translationDir.isEmpty())
+        addLanguagesFrom(translationDir, translationDir + QLatin1Char('/'));
+}
+
+void frmConfig::addLanguagesFrom(const QString &directory, const QString &filePrefix)
+{
+    const QStringList files = QDir(directory).entryList({ QStringLiteral("zm_*.qm") }, QDir::Files);
+    for (const QString &file : files) {
+        QTranslator translator;
+        if (!translator.load(filePrefix + file))
+            continue;
+        const QString code = file.mid(3, file.size() - 3 - 3);
+        const QLocale locale(code);
+        const QString native = locale.nativeLanguageName();
+        if (native.isEmpty())
+            continue;
+        const QString display = native + QStringLiteral(" (") + QLocale::languageToString(locale.language())
+            + QStringLiteral(")");
+        languageTable.insert(code, display);
+        languageTable.insert(display, code);
+        const QString flag = QStringLiteral(":/tr/") + code + QStringLiteral(".png");
+        const QIcon fallback = QFile::exists(flag) ? QIcon(flag) : QIcon();
+        ui->cbLanguage->addItem(QIcon::fromTheme(QStringLiteral("flag-") + code, fallback), display);
+    }
+}
+
+void frmConfig::loadStyles()
+{
+    const QStringList keys = QStyleFactory::keys();
+    ui->cbStyle->addItems(keys);
+    QSettings settings = openSettings();
+    settings.beginGroup(QStringLiteral("Style"));
+    if (!settings.value(QStringLiteral("Custom"), false).toBool())
+        return;
+    const QString name = settings.value(QStringLiteral("Name"), QStringLiteral("System")).toString();
+    if (name != QLatin1String("System") && !name.trimmed().isEmpty() && keys.contains(name, Qt::CaseSensitive))
+        ui->cbStyle->setCurrentIndex(keys.indexOf(name) + 1);
+}
+
+void frmConfig::showUpdateInformation()
+{
+    updateInformationTemplate = ui->labUpdateInformation->text();
+    QString latest = UpdateCheck::fetchLatestVersion(QStringLiteral("32qt5"), UpdateCheck::PreferencesTimeoutMs);
+    if (latest.isEmpty())
+        latest = tr("Unknown");
+    ui->labUpdateInformation->setText(
+        updateInformationTemplate.arg(QStringLiteral("32qt5"), latest, QCoreApplication::applicationVersion()));
+}
+
+void frmConfig::on_cmdChangeFont_clicked()
+{
+    bool confirmed = false;
+    const QFont chosen = QFontDialog::getFont(&confirmed, font, this, tr("Set Font"));
+    if (!confirmed)
+        return;
+    font = chosen;
+    ui->labPreviewFont->setFont(font);
+    fontIsDefault = false;
+}
+
+void frmConfig::on_cmdFontReset_clicked()
+{
+    font = QFont();
+    ui->labPreviewFont->setFont(font);
+    fontIsDefault = true;
+}
+
+void frmConfig::on_bbOptions_clicked(QAbstractButton *button)
+{
+    DialogSupport::dispatchButton(this, ui->bbOptions, button, QDialogButtonBox::AcceptRole, [this] { save(); });
+}
+
+void frmConfig::save()
+{
+    QSettings settings = openSettings();
+    settings.setValue(QStringLiteral("Interface/designedMode"), !ui->cbClassic->isChecked());
+    if (fontIsDefault)
+        settings.remove(QStringLiteral("Interface/Font"));
+    else
+        settings.setValue(QStringLiteral("Interface/Font"), font.toString());
+    if (ui->cbSystemNotifications->isEnabled())
+        settings.setValue(QStringLiteral("Interface/SystemNotifications"), ui->cbSystemNotifications->isChecked());
+
+    const QString newLanguage = languageTable.value(ui->cbLanguage->currentText());
+    const QString oldLanguage = settings.value(QStringLiteral("Interface/Language"), QStringLiteral("System")).toString();
+    const bool languageChanged = !newLanguage.isEmpty() && newLanguage != oldLanguage;
+    if (languageChanged)
+        settings.setValue(QStringLiteral("Interface/Language"), newLanguage);
+
+    if (ui->cbStyle->currentIndex() != 0) {
+        settings.setValue(QStringLiteral("Style/Custom"), true);
+        settings.setValue(QStringLiteral("Style/showBug"), true);
+        settings.setValue(QStringLiteral("Style/Name"), ui->cbStyle->currentText());
+        QApplication::setStyle(ui->cbStyle->currentText());
+        if (login)
+            login->applyDesignedStyles();
+    } else {
+        settings.setValue(QStringLiteral("Style/Custom"), false);
+    }
+
+    const bool notify = ui->cbUpdateNotification->isChecked();
+    settings.setValue(QStringLiteral("Update/UpdateNotification"), notify);
+    if (login) {
+        if (notify)
+            login->enableUpdateNotification();
+        else
+            login->disableUpdateNotification();
+    }
+    // The new instance reads these settings at its start: they must be on disk before it runs.
+    settings.sync();
+    if (languageChanged)
+        restartProgram();
+    close();
+}
+
+void frmConfig::restartProgram()
+{
+    Platform::restartProgram();
+    Platform::quitApplication();
+}

@@ -1,0 +1,411 @@
+#ifndef FRMLOGIN_H
+#define FRMLOGIN_H
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QIcon>
+#include <QImage>
+#include <QList>
+#include <QMainWindow>
+#include <QMap>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QSystemTrayIcon>
+
+#include "SeenMessages.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QCloseEvent;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
+class QMouseEvent;
+class QTimer;
+class ZMsgFw111Q;
+class UpdateThread;
+class frmUpdate;
+class frmChat;
+class AvatarThread;
+class LoginAttempt;
+class ChatLink;
+class NotificationWidget;
+class DesktopNotifications;
+class SecretStore;
+class QSettings;
+
+namespace Ui {
+class frmLogin;
+}
+
+// The main window: login pages, contact pages and registration page on one stacked widget,
+// the tray icon, the menus and the one protocol session object of the program run.
+// Its members are grouped by subject; the contact list, the chat windows and the account
+// dialogs live in frmLogin_contacts.cpp / frmLogin_incoming.cpp, frmLogin_chat.cpp and
+// frmLogin_dialogs.cpp.
+class frmLogin : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit frmLogin(QWidget *parent = nullptr);
+    ~frmLogin() override;
+
+    // Hand-over from start-up.
+    void setTranslationDir(const QString &dir);
+    QString translationDirectory() const { return translationDir; }
+    void setUpdateObjects(UpdateThread *thread, frmUpdate *dialog);
+
+    // --- session, offered to the dialogs and chat windows ---
+    ZMsgFw111Q *session() const { return zmsgfw; }
+    // True when the session flag is set and the session object is logged in.
+    bool isSessionLoggedIn();
+    bool isSessionActive() const { return sessionActive; }
+    // The last state the server gave for a contact, if any.
+    std::optional<int> contactState(const QString &user) const;
+    // True once the contact's current avatar picture has been downloaded and decoded.
+    bool isContactAvatarLoaded(const QString &user) const;
+    int addUserContact(QString user);
+    int delUserContact(QString user);
+    int sendMessageToUser(QString user, QString message);
+    int setUserPassword(QString oldPassword, QString newPassword);
+    int setUserNick(QString nick);
+    int setUserMessageState(QString message);
+    QString getClassVersion();
+    QString getLibraryVersion();
+
+    // --- frame, offered to the other parts of the window ---
+    QString ownNickName() const { return ownNick; }
+    QString ownUserName() const;
+    QString localHostName() const { return hostName; }
+    bool isDesignedMode() const { return designedMode; }
+    QSystemTrayIcon *trayIcon() const { return tray; }
+    QLabel *statusPicture() const;
+    QListWidget *contactList() const { return contactListInUse; }
+    QImage defaultAvatarImage() const { return defaultAvatar; }
+    void updateWelcomeLine(const QString &nick);
+    void buildMenuBar();
+    void applyDesignedStyles();
+    void showLoginPage();
+    void showContactPage();
+    // Tray icon, tool tip and status picture for an own state code.
+    void showOwnState(int state);
+    bool isLoginInProgress() const { return loginInProgress; }
+    // True while a login runs on a connection of its own (automatic login, re-login).
+    bool isLoginAttemptRunning() const { return !loginAttempt.isNull(); }
+    // The code of the captcha the registration page shows.
+    QString registrationCaptchaCode() const { return captchaCode; }
+
+signals:
+    // Every tray balloon the window shows, also where no tray can show it.
+    void balloonShown(QString title, QString text);
+
+public slots:
+    void playChatIn();
+    void avatarInsert(QByteArray avatarPixmap, QString avatarImage); // chat windows and avatars
+
+private slots:
+    void aboutZelto();                                                // account dialogs
+    void aboutZMP();                                                  // account dialogs
+    void on_doAutologin();
+    void on_cmdLogin_clicked();
+    void on_timerFR_tick();
+    void on_timerSS_tick();
+    void on_timerOA_tick();
+    void on_timerLC_tick(); // contact list and incoming events: connection watchdog
+    void on_timerLB_tick();
+    void on_lwContacts_itemDoubleClicked(QListWidgetItem *item); // contact list
+    void setStateOnline();
+    void setStateAway();
+    void setStateBusy();
+    void setStateNotjust();
+    void setStateShowoffline();
+public slots:
+    void logoutUserWithRemoveAutologin();
+    void logoutUser();
+private slots:
+    void openLoginWindowNormal();
+    void openLoginWindow(QSystemTrayIcon::ActivationReason reason);
+public slots:
+    void endZM();
+private slots:
+    void changePassword();                                       // account dialogs
+    void editProfile();                                          // contact list and incoming events
+    void on_cmdClose_clicked();
+    void on_labWelcomeNick_linkActivated(QString link);          // contact list and incoming events
+    void on_lwContacts_customContextMenuRequested(QPoint pos);   // contact list
+    void openChat();                                             // contact list
+    void openConfig();                                           // account dialogs
+    void addContact();                                           // contact list
+    void showProfile();                                          // account dialogs
+    void setLanguage();
+    void removeContact();                                        // contact list
+    void serverGroupChat();
+    void triggerRemoveCustomNick();                              // contact list
+    void triggerSetCustomNick();                                 // contact list
+    void on_cbStayLoggedIn_stateChanged(int arg1);
+    void on_labRegister_linkActivated(QString link);
+    void on_cmdStop_clicked();
+    void on_cmdBack_clicked();
+    void on_cmdRegister_clicked();
+    void on_cmdRegisterCaptchaGenerateNew_clicked();
+    void setAvatarWorkFalse();                                   // chat windows and avatars
+public slots:
+    void readIncoming(QString object);                           // contact list and incoming events
+    void noteBack(QString data);                                 // contact list and incoming events
+    void endNotification();                                      // contact list and incoming events
+private slots:
+    void on_labDesignedLogin_mousePress(QMouseEvent *ev);
+    void on_labDesignedLogin_mouseRelease(QMouseEvent *ev);
+    void checkUpdate();                                          // account dialogs
+    void on_lwContactsDesigned_customContextMenuRequested(QPoint pos); // contact list
+    void on_lwContactsDesigned_itemDoubleClicked(QListWidgetItem *item); // contact list
+    void on_txtContactsSearch_textEdited(QString arg1);          // contact list
+    void on_labContactsSearchReset_mouseRelease(QMouseEvent *ev); // contact list
+    void on_labUserNameDesigned_mouseRelease(QMouseEvent *ev);
+    void on_labUserStatusDesigned_mouseRelease(QMouseEvent *ev);
+    void on_frStatus_mouseRelease(QMouseEvent *ev);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+    // ------------------------------------------------------------------------------------
+    // --- contact list and incoming events ---
+    // (frmLogin_contacts.cpp, frmLogin_incoming.cpp)
+public:
+    static QString stateName(int state);
+    static QString stateIconPath(int state);
+    static QString ownStateIconPath(int state);
+    static QString stateNotificationImage(int state);
+    QString displayName(QString user);
+    const QStringList &pendingFriendRequests() const { return friendRequests; }
+    void updateFriendRequests(QString added, QString removed);
+    void insertOfflineContact(QString user);
+    void addContactByName(QString user, QWidget *parent);
+    bool hasCustomNick(QString user);
+    void setCustomNick(QString user, QString nick);
+    QIcon makeContactIcon(QImage avatar, QImage stateIcon);
+    QString ownAvatarId();
+    // Raises a popup; data "ocw\n" + user makes a click open that contact's chat. With a
+    // summary, the desktop's notification service shows summary and plain-text body instead
+    // when it is there and the preferences allow it.
+    void showNotification(QString text, QString title, QString data, QString image,
+                          const QString &summary = QString(), const QString &body = QString());
+
+protected:
+    // Called by logoutUser: empties both list widgets and every per-contact table.
+    void clearContactTables();
+    // Called by the poll: hands every complete buffered object to readIncoming, in order,
+    // until the buffer is empty or the tick's time budget is spent.
+    void drainIncoming();
+
+    QString displayName(const QString &user, QSettings &settings) const;
+    QString contactRowText(const QString &name, const QString &status) const;
+    QString displayNameFrom(const QString &user, QString nick, QSettings &settings) const;
+    QIcon contactIcon(const QString &user, int state);
+    QString contactIconKey(const QString &user, int state) const;
+    void setContactIcon(QListWidgetItem *item, const QString &user, int state);
+    // Item data role holding the key of the icon a row shows.
+    static constexpr int IconKeyRole = Qt::UserRole + 7;
+    void rebuildContactIcon(const QString &user, int state);
+    // Records a contact's state and the state icon that goes with it.
+    void recordContactState(const QString &user, int state);
+    QString contactOfItem(QListWidgetItem *item) const;
+    QString currentContact() const;
+    void updateChatInfo(const QString &user);
+    void resetContactSearch();
+    void showContactMenu(QListWidget *list);
+    void openChatForItem(QListWidgetItem *item);
+    void showOfflineBox(QWidget *parent);
+    bool addContactOnce(const QString &name, QWidget *parent);
+    void incomingMessage(const QString &object, const QStringList &parts);
+    void incomingReturn(const QString &object, const QStringList &parts);
+    void refreshContacts(const QString &users);
+    void refreshAvatarIds(const QString &users);
+    void contactStateChanged(const QString &user, int state);
+    void relogin();
+    void reloginEnded(LoginAttempt &attempt);
+    void showBalloon(const QString &title, const QString &text, QSystemTrayIcon::MessageIcon icon);
+
+    QSettings &contactSettings();
+    bool storeNick(QSettings &settings, const QString &user, const QString &nick);
+    QHash<QString, QString> storedNicks;
+    std::unique_ptr<QSettings> contactStore;
+    QHash<QString, QIcon> contactIconCache;
+    QList<QPointer<NotificationWidget>> popups;
+    bool drainPending = false;
+    // While a drain hands over a burst, popups and the message sound wait for its end: only
+    // the newest few popups could be seen, and one sound stands for the whole burst.
+    struct PendingNotification {
+        QString text, title, data, image;
+        QString summary, body;
+    };
+    bool holdingNotifications = false;
+    QElapsedTimer heldSince;
+    QVector<PendingNotification> heldNotifications;
+    bool heldChatIn = false;
+    QList<QPointer<frmChat>> heldFlashes;
+    void flashChatWindow(frmChat *chat);
+    void holdNotifications();
+    void releaseNotifications();
+    void raiseNotification(const PendingNotification &note);
+    // False when the popup is to be shown instead.
+    bool showDesktopNotice(const PendingNotification &note);
+    DesktopNotifications *desktopNotices = nullptr;
+
+    QMap<QString, QListWidgetItem *> contactItems;
+    QMap<QListWidgetItem *, QString> itemContacts;
+    QMap<QString, QString> nicks;
+    QMap<QString, int> states;
+    QMap<QString, QString> stateIcons;
+    QMap<QString, QString> statusMessages;
+    QMap<QString, QString> contactAvatars;
+    QMap<QString, bool> avatarShown;
+    QStringList friendRequests;
+
+    // Messages handled (shown, stored, or deliberately dropped) wait here for their
+    // confirmation to the server, which goes out once the record of shown ones is saved.
+    void confirmMessage(qint64 id);
+    void sendConfirmations();
+    SeenMessages seenMessages;
+    QList<qint64> unconfirmedMessages;
+    bool confirmationsScheduled = false;
+    // --- end of contact list and incoming events ---
+
+    // ------------------------------------------------------------------------------------
+    // --- chat windows and avatars ---
+    // (frmLogin_chat.cpp)
+public:
+    // Brings an open chat forward, or creates, fills and shows a new one.
+    void openChatWindow(QString user, QString displayName, QString statusMessage, QString stateIconPath, int state,
+                        QString avatarId, bool startMinimised);
+    // The downloaded picture of an avatar id, else the default avatar.
+    QImage contactAvatarImage(QString avatarId);
+
+protected:
+    // Called by logoutUser: closes and forgets every open chat window, and stops the avatar
+    // thread (its results would belong to the ended session).
+    void closeAllChatWindows();
+    // Called by applyDesignedStyles: every open chat window refreshes its own styles.
+    void refreshChatStyles();
+    // Starts a thread over the queue; callers check avatarWork first.
+    void startAvatarThread();
+    // Stops a running avatar thread, waiting a bounded time.
+    void stopAvatarThread();
+
+    QMap<QString, frmChat *> chatWindows;
+    QMap<QString, QImage> avatarImages;
+    QStringList avatarQueue;
+    bool avatarWork = false;
+    QPointer<AvatarThread> avatarThread;
+    // The chat windows' view of this window (frmLogin_chat.cpp), a child object.
+    ChatLink *chatLink = nullptr;
+    // --- end of chat windows and avatars ---
+
+    // ------------------------------------------------------------------------------------
+    // --- account dialogs ---
+    // (frmLogin_dialogs.cpp)
+public:
+    // The own profile editor ("zmp://editprofile"); shows the Offline box when not online.
+    void openOwnProfile();
+    // The friend-requests dialog ("zmp://friendrequests"); shows the Offline box when not online.
+    void openFriendRequests();
+    // Uploads the own avatar with the login page's credentials; false when offline or refused.
+    bool uploadAvatar(QImage image);
+    void enableUpdateNotification();
+    void disableUpdateNotification();
+    // After a confirmed password change: the login fields, and the stored password when
+    // automatic login is on, take the new one so the next re-login uses it.
+    void takeChangedPassword(const QString &newPassword);
+
+private:
+    // The dialogs' view of this window (AccountLink), defined in frmLogin_dialogs.cpp.
+    friend class frmLoginLink;
+    // --- end of account dialogs ---
+
+    // ------------------------------------------------------------------------------------
+    // Login, session, frame, language menu and registration (frmLogin.cpp).
+private:
+    void performLogin(bool showErrors, bool fallBackOffline);
+    // False, with a warning when showErrors, for input no login can send.
+    bool checkLoginInput(bool showErrors);
+    // What follows a successful login; askNick gives the own nick.
+    void enterSession(const std::function<QString()> &askNick);
+    void loginFailed(int result, bool showErrors, bool fallBackOffline);
+    void enterOfflineSession(int state, QString nick);
+    void storeLoginChoices();
+    // A blocking login also shows the wait cursor; one running elsewhere keeps the fields as
+    // it read them.
+    void setLoginBusy(bool busy, bool blocking);
+    // Logs in with the login page's credentials on a connection of its own, off this thread;
+    // done runs here when the attempt ended, unless the session it was meant for ended first.
+    void startLoginAttempt(bool askNick, std::function<void(LoginAttempt &)> done);
+    // Handles what an ended attempt read on the way and, when it logged in, makes its
+    // connection the session's; returns its result (500 when the connection could not be taken).
+    int takeOverAttempt(LoginAttempt &attempt);
+    // The automatic login of a password kept in the keyring waits for it, bounded.
+    void fetchKeyringPassword(const QString &name);
+    void buildTrayIcon();
+    void createTimers();
+    void armTimers();
+    void restoreWindowGeometry();
+    void saveWindowGeometry();
+    void setupLanguages();
+    void addLanguageEntry(const QString &fileName, const QString &path);
+    void clearLanguageTables();
+    void setOwnState(int state);
+    void loadCaptcha();
+    void setRegistrationBusy(bool busy);
+    void showRegisterPage();
+    bool isCursorInside(QWidget *widget) const;
+    bool hoverPageVisible() const;
+
+    Ui::frmLogin *ui;
+    ZMsgFw111Q *zmsgfw;
+    SecretStore *keyring = nullptr;
+    bool sessionActive = false;
+    bool disconnected = false;
+    bool userBootUp = true;
+    QString ownNick;
+    bool designedMode = true;
+    bool loginInProgress = false;
+    QPointer<LoginAttempt> loginAttempt;
+    // Counts logouts: an attempt started before the last one belongs to an ended session.
+    quint64 sessionGeneration = 0;
+
+    QString translationDir;
+    QString hostName;
+    QListWidget *contactListInUse = nullptr;
+    QImage defaultAvatar;
+    QSystemTrayIcon *tray = nullptr;
+    QMenu *trayMenu = nullptr;
+    QMenu *trayStatusMenu = nullptr;
+    QList<QPointer<QObject>> menuBarObjects;
+    bool loginHover = false;
+    bool statusHover = false;
+    UpdateThread *updateThread = nullptr;
+    frmUpdate *updateDialog = nullptr;
+
+    QMap<QString, QString> languageNames;
+    QMap<QString, QAction *> languageActions;
+    QPointer<QMenu> languageMenu;
+
+    QString captchaCode;
+
+protected:
+    // The five self-rearming timers: single shots, each slot restarts its own at its end.
+    // The watchdog re-arms with timerLC->start(10000).
+    QTimer *timerSS = nullptr;
+    QTimer *timerOA = nullptr;
+    QTimer *timerFR = nullptr;
+    QTimer *timerLB = nullptr;
+    QTimer *timerLC = nullptr;
+};
+
+#endif

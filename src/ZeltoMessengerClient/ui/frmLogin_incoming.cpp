@@ -1,0 +1,615 @@
+// Incoming-event dispatch, connection watchdog and popups of the main window.
+#include "frmLogin.h"
+#include "ui_frmLogin.h"
+
+#include "IncomingObject.h"
+#include "LoginAttempt.h"
+#include "MessageFormat.h"
+#include "NotificationWidget.h"
+#include "DesktopNotifications.h"
+#include "frmChat.h"
+#include "UiAlert.h"
+#include "zmsgfw111q.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QListWidget>
+#include <QSettings>
+#include <QTimer>
+
+using namespace IncomingObject;
+
+namespace {
+
+// How long one poll may spend handing over buffered objects before the window gets the
+// event loop back; what is left is taken at the next tick.
+constexpr int DrainBudgetMs = 20;
+constexpr int DrainPauseMs = 5;
+constexpr int MaxHoldMs = 1000;
+// Popups alive at once: a new one makes the oldest fade out, and beyond the hard limit the
+// oldest closes at once, so a burst of state changes cannot pile up windows and timers.
+constexpr int VisiblePopups = 3;
+constexpr int MaxPopups = 8;
+
+QString popupLine(const QByteArray &utf8)
+{
+    return MessageFormat::escapeHtml(QString::fromUtf8(cutPopupBytes(utf8)));
+}
+
+QString plainPopupLine(const QByteArray &utf8)
+{
+    return QString::fromUtf8(cutPopupBytes(utf8));
+}
+
+QString popupHeader(const QString &name)
+{
+    return QStringLiteral("<span style=\"color: blue;\">") + MessageFormat::escapeName(name)
+        + QStringLiteral("</span><br>");
+}
+
+// A message from a new name opens a chat window, and a server can send from any number of
+// names. Beyond this many open chats a minimised one, a stranger's before a contact's, is
+// closed before another opens; its conversation stays in its history file.
+constexpr int MaxOpenChats = 64;
+
+void makeRoomForChat(const QMap<QString, frmChat *> &windows, const QMap<QString, QListWidgetItem *> &contacts)
+{
+    if (windows.size() < MaxOpenChats)
+        return;
+    frmChat *spare = nullptr;
+    for (auto it = windows.cbegin(); it != windows.cend(); ++it) {
+        frmChat *chat = it.value();
+        if (!chat || !chat->isMinimized())
+            continue;
+        if (!contacts.contains(it.key())) {
+            spare = chat;
+            break;
+        }
+        if (!spare)
+            spare = chat;
+    }
+    if (spare)
+        spare->close();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+// Polling
+
+void frmLogin::drainIncoming()
+{
+    QElapsedTimer budget;
+    budget.start();
+    holdNotifications();
+    bool continues = false;
+    while (sessionActive && zmsgfw->isObjectIncoming()) {
+        readIncoming(zmsgfw->readObject());
+        if (budget.elapsed() >= DrainBudgetMs) {
+            // More is buffered: give the event loop a turn, then go on without waiting for
+            // the next regular tick, so a burst is not stretched over many seconds.
+            continues = zmsgfw->isObjectIncoming();
+            if (!drainPending && continues) {
+                drainPending = true;
+                QTimer::singleShot(DrainPauseMs, this, [this] {
+                    drainPending = false;
+                    drainIncoming();
+                });
+            }
+            break;
+        }
+    }
+    // Popups of a burst wait for its end, but a stream that never ends still shows some.
+    if (!continues || heldSince.elapsed() >= MaxHoldMs)
+        releaseNotifications();
+}
+
+// ---------------------------------------------------------------------------------------
+// Dispatch
+
+void frmLogin::readIncoming(QString object)
+{
+    QStringList parts;
+    switch (modeOf(object, &parts)) {
+    case Mode::Empty:
+        return;
+    case Mode::Message:
+        qDebug() << "Go to MessageFromUser mode";
+        incomingMessage(object, parts);
+        return;
+    case Mode::Return:
+        qDebug() << "Go to ReturnIntialize mode";
+        incomingReturn(object, parts);
+        return;
+    case Mode::Other:
+        qDebug().noquote() << object;
+        return;
+    }
+}
+
+void frmLogin::incomingMessage(const QString &object, const QStringList &parts)
+{
+    // Taken first: showing the message may run an event loop in which the next one is read.
+    const qint64 id = zmsgfw->messageId(object);
+    Message message;
+    if (!parseMessage(object, parts, &message)) {
+        confirmMessage(id);
+        return;
+    }
+    const QString sender = message.sender;
+    if (seenMessages.account() != ownUserName())
+        seenMessages.open(ownUserName());
+    if (id > 0 && seenMessages.contains(id, sender, message.text)) {
+        // Delivered again because its confirmation was lost: it is in the chat already.
+        qDebug() << "Message" << id << "from" << sender << "shown before";
+        confirmMessage(id);
+        return;
+    }
+    const QString name = displayName(sender);
+
+    if (!chatWindows.contains(sender)) {
+        makeRoomForChat(chatWindows, contactItems);
+        if (nicks.contains(sender) && statusMessages.contains(sender)) {
+            const int state = states.value(sender, 8);
+            openChatWindow(sender, name, statusMessages.value(sender), stateIcons.value(sender, stateIconPath(state)),
+                           state, contactAvatars.value(sender), true);
+        } else {
+            const QString stranger = tr("<span style=\"color: blue;\">%1</span><span> is not in your contacts!</span>")
+                                         .arg(MessageFormat::escapeName(name));
+            openChatWindow(sender, name, QString(), stateIconPath(8), 8, QString(), true);
+            chatWindows.value(sender)->setStatusMarkup(stranger);
+        }
+        playChatIn();
+    }
+
+    frmChat *chat = chatWindows.value(sender);
+    if (!chat)
+        return;
+    if (!chat->isActiveWindow() || chat->isMinimized()) {
+        // The popup shows the start only: a long message is not decoded whole for it.
+        const QByteArray decoded = MessageFormat::decodeEntitiesStart(message.text, 64);
+        const QString text = chat->formatMessage(popupLine(decoded));
+        showNotification(popupHeader(name) + text, tr("Incoming Message"), QStringLiteral("ocw\n") + sender,
+                         QStringLiteral(":/img/notification-mail.png"), name, plainPopupLine(decoded));
+        playChatIn();
+    }
+    // The popup or the sound may have run an event loop in which the window went away.
+    chat = chatWindows.value(sender);
+    if (!chat)
+        return;
+    chat->receiveMessage(message.text);
+    seenMessages.insert(id, sender, message.text);
+    confirmMessage(id);
+    if (chat->isMinimized())
+        flashChatWindow(chat);
+}
+
+void frmLogin::confirmMessage(qint64 id)
+{
+    if (id <= 0)
+        return;
+    unconfirmedMessages.append(id);
+    if (confirmationsScheduled)
+        return;
+    // Once per turn of the event loop, so a burst costs one save of the record.
+    confirmationsScheduled = true;
+    QTimer::singleShot(0, this, &frmLogin::sendConfirmations);
+}
+
+void frmLogin::sendConfirmations()
+{
+    confirmationsScheduled = false;
+    // Saved before the server may forget the messages: delivered again after a restart of
+    // this program, they must still be known as shown.
+    seenMessages.save();
+    // A confirmation that cannot go out now is not kept: the server delivers that message again
+    // at the next login, and it is confirmed then.
+    for (qint64 id : qAsConst(unconfirmedMessages))
+        zmsgfw->acknowledgeMessage(id);
+    unconfirmedMessages.clear();
+}
+
+void frmLogin::incomingReturn(const QString &object, const QStringList &parts)
+{
+    const ReturnFields fields = parseReturn(parts);
+    switch (branchOf(fields)) {
+    case Branch::OwnAvatar:
+        qDebug() << "Avatar sended";
+        contactAvatars.insert(ownUserName(), fields.avatar);
+        avatarQueue.append(fields.avatar);
+        avatarQueue.removeDuplicates();
+        if (!avatarWork)
+            startAvatarThread();
+        break;
+    case Branch::ContactsWithStates:
+        qDebug() << "Contacts with states list sended";
+        refreshContacts(fields.users);
+        break;
+    case Branch::ContactsWithAvatar:
+        qDebug() << "Contacts with avatar list sended";
+        refreshAvatarIds(fields.users);
+        break;
+    case Branch::OwnState:
+        qDebug() << "Online state has changed to" << fields.state << "with Icon" << ownStateIconPath(fields.state);
+        showOwnState(fields.state);
+        break;
+    case Branch::FriendRequests: {
+        qDebug() << "Contacts request list sended";
+        QStringList requests;
+        for (const QString &entry : userListEntries(fields.users)) {
+            const QString user = parseRequestEntry(entry);
+            if (!user.isEmpty())
+                requests << user;
+        }
+        friendRequests = requests;
+        updateWelcomeLine(ownNick);
+        break;
+    }
+    case Branch::MaybeFailedMessage:
+        qDebug() << "Maybe failed message";
+        break;
+    case Branch::StateNotification:
+        qDebug() << "Online state notification with the id" << fields.state;
+        contactStateChanged(fields.username, fields.state);
+        break;
+    case Branch::Unhandled:
+        qDebug().noquote() << object;
+        break;
+    }
+}
+
+bool frmLogin::storeNick(QSettings &settings, const QString &user, const QString &nick)
+{
+    if (!isAccountName(user)) {
+        qWarning() << "Refused to store a nick without an account name";
+        return false;
+    }
+    // What the store holds is remembered, so that an unchanged list (every 20 seconds) does
+    // not look up thousands of settings keys; a nick is written only when it changed.
+    auto known = storedNicks.find(user);
+    if (known == storedNicks.end()) {
+        const QVariant stored = settings.value(QStringLiteral("Nick/") + user);
+        known = storedNicks.insert(user, stored.isValid() ? stored.toString() : QString());
+        if (stored.isValid() && *known == nick)
+            return false;
+    } else if (*known == nick) {
+        return false;
+    }
+    settings.setValue(QStringLiteral("Nick/") + user, nick);
+    *known = nick;
+    return true;
+}
+
+namespace {
+
+// Sets a table entry; true when it was missing or different.
+template <typename Map, typename Value>
+bool replaceValue(Map &map, const QString &key, const Value &value)
+{
+    const auto it = map.find(key);
+    if (it == map.end()) {
+        map.insert(key, value);
+        return true;
+    }
+    if (*it == value)
+        return false;
+    *it = value;
+    return true;
+}
+
+} // namespace
+
+void frmLogin::refreshContacts(const QString &users)
+{
+    QSettings &settings = contactSettings();
+    const QStringList entries = userListEntries(users);
+    for (const QString &entry : entries) {
+        ContactEntry contact;
+        if (!parseContactEntry(entry, &contact))
+            continue;
+        const QString &user = contact.user;
+        const bool nickStored = storeNick(settings, user, contact.nick);
+        QListWidgetItem *item = contactItems.value(user);
+        // A custom nick changes only through Rename and Reset name, which set the row text
+        // themselves; with nick and status as before the row text is unchanged too.
+        const bool nickChanged = replaceValue(nicks, user, contact.nick);
+        const bool statusChanged = replaceValue(statusMessages, user, contact.status);
+        const bool textChanged = !item || nickStored || nickChanged || statusChanged;
+        const bool stateChanged = states.value(user, -1) != contact.state;
+        if (stateChanged)
+            recordContactState(user, contact.state);
+        if (!contactAvatars.contains(user))
+            contactAvatars.insert(user, QString());
+
+        const QString text =
+            textChanged ? contactRowText(displayNameFrom(user, contact.nick, settings), contact.status) : QString();
+        if (item) {
+            if (textChanged && item->text() != text)
+                item->setText(text);
+            // Without its picture at hand, a row's icon changes only with the state.
+            if (stateChanged
+                || (!avatarShown.value(user, false) && avatarImages.contains(contactAvatars.value(user))))
+                setContactIcon(item, user, contact.state);
+        } else {
+            item = new QListWidgetItem(text);
+            setContactIcon(item, user, contact.state);
+            contactItems.insert(user, item);
+            itemContacts.insert(item, user);
+            contactListInUse->addItem(item);
+        }
+        if (textChanged || stateChanged)
+            updateChatInfo(user);
+    }
+}
+
+void frmLogin::refreshAvatarIds(const QString &users)
+{
+    const QStringList entries = userListEntries(users);
+    for (const QString &entry : entries) {
+        AvatarEntry avatar;
+        if (!parseAvatarEntry(entry, &avatar))
+            continue;
+        const QString &user = avatar.user;
+        const QString &id = avatar.avatarId;
+        if (contactAvatars.contains(user) && contactAvatars.value(user) == id) {
+            if (avatarImages.contains(id)) {
+                if (!avatarShown.value(user, false)) {
+                    avatarShown.insert(user, true);
+                    rebuildContactIcon(user, states.value(user, 8));
+                }
+            } else {
+                avatarShown.insert(user, false);
+                avatarQueue.append(id);
+            }
+        } else {
+            contactAvatars.insert(user, id);
+            avatarShown.insert(user, false);
+            if (!avatarImages.contains(id))
+                avatarQueue.append(id);
+        }
+    }
+    avatarQueue.removeDuplicates();
+    if (!avatarWork)
+        startAvatarThread();
+}
+
+void frmLogin::contactStateChanged(const QString &user, int state)
+{
+    if (!isAccountName(user)) {
+        qWarning() << "Refused a state notification without an account name";
+        return;
+    }
+    const int oldState = states.value(user, 8);
+    recordContactState(user, state);
+    if (contactItems.contains(user) && contactAvatars.contains(user) && state != oldState)
+        rebuildContactIcon(user, state);
+    updateChatInfo(user);
+
+    const QString name = displayName(user);
+    const QByteArray utf8 = (name + QLatin1Char(' ') + tr("changed status")).toUtf8();
+    showNotification(popupHeader(name) + popupLine(utf8), tr("Status changed"), QStringLiteral("ocw\n") + user,
+                     stateNotificationImage(state), tr("Status changed"), plainPopupLine(utf8));
+}
+
+// ---------------------------------------------------------------------------------------
+// Popups
+
+void frmLogin::holdNotifications()
+{
+    if (!std::exchange(holdingNotifications, true))
+        heldSince.start();
+}
+
+void frmLogin::flashChatWindow(frmChat *chat)
+{
+    // A minimised window stays minimised; its task bar entry is marked instead (activating
+    // an iconic window does nothing under X11). Once per burst is enough.
+    if (!holdingNotifications) {
+        UiAlert::request(chat);
+    } else if (!heldFlashes.contains(chat)) {
+        heldFlashes.append(chat);
+    }
+}
+
+void frmLogin::releaseNotifications()
+{
+    holdingNotifications = false;
+    const QList<QPointer<frmChat>> flashes = std::exchange(heldFlashes, {});
+    for (const QPointer<frmChat> &chat : flashes) {
+        if (chat && chat->isMinimized())
+            UiAlert::request(chat);
+    }
+    const QVector<PendingNotification> held = std::exchange(heldNotifications, {});
+    for (const PendingNotification &note : held)
+        raiseNotification(note);
+    if (std::exchange(heldChatIn, false))
+        playChatIn();
+}
+
+void frmLogin::showNotification(QString text, QString title, QString data, QString image, const QString &summary,
+                                const QString &body)
+{
+    PendingNotification note{text, title, data, image, summary, body};
+    if (!holdingNotifications) {
+        raiseNotification(note);
+        return;
+    }
+    // The newest text of a contact and kind wins; beyond what could be seen, the oldest go.
+    auto same = std::find_if(heldNotifications.begin(), heldNotifications.end(), [&](const PendingNotification &held) {
+        return held.data == note.data && held.title == note.title;
+    });
+    if (same != heldNotifications.end())
+        heldNotifications.erase(same);
+    heldNotifications.append(note);
+    if (heldNotifications.size() > VisiblePopups)
+        heldNotifications.removeFirst();
+}
+
+bool frmLogin::showDesktopNotice(const PendingNotification &note)
+{
+    if (note.summary.isEmpty()
+        || !contactSettings().value(QStringLiteral("Interface/SystemNotifications"), true).toBool())
+        return false;
+    if (!desktopNotices) {
+        desktopNotices = new DesktopNotifications(this);
+        connect(desktopNotices, &DesktopNotifications::activated, this, &frmLogin::noteBack);
+        connect(desktopNotices, &DesktopNotifications::refused, this, [this](const DesktopNotifications::Notice &notice) {
+            raiseNotification({notice.popupText, notice.popupTitle, notice.data, notice.image, QString(), QString()});
+        });
+    }
+    return desktopNotices->show(
+        {note.data, note.data + QLatin1Char('\n') + note.title, note.summary, note.body, note.image, note.title, note.text});
+}
+
+void frmLogin::raiseNotification(const PendingNotification &note)
+{
+    if (showDesktopNotice(note))
+        return;
+    const QString &text = note.text;
+    const QString &title = note.title;
+    const QString &data = note.data;
+    const QString &image = note.image;
+    popups.removeAll(nullptr);
+    // A popup of the same contact and kind that is still showing takes the new text, so a
+    // stream of messages from one sender does not build a window per message.
+    for (NotificationWidget *shown : qAsConst(popups)) {
+        if (shown->notificationData() == data && shown->windowTitle() == title && shown->isVisible()
+            && !shown->isFading()) {
+            shown->setNotificationText(text);
+            if (!image.isEmpty())
+                shown->setNotificationImage(QPixmap(image));
+            return;
+        }
+    }
+    auto *popup = new NotificationWidget;
+    popup->setNotificationData(data);
+    popup->setNotificationTitle(title);
+    popup->setNotificationText(text);
+    if (!image.isEmpty())
+        popup->setNotificationImage(QPixmap(image));
+    popup->setWindowIcon(QIcon(QStringLiteral(":/gui/zm48.png")));
+
+    int waiting = 0;
+    for (int i = popups.size() - 1; i >= 0; --i) {
+        NotificationWidget *older = popups.at(i);
+        if (older->isFading() || !older->isVisible())
+            continue;
+        if (++waiting >= VisiblePopups)
+            older->startDisableWindow();
+    }
+    while (popups.size() >= MaxPopups) {
+        if (NotificationWidget *oldest = popups.takeFirst())
+            oldest->close();
+    }
+    popups.append(popup);
+
+    connect(popup, &NotificationWidget::notificationPressed, this, &frmLogin::noteBack);
+    connect(popup, &QDialog::finished, this, &frmLogin::endNotification);
+    popup->startNotification();
+}
+
+void frmLogin::endNotification()
+{
+    if (auto *popup = qobject_cast<NotificationWidget *>(sender())) {
+        popups.removeAll(popup);
+        popup->deleteLater();
+    }
+}
+
+void frmLogin::noteBack(QString data)
+{
+    const QStringList parts = data.split(QLatin1Char('\n'));
+    if (parts.size() < 2 || parts.at(0) != QLatin1String("ocw"))
+        return;
+    const QString &user = parts.at(1);
+    openChatWindow(user, displayName(user), statusMessages.value(user), stateIcons.value(user), states.value(user),
+                   contactAvatars.value(user), false);
+    if (frmChat *chat = chatWindows.value(user)) {
+        chat->activateWindow();
+        if (QWidget *field = chat->findChild<QWidget *>(QStringLiteral("txtMessageBox")))
+            field->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Welcome line
+
+void frmLogin::on_labWelcomeNick_linkActivated(QString link)
+{
+    if (link == QLatin1String("zmp://editprofile"))
+        openOwnProfile();
+    else if (link == QLatin1String("zmp://friendrequests"))
+        openFriendRequests();
+}
+
+void frmLogin::editProfile()
+{
+    on_labWelcomeNick_linkActivated(QStringLiteral("zmp://editprofile"));
+}
+
+// ---------------------------------------------------------------------------------------
+// Watchdog
+
+void frmLogin::on_timerLC_tick()
+{
+    // One attempt at a time: a running one reports when it ends.
+    if (sessionActive && !zmsgfw->isLoggedIn() && !loginAttempt)
+        relogin();
+    timerLC->start(10000);
+}
+
+void frmLogin::relogin()
+{
+    // Against a server that does not answer an attempt takes up to ten seconds; it runs on a
+    // connection of its own, and the windows stay usable meanwhile.
+    startLoginAttempt(false, [this](LoginAttempt &attempt) { reloginEnded(attempt); });
+}
+
+void frmLogin::reloginEnded(LoginAttempt &attempt)
+{
+    if (!sessionActive)
+        return;
+    const int result = takeOverAttempt(attempt);
+    if (result == 200) {
+        zmsgfw->requestGetUserOnlineState();
+        zmsgfw->requestGetUserAvatar();
+        // Everyone was shown offline since the loss: the lists come now, not at the next refresh.
+        zmsgfw->requestGetUserContactsWithAvatar();
+        zmsgfw->requestGetUserContactsWithStates();
+        zmsgfw->requestGetUserContactsRequests();
+        updateWelcomeLine(ownNick);
+        if (disconnected) {
+            showBalloon(tr("Reconnected"), tr("%1 has relogged in your account").arg(QStringLiteral("Zelto Messenger")),
+                        QSystemTrayIcon::Information);
+            disconnected = false;
+        }
+    } else if (result == 404) {
+        sessionActive = false;
+        logoutUser();
+        showBalloon(tr("Logged out"), tr("Your Account data has been expired!"), QSystemTrayIcon::Warning);
+    } else if (result == 500) {
+        showOwnState(8);
+        if (!disconnected) {
+            disconnected = true;
+            for (auto it = contactItems.constBegin(); it != contactItems.constEnd(); ++it) {
+                recordContactState(it.key(), 8);
+                setContactIcon(it.value(), it.key(), 8);
+                updateChatInfo(it.key());
+            }
+            showBalloon(tr("Disconnected"), tr("Please check your Internet connection!"), QSystemTrayIcon::Warning);
+        }
+    }
+}
+
+void frmLogin::showBalloon(const QString &title, const QString &text, QSystemTrayIcon::MessageIcon icon)
+{
+    qInfo().noquote() << "Tray balloon:" << title << "-" << text;
+    if (tray && tray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable()) {
+        tray->showMessage(title, text, icon, 10000);
+    } else {
+        // Without a tray the balloon would go unseen; a popup tells the user instead.
+        const int state = icon == QSystemTrayIcon::Information ? 1 : 8;
+        showNotification(MessageFormat::escapeHtml(text), title, QString(), stateNotificationImage(state), title, text);
+    }
+    emit balloonShown(title, text);
+}
