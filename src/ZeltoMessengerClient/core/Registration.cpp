@@ -2,8 +2,10 @@
 
 #include "PictureFormat.h"
 
-#include <QDebug>
 #include <QCryptographicHash>
+#include <QDebug>
+#include <QNetworkAccessManager>
+#include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QTextDocumentFragment>
 
@@ -81,6 +83,53 @@ QString answerMessage(const QByteArray &html)
     if (!match.hasMatch())
         return QString();
     return QTextDocumentFragment::fromHtml(match.captured(1)).toPlainText().left(300);
+}
+
+Answer judgeAnswer(const HttpFetch::Result &fetched)
+{
+    Answer answer;
+    answer.status = fetched.status;
+    if (fetched.status == 0 && !fetched.tooLarge)
+        return answer;
+    // A body cut off by the limit or the timeout is no page the site finished writing.
+    const QByteArray body = fetched.finished && !fetched.tooLarge ? fetched.body : QByteArray();
+    answer.message = answerMessage(body);
+    static const QRegularExpression confirmation(QStringLiteral("<h1>\\s*Account created\\s*</h1>"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+    if (!answer.message.isEmpty())
+        answer.outcome = Outcome::Refused;
+    else if (fetched.status >= 200 && fetched.status < 300
+             && confirmation.match(QString::fromUtf8(body.left(64 * 1024))).hasMatch())
+        answer.outcome = Outcome::Created;
+    else
+        answer.outcome = Outcome::Unconfirmed;
+    return answer;
+}
+
+QByteArray fetchCaptcha(const QString &code, int timeoutMs)
+{
+    QNetworkAccessManager manager;
+    QNetworkRequest request(captchaUrl(code));
+    HttpFetch::prepare(&request);
+    QNetworkReply *reply = manager.get(request);
+    const HttpFetch::Result fetched = HttpFetch::wait(reply, MaxCaptchaBytes, timeoutMs);
+    reply->abort();
+    return captchaPicture(fetched.body);
+}
+
+Answer submit(const Form &form, int timeoutMs)
+{
+    QNetworkAccessManager manager;
+    QNetworkRequest request(registerFormUrl());
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+    HttpFetch::prepare(&request);
+    QNetworkReply *reply = manager.post(request, formBody(form));
+    const HttpFetch::Result fetched = HttpFetch::wait(reply, MaxAnswerBytes, timeoutMs);
+    reply->abort();
+    const Answer answer = judgeAnswer(fetched);
+    if (answer.outcome == Outcome::Unreachable)
+        qWarning() << "Registration site" << webHost() << "not reached:" << fetched.error;
+    return answer;
 }
 
 } // namespace Registration

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QUrl>
 
+#include "HttpFetch.h"
+
 // Addresses and captcha of the web site's account registration.
 namespace Registration {
 
@@ -41,6 +43,27 @@ struct Form {
 QByteArray formBody(const Form &form);
 // The site's answer to a registration: its own error line when it gives one, else empty.
 QString answerMessage(const QByteArray &html);
+
+enum class Outcome {
+    Created,     // the site confirmed the new account
+    Refused,     // the site said why not; the captcha is spent
+    Unconfirmed, // the site answered without saying either
+    Unreachable, // no answer from the site at all
+};
+struct Answer {
+    Outcome outcome = Outcome::Unreachable;
+    QString message; // the site's own words when it refused
+    int status = 0;  // HTTP status, 0 without one
+};
+// Reads a registration answer: only the site's confirmation page counts as created, whatever
+// the status line says.
+Answer judgeAnswer(const HttpFetch::Result &fetched);
+
+// Fetches the captcha picture for the code; empty when the site has none or cannot be reached.
+QByteArray fetchCaptcha(const QString &code, int timeoutMs);
+// Posts the form to the site's registration address and reads the answer, in a local event
+// loop.
+Answer submit(const Form &form, int timeoutMs);
 
 } // namespace Registration
 

@@ -536,6 +536,14 @@ Ihre Version: %3</translation>
         <translation>Die Passwörter stimmen nicht überein.</translation>
     </message>
     <message>
+        <source>The registration site %1 did not confirm the account (HTTP %2). Try to log in with it before you register again.</source>
+        <translation>Die Registrierungsseite %1 hat das Konto nicht bestätigt (HTTP %2). Versuchen Sie, sich damit anzumelden, bevor Sie sich erneut registrieren.</translation>
+    </message>
+    <message>
+        <source>The registration site %1 cannot be reached. Check the network connection and try again.</source>
+        <translation>Die Registrierungsseite %1 ist nicht erreichbar. Prüfen Sie die Netzwerkverbindung und versuchen Sie es erneut.</translation>
+    </message>
+    <message>
         <source>The account %1 has been created. You can log in now.</source>
         <translation>Das Konto %1 wurde angelegt. Sie können sich jetzt anmelden.</translation>
     </message>

@@ -536,6 +536,14 @@ Votre version : %3</translation>
         <translation>Les mots de passe ne correspondent pas.</translation>
     </message>
     <message>
+        <source>The registration site %1 did not confirm the account (HTTP %2). Try to log in with it before you register again.</source>
+        <translation>Le site d’inscription %1 n’a pas confirmé le compte (HTTP %2). Essayez de vous connecter avec ce compte avant de vous inscrire à nouveau.</translation>
+    </message>
+    <message>
+        <source>The registration site %1 cannot be reached. Check the network connection and try again.</source>
+        <translation>Le site d’inscription %1 est injoignable. Vérifiez la connexion réseau et réessayez.</translation>
+    </message>
+    <message>
         <source>The account %1 has been created. You can log in now.</source>
         <translation>Le compte %1 a été créé. Vous pouvez vous connecter maintenant.</translation>
     </message>

@@ -3,7 +3,6 @@
 
 #include "DataDirectory.h"
 #include "LoginAttempt.h"
-#include "HttpFetch.h"
 #include "MessageFormat.h"
 #include "UpdateThread.h"
 #include "AccountChecks.h"
@@ -33,9 +32,6 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QProcess>
 #include <QSettings>
 #include <QSound>
@@ -944,14 +940,16 @@ void frmLogin::showRegisterPage()
 {
     ui->swTabs->setCurrentIndex(2);
     ui->txtRegisterUserName->setFocus(Qt::OtherFocusReason);
-    on_cmdRegisterCaptchaGenerateNew_clicked();
+    ui->txtRegisterCaptcha->clear();
+    loadCaptcha();
 }
 
 void frmLogin::on_cmdRegisterCaptchaGenerateNew_clicked()
 {
     ui->txtRegisterCaptcha->clear();
-    loadCaptcha();
+    // The focus moves before the picture loads, so a field the user turns to meanwhile keeps it.
     ui->txtRegisterCaptcha->setFocus(Qt::OtherFocusReason);
+    loadCaptcha();
 }
 
 void frmLogin::on_cmdBack_clicked()
@@ -977,42 +975,57 @@ void frmLogin::on_cmdRegister_clicked()
     form.captchaCode = captchaCode;
     form.captchaAnswer = ui->txtRegisterCaptcha->text().trimmed();
 
-    QNetworkAccessManager manager;
-    QNetworkRequest request(Registration::registerFormUrl());
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
-    HttpFetch::prepare(&request);
-    QNetworkReply *reply = manager.post(request, Registration::formBody(form));
     setRegistrationBusy(true);
-    const HttpFetch::Result fetched = HttpFetch::wait(reply, Registration::MaxAnswerBytes, 10000);
+    const Registration::Answer answer = Registration::submit(form, 10000);
     setRegistrationBusy(false);
-    // An answer refused for its size is no confirmation.
-    const int status = fetched.tooLarge ? 0 : fetched.status;
-    const QByteArray answer = fetched.finished ? fetched.body : QByteArray();
-    reply->abort();
+    spentCaptchaCode = captchaCode;
 
-    if (status == 200) {
-        UiMessage::information(this, tr("Register"),
-                               tr("The account %1 has been created. You can log in now.").arg(form.userName));
-        for (QLineEdit *field : {static_cast<QLineEdit *>(ui->txtRegisterPassword),
-                                 static_cast<QLineEdit *>(ui->txtRegisterRepeatPassword),
-                                 static_cast<QLineEdit *>(ui->txtRegisterCaptcha)})
-            field->clear();
-        // A session that started meanwhile keeps its page and its login fields: the watchdog
-        // logs in again with what they hold.
-        if (sessionActive || ui->swTabs->currentIndex() != 2)
-            return;
-        ui->txtName->setText(form.userName);
-        ui->txtNameDesigned->setText(form.userName);
-        on_cmdBack_clicked();
+    switch (answer.outcome) {
+    case Registration::Outcome::Created:
+        registrationCreated(form.userName);
+        return;
+    case Registration::Outcome::Refused:
+        UiMessage::warning(this, tr("Register"), answer.message);
+        break;
+    case Registration::Outcome::Unconfirmed:
+        UiMessage::warning(this, tr("Register"),
+                           tr("The registration site %1 did not confirm the account (HTTP %2). Try to log in with "
+                              "it before you register again.")
+                               .arg(Registration::webHost())
+                               .arg(answer.status));
+        break;
+    case Registration::Outcome::Unreachable:
+        UiMessage::warning(this, tr("Register"),
+                           tr("The registration site %1 cannot be reached. Check the network connection and try "
+                              "again.")
+                               .arg(Registration::webHost()));
+        // The site never saw this captcha: it stays good for the next try.
+        spentCaptchaCode.clear();
         return;
     }
-    QString message = Registration::answerMessage(answer);
-    if (message.isEmpty())
-        message = tr("Can't connect to %1 Server").arg(QStringLiteral("Zelto Messenger"));
-    UiMessage::warning(this, tr("Register"), message);
-    // A captcha is good for one try only; the user fetches the next one.
+    // A captcha is good for one try only.
+    if (ui->swTabs->currentIndex() != 2)
+        return;
     ui->txtRegisterCaptcha->clear();
-    ui->labRegisterCaptcha->setText(tr("Captcha: Not loaded"));
+    ui->txtRegisterCaptcha->setFocus(Qt::OtherFocusReason);
+    loadCaptcha();
+}
+
+void frmLogin::registrationCreated(const QString &userName)
+{
+    UiMessage::information(this, tr("Register"),
+                           tr("The account %1 has been created. You can log in now.").arg(userName));
+    for (QLineEdit *field : {static_cast<QLineEdit *>(ui->txtRegisterPassword),
+                             static_cast<QLineEdit *>(ui->txtRegisterRepeatPassword),
+                             static_cast<QLineEdit *>(ui->txtRegisterCaptcha)})
+        field->clear();
+    // A session that started meanwhile keeps its page and its login fields: the watchdog
+    // logs in again with what they hold.
+    if (sessionActive || ui->swTabs->currentIndex() != 2)
+        return;
+    ui->txtName->setText(userName);
+    ui->txtNameDesigned->setText(userName);
+    on_cmdBack_clicked();
 }
 
 void frmLogin::setRegistrationBusy(bool busy)
@@ -1025,14 +1038,13 @@ void frmLogin::setRegistrationBusy(bool busy)
 
 void frmLogin::loadCaptcha()
 {
-    captchaCode = Registration::captchaCode(QDateTime::currentDateTime());
-    QNetworkAccessManager manager;
-    QNetworkRequest request(Registration::captchaUrl(captchaCode));
-    HttpFetch::prepare(&request);
-    QNetworkReply *reply = manager.get(request);
+    QDateTime now = QDateTime::currentDateTime();
+    // Codes change with the clock's second; the site takes each code once.
+    if (Registration::captchaCode(now) == spentCaptchaCode)
+        now = now.addSecs(1);
+    captchaCode = Registration::captchaCode(now);
     ui->cmdRegisterCaptchaGenerateNew->setEnabled(false);
-    const HttpFetch::Result fetched = HttpFetch::wait(reply, Registration::MaxCaptchaBytes, 5000);
+    const QByteArray picture = Registration::fetchCaptcha(captchaCode, 5000);
     ui->cmdRegisterCaptchaGenerateNew->setEnabled(true);
-    reply->abort();
-    ui->labRegisterCaptcha->setText(Registration::captchaHtml(Registration::captchaPicture(fetched.body)));
+    ui->labRegisterCaptcha->setText(Registration::captchaHtml(picture));
 }

@@ -363,6 +363,7 @@ private:
     void loadCaptcha();
     void setRegistrationBusy(bool busy);
     void showRegisterPage();
+    void registrationCreated(const QString &userName);
     bool isCursorInside(QWidget *widget) const;
     bool hoverPageVisible() const;
 
@@ -397,6 +398,8 @@ private:
     QPointer<QMenu> languageMenu;
 
     QString captchaCode;
+    // The code last posted to the site, which will not take it again.
+    QString spentCaptchaCode;
 
 protected:
     // The five self-rearming timers: single shots, each slot restarts its own at its end.
