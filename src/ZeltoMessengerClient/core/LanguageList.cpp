@@ -48,4 +48,20 @@ QList<Entry> scan(const QString &directory)
     return entries;
 }
 
+QList<Entry> available(const QString &addOnDirectory)
+{
+    QList<Entry> found = scan(QStringLiteral(":/tr"));
+    if (!addOnDirectory.isEmpty())
+        found += scan(addOnDirectory);
+    QList<Entry> entries;
+    QStringList codes = {QStringLiteral("en")};
+    for (const Entry &entry : qAsConst(found)) {
+        if (codes.contains(entry.code))
+            continue;
+        codes << entry.code;
+        entries << entry;
+    }
+    return entries;
+}
+
 } // namespace LanguageList

@@ -21,6 +21,9 @@ QString catalogueCode(const QString &fileName);
 // Lists the catalogues of the directory (":/tr" or the add-on directory), keeping those that
 // load and whose code names a language Qt knows; every step goes to the debug log.
 QList<Entry> scan(const QString &directory);
+// The built-in catalogues, then those of the add-on directory, each language once; English,
+// the language of the program's own texts, is left to the caller.
+QList<Entry> available(const QString &addOnDirectory);
 
 } // namespace LanguageList
 

@@ -389,7 +389,7 @@ Votre version : %3</translation>
     </message>
     <message>
         <source>Generate new</source>
-        <translation>En générer un nouveau</translation>
+        <translation>Nouveau</translation>
     </message>
     <message>
         <source>&lt;&lt; Back</source>

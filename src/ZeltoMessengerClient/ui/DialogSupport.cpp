@@ -6,16 +6,94 @@
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <QLayout>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTimer>
 
 namespace DialogSupport {
 
+namespace {
+
+// Layouts cache their items' sizes; nested ones are not told when a widget's minimum changed
+// before anything was shown.
+void forgetMeasures(QLayout *layout)
+{
+    layout->invalidate();
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem *item = layout->itemAt(i);
+        item->invalidate();
+        if (QLayout *inner = item->layout())
+            forgetMeasures(inner);
+    }
+}
+
+} // namespace
+
 void setupFixedDialog(QDialog *dialog, int width, int height)
 {
-    dialog->setFixedSize(width, height);
+    fitFixedSize(dialog, QSize(width, height));
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setWindowFlags(dialog->windowFlags() & ~Qt::WindowContextHelpButtonHint);
+}
+
+void fitFixedSize(QWidget *window, const QSize &designed)
+{
+    QSize size = designed;
+    window->ensurePolished();
+    if (QLayout *layout = window->layout()) {
+        forgetMeasures(layout);
+        layout->activate();
+        size = size.expandedTo(layout->totalMinimumSize());
+        // Wrapped labels need their lines' height at the width they get.
+        if (layout->hasHeightForWidth())
+            size.setHeight(qMax(size.height(), layout->totalHeightForWidth(size.width())));
+    }
+    window->setFixedSize(size);
+}
+
+void alignLabelColumn(const QList<QWidget *> &labels)
+{
+    int width = 0;
+    for (QWidget *label : labels) {
+        label->ensurePolished();
+        width = qMax(width, qMax(label->minimumWidth(), label->sizeHint().width()));
+    }
+    for (QWidget *label : labels)
+        label->setMinimumWidth(width);
+}
+
+void fitScrollAreaWidth(QScrollArea *area)
+{
+    QWidget *contents = area->widget();
+    if (!contents)
+        return;
+    // Measured as shown: polished, with what changed since the layout last ran.
+    contents->ensurePolished();
+    if (contents->layout())
+        forgetMeasures(contents->layout());
+    const int scrollBar = area->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, area->verticalScrollBar());
+    area->setMinimumWidth(contents->minimumSizeHint().width() + 2 * area->frameWidth() + scrollBar);
+}
+
+int lineEditWidthFor(const QLineEdit *field, const QString &text)
+{
+    // As QLineEdit::sizeHint measures, with the text in place of its seventeen "x".
+    const int horizontalMargin = 2;
+    const QMargins textMargins = field->textMargins();
+    const QMargins contentsMargins = field->contentsMargins();
+    const int width = field->fontMetrics().horizontalAdvance(text) + 2 * horizontalMargin + textMargins.left()
+        + textMargins.right() + contentsMargins.left() + contentsMargins.right();
+    QStyleOptionFrame option;
+    option.initFrom(field);
+    option.rect = field->rect();
+    option.lineWidth = field->hasFrame() ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, field) : 0;
+    option.midLineWidth = 0;
+    option.state |= QStyle::State_Sunken;
+    return field->style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(width, field->height()), field).width();
 }
 
 void showOffline(QWidget *parent)

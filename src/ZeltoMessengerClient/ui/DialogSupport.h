@@ -10,12 +10,23 @@
 class QAbstractButton;
 class QDialog;
 class QLineEdit;
+class QScrollArea;
+class QSize;
 
 // Small pieces every account dialog shares.
 namespace DialogSupport {
 
 // Fixed size, window-modal, without the context-help title button.
 void setupFixedDialog(QDialog *dialog, int width, int height);
+
+// Fixes the window at its designed size, or larger where its translated texts need more.
+void fitFixedSize(QWidget *window, const QSize &designed);
+// Gives the labels of a form column the width of the widest, so the fields beside them align.
+void alignLabelColumn(const QList<QWidget *> &labels);
+// A scroll area as wide as its contents need, so only vertical scrolling is ever needed.
+void fitScrollAreaWidth(QScrollArea *area);
+// The width a line edit needs to show the text whole.
+int lineEditWidthFor(const QLineEdit *field, const QString &text);
 
 // Button-box dispatch of the option dialogs: the button with actionRole runs action,
 // the RejectRole button (Cancel) closes the dialog, any other role does nothing.

@@ -3,20 +3,17 @@
 #include "AccountLink.h"
 #include "DesktopNotifications.h"
 #include "DialogSupport.h"
+#include "LanguageList.h"
 #include "Platform.h"
 #include "ui_frmConfig.h"
 #include "UpdateCheck.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QFontDialog>
-#include <QLocale>
 #include <QPushButton>
 #include <QSettings>
 #include <QStyle>
 #include <QStyleFactory>
-#include <QTranslator>
 
 namespace {
 
@@ -74,6 +71,10 @@ frmConfig::frmConfig(const QString &translationDir, QWidget *parent)
                                      "QWidget#sawUpdate{background-color: palette(base);}"));
     ui->cbUpdateNotification->setChecked(settings.value(QStringLiteral("Update/UpdateNotification"), true).toBool());
     showUpdateInformation();
+    // Translated texts may need more room than the designed size gives.
+    DialogSupport::fitScrollAreaWidth(ui->saInterface);
+    DialogSupport::fitScrollAreaWidth(ui->saUpdate);
+    DialogSupport::fitFixedSize(this, QSize(320, 350));
 }
 
 frmConfig::~frmConfig()
@@ -89,30 +90,12 @@ void frmConfig::loadLanguages()
     languageTable.insert(QStringLiteral("English (English)"), QStringLiteral("en"));
     ui->cbLanguage->addItem(QIcon::fromTheme(QStringLiteral("flag-us"), QIcon(QStringLiteral(":/tr/us.png"))),
                             QStringLiteral("English (English)"));
-    addLanguagesFrom(QStringLiteral(":/tr"), QStringLiteral(":/tr/"));
-    if (!translationDir.isEmpty())
-        addLanguagesFrom(translationDir, translationDir + QLatin1Char('/'));
-}
-
-void frmConfig::addLanguagesFrom(const QString &directory, const QString &filePrefix)
-{
-    const QStringList files = QDir(directory).entryList({ QStringLiteral("zm_*.qm") }, QDir::Files);
-    for (const QString &file : files) {
-        QTranslator translator;
-        if (!translator.load(filePrefix + file))
-            continue;
-        const QString code = file.mid(3, file.size() - 3 - 3);
-        const QLocale locale(code);
-        const QString native = locale.nativeLanguageName();
-        if (native.isEmpty())
-            continue;
-        const QString display = native + QStringLiteral(" (") + QLocale::languageToString(locale.language())
-            + QStringLiteral(")");
-        languageTable.insert(code, display);
-        languageTable.insert(display, code);
-        const QString flag = QStringLiteral(":/tr/") + code + QStringLiteral(".png");
-        const QIcon fallback = QFile::exists(flag) ? QIcon(flag) : QIcon();
-        ui->cbLanguage->addItem(QIcon::fromTheme(QStringLiteral("flag-") + code, fallback), display);
+    for (const LanguageList::Entry &entry : LanguageList::available(translationDir)) {
+        const QString display = entry.menuText();
+        languageTable.insert(entry.code, display);
+        languageTable.insert(display, entry.code);
+        const QIcon fallback = entry.flagResource.isEmpty() ? QIcon() : QIcon(entry.flagResource);
+        ui->cbLanguage->addItem(QIcon::fromTheme(QStringLiteral("flag-") + entry.code, fallback), display);
     }
 }
 

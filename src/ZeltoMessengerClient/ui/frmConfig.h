@@ -35,7 +35,6 @@ private slots:
 
 private:
     void loadLanguages();
-    void addLanguagesFrom(const QString &directory, const QString &filePrefix);
     void loadStyles();
     void showUpdateInformation();
     void save();

@@ -80,6 +80,7 @@ frmLogin::frmLogin(QWidget *parent)
     for (QLineEdit *field : {ui->txtPassword, ui->txtPasswordDesigned, ui->txtRegisterPassword,
                              ui->txtRegisterRepeatPassword})
         DialogSupport::limitPasswordField(field);
+    fitTranslatedTexts();
 
     Platform::protectSettingsFile();
     // Conversations and cached pictures are the user's own, also where an older version or
@@ -103,7 +104,9 @@ frmLogin::frmLogin(QWidget *parent)
         contactListInUse = ui->lwContacts;
     }
 
-    setMinimumSize(350, 450);
+    // The designed minimum, or more where translated texts need it.
+    layout()->invalidate();
+    setMinimumSize(QSize(350, 450).expandedTo(minimumSizeHint()));
     userBootUp = settings.value(QStringLiteral("Login/userBootUp"), true).toBool();
     if (!userBootUp) {
         ui->cbStartWithWindows->setChecked(false);
@@ -872,9 +875,7 @@ void frmLogin::setupLanguages()
         english->setIcon(QIcon::fromTheme(QStringLiteral("flag-us"), QIcon(QStringLiteral(":/tr/us.png"))));
     languageActions.insert(QStringLiteral("en"), english);
 
-    QList<LanguageList::Entry> entries = LanguageList::scan(QStringLiteral(":/tr"));
-    if (!translationDir.isEmpty())
-        entries += LanguageList::scan(translationDir);
+    const QList<LanguageList::Entry> entries = LanguageList::available(translationDir);
     for (const LanguageList::Entry &entry : qAsConst(entries)) {
         languageNames.insert(entry.code, entry.nativeName);
         languageNames.insert(entry.nativeName, entry.code);
@@ -934,6 +935,18 @@ void frmLogin::on_labRegister_linkActivated(QString link)
     // Without a browser the window's own registration page takes the form.
     if (!QDesktopServices::openUrl(Registration::registerFormUrl()))
         showRegisterPage();
+}
+
+void frmLogin::fitTranslatedTexts()
+{
+    DialogSupport::alignLabelColumn({ui->labName, ui->labPassword});
+    DialogSupport::alignLabelColumn({ui->labRegisterUserName, ui->labRegisterShowName, ui->labRegisterRealName,
+                                     ui->labRegisterUserMail, ui->labRegisterPassword, ui->labRegisterRepeatPw,
+                                     ui->labDesRegisterCaptcha});
+    ui->txtRegisterCaptcha->setMinimumWidth(
+        DialogSupport::lineEditWidthFor(ui->txtRegisterCaptcha, QStringLiteral("888888")));
+    ui->labRegister->setWordWrap(true);
+    DialogSupport::fitScrollAreaWidth(ui->saRegister);
 }
 
 void frmLogin::showRegisterPage()

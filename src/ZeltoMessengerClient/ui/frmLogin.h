@@ -363,6 +363,8 @@ private:
     void loadCaptcha();
     void setRegistrationBusy(bool busy);
     void showRegisterPage();
+    // Room for texts longer in translation than in the designed form.
+    void fitTranslatedTexts();
     void registrationCreated(const QString &userName);
     bool isCursorInside(QWidget *widget) const;
     bool hoverPageVisible() const;

@@ -1,5 +1,6 @@
 #include "frmUpdate.h"
 
+#include "DialogSupport.h"
 #include "ui_frmUpdate.h"
 #include "UpdateCheck.h"
 #include "UiMessage.h"
@@ -14,7 +15,7 @@ frmUpdate::frmUpdate(const QString &platformTag)
     , platformTag(platformTag)
 {
     ui->setupUi(this);
-    setFixedSize(350, 300);
+    DialogSupport::fitFixedSize(this, QSize(350, 300));
     setWindowFlags(windowFlags() ^ Qt::WindowContextHelpButtonHint ^ Qt::WindowMinimizeButtonHint
                    ^ Qt::WindowMaximizeButtonHint);
     ui->labValYour->setText(QCoreApplication::applicationVersion());
