@@ -72,6 +72,20 @@ QSize labelTextSize(const QLabel *label)
     return QSize(qCeil(qMin(document.idealWidth(), document.textWidth())), qCeil(document.size().height()));
 }
 
+// The width of the widget that its ancestors leave visible; what lies above or below them
+// is reached by vertical scrolling.
+int visibleWidth(QWidget *widget, QWidget *window)
+{
+    int left = widget->mapTo(window, QPoint()).x();
+    int right = left + widget->width();
+    for (QWidget *ancestor = widget->parentWidget(); ancestor && ancestor != window; ancestor = ancestor->parentWidget()) {
+        const int ancestorLeft = ancestor->mapTo(window, QPoint()).x();
+        left = qMax(left, ancestorLeft);
+        right = qMin(right, ancestorLeft + ancestor->width());
+    }
+    return qMax(0, qMin(right, window->width()) - qMax(left, 0));
+}
+
 // Every label and button of the window whose text does not fit the room it has.
 QStringList clippedTexts(QWidget *window)
 {
@@ -79,7 +93,8 @@ QStringList clippedTexts(QWidget *window)
     for (QLabel *label : window->findChildren<QLabel *>()) {
         if (!label->isVisibleTo(window) || label->text().isEmpty())
             continue;
-        const QSize room = label->contentsRect().size() - QSize(2 * label->margin(), 2 * label->margin());
+        QSize room = label->contentsRect().size() - QSize(2 * label->margin(), 2 * label->margin());
+        room.setWidth(qMin(room.width(), visibleWidth(label, window) - (label->width() - room.width())));
         QSize needed = labelTextSize(label);
         if (label->wordWrap()) {
             // A wrapped label clips when a word is wider than the label or the lines are higher.
@@ -111,11 +126,9 @@ QStringList clippedTexts(QWidget *window)
         } else {
             needed = button->fontMetrics().horizontalAdvance(withoutMnemonic(button->text()));
         }
-        if (needed > button->contentsRect().width())
-            clipped << QStringLiteral("%1 \"%2\": needs %3, has %4")
-                           .arg(button->objectName(), button->text())
-                           .arg(needed)
-                           .arg(button->contentsRect().width());
+        const int room = qMin(button->contentsRect().width(), visibleWidth(button, window));
+        if (needed > room)
+            clipped << QStringLiteral("%1 \"%2\": needs %3, has %4").arg(button->objectName(), button->text()).arg(needed).arg(room);
     }
     return clipped;
 }

@@ -4,10 +4,12 @@
 #include "AccountChecks.h"
 #include "UiMessage.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QLayout>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
@@ -18,16 +20,41 @@ namespace DialogSupport {
 
 namespace {
 
-// Layouts cache their items' sizes; nested ones are not told when a widget's minimum changed
-// before anything was shown.
-void forgetMeasures(QLayout *layout)
+// Layouts cache their items' sizes and learn of a changed minimum only from posted events;
+// before anything was shown, the measures are taken afresh.
+void forgetLayoutMeasures(QLayout *layout)
 {
     layout->invalidate();
     for (int i = 0; i < layout->count(); ++i) {
         QLayoutItem *item = layout->itemAt(i);
         item->invalidate();
         if (QLayout *inner = item->layout())
-            forgetMeasures(inner);
+            forgetLayoutMeasures(inner);
+    }
+}
+
+void forgetMeasures(QWidget *root)
+{
+    QList<QWidget *> widgets = root->findChildren<QWidget *>();
+    widgets.prepend(root);
+    for (QWidget *widget : qAsConst(widgets)) {
+        widget->updateGeometry();
+        if (widget->layout())
+            forgetLayoutMeasures(widget->layout());
+    }
+}
+
+// Layouts may squeeze a check box below its text; translated texts are to be seen whole.
+void keepCheckBoxTextsWhole(QWidget *root)
+{
+    for (QAbstractButton *box : root->findChildren<QAbstractButton *>()) {
+        if (!qobject_cast<QCheckBox *>(box) && !qobject_cast<QRadioButton *>(box))
+            continue;
+        QSizePolicy policy = box->sizePolicy();
+        if (policy.horizontalPolicy() == QSizePolicy::Preferred) {
+            policy.setHorizontalPolicy(QSizePolicy::Minimum);
+            box->setSizePolicy(policy);
+        }
     }
 }
 
@@ -44,8 +71,9 @@ void fitFixedSize(QWidget *window, const QSize &designed)
 {
     QSize size = designed;
     window->ensurePolished();
+    keepCheckBoxTextsWhole(window);
     if (QLayout *layout = window->layout()) {
-        forgetMeasures(layout);
+        forgetMeasures(window);
         layout->activate();
         size = size.expandedTo(layout->totalMinimumSize());
         // Wrapped labels need their lines' height at the width they get.
@@ -73,8 +101,8 @@ void fitScrollAreaWidth(QScrollArea *area)
         return;
     // Measured as shown: polished, with what changed since the layout last ran.
     contents->ensurePolished();
-    if (contents->layout())
-        forgetMeasures(contents->layout());
+    keepCheckBoxTextsWhole(contents);
+    forgetMeasures(contents);
     const int scrollBar = area->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, area->verticalScrollBar());
     area->setMinimumWidth(contents->minimumSizeHint().width() + 2 * area->frameWidth() + scrollBar);
 }

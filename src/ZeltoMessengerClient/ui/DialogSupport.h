@@ -19,11 +19,13 @@ namespace DialogSupport {
 // Fixed size, window-modal, without the context-help title button.
 void setupFixedDialog(QDialog *dialog, int width, int height);
 
-// Fixes the window at its designed size, or larger where its translated texts need more.
+// Fixes the window at its designed size, or larger where its translated texts need more; its
+// check boxes keep their whole text.
 void fitFixedSize(QWidget *window, const QSize &designed);
 // Gives the labels of a form column the width of the widest, so the fields beside them align.
 void alignLabelColumn(const QList<QWidget *> &labels);
-// A scroll area as wide as its contents need, so only vertical scrolling is ever needed.
+// A scroll area as wide as its contents need, so only vertical scrolling is ever needed; its
+// check boxes keep their whole text.
 void fitScrollAreaWidth(QScrollArea *area);
 // The width a line edit needs to show the text whole.
 int lineEditWidthFor(const QLineEdit *field, const QString &text);
