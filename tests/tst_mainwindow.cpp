@@ -518,7 +518,9 @@ void TestMainWindow::pages()
     QCOMPARE(currentPage(&window), loginPage);
     QCOMPARE(window.contactList()->objectName(), list);
     QCOMPARE(window.isDesignedMode(), loginPage == 3);
-    QCOMPARE(window.minimumSize(), QSize(350, 450));
+    // The designed minimum, or wider where the registration row needs it.
+    QCOMPARE(window.minimumSize().expandedTo(QSize(350, 450)), window.minimumSize());
+    QCOMPARE(window.minimumSize().height(), 450);
     QCOMPARE(window.windowTitle(), QStringLiteral("Zelto Messenger"));
     QVERIFY(!window.menuBar()->isVisible());
     QVERIFY(!child<QWidget>(&window, "cmdStop")->isVisibleTo(&window));
@@ -1108,21 +1110,21 @@ void TestMainWindow::languageMenu()
     QStringList entries;
     for (QAction *action : languages->actions())
         entries << action->text();
-    // Built in: German and French; add-ons: German again and Italian.
+    // Built in: German and French; add-ons: German again, listed once, and Italian.
     QCOMPARE(entries, (QStringList{"System (System)", "English (English)", "Deutsch (German)",
-                                   QString::fromUtf8("français (French)"), "Deutsch (German)", "italiano (Italian)"}));
+                                   QString::fromUtf8("français (French)"), "italiano (Italian)"}));
     QVERIFY(!languages->actions().at(1)->icon().isNull());
     QVERIFY(!languages->actions().at(2)->icon().isNull());
-    QVERIFY(languages->actions().at(5)->icon().isNull());
+    QVERIFY(languages->actions().at(4)->icon().isNull());
 
-    // Choosing the add-on German entry stores "de" on disk before the restart, then quits.
+    // Choosing German stores "de" on disk before the restart, then quits.
     int storedBeforeRestart = 0;
     Platform::setRestartHook([&] {
         QSettings onDisk(Platform::settingsFilePath(), QSettings::IniFormat);
         storedBeforeRestart += onDisk.value(QStringLiteral("Interface/Language")).toString() == QLatin1String("de");
         return true;
     });
-    languages->actions().at(4)->trigger();
+    languages->actions().at(2)->trigger();
     QCOMPARE(storedBeforeRestart, 1);
     QCOMPARE(quits, 1);
     QVERIFY(!window->trayIcon());
