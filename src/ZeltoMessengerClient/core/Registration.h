@@ -55,8 +55,8 @@ struct Answer {
     QString message; // the site's own words when it refused
     int status = 0;  // HTTP status, 0 without one
 };
-// Reads a registration answer: only the site's confirmation page counts as created, whatever
-// the status line says.
+// Reads a registration answer: only the site's confirmation page (a 2xx page headed "Account
+// created", without the site's error line) counts as created, whatever the status line says.
 Answer judgeAnswer(const HttpFetch::Result &fetched);
 
 // Fetches the captcha picture for the code; empty when the site has none or cannot be reached.
