@@ -1,5 +1,6 @@
 #include "Startup.h"
 
+#include "AppSettings.h"
 #include "UpdateThread.h"
 #include "frmUpdate.h"
 
@@ -92,7 +93,7 @@ int answerInformationOptions(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     setApplicationIdentity();
     const QString executableDir = QCoreApplication::applicationDirPath();
-    const QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+    const QSettings settings = AppSettings::open();
     const QString language = settings.value(QStringLiteral("Interface/Language"), QStringLiteral("System")).toString();
     installTranslations(language, QLocale::system().name(),
                         translationDirectory(executableDir, executableDir, QStringLiteral(ZM_INSTALLED_TRANSLATIONS)),

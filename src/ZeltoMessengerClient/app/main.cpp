@@ -1,4 +1,5 @@
 #include "frmLogin.h"
+#include "AppSettings.h"
 #include "frmUpdate.h"
 #include "Startup.h"
 #include "UpdateThread.h"
@@ -27,7 +28,7 @@ int main(int argc, char *argv[])
     QCoreApplication::addLibraryPath(executableDir + QStringLiteral("/platforms"));
     QCoreApplication::addLibraryPath(executableDir);
 
-    QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+    QSettings settings = AppSettings::open();
     const QString language = settings.value(QStringLiteral("Interface/Language"), QStringLiteral("System")).toString();
     const QString translationDir = Startup::translationDirectory(executableDir, QDir::currentPath(),
                                                                  QStringLiteral(ZM_INSTALLED_TRANSLATIONS));

@@ -1,5 +1,6 @@
 #include "UpdateThread.h"
 
+#include "AppSettings.h"
 #include "UpdateCheck.h"
 
 #include <QDebug>
@@ -47,7 +48,7 @@ void UpdateThread::stop()
 
 void UpdateThread::disableUpdateNotification()
 {
-    QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+    QSettings settings = AppSettings::open();
     settings.setValue(QStringLiteral("Update/UpdateNotification"), false);
     settings.sync();
     stop();

@@ -1,5 +1,6 @@
 #include "Platform.h"
 
+#include "AppSettings.h"
 #include "SingleInstance.h"
 
 #include <QCoreApplication>
@@ -131,7 +132,7 @@ bool hasAutostartEntry()
 
 QString settingsFilePath()
 {
-    return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger")).fileName();
+    return AppSettings::open().fileName();
 }
 
 bool protectSettingsFile()

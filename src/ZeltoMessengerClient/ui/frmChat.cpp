@@ -1,6 +1,7 @@
 #include "frmChat.h"
 #include "ui_frmChat.h"
 
+#include "AppSettings.h"
 #include "ChatHistory.h"
 #include "ChatLink.h"
 #include "DataDirectory.h"
@@ -63,11 +64,6 @@ protected:
         return image;
     }
 };
-
-QSettings programSettings()
-{
-    return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
-}
 
 QString geometryKey(const QString &user)
 {
@@ -193,7 +189,7 @@ void frmChat::setInfo(QString user, QString contactName, QString statusText, QSt
     ui->labStatusImage->setPixmap(badge);
 
     QFont font;
-    const QString description = programSettings().value(QStringLiteral("Interface/Font")).toString();
+    const QString description = AppSettings::open().value(QStringLiteral("Interface/Font")).toString();
     if (!description.isEmpty() && font.fromString(description) && font != ui->tbChat->font()) {
         ui->tbChat->setFont(font);
         ui->txtMessageBox->setFont(font);
@@ -274,7 +270,7 @@ void frmChat::prependToView(const QStringList &markups)
 
 void frmChat::restoreGeometryFromSettings()
 {
-    const QByteArray geometry = programSettings().value(geometryKey(contactUserName)).toByteArray();
+    const QByteArray geometry = AppSettings::open().value(geometryKey(contactUserName)).toByteArray();
     if (!geometry.isEmpty())
         restoreGeometry(geometry);
 }
@@ -454,7 +450,7 @@ void frmChat::resizeEvent(QResizeEvent *event)
 void frmChat::closeEvent(QCloseEvent *event)
 {
     if (!contactUserName.isEmpty()) {
-        QSettings settings = programSettings();
+        QSettings settings = AppSettings::open();
         settings.setValue(geometryKey(contactUserName), saveGeometry());
     }
     history.reset();

@@ -1,5 +1,6 @@
 #include "frmConfig.h"
 
+#include "AppSettings.h"
 #include "AccountLink.h"
 #include "DesktopNotifications.h"
 #include "DialogSupport.h"
@@ -17,11 +18,6 @@
 
 namespace {
 
-QSettings openSettings()
-{
-    return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
-}
-
 } // namespace
 
 frmConfig::frmConfig(const QString &translationDir, QWidget *parent)
@@ -38,7 +34,7 @@ frmConfig::frmConfig(const QString &translationDir, QWidget *parent)
         + tr("More informations at ") + QStringLiteral("<a href=\"%1\">").arg(forum.toHtmlEscaped())
         + tr("Zelto Messenger Forum") + QStringLiteral("</a>"));
 
-    QSettings settings = openSettings();
+    QSettings settings = AppSettings::open();
     settings.beginGroup(QStringLiteral("Interface"));
     ui->cbClassic->setChecked(!settings.value(QStringLiteral("designedMode"), true).toBool());
     const QString storedFont = settings.value(QStringLiteral("Font"), QString()).toString();
@@ -103,7 +99,7 @@ void frmConfig::loadStyles()
 {
     const QStringList keys = QStyleFactory::keys();
     ui->cbStyle->addItems(keys);
-    QSettings settings = openSettings();
+    QSettings settings = AppSettings::open();
     settings.beginGroup(QStringLiteral("Style"));
     if (!settings.value(QStringLiteral("Custom"), false).toBool())
         return;
@@ -147,7 +143,7 @@ void frmConfig::on_bbOptions_clicked(QAbstractButton *button)
 
 void frmConfig::save()
 {
-    QSettings settings = openSettings();
+    QSettings settings = AppSettings::open();
     settings.setValue(QStringLiteral("Interface/designedMode"), !ui->cbClassic->isChecked());
     if (fontIsDefault)
         settings.remove(QStringLiteral("Interface/Font"));

@@ -1,6 +1,7 @@
 #include "frmLogin.h"
 #include "ui_frmLogin.h"
 
+#include "AppSettings.h"
 #include "DataDirectory.h"
 #include "LoginAttempt.h"
 #include "MessageFormat.h"
@@ -52,11 +53,6 @@ const char LoginNormalStyle[] = "background-color: rgb(215, 70, 25); border-colo
 const char StatusHoverStyle[] = "background-color: rgb(191, 191, 191); color: rgb(255, 255, 255);";
 const char StatusNormalStyle[] = "background-color: rgb(255, 255, 255); color: rgb(128, 128, 128);";
 
-QSettings appSettings()
-{
-    return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
-}
-
 } // namespace
 
 frmLogin::frmLogin(QWidget *parent)
@@ -86,7 +82,7 @@ frmLogin::frmLogin(QWidget *parent)
     // Conversations and cached pictures are the user's own, also where an older version or
     // another tool left them readable by others.
     DataDirectory::protectContents();
-    QSettings settings = appSettings();
+    QSettings settings = AppSettings::open();
     designedMode = settings.value(QStringLiteral("Interface/designedMode"), true).toBool();
     if (designedMode) {
         ui->swTabs->setCurrentIndex(3);
@@ -388,7 +384,7 @@ void frmLogin::loginFailed(int result, bool showErrors, bool fallBackOffline)
             UiMessage::warning(this, tr("Login"), tr("Can't connect to %1 Server").arg(QStringLiteral("Zelto Messenger")));
         if (fallBackOffline) {
             storeLoginChoices();
-            QSettings settings = appSettings();
+            QSettings settings = AppSettings::open();
             const QString nick =
                 settings.value(QStringLiteral("Nick/") + ui->txtName->text(), ui->txtName->text()).toString();
             enterOfflineSession(8, nick);
@@ -416,7 +412,7 @@ bool frmLogin::checkLoginInput(bool showErrors)
 
 void frmLogin::storeLoginChoices()
 {
-    QSettings settings = appSettings();
+    QSettings settings = AppSettings::open();
     userBootUp = LoginStore::storeChoices(settings, ui->cbStayLoggedIn->isChecked(), ui->cbStartWithWindows->isChecked(),
                                           ui->txtName->text(), ui->txtPassword->text(),
                                           QCoreApplication::applicationFilePath(), userBootUp, keyring);
@@ -487,7 +483,7 @@ void frmLogin::logoutUser()
 
 void frmLogin::logoutUserWithRemoveAutologin()
 {
-    QSettings settings = appSettings();
+    QSettings settings = AppSettings::open();
     LoginStore::forget(settings, keyring);
     userBootUp = false;
     logoutUser();
@@ -527,7 +523,7 @@ void frmLogin::closeEvent(QCloseEvent *event)
 void frmLogin::saveWindowGeometry()
 {
     Platform::protectSettingsFile();
-    QSettings settings = appSettings();
+    QSettings settings = AppSettings::open();
     settings.beginGroup(QStringLiteral("Windows"));
     settings.setValue(QStringLiteral("loginGeometry"), saveGeometry());
     settings.setValue(QStringLiteral("loginState"), saveState());
@@ -537,7 +533,7 @@ void frmLogin::saveWindowGeometry()
 
 void frmLogin::restoreWindowGeometry()
 {
-    QSettings settings = appSettings();
+    QSettings settings = AppSettings::open();
     settings.beginGroup(QStringLiteral("Windows"));
     if (settings.contains(QStringLiteral("loginGeometry")) && settings.contains(QStringLiteral("loginState"))) {
         restoreGeometry(settings.value(QStringLiteral("loginGeometry")).toByteArray());
@@ -665,7 +661,7 @@ void frmLogin::updateWelcomeLine(const QString &nick)
         ui->labWelcomeNick->setText(tr("Welcome %1 (<a href=\"zmp://editprofile\">Edit Profile</a>)").arg(shownNick));
     }
     Platform::protectSettingsFile();
-    QSettings settings = appSettings();
+    QSettings settings = AppSettings::open();
     settings.setValue(QStringLiteral("Nick/") + ui->txtName->text(), nick);
     storedNicks.remove(ui->txtName->text());
 }
@@ -915,7 +911,7 @@ void frmLogin::setLanguage()
     // The new instance reads the settings at once: they must be on disk before it starts.
     Platform::protectSettingsFile();
     {
-        QSettings settings = appSettings();
+        QSettings settings = AppSettings::open();
         settings.setValue(QStringLiteral("Interface/Language"), code);
         settings.sync();
     }

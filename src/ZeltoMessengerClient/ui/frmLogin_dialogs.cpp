@@ -1,6 +1,7 @@
 // Openers of the account dialogs, the update check and the dialogs' view of the main window.
 #include "frmLogin.h"
 
+#include "AppSettings.h"
 #include "UpdateThread.h"
 #include "AccountLink.h"
 #include "frmAboutZMPQ.h"
@@ -192,7 +193,7 @@ void frmLogin::takeChangedPassword(const QString &newPassword)
 {
     ui->txtPassword->setText(newPassword);
     ui->txtPasswordDesigned->setText(newPassword);
-    QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+    QSettings settings = AppSettings::open();
     if (settings.value(QStringLiteral("Login/Autologin"), false).toBool())
         LoginStore::rememberPassword(settings, keyring, ownUserName(), newPassword);
 }

@@ -1,0 +1,10 @@
+#include "AppSettings.h"
+
+namespace AppSettings {
+
+QSettings open()
+{
+    return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
+}
+
+} // namespace AppSettings
