@@ -745,7 +745,7 @@ void frmLogin::setOwnState(int state)
         zmsgfw->setUserOnlineState(state);
         zmsgfw->requestGetUserOnlineState();
     } else {
-        UiMessage::information(this, tr("Offline"), tr("You are offline, please wait until you're online!"));
+        DialogSupport::showOffline(this);
     }
 }
 

@@ -222,7 +222,6 @@ protected:
     void resetContactSearch();
     void showContactMenu(QListWidget *list);
     void openChatForItem(QListWidgetItem *item);
-    void showOfflineBox(QWidget *parent);
     bool addContactOnce(const QString &name, QWidget *parent);
     void incomingMessage(const QString &object, const QStringList &parts);
     void incomingReturn(const QString &object, const QStringList &parts);

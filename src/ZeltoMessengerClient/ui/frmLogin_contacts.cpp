@@ -6,6 +6,7 @@
 #include "IncomingObject.h"
 #include "MessageFormat.h"
 #include "frmChat.h"
+#include "DialogSupport.h"
 #include "UiMessage.h"
 #include "zmsgfw111q.h"
 
@@ -367,15 +368,10 @@ void frmLogin::triggerRemoveCustomNick()
     updateChatInfo(user);
 }
 
-void frmLogin::showOfflineBox(QWidget *parent)
-{
-    UiMessage::information(parent, tr("Offline"), tr("You are offline, please wait until you're online!"));
-}
-
 void frmLogin::removeContact()
 {
     if (!isSessionLoggedIn()) {
-        showOfflineBox(this);
+        DialogSupport::showOffline(this);
         return;
     }
     const QString user = currentContact();
@@ -430,7 +426,7 @@ bool frmLogin::addContactOnce(const QString &name, QWidget *parent)
 void frmLogin::addContact()
 {
     if (!isSessionLoggedIn()) {
-        showOfflineBox(this);
+        DialogSupport::showOffline(this);
         return;
     }
     for (;;) {
@@ -440,7 +436,7 @@ void frmLogin::addContact()
         if (!ok || !IncomingObject::isAccountName(name))
             return;
         if (!isSessionLoggedIn()) {
-            showOfflineBox(this);
+            DialogSupport::showOffline(this);
             return;
         }
         if (addContactOnce(name, this))
@@ -451,7 +447,7 @@ void frmLogin::addContact()
 void frmLogin::addContactByName(QString user, QWidget *parent)
 {
     if (!isSessionLoggedIn()) {
-        showOfflineBox(parent);
+        DialogSupport::showOffline(parent);
         return;
     }
     addContactOnce(user, parent);

@@ -15,6 +15,7 @@
 #include "LoginStore.h"
 #include "ProfilePayload.h"
 #include "ui_frmLogin.h"
+#include "DialogSupport.h"
 #include "UiMessage.h"
 
 #include <zmsgfw111q.h>
@@ -73,11 +74,6 @@ void runDialog(Dialog &dialog)
     dialog.exec();
 }
 
-void showOffline(QWidget *parent)
-{
-    UiMessage::information(parent, frmLogin::tr("Offline"), frmLogin::tr("You are offline, please wait until you're online!"));
-}
-
 } // namespace
 
 void frmLogin::aboutZelto()
@@ -101,7 +97,7 @@ void frmLogin::aboutZMP()
 void frmLogin::changePassword()
 {
     if (!isSessionLoggedIn()) {
-        showOffline(this);
+        DialogSupport::showOffline(this);
         return;
     }
     frmLoginLink link(this);
@@ -148,7 +144,7 @@ void frmLogin::showProfile()
 void frmLogin::openOwnProfile()
 {
     if (!isSessionLoggedIn()) {
-        showOffline(this);
+        DialogSupport::showOffline(this);
         return;
     }
     const QString account = ownUserName();
@@ -171,7 +167,7 @@ void frmLogin::openOwnProfile()
 void frmLogin::openFriendRequests()
 {
     if (!isSessionLoggedIn()) {
-        showOffline(this);
+        DialogSupport::showOffline(this);
         return;
     }
     frmLoginLink link(this);
