@@ -2,8 +2,11 @@
 
 #include <QDebug>
 #include <QEventLoop>
+#include <QNetworkAccessManager>
 #include <QNetworkRequest>
 #include <QTimer>
+
+#include <memory>
 
 namespace HttpFetch {
 
@@ -59,4 +62,29 @@ Result wait(QNetworkReply *reply, qint64 maxBytes, int timeoutMs)
     return result;
 }
 
+namespace {
+
+Result waitAndEnd(std::unique_ptr<QNetworkReply> reply, qint64 maxBytes, int timeoutMs)
+{
+    const Result result = wait(reply.get(), maxBytes, timeoutMs);
+    reply->abort();
+    return result;
 }
+
+} // namespace
+
+Result get(QNetworkRequest request, qint64 maxBytes, int timeoutMs)
+{
+    prepare(&request);
+    QNetworkAccessManager manager;
+    return waitAndEnd(std::unique_ptr<QNetworkReply>(manager.get(request)), maxBytes, timeoutMs);
+}
+
+Result post(QNetworkRequest request, const QByteArray &body, qint64 maxBytes, int timeoutMs)
+{
+    prepare(&request);
+    QNetworkAccessManager manager;
+    return waitAndEnd(std::unique_ptr<QNetworkReply>(manager.post(request, body)), maxBytes, timeoutMs);
+}
+
+} // namespace HttpFetch

@@ -30,6 +30,12 @@ struct Result {
 // passed; after a timeout the body is what arrived so far.
 Result wait(QNetworkReply *reply, qint64 maxBytes, int timeoutMs);
 
+// One blocking exchange on a network manager of its own: the request is prepared, the answer
+// bounded as in wait(), and the reply ended before the call returns. The calling thread runs
+// a local event loop meanwhile (QThread::quit() on a worker ends it early).
+Result get(QNetworkRequest request, qint64 maxBytes, int timeoutMs);
+Result post(QNetworkRequest request, const QByteArray &body, qint64 maxBytes, int timeoutMs);
+
 }
 
 #endif

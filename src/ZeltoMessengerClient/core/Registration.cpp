@@ -1,10 +1,10 @@
 #include "Registration.h"
 
+#include "HttpFetch.h"
 #include "PictureFormat.h"
 
 #include <QCryptographicHash>
 #include <QDebug>
-#include <QNetworkAccessManager>
 #include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QTextDocumentFragment>
@@ -51,6 +51,11 @@ QByteArray captchaPicture(const QByteArray &body)
         return QByteArray();
     }
     return body;
+}
+
+QByteArray fetchCaptcha(const QString &code, int timeoutMs)
+{
+    return captchaPicture(HttpFetch::get(QNetworkRequest(captchaUrl(code)), MaxCaptchaBytes, timeoutMs).body);
 }
 
 QString captchaHtml(const QByteArray &picture)
@@ -108,24 +113,14 @@ Answer judgeAnswer(const HttpFetch::Result &fetched)
 
 QByteArray fetchCaptcha(const QString &code, int timeoutMs)
 {
-    QNetworkAccessManager manager;
-    QNetworkRequest request(captchaUrl(code));
-    HttpFetch::prepare(&request);
-    QNetworkReply *reply = manager.get(request);
-    const HttpFetch::Result fetched = HttpFetch::wait(reply, MaxCaptchaBytes, timeoutMs);
-    reply->abort();
-    return captchaPicture(fetched.body);
+    return captchaPicture(HttpFetch::get(QNetworkRequest(captchaUrl(code)), MaxCaptchaBytes, timeoutMs).body);
 }
 
 Answer submit(const Form &form, int timeoutMs)
 {
-    QNetworkAccessManager manager;
     QNetworkRequest request(registerFormUrl());
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
-    HttpFetch::prepare(&request);
-    QNetworkReply *reply = manager.post(request, formBody(form));
-    const HttpFetch::Result fetched = HttpFetch::wait(reply, MaxAnswerBytes, timeoutMs);
-    reply->abort();
+    const HttpFetch::Result fetched = HttpFetch::post(request, formBody(form), MaxAnswerBytes, timeoutMs);
     const Answer answer = judgeAnswer(fetched);
     if (answer.outcome == Outcome::Unreachable)
         qWarning() << "Registration site" << webHost() << "not reached:" << fetched.error;

@@ -26,6 +26,9 @@ constexpr int MaxAnswerBytes = 256 * 1024;
 // The captcha body when it is a PNG, JPEG or GIF within MaxCaptchaSide, else empty: the
 // label decodes what it is given.
 QByteArray captchaPicture(const QByteArray &body);
+// Fetches the captcha picture of a code from the site, blocking for at most timeoutMs;
+// empty when none came or it was refused.
+QByteArray fetchCaptcha(const QString &code, int timeoutMs);
 // Rich text that shows the picture inline.
 QString captchaHtml(const QByteArray &picture);
 

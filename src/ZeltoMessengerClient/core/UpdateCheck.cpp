@@ -1,17 +1,14 @@
 #include "UpdateCheck.h"
 
+#include "HttpFetch.h"
+
 #include <QCoreApplication>
 #include <QDebug>
-#include <QEventLoop>
 #include <QFileInfo>
-#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTimer>
-
-#include <memory>
 
 namespace UpdateCheck {
 
@@ -75,29 +72,15 @@ QString cleanVersionReply(const QByteArray &body)
 
 QString fetchLatestVersion(const QString &platformTag, int timeoutMs)
 {
-    QNetworkAccessManager manager;
-    QNetworkRequest request(versionCheckUrl(platformTag));
-    std::unique_ptr<QNetworkReply> reply(manager.get(request));
-    reply->setReadBufferSize(MaxReplyBytes);
-
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timer.start(timeoutMs);
-    // A reply that finished before the loop could start must not wait for the timer.
-    if (!reply->isFinished())
-        loop.exec();
-
+    const QUrl url = versionCheckUrl(platformTag);
+    const HttpFetch::Result fetched = HttpFetch::get(QNetworkRequest(url), MaxReplyBytes, timeoutMs);
     // After a timeout whatever arrived so far counts; an error reply counts as nothing.
-    const bool failed = reply->isFinished() && reply->error() != QNetworkReply::NoError;
-    const QString latest = failed ? QString() : cleanVersionReply(reply->read(MaxReplyBytes));
-    reply->abort();
+    const bool failed = fetched.tooLarge || (fetched.finished && fetched.error != QNetworkReply::NoError);
+    const QString latest = failed ? QString() : cleanVersionReply(fetched.body);
     if (latest.isEmpty())
         return QString();
     if (!isAcceptableVersion(latest)) {
-        qWarning() << "Update check: refused version text from" << request.url().toString();
+        qWarning() << "Update check: refused version text from" << url.toString();
         return QString();
     }
     return latest;
