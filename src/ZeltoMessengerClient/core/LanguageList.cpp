@@ -21,7 +21,7 @@ QString catalogueCode(const QString &fileName)
 QList<Entry> scan(const QString &directory)
 {
     QList<Entry> entries;
-    const QStringList files = QDir(directory).entryList(QStringList() << QStringLiteral("zm_*.qm"));
+    const QStringList files = QDir(directory).entryList(QStringList() << QStringLiteral("zm_*.qm"), QDir::Files);
     for (const QString &file : files) {
         qDebug().noquote() << "Language " + file + " found";
         QTranslator translator;
