@@ -13,6 +13,7 @@
 #include "testpictures.h"
 #include "httptestserver.h"
 #include "LoginStore.h"
+#include "Platform.h"
 #include "ProfilePayload.h"
 #include "tlstestserver.h"
 #include "UiMessage.h"
@@ -147,18 +148,25 @@ public:
 class RecordingConfig : public frmConfig
 {
 public:
-    using frmConfig::frmConfig;
+    explicit RecordingConfig(const QString &translationDir)
+        : frmConfig(translationDir)
+    {
+        Platform::setRestartHook([this] {
+            ++restarts;
+            QFile file(appSettings().fileName());
+            if (file.open(QIODevice::ReadOnly))
+                settingsOnDisk = file.readAll();
+            return true;
+        });
+        Platform::setQuitHook([] {});
+    }
+    ~RecordingConfig() override
+    {
+        Platform::setRestartHook(nullptr);
+        Platform::setQuitHook(nullptr);
+    }
     int restarts = 0;
     QByteArray settingsOnDisk;
-
-protected:
-    void restartProgram() override
-    {
-        ++restarts;
-        QFile file(appSettings().fileName());
-        if (file.open(QIODevice::ReadOnly))
-            settingsOnDisk = file.readAll();
-    }
 };
 
 class TestDialogs : public QObject

@@ -72,6 +72,12 @@ void setRestartHook(std::function<bool()> hook)
     restartHook() = std::move(hook);
 }
 
+void restartApplication()
+{
+    restartProgram();
+    quitApplication();
+}
+
 QString autostartFilePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)

@@ -38,6 +38,8 @@ void setRestartHook(std::function<bool()> hook);
 // requested outside a running loop would end every later local loop at once.
 void quitApplication();
 void setQuitHook(std::function<void()> hook);
+// A new instance, then this one quits: the one way the program restarts itself.
+void restartApplication();
 
 } // namespace Platform
 

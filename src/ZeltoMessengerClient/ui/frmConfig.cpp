@@ -180,12 +180,6 @@ void frmConfig::save()
     // The new instance reads these settings at its start: they must be on disk before it runs.
     settings.sync();
     if (languageChanged)
-        restartProgram();
+        Platform::restartApplication();
     close();
-}
-
-void frmConfig::restartProgram()
-{
-    Platform::restartProgram();
-    Platform::quitApplication();
 }

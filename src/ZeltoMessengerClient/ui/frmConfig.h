@@ -24,10 +24,6 @@ public:
 
     void setLogin(AccountLink *link) { login = link; }
 
-protected:
-    // Starts a new instance of the program and asks this one to quit; tests replace it.
-    virtual void restartProgram();
-
 private slots:
     void on_cmdChangeFont_clicked();
     void on_cmdFontReset_clicked();

@@ -915,10 +915,9 @@ void frmLogin::setLanguage()
         settings.setValue(QStringLiteral("Interface/Language"), code);
         settings.sync();
     }
-    Platform::restartProgram();
     delete tray;
     tray = nullptr;
-    Platform::quitApplication();
+    Platform::restartApplication();
 }
 
 // ---------------------------------------------------------------------------------------
