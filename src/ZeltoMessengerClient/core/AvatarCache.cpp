@@ -5,6 +5,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -162,6 +163,44 @@ bool writeFile(const QString &path, const QByteArray &picture)
     }
     DataDirectory::protectFile(file);
     return commitFile(file, picture);
+}
+
+QByteArray loadFile(const QString &path, const QString &id)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    // A cache file is at most the compressed picture plus its header; anything far larger
+    // is not ours.
+    const qint64 limit = 2 * qint64(MaxPictureBytes) + 64;
+    const bool oversized = file.size() > limit;
+    const Entry entry = oversized ? Entry{} : decode(file.readAll());
+    file.close();
+
+    switch (entry.status) {
+    case Status::NotZm:
+        qDebug() << "Not ZM Format Avatar" << id;
+        break;
+    case Status::TooOld:
+        qDebug() << "To old Version Avatar" << id;
+        break;
+    case Status::BadChecksum:
+        qDebug() << "Failed to validate Avatar" << id;
+        break;
+    case Status::BadData:
+    case Status::NotImage:
+        if (entry.version >= 11 && entry.status == Status::NotImage)
+            qDebug() << "Success to validate Avatar" << id;
+        qDebug() << "Failed to load Avatar" << id;
+        break;
+    case Status::Valid:
+        if (entry.version >= 11)
+            qDebug() << "Success to validate Avatar" << id;
+        qDebug() << "Success loading Avatar" << id;
+        return entry.picture;
+    }
+    QFile::remove(path);
+    return QByteArray();
 }
 
 }

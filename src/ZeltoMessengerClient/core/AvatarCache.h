@@ -54,6 +54,10 @@ QString filePath(const QString &directory, const QString &avatarId);
 bool writeFile(const QString &path, const QByteArray &picture);
 // The same into an already opened save file, which is committed or cancelled.
 bool commitFile(QSaveFile &file, const QByteArray &picture);
+// The picture of a cache file, read within bounds; empty when the file cannot be read or is
+// no valid entry, and such an entry is removed so that the picture is fetched again. id only
+// names the file in the log.
+QByteArray loadFile(const QString &path, const QString &id);
 
 }
 

@@ -7,7 +7,6 @@
 #include <QDebug>
 #include <QDir>
 #include <QEventLoop>
-#include <QFile>
 #include <QFileInfo>
 #include <QNetworkReply>
 #include <QSaveFile>
@@ -68,44 +67,9 @@ void AvatarThread::run()
 
 void AvatarThread::loadCached(const QString &id, const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    // A cache file is at most the compressed picture plus its header; anything far larger
-    // is not ours.
-    const qint64 limit = 2 * qint64(AvatarCache::MaxPictureBytes) + 64;
-    const QByteArray content = file.size() > limit ? QByteArray() : file.readAll();
-    const bool oversized = file.size() > limit;
-    file.close();
-
-    const AvatarCache::Entry entry = oversized ? AvatarCache::Entry{} : AvatarCache::decode(content);
-    switch (entry.status) {
-    case AvatarCache::Status::NotZm:
-        qDebug() << "Not ZM Format Avatar" << id;
-        QFile::remove(path);
-        return;
-    case AvatarCache::Status::TooOld:
-        qDebug() << "To old Version Avatar" << id;
-        QFile::remove(path);
-        return;
-    case AvatarCache::Status::BadChecksum:
-        qDebug() << "Failed to validate Avatar" << id;
-        QFile::remove(path);
-        return;
-    case AvatarCache::Status::BadData:
-    case AvatarCache::Status::NotImage:
-        if (entry.version >= 11 && entry.status == AvatarCache::Status::NotImage)
-            qDebug() << "Success to validate Avatar" << id;
-        qDebug() << "Failed to load Avatar" << id;
-        QFile::remove(path);
-        return;
-    case AvatarCache::Status::Valid:
-        if (entry.version >= 11)
-            qDebug() << "Success to validate Avatar" << id;
-        qDebug() << "Success loading Avatar" << id;
-        emit avatarInsert(entry.picture, id);
-        return;
-    }
+    const QByteArray picture = AvatarCache::loadFile(path, id);
+    if (!picture.isEmpty())
+        emit avatarInsert(picture, id);
 }
 
 void AvatarThread::waitFor(QNetworkReply *reply)

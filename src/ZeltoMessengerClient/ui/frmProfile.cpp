@@ -14,7 +14,6 @@
 
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QImageReader>
 #include <QMessageBox>
@@ -201,25 +200,9 @@ void frmProfile::showOwnAvatar()
     DataDirectory::ensure();
     if (id.isEmpty())
         return;
-    QFile file(AvatarCache::filePath(id));
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+    const QImage picture = AvatarCache::decodePicture(AvatarCache::loadFile(AvatarCache::filePath(id), id));
+    if (picture.isNull())
         return;
-    // A cache file holds at most a compressed picture of bounded size plus its header.
-    const AvatarCache::Entry entry = AvatarCache::decode(file.read(2 * AvatarCache::MaxPictureBytes));
-    file.close();
-    QImage picture;
-    if (entry.status == AvatarCache::Status::NotZm)
-        qDebug() << "Not ZM Format Avatar" << id;
-    else if (entry.status == AvatarCache::Status::TooOld)
-        qDebug() << "To old Version Avatar" << id;
-    else if (entry.status == AvatarCache::Status::Valid)
-        picture = AvatarCache::decodePicture(entry.picture);
-    if (picture.isNull()) {
-        if (entry.status != AvatarCache::Status::NotZm && entry.status != AvatarCache::Status::TooOld)
-            qDebug() << "Failed to load Avatar" << id;
-        file.remove();
-        return;
-    }
     avatarPreview->setPixmap(QPixmap::fromImage(picture));
 }
 
