@@ -838,10 +838,8 @@ void frmLogin::on_labUserStatusDesigned_mouseRelease(QMouseEvent *)
 
 void frmLogin::playChatIn()
 {
-    if (holdingNotifications) {
-        heldChatIn = true;
+    if (notificationQueue.addChatIn())
         return;
-    }
     DataDirectory::ensure();
     const QString file = Platform::chatInSoundFile(QCoreApplication::applicationDirPath(), DataDirectory::path());
     if (!file.isEmpty())

@@ -2,7 +2,6 @@
 #define FRMLOGIN_H
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QIcon>
 #include <QImage>
@@ -14,6 +13,7 @@
 #include <QStringList>
 #include <QSystemTrayIcon>
 
+#include "NotificationQueue.h"
 #include "SeenMessages.h"
 
 #include <functional>
@@ -239,23 +239,15 @@ protected:
     QHash<QString, QIcon> contactIconCache;
     QList<QPointer<NotificationWidget>> popups;
     bool drainPending = false;
-    // While a drain hands over a burst, popups and the message sound wait for its end: only
-    // the newest few popups could be seen, and one sound stands for the whole burst.
-    struct PendingNotification {
-        QString text, title, data, image;
-        QString summary, body;
-    };
-    bool holdingNotifications = false;
-    QElapsedTimer heldSince;
-    QVector<PendingNotification> heldNotifications;
-    bool heldChatIn = false;
+    // While a drain hands over a burst, popups and the message sound wait for its end.
+    NotificationQueue notificationQueue;
     QList<QPointer<frmChat>> heldFlashes;
     void flashChatWindow(frmChat *chat);
     void holdNotifications();
     void releaseNotifications();
-    void raiseNotification(const PendingNotification &note);
+    void raiseNotification(const NotificationQueue::Note &note);
     // False when the popup is to be shown instead.
-    bool showDesktopNotice(const PendingNotification &note);
+    bool showDesktopNotice(const NotificationQueue::Note &note);
     DesktopNotifications *desktopNotices = nullptr;
 
     QMap<QString, QListWidgetItem *> contactItems;

@@ -25,7 +25,6 @@ namespace {
 // event loop back; what is left is taken at the next tick.
 constexpr int DrainBudgetMs = 20;
 constexpr int DrainPauseMs = 5;
-constexpr int MaxHoldMs = 1000;
 // Popups alive at once: a new one makes the oldest fade out, and beyond the hard limit the
 // oldest closes at once, so a burst of state changes cannot pile up windows and timers.
 constexpr int VisiblePopups = 3;
@@ -100,7 +99,7 @@ void frmLogin::drainIncoming()
         }
     }
     // Popups of a burst wait for its end, but a stream that never ends still shows some.
-    if (!continues || heldSince.elapsed() >= MaxHoldMs)
+    if (!continues || notificationQueue.heldTooLong())
         releaseNotifications();
 }
 
@@ -396,15 +395,14 @@ void frmLogin::contactStateChanged(const QString &user, int state)
 
 void frmLogin::holdNotifications()
 {
-    if (!std::exchange(holdingNotifications, true))
-        heldSince.start();
+    notificationQueue.hold();
 }
 
 void frmLogin::flashChatWindow(frmChat *chat)
 {
     // A minimised window stays minimised; its task bar entry is marked instead (activating
     // an iconic window does nothing under X11). Once per burst is enough.
-    if (!holdingNotifications) {
+    if (!notificationQueue.isHolding()) {
         UiAlert::request(chat);
     } else if (!heldFlashes.contains(chat)) {
         heldFlashes.append(chat);
@@ -413,39 +411,27 @@ void frmLogin::flashChatWindow(frmChat *chat)
 
 void frmLogin::releaseNotifications()
 {
-    holdingNotifications = false;
+    const NotificationQueue::Released released = notificationQueue.release();
     const QList<QPointer<frmChat>> flashes = std::exchange(heldFlashes, {});
     for (const QPointer<frmChat> &chat : flashes) {
         if (chat && chat->isMinimized())
             UiAlert::request(chat);
     }
-    const QVector<PendingNotification> held = std::exchange(heldNotifications, {});
-    for (const PendingNotification &note : held)
+    for (const NotificationQueue::Note &note : released.notes)
         raiseNotification(note);
-    if (std::exchange(heldChatIn, false))
+    if (released.chatIn)
         playChatIn();
 }
 
 void frmLogin::showNotification(QString text, QString title, QString data, QString image, const QString &summary,
                                 const QString &body)
 {
-    PendingNotification note{text, title, data, image, summary, body};
-    if (!holdingNotifications) {
+    const NotificationQueue::Note note{text, title, data, image, summary, body};
+    if (!notificationQueue.add(note))
         raiseNotification(note);
-        return;
-    }
-    // The newest text of a contact and kind wins; beyond what could be seen, the oldest go.
-    auto same = std::find_if(heldNotifications.begin(), heldNotifications.end(), [&](const PendingNotification &held) {
-        return held.data == note.data && held.title == note.title;
-    });
-    if (same != heldNotifications.end())
-        heldNotifications.erase(same);
-    heldNotifications.append(note);
-    if (heldNotifications.size() > VisiblePopups)
-        heldNotifications.removeFirst();
 }
 
-bool frmLogin::showDesktopNotice(const PendingNotification &note)
+bool frmLogin::showDesktopNotice(const NotificationQueue::Note &note)
 {
     if (note.summary.isEmpty()
         || !contactSettings().value(QStringLiteral("Interface/SystemNotifications"), true).toBool())
@@ -461,7 +447,7 @@ bool frmLogin::showDesktopNotice(const PendingNotification &note)
         {note.data, note.data + QLatin1Char('\n') + note.title, note.summary, note.body, note.image, note.title, note.text});
 }
 
-void frmLogin::raiseNotification(const PendingNotification &note)
+void frmLogin::raiseNotification(const NotificationQueue::Note &note)
 {
     if (showDesktopNotice(note))
         return;
