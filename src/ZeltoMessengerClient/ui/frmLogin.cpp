@@ -663,7 +663,7 @@ void frmLogin::updateWelcomeLine(const QString &nick)
     Platform::protectSettingsFile();
     QSettings settings = AppSettings::open();
     settings.setValue(QStringLiteral("Nick/") + ui->txtName->text(), nick);
-    storedNicks.remove(ui->txtName->text());
+    contactBook.forgetStoredNick(ui->txtName->text());
 }
 
 void frmLogin::applyDesignedStyles()

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QSystemTrayIcon>
 
+#include "ContactBook.h"
 #include "NotificationQueue.h"
 #include "SeenMessages.h"
 
@@ -205,17 +206,12 @@ protected:
     // until the buffer is empty or the tick's time budget is spent.
     void drainIncoming();
 
-    QString displayName(const QString &user, QSettings &settings) const;
-    QString contactRowText(const QString &name, const QString &status) const;
-    QString displayNameFrom(const QString &user, QString nick, QSettings &settings) const;
     QIcon contactIcon(const QString &user, int state);
     QString contactIconKey(const QString &user, int state) const;
     void setContactIcon(QListWidgetItem *item, const QString &user, int state);
     // Item data role holding the key of the icon a row shows.
     static constexpr int IconKeyRole = Qt::UserRole + 7;
     void rebuildContactIcon(const QString &user, int state);
-    // Records a contact's state and the state icon that goes with it.
-    void recordContactState(const QString &user, int state);
     QString contactOfItem(QListWidgetItem *item) const;
     QString currentContact() const;
     void updateChatInfo(const QString &user);
@@ -232,10 +228,6 @@ protected:
     void reloginEnded(LoginAttempt &attempt);
     void showBalloon(const QString &title, const QString &text, QSystemTrayIcon::MessageIcon icon);
 
-    QSettings &contactSettings();
-    bool storeNick(QSettings &settings, const QString &user, const QString &nick);
-    QHash<QString, QString> storedNicks;
-    std::unique_ptr<QSettings> contactStore;
     QHash<QString, QIcon> contactIconCache;
     QList<QPointer<NotificationWidget>> popups;
     bool drainPending = false;
@@ -250,15 +242,17 @@ protected:
     bool showDesktopNotice(const NotificationQueue::Note &note);
     DesktopNotifications *desktopNotices = nullptr;
 
+    // The tables and name rules live in the book; the window keeps the rows.
+    ContactBook contactBook;
     QMap<QString, QListWidgetItem *> contactItems;
     QMap<QListWidgetItem *, QString> itemContacts;
-    QMap<QString, QString> nicks;
-    QMap<QString, int> states;
-    QMap<QString, QString> stateIcons;
-    QMap<QString, QString> statusMessages;
-    QMap<QString, QString> contactAvatars;
-    QMap<QString, bool> avatarShown;
-    QStringList friendRequests;
+    QMap<QString, QString> &nicks = contactBook.nicks;
+    QMap<QString, int> &states = contactBook.states;
+    QMap<QString, QString> &stateIcons = contactBook.stateIcons;
+    QMap<QString, QString> &statusMessages = contactBook.statusMessages;
+    QMap<QString, QString> &contactAvatars = contactBook.contactAvatars;
+    QMap<QString, bool> &avatarShown = contactBook.avatarShown;
+    QStringList &friendRequests = contactBook.friendRequests;
 
     // Messages handled (shown, stored, or deliberately dropped) wait here for their
     // confirmation to the server, which goes out once the record of shown ones is saved.

@@ -28,11 +28,6 @@ Qt::WindowFlags inputDialogFlags()
         ^ (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint);
 }
 
-QString decodedStatus(const QString &status)
-{
-    return QString::fromUtf8(MessageFormat::decodeEntities(status));
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -61,61 +56,24 @@ QString frmLogin::stateNotificationImage(int state)
 // ---------------------------------------------------------------------------------------
 // Display names
 
-QSettings &frmLogin::contactSettings()
-{
-    // One store for the window's life: opening the settings for every name looked up costs
-    // more than the lookup, and instances in one process share their file anyway.
-    if (!contactStore)
-        contactStore = std::make_unique<QSettings>(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
-    return *contactStore;
-}
-
 QString frmLogin::displayName(QString user)
 {
-    QSettings &settings = contactSettings();
-    return displayName(user, settings);
-}
-
-QString frmLogin::displayName(const QString &user, QSettings &settings) const
-{
-    return displayNameFrom(user, settings.value(QStringLiteral("Nick/") + user, nicks.value(user, user)).toString(),
-                           settings);
-}
-
-QString frmLogin::displayNameFrom(const QString &user, QString nick, QSettings &settings) const
-{
-    // A blank nick would leave an empty row; the account name always identifies the contact.
-    if (nick.trimmed().isEmpty())
-        nick = user;
-    const QString custom = settings.value(QStringLiteral("CustomNick/") + user, nick).toString();
-    return custom.trimmed().isEmpty() ? nick : custom;
+    return contactBook.displayName(user);
 }
 
 bool frmLogin::hasCustomNick(QString user)
 {
-    QSettings &settings = contactSettings();
-    const QString key = QStringLiteral("CustomNick/") + user;
-    return settings.contains(key) && !settings.value(key).toString().trimmed().isEmpty();
+    return contactBook.hasCustomNick(user);
 }
 
 void frmLogin::setCustomNick(QString user, QString nick)
 {
-    QSettings &settings = contactSettings();
-    const QString key = QStringLiteral("CustomNick/") + user;
-    if (nick.trimmed().isEmpty())
-        settings.remove(key);
-    else
-        settings.setValue(key, nick.trimmed());
+    contactBook.setCustomNick(user, nick);
 }
 
 QString frmLogin::ownAvatarId()
 {
     return contactAvatars.value(ownUserName());
-}
-
-QString frmLogin::contactRowText(const QString &name, const QString &status) const
-{
-    return name + QLatin1Char('\n') + decodedStatus(status);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -168,12 +126,6 @@ void frmLogin::rebuildContactIcon(const QString &user, int state)
         setContactIcon(item, user, state);
 }
 
-void frmLogin::recordContactState(const QString &user, int state)
-{
-    states.insert(user, state);
-    stateIcons.insert(user, stateIconPath(state));
-}
-
 void frmLogin::setContactIcon(QListWidgetItem *item, const QString &user, int state)
 {
     // Setting an icon makes the sorted list look at the row again; skip it when the row
@@ -222,9 +174,7 @@ void frmLogin::insertOfflineContact(QString user)
     auto *item = new QListWidgetItem(user + QLatin1Char('\n'));
     item->setIcon(makeContactIcon(contactAvatarImage(QString()), QImage(stateIconPath(8))));
     contactItems.insert(user, item);
-    nicks.insert(user, user);
-    recordContactState(user, 8);
-    statusMessages.insert(user, QString());
+    contactBook.insertOffline(user);
     itemContacts.insert(item, user);
     contactListInUse->addItem(item);
 
@@ -238,24 +188,13 @@ void frmLogin::clearContactTables()
     ui->lwContactsDesigned->clear();
     contactItems.clear();
     itemContacts.clear();
-    nicks.clear();
-    states.clear();
-    stateIcons.clear();
-    statusMessages.clear();
-    contactAvatars.clear();
-    avatarShown.clear();
-    friendRequests.clear();
+    contactBook.clear();
     contactIconCache.clear();
 }
 
 void frmLogin::updateFriendRequests(QString added, QString removed)
 {
-    if (!added.isEmpty()) {
-        friendRequests.append(added);
-        friendRequests.sort(Qt::CaseSensitive);
-    }
-    if (!removed.isEmpty())
-        friendRequests.removeAll(removed);
+    contactBook.updateFriendRequests(added, removed);
     updateWelcomeLine(ownNick);
 }
 
@@ -264,13 +203,8 @@ void frmLogin::updateFriendRequests(QString added, QString removed)
 
 void frmLogin::on_txtContactsSearch_textEdited(QString text)
 {
-    const QString needle = text.toLower();
-    QSettings &settings = contactSettings();
-    for (auto it = contactItems.constBegin(); it != contactItems.constEnd(); ++it) {
-        const bool show = needle.isEmpty() || it.key().toLower().startsWith(needle)
-            || displayName(it.key(), settings).toLower().startsWith(needle);
-        it.value()->setHidden(!show);
-    }
+    for (auto it = contactItems.constBegin(); it != contactItems.constEnd(); ++it)
+        it.value()->setHidden(!contactBook.matchesSearch(it.key(), text));
 }
 
 void frmLogin::resetContactSearch()
@@ -354,7 +288,7 @@ void frmLogin::triggerSetCustomNick()
     if (!ok || answer.trimmed().isEmpty() || !contactItems.contains(user))
         return;
     setCustomNick(user, answer);
-    contactItems.value(user)->setText(contactRowText(answer, statusMessages.value(user)));
+    contactItems.value(user)->setText(ContactBook::rowText(answer, statusMessages.value(user)));
     updateChatInfo(user);
 }
 
@@ -364,7 +298,7 @@ void frmLogin::triggerRemoveCustomNick()
     if (user.isEmpty())
         return;
     setCustomNick(user, QString());
-    contactItems.value(user)->setText(contactRowText(displayName(user), statusMessages.value(user)));
+    contactItems.value(user)->setText(ContactBook::rowText(displayName(user), statusMessages.value(user)));
     updateChatInfo(user);
 }
 
@@ -396,10 +330,7 @@ void frmLogin::removeContact()
     if (frmChat *chat = chatWindows.take(user))
         chat->close();
     contactItems.remove(user);
-    nicks.remove(user);
-    states.remove(user);
-    stateIcons.remove(user);
-    statusMessages.remove(user);
+    contactBook.remove(user);
     delete item;
 }
 

@@ -234,13 +234,7 @@ void frmLogin::incomingReturn(const QString &object, const QStringList &parts)
         break;
     case Branch::FriendRequests: {
         qDebug() << "Contacts request list sended";
-        QStringList requests;
-        for (const QString &entry : userListEntries(fields.users)) {
-            const QString user = parseRequestEntry(entry);
-            if (!user.isEmpty())
-                requests << user;
-        }
-        friendRequests = requests;
+        contactBook.setFriendRequests(fields.users);
         updateWelcomeLine(ownNick);
         break;
     }
@@ -257,86 +251,32 @@ void frmLogin::incomingReturn(const QString &object, const QStringList &parts)
     }
 }
 
-bool frmLogin::storeNick(QSettings &settings, const QString &user, const QString &nick)
-{
-    if (!isAccountName(user)) {
-        qWarning() << "Refused to store a nick without an account name";
-        return false;
-    }
-    // What the store holds is remembered, so that an unchanged list (every 20 seconds) does
-    // not look up thousands of settings keys; a nick is written only when it changed.
-    auto known = storedNicks.find(user);
-    if (known == storedNicks.end()) {
-        const QVariant stored = settings.value(QStringLiteral("Nick/") + user);
-        known = storedNicks.insert(user, stored.isValid() ? stored.toString() : QString());
-        if (stored.isValid() && *known == nick)
-            return false;
-    } else if (*known == nick) {
-        return false;
-    }
-    settings.setValue(QStringLiteral("Nick/") + user, nick);
-    *known = nick;
-    return true;
-}
-
-namespace {
-
-// Sets a table entry; true when it was missing or different.
-template <typename Map, typename Value>
-bool replaceValue(Map &map, const QString &key, const Value &value)
-{
-    const auto it = map.find(key);
-    if (it == map.end()) {
-        map.insert(key, value);
-        return true;
-    }
-    if (*it == value)
-        return false;
-    *it = value;
-    return true;
-}
-
-} // namespace
-
 void frmLogin::refreshContacts(const QString &users)
 {
-    QSettings &settings = contactSettings();
-    const QStringList entries = userListEntries(users);
-    for (const QString &entry : entries) {
-        ContactEntry contact;
-        if (!parseContactEntry(entry, &contact))
-            continue;
-        const QString &user = contact.user;
-        const bool nickStored = storeNick(settings, user, contact.nick);
+    for (const ContactBook::Change &change : contactBook.refresh(users)) {
+        const QString &user = change.user;
         QListWidgetItem *item = contactItems.value(user);
         // A custom nick changes only through Rename and Reset name, which set the row text
         // themselves; with nick and status as before the row text is unchanged too.
-        const bool nickChanged = replaceValue(nicks, user, contact.nick);
-        const bool statusChanged = replaceValue(statusMessages, user, contact.status);
-        const bool textChanged = !item || nickStored || nickChanged || statusChanged;
-        const bool stateChanged = states.value(user, -1) != contact.state;
-        if (stateChanged)
-            recordContactState(user, contact.state);
-        if (!contactAvatars.contains(user))
-            contactAvatars.insert(user, QString());
-
-        const QString text =
-            textChanged ? contactRowText(displayNameFrom(user, contact.nick, settings), contact.status) : QString();
+        const bool textChanged = !item || change.textChanged;
+        const QString text = textChanged
+            ? ContactBook::rowText(contactBook.displayNameFrom(user, change.nick), change.status)
+            : QString();
         if (item) {
             if (textChanged && item->text() != text)
                 item->setText(text);
             // Without its picture at hand, a row's icon changes only with the state.
-            if (stateChanged
+            if (change.stateChanged
                 || (!avatarShown.value(user, false) && avatarImages.contains(contactAvatars.value(user))))
-                setContactIcon(item, user, contact.state);
+                setContactIcon(item, user, change.state);
         } else {
             item = new QListWidgetItem(text);
-            setContactIcon(item, user, contact.state);
+            setContactIcon(item, user, change.state);
             contactItems.insert(user, item);
             itemContacts.insert(item, user);
             contactListInUse->addItem(item);
         }
-        if (textChanged || stateChanged)
+        if (textChanged || change.stateChanged)
             updateChatInfo(user);
     }
 }
@@ -379,7 +319,7 @@ void frmLogin::contactStateChanged(const QString &user, int state)
         return;
     }
     const int oldState = states.value(user, 8);
-    recordContactState(user, state);
+    contactBook.recordState(user, state);
     if (contactItems.contains(user) && contactAvatars.contains(user) && state != oldState)
         rebuildContactIcon(user, state);
     updateChatInfo(user);
@@ -434,7 +374,7 @@ void frmLogin::showNotification(QString text, QString title, QString data, QStri
 bool frmLogin::showDesktopNotice(const NotificationQueue::Note &note)
 {
     if (note.summary.isEmpty()
-        || !contactSettings().value(QStringLiteral("Interface/SystemNotifications"), true).toBool())
+        || !contactBook.settings().value(QStringLiteral("Interface/SystemNotifications"), true).toBool())
         return false;
     if (!desktopNotices) {
         desktopNotices = new DesktopNotifications(this);
@@ -578,7 +518,7 @@ void frmLogin::reloginEnded(LoginAttempt &attempt)
         if (!disconnected) {
             disconnected = true;
             for (auto it = contactItems.constBegin(); it != contactItems.constEnd(); ++it) {
-                recordContactState(it.key(), 8);
+                contactBook.recordState(it.key(), 8);
                 setContactIcon(it.value(), it.key(), 8);
                 updateChatInfo(it.key());
             }
