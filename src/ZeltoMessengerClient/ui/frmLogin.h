@@ -35,7 +35,7 @@ class frmUpdate;
 class frmChat;
 class AvatarThread;
 class LoginAttempt;
-class ChatLink;
+class LoginChatLink;
 class NotificationWidget;
 class DesktopNotifications;
 class SecretStore;
@@ -272,6 +272,8 @@ public:
                         QString avatarId, bool startMinimised);
     // The downloaded picture of an avatar id, else the default avatar.
     QImage contactAvatarImage(QString avatarId);
+    // A closing chat window: dropped from chatWindows when it is the one kept for user.
+    void forgetChatWindow(const QString &user, frmChat *chat);
 
 protected:
     // Called by logoutUser: closes and forgets every open chat window, and stops the avatar
@@ -289,8 +291,8 @@ protected:
     QStringList avatarQueue;
     bool avatarWork = false;
     QPointer<AvatarThread> avatarThread;
-    // The chat windows' view of this window (frmLogin_chat.cpp), a child object.
-    ChatLink *chatLink = nullptr;
+    // The chat windows' view of this window, a child object.
+    LoginChatLink *chatLink = nullptr;
     // --- end of chat windows and avatars ---
 
     // ------------------------------------------------------------------------------------
@@ -309,9 +311,6 @@ public:
     // automatic login is on, take the new one so the next re-login uses it.
     void takeChangedPassword(const QString &newPassword);
 
-private:
-    // The dialogs' view of this window (AccountLink), defined in frmLogin_dialogs.cpp.
-    friend class frmLoginLink;
     // --- end of account dialogs ---
 
     // ------------------------------------------------------------------------------------

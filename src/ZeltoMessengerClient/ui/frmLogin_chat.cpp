@@ -3,7 +3,7 @@
 
 #include "AvatarCache.h"
 #include "AvatarThread.h"
-#include "ChatLink.h"
+#include "LoginChatLink.h"
 #include "IncomingObject.h"
 #include "frmChat.h"
 
@@ -18,55 +18,13 @@ namespace {
 // How long logging out or closing waits for the avatar thread after aborting its download.
 constexpr unsigned long AvatarStopWaitMs = 5000;
 
-// The chat windows' view of the main window.
-class MainWindowChatLink : public QObject, public ChatLink
+}
+
+void frmLogin::forgetChatWindow(const QString &user, frmChat *chat)
 {
-public:
-    using StateNameFunction = QString (*)(int);
-
-    MainWindowChatLink(QObject *parent, std::function<bool()> online, std::function<int(QString, QString)> send,
-                       std::function<QImage(QString)> avatar, std::function<void(QString, frmChat *)> closed)
-        : QObject(parent)
-        , online(std::move(online))
-        , send(std::move(send))
-        , avatar(std::move(avatar))
-        , closed(std::move(closed))
-    {
-    }
-
-    // The main window owns its chat windows: they go with it, after saving their geometry.
-    ~MainWindowChatLink() override
-    {
-        for (const QPointer<frmChat> &window : qAsConst(windows)) {
-            if (!window)
-                continue;
-            window->setOwner(nullptr);
-            window->close();
-            delete window.data();
-        }
-    }
-
-    void adopt(frmChat *window)
-    {
-        windows.removeAll(QPointer<frmChat>());
-        windows.append(window);
-        window->setOwner(this);
-    }
-
-    bool isOnline() override { return online(); }
-    int sendMessage(const QString &user, const QString &text) override { return send(user, text); }
-    QImage contactAvatarImage(const QString &avatarId) override { return avatar(avatarId); }
-    QString stateName(int state) override { return frmLogin::tr(qPrintable(frmLogin::stateName(state))); }
-    void chatWindowClosed(const QString &user, frmChat *window) override { closed(user, window); }
-
-private:
-    std::function<bool()> online;
-    std::function<int(QString, QString)> send;
-    std::function<QImage(QString)> avatar;
-    std::function<void(QString, frmChat *)> closed;
-    QList<QPointer<frmChat>> windows;
-};
-
+    // Only the window registered for that name is dropped.
+    if (chatWindows.value(user) == chat)
+        chatWindows.remove(user);
 }
 
 void frmLogin::openChatWindow(QString user, QString displayName, QString statusMessage, QString stateIconPath,
@@ -84,21 +42,11 @@ void frmLogin::openChatWindow(QString user, QString displayName, QString statusM
         open->activateWindow();
         return;
     }
-    if (!chatLink) {
-        auto *chatLinkObject = new MainWindowChatLink(
-            this, [this]() { return isSessionLoggedIn(); },
-            [this](QString to, QString text) { return sendMessageToUser(to, text); },
-            [this](QString id) { return contactAvatarImage(id); },
-            [this](QString closedUser, frmChat *window) {
-                // Only the window registered for that name is dropped.
-                if (chatWindows.value(closedUser) == window)
-                    chatWindows.remove(closedUser);
-            });
-        chatLink = chatLinkObject;
-    }
+    if (!chatLink)
+        chatLink = new LoginChatLink(this);
     auto *chat = new frmChat();
     chatWindows.insert(user, chat);
-    static_cast<MainWindowChatLink *>(chatLink)->adopt(chat);
+    chatLink->adopt(chat);
     chat->setInfo(user, displayName, statusMessage, ownNick, stateIconPath, state, avatarId, true);
     chat->setWindowIcon(QIcon(QStringLiteral(":/gui/zm48.png")));
     if (startMinimised) {

@@ -3,7 +3,6 @@
 
 #include "AppSettings.h"
 #include "UpdateThread.h"
-#include "AccountLink.h"
 #include "frmAboutZMPQ.h"
 #include "frmAboutZelto.h"
 #include "frmChangePassword.h"
@@ -12,6 +11,7 @@
 #include "frmProfile.h"
 #include "frmProfileInfo.h"
 #include "frmUpdate.h"
+#include "LoginAccountLink.h"
 #include "LoginStore.h"
 #include "ProfilePayload.h"
 #include "ui_frmLogin.h"
@@ -24,45 +24,6 @@
 #include <QIcon>
 #include <QListWidget>
 #include <QSettings>
-
-// Answers the dialogs' questions with this window's state and session.
-class frmLoginLink : public AccountLink
-{
-public:
-    explicit frmLoginLink(frmLogin *window)
-        : w(window)
-    {
-    }
-
-    bool isOnline() override { return w->isSessionLoggedIn(); }
-    QString accountName() override { return w->ownUserName(); }
-    QString ownAvatarId() override { return w->contactAvatars.value(w->ownUserName()); }
-    QString hostName() override { return w->localHostName(); }
-    QString getClassVersion() override { return w->getClassVersion(); }
-    int setUserNick(const QString &nick) override { return w->setUserNick(nick); }
-    int setUserMessageState(const QString &message) override { return w->setUserMessageState(message); }
-    int setUserPassword(const QString &oldPassword, const QString &newPassword) override
-    {
-        return w->setUserPassword(oldPassword, newPassword);
-    }
-    int addUserContact(const QString &user) override { return w->addUserContact(user); }
-    int delUserContact(const QString &user) override { return w->delUserContact(user); }
-    bool uploadAvatar(const QImage &image) override { return w->uploadAvatar(image); }
-    void updateWelcomeLine(const QString &nick) override { w->updateWelcomeLine(nick); }
-    void passwordChanged(const QString &newPassword) override { w->takeChangedPassword(newPassword); }
-    void updateFriendRequests(const QString &added, const QString &removed) override
-    {
-        w->updateFriendRequests(added, removed);
-    }
-    void insertOfflineContact(const QString &user) override { w->insertOfflineContact(user); }
-    void addContactByName(const QString &user, QWidget *parent) override { w->addContactByName(user, parent); }
-    void applyDesignedStyles() override { w->applyDesignedStyles(); }
-    void enableUpdateNotification() override { w->enableUpdateNotification(); }
-    void disableUpdateNotification() override { w->disableUpdateNotification(); }
-
-private:
-    frmLogin *w;
-};
 
 namespace {
 
@@ -84,7 +45,7 @@ void frmLogin::aboutZelto()
 
 void frmLogin::aboutZMP()
 {
-    frmLoginLink link(this);
+    LoginAccountLink link(this);
     frmAboutZMPQ dialog(this);
     dialog.setLogin(&link);
     dialog.setWindowIcon(QIcon(QStringLiteral(":/gui/zm48.png")));
@@ -100,7 +61,7 @@ void frmLogin::changePassword()
         DialogSupport::showOffline(this);
         return;
     }
-    frmLoginLink link(this);
+    LoginAccountLink link(this);
     frmChangePassword dialog(this);
     dialog.setLogin(&link);
     runDialog(dialog);
@@ -108,7 +69,7 @@ void frmLogin::changePassword()
 
 void frmLogin::openConfig()
 {
-    frmLoginLink link(this);
+    LoginAccountLink link(this);
     frmConfig dialog(translationDir, this);
     dialog.setLogin(&link);
     runDialog(dialog);
@@ -156,7 +117,7 @@ void frmLogin::openOwnProfile()
         messageState.clear();
     const ProfileInfo info = ProfilePayload::parse(reply);
 
-    frmLoginLink link(this);
+    LoginAccountLink link(this);
     frmProfile dialog(this);
     dialog.setLogin(&link);
     dialog.setData(account, ownNick, messageState, info.contacts);
@@ -170,7 +131,7 @@ void frmLogin::openFriendRequests()
         DialogSupport::showOffline(this);
         return;
     }
-    frmLoginLink link(this);
+    LoginAccountLink link(this);
     frmContactRequests dialog(this);
     dialog.setLogin(&link);
     dialog.setRequests(friendRequests);
