@@ -84,21 +84,7 @@ frmLogin::frmLogin(QWidget *parent)
     DataDirectory::protectContents();
     QSettings settings = AppSettings::open();
     designedMode = settings.value(QStringLiteral("Interface/designedMode"), true).toBool();
-    if (designedMode) {
-        ui->swTabs->setCurrentIndex(3);
-        contactListInUse = ui->lwContactsDesigned;
-        QFont font = ui->txtNameDesigned->font();
-        font.setPixelSize(15);
-        for (QWidget *widget : {static_cast<QWidget *>(ui->txtNameDesigned), static_cast<QWidget *>(ui->txtPasswordDesigned),
-                                static_cast<QWidget *>(ui->labDesignedLogin), static_cast<QWidget *>(ui->labDesignedLoginDes),
-                                static_cast<QWidget *>(ui->cbStayLoggedInDesigned),
-                                static_cast<QWidget *>(ui->cbStartWithWindowsDesigned)})
-            widget->setFont(font);
-        applyDesignedStyles();
-    } else {
-        ui->swTabs->setCurrentIndex(0);
-        contactListInUse = ui->lwContacts;
-    }
+    showInterfaceMode();
 
     // The designed minimum, or more where translated texts need it.
     layout()->invalidate();
@@ -118,26 +104,49 @@ frmLogin::frmLogin(QWidget *parent)
     zmsgfw = new ZMsgFw111Q(this);
     zmsgfw->setAcknowledging(true);
     connect(zmsgfw, &ZMsgFw111Q::objectIncomed, this, &frmLogin::readIncoming);
-    if (remembered.autologin) {
-        ui->txtName->setText(remembered.name);
-        ui->txtNameDesigned->setText(remembered.name);
-        ui->txtPassword->setText(remembered.password);
-        ui->txtPasswordDesigned->setText(remembered.password);
-        ui->cbStayLoggedIn->setChecked(true);
-        ui->cbStayLoggedInDesigned->setChecked(true);
-        ui->cbStayLoggedIn->setEnabled(false);
-        ui->cbStayLoggedInDesigned->setEnabled(false);
-        ui->txtName->setEnabled(false);
-        ui->txtPassword->setEnabled(false);
-        ui->cmdLogin->setEnabled(false);
-        if (remembered.passwordInKeyring)
-            fetchKeyringPassword(remembered.name);
-        else
-            QTimer::singleShot(50, this, &frmLogin::on_doAutologin);
-    }
+    if (remembered.autologin)
+        startRememberedLogin(remembered);
     LoginStore::moveToKeyring(settings, keyring);
 
     restoreWindowGeometry();
+}
+
+void frmLogin::showInterfaceMode()
+{
+    if (designedMode) {
+        ui->swTabs->setCurrentIndex(3);
+        contactListInUse = ui->lwContactsDesigned;
+        QFont font = ui->txtNameDesigned->font();
+        font.setPixelSize(15);
+        for (QWidget *widget : {static_cast<QWidget *>(ui->txtNameDesigned), static_cast<QWidget *>(ui->txtPasswordDesigned),
+                                static_cast<QWidget *>(ui->labDesignedLogin), static_cast<QWidget *>(ui->labDesignedLoginDes),
+                                static_cast<QWidget *>(ui->cbStayLoggedInDesigned),
+                                static_cast<QWidget *>(ui->cbStartWithWindowsDesigned)})
+            widget->setFont(font);
+        applyDesignedStyles();
+    } else {
+        ui->swTabs->setCurrentIndex(0);
+        contactListInUse = ui->lwContacts;
+    }
+}
+
+void frmLogin::startRememberedLogin(const LoginStore::Remembered &remembered)
+{
+    ui->txtName->setText(remembered.name);
+    ui->txtNameDesigned->setText(remembered.name);
+    ui->txtPassword->setText(remembered.password);
+    ui->txtPasswordDesigned->setText(remembered.password);
+    ui->cbStayLoggedIn->setChecked(true);
+    ui->cbStayLoggedInDesigned->setChecked(true);
+    ui->cbStayLoggedIn->setEnabled(false);
+    ui->cbStayLoggedInDesigned->setEnabled(false);
+    ui->txtName->setEnabled(false);
+    ui->txtPassword->setEnabled(false);
+    ui->cmdLogin->setEnabled(false);
+    if (remembered.passwordInKeyring)
+        fetchKeyringPassword(remembered.name);
+    else
+        QTimer::singleShot(50, this, &frmLogin::on_doAutologin);
 }
 
 frmLogin::~frmLogin()

@@ -44,6 +44,9 @@ class QSettings;
 namespace Ui {
 class frmLogin;
 }
+namespace LoginStore {
+struct Remembered;
+}
 
 // The main window: login pages, contact pages and registration page on one stacked widget,
 // the tray icon, the menus and the one protocol session object of the program run.
@@ -316,6 +319,10 @@ public:
     // ------------------------------------------------------------------------------------
     // Login, session, frame, language menu and registration (frmLogin.cpp).
 private:
+    // The designed or the classic pages, as the preferences chose.
+    void showInterfaceMode();
+    // Fills the login page from the remembered automatic login and starts it.
+    void startRememberedLogin(const LoginStore::Remembered &remembered);
     void performLogin(bool showErrors, bool fallBackOffline);
     // False, with a warning when showErrors, for input no login can send.
     bool checkLoginInput(bool showErrors);
