@@ -12,6 +12,7 @@
 #include "Keyring.h"
 #include "LanguageList.h"
 #include "LoginStore.h"
+#include "MessageReceipts.h"
 #include "Platform.h"
 #include "Registration.h"
 #include "TickTimer.h"
@@ -104,6 +105,7 @@ frmLogin::frmLogin(QWidget *parent)
     zmsgfw = new ZMsgFw111Q(this);
     zmsgfw->setAcknowledging(true);
     connect(zmsgfw, &ZMsgFw111Q::objectIncomed, this, &frmLogin::readIncoming);
+    receipts = new MessageReceipts([this](qint64 id) { zmsgfw->acknowledgeMessage(id); }, this);
     if (remembered.autologin)
         startRememberedLogin(remembered);
     LoginStore::moveToKeyring(settings, keyring);

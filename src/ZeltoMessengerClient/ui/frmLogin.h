@@ -15,7 +15,6 @@
 
 #include "ContactBook.h"
 #include "NotificationQueue.h"
-#include "SeenMessages.h"
 
 #include <functional>
 #include <memory>
@@ -36,6 +35,7 @@ class frmChat;
 class AvatarThread;
 class LoginAttempt;
 class LoginChatLink;
+class MessageReceipts;
 class NotificationWidget;
 class DesktopNotifications;
 class SecretStore;
@@ -257,13 +257,7 @@ protected:
     QMap<QString, bool> &avatarShown = contactBook.avatarShown;
     QStringList &friendRequests = contactBook.friendRequests;
 
-    // Messages handled (shown, stored, or deliberately dropped) wait here for their
-    // confirmation to the server, which goes out once the record of shown ones is saved.
-    void confirmMessage(qint64 id);
-    void sendConfirmations();
-    SeenMessages seenMessages;
-    QList<qint64> unconfirmedMessages;
-    bool confirmationsScheduled = false;
+    MessageReceipts *receipts = nullptr;
     // --- end of contact list and incoming events ---
 
     // ------------------------------------------------------------------------------------

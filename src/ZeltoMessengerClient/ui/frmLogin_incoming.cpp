@@ -5,6 +5,7 @@
 #include "IncomingObject.h"
 #include "LoginAttempt.h"
 #include "MessageFormat.h"
+#include "MessageReceipts.h"
 #include "NotificationWidget.h"
 #include "DesktopNotifications.h"
 #include "frmChat.h"
@@ -132,16 +133,14 @@ void frmLogin::incomingMessage(const QString &object, const QStringList &parts)
     const qint64 id = zmsgfw->messageId(object);
     Message message;
     if (!parseMessage(object, parts, &message)) {
-        confirmMessage(id);
+        receipts->confirm(id);
         return;
     }
     const QString sender = message.sender;
-    if (seenMessages.account() != ownUserName())
-        seenMessages.open(ownUserName());
-    if (id > 0 && seenMessages.contains(id, sender, message.text)) {
+    if (receipts->shownBefore(ownUserName(), id, sender, message.text)) {
         // Delivered again because its confirmation was lost: it is in the chat already.
         qDebug() << "Message" << id << "from" << sender << "shown before";
-        confirmMessage(id);
+        receipts->confirm(id);
         return;
     }
     const QString name = displayName(sender);
@@ -177,35 +176,10 @@ void frmLogin::incomingMessage(const QString &object, const QStringList &parts)
     if (!chat)
         return;
     chat->receiveMessage(message.text);
-    seenMessages.insert(id, sender, message.text);
-    confirmMessage(id);
+    receipts->markShown(id, sender, message.text);
+    receipts->confirm(id);
     if (chat->isMinimized())
         flashChatWindow(chat);
-}
-
-void frmLogin::confirmMessage(qint64 id)
-{
-    if (id <= 0)
-        return;
-    unconfirmedMessages.append(id);
-    if (confirmationsScheduled)
-        return;
-    // Once per turn of the event loop, so a burst costs one save of the record.
-    confirmationsScheduled = true;
-    QTimer::singleShot(0, this, &frmLogin::sendConfirmations);
-}
-
-void frmLogin::sendConfirmations()
-{
-    confirmationsScheduled = false;
-    // Saved before the server may forget the messages: delivered again after a restart of
-    // this program, they must still be known as shown.
-    seenMessages.save();
-    // A confirmation that cannot go out now is not kept: the server delivers that message again
-    // at the next login, and it is confirmed then.
-    for (qint64 id : qAsConst(unconfirmedMessages))
-        zmsgfw->acknowledgeMessage(id);
-    unconfirmedMessages.clear();
 }
 
 void frmLogin::incomingReturn(const QString &object, const QStringList &parts)
