@@ -7,6 +7,7 @@
 #include "MessageFormat.h"
 #include "MessageReceipts.h"
 #include "NotificationWidget.h"
+#include "PopupText.h"
 #include "DesktopNotifications.h"
 #include "frmChat.h"
 #include "UiAlert.h"
@@ -30,22 +31,6 @@ constexpr int DrainPauseMs = 5;
 // oldest closes at once, so a burst of state changes cannot pile up windows and timers.
 constexpr int VisiblePopups = 3;
 constexpr int MaxPopups = 8;
-
-QString popupLine(const QByteArray &utf8)
-{
-    return MessageFormat::escapeHtml(QString::fromUtf8(cutPopupBytes(utf8)));
-}
-
-QString plainPopupLine(const QByteArray &utf8)
-{
-    return QString::fromUtf8(cutPopupBytes(utf8));
-}
-
-QString popupHeader(const QString &name)
-{
-    return QStringLiteral("<span style=\"color: blue;\">") + MessageFormat::escapeName(name)
-        + QStringLiteral("</span><br>");
-}
 
 // A message from a new name opens a chat window, and a server can send from any number of
 // names. Beyond this many open chats a minimised one, a stranger's before a contact's, is
@@ -166,9 +151,9 @@ void frmLogin::incomingMessage(const QString &object, const QStringList &parts)
     if (!chat->isActiveWindow() || chat->isMinimized()) {
         // The popup shows the start only: a long message is not decoded whole for it.
         const QByteArray decoded = MessageFormat::decodeEntitiesStart(message.text, 64);
-        const QString text = chat->formatMessage(popupLine(decoded));
-        showNotification(popupHeader(name) + text, tr("Incoming Message"), QStringLiteral("ocw\n") + sender,
-                         QStringLiteral(":/img/notification-mail.png"), name, plainPopupLine(decoded));
+        const QString text = chat->formatMessage(PopupText::line(decoded));
+        showNotification(PopupText::header(name) + text, tr("Incoming Message"), QStringLiteral("ocw\n") + sender,
+                         QStringLiteral(":/img/notification-mail.png"), name, PopupText::plainLine(decoded));
         playChatIn();
     }
     // The popup or the sound may have run an event loop in which the window went away.
@@ -300,8 +285,9 @@ void frmLogin::contactStateChanged(const QString &user, int state)
 
     const QString name = displayName(user);
     const QByteArray utf8 = (name + QLatin1Char(' ') + tr("changed status")).toUtf8();
-    showNotification(popupHeader(name) + popupLine(utf8), tr("Status changed"), QStringLiteral("ocw\n") + user,
-                     stateNotificationImage(state), tr("Status changed"), plainPopupLine(utf8));
+    showNotification(PopupText::header(name) + PopupText::line(utf8), tr("Status changed"),
+                     QStringLiteral("ocw\n") + user, stateNotificationImage(state), tr("Status changed"),
+                     PopupText::plainLine(utf8));
 }
 
 // ---------------------------------------------------------------------------------------
