@@ -111,11 +111,6 @@ Answer judgeAnswer(const HttpFetch::Result &fetched)
     return answer;
 }
 
-QByteArray fetchCaptcha(const QString &code, int timeoutMs)
-{
-    return captchaPicture(HttpFetch::get(QNetworkRequest(captchaUrl(code)), MaxCaptchaBytes, timeoutMs).body);
-}
-
 Answer submit(const Form &form, int timeoutMs)
 {
     QNetworkRequest request(registerFormUrl());
