@@ -127,7 +127,7 @@ QString ZMsgFw10Protocol::getClassVersion()
 
 bool ZMsgFw10Protocol::takeSocketLine(QByteArray *line)
 {
-    return ZMsgFwLineReader::takeLine(*m_socket, line) == ZMsgFwLineReader::Result::Line;
+    return hasSocket() && ZMsgFwLineReader::takeLine(*m_socket, line) == ZMsgFwLineReader::Result::Line;
 }
 
 // Pushed objects have the shape of requests: a command line and its header lines. They are
@@ -331,7 +331,7 @@ QString ZMsgFw10Protocol::getMessengerStandardAvatar()
 
 bool ZMsgFw10Protocol::isObjectIncoming()
 {
-    return !m_pushedLines.isEmpty() || ZMsgFwLineReader::pollLine(*m_socket);
+    return !m_pushedLines.isEmpty() || (hasSocket() && ZMsgFwLineReader::pollLine(*m_socket));
 }
 
 bool ZMsgFw10Protocol::takeNextObjectLine(QByteArray *line)
@@ -351,7 +351,7 @@ void ZMsgFw10Protocol::putBackObjectLine(const QByteArray &line)
 
 bool ZMsgFw10Protocol::waitForObjectData(const QDeadlineTimer &deadline)
 {
-    return m_socket->state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()
+    return hasSocket() && m_socket->state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()
         && m_socket->waitForReadyRead(int(deadline.remainingTime()));
 }
 
@@ -401,7 +401,7 @@ QString ZMsgFw10Protocol::readObject()
     if (command == QLatin1String("/update"))
         return QStringLiteral("update");
     if (command == QLatin1String("/ping")) {
-        if (m_socket->state() == QAbstractSocket::ConnectedState) {
+        if (hasSocket() && m_socket->state() == QAbstractSocket::ConnectedState) {
             m_socket->write("ZM/1.0 200 OK\nPing: Pong\n");
             m_socket->flush();
         }

@@ -143,6 +143,8 @@ bool ZMsgFw11Protocol::writeLine(const ZMsgFwWire::LineBuilder &line)
         qWarning() << "ZMsgFw11Protocol: refused to write a value containing a line break";
         return false;
     }
+    if (!hasSocket())
+        return false;
     m_socket->write(line.toBytes());
     m_socket->flush();
     return true;
@@ -150,6 +152,8 @@ bool ZMsgFw11Protocol::writeLine(const ZMsgFwWire::LineBuilder &line)
 
 ZMsgFw11Protocol::LineRead ZMsgFw11Protocol::readBoundedLine(QByteArray *line)
 {
+    if (!hasSocket())
+        return LineRead::None;
     switch (ZMsgFwLineReader::takeLine(*m_socket, line)) {
     case ZMsgFwLineReader::Result::Line:
         return LineRead::Line;
@@ -227,7 +231,7 @@ ZMsgFw11Protocol::ReplyMatcher ZMsgFw11Protocol::actionReply(const QString &acti
 
 bool ZMsgFw11Protocol::isObjectIncoming()
 {
-    return ZMsgFwLineReader::pollLine(*m_socket);
+    return hasSocket() && ZMsgFwLineReader::pollLine(*m_socket);
 }
 
 QString ZMsgFw11Protocol::readObject()

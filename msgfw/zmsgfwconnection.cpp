@@ -26,11 +26,7 @@ QSslSocket *newSocket()
 
 } // namespace
 
-ZMsgFwConnection::ZMsgFwConnection()
-    : m_socket(newSocket())
-    , m_expectedErrors(ZMsgFwEndpoint::expectedSslErrors())
-{
-}
+ZMsgFwConnection::ZMsgFwConnection() = default;
 
 ZMsgFwConnection::~ZMsgFwConnection()
 {
@@ -39,14 +35,15 @@ ZMsgFwConnection::~ZMsgFwConnection()
 
 int ZMsgFwConnection::logoutUser()
 {
-    m_socket->disconnectFromHost();
+    if (m_socket)
+        m_socket->disconnectFromHost();
     m_loggedIn = false;
     return 0;
 }
 
 bool ZMsgFwConnection::isLoggedIn()
 {
-    return m_loggedIn && m_socket->state() == QAbstractSocket::ConnectedState;
+    return m_loggedIn && m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
 bool ZMsgFwConnection::connectEncrypted(QSslSocket &socket, const QList<QSslError> &expectedErrors, quint16 port)
@@ -56,32 +53,42 @@ bool ZMsgFwConnection::connectEncrypted(QSslSocket &socket, const QList<QSslErro
     return socket.waitForEncrypted(HandshakeMilliseconds);
 }
 
+QList<QSslError> ZMsgFwConnection::expectedErrors()
+{
+    // Built at the first use: reading the certificate loads the TLS library.
+    static const QList<QSslError> errors = ZMsgFwEndpoint::expectedSslErrors();
+    return errors;
+}
+
 void ZMsgFwConnection::replaceSocket()
 {
     m_loggedIn = false;
-    m_socket->abort();
+    if (m_socket)
+        m_socket->abort();
     delete m_socket;
     m_socket = newSocket();
 }
 
 bool ZMsgFwConnection::connectToServer()
 {
-    return connectEncrypted(*m_socket, m_expectedErrors, ZMsgFwEndpoint::messagingPort());
+    return connectEncrypted(*m_socket, expectedErrors(), ZMsgFwEndpoint::messagingPort());
 }
 
 void ZMsgFwConnection::moveConnectionToThread(QThread *thread)
 {
-    m_socket->moveToThread(thread);
+    if (m_socket)
+        m_socket->moveToThread(thread);
 }
 
 bool ZMsgFwConnection::takeConnectionFrom(ZMsgFwConnection &other)
 {
-    if (&other == this || !other.m_loggedIn || other.m_socket->thread() != QThread::currentThread()
-        || m_socket->thread() != QThread::currentThread())
+    if (&other == this || !other.m_loggedIn || !other.m_socket || other.m_socket->thread() != QThread::currentThread()
+        || (m_socket && m_socket->thread() != QThread::currentThread()))
         return false;
-    m_socket->abort();
+    if (m_socket)
+        m_socket->abort();
     delete m_socket;
-    m_socket = std::exchange(other.m_socket, newSocket());
+    m_socket = std::exchange(other.m_socket, nullptr);
     m_loggedIn = true;
     other.m_loggedIn = false;
     return true;

@@ -10,7 +10,8 @@ class QSslSocket;
 class QThread;
 
 // The TLS connection to the messaging server that both protocol generations share: one fresh
-// socket per login, trust in exactly the pinned certificate, and the logged-in state.
+// socket per login, trust in exactly the pinned certificate, and the logged-in state. No socket
+// exists before the first login, so an object that never connects does not load the TLS library.
 class ZMSGFW_EXPORT ZMsgFwConnection
 {
 public:
@@ -32,20 +33,19 @@ protected:
 
     // Leaves the logged-in state and closes and frees the current socket for a new, unconnected one.
     void replaceSocket();
+    // True once a login has made a socket; m_socket is null before.
+    bool hasSocket() const { return m_socket != nullptr; }
     // Connects the current socket to the messaging server.
     bool connectToServer();
-    const QList<QSslError> &expectedErrors() const { return m_expectedErrors; }
+    static QList<QSslError> expectedErrors();
     // Gives the current socket to another thread; this object must not touch it afterwards.
     void moveConnectionToThread(QThread *thread);
     // Takes over other's connection, closing this object's own, when other has logged in and
-    // its socket lives on this thread; other is left logged out with a fresh socket.
+    // its socket lives on this thread; other is left logged out without a socket.
     bool takeConnectionFrom(ZMsgFwConnection &other);
 
     QSslSocket *m_socket = nullptr;
     bool m_loggedIn = false;
-
-private:
-    QList<QSslError> m_expectedErrors;
 };
 
 #endif

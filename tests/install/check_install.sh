@@ -27,6 +27,7 @@ metainfo=$(find "$prefix/share" -path '*/metainfo/*.metainfo.xml' | head -n 1)
 [ -f "$prefix/share/icons/hicolor/48x48/apps/zmessenger.png" ] || fail "the hicolor icons are not installed"
 [ -f "$prefix/share/icons/hicolor/scalable/apps/zmessenger.svg" ] || fail "the scalable icon is not installed"
 [ -n "$(find "$prefix/share" -path '*/zmessenger/translations/*.qm')" ] || fail "no translations are installed"
+[ -n "$(find "$prefix" -path '*/zmessenger/zmsound.so')" ] || fail "the sound module is not installed"
 config=$(find "$prefix" -path '*/cmake/ZeltoMessenger/ZeltoMessengerConfig.cmake' | head -n 1)
 [ -n "$config" ] || fail "the CMake package config is not installed"
 [ -f "$prefix/include/zmsgfw1/zmsgfw_export.h" ] && [ -f "$prefix/include/zguifw1/zguifw_export.h" ] \

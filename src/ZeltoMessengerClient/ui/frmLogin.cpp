@@ -15,6 +15,7 @@
 #include "MessageReceipts.h"
 #include "Platform.h"
 #include "Registration.h"
+#include "Sound.h"
 #include "TickTimer.h"
 #include "UiMessage.h"
 
@@ -36,7 +37,6 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QSettings>
-#include <QSound>
 #include <QStyleFactory>
 #include <QTimer>
 
@@ -854,7 +854,7 @@ void frmLogin::playChatIn()
     DataDirectory::ensure();
     const QString file = Platform::chatInSoundFile(QCoreApplication::applicationDirPath(), DataDirectory::path());
     if (!file.isEmpty())
-        QSound::play(file);
+        Sound::play(file);
 }
 
 void frmLogin::serverGroupChat()
