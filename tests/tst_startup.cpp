@@ -1,10 +1,13 @@
 #include "hermetic.h"
 
 #include "Startup.h"
+#include "UpdateThread.h"
+#include "httptestserver.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -25,6 +28,8 @@ private slots:
     void translations();
     void resetStyle();
     void storedStyleApplied();
+    void updateCheckWaitsForTheWindow_data();
+    void updateCheckWaitsForTheWindow();
     void cleanupTestCase() { qDeleteAll(m_dirs); }
 
 private:
@@ -213,4 +218,38 @@ void TestStartup::storedStyleApplied()
 }
 
 ZM_HERMETIC_TEST_MAIN(TestStartup)
+void TestStartup::updateCheckWaitsForTheWindow_data()
+{
+    QTest::addColumn<bool>("minimized");
+    QTest::newRow("shown") << false;
+    QTest::newRow("shown minimised") << true;
+}
+
+void TestStartup::updateCheckWaitsForTheWindow()
+{
+    QFETCH(bool, minimized);
+    HttpTestServer web;
+    QVERIFY(web.listenOnLoopback());
+    web.exportWebHost();
+    web.setBody("1.0.1\r\n");
+    UpdateThread thread(QStringLiteral("32qt5"), QStringLiteral("1.0.0-33"));
+    QSignalSpy available(&thread, &UpdateThread::updateIsNowAvailable);
+    QWidget window;
+
+    Startup::startUpdateCheckAfterShow(&window, &thread, 0);
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    QVERIFY(!thread.isRunning());
+    QVERIFY(web.paths().isEmpty());
+
+    if (minimized)
+        window.showMinimized();
+    else
+        window.show();
+    QVERIFY(available.wait(20000));
+    QCOMPARE(web.paths(), QStringList{QStringLiteral("/update/stable32qt5")});
+    thread.stop();
+    QVERIFY(thread.wait(20000));
+}
+
 #include "tst_startup.moc"

@@ -12,12 +12,54 @@
 #include <QSettings>
 #include <QLocale>
 #include <QTextStream>
+#include <QTimer>
 #include <QTranslator>
 #include <QWidget>
+
+#include <functional>
+#include <utility>
 
 namespace Startup {
 
 namespace {
+
+// Runs an action once, delayMs after the watched widget was first shown.
+class AfterFirstShow : public QObject
+{
+public:
+    AfterFirstShow(QWidget *widget, int delayMs, std::function<void()> action)
+        : QObject(widget)
+        , m_delayMs(delayMs)
+        , m_action(std::move(action))
+    {
+        if (widget->isVisible())
+            arm();
+        else
+            widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            watched->removeEventFilter(this);
+            arm();
+        }
+        return false;
+    }
+
+private:
+    void arm()
+    {
+        QTimer::singleShot(m_delayMs, this, [this] {
+            m_action();
+            deleteLater();
+        });
+    }
+
+    int m_delayMs;
+    std::function<void()> m_action;
+};
 
 QString optionLine(const char *option, const QString &description)
 {
@@ -195,6 +237,11 @@ void connectUpdateObjects(UpdateThread *thread, frmUpdate *dialog)
     QObject::connect(thread, &UpdateThread::setNewVersion, dialog, &frmUpdate::setNewVersion);
     QObject::connect(thread, &UpdateThread::updateIsNowAvailable, dialog, &frmUpdate::show);
     QObject::connect(dialog, &frmUpdate::disableUpdateNotification, thread, &UpdateThread::disableUpdateNotification);
+}
+
+void startUpdateCheckAfterShow(QWidget *window, UpdateThread *thread, int delayMs)
+{
+    new AfterFirstShow(window, delayMs, [thread] { thread->start(QThread::InheritPriority); });
 }
 
 void bringForward(QWidget *window)

@@ -68,6 +68,12 @@ void refreshUninstallEntry();
 // The update worker reports to the update dialog; the dialog's "Disable" stops the worker.
 void connectUpdateObjects(UpdateThread *thread, frmUpdate *dialog);
 
+// How long after the main window has been shown the update check starts.
+constexpr int UpdateCheckDelayMs = 5000;
+// Starts the update worker delayMs after window has been shown (minimised counts), so that
+// the network stack it loads does not slow down the first window.
+void startUpdateCheckAfterShow(QWidget *window, UpdateThread *thread, int delayMs = UpdateCheckDelayMs);
+
 // Shows the main window in front, also when it was minimised or only in the tray.
 void bringForward(QWidget *window);
 

@@ -65,7 +65,7 @@ int main(int argc, char *argv[])
     // The worker must be gone before the objects it reports to are torn down.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, updateThread, &UpdateThread::stop);
     if (updateNotification)
-        updateThread->start(QThread::InheritPriority);
+        Startup::startUpdateCheckAfterShow(&window, updateThread);
     else
         updateDialog->setNotificationButtonVisible(false);
 
