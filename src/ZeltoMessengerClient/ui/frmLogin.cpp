@@ -42,10 +42,9 @@
 
 namespace {
 
-// The designed login page's hover highlighting polls the cursor; while that page is not on
-// screen the poll only checks rarely whether it has come back.
-constexpr int HoverPollMs = 10;
-constexpr int HoverIdlePollMs = 500;
+// The designed pages' hover highlighting is looked at this long after the cursor entered or
+// left one of the highlighted widgets.
+constexpr int HoverCheckMs = 10;
 // A keyring may first ask the user to unlock it; the automatic login waits that long at most.
 constexpr int KeyringWaitMs = 30000;
 
@@ -98,6 +97,8 @@ frmLogin::frmLogin(QWidget *parent)
 
     buildTrayIcon();
 
+    ui->labDesignedLogin->installEventFilter(this);
+    ui->frStatus->installEventFilter(this);
     armTimers();
     keyring = new Keyring(this);
     const LoginStore::Remembered remembered = LoginStore::read(settings);
@@ -568,7 +569,7 @@ void frmLogin::createTimers()
 
 void frmLogin::armTimers()
 {
-    timerLB->start(10);
+    timerLB->start(HoverCheckMs);
     timerSS->start(50);
     timerOA->start(25000);
     timerLC->start(10000);
@@ -611,28 +612,29 @@ bool frmLogin::hoverPageVisible() const
     return page == 3 || page == 4;
 }
 
+bool frmLogin::eventFilter(QObject *watched, QEvent *event)
+{
+    // Entering and leaving drive the hover highlighting: polling the cursor kept the X server
+    // busy for as long as the page was open.
+    if ((watched == ui->labDesignedLogin || watched == ui->frStatus)
+        && (event->type() == QEvent::Enter || event->type() == QEvent::Leave))
+        timerLB->start(HoverCheckMs);
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void frmLogin::on_timerLB_tick()
 {
-    const bool polling = hoverPageVisible();
-    if (polling) {
-        const bool overLogin = isCursorInside(ui->labDesignedLogin);
-        if (overLogin && !loginHover) {
-            ui->labDesignedLogin->setStyleSheet(QLatin1String(LoginHoverStyle));
-            loginHover = true;
-        } else if (!overLogin && loginHover) {
-            ui->labDesignedLogin->setStyleSheet(QLatin1String(LoginNormalStyle));
-            loginHover = false;
-        }
-        const bool overStatus = isCursorInside(ui->frStatus);
-        if (overStatus && !statusHover) {
-            ui->frStatus->setStyleSheet(QLatin1String(StatusHoverStyle));
-            statusHover = true;
-        } else if (!overStatus && statusHover) {
-            ui->frStatus->setStyleSheet(QLatin1String(StatusNormalStyle));
-            statusHover = false;
-        }
+    const bool pageShown = hoverPageVisible();
+    const bool overLogin = pageShown && isCursorInside(ui->labDesignedLogin);
+    if (overLogin != loginHover) {
+        ui->labDesignedLogin->setStyleSheet(QLatin1String(overLogin ? LoginHoverStyle : LoginNormalStyle));
+        loginHover = overLogin;
     }
-    timerLB->start(polling ? HoverPollMs : HoverIdlePollMs);
+    const bool overStatus = pageShown && isCursorInside(ui->frStatus);
+    if (overStatus != statusHover) {
+        ui->frStatus->setStyleSheet(QLatin1String(overStatus ? StatusHoverStyle : StatusNormalStyle));
+        statusHover = overStatus;
+    }
 }
 
 bool frmLogin::isCursorInside(QWidget *widget) const

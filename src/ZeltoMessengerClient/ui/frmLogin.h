@@ -389,8 +389,11 @@ private:
     QString spentCaptchaCode;
 
 protected:
-    // The five self-rearming timers: single shots, each slot restarts its own at its end.
-    // The watchdog re-arms with timerLC->start(10000).
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    // The five timers, all single shots. Four restart themselves at the end of their slot (the
+    // watchdog with timerLC->start(10000)); timerLB runs once whenever the cursor enters or
+    // leaves a highlighted widget.
     QTimer *timerSS = nullptr;
     QTimer *timerOA = nullptr;
     QTimer *timerFR = nullptr;
