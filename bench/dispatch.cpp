@@ -41,6 +41,8 @@ int main(int argc, char *argv[])
     QTemporaryDir home;
     Bench::useHome(home);
     QApplication app(argc, argv);
+    // The program finds its sound module beside itself; this program finds it here.
+    QCoreApplication::addLibraryPath(QStringLiteral(ZM_SOUND_MODULE_DIR));
     Platform::setQuitHook([] {});
     qInstallMessageHandler(countMessages);
 

@@ -1,7 +1,11 @@
 // Start-up time to a shown main window, and the cost of a 1,000-contact list: the time of the
 // refresh the server sends after login and the resident memory of the logged-in program.
+// Run on an X server (QT_QPA_PLATFORM=xcb), the figures are named "under X11" and the memory
+// target is the one for a desktop session. The loopback server runs in this process and
+// counts towards its memory.
 #include "benchlogin.h"
 #include "benchsupport.h"
+#include "Startup.h"
 #include "frmLogin.h"
 #include "zmsgfwwire.h"
 
@@ -22,6 +26,7 @@ constexpr int ContactCount = 1000;
 constexpr double StartupTargetMs = 1000;
 constexpr double RefreshTargetMs = 500;
 constexpr double MemoryTargetMiB = 150;
+constexpr double X11MemoryTargetMiB = 60;
 
 // Milliseconds since the kernel started this process (field 22 of /proc/self/stat, in clock
 // ticks), so dynamic loading and static initialisation count towards start-up.
@@ -89,9 +94,14 @@ int main(int argc, char *argv[])
     qputenv("ZMSGFW_AVATAR_PORT", "1");
     qputenv("ZMSGFW_AVATAR_HTTP_PORT", "1");
 
+    // As the program does.
+    Startup::avoidOpenGlIntegration();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelto Messenger"));
     QTextStream err(stderr);
+    const bool underX = QGuiApplication::platformName() == QLatin1String("xcb");
+    const QString where = underX ? QStringLiteral(" under X11") : QString();
+    const double memoryTarget = underX ? X11MemoryTargetMiB : MemoryTargetMiB;
 
     frmLogin window;
     window.show();
@@ -100,7 +110,7 @@ int main(int argc, char *argv[])
     if (!exposed)
         err << "the main window was not exposed within 10 s\n";
     err << "start-up: " << ageAtMain << " ms before main, " << startupMs - ageAtMain << " ms from main to the shown window\n";
-    Bench::figure(QStringLiteral("Start-up to shown main window"), startupMs, QStringLiteral("ms"),
+    Bench::figure(QStringLiteral("Start-up to shown main window") + where, startupMs, QStringLiteral("ms"),
            QStringLiteral("<= %1 ms").arg(StartupTargetMs), exposed && startupMs <= StartupTargetMs);
 
     settle();
@@ -126,7 +136,7 @@ int main(int argc, char *argv[])
     const bool filled = rows == ContactCount;
     if (!filled)
         err << "the contact list holds " << rows << " rows instead of " << ContactCount << "\n";
-    Bench::figure(QStringLiteral("Contact list refresh with 1,000 contacts"), refreshMs, QStringLiteral("ms"),
+    Bench::figure(QStringLiteral("Contact list refresh with 1,000 contacts") + where, refreshMs, QStringLiteral("ms"),
            QStringLiteral("<= %1 ms").arg(RefreshTargetMs), filled && refreshMs <= RefreshTargetMs);
 
     // The refresh repeats every 20 s while logged in; the second one updates rows in place.
@@ -134,11 +144,12 @@ int main(int argc, char *argv[])
     window.readIncoming(object);
     const double repeatMs = static_cast<double>(refresh.nsecsElapsed()) / 1e6;
     settle();
-    Bench::figure(QStringLiteral("Repeated contact list refresh with 1,000 contacts"), repeatMs, QStringLiteral("ms"),
+    Bench::figure(QStringLiteral("Repeated contact list refresh with 1,000 contacts") + where, repeatMs, QStringLiteral("ms"),
            QStringLiteral("<= %1 ms").arg(RefreshTargetMs), filled && repeatMs <= RefreshTargetMs);
 
     const double loadedMiB = Bench::residentMiB();
-    Bench::figure(QStringLiteral("Resident memory after login with 1,000 contacts"), loadedMiB, QStringLiteral("MiB"),
-           QStringLiteral("<= %1 MiB").arg(MemoryTargetMiB), filled && loadedMiB > 0 && loadedMiB <= MemoryTargetMiB);
+    Bench::figure(QStringLiteral("Resident memory after login with 1,000 contacts") + where, loadedMiB,
+                  QStringLiteral("MiB"), QStringLiteral("<= %1 MiB").arg(memoryTarget),
+                  filled && loadedMiB > 0 && loadedMiB <= memoryTarget);
     return 0;
 }
