@@ -1,5 +1,6 @@
 #include "AvatarCache.h"
 #include "AccountChecks.h"
+#include "ActionResult.h"
 #include "AccountLink.h"
 #include "frmAboutZMPQ.h"
 #include "frmAboutZelto.h"
@@ -213,6 +214,9 @@ private slots:
     void passwordServerAnswers_data();
     void passwordServerAnswers();
     void passwordOffline();
+    void passwordOldWithLineBreakIsNotSent();
+    void actionResultExplanations_data();
+    void actionResultExplanations();
     void passwordFieldsHoldTheServerLimit_data();
     void passwordFieldsHoldTheServerLimit();
 
@@ -571,6 +575,19 @@ void TestDialogs::profileEditorChecks_data()
     QTest::newRow("markup in status sent escaped") << "Anna" << "<b>hi</b>" << "" << ""
                                                    << QByteArray("&amp;lt;b&amp;gt;hi&amp;lt;/b&amp;gt;");
     QTest::newRow("empty status passes") << "Anna" << "" << "" << "" << QByteArray("");
+    const QString longest(AccountChecks::MaxNickLength, QLatin1Char('n'));
+    QTest::newRow("name as long as the server takes") << longest << "" << "" << "" << QByteArray("");
+    QTest::newRow("name longer than the server takes") << longest + "n" << "" << name
+                                                       << "The new name is longer than 64 characters!" << QByteArray();
+    const QString tooLong = QStringLiteral("The new message state is longer than 1024 characters! Characters such as "
+                                           "\u00e4, \u20ac or & count as several.");
+    QTest::newRow("status as long as the server takes") << "Anna" << QString(1024, QLatin1Char('s')) << "" << ""
+                                                        << QByteArray(1024, 's');
+    QTest::newRow("status longer than the server takes") << "Anna" << QString(1025, QLatin1Char('s')) << state
+                                                         << tooLong << QByteArray();
+    // Each umlaut goes out as an entity of six characters.
+    QTest::newRow("umlauts beyond the limit once escaped") << "Anna" << QString(200, QChar(0xe4)) << state << tooLong
+                                                           << QByteArray();
 }
 
 void TestDialogs::profileEditorChecks()
@@ -614,11 +631,29 @@ void TestDialogs::profileEditorServerRefusals_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("actions");
     QTest::addColumn<QStringList>("calls");
-    QTest::newRow("name refused") << 500 << 200 << "Change name" << "Name could not be changed with Error 500!" << 1
-                                  << QStringList();
+    QTest::addColumn<QString>("newNick");
+    QTest::newRow("name refused") << 500 << 200 << "Change name"
+                                  << "Name could not be changed with Error 500!\nThe server did not answer in time. "
+                                     "Please try again."
+                                  << 1 << QStringList() << "";
     QTest::newRow("status refused") << 200 << 404 << "Change message state"
-                                    << "Status could not be changed with Error 404!" << 2
-                                    << QStringList({ "welcome Anna" });
+                                    << "Status could not be changed with Error 404!\nThe server refused the change." << 2
+                                    << QStringList({ "welcome Anna" }) << "";
+    QTest::newRow("name refused as a bad value")
+        << 400 << 200 << "Change name"
+        << "Name could not be changed with Error 400!\nThe server did not accept the value: a name has 3 to 64 "
+           "characters and no line break."
+        << 1 << QStringList() << "Annabel";
+    QTest::newRow("new name saved, status refused")
+        << 200 << 400 << "Change message state"
+        << "Your new name Annabel was saved, but your status message was not changed.\n\nStatus could not be changed "
+           "with Error 400!\nThe server did not accept the value: a status message has at most 1024 characters and no "
+           "line break."
+        << 2 << QStringList({ "welcome Annabel" }) << "Annabel";
+    QTest::newRow("too many changes") << 200 << 429 << "Change message state"
+                                      << "Status could not be changed with Error 429!\nThere were too many changes in a "
+                                         "short time. Please wait a minute and try again."
+                                      << 2 << QStringList({ "welcome Anna" }) << "";
 }
 
 void TestDialogs::profileEditorServerRefusals()
@@ -629,12 +664,19 @@ void TestDialogs::profileEditorServerRefusals()
     QFETCH(QString, message);
     QFETCH(int, actions);
     QFETCH(QStringList, calls);
+    QFETCH(QString, newNick);
     setCode("setnick", nickCode);
     setCode("setmessagestate", stateCode);
     frmProfile dialog;
     dialog.setLogin(link);
     dialog.setData(QStringLiteral("anna"), QStringLiteral("Anna"), QStringLiteral("away"), QStringLiteral("0"));
     dialog.show();
+    if (!newNick.isEmpty()) {
+        auto *name = dialog.findChild<QLineEdit *>("txtNick");
+        QTest::mouseClick(name, Qt::LeftButton);
+        QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(name, newNick);
+    }
     clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.at(0).title, title);
@@ -945,8 +987,13 @@ void TestDialogs::passwordServerAnswers_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("success") << 200 << "";
     QTest::newRow("wrong old password") << 300 << "The old password is not correct!";
-    QTest::newRow("other code") << 404 << "The server return error code 404!";
-    QTest::newRow("server failure") << 500 << "The server return error code 500!";
+    QTest::newRow("other code") << 404 << "The server return error code 404!\nThe server refused the change.";
+    QTest::newRow("server failure") << 500
+                                    << "The server return error code 500!\nThe server did not answer in time. Please "
+                                       "try again.";
+    QTest::newRow("bad value") << 400
+                               << "The server return error code 400!\nThe server did not accept the value: a password "
+                                  "has 8 to 256 characters and no line break.";
 }
 
 void TestDialogs::passwordServerAnswers()
@@ -991,6 +1038,54 @@ void TestDialogs::passwordOffline()
     dialog.show();
     clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Cancel);
     QVERIFY(!dialog.isVisible());
+}
+
+void TestDialogs::passwordOldWithLineBreakIsNotSent()
+{
+    frmChangePassword dialog;
+    dialog.setLogin(link);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    // Pasted along with the line that followed it.
+    QApplication::clipboard()->setText(QStringLiteral("old pw\nsecond line"));
+    auto *old = dialog.findChild<QLineEdit *>("txtOldPassword");
+    QTest::mouseClick(old, Qt::LeftButton);
+    QTest::keyClick(old, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClicks(dialog.findChild<QLineEdit *>("txtNewPassword"), QStringLiteral("newpass&1"));
+    QTest::keyClicks(dialog.findChild<QLineEdit *>("txtRepeatPassword"), QStringLiteral("newpass&1"));
+    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.at(0).title, QStringLiteral("Change password"));
+    QCOMPARE(boxes.at(0).text, QStringLiteral("The old password contains a line break. Please enter it again without one."));
+    QCOMPARE(actionsSinceInit(), QList<QByteArray>());
+    QVERIFY(dialog.isVisible());
+}
+
+void TestDialogs::actionResultExplanations_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QString>("explanation");
+    QTest::newRow("done") << 200 << "" << "";
+    QTest::newRow("not sent") << 501 << "r"
+                              << "The connection to the server is lost, so nothing was sent. Please try again when "
+                                 "you are online.";
+    QTest::newRow("no answer") << 500 << "" << "The server did not answer in time. Please try again.";
+    QTest::newRow("another line came") << 601 << "" << "The server did not answer in time. Please try again.";
+    QTest::newRow("bad value with its rule") << 400 << "at most 3." << "The server did not accept the value: at most 3.";
+    QTest::newRow("bad value without a rule") << 400 << "" << "The server did not accept the value.";
+    QTest::newRow("too many") << 429 << ""
+                              << "There were too many changes in a short time. Please wait a minute and try again.";
+    QTest::newRow("unknown code") << 418 << "r" << "The server refused the change.";
+}
+
+void TestDialogs::actionResultExplanations()
+{
+    QFETCH(int, code);
+    QFETCH(QString, rule);
+    QFETCH(QString, explanation);
+    QCOMPARE(ActionResult::explanation(code, rule), explanation);
+    QCOMPARE(ActionResult::classify(code) == ActionResult::Kind::Done, code == 200);
 }
 
 void TestDialogs::passwordFieldsHoldTheServerLimit_data()

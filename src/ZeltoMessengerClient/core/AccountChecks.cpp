@@ -2,14 +2,10 @@
 
 namespace AccountChecks {
 
-namespace {
-
 bool hasLineBreak(const QString &text)
 {
     return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
 }
-
-} // namespace
 
 bool isUtf8WithoutBomCompatible(const QString &text)
 {
@@ -23,6 +19,8 @@ NickProblem checkNick(const QString &nick)
 {
     if (nick.size() < MinNickLength)
         return NickProblem::TooShort;
+    if (nick.size() > MaxNickLength)
+        return NickProblem::TooLong;
     if (nick != nick.trimmed())
         return NickProblem::NotTrimmed;
     if (hasLineBreak(nick) || nick.contains(QLatin1String("<br>")))
@@ -40,6 +38,8 @@ MessageStateProblem checkMessageState(const QString &escaped, const QByteArray &
         return MessageStateProblem::LineBreak;
     if (!isUtf8WithoutBomCompatible(escaped))
         return MessageStateProblem::Encoding;
+    if (escaped.size() > MaxMessageStateLength)
+        return MessageStateProblem::TooLong;
     return MessageStateProblem::None;
 }
 

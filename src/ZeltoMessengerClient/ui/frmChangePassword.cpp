@@ -1,6 +1,7 @@
 #include "frmChangePassword.h"
 
 #include "AccountChecks.h"
+#include "ActionResult.h"
 #include "AccountLink.h"
 #include "DialogSupport.h"
 #include "ui_frmChangePassword.h"
@@ -68,6 +69,12 @@ void frmChangePassword::applyChange()
     const QString oldPassword = ui->txtOldPassword->text();
     if (!checkNewPassword(newPassword, ui->txtRepeatPassword->text()))
         return;
+    // The line could not be sent at all; that is no answer of the server's.
+    if (AccountChecks::hasLineBreak(oldPassword)) {
+        UiMessage::warning(this, tr("Change password"),
+                           tr("The old password contains a line break. Please enter it again without one."));
+        return;
+    }
 
     const int code = login->setUserPassword(oldPassword.trimmed(), newPassword.trimmed());
     if (code == 200) {
@@ -75,7 +82,14 @@ void frmChangePassword::applyChange()
         close();
     } else if (code == 300) {
         UiMessage::warning(this, tr("Change password"), tr("The old password is not correct!"));
+    } else if (ActionResult::classify(code) == ActionResult::Kind::NotSent) {
+        UiMessage::warning(this, tr("Change password"), ActionResult::explanation(code));
     } else {
-        UiMessage::warning(this, tr("Change password"), tr("The server return error code %1!").arg(code));
+        const QString rule = tr("a password has %1 to %2 characters and no line break.")
+                                 .arg(AccountChecks::MinPasswordLength)
+                                 .arg(AccountChecks::MaxPasswordLength);
+        UiMessage::warning(this, tr("Change password"),
+                           tr("The server return error code %1!").arg(code) + QLatin1Char('\n')
+                               + ActionResult::explanation(code, rule));
     }
 }

@@ -4,6 +4,7 @@
 #include "DataDirectory.h"
 #include "MessageFormat.h"
 #include "AccountChecks.h"
+#include "ActionResult.h"
 #include "AccountLink.h"
 #include "DialogSupport.h"
 #include "ui_frmProfile.h"
@@ -83,6 +84,9 @@ bool frmProfile::checkName(const QString &name)
     case NickProblem::TooShort:
         problem = tr("The new name is shorter than %1 bytes!").arg(AccountChecks::MinNickLength);
         break;
+    case NickProblem::TooLong:
+        problem = tr("The new name is longer than %1 characters!").arg(AccountChecks::MaxNickLength);
+        break;
     case NickProblem::NotTrimmed:
         problem = tr("The new name is not the same in trimmed and not trimmed form!");
         break;
@@ -112,6 +116,11 @@ bool frmProfile::checkMessageState(const QString &escaped, const QByteArray &raw
     case MessageStateProblem::Encoding:
         problem = tr("The new message state is not \"UTF-8 without BOM\" compatible!");
         break;
+    case MessageStateProblem::TooLong:
+        problem = tr("The new message state is longer than %1 characters! Characters such as ä, € or & count as "
+                     "several.")
+                      .arg(AccountChecks::MaxMessageStateLength);
+        break;
     }
     UiMessage::warning(this, tr("Change message state"), problem);
     return false;
@@ -133,14 +142,28 @@ void frmProfile::applyChanges()
 
     int code = login->setUserNick(newNick);
     if (code != 200) {
-        UiMessage::warning(this, tr("Change name"), tr("Name could not be changed with Error %1!").arg(code));
+        const QString rule = tr("a name has %1 to %2 characters and no line break.")
+                                 .arg(AccountChecks::MinNickLength)
+                                 .arg(AccountChecks::MaxNickLength);
+        UiMessage::warning(this, tr("Change name"),
+                           tr("Name could not be changed with Error %1!").arg(code) + QLatin1Char('\n')
+                               + ActionResult::explanation(code, rule));
         return;
     }
+    const bool nameChanged = newNick != nick;
+    nick = newNick;
     login->updateWelcomeLine(newNick);
     code = login->setUserMessageState(escaped);
     if (code != 200) {
-        UiMessage::warning(this, tr("Change message state"),
-                             tr("Status could not be changed with Error %1!").arg(code));
+        const QString rule = tr("a status message has at most %1 characters and no line break.")
+                                 .arg(AccountChecks::MaxMessageStateLength);
+        QString text = tr("Status could not be changed with Error %1!").arg(code) + QLatin1Char('\n')
+            + ActionResult::explanation(code, rule);
+        // The name went through: the user must not think the whole change failed.
+        if (nameChanged)
+            text = tr("Your new name %1 was saved, but your status message was not changed.").arg(newNick)
+                + QStringLiteral("\n\n") + text;
+        UiMessage::warning(this, tr("Change message state"), text);
         return;
     }
     close();
