@@ -22,6 +22,7 @@
 #include "testpictures.h"
 #include "UiAlert.h"
 #include "UiMessage.h"
+#include "UiTray.h"
 
 #include <zmsgdcaptcha.h>
 #include <zmsgdserver.h>
@@ -328,6 +329,8 @@ void TestMainWindow::initTestCase()
         messages.append({icon, title, text});
         return QMessageBox::Ok;
     });
+    // The window closes into the tray here; closing without one is tested in tst_desktop.
+    UiTray::setHook([] { return true; });
     Platform::setQuitHook([this] { ++quits; });
     Platform::setRestartHook([this] {
         ++restarts;
@@ -873,8 +876,9 @@ void TestMainWindow::logoutForgetsAndSecondLoginBuildsMenusOnce()
     QStringList entries;
     for (QAction *action : messenger->actions())
         entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    QCOMPARE(entries, (QStringList{"Online status", "-", "Add contact", "Change password", "Edit profile", "-", "Logout", "Close"}));
+    QCOMPARE(entries, (QStringList{"Online status", "-", "Add contact", "Change password", "Edit profile", "-", "Logout", "Close", "Quit"}));
     QCOMPARE(messenger->actions().at(6)->shortcut(), QKeySequence(QStringLiteral("Ctrl+L")));
+    QCOMPARE(messenger->actions().at(8)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
     window->logoutUser();
 }
 

@@ -53,6 +53,10 @@
         <source>&lt;p&gt;Zelto Messenger keeps you in touch with your contacts: it shows who is online, carries your messages, keeps a history of every conversation and announces what happens while you work.&lt;/p&gt;</source>
         <translation>&lt;p&gt;Zelto Messenger hält Sie mit Ihren Kontakten in Verbindung: Es zeigt, wer online ist, überbringt Ihre Nachrichten, führt einen Verlauf jeder Unterhaltung und meldet, was geschieht, während Sie arbeiten.&lt;/p&gt;</translation>
     </message>
+    <message>
+        <source>About Zelto Messenger</source>
+        <translation>Über Zelto Messenger</translation>
+    </message>
 </context>
 <context>
     <name>frmAboutZelto</name>
@@ -123,6 +127,14 @@
         <source>The server return error code %1!</source>
         <translation>Der Server meldet den Fehlercode %1!</translation>
     </message>
+    <message>
+        <source>The old password contains a line break. Please enter it again without one.</source>
+        <translation>Das alte Passwort enthält einen Zeilenumbruch. Bitte geben Sie es ohne erneut ein.</translation>
+    </message>
+    <message>
+        <source>a password has %1 to %2 characters and no line break.</source>
+        <translation>Ein Passwort hat %1 bis %2 Zeichen und keinen Zeilenumbruch.</translation>
+    </message>
 </context>
 <context>
     <name>frmChat</name>
@@ -153,6 +165,10 @@
     <message>
         <source>This message was maybe not delivered</source>
         <translation>Diese Nachricht wurde möglicherweise nicht zugestellt</translation>
+    </message>
+    <message>
+        <source>Conversation</source>
+        <translation>Unterhaltung</translation>
     </message>
 </context>
 <context>
@@ -253,6 +269,14 @@ Ihre Version: %3</translation>
         <source>This desktop has no notification service; notices appear as popups.</source>
         <translation>Dieser Desktop hat keinen Benachrichtigungsdienst; Hinweise erscheinen als Popups.</translation>
     </message>
+    <message>
+        <source>Style</source>
+        <translation>Stil</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Sprache</translation>
+    </message>
 </context>
 <context>
     <name>frmContactRequests</name>
@@ -296,6 +320,10 @@ Ihre Version: %3</translation>
         <source>Reject friend request failed!</source>
         <translation>Die Freundschaftsanfrage konnte nicht abgelehnt werden!</translation>
     </message>
+    <message>
+        <source>Friend requests</source>
+        <translation>Freundschaftsanfragen</translation>
+    </message>
 </context>
 <context>
     <name>frmLogin</name>
@@ -328,7 +356,7 @@ Ihre Version: %3</translation>
         <translation>Angemeldet bleiben</translation>
     </message>
     <message>
-        <source>Start with Windows</source>
+        <source>Start at login</source>
         <translation>Mit dem System starten</translation>
     </message>
     <message>
@@ -659,6 +687,22 @@ Ihre Version: %3</translation>
         <source>A password can have at most %1 characters. Only the first %1 characters were kept.</source>
         <translation>Ein Passwort darf höchstens %1 Zeichen lang sein. Nur die ersten %1 Zeichen wurden übernommen.</translation>
     </message>
+    <message>
+        <source>Contacts</source>
+        <translation>Kontakte</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>You have 1 (&lt;a href="zmp://friendrequests"&gt;Friend Request&lt;/a&gt;)</source>
+        <translation>Sie haben 1 (&lt;a href="zmp://friendrequests"&gt;Freundschaftsanfrage&lt;/a&gt;)</translation>
+    </message>
+    <message>
+        <source>You have %1 (&lt;a href="zmp://friendrequests"&gt;Friend Requests&lt;/a&gt;)</source>
+        <translation>Sie haben %1 (&lt;a href="zmp://friendrequests"&gt;Freundschaftsanfragen&lt;/a&gt;)</translation>
+    </message>
 </context>
 <context>
     <name>frmProfile</name>
@@ -817,6 +861,26 @@ Ihre Version: %3</translation>
     <message>
         <source>Error uploading Avatar</source>
         <translation>Fehler beim Hochladen des Avatars</translation>
+    </message>
+    <message>
+        <source>The new name is longer than %1 characters!</source>
+        <translation>Der neue Name ist länger als %1 Zeichen!</translation>
+    </message>
+    <message>
+        <source>The new message state is longer than %1 characters! Characters such as ä, € or &amp; count as several.</source>
+        <translation>Der neue Status ist länger als %1 Zeichen! Zeichen wie ä, € oder &amp; zählen mehrfach.</translation>
+    </message>
+    <message>
+        <source>a name has %1 to %2 characters and no line break.</source>
+        <translation>Ein Name hat %1 bis %2 Zeichen und keinen Zeilenumbruch.</translation>
+    </message>
+    <message>
+        <source>a status message has at most %1 characters and no line break.</source>
+        <translation>Ein Status hat höchstens %1 Zeichen und keinen Zeilenumbruch.</translation>
+    </message>
+    <message>
+        <source>Your new name %1 was saved, but your status message was not changed.</source>
+        <translation>Ihr neuer Name %1 wurde gespeichert, Ihr Status aber nicht geändert.</translation>
     </message>
 </context>
 <context>
@@ -998,6 +1062,33 @@ Ihre Version: %3</translation>
     <message>
         <source>Starting the program again while it runs brings its window to the front.</source>
         <translation>Wird das Programm erneut gestartet, während es läuft, kommt sein Fenster nach vorn.</translation>
+    </message>
+</context>
+<context>
+    <name>ActionResult</name>
+    <message>
+        <source>The connection to the server is lost, so nothing was sent. Please try again when you are online.</source>
+        <translation>Die Verbindung zum Server ist unterbrochen, daher wurde nichts gesendet. Bitte versuchen Sie es erneut, wenn Sie online sind.</translation>
+    </message>
+    <message>
+        <source>The server did not answer in time. Please try again.</source>
+        <translation>Der Server hat nicht rechtzeitig geantwortet. Bitte versuchen Sie es erneut.</translation>
+    </message>
+    <message>
+        <source>The server did not accept the value: %1</source>
+        <translation>Der Server hat den Wert nicht angenommen: %1</translation>
+    </message>
+    <message>
+        <source>The server did not accept the value.</source>
+        <translation>Der Server hat den Wert nicht angenommen.</translation>
+    </message>
+    <message>
+        <source>There were too many changes in a short time. Please wait a minute and try again.</source>
+        <translation>Es gab zu viele Änderungen in kurzer Zeit. Bitte warten Sie eine Minute und versuchen Sie es erneut.</translation>
+    </message>
+    <message>
+        <source>The server refused the change.</source>
+        <translation>Der Server hat die Änderung abgelehnt.</translation>
     </message>
 </context>
 </TS>

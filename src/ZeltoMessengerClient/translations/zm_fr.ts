@@ -53,6 +53,10 @@
         <source>&lt;p&gt;Zelto Messenger keeps you in touch with your contacts: it shows who is online, carries your messages, keeps a history of every conversation and announces what happens while you work.&lt;/p&gt;</source>
         <translation>&lt;p&gt;Zelto Messenger vous garde en contact avec vos proches : il montre qui est en ligne, transmet vos messages, garde un historique de chaque conversation et vous signale ce qui se passe pendant que vous travaillez.&lt;/p&gt;</translation>
     </message>
+    <message>
+        <source>About Zelto Messenger</source>
+        <translation>À propos de Zelto Messenger</translation>
+    </message>
 </context>
 <context>
     <name>frmAboutZelto</name>
@@ -123,6 +127,14 @@
         <source>The server return error code %1!</source>
         <translation>Le serveur a renvoyé le code d'erreur %1 !</translation>
     </message>
+    <message>
+        <source>The old password contains a line break. Please enter it again without one.</source>
+        <translation>L'ancien mot de passe contient un saut de ligne. Veuillez le saisir à nouveau sans.</translation>
+    </message>
+    <message>
+        <source>a password has %1 to %2 characters and no line break.</source>
+        <translation>un mot de passe a de %1 à %2 caractères et aucun saut de ligne.</translation>
+    </message>
 </context>
 <context>
     <name>frmChat</name>
@@ -153,6 +165,10 @@
     <message>
         <source>This message was maybe not delivered</source>
         <translation>Ce message n&apos;a peut-être pas été remis</translation>
+    </message>
+    <message>
+        <source>Conversation</source>
+        <translation>Conversation</translation>
     </message>
 </context>
 <context>
@@ -253,6 +269,14 @@ Votre version : %3</translation>
         <source>This desktop has no notification service; notices appear as popups.</source>
         <translation>Ce bureau n’a pas de service de notifications ; les avis s’affichent en fenêtres surgissantes.</translation>
     </message>
+    <message>
+        <source>Style</source>
+        <translation>Style</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Langue</translation>
+    </message>
 </context>
 <context>
     <name>frmContactRequests</name>
@@ -296,6 +320,10 @@ Votre version : %3</translation>
         <source>Reject friend request failed!</source>
         <translation>La demande d'ami n'a pas pu être refusée !</translation>
     </message>
+    <message>
+        <source>Friend requests</source>
+        <translation>Demandes d'ami</translation>
+    </message>
 </context>
 <context>
     <name>frmLogin</name>
@@ -328,7 +356,7 @@ Votre version : %3</translation>
         <translation>Rester connecté</translation>
     </message>
     <message>
-        <source>Start with Windows</source>
+        <source>Start at login</source>
         <translation>Démarrer avec le système</translation>
     </message>
     <message>
@@ -659,6 +687,22 @@ Votre version : %3</translation>
         <source>A password can have at most %1 characters. Only the first %1 characters were kept.</source>
         <translation>Un mot de passe ne peut pas dépasser %1 caractères. Seuls les %1 premiers caractères ont été conservés.</translation>
     </message>
+    <message>
+        <source>Contacts</source>
+        <translation>Contacts</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Quitter</translation>
+    </message>
+    <message>
+        <source>You have 1 (&lt;a href="zmp://friendrequests"&gt;Friend Request&lt;/a&gt;)</source>
+        <translation>Vous avez 1 (&lt;a href="zmp://friendrequests"&gt;demande d'ami&lt;/a&gt;)</translation>
+    </message>
+    <message>
+        <source>You have %1 (&lt;a href="zmp://friendrequests"&gt;Friend Requests&lt;/a&gt;)</source>
+        <translation>Vous avez %1 (&lt;a href="zmp://friendrequests"&gt;demandes d'ami&lt;/a&gt;)</translation>
+    </message>
 </context>
 <context>
     <name>frmProfile</name>
@@ -817,6 +861,26 @@ Votre version : %3</translation>
     <message>
         <source>Error uploading Avatar</source>
         <translation>Erreur lors de l'envoi de l'avatar</translation>
+    </message>
+    <message>
+        <source>The new name is longer than %1 characters!</source>
+        <translation>Le nouveau nom fait plus de %1 caractères !</translation>
+    </message>
+    <message>
+        <source>The new message state is longer than %1 characters! Characters such as ä, € or &amp; count as several.</source>
+        <translation>Le nouveau statut fait plus de %1 caractères ! Des caractères comme ä, € ou &amp; comptent pour plusieurs.</translation>
+    </message>
+    <message>
+        <source>a name has %1 to %2 characters and no line break.</source>
+        <translation>un nom a de %1 à %2 caractères et aucun saut de ligne.</translation>
+    </message>
+    <message>
+        <source>a status message has at most %1 characters and no line break.</source>
+        <translation>un statut a au plus %1 caractères et aucun saut de ligne.</translation>
+    </message>
+    <message>
+        <source>Your new name %1 was saved, but your status message was not changed.</source>
+        <translation>Votre nouveau nom %1 a été enregistré, mais votre statut n'a pas été changé.</translation>
     </message>
 </context>
 <context>
@@ -998,6 +1062,33 @@ Votre version : %3</translation>
     <message>
         <source>Starting the program again while it runs brings its window to the front.</source>
         <translation>Relancer le programme pendant qu’il tourne fait passer sa fenêtre au premier plan.</translation>
+    </message>
+</context>
+<context>
+    <name>ActionResult</name>
+    <message>
+        <source>The connection to the server is lost, so nothing was sent. Please try again when you are online.</source>
+        <translation>La connexion au serveur est perdue, rien n'a donc été envoyé. Veuillez réessayer une fois en ligne.</translation>
+    </message>
+    <message>
+        <source>The server did not answer in time. Please try again.</source>
+        <translation>Le serveur n'a pas répondu à temps. Veuillez réessayer.</translation>
+    </message>
+    <message>
+        <source>The server did not accept the value: %1</source>
+        <translation>Le serveur n'a pas accepté la valeur : %1</translation>
+    </message>
+    <message>
+        <source>The server did not accept the value.</source>
+        <translation>Le serveur n'a pas accepté la valeur.</translation>
+    </message>
+    <message>
+        <source>There were too many changes in a short time. Please wait a minute and try again.</source>
+        <translation>Il y a eu trop de changements en peu de temps. Veuillez patienter une minute et réessayer.</translation>
+    </message>
+    <message>
+        <source>The server refused the change.</source>
+        <translation>Le serveur a refusé la modification.</translation>
     </message>
 </context>
 </TS>

@@ -4,6 +4,7 @@
 #include "AppSettings.h"
 #include "DataDirectory.h"
 #include "LoginAttempt.h"
+#include "LabelButton.h"
 #include "MessageFormat.h"
 #include "UpdateThread.h"
 #include "AccountChecks.h"
@@ -18,6 +19,7 @@
 #include "Sound.h"
 #include "TickTimer.h"
 #include "UiMessage.h"
+#include "UiTray.h"
 
 #include <zguifw.h>
 #include <zmsgfw111q.h>
@@ -73,6 +75,7 @@ frmLogin::frmLogin(QWidget *parent)
     ui->cmdStop->hide();
     ui->labDesignedLoginDes->hide();
     ui->labContactsSearchReset->hide();
+    ui->labFriendRequestsDesigned->hide();
     for (QLineEdit *field : {ui->txtPassword, ui->txtPasswordDesigned, ui->txtRegisterPassword,
                              ui->txtRegisterRepeatPassword})
         DialogSupport::limitPasswordField(field);
@@ -96,6 +99,7 @@ frmLogin::frmLogin(QWidget *parent)
     }
 
     buildTrayIcon();
+    setupKeyboard();
 
     ui->labDesignedLogin->installEventFilter(this);
     ui->frStatus->installEventFilter(this);
@@ -246,8 +250,14 @@ void frmLogin::on_labDesignedLogin_mousePress(QMouseEvent *)
 
 void frmLogin::on_labDesignedLogin_mouseRelease(QMouseEvent *)
 {
+    if (isCursorInside(ui->labDesignedLogin))
+        loginFromDesignedPage();
+}
+
+void frmLogin::loginFromDesignedPage()
+{
     // A running login reads the fields; they are not changed under it.
-    if (loginInProgress || !isCursorInside(ui->labDesignedLogin))
+    if (loginInProgress)
         return;
     ui->txtName->setText(ui->txtNameDesigned->text());
     ui->txtPassword->setText(ui->txtPasswordDesigned->text());
@@ -520,11 +530,15 @@ void frmLogin::on_cmdStop_clicked()
 
 void frmLogin::closeEvent(QCloseEvent *event)
 {
-    if (sessionActive) {
+    if (sessionActive && UiTray::available()) {
         showMinimized();
         event->ignore();
         return;
     }
+    // Without a tray a minimised window may be out of reach: the program ends as with "Quit",
+    // and the remembered login stays.
+    if (sessionActive)
+        logoutUser();
     delete tray;
     tray = nullptr;
     saveWindowGeometry();
@@ -614,10 +628,11 @@ bool frmLogin::hoverPageVisible() const
 
 bool frmLogin::eventFilter(QObject *watched, QEvent *event)
 {
-    // Entering and leaving drive the hover highlighting: polling the cursor kept the X server
-    // busy for as long as the page was open.
+    // Entering, leaving and keyboard focus drive the hover highlighting: polling the cursor
+    // kept the X server busy for as long as the page was open.
+    const QEvent::Type type = event->type();
     if ((watched == ui->labDesignedLogin || watched == ui->frStatus)
-        && (event->type() == QEvent::Enter || event->type() == QEvent::Leave))
+        && (type == QEvent::Enter || type == QEvent::Leave || type == QEvent::FocusIn || type == QEvent::FocusOut))
         timerLB->start(HoverCheckMs);
     return QMainWindow::eventFilter(watched, event);
 }
@@ -625,7 +640,8 @@ bool frmLogin::eventFilter(QObject *watched, QEvent *event)
 void frmLogin::on_timerLB_tick()
 {
     const bool pageShown = hoverPageVisible();
-    const bool overLogin = pageShown && isCursorInside(ui->labDesignedLogin);
+    // The focused login "button" looks as it does under the cursor.
+    const bool overLogin = pageShown && (isCursorInside(ui->labDesignedLogin) || ui->labDesignedLogin->hasFocus());
     if (overLogin != loginHover) {
         ui->labDesignedLogin->setStyleSheet(QLatin1String(overLogin ? LoginHoverStyle : LoginNormalStyle));
         loginHover = overLogin;
@@ -635,6 +651,28 @@ void frmLogin::on_timerLB_tick()
         ui->frStatus->setStyleSheet(QLatin1String(overStatus ? StatusHoverStyle : StatusNormalStyle));
         statusHover = overStatus;
     }
+}
+
+void frmLogin::setupKeyboard()
+{
+    for (QLineEdit *field : {ui->txtName, ui->txtPassword})
+        connect(field, &QLineEdit::returnPressed, ui->cmdLogin, &QPushButton::click);
+    for (QLineEdit *field : {ui->txtNameDesigned, ui->txtPasswordDesigned})
+        connect(field, &QLineEdit::returnPressed, this, &frmLogin::loginFromDesignedPage);
+    LabelButton::attach(ui->labDesignedLogin, [this] { loginFromDesignedPage(); });
+    for (QLabel *label : {ui->labRegister, ui->labRegisterDesigned, ui->labFriendRequestsDesigned})
+        SingleLinkKeys::attach(label);
+    ui->labWelcomeNick->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    // Return on a contact opens the chat, as a double click does.
+    for (QListWidget *list : {static_cast<QListWidget *>(ui->lwContacts), static_cast<QListWidget *>(ui->lwContactsDesigned)}) {
+        auto *open = new QAction(list);
+        open->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+        open->setShortcutContext(Qt::WidgetShortcut);
+        connect(open, &QAction::triggered, this, &frmLogin::openChat);
+        list->addAction(open);
+    }
+    connect(ui->labRegisterDesigned, &QLabel::linkActivated, this, &frmLogin::on_labRegister_linkActivated);
+    connect(ui->labFriendRequestsDesigned, &QLabel::linkActivated, this, &frmLogin::on_labWelcomeNick_linkActivated);
 }
 
 bool frmLogin::isCursorInside(QWidget *widget) const
@@ -673,6 +711,12 @@ void frmLogin::updateWelcomeLine(const QString &nick)
     } else {
         ui->labWelcomeNick->setText(tr("Welcome %1 (<a href=\"zmp://editprofile\">Edit Profile</a>)").arg(shownNick));
     }
+    if (requests == 1)
+        ui->labFriendRequestsDesigned->setText(tr("You have 1 (<a href=\"zmp://friendrequests\">Friend Request</a>)"));
+    else if (requests >= 2)
+        ui->labFriendRequestsDesigned->setText(
+            tr("You have %1 (<a href=\"zmp://friendrequests\">Friend Requests</a>)").arg(requests));
+    ui->labFriendRequestsDesigned->setVisible(requests > 0);
     Platform::protectSettingsFile();
     QSettings settings = AppSettings::open();
     settings.setValue(QStringLiteral("Nick/") + ui->txtName->text(), nick);
@@ -812,6 +856,9 @@ void frmLogin::buildMenuBar()
     messenger->addSeparator();
     shortcut(messenger->addAction(tr("Logout"), this, &frmLogin::logoutUserWithRemoveAutologin), "CTRL+L");
     shortcut(messenger->addAction(tr("Close"), this, &frmLogin::showMinimized), "ALT+F4");
+    // Ends the program like the tray's "Stop ZM": the remembered login stays, unlike Logout.
+    shortcut(messenger->addAction(QIcon::fromTheme(QStringLiteral("application-exit")), tr("Quit"), this, &frmLogin::endZM),
+             "CTRL+Q");
 
     QMenu *tools = bar->addMenu(tr("Tools"));
     track(tools);
@@ -819,7 +866,9 @@ void frmLogin::buildMenuBar()
     track(languageMenu);
     setupLanguages();
     tools->addSeparator();
-    shortcut(tools->addAction(tr("Preferences"), this, &frmLogin::openConfig), "CTRL+S");
+    QAction *preferences = tools->addAction(tr("Preferences"), this, &frmLogin::openConfig);
+    preferences->setShortcuts({QKeySequence::fromString(QStringLiteral("CTRL+S"), QKeySequence::PortableText),
+                               QKeySequence::fromString(QStringLiteral("CTRL+,"), QKeySequence::PortableText)});
 
     QMenu *help = bar->addMenu(tr("Help"));
     track(help);
@@ -827,10 +876,10 @@ void frmLogin::buildMenuBar()
     help->addSeparator();
     shortcut(help->addAction(QIcon(QStringLiteral(":/gui/zelto48.png")), tr("About %1").arg(QStringLiteral("Zelto")), this,
                              &frmLogin::aboutZelto),
-             "CTRL+V");
+             "SHIFT+F1");
     shortcut(help->addAction(QIcon(QStringLiteral(":/gui/zm48.png")), tr("About %1").arg(QStringLiteral("ZMP")), this,
                              &frmLogin::aboutZMP),
-             "CTRL+A");
+             "F1");
 
     bar->show();
 }

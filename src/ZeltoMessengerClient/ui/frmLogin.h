@@ -337,6 +337,10 @@ private:
     // The automatic login of a password kept in the keyring waits for it, bounded.
     void fetchKeyringPassword(const QString &name);
     void buildTrayIcon();
+    // Return in the login fields logs in; the designed page's "Login" label and the links
+    // are reachable with the keyboard.
+    void setupKeyboard();
+    void loginFromDesignedPage();
     void createTimers();
     void armTimers();
     void restoreWindowGeometry();
