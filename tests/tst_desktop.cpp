@@ -387,15 +387,19 @@ void TestDesktop::editingKeysStayWithTheContactPage()
     auto *target = window->findChild<QWidget *>(widget);
     QVERIFY(target);
     target->setFocus(Qt::OtherFocusReason);
+    // Whatever window the key might open is recorded and closed.
     QStringList opened;
-    for (const QString &title : {QStringLiteral("About Zelto"), QStringLiteral("About Zelto Messenger (ZMP)")}) {
-        const bool came = pressWhileWatching(target, Qt::Key(key), Qt::ControlModifier, title, [&opened](QWidget *dialog) {
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&opened] {
+        if (QWidget *dialog = QApplication::activeModalWidget()) {
             opened << dialog->windowTitle();
             dialog->close();
-        });
-        if (came)
-            break;
-    }
+        }
+    });
+    watch.start(10);
+    // The dialogs are modal: one the key opened has come and gone when the click returns.
+    QTest::keyClick(target, Qt::Key(key), Qt::ControlModifier);
+    watch.stop();
     QCOMPARE(opened, QStringList());
     if (widget == QLatin1String("txtContactsSearch") && key == Qt::Key_V)
         QVERIFY(child<QLineEdit>(window.get(), "txtContactsSearch")->text().startsWith(QLatin1String("bo")));
