@@ -48,7 +48,7 @@ bool roundTrips(int count)
         return false;
     server.exportEndpoint();
     ZMsgFw111Q client;
-    if (client.loginUser("bench", "pw") != 200) {
+    if (client.loginUser(QStringLiteral("bench"), QStringLiteral("pw")) != 200) {
         QTextStream(stderr) << "round trip: login failed\n";
         return false;
     }
@@ -65,8 +65,8 @@ bool roundTrips(int count)
     }
     std::sort(nanoseconds.begin(), nanoseconds.end());
     const auto at = [&](double share) { return nanoseconds.at(size_t(share * (nanoseconds.size() - 1))) / 1e6; };
-    Bench::figure("Synchronous call round trip, median", at(0.5), "ms", "< 0.5 ms", at(0.5) < 0.5);
-    Bench::figure("Synchronous call round trip, 99th percentile", at(0.99), "ms", "reported", true);
+    Bench::figure(QStringLiteral("Synchronous call round trip, median"), at(0.5), QStringLiteral("ms"), QStringLiteral("< 0.5 ms"), at(0.5) < 0.5);
+    Bench::figure(QStringLiteral("Synchronous call round trip, 99th percentile"), at(0.99), QStringLiteral("ms"), QStringLiteral("reported"), true);
     return true;
 }
 
@@ -77,10 +77,10 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const double messages = renderRate(
         "ZM/1.1 message --username=anna --message=Hello&nbsp;there,&nbsp;how&nbsp;are&nbsp;you? --mid=42\n", 500000);
-    Bench::figure("Rendering of pushed message lines", messages, "lines/s", ">= 200000 lines/s", messages >= 200000);
-    Bench::figure("Rendering of pushed poke lines", renderRate("ZM/1.1 poke --username=anna\n", 500000), "lines/s", "reported", true);
-    Bench::figure("Rendering of 200-entry contacts return lines", renderRate(contactsLine(200), 2000), "lines/s", "reported", true);
+    Bench::figure(QStringLiteral("Rendering of pushed message lines"), messages, QStringLiteral("lines/s"), QStringLiteral(">= 200000 lines/s"), messages >= 200000);
+    Bench::figure(QStringLiteral("Rendering of pushed poke lines"), renderRate("ZM/1.1 poke --username=anna\n", 500000), QStringLiteral("lines/s"), QStringLiteral("reported"), true);
+    Bench::figure(QStringLiteral("Rendering of 200-entry contacts return lines"), renderRate(contactsLine(200), 2000), QStringLiteral("lines/s"), QStringLiteral("reported"), true);
     if (!roundTrips(2000))
-        Bench::figure("Synchronous call round trip, median", 0, "ms", "< 0.5 ms", false);
+        Bench::figure(QStringLiteral("Synchronous call round trip, median"), 0, QStringLiteral("ms"), QStringLiteral("< 0.5 ms"), false);
     return 0;
 }

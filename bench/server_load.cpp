@@ -144,7 +144,7 @@ private:
             } else if (ZMsgFwWire::argumentValue(words, QStringLiteral("--rq=")).isEmpty() && action.isEmpty()) {
                 ++(code == 200 ? m_tally->loggedIn : m_tally->failed);
                 // A confirming client says so first thing after a login that offers it.
-                m_confirming = m_confirming && ZMsgFwWire::argumentValue(words, QStringLiteral("--ack=")) == "1";
+                m_confirming = m_confirming && ZMsgFwWire::argumentValue(words, QStringLiteral("--ack=")) == QLatin1String("1");
                 if (m_confirming)
                     m_confirmations += confirmation(QStringLiteral("0"));
             }

@@ -4,6 +4,8 @@
 #include "zmsgfwlinereader.h"
 #include "zmsgfwwire.h"
 
+#include "zmformat.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QSslSocket>
@@ -12,17 +14,10 @@
 
 namespace {
 
-constexpr int WaitMilliseconds = 5000;
-
 const QString Username = QStringLiteral("Username");
 const QString MessageName = QStringLiteral("Message");
 const QString UsersHeader = QStringLiteral("Users: ");
 const QString LengthHeader = QStringLiteral("Length: ");
-
-bool isCommandLine(const QByteArray &line)
-{
-    return line.startsWith("SEND /");
-}
 
 // A header line without its line ending; the value keeps its own spaces.
 QString headerText(QByteArray line)
@@ -30,6 +25,11 @@ QString headerText(QByteArray line)
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     return ZMsgFwWire::decodeUtf8(line);
+}
+
+bool isCommandLine(const QByteArray &line)
+{
+    return ZmFormat::isLegacyCommandLine(headerText(line));
 }
 
 bool hasHeader(const ZMsgFw10Protocol::Headers &headers, const QString &name)
@@ -63,18 +63,12 @@ ZMsgFw10Protocol::~ZMsgFw10Protocol() = default;
 
 QByteArray ZMsgFw10Protocol::requestBytes(const QString &command, const Headers &headers)
 {
-    QString request = QStringLiteral("SEND /") + command + QStringLiteral(" ZM/1.0\n");
-    for (const auto &header : headers)
-        request += header.first + QStringLiteral(": ") + header.second + QLatin1Char('\n');
-    return request.toUtf8();
+    return ZmFormat::legacyRequest(command, headers);
 }
 
 int ZMsgFw10Protocol::statusCode(const QString &statusLine)
 {
-    if (statusLine.endsWith(QLatin1String("200 OK")))
-        return 200;
-    const QStringList words = statusLine.split(QLatin1Char(' '));
-    return words.size() < 2 ? 502 : words.at(1).toInt();
+    return ZmFormat::legacyStatusCode(statusLine);
 }
 
 static bool headersAreWritable(const ZMsgFw10Protocol::Headers &headers)
@@ -102,7 +96,7 @@ int ZMsgFw10Protocol::loginUser(QString username, QString password)
     m_socket->flush();
 
     QString status;
-    const bool answered = readStatusLine(QDeadlineTimer(WaitMilliseconds), &status);
+    const bool answered = readStatusLine(QDeadlineTimer(replyTimeout()), &status);
     keepPushedLines();
     if (!answered)
         return 500;
@@ -219,7 +213,7 @@ ZMsgFw10Protocol::Reply ZMsgFw10Protocol::call(const QString &command, const Hea
     keepPushedLines();
     m_socket->write(requestBytes(command, headers));
     m_socket->flush();
-    const QDeadlineTimer deadline(WaitMilliseconds);
+    const QDeadlineTimer deadline(replyTimeout());
     reply.answered = readStatusLine(deadline, &reply.statusLine);
     if (reply.answered && !wantedHeader.isEmpty() && reply.statusLine.endsWith(QLatin1String("200 OK")))
         reply.headerFound = readHeader(deadline, wantedHeader, &reply.headerValue);
@@ -368,7 +362,7 @@ ZMsgFw10Protocol::Headers ZMsgFw10Protocol::readPushedHeaders(const QStringList 
         }
         return true;
     };
-    const QDeadlineTimer deadline(WaitMilliseconds);
+    const QDeadlineTimer deadline(replyTimeout());
     QByteArray line;
     for (;;) {
         if (!takeNextObjectLine(&line)) {
@@ -380,10 +374,10 @@ ZMsgFw10Protocol::Headers ZMsgFw10Protocol::readPushedHeaders(const QStringList 
             putBackObjectLine(line);
             break;
         }
-        const QString text = headerText(line);
-        const int colon = text.indexOf(QLatin1String(": "));
-        if (colon > 0)
-            headers.append({text.left(colon), text.mid(colon + 2)});
+        QString name;
+        QString value;
+        if (ZmFormat::splitLegacyHeader(headerText(line), &name, &value))
+            headers.append({name, value});
     }
     return headers;
 }

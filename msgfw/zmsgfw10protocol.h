@@ -1,7 +1,6 @@
 #ifndef ZMSGFW10PROTOCOL_H
 #define ZMSGFW10PROTOCOL_H
 
-#include "zmsgfw_export.h"
 #include "zmsgfwconnection.h"
 
 #include <QByteArray>
@@ -11,10 +10,11 @@
 #include <QString>
 #include <QStringList>
 
-// The session engine of protocol generation 1.0 (command line, header lines, status line),
-// shared by ZMsgFw10Q and ZMsgFw10. Text getters fail with "///Error " and a code, other
-// calls with 1 (501 for the online state) when nothing could be sent or no answer came.
-class ZMSGFW_EXPORT ZMsgFw10Protocol : public ZMsgFwConnection
+// The session engine of protocol generation 1.0 (command line, header lines, status line)
+// behind ZMsgFw10Q and ZMsgFw10, private to the library. Text getters fail with "///Error " and
+// a code, other calls with 1 (501 for the online state) when nothing could be sent or no answer
+// came.
+class ZMsgFw10Protocol : public ZMsgFwConnection
 {
 public:
     ZMsgFw10Protocol();

@@ -1,5 +1,6 @@
 #include "zmsgfw111q.h"
 
+#include "zmsgfw11protocol.h"
 #include "zmsgfwendpoint.h"
 #include "zmsgfwlinereader.h"
 
@@ -18,11 +19,45 @@ constexpr int StatusWaitMilliseconds = 30000;
 constexpr int StatusWaits = 4;
 constexpr int UploadSide = 128;
 
+bool sendUploadCredentials(QSslSocket &socket, const QString &user, const QString &password)
+{
+    socket.write("ZM/1.1 avatarupload\n");
+    socket.write((QStringLiteral("--username=") + user + QStringLiteral(" --password=") + password).toUtf8());
+    socket.flush();
+    QByteArray answer;
+    return ZMsgFwLineReader::waitForLine(socket, QDeadlineTimer(AnswerMilliseconds), &answer)
+        && answer.trimmed().contains("allow");
+}
+
+bool awaitUploadStatus(QSslSocket &socket)
+{
+    // Every status line already buffered counts before the next wait: a confirmation that came
+    // in one piece with an earlier line must not be left unread.
+    const QDeadlineTimer deadline(StatusWaits * StatusWaitMilliseconds);
+    for (;;) {
+        QByteArray line;
+        ZMsgFwLineReader::Result read;
+        while ((read = ZMsgFwLineReader::takeLine(socket, &line)) == ZMsgFwLineReader::Result::Line) {
+            const ZMsgFw111Q::UploadStatus status = ZMsgFw111Q::uploadStatus(line);
+            if (status != ZMsgFw111Q::UploadStatus::Undecided)
+                return status == ZMsgFw111Q::UploadStatus::Succeeded;
+        }
+        if (read == ZMsgFwLineReader::Result::TooLong || deadline.hasExpired())
+            return false;
+        if (!socket.waitForReadyRead(int(qMin<qint64>(StatusWaitMilliseconds, deadline.remainingTime())))
+            && socket.state() != QAbstractSocket::ConnectedState) {
+            // Closed or failed: only a last unterminated line can still decide.
+            return ZMsgFw111Q::uploadStatus(socket.readAll()) == ZMsgFw111Q::UploadStatus::Succeeded;
+        }
+    }
+}
+
 } // namespace
 
 ZMsgFw111Q::ZMsgFw111Q(QObject *parent)
     : QObject(parent)
-    , ZMsgFw11Protocol(QStringLiteral("1.1.1-1"), QStringLiteral("mail"))
+    , ZMsgFw11Session(QStringLiteral("1.1.1-1"), QStringLiteral("mail"),
+                      [this](const QString &object) { emit objectIncomed(object); })
 {
 }
 
@@ -30,27 +65,22 @@ ZMsgFw111Q::~ZMsgFw111Q() = default;
 
 bool ZMsgFw111Q::adoptSession(ZMsgFw111Q *other)
 {
-    return other && takeSessionFrom(*other);
-}
-
-void ZMsgFw111Q::deliverIncomingObject(const QString &object)
-{
-    emit objectIncomed(object);
+    return other && engine().takeSessionFrom(other->engine());
 }
 
 bool ZMsgFw111Q::requestGetUserContactsWithAvatar()
 {
-    return send(requestCall(QStringLiteral("contactswithavatar")));
+    return engine().send(ZMsgFw11Protocol::requestCall(QStringLiteral("contactswithavatar")));
 }
 
 bool ZMsgFw111Q::requestGetUserAvatar()
 {
-    return send(requestCall(QStringLiteral("avatar")));
+    return engine().send(ZMsgFw11Protocol::requestCall(QStringLiteral("avatar")));
 }
 
 QString ZMsgFw111Q::getUserAvatar()
 {
-    return askText(requestCall(QStringLiteral("avatar")), QStringLiteral("--avatar="));
+    return engine().askText(ZMsgFw11Protocol::requestCall(QStringLiteral("avatar")), QStringLiteral("--avatar="));
 }
 
 QUrl ZMsgFw111Q::avatarUrl(const QString &path, const QString &user, bool secure)
@@ -89,7 +119,7 @@ QNetworkReply *ZMsgFw111Q::download(const QUrl &url)
     // Without this Qt asks for a compressed body and inflates it before the caller can bound it.
     request.setRawHeader("Accept-Encoding", "identity");
     QNetworkReply *reply = manager->get(request);
-    reply->ignoreSslErrors(expectedErrors());
+    reply->ignoreSslErrors(engine().expectedErrors());
     reply->setParent(nullptr);
     connect(reply, &QObject::destroyed, manager, &QObject::deleteLater);
     return reply;
@@ -132,7 +162,7 @@ bool ZMsgFw111Q::uploadAvatar(QString user, QString password, QImage image)
         return false;
 
     QSslSocket socket;
-    if (!connectEncrypted(socket, expectedErrors(), ZMsgFwEndpoint::avatarTlsPort()))
+    if (!ZMsgFwConnection::connectEncrypted(socket, engine().expectedErrors(), ZMsgFwEndpoint::avatarTlsPort()))
         return false;
     bool confirmed = false;
     if (sendUploadCredentials(socket, user, password)) {
@@ -142,37 +172,4 @@ bool ZMsgFw111Q::uploadAvatar(QString user, QString password, QImage image)
     }
     socket.disconnectFromHost();
     return confirmed;
-}
-
-bool ZMsgFw111Q::sendUploadCredentials(QSslSocket &socket, const QString &user, const QString &password)
-{
-    socket.write("ZM/1.1 avatarupload\n");
-    socket.write((QStringLiteral("--username=") + user + QStringLiteral(" --password=") + password).toUtf8());
-    socket.flush();
-    QByteArray answer;
-    return ZMsgFwLineReader::waitForLine(socket, QDeadlineTimer(AnswerMilliseconds), &answer)
-        && answer.trimmed().contains("allow");
-}
-
-bool ZMsgFw111Q::awaitUploadStatus(QSslSocket &socket)
-{
-    // Every status line already buffered counts before the next wait: a confirmation that came
-    // in one piece with an earlier line must not be left unread.
-    const QDeadlineTimer deadline(StatusWaits * StatusWaitMilliseconds);
-    for (;;) {
-        QByteArray line;
-        ZMsgFwLineReader::Result read;
-        while ((read = ZMsgFwLineReader::takeLine(socket, &line)) == ZMsgFwLineReader::Result::Line) {
-            const UploadStatus status = uploadStatus(line);
-            if (status != UploadStatus::Undecided)
-                return status == UploadStatus::Succeeded;
-        }
-        if (read == ZMsgFwLineReader::Result::TooLong || deadline.hasExpired())
-            return false;
-        if (!socket.waitForReadyRead(int(qMin<qint64>(StatusWaitMilliseconds, deadline.remainingTime())))
-            && socket.state() != QAbstractSocket::ConnectedState) {
-            // Closed or failed: only a last unterminated line can still decide.
-            return uploadStatus(socket.readAll()) == UploadStatus::Succeeded;
-        }
-    }
 }

@@ -1,7 +1,7 @@
 #ifndef ZMSGFW111Q_H
 #define ZMSGFW111Q_H
 
-#include "zmsgfw11protocol.h"
+#include "zmsgfw11session.h"
 
 #include <QImage>
 #include <QObject>
@@ -9,10 +9,9 @@
 #include <QUrl>
 
 class QNetworkReply;
-class QSslSocket;
 
 // Protocol generation 1.1 client with avatar download and upload.
-class ZMSGFW_EXPORT ZMsgFw111Q : public QObject, public ZMsgFw11Protocol
+class ZMSGFW_EXPORT ZMsgFw111Q : public QObject, public ZMsgFw11Session
 {
     Q_OBJECT
 public:
@@ -50,13 +49,8 @@ signals:
     // A pushed line read while a blocking call waited for its reply.
     void objectIncomed(QString object);
 
-protected:
-    void deliverIncomingObject(const QString &object) override;
-
 private:
     QNetworkReply *download(const QUrl &url);
-    bool sendUploadCredentials(QSslSocket &socket, const QString &user, const QString &password);
-    bool awaitUploadStatus(QSslSocket &socket);
 };
 
 #endif

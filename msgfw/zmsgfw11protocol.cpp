@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr int WaitMilliseconds = 5000;
 // Confirmations waiting to be sent beyond this mean the server does not read what it is sent.
 constexpr qint64 MaxUnsentConfirmations = 256 * 1024;
 
@@ -33,9 +32,11 @@ QString errorText(int code)
 
 } // namespace
 
-ZMsgFw11Protocol::ZMsgFw11Protocol(const QString &classVersion, const QString &mailRequestWord)
+ZMsgFw11Protocol::ZMsgFw11Protocol(const QString &classVersion, const QString &mailRequestWord,
+                                   std::function<void(const QString &)> deliverIncomingObject)
     : m_classVersion(classVersion)
     , m_mailRequestWord(mailRequestWord)
+    , m_deliverIncomingObject(std::move(deliverIncomingObject))
 {
     m_systemName = QSysInfo::prettyProductName();
 }
@@ -183,7 +184,7 @@ ZMsgFw11Protocol::Exchange ZMsgFw11Protocol::exchange(const ZMsgFwWire::LineBuil
     }
     // One deadline for the whole call: a server that never stops pushing lines must not hold
     // the caller's thread longer than the reply wait.
-    const QDeadlineTimer deadline(WaitMilliseconds);
+    const QDeadlineTimer deadline(replyTimeout());
     handOnBufferedLines(deadline);
     if (!writeLine(line))
         return result;
@@ -251,7 +252,7 @@ QString ZMsgFw11Protocol::workWithObject(QByteArray line)
 QString ZMsgFw11Protocol::workWithObjectWithEmit(QByteArray line)
 {
     const QString object = workWithObject(line);
-    deliverIncomingObject(object);
+    m_deliverIncomingObject(object);
     return object;
 }
 

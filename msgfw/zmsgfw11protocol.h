@@ -1,7 +1,6 @@
 #ifndef ZMSGFW11PROTOCOL_H
 #define ZMSGFW11PROTOCOL_H
 
-#include "zmsgfw_export.h"
 #include "zmsgfwconnection.h"
 #include "zmsgfwwire.h"
 
@@ -14,12 +13,15 @@ class QDeadlineTimer;
 class QSslSocket;
 class QThread;
 
-// The session engine of protocol generation 1.1, shared by ZMsgFw11Q and ZMsgFw111Q: login,
+// The session engine of protocol generation 1.1 behind ZMsgFw11Q and ZMsgFw111Q: login,
 // polling for pushed lines, every request and action, and the blocking request/reply exchange.
-// The two QObject classes add the signal and their own details.
-class ZMSGFW_EXPORT ZMsgFw11Protocol : public ZMsgFwConnection
+// Private to the library; the QObject classes reach it through ZMsgFw11Session.
+class ZMsgFw11Protocol : public ZMsgFwConnection
 {
 public:
+    // deliverIncomingObject emits objectIncomed(object) on the QObject side.
+    ZMsgFw11Protocol(const QString &classVersion, const QString &mailRequestWord,
+                     std::function<void(const QString &)> deliverIncomingObject);
     ~ZMsgFw11Protocol() override;
 
     // Opens a new TLS session (any earlier one is closed first) and logs in.
@@ -113,11 +115,8 @@ public:
     int sendPokeToUser(QString user);
     int sendMessageToUser(QString user, QString message);
 
-protected:
-    ZMsgFw11Protocol(const QString &classVersion, const QString &mailRequestWord);
-
-    // Emits objectIncomed(object) on the QObject side.
-    virtual void deliverIncomingObject(const QString &object) = 0;
+    // What ZMsgFw111Q builds its own calls from.
+    using ZMsgFwConnection::expectedErrors;
 
     // Outcome of one blocking exchange.
     struct Exchange {
@@ -188,6 +187,7 @@ private:
     bool m_sessionAcknowledges = false;
     QString m_lastObject;
     qint64 m_lastMessageId = 0;
+    std::function<void(const QString &)> m_deliverIncomingObject;
 };
 
 #endif

@@ -1,19 +1,17 @@
 #include "zmsgfw11q.h"
 
+#include "zmsgfw11protocol.h"
+
 ZMsgFw11Q::ZMsgFw11Q(QObject *parent)
     : QObject(parent)
-    , ZMsgFw11Protocol(QStringLiteral("1.1.0-9"), QStringLiteral("usermail"))
+    , ZMsgFw11Session(QStringLiteral("1.1.0-9"), QStringLiteral("usermail"),
+                      [this](const QString &object) { emit objectIncomed(object); })
 {
 }
 
 ZMsgFw11Q::~ZMsgFw11Q() = default;
 
-void ZMsgFw11Q::deliverIncomingObject(const QString &object)
-{
-    emit objectIncomed(object);
-}
-
 bool ZMsgFw11Q::adoptSession(ZMsgFw11Q *other)
 {
-    return other && takeSessionFrom(*other);
+    return other && engine().takeSessionFrom(other->engine());
 }

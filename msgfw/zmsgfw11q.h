@@ -1,13 +1,13 @@
 #ifndef ZMSGFW11Q_H
 #define ZMSGFW11Q_H
 
-#include "zmsgfw11protocol.h"
+#include "zmsgfw11session.h"
 
 #include <QObject>
 #include <QString>
 
 // Protocol generation 1.1 client.
-class ZMSGFW_EXPORT ZMsgFw11Q : public QObject, public ZMsgFw11Protocol
+class ZMSGFW_EXPORT ZMsgFw11Q : public QObject, public ZMsgFw11Session
 {
     Q_OBJECT
 public:
@@ -23,9 +23,6 @@ public:
 signals:
     // A pushed line read while a blocking call waited for its reply.
     void objectIncomed(QString object);
-
-protected:
-    void deliverIncomingObject(const QString &object) override;
 };
 
 #endif

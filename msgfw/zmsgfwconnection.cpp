@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int HandshakeMilliseconds = 5000;
-
 // Room for one line of the longest length accepted and the start of the next. A server
 // that pushes faster than the client handles lines then waits for it, instead of the
 // client holding everything sent so far in memory.
@@ -46,11 +44,12 @@ bool ZMsgFwConnection::isLoggedIn()
     return m_loggedIn && m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
-bool ZMsgFwConnection::connectEncrypted(QSslSocket &socket, const QList<QSslError> &expectedErrors, quint16 port)
+bool ZMsgFwConnection::connectEncrypted(QSslSocket &socket, const QList<QSslError> &expectedErrors, quint16 port,
+                                        int timeout)
 {
     socket.ignoreSslErrors(expectedErrors);
     socket.connectToHostEncrypted(ZMsgFwEndpoint::host(), port, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
-    return socket.waitForEncrypted(HandshakeMilliseconds);
+    return socket.waitForEncrypted(timeout);
 }
 
 QList<QSslError> ZMsgFwConnection::expectedErrors()
@@ -71,7 +70,7 @@ void ZMsgFwConnection::replaceSocket()
 
 bool ZMsgFwConnection::connectToServer()
 {
-    return connectEncrypted(*m_socket, expectedErrors(), ZMsgFwEndpoint::messagingPort());
+    return connectEncrypted(*m_socket, expectedErrors(), ZMsgFwEndpoint::messagingPort(), m_replyTimeout);
 }
 
 void ZMsgFwConnection::moveConnectionToThread(QThread *thread)

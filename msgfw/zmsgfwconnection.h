@@ -1,8 +1,6 @@
 #ifndef ZMSGFWCONNECTION_H
 #define ZMSGFWCONNECTION_H
 
-#include "zmsgfw_export.h"
-
 #include <QList>
 #include <QSslError>
 
@@ -12,7 +10,7 @@ class QThread;
 // The TLS connection to the messaging server that both protocol generations share: one fresh
 // socket per login, trust in exactly the pinned certificate, and the logged-in state. No socket
 // exists before the first login, so an object that never connects does not load the TLS library.
-class ZMSGFW_EXPORT ZMsgFwConnection
+class ZMsgFwConnection
 {
 public:
     virtual ~ZMsgFwConnection();
@@ -23,10 +21,14 @@ public:
     int logoutUser();
     // True while logged in and the connection is still up.
     bool isLoggedIn();
+    // How long a synchronous call waits for its reply, and a login for the TLS handshake.
+    void setReplyTimeout(int milliseconds) { m_replyTimeout = milliseconds; }
+    int replyTimeout() const { return m_replyTimeout; }
 
-    // Starts TLS on the socket with the given expected errors and waits up to 5000 ms for the
+    // Starts TLS on the socket with the given expected errors and waits up to timeout ms for the
     // handshake; false when it did not finish.
-    static bool connectEncrypted(QSslSocket &socket, const QList<QSslError> &expectedErrors, quint16 port);
+    static bool connectEncrypted(QSslSocket &socket, const QList<QSslError> &expectedErrors, quint16 port,
+                                 int timeout = 5000);
 
 protected:
     ZMsgFwConnection();
@@ -46,6 +48,9 @@ protected:
 
     QSslSocket *m_socket = nullptr;
     bool m_loggedIn = false;
+
+private:
+    int m_replyTimeout = 5000;
 };
 
 #endif

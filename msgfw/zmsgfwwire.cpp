@@ -1,5 +1,7 @@
 #include "zmsgfwwire.h"
 
+#include "zmformat.h"
+
 #include <QtGlobal>
 
 namespace ZMsgFwWire {
@@ -71,7 +73,7 @@ bool isReturnLine(const QStringList &words)
 
 bool isWritableValue(const QString &value)
 {
-    return !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r'));
+    return !ZmFormat::hasLineBreak(value);
 }
 
 LineBuilder::LineBuilder(const QString &verb)

@@ -87,7 +87,9 @@ bool seed(ZmsgdStore *store, QString *error)
     if (store->metaValue(QStringLiteral("demo_seeded")) == QLatin1String("1"))
         return true;
     const QString bot = botName();
-    const QStringList pairs[] = {{"alice", "bob"}, {"alice", bot}, {"bob", bot}, {"carol", bot}};
+    const QString alice = QStringLiteral("alice");
+    const QString bob = QStringLiteral("bob");
+    const QStringList pairs[] = {{alice, bob}, {alice, bot}, {bob, bot}, {QStringLiteral("carol"), bot}};
     for (const QStringList &pair : pairs) {
         store->addContact(pair.at(0), pair.at(1));
         store->addContact(pair.at(1), pair.at(0));

@@ -1,5 +1,6 @@
 #include "zmsgdformat.h"
 
+#include <zmformat.h>
 #include <zmsgfwwire.h>
 
 #include <QRandomGenerator>
@@ -18,7 +19,7 @@ constexpr int MaxPasswordLength = 256;
 
 bool isOneLine(const QString &text)
 {
-    return !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')) && !text.contains(QChar(0));
+    return !ZmFormat::hasLineBreak(text) && !text.contains(QChar(0));
 }
 
 bool isValidAccountName(const QString &name)
@@ -79,21 +80,7 @@ QString joinList(const QStringList &entries)
 
 QString payloadValue(const QString &value)
 {
-    static const QStringList separators = {QStringLiteral("&nxve;"), QStringLiteral("&splt;"),
-                                           QStringLiteral("&acln;"), QStringLiteral("&aclt;"),
-                                           QStringLiteral("&sxlt;")};
-    QString cleaned = value.left(128);
-    bool changed = true;
-    while (changed) {
-        changed = false;
-        for (const QString &separator : separators) {
-            if (cleaned.contains(separator)) {
-                cleaned.remove(separator);
-                changed = true;
-            }
-        }
-    }
-    return cleaned;
+    return ZmFormat::withoutProfileSeparators(value.left(128));
 }
 
 QString profilePayload(int contactCount, const QString &signature, const QList<ZmsgdClientInfo> &clients,
@@ -102,17 +89,17 @@ QString profilePayload(int contactCount, const QString &signature, const QList<Z
     QStringList records;
     for (const ZmsgdClientInfo &client : clients) {
         QStringList fields;
-        fields << QStringLiteral("system&sxlt;") + payloadValue(client.system);
-        fields << QStringLiteral("version&sxlt;") + payloadValue(client.version);
+        fields << QStringLiteral("system") + ZmFormat::ProfileNameSeparator + payloadValue(client.system);
+        fields << QStringLiteral("version") + ZmFormat::ProfileNameSeparator + payloadValue(client.version);
         if (withAddresses)
-            fields << QStringLiteral("ip&sxlt;") + payloadValue(client.address);
-        records << fields.join(QStringLiteral("&aclt;"));
+            fields << QStringLiteral("ip") + ZmFormat::ProfileNameSeparator + payloadValue(client.address);
+        records << fields.join(ZmFormat::ProfileFieldSeparator);
     }
     QStringList entries;
-    entries << QStringLiteral("contacts&splt;") + QString::number(contactCount);
-    entries << QStringLiteral("signature&splt;") + payloadValue(signature);
-    entries << QStringLiteral("accas&splt;") + records.join(QStringLiteral("&acln;"));
-    return entries.join(QStringLiteral("&nxve;"));
+    entries << QStringLiteral("contacts") + ZmFormat::ProfileKeySeparator + QString::number(contactCount);
+    entries << QStringLiteral("signature") + ZmFormat::ProfileKeySeparator + payloadValue(signature);
+    entries << QStringLiteral("accas") + ZmFormat::ProfileKeySeparator + records.join(ZmFormat::ProfileRecordSeparator);
+    return entries.join(ZmFormat::ProfileEntrySeparator);
 }
 
 QString newAvatarId()

@@ -3,22 +3,13 @@
 #include "zmsgdlog.h"
 #include "zmsgdservice.h"
 
+#include "zmformat.h"
+
 namespace ZmsgdProtocol10 {
 
 namespace {
 
-const QString CommandPrefix = QStringLiteral("SEND /");
-const QString CommandSuffix = QStringLiteral(" ZM/1.0");
-
-QString commandName(const QString &line)
-{
-    return line.mid(CommandPrefix.size(), line.size() - CommandPrefix.size() - CommandSuffix.size());
-}
-
-bool hasLineBreak(const QString &value)
-{
-    return value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'));
-}
+using ZmFormat::hasLineBreak;
 
 QByteArray okWith(const QString &header, const QString &value)
 {
@@ -49,8 +40,7 @@ QByteArray actionReply(int code)
 
 bool isCommandLine(const QString &line)
 {
-    return line.startsWith(CommandPrefix) && line.endsWith(CommandSuffix)
-        && line.size() > CommandPrefix.size() + CommandSuffix.size();
+    return ZmFormat::isLegacyCommandLine(line);
 }
 
 int headerCount(const QString &command)
@@ -74,14 +64,13 @@ QList<Command> Parser::feed(const QString &line, bool *stray)
     if (isCommandLine(line)) {
         if (m_pending)
             done << *m_pending;
-        m_pending = Command{commandName(line), {}};
+        m_pending = Command{ZmFormat::legacyCommand(line), {}};
         m_expected = headerCount(m_pending->name);
     } else if (m_pending) {
-        const int colon = line.indexOf(QLatin1String(": "));
-        if (colon > 0)
-            m_pending->headers.insert(line.left(colon), line.mid(colon + 2));
-        else if (line.endsWith(QLatin1Char(':')))
-            m_pending->headers.insert(line.left(line.size() - 1), QString());
+        QString name;
+        QString value;
+        if (ZmFormat::splitLegacyHeader(line, &name, &value))
+            m_pending->headers.insert(name, value);
         --m_expected;
     } else if (stray) {
         // A client's answer to a ping ("ZM/1.0 200 OK", "Ping: Pong") is no error.
@@ -108,7 +97,7 @@ QByteArray statusLine(int code)
         {ZmsgdCode::TooLong, "Too Long"},
         {ZmsgdCode::TooManyRequests, "Too Many Requests"},
     };
-    return "ZM/1.0 " + QByteArray::number(code) + ' ' + reasons.value(code, "Error") + '\n';
+    return ZmFormat::legacyStatusLine(code, reasons.value(code, "Error"));
 }
 
 QByteArray reply(ZmsgdService *service, const QString &user, const Command &command)
@@ -165,16 +154,13 @@ QByteArray reply(ZmsgdService *service, const QString &user, const Command &comm
 
 QByteArray messagePush(const QString &sender, const QString &text)
 {
-    if (hasLineBreak(sender) || hasLineBreak(text))
-        return QByteArray();
-    return "SEND /message ZM/1.0\nUsername: " + sender.toUtf8() + "\nMessage: " + text.toUtf8() + '\n';
+    return ZmFormat::legacyRequest(QStringLiteral("message"),
+                                   {{QStringLiteral("Username"), sender}, {QStringLiteral("Message"), text}});
 }
 
 QByteArray pokePush(const QString &sender)
 {
-    if (hasLineBreak(sender))
-        return QByteArray();
-    return "SEND /poke ZM/1.0\nUsername: " + sender.toUtf8() + '\n';
+    return ZmFormat::legacyRequest(QStringLiteral("poke"), {{QStringLiteral("Username"), sender}});
 }
 
 } // namespace ZmsgdProtocol10

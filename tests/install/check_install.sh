@@ -32,6 +32,16 @@ config=$(find "$prefix" -path '*/cmake/ZeltoMessenger/ZeltoMessengerConfig.cmake
 [ -n "$config" ] || fail "the CMake package config is not installed"
 [ -f "$prefix/include/zmsgfw1/zmsgfw_export.h" ] && [ -f "$prefix/include/zguifw1/zguifw_export.h" ] \
     || fail "library headers are missing"
+# Only the public headers: the protocol engines, the connection, the line reader and the
+# endpoint are internals, and every installed header must find what it includes.
+for private in zmsgfw10protocol.h zmsgfw11protocol.h zmsgfwconnection.h zmsgfwlinereader.h zmsgfwendpoint.h; do
+    [ ! -e "$prefix/include/zmsgfw1/$private" ] || fail "the private header $private is installed"
+done
+for header in "$prefix"/include/zmsgfw1/*.h "$prefix"/include/zguifw1/*.h; do
+    for included in $(sed -n 's/^#include "\(.*\)"/\1/p' "$header"); do
+        [ -e "$(dirname "$header")/$included" ] || fail "$(basename "$header") includes $included, which is not installed"
+    done
+done
 
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$desktop" || fail "desktop-file-validate"

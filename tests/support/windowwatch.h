@@ -29,6 +29,17 @@ inline QTimer *whenWindowUp(QObject *context, const QString &title, std::functio
     return timer;
 }
 
+// Runs action on the modal dialog as soon as one is open, whatever its title.
+inline void whenModalUp(QObject *context, std::function<void(QWidget *)> action)
+{
+    QTimer::singleShot(10, context, [context, action] {
+        if (QWidget *modal = QApplication::activeModalWidget())
+            action(modal);
+        else
+            whenModalUp(context, action);
+    });
+}
+
 // Clicks a standard button of a button box the way a user does; false when the box or the
 // button is missing.
 inline bool clickStandardButton(QDialogButtonBox *box, QDialogButtonBox::StandardButton button)

@@ -1,11 +1,10 @@
 #include "AccountChecks.h"
 
+#include "zmformat.h"
+
 namespace AccountChecks {
 
-bool hasLineBreak(const QString &text)
-{
-    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
-}
+using ZmFormat::hasLineBreak;
 
 bool isUtf8WithoutBomCompatible(const QString &text)
 {

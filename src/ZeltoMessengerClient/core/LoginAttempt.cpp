@@ -21,6 +21,8 @@ LoginAttempt::~LoginAttempt()
 void LoginAttempt::run()
 {
     auto session = std::make_unique<ZMsgFw111Q>();
+    if (m_replyTimeout > 0)
+        session->setReplyTimeout(m_replyTimeout);
     // The window confirms every message it shows; the server must hear so at this login.
     session->setAcknowledging(true);
     // Lines pushed before a reply are handed on by the session, not kept: they are collected

@@ -25,6 +25,10 @@ public:
     // a connection that nobody took over.
     ~LoginAttempt() override;
 
+    // The limit of each wait for the server, for the session the attempt logs in with; set
+    // before start(). The library's own limit unless set.
+    void setReplyTimeout(int milliseconds) { m_replyTimeout = milliseconds; }
+
     // The login's result: 200 logged in, 404 no such account, 500 no usable answer, or the
     // server's own code.
     int result() const { return m_result; }
@@ -45,6 +49,7 @@ private:
     const QString m_password;
     const bool m_askNick;
     QThread *const m_home;
+    int m_replyTimeout = 0;
     int m_result = 500;
     QString m_nick;
     QStringList m_objects;

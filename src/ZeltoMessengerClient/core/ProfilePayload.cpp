@@ -1,16 +1,12 @@
 #include "ProfilePayload.h"
 
+#include "zmformat.h"
+
 #include <QStringList>
 
 namespace ProfilePayload {
 
 namespace {
-
-const QString EntrySeparator = QStringLiteral("&nxve;");
-const QString KeySeparator = QStringLiteral("&splt;");
-const QString RecordSeparator = QStringLiteral("&acln;");
-const QString FieldSeparator = QStringLiteral("&aclt;");
-const QString NameSeparator = QStringLiteral("&sxlt;");
 
 QString bounded(const QString &text)
 {
@@ -42,16 +38,16 @@ ClientList parseClients(const QString &accas, int *dropped)
     ClientList clients;
     int extra = 0;
     if (!accas.isEmpty()) {
-        for (const QString &record : accas.split(RecordSeparator)) {
+        for (const QString &record : accas.split(ZmFormat::ProfileRecordSeparator)) {
             if (clients.size() >= MaxClients) {
                 ++extra;
                 continue;
             }
             QMap<QString, QString> client;
-            for (const QString &field : record.split(FieldSeparator)) {
+            for (const QString &field : record.split(ZmFormat::ProfileFieldSeparator)) {
                 QString name;
                 QString value;
-                if (splitPair(field, NameSeparator, &name, &value))
+                if (splitPair(field, ZmFormat::ProfileNameSeparator, &name, &value))
                     client.insert(bounded(name), bounded(value));
             }
             clients.append(client);
@@ -66,10 +62,10 @@ ProfileInfo parse(const QString &payload)
 {
     ProfileInfo info;
     QString accas;
-    for (const QString &entry : payload.split(EntrySeparator)) {
+    for (const QString &entry : payload.split(ZmFormat::ProfileEntrySeparator)) {
         QString key;
         QString value;
-        if (!splitPair(entry, KeySeparator, &key, &value))
+        if (!splitPair(entry, ZmFormat::ProfileKeySeparator, &key, &value))
             continue;
         if (key == QLatin1String("contacts"))
             info.contacts = bounded(value);

@@ -51,6 +51,11 @@ NotificationWidget::~NotificationWidget()
     delete ui;
 }
 
+void NotificationWidget::setDisplayTime(int milliseconds)
+{
+    displayTimer->setInterval(milliseconds);
+}
+
 void NotificationWidget::setNotificationData(const QString &text)
 {
     data = text;

@@ -31,6 +31,8 @@ public:
     void setNotificationImage(const QPixmap &image);
     // Places the popup, shows it and arms its timers.
     void startNotification();
+    // How long the popup shows before it fades out; ten seconds unless set.
+    void setDisplayTime(int milliseconds);
 
     QString notificationData() const { return data; }
     QString colorState() const { return color; }

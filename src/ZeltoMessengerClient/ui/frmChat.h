@@ -29,7 +29,7 @@ public:
     explicit frmChat(QWidget *parent = nullptr);
     ~frmChat() override;
 
-    void setOwner(ChatLink *owner) { this->owner = owner; }
+    void setOwner(ChatLink *link) { owner = link; }
     QString contactUser() const { return contactUserName; }
     // The avatar id the header was last given.
     QString avatarId() const { return givenAvatarId; }

@@ -351,6 +351,7 @@ void frmLogin::performLogin(bool showErrors, bool fallBackOffline)
 void frmLogin::startLoginAttempt(bool askNick, std::function<void(LoginAttempt &)> done)
 {
     auto *attempt = new LoginAttempt(ui->txtName->text(), ui->txtPassword->text(), askNick, this);
+    attempt->setReplyTimeout(zmsgfw->replyTimeout());
     loginAttempt = attempt;
     const quint64 generation = sessionGeneration;
     // Only this handler deletes an attempt, apart from the destructor, which takes the

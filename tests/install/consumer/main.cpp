@@ -3,6 +3,7 @@
 #include <zmsgfw10q.h>
 #include <zmsgfw111q.h>
 #include <zmsgfw11q.h>
+#include <zmsgfw11session.h>
 #include <zmsgfwwire.h>
 
 #include <QCoreApplication>
@@ -25,7 +26,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     ZMsgFw111Q session;
-    if (session.isLoggedIn()) {
+    ZMsgFw11Session &calls = session;
+    if (calls.isLoggedIn() || calls.getClassVersion() != QLatin1String("1.1.1-1")) {
         err << "a fresh session claims to be logged in\n";
         return 1;
     }

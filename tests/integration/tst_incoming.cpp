@@ -6,6 +6,7 @@
 #include "frmChat.h"
 #include "frmLogin.h"
 #include "hermetic.h"
+#include "windowwatch.h"
 #include "loopbackzmsgd.h"
 #include "Platform.h"
 #include "tlstestserver.h"
@@ -138,17 +139,6 @@ bool startScriptedServer(TlsTestServer &server)
         return false;
     server.exportEndpoint();
     return true;
-}
-
-// Runs job on the modal dialog as soon as one is open.
-void whenModal(QObject *context, std::function<void(QWidget *)> job)
-{
-    QTimer::singleShot(10, context, [context, job] {
-        if (QWidget *modal = QApplication::activeModalWidget())
-            job(modal);
-        else
-            whenModal(context, job);
-    });
 }
 
 void login(frmLogin *window, const QString &name, const QString &password)
@@ -880,7 +870,7 @@ void TestIncoming::renameSurvivesLogoutDuringDialog()
     window.readIncoming(contactsObject({{"alice", "Alice", "", 1}}));
     window.contactList()->setCurrentItem(window.contactItems.value(QStringLiteral("alice")));
     QString prefilled;
-    whenModal(&window, [&window, &prefilled](QWidget *modal) {
+    whenModalUp(&window, [&window, &prefilled](QWidget *modal) {
         auto *dialog = qobject_cast<QInputDialog *>(modal);
         QVERIFY(dialog);
         prefilled = dialog->textValue();
@@ -896,7 +886,7 @@ void TestIncoming::renameSurvivesLogoutDuringDialog()
     // Without a logout the new name is stored and shown.
     window.readIncoming(contactsObject({{"alice", "Alice", "st", 1}}));
     window.contactList()->setCurrentItem(window.contactItems.value(QStringLiteral("alice")));
-    whenModal(&window, [](QWidget *modal) {
+    whenModalUp(&window, [](QWidget *modal) {
         auto *dialog = qobject_cast<QInputDialog *>(modal);
         QVERIFY(dialog);
         dialog->setTextValue(QStringLiteral(" Ally "));
@@ -962,7 +952,7 @@ void TestIncoming::addDialogRefusesBlankNames()
     login(&window, QStringLiteral("me"), QStringLiteral("pw"));
     QVERIFY(window.isSessionLoggedIn());
     bool asked = false;
-    whenModal(&window, [&asked, typed](QWidget *modal) {
+    whenModalUp(&window, [&asked, typed](QWidget *modal) {
         auto *dialog = qobject_cast<QInputDialog *>(modal);
         QVERIFY(dialog);
         asked = true;

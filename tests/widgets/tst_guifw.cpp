@@ -97,7 +97,7 @@ void TestGuiFw::classNames()
 void TestGuiFw::smileysAreRegistered_data()
 {
     QTest::addColumn<QString>("name");
-    for (const char *name : {"cry", "angry", "haha", "laughting", "normal", "evil", "sad", "friendly", "smileybutton"})
+    for (const char *name : {"cry", "angry", "haha", "laughting", "normal", "evil", "sad", "friendly", "surprised", "wink", "smileybutton"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 

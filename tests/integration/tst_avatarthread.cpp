@@ -353,7 +353,7 @@ void TestAvatarThread::svgAvatarsAreNotDecoded()
 
     auto *thread = new AvatarThread({id, "after"}, {});
     QStringList emitted;
-    connect(thread, &AvatarThread::avatarInsert, this, [&emitted](QByteArray, QString id) { emitted << id; });
+    connect(thread, &AvatarThread::avatarInsert, this, [&emitted](QByteArray, QString emittedId) { emitted << emittedId; });
     server.bodies.insert(QStringLiteral("after"), pngPicture());
     QSignalSpy finished(thread, &QThread::finished);
     thread->start(QThread::LowPriority);

@@ -476,11 +476,11 @@ void TestMainWindow::soundFileLocation()
     ::umask(022);
     QTemporaryDir programDir;
     QTemporaryDir userData;
-    const QString dataDir = userData.filePath(QStringLiteral("data"));
+    const QString soundDataDir = userData.filePath(QStringLiteral("data"));
     // Not shipped beside the program: a copy in the data directory, none beside the program
     // even where that directory could take one.
-    const QString copied = Platform::chatInSoundFile(programDir.path(), dataDir);
-    QCOMPARE(copied, dataDir + QStringLiteral("/ChatIn.wav"));
+    const QString copied = Platform::chatInSoundFile(programDir.path(), soundDataDir);
+    QCOMPARE(copied, soundDataDir + QStringLiteral("/ChatIn.wav"));
     QVERIFY(QDir(programDir.path()).isEmpty());
     QFile resource(QStringLiteral(":/sound/ChatIn.wav"));
     QVERIFY(resource.open(QIODevice::ReadOnly));
@@ -489,10 +489,10 @@ void TestMainWindow::soundFileLocation()
     QCOMPARE(copy.readAll(), resource.readAll());
     QCOMPARE(modeOf(copied), QStringLiteral("600"));
     // An existing copy is used as it is.
-    QCOMPARE(Platform::chatInSoundFile(programDir.path(), dataDir), copied);
+    QCOMPARE(Platform::chatInSoundFile(programDir.path(), soundDataDir), copied);
     // Shipped beside the program: played from there.
     QVERIFY(QFile::copy(QStringLiteral(":/sound/ChatIn.wav"), programDir.filePath(QStringLiteral("ChatIn.wav"))));
-    QCOMPARE(Platform::chatInSoundFile(programDir.path(), dataDir), programDir.filePath(QStringLiteral("ChatIn.wav")));
+    QCOMPARE(Platform::chatInSoundFile(programDir.path(), soundDataDir), programDir.filePath(QStringLiteral("ChatIn.wav")));
     // No data directory and nothing shipped: nothing to play.
     QVERIFY(Platform::chatInSoundFile(programDir.filePath(QStringLiteral("elsewhere")), QString()).isEmpty());
 }

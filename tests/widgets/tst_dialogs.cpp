@@ -11,6 +11,7 @@
 #include "frmProfile.h"
 #include "frmProfileInfo.h"
 #include "hermetic.h"
+#include "sessionlink.h"
 #include "testpictures.h"
 #include "httptestserver.h"
 #include "LoginStore.h"
@@ -97,53 +98,6 @@ QImage bands(int width, int height)
 }
 
 } // namespace
-
-// The main window as the dialogs see it, answered by a real session logged into a loopback
-// server. Calls that change main-window state are recorded.
-class TestLink : public AccountLink
-{
-public:
-    ZMsgFw111Q session;
-    bool online = true;
-    bool uploadResult = true;
-    QString avatarId;
-    QStringList calls;
-    QWidget *addContactParent = nullptr;
-
-    bool isOnline() override { return online && session.isLoggedIn(); }
-    QString accountName() override { return QStringLiteral("anna"); }
-    QString ownAvatarId() override { return avatarId; }
-    QString hostName() override { return QStringLiteral("testhost"); }
-    QString getClassVersion() override { return session.getClassVersion(); }
-    int setUserNick(const QString &nick) override { return session.setUserNick(nick); }
-    int setUserMessageState(const QString &message) override { return session.setUserMessageState(message); }
-    int setUserPassword(const QString &oldPassword, const QString &newPassword) override
-    {
-        return session.setUserPassword(oldPassword, newPassword);
-    }
-    int addUserContact(const QString &user) override { return session.addUserContact(user); }
-    int delUserContact(const QString &user) override { return session.delUserContact(user); }
-    bool uploadAvatar(const QImage &image) override
-    {
-        calls << QStringLiteral("upload %1x%2").arg(image.width()).arg(image.height());
-        return uploadResult;
-    }
-    void updateWelcomeLine(const QString &nick) override { calls << "welcome " + nick; }
-    void passwordChanged(const QString &newPassword) override { calls << "password " + newPassword; }
-    void updateFriendRequests(const QString &added, const QString &removed) override
-    {
-        calls << "requests +" + added + " -" + removed;
-    }
-    void insertOfflineContact(const QString &user) override { calls << "contact " + user; }
-    void addContactByName(const QString &user, QWidget *parent) override
-    {
-        calls << "add " + user;
-        addContactParent = parent;
-    }
-    void applyDesignedStyles() override { calls << QStringLiteral("styles"); }
-    void enableUpdateNotification() override { calls << QStringLiteral("notify on"); }
-    void disableUpdateNotification() override { calls << QStringLiteral("notify off"); }
-};
 
 // The preferences dialog with the program restart replaced by a record of what was on disk.
 class RecordingConfig : public frmConfig
@@ -250,7 +204,7 @@ private:
     void clickRole(QDialogButtonBox *box, QDialogButtonBox::StandardButton button);
 
     TlsTestServer server;
-    TestLink *link = nullptr;
+    SessionLink *link = nullptr;
     QList<Box> boxes;
     int linesAtInit = 0;
     mutable QMutex codesMutex;
@@ -275,7 +229,7 @@ void TestDialogs::initTestCase()
     });
     QVERIFY(server.listenOnLoopback());
     server.exportEndpoint();
-    link = new TestLink;
+    link = new SessionLink;
     QCOMPARE(link->session.loginUser(QStringLiteral("anna"), QStringLiteral("secret12")), 200);
     UiMessage::setHook([this](QMessageBox::Icon icon, const QString &title, const QString &text) {
         boxes.append({ icon, title, text });
