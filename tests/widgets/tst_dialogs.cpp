@@ -103,8 +103,8 @@ QImage bands(int width, int height)
 class RecordingConfig : public frmConfig
 {
 public:
-    explicit RecordingConfig(const QString &translationDir)
-        : frmConfig(translationDir)
+    explicit RecordingConfig(const QString &translations)
+        : frmConfig(translations)
     {
         Platform::setRestartHook([this] {
             ++restarts;

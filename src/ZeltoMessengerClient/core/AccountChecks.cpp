@@ -4,7 +4,10 @@
 
 namespace AccountChecks {
 
-using ZmFormat::hasLineBreak;
+bool hasLineBreak(const QString &text)
+{
+    return ZmFormat::hasLineBreak(text);
+}
 
 bool isUtf8WithoutBomCompatible(const QString &text)
 {
