@@ -16,10 +16,10 @@
 
 #include <memory>
 
-AvatarThread::AvatarThread(QStringList pendingIds, QStringList knownIds, QObject *parent)
+AvatarThread::AvatarThread(QStringList pending, QStringList known, QObject *parent)
     : QThread(parent)
-    , pendingIds(std::move(pendingIds))
-    , knownIds(std::move(knownIds))
+    , pendingIds(std::move(pending))
+    , knownIds(std::move(known))
 {
 }
 

@@ -23,23 +23,23 @@ QList<Entry> scan(const QString &directory)
     QList<Entry> entries;
     const QStringList files = QDir(directory).entryList(QStringList() << QStringLiteral("zm_*.qm"), QDir::Files);
     for (const QString &file : files) {
-        qDebug().noquote() << "Language " + file + " found";
+        qDebug().noquote() << QLatin1String("Language ") + file + QLatin1String(" found");
         QTranslator translator;
         if (!translator.load(directory + QLatin1Char('/') + file)) {
-            qDebug().noquote() << "Language " + file + " load failed";
+            qDebug().noquote() << QLatin1String("Language ") + file + QLatin1String(" load failed");
             continue;
         }
-        qDebug().noquote() << "Language " + file + " loaded";
+        qDebug().noquote() << QLatin1String("Language ") + file + QLatin1String(" loaded");
         Entry entry;
         entry.code = catalogueCode(file);
         const QLocale locale(entry.code);
         entry.nativeName = locale.nativeLanguageName();
         entry.englishName = QLocale::languageToString(locale.language());
         if (entry.nativeName.isEmpty()) {
-            qDebug().noquote() << "Language " + file + " not detected and add failed";
+            qDebug().noquote() << QLatin1String("Language ") + file + QLatin1String(" not detected and add failed");
             continue;
         }
-        qDebug().noquote() << "Language " + file + " detected as " + entry.nativeName + " (" + entry.englishName + ")";
+        qDebug().noquote() << QLatin1String("Language ") + file + QLatin1String(" detected as ") + entry.nativeName + QLatin1String(" (") + entry.englishName + QLatin1String(")");
         const QString flag = QStringLiteral(":/tr/") + entry.code + QStringLiteral(".png");
         if (QFile::exists(flag))
             entry.flagResource = flag;

@@ -4,9 +4,9 @@
 
 #include <utility>
 
-MessageReceipts::MessageReceipts(Acknowledge acknowledge, QObject *parent)
+MessageReceipts::MessageReceipts(Acknowledge confirm, QObject *parent)
     : QObject(parent)
-    , acknowledge(std::move(acknowledge))
+    , acknowledge(std::move(confirm))
 {
 }
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <utility>
 
-NotificationQueue::NotificationQueue(Clock clock)
-    : clock(std::move(clock))
+NotificationQueue::NotificationQueue(Clock now)
+    : clock(std::move(now))
 {
     if (!this->clock) {
         auto started = std::make_shared<QElapsedTimer>();

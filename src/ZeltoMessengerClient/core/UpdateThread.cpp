@@ -8,9 +8,9 @@
 #include <QSettings>
 #include <QTimer>
 
-UpdateThread::UpdateThread(const QString &platformTag, const QString &runningVersion)
-    : platformTag(platformTag)
-    , runningVersion(runningVersion)
+UpdateThread::UpdateThread(const QString &platform, const QString &version)
+    : platformTag(platform)
+    , runningVersion(version)
     , checkPeriodMs(UpdateCheck::CheckPeriodMs)
 {
 }

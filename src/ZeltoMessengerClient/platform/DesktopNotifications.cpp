@@ -128,10 +128,10 @@ void DesktopNotifications::askCapabilities()
     capabilitiesAsked = true;
     const QDBusMessage call = QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("GetCapabilities"));
     auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, CallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
-        call->deleteLater();
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *answered) {
+        answered->deleteLater();
         capabilitiesAsked = false;
-        const QDBusPendingReply<QStringList> reply = *call;
+        const QDBusPendingReply<QStringList> reply = *answered;
         const QVector<Notice> notices = std::exchange(waiting, {});
         if (reply.isError()) {
             qInfo().noquote() << "Desktop notifications unavailable:" << reply.error().message();
@@ -164,7 +164,7 @@ void DesktopNotifications::send(const Notice &notice)
                        bodyText(notice.body, markup), actions, hints, -1});
     auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, CallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, notice](QDBusPendingCallWatcher *call) { sent(call, notice); });
+            [this, notice](QDBusPendingCallWatcher *answered) { sent(answered, notice); });
 }
 
 void DesktopNotifications::sent(QDBusPendingCallWatcher *call, const Notice &notice)

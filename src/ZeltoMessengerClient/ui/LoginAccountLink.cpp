@@ -4,8 +4,8 @@
 
 #include <QImage>
 
-LoginAccountLink::LoginAccountLink(frmLogin *window)
-    : window(window)
+LoginAccountLink::LoginAccountLink(frmLogin *owner)
+    : window(owner)
 {
 }
 

@@ -3,9 +3,9 @@
 #include "frmChat.h"
 #include "frmLogin.h"
 
-LoginChatLink::LoginChatLink(frmLogin *window)
-    : QObject(window)
-    , window(window)
+LoginChatLink::LoginChatLink(frmLogin *owner)
+    : QObject(owner)
+    , window(owner)
 {
 }
 

@@ -147,10 +147,10 @@ void frmChat::setStatusMarkup(const QString &markup)
     ui->labStatusText->setText(markup);
 }
 
-void frmChat::setInfo(QString user, QString contactName, QString statusText, QString ownName, QString stateIconPath,
+void frmChat::setInfo(QString user, QString shownName, QString statusText, QString ownShownName, QString stateIconPath,
                       int state, QString avatarId, bool loadHistory)
 {
-    setWindowTitle(contactName);
+    setWindowTitle(shownName);
     DataDirectory::ensure();
 
     givenAvatarId = avatarId;
@@ -161,8 +161,8 @@ void frmChat::setInfo(QString user, QString contactName, QString statusText, QSt
     }
 
     contactUserName = user;
-    this->contactName = contactName;
-    this->ownName = ownName;
+    this->contactName = shownName;
+    this->ownName = ownShownName;
 
     if (loadHistory) {
         this->loadHistory();
@@ -173,7 +173,7 @@ void frmChat::setInfo(QString user, QString contactName, QString statusText, QSt
     }
 
     ui->labChatUname->setText(QStringLiteral("<span style=\"color: blue;\" title=\"") + MessageFormat::escapeName(user)
-                              + QStringLiteral("\">") + MessageFormat::escapeName(contactName)
+                              + QStringLiteral("\">") + MessageFormat::escapeName(shownName)
                               + QStringLiteral("</span>"));
     ui->labAccount->setText(user);
 

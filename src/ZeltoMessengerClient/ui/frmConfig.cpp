@@ -20,10 +20,10 @@ namespace {
 
 } // namespace
 
-frmConfig::frmConfig(const QString &translationDir, QWidget *parent)
+frmConfig::frmConfig(const QString &translations, QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::frmConfig)
-    , translationDir(translationDir)
+    , translationDir(translations)
 {
     ui->setupUi(this);
     DialogSupport::setupFixedDialog(this, 320, 350);

@@ -941,7 +941,7 @@ void frmLogin::setupLanguages()
             action->setIcon(QIcon::fromTheme(QStringLiteral("flag-") + entry.code, QIcon(entry.flagResource)));
         action->setData(entry.code);
         languageActions.insert(entry.code, action);
-        qDebug().noquote() << "Language zm_" + entry.code + ".qm added";
+        qDebug().noquote() << QStringLiteral("Language zm_%1.qm added").arg(entry.code);
     }
     system->setData(QStringLiteral("System"));
     english->setData(QStringLiteral("en"));
