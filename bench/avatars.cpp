@@ -1,9 +1,9 @@
 // Loading 1,000 cached avatars: the avatar thread reading and validating the ".zm" files, and
 // the main window decoding the pictures it hands over.
-#include "benchsupport.h"
 #include "AvatarCache.h"
 #include "AvatarThread.h"
 #include "DataDirectory.h"
+#include "benchsupport.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -15,10 +15,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
-namespace {
-
-
-}
+namespace {}
 
 int main(int argc, char *argv[])
 {
@@ -70,10 +67,10 @@ int main(int argc, char *argv[])
         QTextStream(stderr) << "only " << pictures.size() << " of " << Count << " avatars loaded, " << decoded
                             << " decoded" << Qt::endl;
     Bench::figure(QStringLiteral("Load one cached avatar in the avatar thread (1000 files)"), threadMs / Count,
-           QStringLiteral("ms"), QStringLiteral("informative"), complete);
+                  QStringLiteral("ms"), QStringLiteral("informative"), complete);
     Bench::figure(QStringLiteral("Decode one avatar in the main window (1000 pictures)"), decodeMs / Count,
-           QStringLiteral("ms"), QStringLiteral("informative"), complete);
+                  QStringLiteral("ms"), QStringLiteral("informative"), complete);
     Bench::figure(QStringLiteral("Load and decode 1000 cached avatars"), threadMs + decodeMs, QStringLiteral("ms"),
-           QStringLiteral("informative"), complete);
+                  QStringLiteral("informative"), complete);
     return 0;
 }

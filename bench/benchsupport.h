@@ -23,8 +23,8 @@ namespace Bench {
 // One line "FIGURE name|value|unit|target|met".
 inline void figure(const QString &name, double value, const QString &unit, const QString &target, bool met)
 {
-    QTextStream(stdout) << "FIGURE " << name << '|' << QString::number(value, 'f', 2) << '|' << unit << '|'
-                        << target << '|' << (met ? "yes" : "no") << Qt::endl;
+    QTextStream(stdout) << "FIGURE " << name << '|' << QString::number(value, 'f', 2) << '|' << unit << '|' << target
+                        << '|' << (met ? "yes" : "no") << Qt::endl;
 }
 
 // The value of a "Key:   1234 kB" line of a /proc/<pid>/status text in MiB, or -1 where the

@@ -2,10 +2,10 @@
 // one message at each length (including the history write), rendering 1,000 received
 // messages with smileys and links, and the longest time the GUI thread stays blocked by the
 // worst messages a contact or a hostile server can send, received and reopened.
-#include "benchsupport.h"
 #include "ChatHistory.h"
 #include "ChatLink.h"
 #include "DataDirectory.h"
+#include "benchsupport.h"
 #include "frmChat.h"
 
 #include <QApplication>
@@ -28,8 +28,6 @@ public:
     QString stateName(int) override { return QStringLiteral("Online"); }
     void chatWindowClosed(const QString &, frmChat *) override {}
 };
-
-
 
 void writeHistory(const QString &user, int count)
 {
@@ -86,7 +84,8 @@ QList<WorstMessage> worstMessages()
         {QStringLiteral("32768 characters of links"), QStringLiteral("http://a.b ").repeated(32768 / 11)},
         {QStringLiteral("32768 characters of CJK text"), QString(32768, QChar(0x4E2D))},
         {QStringLiteral("16 MiB line of smileys from a hostile server"), QStringLiteral(" :) ").repeated(4 << 20)},
-        {QStringLiteral("16 MiB line of words from a hostile server"), QStringLiteral("word ").repeated((16 << 20) / 5)},
+        {QStringLiteral("16 MiB line of words from a hostile server"),
+         QStringLiteral("word ").repeated((16 << 20) / 5)},
     };
 }
 
@@ -109,7 +108,7 @@ void measureWorstMessages(BenchOwner *owner)
     }
 }
 
-}
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -127,9 +126,11 @@ int main(int argc, char *argv[])
         writeHistory(user, count);
         QElapsedTimer clock;
         clock.start();
-        const int shown = ChatHistory(user).load(QStringLiteral("Me"), QStringLiteral("Contact"), QString()).markups.size();
+        const int shown =
+            ChatHistory(user).load(QStringLiteral("Me"), QStringLiteral("Contact"), QString()).markups.size();
         Bench::figure(QStringLiteral("Read the %1 newest of %2 stored messages").arg(shown).arg(count),
-               double(clock.nsecsElapsed()) / 1e6, QStringLiteral("ms"), QStringLiteral("informative"), shown == qMin(count, 1001));
+                      double(clock.nsecsElapsed()) / 1e6, QStringLiteral("ms"), QStringLiteral("informative"),
+                      shown == qMin(count, 1001));
 
         const double before = Bench::residentMiB();
         clock.restart();
@@ -139,28 +140,30 @@ int main(int argc, char *argv[])
         QTextStream(stderr) << "  of which creating and filling the window: " << lastSetupMs << " ms" << Qt::endl;
         const double target = count <= 1001 ? 50 : 1000;
         Bench::figure(QStringLiteral("Open chat with %1 stored messages").arg(count), openMs, QStringLiteral("ms"),
-               QStringLiteral("<= %1 ms").arg(target), openMs <= target);
+                      QStringLiteral("<= %1 ms").arg(target), openMs <= target);
         Bench::figure(QStringLiteral("Resident memory added by a chat with %1 stored messages").arg(count), grown,
-               QStringLiteral("MiB"), QStringLiteral("informative"), true);
+                      QStringLiteral("MiB"), QStringLiteral("informative"), true);
         const int shownBlocks = qMin(count, 1001);
         while (historyBlocks(chat) < shownBlocks && clock.elapsed() < 60000)
             QCoreApplication::processEvents();
         const double filledMs = double(clock.nsecsElapsed()) / 1e6;
-        Bench::figure(QStringLiteral("Whole history in the view after opening a chat with %1 stored messages").arg(count),
-                      filledMs, QStringLiteral("ms"), QStringLiteral("informative"), historyBlocks(chat) == shownBlocks);
+        Bench::figure(
+            QStringLiteral("Whole history in the view after opening a chat with %1 stored messages").arg(count),
+            filledMs, QStringLiteral("ms"), QStringLiteral("informative"), historyBlocks(chat) == shownBlocks);
         delete chat;
         chat = nullptr;
         const double opening = Bench::longestBlockMs([&] { chat = openChat(&owner, user); }, 1000);
-        Bench::figure(QStringLiteral("Longest GUI block while a chat with %1 stored messages opens and fills").arg(count),
-                      opening, QStringLiteral("ms"), QStringLiteral("<= %1 ms").arg(target), opening <= target);
+        Bench::figure(
+            QStringLiteral("Longest GUI block while a chat with %1 stored messages opens and fills").arg(count),
+            opening, QStringLiteral("ms"), QStringLiteral("<= %1 ms").arg(target), opening <= target);
 
         constexpr int Appends = 50;
         clock.restart();
         for (int i = 0; i < Appends; ++i)
             chat->receiveMessage(QStringLiteral("one more message :) http://example.org/x"));
         const double appendMs = double(clock.nsecsElapsed()) / 1e6 / Appends;
-        Bench::figure(QStringLiteral("Append one message at %1 stored messages").arg(count), appendMs, QStringLiteral("ms"),
-               QStringLiteral("<= 10 ms"), appendMs <= 10);
+        Bench::figure(QStringLiteral("Append one message at %1 stored messages").arg(count), appendMs,
+                      QStringLiteral("ms"), QStringLiteral("<= 10 ms"), appendMs <= 10);
         delete chat;
     }
 
@@ -168,11 +171,12 @@ int main(int argc, char *argv[])
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < 1000; ++i)
-        chat->receiveMessage(QStringLiteral("message %1 :) see http://example.org/%1 and ;) or (cry) &amp; more").arg(i));
+        chat->receiveMessage(
+            QStringLiteral("message %1 :) see http://example.org/%1 and ;) or (cry) &amp; more").arg(i));
     QCoreApplication::processEvents();
     const double renderMs = double(clock.nsecsElapsed()) / 1e6;
-    Bench::figure(QStringLiteral("Render 1000 received messages with smileys and links"), renderMs, QStringLiteral("ms"),
-           QStringLiteral("informative"), true);
+    Bench::figure(QStringLiteral("Render 1000 received messages with smileys and links"), renderMs,
+                  QStringLiteral("ms"), QStringLiteral("informative"), true);
     delete chat;
 
     measureWorstMessages(&owner);

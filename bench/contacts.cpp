@@ -1,10 +1,10 @@
 // Contact list costs in a real main window: the first fill from "contactswithavatar" and
 // "contactswithstates" objects, a refresh in which nothing changed (it runs every 20 seconds),
 // a refresh in which every state changed, and the resident memory, for growing lists.
-#include "benchsupport.h"
 #include "IncomingObject.h"
-#include "frmLogin.h"
 #include "Platform.h"
+#include "benchsupport.h"
+#include "frmLogin.h"
 #include "zmsgfwwire.h"
 
 #include <QApplication>
@@ -17,8 +17,6 @@
 #include <algorithm>
 
 namespace {
-
-
 
 QString listObject(const QString &request, const QStringList &entries)
 {
@@ -33,9 +31,8 @@ QString statesObject(int count, int stateShift)
 {
     QStringList entries;
     for (int i = 0; i < count; ++i) {
-        entries << QStringLiteral("user%1|Nick %1|status message of %1 &amp; more|%2")
-                       .arg(i)
-                       .arg(1 + (i + stateShift) % 5);
+        entries
+            << QStringLiteral("user%1|Nick %1|status message of %1 &amp; more|%2").arg(i).arg(1 + (i + stateShift) % 5);
     }
     return listObject(QStringLiteral("contactswithstates"), entries);
 }
@@ -44,7 +41,8 @@ QString avatarsObject(int count)
 {
     QStringList entries;
     for (int i = 0; i < count; ++i)
-        entries << QStringLiteral("user%1|%2").arg(i).arg(i % 7 == 0 ? QString() : QStringLiteral("avatar%1").arg(i % 50));
+        entries
+            << QStringLiteral("user%1|%2").arg(i).arg(i % 7 == 0 ? QString() : QStringLiteral("avatar%1").arg(i % 50));
     return listObject(QStringLiteral("contactswithavatar"), entries);
 }
 
@@ -87,7 +85,7 @@ int main(int argc, char *argv[])
         QCoreApplication::processEvents();
         const double fill = double(clock.nsecsElapsed()) / 1e6;
         Bench::figure(QStringLiteral("First fill of %1 contacts").arg(count), fill, QStringLiteral("ms"),
-               QStringLiteral("informative"), true);
+                      QStringLiteral("informative"), true);
 
         {
             QElapsedTimer parse;
@@ -99,8 +97,9 @@ int main(int argc, char *argv[])
                 IncomingObject::ContactEntry contact;
                 valid += IncomingObject::parseContactEntry(entry, &contact) ? 1 : 0;
             }
-            Bench::figure(QStringLiteral("Parsing alone of %1 contact entries").arg(valid), double(parse.nsecsElapsed()) / 1e6,
-                   QStringLiteral("ms"), QStringLiteral("informative"), valid == count);
+            Bench::figure(QStringLiteral("Parsing alone of %1 contact entries").arg(valid),
+                          double(parse.nsecsElapsed()) / 1e6, QStringLiteral("ms"), QStringLiteral("informative"),
+                          valid == count);
         }
         // The median of several runs, so that one scheduling hiccup does not make the figure.
         QVector<double> sameRuns;
@@ -108,19 +107,21 @@ int main(int argc, char *argv[])
             sameRuns << timed(window, states);
         std::sort(sameRuns.begin(), sameRuns.end());
         const double same = sameRuns.at(sameRuns.size() / 2);
-        Bench::figure(QStringLiteral("Refresh of %1 contacts, nothing changed (median of 5)").arg(count), same, QStringLiteral("ms"),
-               count == 5000 ? QStringLiteral("< 30 ms") : QStringLiteral("informative"), count != 5000 || same < 30);
+        Bench::figure(QStringLiteral("Refresh of %1 contacts, nothing changed (median of 5)").arg(count), same,
+                      QStringLiteral("ms"), count == 5000 ? QStringLiteral("< 30 ms") : QStringLiteral("informative"),
+                      count != 5000 || same < 30);
         const double all = timed(window, changed);
-        Bench::figure(QStringLiteral("Refresh of %1 contacts, every state changed").arg(count), all, QStringLiteral("ms"),
-               count == 5000 ? QStringLiteral("< 200 ms") : QStringLiteral("informative"), count != 5000 || all < 200);
+        Bench::figure(QStringLiteral("Refresh of %1 contacts, every state changed").arg(count), all,
+                      QStringLiteral("ms"), count == 5000 ? QStringLiteral("< 200 ms") : QStringLiteral("informative"),
+                      count != 5000 || all < 200);
         const double avatarAgain = timed(window, avatars);
         Bench::figure(QStringLiteral("Avatar id refresh of %1 contacts, nothing changed").arg(count), avatarAgain,
-               QStringLiteral("ms"), QStringLiteral("informative"), true);
+                      QStringLiteral("ms"), QStringLiteral("informative"), true);
 
         const double resident = Bench::residentMiB() - before;
         const bool linear = firstCount == 0 || resident <= firstResident * count / firstCount * 1.5 + 5;
-        Bench::figure(QStringLiteral("Resident memory growth with %1 contacts").arg(count), resident, QStringLiteral("MiB"),
-               QStringLiteral("close to linear"), linear);
+        Bench::figure(QStringLiteral("Resident memory growth with %1 contacts").arg(count), resident,
+                      QStringLiteral("MiB"), QStringLiteral("close to linear"), linear);
         if (firstCount == 0) {
             firstCount = count;
             firstResident = qMax(resident, 0.5);

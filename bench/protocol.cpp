@@ -15,7 +15,6 @@
 
 namespace {
 
-
 // Lines per second; the rendered size is summed so the work cannot be optimised away.
 double renderRate(const QByteArray &line, int count)
 {
@@ -65,8 +64,10 @@ bool roundTrips(int count)
     }
     std::sort(nanoseconds.begin(), nanoseconds.end());
     const auto at = [&](double share) { return nanoseconds.at(size_t(share * (nanoseconds.size() - 1))) / 1e6; };
-    Bench::figure(QStringLiteral("Synchronous call round trip, median"), at(0.5), QStringLiteral("ms"), QStringLiteral("< 0.5 ms"), at(0.5) < 0.5);
-    Bench::figure(QStringLiteral("Synchronous call round trip, 99th percentile"), at(0.99), QStringLiteral("ms"), QStringLiteral("reported"), true);
+    Bench::figure(QStringLiteral("Synchronous call round trip, median"), at(0.5), QStringLiteral("ms"),
+                  QStringLiteral("< 0.5 ms"), at(0.5) < 0.5);
+    Bench::figure(QStringLiteral("Synchronous call round trip, 99th percentile"), at(0.99), QStringLiteral("ms"),
+                  QStringLiteral("reported"), true);
     return true;
 }
 
@@ -77,10 +78,14 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const double messages = renderRate(
         "ZM/1.1 message --username=anna --message=Hello&nbsp;there,&nbsp;how&nbsp;are&nbsp;you? --mid=42\n", 500000);
-    Bench::figure(QStringLiteral("Rendering of pushed message lines"), messages, QStringLiteral("lines/s"), QStringLiteral(">= 200000 lines/s"), messages >= 200000);
-    Bench::figure(QStringLiteral("Rendering of pushed poke lines"), renderRate("ZM/1.1 poke --username=anna\n", 500000), QStringLiteral("lines/s"), QStringLiteral("reported"), true);
-    Bench::figure(QStringLiteral("Rendering of 200-entry contacts return lines"), renderRate(contactsLine(200), 2000), QStringLiteral("lines/s"), QStringLiteral("reported"), true);
+    Bench::figure(QStringLiteral("Rendering of pushed message lines"), messages, QStringLiteral("lines/s"),
+                  QStringLiteral(">= 200000 lines/s"), messages >= 200000);
+    Bench::figure(QStringLiteral("Rendering of pushed poke lines"), renderRate("ZM/1.1 poke --username=anna\n", 500000),
+                  QStringLiteral("lines/s"), QStringLiteral("reported"), true);
+    Bench::figure(QStringLiteral("Rendering of 200-entry contacts return lines"), renderRate(contactsLine(200), 2000),
+                  QStringLiteral("lines/s"), QStringLiteral("reported"), true);
     if (!roundTrips(2000))
-        Bench::figure(QStringLiteral("Synchronous call round trip, median"), 0, QStringLiteral("ms"), QStringLiteral("< 0.5 ms"), false);
+        Bench::figure(QStringLiteral("Synchronous call round trip, median"), 0, QStringLiteral("ms"),
+                      QStringLiteral("< 0.5 ms"), false);
     return 0;
 }

@@ -51,8 +51,7 @@ int recipientOf(int sender, int number, int sessions)
     return (sender + 1 + number % (sessions - 1)) % sessions;
 }
 
-struct Tally
-{
+struct Tally {
     QHash<qint64, int> received; // sender * 1'000'000 + number -> times seen
     int misdelivered = 0;
     int acknowledged = 0;
@@ -127,8 +126,9 @@ private:
         if (words.size() < 2)
             return;
         if (words.at(1) == QLatin1String("message")) {
-            const QStringList text = ZMsgFwWire::unescapeValue(ZMsgFwWire::argumentValue(words, QStringLiteral("--message=")))
-                                         .split(QLatin1Char(' '));
+            const QStringList text =
+                ZMsgFwWire::unescapeValue(ZMsgFwWire::argumentValue(words, QStringLiteral("--message=")))
+                    .split(QLatin1Char(' '));
             const int sender = text.value(1).toInt();
             const int number = text.value(2).toInt();
             if (recipientOf(sender, number, m_sessions) != m_index)
@@ -144,7 +144,8 @@ private:
             } else if (ZMsgFwWire::argumentValue(words, QStringLiteral("--rq=")).isEmpty() && action.isEmpty()) {
                 ++(code == 200 ? m_tally->loggedIn : m_tally->failed);
                 // A confirming client says so first thing after a login that offers it.
-                m_confirming = m_confirming && ZMsgFwWire::argumentValue(words, QStringLiteral("--ack=")) == QLatin1String("1");
+                m_confirming =
+                    m_confirming && ZMsgFwWire::argumentValue(words, QStringLiteral("--ack=")) == QLatin1String("1");
                 if (m_confirming)
                     m_confirmations += confirmation(QStringLiteral("0"));
             }

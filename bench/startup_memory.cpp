@@ -3,9 +3,9 @@
 // Run on an X server (QT_QPA_PLATFORM=xcb), the figures are named "under X11" and the memory
 // target is the one for a desktop session. The loopback server runs in this process and
 // counts towards its memory.
+#include "Startup.h"
 #include "benchlogin.h"
 #include "benchsupport.h"
-#include "Startup.h"
 #include "frmLogin.h"
 #include "zmsgfwwire.h"
 
@@ -109,9 +109,10 @@ int main(int argc, char *argv[])
     const double startupMs = ageAtMain + static_cast<double>(sinceMain.nsecsElapsed()) / 1e6;
     if (!exposed)
         err << "the main window was not exposed within 10 s\n";
-    err << "start-up: " << ageAtMain << " ms before main, " << startupMs - ageAtMain << " ms from main to the shown window\n";
+    err << "start-up: " << ageAtMain << " ms before main, " << startupMs - ageAtMain
+        << " ms from main to the shown window\n";
     Bench::figure(QStringLiteral("Start-up to shown main window") + where, startupMs, QStringLiteral("ms"),
-           QStringLiteral("<= %1 ms").arg(StartupTargetMs), exposed && startupMs <= StartupTargetMs);
+                  QStringLiteral("<= %1 ms").arg(StartupTargetMs), exposed && startupMs <= StartupTargetMs);
 
     settle();
     const double idleMiB = Bench::residentMiB();
@@ -137,15 +138,16 @@ int main(int argc, char *argv[])
     if (!filled)
         err << "the contact list holds " << rows << " rows instead of " << ContactCount << "\n";
     Bench::figure(QStringLiteral("Contact list refresh with 1,000 contacts") + where, refreshMs, QStringLiteral("ms"),
-           QStringLiteral("<= %1 ms").arg(RefreshTargetMs), filled && refreshMs <= RefreshTargetMs);
+                  QStringLiteral("<= %1 ms").arg(RefreshTargetMs), filled && refreshMs <= RefreshTargetMs);
 
     // The refresh repeats every 20 s while logged in; the second one updates rows in place.
     refresh.restart();
     window.readIncoming(object);
     const double repeatMs = static_cast<double>(refresh.nsecsElapsed()) / 1e6;
     settle();
-    Bench::figure(QStringLiteral("Repeated contact list refresh with 1,000 contacts") + where, repeatMs, QStringLiteral("ms"),
-           QStringLiteral("<= %1 ms").arg(RefreshTargetMs), filled && repeatMs <= RefreshTargetMs);
+    Bench::figure(QStringLiteral("Repeated contact list refresh with 1,000 contacts") + where, repeatMs,
+                  QStringLiteral("ms"), QStringLiteral("<= %1 ms").arg(RefreshTargetMs),
+                  filled && repeatMs <= RefreshTargetMs);
 
     const double loadedMiB = Bench::residentMiB();
     Bench::figure(QStringLiteral("Resident memory after login with 1,000 contacts") + where, loadedMiB,

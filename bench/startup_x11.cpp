@@ -95,9 +95,10 @@ public:
     bool start()
     {
         m_server.setStandardErrorFile(QProcess::nullDevice());
-        m_server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                                QStringLiteral("0"), QStringLiteral("1280x1024x24"),
-                                                QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        m_server.start(QStringLiteral("Xvfb"),
+                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                        QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                        QStringLiteral("tcp")});
         if (!m_server.waitForStarted(10000)) {
             err() << "Xvfb did not start: " << m_server.errorString() << Qt::endl;
             return false;
@@ -122,8 +123,9 @@ public:
         const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_connection.get())).data->root;
         const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
         // Checked, so the selection is in force before anything is launched.
-        xcb_generic_error_t *error = xcb_request_check(
-            m_connection.get(), xcb_change_window_attributes_checked(m_connection.get(), root, XCB_CW_EVENT_MASK, &mask));
+        xcb_generic_error_t *error =
+            xcb_request_check(m_connection.get(),
+                              xcb_change_window_attributes_checked(m_connection.get(), root, XCB_CW_EVENT_MASK, &mask));
         const bool selected = !error;
         std::free(error);
         return selected;
@@ -159,13 +161,16 @@ public:
         return 0;
     }
 
-    QString windowTitle(xcb_window_t window) { return QString::fromUtf8(property(window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY)); }
+    QString windowTitle(xcb_window_t window)
+    {
+        return QString::fromUtf8(property(window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY));
+    }
 
     // The _NET_WM_PID the toolkit stores on its windows, or 0.
     qint64 windowProcessId(xcb_window_t window)
     {
-        xcb_intern_atom_reply_t *atom =
-            xcb_intern_atom_reply(m_connection.get(), xcb_intern_atom(m_connection.get(), 1, 11, "_NET_WM_PID"), nullptr);
+        xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+            m_connection.get(), xcb_intern_atom(m_connection.get(), 1, 11, "_NET_WM_PID"), nullptr);
         if (!atom)
             return 0;
         const QByteArray value = property(window, atom->atom, XCB_ATOM_CARDINAL);
@@ -197,8 +202,8 @@ private:
 QProcessEnvironment launchEnvironment(const QString &home, const QString &display)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"QT_QPA_PLATFORM", "QT_XCB_GL_INTEGRATION", "DBUS_SESSION_BUS_ADDRESS", "XAUTHORITY",
-                             "WAYLAND_DISPLAY"})
+    for (const char *name :
+         {"QT_QPA_PLATFORM", "QT_XCB_GL_INTEGRATION", "DBUS_SESSION_BUS_ADDRESS", "XAUTHORITY", "WAYLAND_DISPLAY"})
         environment.remove(QString::fromLatin1(name));
     environment.insert(QStringLiteral("DISPLAY"), display);
     environment.insert(QStringLiteral("HOME"), home);
@@ -260,9 +265,9 @@ Launch launchOnce(const Command &command)
     Launch launch;
     PrivateDisplay display;
     QTemporaryDir home;
-    if (!display.start() || !home.isValid() || !QDir(home.path()).mkpath(QStringLiteral("runtime")) ||
-        !QFile::setPermissions(home.filePath(QStringLiteral("runtime")), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                                               QFileDevice::ExeOwner))
+    if (!display.start() || !home.isValid() || !QDir(home.path()).mkpath(QStringLiteral("runtime"))
+        || !QFile::setPermissions(home.filePath(QStringLiteral("runtime")),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
         return launch;
 
     QProcess program;
@@ -281,8 +286,8 @@ Launch launchOnce(const Command &command)
     if (!window) {
         QFile output(home.filePath(QStringLiteral("output.log")));
         output.open(QIODevice::ReadOnly);
-        err() << command.label << ": no window was mapped within " << MapTimeoutMs << " ms ("
-              << program.errorString() << ")\n"
+        err() << command.label << ": no window was mapped within " << MapTimeoutMs << " ms (" << program.errorString()
+              << ")\n"
               << output.read(4096) << Qt::endl;
         stop(program);
         return launch;
@@ -303,9 +308,8 @@ Launch launchOnce(const Command &command)
     if (!launch.ok)
         err() << command.label << ": the program ended, or its memory could not be read\n";
     err() << command.label << ": window \"" << title << "\" after " << launch.firstWindowMs << " ms ("
-          << launch.processorMs << " ms on a processor), "
-          << launch.libraries.size() << " libraries mapped; " << launch.residentMiB << " MiB resident, "
-          << launch.anonymousMiB << " MiB anonymous" << Qt::endl;
+          << launch.processorMs << " ms on a processor), " << launch.libraries.size() << " libraries mapped; "
+          << launch.residentMiB << " MiB resident, " << launch.anonymousMiB << " MiB anonymous" << Qt::endl;
     stop(program);
     return launch;
 }
@@ -327,7 +331,9 @@ Summary summarise(const QVector<double> &values)
 class Series
 {
 public:
-    explicit Series(const Command &command) : m_command(command) {}
+    explicit Series(const Command &command)
+        : m_command(command)
+    {}
 
     void add(const Launch &launch)
     {
@@ -352,8 +358,8 @@ public:
 
     void print() const
     {
-        const QString runs = complete() ? QString::number(m_runs)
-                                        : QStringLiteral("%1 of %2").arg(m_times.size()).arg(m_runs);
+        const QString runs =
+            complete() ? QString::number(m_runs) : QStringLiteral("%1 of %2").arg(m_times.size()).arg(m_runs);
         printOne(QStringLiteral("launch to first window under Xvfb"), times(), runs, QStringLiteral("ms"));
         printOne(QStringLiteral("processor time to first window"), processor(), runs, QStringLiteral("ms"));
         printOne(QStringLiteral("resident memory (VmRSS) 3 s after the first window"), resident(), runs,
@@ -382,10 +388,11 @@ void printRatio(const Series &ours, const Series &theirs, const QString &what, d
 {
     const bool valid = ours.complete() && theirs.complete() && theirValue > 0;
     const double ratio = valid ? ourValue / theirValue : 0;
-    Bench::figure(QStringLiteral("%1 / %2: %3, ratio of medians").arg(ours.command().label, theirs.command().label, what),
-                  ratio, QStringLiteral("x"),
-                  targeted ? QStringLiteral("<= %1").arg(RatioTarget, 0, 'f', 2) : QStringLiteral("informative"),
-                  valid && (!targeted || ratio <= RatioTarget));
+    Bench::figure(
+        QStringLiteral("%1 / %2: %3, ratio of medians").arg(ours.command().label, theirs.command().label, what), ratio,
+        QStringLiteral("x"),
+        targeted ? QStringLiteral("<= %1").arg(RatioTarget, 0, 'f', 2) : QStringLiteral("informative"),
+        valid && (!targeted || ratio <= RatioTarget));
 }
 
 void printLibraries(const Series &series)
@@ -451,8 +458,8 @@ int main(int argc, char *argv[])
         theirs->print();
         if (listLibraries)
             printLibraries(*theirs);
-        printRatio(ours, *theirs, QStringLiteral("launch to first window"), ours.times().median,
-                   theirs->times().median, true);
+        printRatio(ours, *theirs, QStringLiteral("launch to first window"), ours.times().median, theirs->times().median,
+                   true);
         printRatio(ours, *theirs, QStringLiteral("processor time to first window"), ours.processor().median,
                    theirs->processor().median, false);
         printRatio(ours, *theirs, QStringLiteral("resident memory"), ours.resident().median, theirs->resident().median,

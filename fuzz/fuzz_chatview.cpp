@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 // Picture elements as Qt's parser takes them: the name "img" in any case, nothing after it.
 static int pictures(const QString &markup)
 {
-    static const QRegularExpression element(QStringLiteral("<img(?![a-z0-9])"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression element(QStringLiteral("<img(?![a-z0-9])"),
+                                            QRegularExpression::CaseInsensitiveOption);
     int count = 0;
     for (QRegularExpressionMatchIterator it = element.globalMatch(markup); it.hasNext(); it.next())
         ++count;

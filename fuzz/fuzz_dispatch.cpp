@@ -69,8 +69,7 @@ static void dispatch(const QString &object)
     FUZZ_CHECK(stateNotificationImage(fields.state).startsWith(QLatin1String(":/img/")));
 }
 
-struct Contact
-{
+struct Contact {
     QString user;
     QString nick;
     QString status;

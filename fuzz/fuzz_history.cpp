@@ -63,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // (Read back the way the chat window reads it: QSettings over a whole damaged file has
     // quirks of its own, such as a "[Chat/]" section hiding the later "[Chat]" values.)
     if (stored.append(id, markup, speaker, true)) {
-        const ChatHistory::Loaded reread = stored.load(QStringLiteral("me"), QStringLiteral("you"), QStringLiteral("?"));
+        const ChatHistory::Loaded reread =
+            stored.load(QStringLiteral("me"), QStringLiteral("you"), QStringLiteral("?"));
         FUZZ_CHECK(reread.lastId == id);
         FUZZ_CHECK(reread.lastSpeaker == speaker);
         FUZZ_CHECK(!reread.markups.isEmpty() && reread.markups.last() == markup);

@@ -6,7 +6,7 @@
 namespace {
 FuzzReplyServer *server = nullptr;
 ZMsgFw10Q *session = nullptr;
-}
+} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
@@ -40,14 +40,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const QString user = QStringLiteral("anna");
     switch (data[0] % 8) {
-    case 0: FUZZ_CHECK(isResultText(session->getUserContactsWithStates())); break;
-    case 1: session->getUserOnlineState(); break;
-    case 2: FUZZ_CHECK(isResultText(session->getUserNick())); break;
-    case 3: FUZZ_CHECK(isResultText(session->getUserMessageState())); break;
-    case 4: session->addUserContact(user); break;
-    case 5: session->sendMessageToUser(user, QStringLiteral("hello there")); break;
-    case 6: FUZZ_CHECK(isResultText(session->getUserFriendRequestsLength())); break;
-    default: session->sendPokeToUser(user); break;
+    case 0:
+        FUZZ_CHECK(isResultText(session->getUserContactsWithStates()));
+        break;
+    case 1:
+        session->getUserOnlineState();
+        break;
+    case 2:
+        FUZZ_CHECK(isResultText(session->getUserNick()));
+        break;
+    case 3:
+        FUZZ_CHECK(isResultText(session->getUserMessageState()));
+        break;
+    case 4:
+        session->addUserContact(user);
+        break;
+    case 5:
+        session->sendMessageToUser(user, QStringLiteral("hello there"));
+        break;
+    case 6:
+        FUZZ_CHECK(isResultText(session->getUserFriendRequestsLength()));
+        break;
+    default:
+        session->sendPokeToUser(user);
+        break;
     }
     for (int i = 0; i < 1000 && session->isObjectIncoming(); ++i)
         FUZZ_CHECK(isLegacyObject(session->readObject()));

@@ -1,6 +1,6 @@
 // The profile info payload another user's data arrives in.
-#include "fuzzsupport.h"
 #include "ProfilePayload.h"
+#include "fuzzsupport.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {

@@ -22,7 +22,8 @@ static void loadImagePlugins()
     }
     // Qt writes no GIF; this is a 1 x 1 one.
     static const char gif[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff,\x00\x00\x00\x00"
-                              "\x01\x00\x01\x00\x00\x02\x02" "D\x01\x00;";
+                              "\x01\x00\x01\x00\x00\x02\x02"
+                              "D\x01\x00;";
     ZmsgdPicture::toAvatarPng(QByteArray(gif, sizeof gif - 1));
 }
 

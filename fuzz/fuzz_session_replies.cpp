@@ -6,7 +6,7 @@
 namespace {
 FuzzReplyServer *server = nullptr;
 ZMsgFw111Q *session = nullptr;
-}
+} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
@@ -42,16 +42,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const QString user = QStringLiteral("anna");
     switch (data[0] % 10) {
-    case 0: FUZZ_CHECK(isResultText(session->getUserContactsWithStates())); break;
-    case 1: session->getUserOnlineState(); break;
-    case 2: FUZZ_CHECK(isResultText(session->getUserNick())); break;
-    case 3: FUZZ_CHECK(isResultText(session->getUserProfileInfo(user))); break;
-    case 4: session->addUserContact(user); break;
-    case 5: session->sendMessageToUser(user, QStringLiteral("hello there")); break;
-    case 6: session->getAnotherUserOnlineState(user); break;
-    case 7: FUZZ_CHECK(isResultText(session->getUserContactsRequests())); break;
-    case 8: FUZZ_CHECK(isResultText(session->getUserFriendRequestsLength())); break;
-    default: FUZZ_CHECK(session->requestGetUserContactsWithStates() || !session->isLoggedIn()); break;
+    case 0:
+        FUZZ_CHECK(isResultText(session->getUserContactsWithStates()));
+        break;
+    case 1:
+        session->getUserOnlineState();
+        break;
+    case 2:
+        FUZZ_CHECK(isResultText(session->getUserNick()));
+        break;
+    case 3:
+        FUZZ_CHECK(isResultText(session->getUserProfileInfo(user)));
+        break;
+    case 4:
+        session->addUserContact(user);
+        break;
+    case 5:
+        session->sendMessageToUser(user, QStringLiteral("hello there"));
+        break;
+    case 6:
+        session->getAnotherUserOnlineState(user);
+        break;
+    case 7:
+        FUZZ_CHECK(isResultText(session->getUserContactsRequests()));
+        break;
+    case 8:
+        FUZZ_CHECK(isResultText(session->getUserFriendRequestsLength()));
+        break;
+    default:
+        FUZZ_CHECK(session->requestGetUserContactsWithStates() || !session->isLoggedIn());
+        break;
     }
     // Whatever else came is read the way the main window polls for it.
     for (int i = 0; i < 1000 && session->isObjectIncoming(); ++i)

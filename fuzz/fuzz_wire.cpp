@@ -19,8 +19,8 @@ static void checkLine(const QByteArray &raw)
     FUZZ_CHECK(!words.isEmpty());
     FUZZ_CHECK(words.join(QLatin1Char(' ')) == line);
 
-    static const char *const keys[] = {"--id=", "--rq=", "--at=", "--users=", "--username=", "--message=",
-                                       "--state=", "--mid=", "--length=", "--nick=", "--image=", "--avatar="};
+    static const char *const keys[] = {"--id=",    "--rq=",  "--at=",     "--users=", "--username=", "--message=",
+                                       "--state=", "--mid=", "--length=", "--nick=",  "--image=",    "--avatar="};
     for (const char *key : keys) {
         bool found = false;
         const QString value = argumentValue(words, QLatin1String(key), &found);
@@ -31,8 +31,8 @@ static void checkLine(const QByteArray &raw)
         FUZZ_CHECK(numberFound == found);
         FUZZ_CHECK(found || number == -7);
     }
-    const bool isReturn = words.size() >= 3 && words.at(0) == QLatin1String("ZM/1.1")
-        && words.at(1) == QLatin1String("return");
+    const bool isReturn =
+        words.size() >= 3 && words.at(0) == QLatin1String("ZM/1.1") && words.at(1) == QLatin1String("return");
     FUZZ_CHECK(isReturnLine(words) == isReturn);
 }
 
@@ -43,7 +43,8 @@ static void checkValue(const QString &value)
     FUZZ_CHECK(unescapeValue(escaped) == value);
 
     const QString field = escapeListField(value);
-    FUZZ_CHECK(!field.contains(QLatin1Char('|')) && !field.contains(QLatin1Char('<')) && !field.contains(QLatin1Char('>')));
+    FUZZ_CHECK(!field.contains(QLatin1Char('|')) && !field.contains(QLatin1Char('<'))
+               && !field.contains(QLatin1Char('>')));
     FUZZ_CHECK(unescapeListField(field) == value);
 
     const bool writable = !value.contains(QLatin1Char('\r')) && !value.contains(QLatin1Char('\n'));

@@ -2,8 +2,7 @@
 
 ZGuiFw::ZGuiFw(QObject *parent)
     : QObject(parent)
-{
-}
+{}
 
 QString ZGuiFw::getLibraryVersion()
 {

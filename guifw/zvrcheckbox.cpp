@@ -2,5 +2,4 @@
 
 ZVRCheckBox::ZVRCheckBox(QWidget *parent)
     : QCheckBox(parent)
-{
-}
+{}

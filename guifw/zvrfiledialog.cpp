@@ -2,5 +2,4 @@
 
 ZVRFileDialog::ZVRFileDialog(QWidget *parent)
     : QFileDialog(parent, QString(), QString(), QString())
-{
-}
+{}

@@ -2,8 +2,7 @@
 
 ZVRFrame::ZVRFrame(QWidget *parent)
     : QFrame(parent, Qt::WindowFlags())
-{
-}
+{}
 
 void ZVRFrame::mouseMoveEvent(QMouseEvent *ev)
 {

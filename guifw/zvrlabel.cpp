@@ -2,8 +2,7 @@
 
 ZVRLabel::ZVRLabel(QWidget *parent)
     : QLabel(parent)
-{
-}
+{}
 
 void ZVRLabel::mouseMoveEvent(QMouseEvent *ev)
 {

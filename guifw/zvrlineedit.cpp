@@ -2,8 +2,7 @@
 
 ZVRLineEdit::ZVRLineEdit(QWidget *parent)
     : QLineEdit(parent)
-{
-}
+{}
 
 void ZVRLineEdit::setPlaceholderText(const QString &text)
 {

@@ -2,5 +2,4 @@
 
 ZVRListWidget::ZVRListWidget(QWidget *parent)
     : QListWidget(parent)
-{
-}
+{}

@@ -2,5 +2,4 @@
 
 ZVRMenuBar::ZVRMenuBar(QWidget *parent)
     : QMenuBar(parent)
-{
-}
+{}

@@ -2,5 +2,4 @@
 
 ZVRPushButton::ZVRPushButton(QWidget *parent)
     : QPushButton(parent)
-{
-}
+{}

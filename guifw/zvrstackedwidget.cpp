@@ -2,5 +2,4 @@
 
 ZVRStackedWidget::ZVRStackedWidget(QWidget *parent)
     : QStackedWidget(parent)
-{
-}
+{}

@@ -2,8 +2,7 @@
 
 ZMsgFw::ZMsgFw(QObject *parent)
     : QObject(parent)
-{
-}
+{}
 
 QString ZMsgFw::getLibraryVersion()
 {

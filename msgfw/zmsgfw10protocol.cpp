@@ -244,10 +244,22 @@ int ZMsgFw10Protocol::askCode(const QString &command, const Headers &headers)
     return reply.answered ? statusCode(reply.statusLine) : 1;
 }
 
-QString ZMsgFw10Protocol::getUserContacts() { return askText(QStringLiteral("getusercontacts"), UsersHeader); }
-QString ZMsgFw10Protocol::getUserContactsLength() { return askText(QStringLiteral("getusercontactslength"), LengthHeader); }
-QString ZMsgFw10Protocol::getUserContactsRequests() { return askText(QStringLiteral("getuserfriendrequests"), UsersHeader); }
-QString ZMsgFw10Protocol::getUserFriendRequests() { return getUserContactsRequests(); }
+QString ZMsgFw10Protocol::getUserContacts()
+{
+    return askText(QStringLiteral("getusercontacts"), UsersHeader);
+}
+QString ZMsgFw10Protocol::getUserContactsLength()
+{
+    return askText(QStringLiteral("getusercontactslength"), LengthHeader);
+}
+QString ZMsgFw10Protocol::getUserContactsRequests()
+{
+    return askText(QStringLiteral("getuserfriendrequests"), UsersHeader);
+}
+QString ZMsgFw10Protocol::getUserFriendRequests()
+{
+    return getUserContactsRequests();
+}
 QString ZMsgFw10Protocol::getUserContactsWithStates()
 {
     return askText(QStringLiteral("getusercontactswithstates"), UsersHeader);
@@ -256,12 +268,27 @@ QString ZMsgFw10Protocol::getUserFriendRequestsLength()
 {
     return askText(QStringLiteral("getuserfriendrequestslength"), LengthHeader);
 }
-QString ZMsgFw10Protocol::getUserMessageState() { return askText(QStringLiteral("getusermessagestate"), QStringLiteral("Message: ")); }
-QString ZMsgFw10Protocol::getUserNick() { return askText(QStringLiteral("getusernick"), QStringLiteral("Nick: ")); }
+QString ZMsgFw10Protocol::getUserMessageState()
+{
+    return askText(QStringLiteral("getusermessagestate"), QStringLiteral("Message: "));
+}
+QString ZMsgFw10Protocol::getUserNick()
+{
+    return askText(QStringLiteral("getusernick"), QStringLiteral("Nick: "));
+}
 
-int ZMsgFw10Protocol::addUserContact(QString user) { return askCode(QStringLiteral("addusercontact"), {{Username, user}}); }
-int ZMsgFw10Protocol::delUserContact(QString user) { return askCode(QStringLiteral("removeusercontact"), {{Username, user}}); }
-int ZMsgFw10Protocol::removeUserContact(QString user) { return delUserContact(user); }
+int ZMsgFw10Protocol::addUserContact(QString user)
+{
+    return askCode(QStringLiteral("addusercontact"), {{Username, user}});
+}
+int ZMsgFw10Protocol::delUserContact(QString user)
+{
+    return askCode(QStringLiteral("removeusercontact"), {{Username, user}});
+}
+int ZMsgFw10Protocol::removeUserContact(QString user)
+{
+    return delUserContact(user);
+}
 int ZMsgFw10Protocol::setUserOnlineState(int state)
 {
     return askCode(QStringLiteral("setuseronlinestate"), {{QStringLiteral("State"), QString::number(state)}});
@@ -272,13 +299,18 @@ int ZMsgFw10Protocol::setUserMessageState(QString text)
 }
 int ZMsgFw10Protocol::setUserAvatar(QString avatar, QString format)
 {
-    return askCode(QStringLiteral("setuseravatar"), {{QStringLiteral("Avatar"), avatar}, {QStringLiteral("Format"), format}});
+    return askCode(QStringLiteral("setuseravatar"),
+                   {{QStringLiteral("Avatar"), avatar}, {QStringLiteral("Format"), format}});
 }
-int ZMsgFw10Protocol::setUserNick(QString nick) { return askCode(QStringLiteral("setusernick"), {{QStringLiteral("Nick"), nick}}); }
+int ZMsgFw10Protocol::setUserNick(QString nick)
+{
+    return askCode(QStringLiteral("setusernick"), {{QStringLiteral("Nick"), nick}});
+}
 int ZMsgFw10Protocol::setUserMail(QString mail, bool vfo)
 {
-    return askCode(QStringLiteral("setusermail"), {{QStringLiteral("Mail"), mail},
-                                                   {QStringLiteral("VFO"), vfo ? QStringLiteral("true") : QStringLiteral("false")}});
+    return askCode(QStringLiteral("setusermail"),
+                   {{QStringLiteral("Mail"), mail},
+                    {QStringLiteral("VFO"), vfo ? QStringLiteral("true") : QStringLiteral("false")}});
 }
 int ZMsgFw10Protocol::setUserPassword(QString oldPassword, QString newPassword)
 {

@@ -5,8 +5,7 @@
 ZMsgFw10Q::ZMsgFw10Q(QObject *parent)
     : QObject(parent)
     , m_session(new ZMsgFw10Protocol)
-{
-}
+{}
 
 ZMsgFw10Q::~ZMsgFw10Q() = default;
 

@@ -58,8 +58,7 @@ ZMsgFw111Q::ZMsgFw111Q(QObject *parent)
     : QObject(parent)
     , ZMsgFw11Session(QStringLiteral("1.1.1-1"), QStringLiteral("mail"),
                       [this](const QString &object) { emit objectIncomed(object); })
-{
-}
+{}
 
 ZMsgFw111Q::~ZMsgFw111Q() = default;
 

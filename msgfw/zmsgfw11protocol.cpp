@@ -174,8 +174,7 @@ void ZMsgFw11Protocol::handOnBufferedLines(const QDeadlineTimer &deadline)
         workWithObjectWithEmit(line);
 }
 
-ZMsgFw11Protocol::Exchange ZMsgFw11Protocol::exchange(const ZMsgFwWire::LineBuilder &line,
-                                                      const ReplyMatcher &isReply)
+ZMsgFw11Protocol::Exchange ZMsgFw11Protocol::exchange(const ZMsgFwWire::LineBuilder &line, const ReplyMatcher &isReply)
 {
     Exchange result;
     if (!line.isValid()) {
@@ -423,46 +422,124 @@ ZMsgFw11Protocol::Call ZMsgFw11Protocol::messageCall(const QString &user, const 
     return call;
 }
 
-bool ZMsgFw11Protocol::requestGetUserContacts() { return send(requestCall(Contacts)); }
-bool ZMsgFw11Protocol::requestGetUserContactsLength() { return send(requestCall(ContactsLength)); }
-bool ZMsgFw11Protocol::requestGetUserContactsWithStates() { return send(requestCall(ContactsWithStates)); }
-bool ZMsgFw11Protocol::requestGetUserContactsRequests() { return send(requestCall(ContactsRequests)); }
-bool ZMsgFw11Protocol::requestGetUserFriendRequests() { return requestGetUserContactsRequests(); }
+bool ZMsgFw11Protocol::requestGetUserContacts()
+{
+    return send(requestCall(Contacts));
+}
+bool ZMsgFw11Protocol::requestGetUserContactsLength()
+{
+    return send(requestCall(ContactsLength));
+}
+bool ZMsgFw11Protocol::requestGetUserContactsWithStates()
+{
+    return send(requestCall(ContactsWithStates));
+}
+bool ZMsgFw11Protocol::requestGetUserContactsRequests()
+{
+    return send(requestCall(ContactsRequests));
+}
+bool ZMsgFw11Protocol::requestGetUserFriendRequests()
+{
+    return requestGetUserContactsRequests();
+}
 bool ZMsgFw11Protocol::requestGetUserFriendRequestsLength()
 {
     return send(requestCall(ContactsRequestsLength, ContactRequestsLengthReply));
 }
-bool ZMsgFw11Protocol::requestGetUserOnlineState() { return send(requestCall(OnlineState)); }
-bool ZMsgFw11Protocol::requestGetUserMessageState() { return send(requestCall(MessageState)); }
-bool ZMsgFw11Protocol::requestGetUserNick() { return send(requestCall(Nick)); }
-bool ZMsgFw11Protocol::requestGetUserMail() { return send(mailCall()); }
-bool ZMsgFw11Protocol::requestGetAnotherUserOnlineState(QString user) { return send(requestAboutCall(AnotherOnlineState, user)); }
-bool ZMsgFw11Protocol::requestGetAnotherUserMessageState(QString user) { return send(requestAboutCall(AnotherMessageState, user)); }
-bool ZMsgFw11Protocol::requestGetAnotherUserNick(QString user) { return send(requestAboutCall(AnotherNick, user)); }
-bool ZMsgFw11Protocol::requestGetAnotherUserMail(QString user) { return send(requestAboutCall(AnotherMail, user)); }
-bool ZMsgFw11Protocol::requestGetUserProfileInfo(QString user) { return send(requestAboutCall(ProfileInfo, user)); }
+bool ZMsgFw11Protocol::requestGetUserOnlineState()
+{
+    return send(requestCall(OnlineState));
+}
+bool ZMsgFw11Protocol::requestGetUserMessageState()
+{
+    return send(requestCall(MessageState));
+}
+bool ZMsgFw11Protocol::requestGetUserNick()
+{
+    return send(requestCall(Nick));
+}
+bool ZMsgFw11Protocol::requestGetUserMail()
+{
+    return send(mailCall());
+}
+bool ZMsgFw11Protocol::requestGetAnotherUserOnlineState(QString user)
+{
+    return send(requestAboutCall(AnotherOnlineState, user));
+}
+bool ZMsgFw11Protocol::requestGetAnotherUserMessageState(QString user)
+{
+    return send(requestAboutCall(AnotherMessageState, user));
+}
+bool ZMsgFw11Protocol::requestGetAnotherUserNick(QString user)
+{
+    return send(requestAboutCall(AnotherNick, user));
+}
+bool ZMsgFw11Protocol::requestGetAnotherUserMail(QString user)
+{
+    return send(requestAboutCall(AnotherMail, user));
+}
+bool ZMsgFw11Protocol::requestGetUserProfileInfo(QString user)
+{
+    return send(requestAboutCall(ProfileInfo, user));
+}
 
-bool ZMsgFw11Protocol::actionAddUserContact(QString user) { return send(actionAboutCall(AddContact, user)); }
-bool ZMsgFw11Protocol::actionDelUserContact(QString user) { return send(actionAboutCall(DelContact, user)); }
-bool ZMsgFw11Protocol::actionRemoveUserContact(QString user) { return actionDelUserContact(user); }
-bool ZMsgFw11Protocol::actionSetUserOnlineState(int state) { return send(stateCall(state)); }
-bool ZMsgFw11Protocol::actionSetUserMessageState(QString text) { return send(messageStateCall(text)); }
-bool ZMsgFw11Protocol::actionSetUserNick(QString nick) { return send(nickCall(nick)); }
-bool ZMsgFw11Protocol::actionSetUserMail(QString mail, bool vfo) { return send(mailActionCall(mail, vfo)); }
+bool ZMsgFw11Protocol::actionAddUserContact(QString user)
+{
+    return send(actionAboutCall(AddContact, user));
+}
+bool ZMsgFw11Protocol::actionDelUserContact(QString user)
+{
+    return send(actionAboutCall(DelContact, user));
+}
+bool ZMsgFw11Protocol::actionRemoveUserContact(QString user)
+{
+    return actionDelUserContact(user);
+}
+bool ZMsgFw11Protocol::actionSetUserOnlineState(int state)
+{
+    return send(stateCall(state));
+}
+bool ZMsgFw11Protocol::actionSetUserMessageState(QString text)
+{
+    return send(messageStateCall(text));
+}
+bool ZMsgFw11Protocol::actionSetUserNick(QString nick)
+{
+    return send(nickCall(nick));
+}
+bool ZMsgFw11Protocol::actionSetUserMail(QString mail, bool vfo)
+{
+    return send(mailActionCall(mail, vfo));
+}
 bool ZMsgFw11Protocol::actionSetUserPassword(QString oldPassword, QString newPassword)
 {
     return send(passwordCall(oldPassword, newPassword));
 }
-bool ZMsgFw11Protocol::actionSendPokeToUser(QString user) { return send(actionAboutCall(SendPoke, user)); }
+bool ZMsgFw11Protocol::actionSendPokeToUser(QString user)
+{
+    return send(actionAboutCall(SendPoke, user));
+}
 bool ZMsgFw11Protocol::actionSendMessageToUser(QString user, QString message, int id)
 {
     return send(messageCall(user, message, id));
 }
 
-QString ZMsgFw11Protocol::getUserContacts() { return askText(requestCall(Contacts), UsersKey, true); }
-QString ZMsgFw11Protocol::getUserContactsLength() { return askText(requestCall(ContactsLength), LengthKey); }
-QString ZMsgFw11Protocol::getUserContactsRequests() { return askText(requestCall(ContactsRequests), UsersKey, true); }
-QString ZMsgFw11Protocol::getUserFriendRequests() { return getUserContactsRequests(); }
+QString ZMsgFw11Protocol::getUserContacts()
+{
+    return askText(requestCall(Contacts), UsersKey, true);
+}
+QString ZMsgFw11Protocol::getUserContactsLength()
+{
+    return askText(requestCall(ContactsLength), LengthKey);
+}
+QString ZMsgFw11Protocol::getUserContactsRequests()
+{
+    return askText(requestCall(ContactsRequests), UsersKey, true);
+}
+QString ZMsgFw11Protocol::getUserFriendRequests()
+{
+    return getUserContactsRequests();
+}
 QString ZMsgFw11Protocol::getUserFriendRequestsLength()
 {
     return askText(requestCall(ContactsRequestsLength, ContactRequestsLengthReply), LengthKey);
@@ -471,29 +548,80 @@ QString ZMsgFw11Protocol::getUserContactsWithStates()
 {
     return askText(requestCall(ContactsWithStates), UsersKey, true);
 }
-int ZMsgFw11Protocol::getUserOnlineState() { return askState(requestCall(OnlineState)); }
-int ZMsgFw11Protocol::getAnotherUserOnlineState(QString user) { return askState(requestAboutCall(AnotherOnlineState, user)); }
-QString ZMsgFw11Protocol::getUserMessageState() { return askText(requestCall(MessageState), MessageKey); }
+int ZMsgFw11Protocol::getUserOnlineState()
+{
+    return askState(requestCall(OnlineState));
+}
+int ZMsgFw11Protocol::getAnotherUserOnlineState(QString user)
+{
+    return askState(requestAboutCall(AnotherOnlineState, user));
+}
+QString ZMsgFw11Protocol::getUserMessageState()
+{
+    return askText(requestCall(MessageState), MessageKey);
+}
 QString ZMsgFw11Protocol::getAnotherUserMessageState(QString user)
 {
     return askText(requestAboutCall(AnotherMessageState, user), MessageKey);
 }
-QString ZMsgFw11Protocol::getUserNick() { return askText(requestCall(Nick), NickKey); }
-QString ZMsgFw11Protocol::getAnotherUserNick(QString user) { return askText(requestAboutCall(AnotherNick, user), NickKey); }
-QString ZMsgFw11Protocol::getUserMail() { return askText(mailCall(), MailKey); }
-QString ZMsgFw11Protocol::getAnotherUserMail(QString user) { return askText(requestAboutCall(AnotherMail, user), MailKey); }
-QString ZMsgFw11Protocol::getUserProfileInfo(QString user) { return askText(requestAboutCall(ProfileInfo, user), ImageKey); }
+QString ZMsgFw11Protocol::getUserNick()
+{
+    return askText(requestCall(Nick), NickKey);
+}
+QString ZMsgFw11Protocol::getAnotherUserNick(QString user)
+{
+    return askText(requestAboutCall(AnotherNick, user), NickKey);
+}
+QString ZMsgFw11Protocol::getUserMail()
+{
+    return askText(mailCall(), MailKey);
+}
+QString ZMsgFw11Protocol::getAnotherUserMail(QString user)
+{
+    return askText(requestAboutCall(AnotherMail, user), MailKey);
+}
+QString ZMsgFw11Protocol::getUserProfileInfo(QString user)
+{
+    return askText(requestAboutCall(ProfileInfo, user), ImageKey);
+}
 
-int ZMsgFw11Protocol::addUserContact(QString user) { return askAction(actionAboutCall(AddContact, user)); }
-int ZMsgFw11Protocol::delUserContact(QString user) { return askAction(actionAboutCall(DelContact, user)); }
-int ZMsgFw11Protocol::removeUserContact(QString user) { return delUserContact(user); }
-int ZMsgFw11Protocol::setUserOnlineState(int state) { return askAction(stateCall(state)); }
-int ZMsgFw11Protocol::setUserMessageState(QString text) { return askAction(messageStateCall(text)); }
-int ZMsgFw11Protocol::setUserNick(QString nick) { return askAction(nickCall(nick)); }
-int ZMsgFw11Protocol::setUserMail(QString mail, bool vfo) { return askAction(mailActionCall(mail, vfo)); }
+int ZMsgFw11Protocol::addUserContact(QString user)
+{
+    return askAction(actionAboutCall(AddContact, user));
+}
+int ZMsgFw11Protocol::delUserContact(QString user)
+{
+    return askAction(actionAboutCall(DelContact, user));
+}
+int ZMsgFw11Protocol::removeUserContact(QString user)
+{
+    return delUserContact(user);
+}
+int ZMsgFw11Protocol::setUserOnlineState(int state)
+{
+    return askAction(stateCall(state));
+}
+int ZMsgFw11Protocol::setUserMessageState(QString text)
+{
+    return askAction(messageStateCall(text));
+}
+int ZMsgFw11Protocol::setUserNick(QString nick)
+{
+    return askAction(nickCall(nick));
+}
+int ZMsgFw11Protocol::setUserMail(QString mail, bool vfo)
+{
+    return askAction(mailActionCall(mail, vfo));
+}
 int ZMsgFw11Protocol::setUserPassword(QString oldPassword, QString newPassword)
 {
     return askAction(passwordCall(oldPassword, newPassword));
 }
-int ZMsgFw11Protocol::sendPokeToUser(QString user) { return askAction(actionAboutCall(SendPoke, user)); }
-int ZMsgFw11Protocol::sendMessageToUser(QString user, QString message) { return askAction(messageCall(user, message, -1)); }
+int ZMsgFw11Protocol::sendPokeToUser(QString user)
+{
+    return askAction(actionAboutCall(SendPoke, user));
+}
+int ZMsgFw11Protocol::sendMessageToUser(QString user, QString message)
+{
+    return askAction(messageCall(user, message, -1));
+}

@@ -123,7 +123,7 @@ public:
         enum Status { NotSent, NoReply, Foreign, Accepted };
         Status status = NotSent;
         QStringList words; // the accepted reply
-        int code = 500;    // "--id=" of the accepted reply, 500 when it had none
+        int code = 500; // "--id=" of the accepted reply, 500 when it had none
     };
     using ReplyMatcher = std::function<bool(const QStringList &replyWords)>;
 

@@ -6,8 +6,7 @@ ZMsgFw11Q::ZMsgFw11Q(QObject *parent)
     : QObject(parent)
     , ZMsgFw11Session(QStringLiteral("1.1.0-9"), QStringLiteral("usermail"),
                       [this](const QString &object) { emit objectIncomed(object); })
-{
-}
+{}
 
 ZMsgFw11Q::~ZMsgFw11Q() = default;
 

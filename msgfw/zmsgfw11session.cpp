@@ -5,8 +5,7 @@
 ZMsgFw11Session::ZMsgFw11Session(const QString &classVersion, const QString &mailRequestWord,
                                  std::function<void(const QString &)> deliverIncomingObject)
     : m_engine(new ZMsgFw11Protocol(classVersion, mailRequestWord, std::move(deliverIncomingObject)))
-{
-}
+{}
 
 ZMsgFw11Session::~ZMsgFw11Session() = default;
 

@@ -44,16 +44,15 @@ QString certificateResource()
 
 QList<QSslError> expectedSslErrors()
 {
-    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(
-        certificateResource(), QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
+    const QList<QSslCertificate> certificates =
+        QSslCertificate::fromPath(certificateResource(), QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
     QList<QSslError> errors;
     if (certificates.isEmpty())
         return errors;
     const QSslCertificate &pinned = certificates.first();
-    for (QSslError::SslError kind : {QSslError::HostNameMismatch, QSslError::SelfSignedCertificate,
-                                     QSslError::UnableToGetLocalIssuerCertificate,
-                                     QSslError::CertificateUntrusted, QSslError::UnableToVerifyFirstCertificate,
-                                     QSslError::CertificateExpired})
+    for (QSslError::SslError kind :
+         {QSslError::HostNameMismatch, QSslError::SelfSignedCertificate, QSslError::UnableToGetLocalIssuerCertificate,
+          QSslError::CertificateUntrusted, QSslError::UnableToVerifyFirstCertificate, QSslError::CertificateExpired})
         errors.append(QSslError(kind, pinned));
     return errors;
 }

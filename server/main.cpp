@@ -95,20 +95,37 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Local development messaging server for Zelto Messenger."));
     parser.addHelpOption();
-    const QCommandLineOption addressOption(QStringLiteral("address"), QStringLiteral("Address to listen on (default 127.0.0.1)."), QStringLiteral("A"));
-    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Messaging TLS port (default 9506, 0: any)."), QStringLiteral("N"));
-    const QCommandLineOption avatarTlsOption(QStringLiteral("avatar-tls-port"), QStringLiteral("Avatar HTTPS and upload port (default 9507)."), QStringLiteral("N"));
-    const QCommandLineOption avatarHttpOption(QStringLiteral("avatar-http-port"), QStringLiteral("Avatar HTTP port (default 9508)."), QStringLiteral("N"));
-    const QCommandLineOption webOption(QStringLiteral("web-port"), QStringLiteral("Web site HTTP port (default 9580)."), QStringLiteral("N"));
-    const QCommandLineOption databaseOption(QStringLiteral("database"), QStringLiteral("SQLite database file."), QStringLiteral("PATH"));
-    const QCommandLineOption certOption(QStringLiteral("cert"), QStringLiteral("PEM certificate of the TLS ports."), QStringLiteral("PEM"));
-    const QCommandLineOption keyOption(QStringLiteral("key"), QStringLiteral("PEM private key of the certificate."), QStringLiteral("KEY"));
-    const QCommandLineOption versionOption(QStringLiteral("latest-version"), QStringLiteral("Version text served to the update check (default 1.0.0-33)."), QStringLiteral("TEXT"));
-    const QCommandLineOption demoOption(QStringLiteral("demo"), QStringLiteral("Seed the demo accounts alice, bob, carol and the demo contact zeltobot."));
-    const QCommandLineOption addUserOption(QStringLiteral("add-user"), QStringLiteral("Create the account NAME with the password given as the next argument, then exit."), QStringLiteral("NAME"));
+    const QCommandLineOption addressOption(
+        QStringLiteral("address"), QStringLiteral("Address to listen on (default 127.0.0.1)."), QStringLiteral("A"));
+    const QCommandLineOption portOption(
+        QStringLiteral("port"), QStringLiteral("Messaging TLS port (default 9506, 0: any)."), QStringLiteral("N"));
+    const QCommandLineOption avatarTlsOption(QStringLiteral("avatar-tls-port"),
+                                             QStringLiteral("Avatar HTTPS and upload port (default 9507)."),
+                                             QStringLiteral("N"));
+    const QCommandLineOption avatarHttpOption(QStringLiteral("avatar-http-port"),
+                                              QStringLiteral("Avatar HTTP port (default 9508)."), QStringLiteral("N"));
+    const QCommandLineOption webOption(QStringLiteral("web-port"), QStringLiteral("Web site HTTP port (default 9580)."),
+                                       QStringLiteral("N"));
+    const QCommandLineOption databaseOption(QStringLiteral("database"), QStringLiteral("SQLite database file."),
+                                            QStringLiteral("PATH"));
+    const QCommandLineOption certOption(QStringLiteral("cert"), QStringLiteral("PEM certificate of the TLS ports."),
+                                        QStringLiteral("PEM"));
+    const QCommandLineOption keyOption(QStringLiteral("key"), QStringLiteral("PEM private key of the certificate."),
+                                       QStringLiteral("KEY"));
+    const QCommandLineOption versionOption(
+        QStringLiteral("latest-version"), QStringLiteral("Version text served to the update check (default 1.0.0-33)."),
+        QStringLiteral("TEXT"));
+    const QCommandLineOption demoOption(
+        QStringLiteral("demo"),
+        QStringLiteral("Seed the demo accounts alice, bob, carol and the demo contact zeltobot."));
+    const QCommandLineOption addUserOption(
+        QStringLiteral("add-user"),
+        QStringLiteral("Create the account NAME with the password given as the next argument, then exit."),
+        QStringLiteral("NAME"));
     parser.addOptions({addressOption, portOption, avatarTlsOption, avatarHttpOption, webOption, databaseOption,
                        certOption, keyOption, versionOption, demoOption, addUserOption});
-    parser.addPositionalArgument(QStringLiteral("PASSWORD"), QStringLiteral("The password for --add-user."), QStringLiteral("[PASSWORD]"));
+    parser.addPositionalArgument(QStringLiteral("PASSWORD"), QStringLiteral("The password for --add-user."),
+                                 QStringLiteral("[PASSWORD]"));
     parser.process(app);
 
     QTextStream err(stderr);

@@ -250,8 +250,8 @@ QImage render(const QString &text, Dice &dice)
             drawGlyph(&painter, dice, text.at(i), boxes.at(i), background);
         painter.strokePath(wavyLine(dice, width, height), QPen(dice.thread(), dice.between(0.7, 1.1) * Scale));
     }
-    QImage small = warped(image, dice, background.rgb()).scaled(Width, Height, Qt::IgnoreAspectRatio,
-                                                                 Qt::SmoothTransformation);
+    QImage small =
+        warped(image, dice, background.rgb()).scaled(Width, Height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     // Speckles in ink and paper colours.
     for (int i = 0; i < 200; ++i) {
         const QColor colour = dice.chance(0.5) ? dice.ink() : dice.paper();

@@ -13,8 +13,7 @@
 #include <functional>
 
 // Everything the server is started with. Ports of 0 let the operating system choose.
-struct ZmsgdConfig
-{
+struct ZmsgdConfig {
     QHostAddress address = QHostAddress(QHostAddress::LocalHost);
     quint16 messagingPort = 9506;
     quint16 avatarTlsPort = 9507;

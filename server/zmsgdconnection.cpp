@@ -8,8 +8,7 @@
 #include <QHostAddress>
 #include <QSslSocket>
 
-ZmsgdConnection::ZmsgdConnection(QSslSocket *socket, ZmsgdService *service, const ZmsgdConfig &config,
-                                 QObject *parent)
+ZmsgdConnection::ZmsgdConnection(QSslSocket *socket, ZmsgdService *service, const ZmsgdConfig &config, QObject *parent)
     : QObject(parent)
     , m_socket(socket)
     , m_service(service)
@@ -258,17 +257,15 @@ void ZmsgdConnection::handleCommand10(const ZmsgdProtocol10::Command &command)
         }
         const QString user = command.headers.value(QStringLiteral("Username"));
         const QString password = command.headers.value(QStringLiteral("Password"));
-        waitFor(
-            [this, user, password](ZmsgdService::Done done) {
-                m_service->checkLogin(user, password, m_addressKey, this, done);
-            },
-            [this, user](int code) {
-                send(ZmsgdProtocol10::statusLine(code));
-                if (code == ZmsgdCode::Ok)
-                    loginSucceeded(user, ZmsgdClientInfo{QString(), QStringLiteral("1.0"), m_client.address});
-                else
-                    loginFailed();
-            });
+        waitFor([this, user, password](
+                    ZmsgdService::Done done) { m_service->checkLogin(user, password, m_addressKey, this, done); },
+                [this, user](int code) {
+                    send(ZmsgdProtocol10::statusLine(code));
+                    if (code == ZmsgdCode::Ok)
+                        loginSucceeded(user, ZmsgdClientInfo{QString(), QStringLiteral("1.0"), m_client.address});
+                    else
+                        loginFailed();
+                });
         return;
     }
     if (command.name == QLatin1String("setuserpassword")) {
@@ -446,8 +443,8 @@ void ZmsgdConnection::close()
         m_service->detach(this);
     }
     if (m_clientConfirms && !m_inFlight.isEmpty())
-        ZmsgdLog::event(describe() + QStringLiteral(" left %1 pushed messages unconfirmed; they are kept")
-                                         .arg(m_inFlight.size()));
+        ZmsgdLog::event(describe()
+                        + QStringLiteral(" left %1 pushed messages unconfirmed; they are kept").arg(m_inFlight.size()));
     ZmsgdLog::event(describe() + QStringLiteral(" disconnected"));
     if (m_socket) {
         // The socket outlives the connection just long enough to send what is queued.

@@ -12,8 +12,7 @@
 namespace ZmsgdDemo {
 
 namespace {
-struct DemoAccount
-{
+struct DemoAccount {
     const char *name;
     const char *password;
     const char *nick;
@@ -73,8 +72,7 @@ bool seed(ZmsgdStore *store, QString *error)
         if (store->accountExists(name))
             continue;
         const QString password = demo.password ? QLatin1String(demo.password) : randomPassword();
-        if (store->createAccount(name, password, QLatin1String(demo.nick), error)
-            != ZmsgdStore::CreateResult::Created)
+        if (store->createAccount(name, password, QLatin1String(demo.nick), error) != ZmsgdStore::CreateResult::Created)
             return false;
         store->setStatusMessage(name, QLatin1String(demo.status));
         store->setSignature(name, QLatin1String(demo.signature));

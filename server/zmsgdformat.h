@@ -6,8 +6,7 @@
 #include <QStringList>
 
 // What a connected client told about itself at login; shown in profile payloads.
-struct ZmsgdClientInfo
-{
+struct ZmsgdClientInfo {
     QString system;
     QString version;
     QString address;

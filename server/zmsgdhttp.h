@@ -8,10 +8,9 @@
 // The small part of HTTP/1.x the avatar and web listeners need. Pure functions.
 namespace ZmsgdHttp {
 
-struct Request
-{
+struct Request {
     QByteArray method;
-    QByteArray path;  // percent-encoded, as sent
+    QByteArray path; // percent-encoded, as sent
     QByteArray query; // without the "?"
     QHash<QByteArray, QByteArray> headers; // names in lower case
     QByteArray body;

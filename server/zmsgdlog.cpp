@@ -55,8 +55,8 @@ void event(const QString &text)
 {
     if (!enabledFlag)
         return;
-    const QByteArray line = QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + " zmsgd: "
-        + escaped(text).toUtf8() + '\n';
+    const QByteArray line =
+        QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + " zmsgd: " + escaped(text).toUtf8() + '\n';
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
     std::fflush(stderr);
 }

@@ -75,8 +75,7 @@ bool needsRehash(const Record &record, const Cost &cost)
 {
     if (!record.isArgon2() || !sodiumReady() || record.hash.size() >= int(crypto_pwhash_STRBYTES))
         return true;
-    return crypto_pwhash_str_needs_rehash(terminated(record.hash).constData(), cost.operations, cost.memoryBytes)
-        != 0;
+    return crypto_pwhash_str_needs_rehash(terminated(record.hash).constData(), cost.operations, cost.memoryBytes) != 0;
 }
 
 QByteArray pbkdf2(const QString &password, const QByteArray &salt, int iterations)

@@ -13,8 +13,7 @@
 // others meanwhile run it on another thread. All functions are thread-safe.
 namespace ZmsgdPassword {
 
-struct Cost
-{
+struct Cost {
     unsigned long long operations = 0;
     std::size_t memoryBytes = 0;
 };
@@ -25,8 +24,7 @@ Cost productionCost();
 Cost minimumCost();
 
 // As stored with an account: iterations 0 means hash holds an Argon2id string and salt is empty.
-struct Record
-{
+struct Record {
     QByteArray salt;
     QByteArray hash;
     int iterations = 0;

@@ -46,11 +46,16 @@ bool isCommandLine(const QString &line)
 int headerCount(const QString &command)
 {
     static const QHash<QString, int> counts = {
-        {QStringLiteral("login"), 2},           {QStringLiteral("addusercontact"), 1},
-        {QStringLiteral("removeusercontact"), 1}, {QStringLiteral("setuseronlinestate"), 1},
-        {QStringLiteral("setusermessagestate"), 1}, {QStringLiteral("setuseravatar"), 2},
-        {QStringLiteral("setusernick"), 1},     {QStringLiteral("setusermail"), 2},
-        {QStringLiteral("setuserpassword"), 2}, {QStringLiteral("message"), 2},
+        {QStringLiteral("login"), 2},
+        {QStringLiteral("addusercontact"), 1},
+        {QStringLiteral("removeusercontact"), 1},
+        {QStringLiteral("setuseronlinestate"), 1},
+        {QStringLiteral("setusermessagestate"), 1},
+        {QStringLiteral("setuseravatar"), 2},
+        {QStringLiteral("setusernick"), 1},
+        {QStringLiteral("setusermail"), 2},
+        {QStringLiteral("setuserpassword"), 2},
+        {QStringLiteral("message"), 2},
         {QStringLiteral("poke"), 1},
     };
     return counts.value(command, 0);
@@ -74,7 +79,8 @@ QList<Command> Parser::feed(const QString &line, bool *stray)
         --m_expected;
     } else if (stray) {
         // A client's answer to a ping ("ZM/1.0 200 OK", "Ping: Pong") is no error.
-        *stray = !line.isEmpty() && !line.startsWith(QLatin1String("ZM/1.0 ")) && line.indexOf(QLatin1String(": ")) <= 0;
+        *stray =
+            !line.isEmpty() && !line.startsWith(QLatin1String("ZM/1.0 ")) && line.indexOf(QLatin1String(": ")) <= 0;
     }
     if (m_pending && m_expected <= 0) {
         done << *m_pending;

@@ -13,8 +13,7 @@ class ZmsgdService;
 // followed by a fixed number of "Name: value" header lines, answered by a status line.
 namespace ZmsgdProtocol10 {
 
-struct Command
-{
+struct Command {
     QString name;
     QHash<QString, QString> headers;
 };

@@ -33,8 +33,7 @@ QByteArray pushable(const LineBuilder &line)
     return line.isValid() ? line.toBytes() : QByteArray();
 }
 
-struct RequestKind
-{
+struct RequestKind {
     const char *word;
     const char *replyWord;
     const char *answerKey;
@@ -46,7 +45,8 @@ const QList<RequestKind> &requestKinds()
 {
     using S = ZmsgdService;
     static const QList<RequestKind> kinds = {
-        {"contacts", "contacts", "--users=", false, [](S *s, const QString &u, const QString &) { return s->contacts(u); }},
+        {"contacts", "contacts", "--users=", false,
+         [](S *s, const QString &u, const QString &) { return s->contacts(u); }},
         {"contactslength", "contactslength", "--length=", false,
          [](S *s, const QString &u, const QString &) { return s->contactsLength(u); }},
         {"contactsrequests", "contactsrequests", "--users=", false,
@@ -74,7 +74,8 @@ const QList<RequestKind> &requestKinds()
          [](S *s, const QString &u, const QString &o) { return s->otherMail(u, o); }},
         {"profileinfo", "profileinfo", "--image=", true,
          [](S *s, const QString &u, const QString &o) { return s->profileInfo(u, o); }},
-        {"avatar", "avatar", "--avatar=", false, [](S *s, const QString &u, const QString &) { return s->ownAvatar(u); }},
+        {"avatar", "avatar", "--avatar=", false,
+         [](S *s, const QString &u, const QString &) { return s->ownAvatar(u); }},
     };
     return kinds;
 }
@@ -109,9 +110,10 @@ QByteArray requestReply(ZmsgdService *service, const QString &user, const QStrin
                             .arg(bytes.size()));
         return finish(LineBuilder(replyStart).number(QStringLiteral("--id="), ZmsgdCode::TooLong));
     }
-    return finish(LineBuilder(QStringLiteral("return"))
-                      .text(QStringLiteral("--rq="), word)
-                      .number(QStringLiteral("--id="), word.isEmpty() ? ZmsgdCode::BadRequest : ZmsgdCode::UnknownCommand));
+    return finish(
+        LineBuilder(QStringLiteral("return"))
+            .text(QStringLiteral("--rq="), word)
+            .number(QStringLiteral("--id="), word.isEmpty() ? ZmsgdCode::BadRequest : ZmsgdCode::UnknownCommand));
 }
 
 int actionCode(ZmsgdService *service, const QString &user, const QString &action, const QStringList &words)
@@ -138,8 +140,7 @@ int actionCode(ZmsgdService *service, const QString &user, const QString &action
         return service->setMail(user, mail, textArgument(words, "--vfo=") == QLatin1String("true"));
     }
     if (action == QLatin1String("setpassword"))
-        return service->setPassword(user, textArgument(words, "--oldpassword="),
-                                    textArgument(words, "--newpassword="));
+        return service->setPassword(user, textArgument(words, "--oldpassword="), textArgument(words, "--newpassword="));
     if (action == QLatin1String("sendpoke"))
         return service->sendPoke(user, textArgument(words, "--username="));
     if (action == QLatin1String("sendmessage"))
@@ -202,7 +203,8 @@ QByteArray notLoggedInReply(const QStringList &words)
         line.text(QStringLiteral("--rq="), textArgument(words, "--rq="));
     else if (words.size() >= 2 && words.at(1) == QLatin1String("action"))
         line.text(QStringLiteral("--at="), textArgument(words, "--at="));
-    line.number(QStringLiteral("--id="), ZmsgdCode::NotLoggedIn).text(QStringLiteral("--result="), QStringLiteral("notloggedin"));
+    line.number(QStringLiteral("--id="), ZmsgdCode::NotLoggedIn)
+        .text(QStringLiteral("--result="), QStringLiteral("notloggedin"));
     return finish(line);
 }
 
@@ -245,9 +247,9 @@ QByteArray reply(ZmsgdService *service, const QString &user, const QStringList &
 QByteArray messageLine(qint64 id, const QString &sender, const QString &text)
 {
     return pushable(LineBuilder(QStringLiteral("message"))
-        .text(QStringLiteral("--username="), sender)
-        .text(QStringLiteral("--message="), text)
-        .raw(QStringLiteral("--mid="), QString::number(id)));
+                        .text(QStringLiteral("--username="), sender)
+                        .text(QStringLiteral("--message="), text)
+                        .raw(QStringLiteral("--mid="), QString::number(id)));
 }
 
 QByteArray pokeLine(const QString &sender)

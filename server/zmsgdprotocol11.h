@@ -13,8 +13,7 @@ class ZmsgdService;
 // writes, and the lines the server pushes.
 namespace ZmsgdProtocol11 {
 
-struct LoginRequest
-{
+struct LoginRequest {
     QString user;
     QString password;
     ZmsgdClientInfo client;

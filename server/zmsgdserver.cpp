@@ -37,8 +37,8 @@ QString ZmsgdServer::defaultDatabasePath()
 bool ZmsgdServer::loadTlsConfiguration(const QString &certificatePath, const QString &keyPath,
                                        QSslConfiguration *configuration, QString *error)
 {
-    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(certificatePath, QSsl::Pem,
-                                                                          QSslCertificate::PatternSyntax::FixedString);
+    const QList<QSslCertificate> certificates =
+        QSslCertificate::fromPath(certificatePath, QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
     if (certificates.isEmpty()) {
         *error = QStringLiteral("cannot read a certificate from %1").arg(certificatePath);
         return false;
@@ -123,8 +123,8 @@ bool ZmsgdServer::start(QString *error)
 void ZmsgdServer::stop()
 {
     m_running = false;
-    for (QTcpServer *server : {static_cast<QTcpServer *>(m_messaging), static_cast<QTcpServer *>(m_avatarTls),
-                               m_avatarHttp, m_web}) {
+    for (QTcpServer *server :
+         {static_cast<QTcpServer *>(m_messaging), static_cast<QTcpServer *>(m_avatarTls), m_avatarHttp, m_web}) {
         if (server) {
             server->close();
             delete server;

@@ -5,8 +5,8 @@
 
 #include <QHash>
 #include <QObject>
-#include <QSet>
 #include <QPointer>
+#include <QSet>
 #include <QSslConfiguration>
 
 #include <memory>

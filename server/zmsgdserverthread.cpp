@@ -39,7 +39,8 @@ bool ZmsgdServerThread::start(const ZmsgdConfig &config, QString *error)
             m_ports[3] = server->webPort();
         },
         Qt::BlockingQueuedConnection);
-    QMetaObject::invokeMethod(&context, [&context] { context.moveToThread(nullptr); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        &context, [&context] { context.moveToThread(nullptr); }, Qt::BlockingQueuedConnection);
     if (!started) {
         m_thread.quit();
         m_thread.wait();
@@ -53,14 +54,16 @@ void ZmsgdServerThread::runOnServer(const std::function<void(ZmsgdServer *)> &jo
 {
     if (!m_server)
         return;
-    QMetaObject::invokeMethod(m_server, [this, &job] { job(m_server); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_server, [this, &job] { job(m_server); }, Qt::BlockingQueuedConnection);
 }
 
 void ZmsgdServerThread::stop()
 {
     if (m_server) {
         ZmsgdServer *server = m_server;
-        QMetaObject::invokeMethod(server, [server] { delete server; }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            server, [server] { delete server; }, Qt::BlockingQueuedConnection);
         m_server = nullptr;
     }
     if (m_thread.isRunning()) {

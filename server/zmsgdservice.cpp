@@ -63,7 +63,8 @@ void ZmsgdService::hashOffThread(std::function<HashOutcome()> work, QObject *con
     m_jobs.insert(id, HashJob{context, std::move(finish), watch});
     m_hashing.start(QRunnable::create([this, id, abandoned, work = std::move(work)] {
         const HashOutcome outcome = abandoned->load() ? HashOutcome() : work();
-        QMetaObject::invokeMethod(this, [this, id, outcome] { finishHashJob(id, outcome); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, id, outcome] { finishHashJob(id, outcome); }, Qt::QueuedConnection);
     }));
 }
 
@@ -80,8 +81,8 @@ void ZmsgdService::answerLater(QObject *context, const Done &done, int code)
     QTimer::singleShot(0, context, [done, code] { done(code); });
 }
 
-void ZmsgdService::checkLogin(const QString &user, const QString &password, const QString &address,
-                              QObject *context, Done done)
+void ZmsgdService::checkLogin(const QString &user, const QString &password, const QString &address, QObject *context,
+                              Done done)
 {
     // No account has such a name or an empty password: nothing to hash, but it still counts.
     const bool plausible = ZmsgdFormat::isValidAccountName(user) && !password.isEmpty();
@@ -627,7 +628,8 @@ bool ZmsgdService::reserveRegistration(const QString &address)
 {
     QList<qint64> &times = m_registrations[address];
     const qint64 since = now() - HourMs;
-    times.erase(std::remove_if(times.begin(), times.end(), [since](qint64 time) { return time <= since; }), times.end());
+    times.erase(std::remove_if(times.begin(), times.end(), [since](qint64 time) { return time <= since; }),
+                times.end());
     if (times.size() >= m_registrationsPerHour) {
         if (times.isEmpty())
             m_registrations.remove(address);

@@ -59,8 +59,7 @@ class ZmsgdService : public QObject
 {
     Q_OBJECT
 public:
-    struct Answer
-    {
+    struct Answer {
         int code = ZmsgdCode::Ok;
         QString text;
     };
@@ -81,8 +80,7 @@ public:
     // password verified on the hashing threads. done gets 200, 404 (no such account or wrong
     // password) or 429 (too many failures, try later), unless context is gone by then. An old
     // hash is replaced by one of the configured cost after a successful check.
-    void checkLogin(const QString &user, const QString &password, const QString &address, QObject *context,
-                    Done done);
+    void checkLogin(const QString &user, const QString &password, const QString &address, QObject *context, Done done);
     // As setPassword, hashing off this thread and counting a wrong old password like a failed login.
     void changePassword(const QString &user, const QString &oldPassword, const QString &newPassword,
                         const QString &address, QObject *context, Done done);
@@ -144,13 +142,11 @@ public:
     int pendingPasswordWork() const { return m_jobs.size(); }
 
 private:
-    struct HashOutcome
-    {
+    struct HashOutcome {
         bool verified = false;
         ZmsgdPassword::Record record;
     };
-    struct HashJob
-    {
+    struct HashJob {
         QPointer<QObject> context;
         std::function<void(const HashOutcome &)> finish;
         QMetaObject::Connection watch;

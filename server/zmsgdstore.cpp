@@ -1,5 +1,6 @@
 #include "zmsgdstore.h"
 
+#include <QAtomicInt>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -7,7 +8,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
-#include <QAtomicInt>
 
 #include <memory>
 
@@ -272,8 +272,8 @@ bool ZmsgdStore::exec(const QString &statement, const QVariantList &values) cons
     return Run(*this, statement, values).ok();
 }
 
-ZmsgdStore::CreateResult ZmsgdStore::createAccount(const QString &name, const QString &password,
-                                                   const QString &nick, QString *error)
+ZmsgdStore::CreateResult ZmsgdStore::createAccount(const QString &name, const QString &password, const QString &nick,
+                                                   QString *error)
 {
     if (nameTakenIgnoringCase(name)) {
         if (error)
@@ -492,12 +492,12 @@ QStringList ZmsgdStore::contacts(const QString &owner) const
 QList<ZmsgdContactRow> ZmsgdStore::contactRows(const QString &owner) const
 {
     QList<ZmsgdContactRow> rows;
-    Run query(*this,
-              QStringLiteral(
-                  "SELECT a.name, a.nick, a.status, a.state, a.avatar_id, a.bot,"
-                  " EXISTS (SELECT 1 FROM contacts back WHERE back.owner = c.contact AND back.contact = c.owner)"
-                  " FROM contacts c JOIN accounts a ON a.name = c.contact WHERE c.owner = ? ORDER BY a.name"),
-              {owner});
+    Run query(
+        *this,
+        QStringLiteral("SELECT a.name, a.nick, a.status, a.state, a.avatar_id, a.bot,"
+                       " EXISTS (SELECT 1 FROM contacts back WHERE back.owner = c.contact AND back.contact = c.owner)"
+                       " FROM contacts c JOIN accounts a ON a.name = c.contact WHERE c.owner = ? ORDER BY a.name"),
+        {owner});
     while (query.next()) {
         ZmsgdContactRow row;
         row.name = query.value(0).toString();
@@ -554,8 +554,7 @@ QStringList ZmsgdStore::requestsFor(const QString &target) const
 
 bool ZmsgdStore::hasRequest(const QString &requester, const QString &target) const
 {
-    Run query(*this, QStringLiteral("SELECT 1 FROM requests WHERE requester = ? AND target = ?"),
-              {requester, target});
+    Run query(*this, QStringLiteral("SELECT 1 FROM requests WHERE requester = ? AND target = ?"), {requester, target});
     return query.next();
 }
 
@@ -580,9 +579,10 @@ qint64 ZmsgdStore::storeMessage(const QString &sender, const QString &recipient,
 QList<ZmsgdStoredMessage> ZmsgdStore::pendingMessages(const QString &recipient, qint64 afterId, int limit) const
 {
     QList<ZmsgdStoredMessage> messages;
-    Run query(*this,
-              QStringLiteral("SELECT id, sender, body FROM messages WHERE recipient = ? AND id > ? ORDER BY id LIMIT ?"),
-              {recipient, afterId, limit});
+    Run query(
+        *this,
+        QStringLiteral("SELECT id, sender, body FROM messages WHERE recipient = ? AND id > ? ORDER BY id LIMIT ?"),
+        {recipient, afterId, limit});
     while (query.next())
         messages << ZmsgdStoredMessage{query.value(0).toLongLong(), query.value(1).toString(), recipient,
                                        query.value(2).toString()};

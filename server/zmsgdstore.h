@@ -15,8 +15,7 @@
 #include <optional>
 
 // One account as stored, without its password material and picture.
-struct ZmsgdAccount
-{
+struct ZmsgdAccount {
     QString name;
     QString nick;
     QString statusMessage;
@@ -30,8 +29,7 @@ struct ZmsgdAccount
 };
 
 // One entry of a contact list, joined with what the list shows about the contact.
-struct ZmsgdContactRow
-{
+struct ZmsgdContactRow {
     QString name;
     QString nick;
     QString statusMessage;
@@ -41,16 +39,14 @@ struct ZmsgdContactRow
     bool bot = false;
 };
 
-struct ZmsgdStoredMessage
-{
+struct ZmsgdStoredMessage {
     qint64 id = 0;
     QString sender;
     QString recipient;
     QString body;
 };
 
-struct ZmsgdAvatar
-{
+struct ZmsgdAvatar {
     QString owner;
     QString id;
     QByteArray png;
@@ -81,8 +77,8 @@ public:
     // Hashes the password on the calling thread.
     CreateResult createAccount(const QString &name, const QString &password, const QString &nick,
                                QString *error = nullptr);
-    CreateResult createAccountWithHash(const QString &name, const ZmsgdPassword::Record &password,
-                                       const QString &nick, QString *error = nullptr);
+    CreateResult createAccountWithHash(const QString &name, const ZmsgdPassword::Record &password, const QString &nick,
+                                       QString *error = nullptr);
     bool accountExists(const QString &name) const;
     // True when another account differs from name only by letter case (or is name itself).
     bool nameTakenIgnoringCase(const QString &name) const;
@@ -107,8 +103,7 @@ public:
     // Looks the picture up by avatar id first, then by account name.
     std::optional<ZmsgdAvatar> avatar(const QString &key) const;
 
-    struct Relation
-    {
+    struct Relation {
         bool bot = false;
         bool inOwnersList = false;
     };

@@ -4,8 +4,7 @@
 
 ZmsgdLoginThrottle::ZmsgdLoginThrottle(const Limits &limits)
     : m_limits(limits)
-{
-}
+{}
 
 QString ZmsgdLoginThrottle::addressKey(const QHostAddress &address)
 {

@@ -17,8 +17,7 @@
 class ZmsgdLoginThrottle
 {
 public:
-    struct Limits
-    {
+    struct Limits {
         int freePerAccount = 5;
         int freePerAddress = 30;
         qint64 firstRefusalMs = 30 * 1000;
@@ -43,8 +42,7 @@ public:
     static QString addressKey(const QHostAddress &address);
 
 private:
-    struct Counter
-    {
+    struct Counter {
         int failures = 0;
         qint64 last = 0;
         qint64 refusedUntil = 0;

@@ -5,8 +5,7 @@
 ZmsgdTlsServer::ZmsgdTlsServer(const QSslConfiguration &configuration, QObject *parent)
     : QTcpServer(parent)
     , m_configuration(configuration)
-{
-}
+{}
 
 void ZmsgdTlsServer::incomingConnection(qintptr handle)
 {

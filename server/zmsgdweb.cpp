@@ -46,13 +46,15 @@ QByteArray registered(const QHash<QString, QString> &form, const QString &name, 
         return ZmsgdHttp::response(
             200, Html,
             page(QStringLiteral("Account created"),
-                 QStringLiteral("<p>The account <b>%1</b> has been created. You can log in with Zelto Messenger now.</p>\n")
+                 QStringLiteral(
+                     "<p>The account <b>%1</b> has been created. You can log in with Zelto Messenger now.</p>\n")
                      .arg(name.toHtmlEscaped()))
                 .toUtf8());
     case ZmsgdCode::Conflict:
         return formAgain(form, 409, QStringLiteral("The user name is taken already."));
     case ZmsgdCode::TooManyRequests:
-        return formAgain(form, 429, QStringLiteral("Too many accounts were created from your address. Please try again later."));
+        return formAgain(form, 429,
+                         QStringLiteral("Too many accounts were created from your address. Please try again later."));
     case ZmsgdCode::BadRequest:
         return formAgain(form, 400, QStringLiteral("The account could not be created."));
     default:
@@ -60,8 +62,8 @@ QByteArray registered(const QHash<QString, QString> &form, const QString &name, 
     }
 }
 
-void registerAccount(ZmsgdService *service, const ZmsgdHttp::Request &request, const QString &address,
-                     QObject *context, const Reply &reply)
+void registerAccount(ZmsgdService *service, const ZmsgdHttp::Request &request, const QString &address, QObject *context,
+                     const Reply &reply)
 {
     const QHash<QString, QString> form = ZmsgdHttp::decodeForm(request.body, true);
     const QString code = form.value(QStringLiteral("code"));
@@ -121,10 +123,12 @@ QString registrationPage(const QString &captchaCode, const QString &message, con
     body += field("Password:", "password", "password", values);
     body += field("Repeat password:", "password2", "password", values);
     const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(captchaCode));
-    body += QStringLiteral("<p><img src=\"/captcha-gui.php?code=%1\" alt=\"Captcha\" width=\"180\" height=\"60\"></p>\n")
-                .arg(encoded.toHtmlEscaped());
+    body +=
+        QStringLiteral("<p><img src=\"/captcha-gui.php?code=%1\" alt=\"Captcha\" width=\"180\" height=\"60\"></p>\n")
+            .arg(encoded.toHtmlEscaped());
     body += QStringLiteral("<input type=\"hidden\" name=\"code\" value=\"%1\">\n").arg(captchaCode.toHtmlEscaped());
-    body += QStringLiteral("<p><label>Captcha:<br><input type=\"text\" name=\"captcha\" autocomplete=\"off\"></label></p>\n");
+    body += QStringLiteral(
+        "<p><label>Captcha:<br><input type=\"text\" name=\"captcha\" autocomplete=\"off\"></label></p>\n");
     body += QStringLiteral("<p><button type=\"submit\">Register</button></p>\n</form>\n");
     return page(QStringLiteral("Register a new account"), body);
 }

@@ -37,8 +37,7 @@ class ZmsgdWebConnection : public QObject
 {
     Q_OBJECT
 public:
-    ZmsgdWebConnection(QTcpSocket *socket, ZmsgdService *service, const ZmsgdConfig &config,
-                       QObject *parent = nullptr);
+    ZmsgdWebConnection(QTcpSocket *socket, ZmsgdService *service, const ZmsgdConfig &config, QObject *parent = nullptr);
 
 private:
     void onReadyRead();

@@ -131,7 +131,11 @@ int keptCount(const QString &databasePath, const QString &user)
 
 QString describe(const Tally &t, int sent)
 {
-    return QStringLiteral("%1 sent, %2 shown, %3 lost, %4 shown twice").arg(sent).arg(t.shown).arg(t.lost).arg(t.doubled);
+    return QStringLiteral("%1 sent, %2 shown, %3 lost, %4 shown twice")
+        .arg(sent)
+        .arg(t.shown)
+        .arg(t.lost)
+        .arg(t.doubled);
 }
 
 } // namespace
@@ -177,9 +181,9 @@ void TestDelivery::connectionResetWithPushesUnread()
     relay.setHoldingDownstream(false);
 
     // The client finds its connection gone and logs in again.
-    QTRY_VERIFY_WITH_TIMEOUT((alice.invoke(QStringLiteral("frmLogin"), QStringLiteral("on_timerLC_tick")),
-                              relay.connectionCount() >= 2),
-                             30000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (alice.invoke(QStringLiteral("frmLogin"), QStringLiteral("on_timerLC_tick")), relay.connectionCount() >= 2),
+        30000);
     Tally seen = waitForHistory(alice, QStringLiteral("bob"), sent, 30000);
     qInfo("after the reset: %s", qPrintable(describe(seen, Count)));
     QCOMPARE(seen.lost, 0);

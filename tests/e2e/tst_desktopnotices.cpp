@@ -128,7 +128,8 @@ void TestDesktopNotices::initTestCase()
     exportZmsgdEndpoint(m_server);
     m_server.runOnServer([](ZmsgdServer *server) {
         server->store()->createAccount(QStringLiteral("alice"), QStringLiteral("alice123"), QStringLiteral("Alice"));
-        server->store()->createAccount(QStringLiteral("bob"), QStringLiteral("bob12345"), QStringLiteral("Bob Builder"));
+        server->store()->createAccount(QStringLiteral("bob"), QStringLiteral("bob12345"),
+                                       QStringLiteral("Bob Builder"));
         server->store()->addContact(QStringLiteral("alice"), QStringLiteral("bob"));
         server->store()->addContact(QStringLiteral("bob"), QStringLiteral("alice"));
     });
@@ -136,15 +137,16 @@ void TestDesktopNotices::initTestCase()
     // This process serves the notices on the same bus the client uses.
     qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.address().toUtf8());
     QVERIFY(QDBusConnection::sessionBus().isConnected());
-    QVERIFY(QDBusConnection::sessionBus().registerObject(ServicePath, &m_service, QDBusConnection::ExportAllSlots
-                                                                                      | QDBusConnection::ExportAllSignals));
+    QVERIFY(QDBusConnection::sessionBus().registerObject(
+        ServicePath, &m_service, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
 }
 
 void TestDesktopNotices::init()
 {
     m_service.notices.clear();
     m_service.refuse = false;
-    m_service.capabilities = QStringList{QStringLiteral("actions"), QStringLiteral("body"), QStringLiteral("body-markup")};
+    m_service.capabilities =
+        QStringList{QStringLiteral("actions"), QStringLiteral("body"), QStringLiteral("body-markup")};
     offerService();
 }
 
@@ -192,7 +194,8 @@ bool TestDesktopNotices::startAlice()
     // Bob in her list: his display name is known before he writes.
     return QTest::qWaitFor(
         [this] {
-            const QJsonArray items = m_alice->get(QStringLiteral("frmLogin/lwContactsDesigned"), QStringLiteral("items")).toArray();
+            const QJsonArray items =
+                m_alice->get(QStringLiteral("frmLogin/lwContactsDesigned"), QStringLiteral("items")).toArray();
             return !items.isEmpty() && items.first().toString().startsWith(QStringLiteral("Bob Builder"));
         },
         30000);
@@ -245,13 +248,14 @@ void TestDesktopNotices::messageGoesToTheService_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("body");
     const QStringList markup{"actions", "body", "body-markup"};
-    QTest::newRow("plain text") << markup << "hello Alice" << "hello Alice";
-    QTest::newRow("markup service gets the text escaped")
-        << markup << "<b>Tom</b> & Jerry" << "&lt;b&gt;Tom&lt;/b&gt; &amp; Jerry";
-    QTest::newRow("text-only service gets the text as it is")
-        << QStringList{"actions", "body"} << "<b>Tom</b> & Jerry" << "<b>Tom</b> & Jerry";
-    QTest::newRow("long text is cut as the popup cuts it")
-        << markup << "abcdefghijklmnopqrstuvwxyz0123" << "abcdefghijklmnopqrstuvw..";
+    QTest::newRow("plain text") << markup << "hello Alice"
+                                << "hello Alice";
+    QTest::newRow("markup service gets the text escaped") << markup << "<b>Tom</b> & Jerry"
+                                                          << "&lt;b&gt;Tom&lt;/b&gt; &amp; Jerry";
+    QTest::newRow("text-only service gets the text as it is") << QStringList{"actions", "body"} << "<b>Tom</b> & Jerry"
+                                                              << "<b>Tom</b> & Jerry";
+    QTest::newRow("long text is cut as the popup cuts it") << markup << "abcdefghijklmnopqrstuvwxyz0123"
+                                                           << "abcdefghijklmnopqrstuvw..";
 }
 
 void TestDesktopNotices::messageGoesToTheService()
@@ -318,7 +322,8 @@ void TestDesktopNotices::withoutServiceThePopupShows()
     withdrawService();
     QVERIFY(startAlice());
     QVERIFY(sendFromBob(QStringLiteral("anyone home?")));
-    QTRY_VERIFY_WITH_TIMEOUT(popupText(QStringLiteral("Incoming Message")).contains(QStringLiteral("anyone home?")), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(popupText(QStringLiteral("Incoming Message")).contains(QStringLiteral("anyone home?")),
+                             20000);
     QVERIFY(m_service.notices.isEmpty());
 }
 
@@ -327,7 +332,8 @@ void TestDesktopNotices::refusedNoticeBecomesAPopup()
     m_service.refuse = true;
     QVERIFY(startAlice());
     QVERIFY(sendFromBob(QStringLiteral("still there?")));
-    QTRY_VERIFY_WITH_TIMEOUT(popupText(QStringLiteral("Incoming Message")).contains(QStringLiteral("still there?")), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(popupText(QStringLiteral("Incoming Message")).contains(QStringLiteral("still there?")),
+                             20000);
 }
 
 void TestDesktopNotices::preferenceChoosesThePopup()
@@ -335,8 +341,8 @@ void TestDesktopNotices::preferenceChoosesThePopup()
     QVERIFY(startAlice());
     // Tools > Preferences, untick the box, OK: as a person does it.
     QVERIFY(m_alice->click(QStringLiteral("frmLogin/Preferences")));
-    QTRY_VERIFY_WITH_TIMEOUT(m_alice->get(QStringLiteral("modal/cbSystemNotifications"), QStringLiteral("checked")).toBool(),
-                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_alice->get(QStringLiteral("modal/cbSystemNotifications"), QStringLiteral("checked")).toBool(), 20000);
     QVERIFY(m_alice->get(QStringLiteral("modal/cbSystemNotifications"), QStringLiteral("enabled")).toBool());
     QVERIFY(m_alice->click(QStringLiteral("modal/cbSystemNotifications")));
     QTRY_VERIFY(!m_alice->get(QStringLiteral("modal/cbSystemNotifications"), QStringLiteral("checked")).toBool());
@@ -344,7 +350,8 @@ void TestDesktopNotices::preferenceChoosesThePopup()
     QTRY_VERIFY(m_alice->get(QStringLiteral("modal/cbSystemNotifications"), QStringLiteral("checked")).isUndefined());
 
     QVERIFY(sendFromBob(QStringLiteral("popup please")));
-    QTRY_VERIFY_WITH_TIMEOUT(popupText(QStringLiteral("Incoming Message")).contains(QStringLiteral("popup please")), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(popupText(QStringLiteral("Incoming Message")).contains(QStringLiteral("popup please")),
+                             20000);
     QVERIFY(m_service.notices.isEmpty());
     QSettings settings(m_alice->home() + QStringLiteral("/config/Zelto/Zelto Messenger.conf"), QSettings::IniFormat);
     QCOMPARE(settings.value(QStringLiteral("Interface/SystemNotifications")), QVariant(false));

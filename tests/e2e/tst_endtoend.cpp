@@ -138,7 +138,8 @@ void TestEndToEnd::addContactAndAcceptRequest()
     QTRY_VERIFY_WITH_TIMEOUT(m_frank->get("frmLogin/labWelcomeNick", "plainText").toString().contains("1"), 10000);
     QVERIFY(m_frank->invoke("frmLogin", "on_labWelcomeNick_linkActivated", "zmp://friendrequests"));
     QTRY_VERIFY_WITH_TIMEOUT(m_frank->get("modal", "windowTitle").toString() == "Friend Requests", 10000);
-    QVERIFY(m_frank->call({{"cmd", "activateItem"}, {"path", "modal/lwRequests"}, {"text", "erin"}}).value("ok").toBool());
+    QVERIFY(
+        m_frank->call({{"cmd", "activateItem"}, {"path", "modal/lwRequests"}, {"text", "erin"}}).value("ok").toBool());
     QVERIFY(m_frank->click("modal/cmdAccept"));
     QTRY_VERIFY_WITH_TIMEOUT(m_frank->get("modal/lwRequests", "items").toArray().isEmpty(), 10000);
     QVERIFY(m_frank->button("modal", "Close"));
@@ -218,10 +219,10 @@ void TestEndToEnd::profileChangesReachTheOtherSide()
     QTRY_VERIFY_WITH_TIMEOUT(!m_frank->get("modal", "objectName").isString(), 10000);
 
     // The other side sees the new status message, exactly as typed, and the new picture.
-    QTRY_VERIFY_WITH_TIMEOUT((m_erin->invoke("frmLogin", "on_timerOA_tick"),
-                              m_erin->get("frmLogin/lwContactsDesigned", "items").toArray().contains(
-                                  QJsonValue("Frank\n" + status))),
-                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (m_erin->invoke("frmLogin", "on_timerOA_tick"),
+         m_erin->get("frmLogin/lwContactsDesigned", "items").toArray().contains(QJsonValue("Frank\n" + status))),
+        20000);
     QTRY_VERIFY_WITH_TIMEOUT((m_erin->invoke("frmLogin", "on_timerOA_tick"),
                               m_erin->call({{"cmd", "avatarLoaded"}, {"user", "frank"}}).value("value").toBool()),
                              30000);

@@ -1,8 +1,8 @@
 #include "DataDirectory.h"
 #include "e2edriver.h"
 #include "hermetic.h"
-#include "testpictures.h"
 #include "httptestserver.h"
+#include "testpictures.h"
 #include "tlstestserver.h"
 #include "zmsgfwwire.h"
 
@@ -118,8 +118,8 @@ QByteArray messageLine(const QString &sender, const QString &text, int id = 1)
 
 QString argument(const QByteArray &line, const char *key)
 {
-    return ZMsgFwWire::unescapeValue(ZMsgFwWire::argumentValue(
-        ZMsgFwWire::splitWords(ZMsgFwWire::decodeLine(line)), QLatin1String(key)));
+    return ZMsgFwWire::unescapeValue(
+        ZMsgFwWire::argumentValue(ZMsgFwWire::splitWords(ZMsgFwWire::decodeLine(line)), QLatin1String(key)));
 }
 
 const QList<Contact> &friendlyContacts()
@@ -250,8 +250,7 @@ QSet<QString> tokenSet(const QByteArray &text, const QString &prefix)
 struct Fixture {
     explicit Fixture(const QString &label)
         : client(label)
-    {
-    }
+    {}
 
     QTemporaryDir sandbox{QDir::tempPath() + QStringLiteral("/zmhostile-XXXXXX")};
     std::shared_ptr<Script> script = std::make_shared<Script>();
@@ -267,7 +266,10 @@ struct Fixture {
     QString dataDir() const { return client.home() + QStringLiteral("/.zmsg"); }
     QString settingsFile() const { return client.home() + QStringLiteral("/config/Zelto/Zelto Messenger.conf"); }
     // Written at login when the user keeps "start with the system" ticked.
-    QString autostartFile() const { return client.home() + QStringLiteral("/config/autostart/zelto-messenger.desktop"); }
+    QString autostartFile() const
+    {
+        return client.home() + QStringLiteral("/config/autostart/zelto-messenger.desktop");
+    }
     QString historyFile(const QString &user) const
     {
         return DataDirectory::filePath(dataDir(), user, QStringLiteral(".ini"));
@@ -396,7 +398,8 @@ bool TestHostile::logIn()
 
 bool TestHostile::listShows(const QString &displayName)
 {
-    const QJsonArray rows = m_fx->client.get(QStringLiteral("frmLogin/lwContactsDesigned"), QStringLiteral("items")).toArray();
+    const QJsonArray rows =
+        m_fx->client.get(QStringLiteral("frmLogin/lwContactsDesigned"), QStringLiteral("items")).toArray();
     for (const QJsonValue &row : rows) {
         if (row.toString().section(QLatin1Char('\n'), 0, 0) == displayName)
             return true;
@@ -521,18 +524,18 @@ void TestHostile::garbageInSession_data()
     QTest::newRow("17 MB without a line feed") << QByteArray(overlong, 'A') << true;
     QTest::newRow("17 MB line with a line feed") << QByteArray(overlong, 'B') + '\n' << true;
     // A line the library takes, but a message text no server sends: dropped, the session goes on.
-    QTest::newRow("3 MB message") << "ZM/1.1 message --username=alice --message=" + QByteArray(3 * 1024 * 1024, 'C') + '\n'
-                                  << false;
+    QTest::newRow("3 MB message") << "ZM/1.1 message --username=alice --message=" + QByteArray(3 * 1024 * 1024, 'C')
+            + '\n' << false;
     QByteArray binary(256 * 1024, '\0');
     QRandomGenerator random(1234);
     for (char &c : binary)
         c = char(random.bounded(256));
     QTest::newRow("binary garbage") << binary + '\n' << false;
-    QTest::newRow("NUL bytes in a message") << bytes("ZM/1.1 message --username=al\0ice --message=a\0b\n")
-                                            << false;
-    QTest::newRow("invalid UTF-8") << QByteArray("ZM/1.1 message --username=\xff\xfe\xc3( --message=\xed\xa0\x80\xc0\xaf\n"
-                                                 "ZM/1.1 notification --nt=onlinestate --username=\xf8\x88 --state=\xff\n"
-                                                 "ZM/1.1 return --rq=contactswithstates --id=200 --users=\x80|\xff|\xfe|1\n")
+    QTest::newRow("NUL bytes in a message") << bytes("ZM/1.1 message --username=al\0ice --message=a\0b\n") << false;
+    QTest::newRow("invalid UTF-8") << QByteArray(
+        "ZM/1.1 message --username=\xff\xfe\xc3( --message=\xed\xa0\x80\xc0\xaf\n"
+        "ZM/1.1 notification --nt=onlinestate --username=\xf8\x88 --state=\xff\n"
+        "ZM/1.1 return --rq=contactswithstates --id=200 --users=\x80|\xff|\xfe|1\n")
                                    << false;
     QTest::newRow("empty and blank lines") << QByteArray(20000, '\n') + QByteArray("\r\n \t\v\f\n", 7) << false;
     QTest::newRow("words without a tag") << QByteArray("message --username=alice --message=x\nZM/1.1\nZM/1.1 return\n"
@@ -601,7 +604,8 @@ void TestHostile::hostileNamesStayInDataDirectory()
     // The pictures were fetched and cached, also for names that look like paths.
     QTRY_VERIFY_WITH_TIMEOUT(fx.client.call({{"cmd", "avatarLoaded"}, {"user", names.first()}}).value("value").toBool(),
                              15000);
-    const QJsonArray rows = fx.client.get(QStringLiteral("frmLogin/lwContactsDesigned"), QStringLiteral("items")).toArray();
+    const QJsonArray rows =
+        fx.client.get(QStringLiteral("frmLogin/lwContactsDesigned"), QStringLiteral("items")).toArray();
     QCOMPARE(rows.size(), contacts.size());
 
     // "../../" from the data directory is the directory that holds the temporary HOME.
@@ -626,7 +630,8 @@ void TestHostile::thousandsOfContacts()
         c.state = 1 + (c.state % 5);
     fx.server.sendToClient(contactsLine(contacts));
     QVERIFY(receiveKept(QStringLiteral("kept")));
-    QCOMPARE(fx.client.call({{"cmd", "contactState"}, {"user", "user4999"}}).value("value").toInt(), contacts.last().state);
+    QCOMPARE(fx.client.call({{"cmd", "contactState"}, {"user", "user4999"}}).value("value").toInt(),
+             contacts.last().state);
     QCOMPARE(fx.client.get(QStringLiteral("frmLogin/lwContactsDesigned"), QStringLiteral("items")).toArray().size(),
              contacts.size() + friendlyContacts().size());
     verifyHealthy();
@@ -686,8 +691,8 @@ void TestHostile::floodDuringCall()
     const QString text = QStringLiteral(" lorem ipsum dolor sit amet").repeated(padding);
     TlsTestServer *server = &fx.server;
     fx.script->set([=](const QByteArray &line) -> QByteArray {
-        const bool isTrigger = trigger == QLatin1String("login") ? line.startsWith("ZM/1.1 login")
-                                                                 : argument(line, "--rq=") == trigger;
+        const bool isTrigger =
+            trigger == QLatin1String("login") ? line.startsWith("ZM/1.1 login") : argument(line, "--rq=") == trigger;
         if (!isTrigger)
             return friendlyAnswer(line);
         const QByteArray reply = answers ? friendlyAnswer(line) : QByteArray();
@@ -773,19 +778,20 @@ void TestHostile::closeAtEveryStep_data()
     QTest::newRow("inside the login reply") << "login" << QByteArray("ZM/1.1 return --id=20") << "warning";
     QTest::newRow("after the login reply") << "login" << QByteArray("ZM/1.1 return --id=200\n") << "session";
     QTest::newRow("on the nick request") << "nick" << QByteArray() << "session";
-    QTest::newRow("inside the nick reply") << "nick" << QByteArray("ZM/1.1 return --rq=nick --id=200 --ni") << "session";
+    QTest::newRow("inside the nick reply")
+        << "nick" << QByteArray("ZM/1.1 return --rq=nick --id=200 --ni") << "session";
     QTest::newRow("on the contact list request") << "contactswithstates" << QByteArray() << "session";
-    QTest::newRow("inside the contact list") << "contactswithstates" << contactsLine(friendlyContacts()).left(60)
-                                             << "session";
+    QTest::newRow("inside the contact list")
+        << "contactswithstates" << contactsLine(friendlyContacts()).left(60) << "session";
     // Closed once the client has asked everything: what came before the close is handled.
     // (A server closing while requests are still on their way resets the connection, and
     // what it sent last may then be lost on the way; nothing a client can do about that.)
-    QTest::newRow("after the last login answer") << "onlinestate" << friendlyAnswer("ZM/1.1 request --rq=onlinestate\n")
-                                                 << "contacts";
-    QTest::newRow("inside a pushed message") << "session" << QByteArray("ZM/1.1 message --username=alice --message=cu")
-                                             << "session";
-    QTest::newRow("after a pushed message") << "session" << messageLine(Alice, QStringLiteral("lastword1z"))
-                                            << "message";
+    QTest::newRow("after the last login answer")
+        << "onlinestate" << friendlyAnswer("ZM/1.1 request --rq=onlinestate\n") << "contacts";
+    QTest::newRow("inside a pushed message")
+        << "session" << QByteArray("ZM/1.1 message --username=alice --message=cu") << "session";
+    QTest::newRow("after a pushed message")
+        << "session" << messageLine(Alice, QStringLiteral("lastword1z")) << "message";
     QTest::newRow("while a message is sent") << "sendmessage" << QByteArray() << "session";
 }
 
@@ -797,8 +803,9 @@ void TestHostile::closeAtEveryStep()
     Fixture &fx = *m_fx;
     TlsTestServer *server = &fx.server;
     fx.script->set([=](const QByteArray &line) -> QByteArray {
-        const bool isStep = step == QLatin1String("login") ? line.startsWith("ZM/1.1 login")
-                                                           : argument(line, "--rq=") == step || argument(line, "--at=") == step;
+        const bool isStep = step == QLatin1String("login")
+            ? line.startsWith("ZM/1.1 login")
+            : argument(line, "--rq=") == step || argument(line, "--at=") == step;
         if (!isStep)
             return friendlyAnswer(line);
         if (!partial.isEmpty())

@@ -1,10 +1,10 @@
 // The program as a desktop user starts it: terminal options, one instance per user, and the
 // restart after a language change. Every case runs the real program.
-#include "e2edriver.h"
-#include "hermetic.h"
 #include "LoginStore.h"
 #include "Platform.h"
 #include "SingleInstance.h"
+#include "e2edriver.h"
+#include "hermetic.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -121,10 +121,10 @@ void TestInstance::informationOptions_data()
     QTest::newRow("-h") << QStringList{"-h"} << "" << usage;
     QTest::newRow("--help among others") << QStringList{"--minimized", "--bogus", "--help"} << "" << usage;
     QTest::newRow("--version") << QStringList{"--version"} << "" << QStringList{"Zelto Messenger 1.0.0-33\n"};
-    QTest::newRow("--help in German") << QStringList{"--help"} << "de"
-                                      << QStringList{"Aufruf: zmessenger [Optionen]", "Diese Hilfe anzeigen und beenden"};
-    QTest::newRow("--help in French") << QStringList{"--help"} << "fr"
-                                      << QStringList{"Utilisation : zmessenger [options]", "Afficher cette aide et quitter"};
+    QTest::newRow("--help in German") << QStringList{
+        "--help"} << "de" << QStringList{"Aufruf: zmessenger [Optionen]", "Diese Hilfe anzeigen und beenden"};
+    QTest::newRow("--help in French") << QStringList{
+        "--help"} << "fr" << QStringList{"Utilisation : zmessenger [options]", "Afficher cette aide et quitter"};
 }
 
 void TestInstance::informationOptions()

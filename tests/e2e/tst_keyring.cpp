@@ -1,9 +1,9 @@
 // Where the remembered password lives: the rules with a keyring of the test's own, then the
 // real program against gnome-keyring's Secret Service on a private session bus, and without any.
-#include "e2edriver.h"
-#include "hermetic.h"
 #include "Keyring.h"
 #include "LoginStore.h"
+#include "e2edriver.h"
+#include "hermetic.h"
 #include "loopbackzmsgd.h"
 #include "privatebus.h"
 
@@ -154,7 +154,7 @@ void TestKeyring::initTestCase()
     QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("keyring-data"))));
     QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("keyring-run"))));
     QVERIFY2(m_keyring.start(m_bus, m_dir.filePath(QStringLiteral("keyring-data")),
-                              m_dir.filePath(QStringLiteral("keyring-run")), &error),
+                             m_dir.filePath(QStringLiteral("keyring-run")), &error),
              qPrintable(error));
     // Keyring objects of this process reach the same Secret Service.
     qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.address().toUtf8());
@@ -275,7 +275,8 @@ void TestKeyring::forgettingRemovesTheEntry()
         LoginStore::forget(*settings, &keyring);
     else
         LoginStore::storeChoices(*settings, how == QLatin1String("other account"), false,
-                                 how == QLatin1String("other account") ? QStringLiteral("bob") : QStringLiteral("alice"),
+                                 how == QLatin1String("other account") ? QStringLiteral("bob")
+                                                                       : QStringLiteral("alice"),
                                  QStringLiteral("bob12345"), QStringLiteral("/usr/bin/zmessenger"), true, &keyring);
     QTRY_VERIFY(!keyring.entries.contains(QStringLiteral("alice")));
     QCOMPARE(keyring.removed, QStringList{QStringLiteral("alice")});
@@ -302,8 +303,9 @@ void TestKeyring::fetchIsBounded()
     keyring.answerAtOnce = answers;
     QObject context;
     QList<QPair<bool, QString>> results;
-    LoginStore::fetchPassword(&keyring, QStringLiteral("alice"), 200, &context,
-                              [&](bool ok, const QString &password) { results.append({ok, password}); });
+    LoginStore::fetchPassword(&keyring, QStringLiteral("alice"), 200, &context, [&](bool ok, const QString &password) {
+        results.append({ok, password});
+    });
     QTRY_COMPARE(results.size(), 1);
     QCOMPARE(results.first().first, found);
     QCOMPARE(results.first().second, found ? QStringLiteral("alice123") : QString());
@@ -332,9 +334,8 @@ void TestKeyring::keyringDroppedWhileBusy()
 
     Keyring again;
     bool removed = false;
-    again.remove(QStringLiteral("dropped"), [&](SecretStore::Result result, const QString &) {
-        removed = result == SecretStore::Result::Done;
-    });
+    again.remove(QStringLiteral("dropped"),
+                 [&](SecretStore::Result result, const QString &) { removed = result == SecretStore::Result::Done; });
     QTRY_VERIFY_WITH_TIMEOUT(removed, 20000);
     QVERIFY(keyringEntry(QStringLiteral("dropped")).isEmpty());
 }
@@ -382,7 +383,8 @@ void TestKeyring::loginKeepsPasswordInKeyring()
     QVERIFY(m_client->start());
     QVERIFY(logIn(*m_client));
     QTRY_VERIFY_WITH_TIMEOUT(isLoggedIn(*m_client), 30000);
-    QTRY_VERIFY_WITH_TIMEOUT(onDisk(settingsFile(*m_client), QStringLiteral("Login/PasswordInKeyring")).toBool(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(onDisk(settingsFile(*m_client), QStringLiteral("Login/PasswordInKeyring")).toBool(),
+                             30000);
     QVERIFY(!onDisk(settingsFile(*m_client), QStringLiteral("Login/Password")).isValid());
     QFile file(settingsFile(*m_client));
     QVERIFY(file.open(QIODevice::ReadOnly));

@@ -1,4 +1,6 @@
 #include "AccountLink.h"
+#include "ProfilePayload.h"
+#include "UiMessage.h"
 #include "frmChangePassword.h"
 #include "frmContactRequests.h"
 #include "frmProfile.h"
@@ -6,8 +8,6 @@
 #include "hermetic.h"
 #include "loopbackzmsgd.h"
 #include "sessionlink.h"
-#include "ProfilePayload.h"
-#include "UiMessage.h"
 #include "windowwatch.h"
 
 #include <zmsgdconfig.h>
@@ -85,14 +85,14 @@ void TestAccountFlow::changePasswordThenLogIn()
     dialog.findChild<QLineEdit *>("txtNewPassword")->setText(QStringLiteral("newpass34"));
     dialog.findChild<QLineEdit *>("txtRepeatPassword")->setText(QStringLiteral("newpass34"));
     QVERIFY(clickStandardButton(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply));
-    QCOMPARE(boxes, QStringList({ "Change password: The old password is not correct!" }));
+    QCOMPARE(boxes, QStringList({"Change password: The old password is not correct!"}));
     QVERIFY(dialog.isVisible());
 
     dialog.findChild<QLineEdit *>("txtOldPassword")->setText(QStringLiteral(" oldpass12 "));
     QVERIFY(clickStandardButton(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply));
     QCOMPARE(boxes.size(), 1);
     QVERIFY(!dialog.isVisible());
-    QCOMPARE(hanna.calls, QStringList({ "password newpass34" }));
+    QCOMPARE(hanna.calls, QStringList({"password newpass34"}));
 
     ZMsgFw111Q again;
     QCOMPARE(again.loginUser(QStringLiteral("hanna"), QStringLiteral("oldpass12")), 404);
@@ -115,7 +115,7 @@ void TestAccountFlow::answerFriendRequests()
     QCOMPARE(alma.session.loginUser(QStringLiteral("alma"), QStringLiteral("almapass1")), 200);
     QStringList pending = alma.session.getUserContactsRequests().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     pending.sort();
-    QCOMPARE(pending, QStringList({ "bert", "cleo" }));
+    QCOMPARE(pending, QStringList({"bert", "cleo"}));
 
     frmContactRequests dialog;
     dialog.setLogin(&alma);
@@ -127,7 +127,7 @@ void TestAccountFlow::answerFriendRequests()
     QTest::mouseClick(dialog.findChild<QPushButton *>("cmdReject"), Qt::LeftButton);
     QCOMPARE(boxes, QStringList());
     QCOMPARE(dialog.findChild<QLabel *>("labFR")->text(), QStringLiteral("You have 0 Friend Requests"));
-    QCOMPARE(alma.calls, QStringList({ "requests + -bert", "contact bert", "requests + -cleo" }));
+    QCOMPARE(alma.calls, QStringList({"requests + -bert", "contact bert", "requests + -cleo"}));
 
     QCOMPARE(alma.session.getUserContactsRequests().split(QLatin1Char('\n'), Qt::SkipEmptyParts), QStringList());
     QVERIFY(alma.session.getUserContacts().split(QLatin1Char('\n')).contains(QStringLiteral("bert")));
@@ -152,7 +152,8 @@ void TestAccountFlow::profileChangesReachAnotherSession()
 
     frmProfile editor;
     editor.setLogin(&dora);
-    editor.setData(QStringLiteral("dora"), QStringLiteral("dora"), dora.session.getUserMessageState(), ownInfo.contacts);
+    editor.setData(QStringLiteral("dora"), QStringLiteral("dora"), dora.session.getUserMessageState(),
+                   ownInfo.contacts);
     editor.setClients(ownInfo.clients);
     editor.show();
     editor.findChild<QLineEdit *>("txtNick")->setText(QStringLiteral("Dora D."));
@@ -160,7 +161,7 @@ void TestAccountFlow::profileChangesReachAnotherSession()
     QVERIFY(clickStandardButton(editor.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply));
     QCOMPARE(boxes, QStringList());
     QVERIFY(!editor.isVisible());
-    QCOMPARE(dora.calls, QStringList({ "welcome Dora D." }));
+    QCOMPARE(dora.calls, QStringList({"welcome Dora D."}));
 
     QCOMPARE(emil.getAnotherUserNick(QStringLiteral("dora")), QStringLiteral("Dora D."));
     const QString status = emil.getAnotherUserMessageState(QStringLiteral("dora"));

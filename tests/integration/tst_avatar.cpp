@@ -127,18 +127,29 @@ void TestAvatar::avatarUrl_data()
     QTest::addColumn<QString>("user");
     QTest::addColumn<bool>("secure");
     QTest::addColumn<QString>("url");
-    QTest::newRow("plain") << "/avatar/" << "anna" << false << "http://127.0.0.1:9508/avatar/anna";
-    QTest::newRow("secure") << "/avatar/" << "anna" << true << "https://127.0.0.1:9507/avatar/anna";
-    QTest::newRow("hash") << "/avatarmd5/" << "john.doe" << false << "http://127.0.0.1:9508/avatarmd5/john.doe";
-    QTest::newRow("hash secure") << "/avatarmd5/" << "john.doe" << true << "https://127.0.0.1:9507/avatarmd5/john.doe";
-    QTest::newRow("space and umlaut") << "/avatar/" << "Jürgen x" << false << "http://127.0.0.1:9508/avatar/J%C3%BCrgen%20x";
-    QTest::newRow("slash, query, fragment") << "/avatar/" << "a/b?c#d" << false << "http://127.0.0.1:9508/avatar/a%2Fb%3Fc%23d";
-    QTest::newRow("climbing") << "/avatar/" << "../../etc" << false << "http://127.0.0.1:9508/avatar/..%2F..%2Fetc";
-    QTest::newRow("percent") << "/avatar/" << "a%2Fb" << false << "http://127.0.0.1:9508/avatar/a%252Fb";
-    QTest::newRow("segment characters kept") << "/avatar/" << "a@b:c+d=e;f,g!h$i&j'k(l)m*n" << false
-                                             << "http://127.0.0.1:9508/avatar/a@b:c+d=e;f,g!h$i&j'k(l)m*n";
-    QTest::newRow("dot dot") << "/avatar/" << ".." << false << "";
-    QTest::newRow("dot") << "/avatar/" << "." << false << "";
+    QTest::newRow("plain") << "/avatar/"
+                           << "anna" << false << "http://127.0.0.1:9508/avatar/anna";
+    QTest::newRow("secure") << "/avatar/"
+                            << "anna" << true << "https://127.0.0.1:9507/avatar/anna";
+    QTest::newRow("hash") << "/avatarmd5/"
+                          << "john.doe" << false << "http://127.0.0.1:9508/avatarmd5/john.doe";
+    QTest::newRow("hash secure") << "/avatarmd5/"
+                                 << "john.doe" << true << "https://127.0.0.1:9507/avatarmd5/john.doe";
+    QTest::newRow("space and umlaut") << "/avatar/"
+                                      << "Jürgen x" << false << "http://127.0.0.1:9508/avatar/J%C3%BCrgen%20x";
+    QTest::newRow("slash, query, fragment") << "/avatar/"
+                                            << "a/b?c#d" << false << "http://127.0.0.1:9508/avatar/a%2Fb%3Fc%23d";
+    QTest::newRow("climbing") << "/avatar/"
+                              << "../../etc" << false << "http://127.0.0.1:9508/avatar/..%2F..%2Fetc";
+    QTest::newRow("percent") << "/avatar/"
+                             << "a%2Fb" << false << "http://127.0.0.1:9508/avatar/a%252Fb";
+    QTest::newRow("segment characters kept")
+        << "/avatar/"
+        << "a@b:c+d=e;f,g!h$i&j'k(l)m*n" << false << "http://127.0.0.1:9508/avatar/a@b:c+d=e;f,g!h$i&j'k(l)m*n";
+    QTest::newRow("dot dot") << "/avatar/"
+                             << ".." << false << "";
+    QTest::newRow("dot") << "/avatar/"
+                         << "." << false << "";
 }
 
 void TestAvatar::avatarUrl()
@@ -173,7 +184,8 @@ void TestAvatar::downloadOverHttp()
     HttpTestServer server("picture-bytes");
     QVERIFY(server.isListening());
     auto client = std::make_unique<ZMsgFw111Q>();
-    std::unique_ptr<QNetworkReply> reply(hash ? client->downloadAvatarHash("anna", false) : client->downloadAvatar("anna", false));
+    std::unique_ptr<QNetworkReply> reply(hash ? client->downloadAvatarHash("anna", false)
+                                              : client->downloadAvatar("anna", false));
     if (clientGoneFirst)
         client.reset();
     QSignalSpy finished(reply.get(), &QNetworkReply::finished);
@@ -225,16 +237,19 @@ void TestAvatar::upload_data()
     QTest::addColumn<bool>("result");
     QTest::addColumn<bool>("pictureSent");
     QTest::newRow("confirmed") << QByteArray("allow\n") << QByteArray("upload psuccess\n") << false << true << true;
-    QTest::newRow("allow inside a line") << QByteArray("ZM/1.1 allowed\n") << QByteArray("psuccess\n") << false << true << true;
+    QTest::newRow("allow inside a line") << QByteArray("ZM/1.1 allowed\n") << QByteArray("psuccess\n") << false << true
+                                         << true;
     QTest::newRow("both words") << QByteArray("allow\n") << QByteArray("psuccess error\n") << false << true << true;
     QTest::newRow("error") << QByteArray("allow\n") << QByteArray("upload error\n") << false << false << true;
-    QTest::newRow("other lines first") << QByteArray("allow\n") << QByteArray("working\nstill working\n")
-                                       << false << false << true; // then closed below: see closeAfterStatus
-    QTest::newRow("confirmation buffered behind a line") << QByteArray("allow\n") << QByteArray("stored\npsuccess\n")
-                                                         << false << true << true;
-    QTest::newRow("confirmation with the permission") << QByteArray("allow\npsuccess\n") << QByteArray() << false << true << true;
+    QTest::newRow("other lines first") << QByteArray("allow\n") << QByteArray("working\nstill working\n") << false
+                                       << false << true; // then closed below: see closeAfterStatus
+    QTest::newRow("confirmation buffered behind a line")
+        << QByteArray("allow\n") << QByteArray("stored\npsuccess\n") << false << true << true;
+    QTest::newRow("confirmation with the permission")
+        << QByteArray("allow\npsuccess\n") << QByteArray() << false << true << true;
     QTest::newRow("closed without status") << QByteArray("allow\n") << QByteArray() << true << false << true;
-    QTest::newRow("confirmation then closed") << QByteArray("allow\n") << QByteArray("psuccess") << true << true << true;
+    QTest::newRow("confirmation then closed")
+        << QByteArray("allow\n") << QByteArray("psuccess") << true << true << true;
     QTest::newRow("refused") << QByteArray("deny\n") << QByteArray() << false << false << false;
     const QByteArray endless(ZMsgFwWire::MaxLineLength + 1024, 'x');
     QTest::newRow("endless permission line") << endless << QByteArray() << false << false << false;
@@ -288,9 +303,12 @@ void TestAvatar::uploadRefusesBadInput_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<bool>("nullImage");
     QTest::addColumn<QString>("warning");
-    QTest::newRow("line feed in the name") << "anna\nallow" << "pw" << false << "line break";
-    QTest::newRow("carriage return in the password") << "anna" << "pw\r" << false << "line break";
-    QTest::newRow("no picture") << "anna" << "pw" << true << "no picture";
+    QTest::newRow("line feed in the name") << "anna\nallow"
+                                           << "pw" << false << "line break";
+    QTest::newRow("carriage return in the password") << "anna"
+                                                     << "pw\r" << false << "line break";
+    QTest::newRow("no picture") << "anna"
+                                << "pw" << true << "no picture";
 }
 
 void TestAvatar::uploadRefusesBadInput()

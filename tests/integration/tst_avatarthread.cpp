@@ -57,7 +57,7 @@ protected:
     }
 };
 
-}
+} // namespace
 
 class TestAvatarThread : public QObject
 {
@@ -353,7 +353,8 @@ void TestAvatarThread::svgAvatarsAreNotDecoded()
 
     auto *thread = new AvatarThread({id, "after"}, {});
     QStringList emitted;
-    connect(thread, &AvatarThread::avatarInsert, this, [&emitted](QByteArray, QString emittedId) { emitted << emittedId; });
+    connect(thread, &AvatarThread::avatarInsert, this,
+            [&emitted](QByteArray, QString emittedId) { emitted << emittedId; });
     server.bodies.insert(QStringLiteral("after"), pngPicture());
     QSignalSpy finished(thread, &QThread::finished);
     thread->start(QThread::LowPriority);

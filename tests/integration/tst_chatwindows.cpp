@@ -2,8 +2,8 @@
 #include "frmChat.h"
 #include "frmLogin.h"
 #include "hermetic.h"
-#include "testpictures.h"
 #include "loopbackzmsgd.h"
+#include "testpictures.h"
 
 #include <zmsgdserverthread.h>
 #include <zmsgfw111q.h>
@@ -55,7 +55,10 @@ QList<frmChat *> openChats()
 
 QColor headerColour(frmChat *chat)
 {
-    return chat->findChild<QLabel *>(QStringLiteral("labUserAvatar"))->pixmap(Qt::ReturnByValue).toImage().pixelColor(5, 5);
+    return chat->findChild<QLabel *>(QStringLiteral("labUserAvatar"))
+        ->pixmap(Qt::ReturnByValue)
+        .toImage()
+        .pixelColor(5, 5);
 }
 
 QString viewText(frmChat *chat)
@@ -93,7 +96,7 @@ protected:
     }
 };
 
-}
+} // namespace
 
 class TestChatWindows : public QObject
 {

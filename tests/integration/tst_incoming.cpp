@@ -2,23 +2,23 @@
 #include "IncomingObject.h"
 #include "MessageFormat.h"
 #include "NotificationWidget.h"
+#include "Platform.h"
 #include "SeenMessages.h"
+#include "UiMessage.h"
 #include "frmChat.h"
 #include "frmLogin.h"
 #include "hermetic.h"
-#include "windowwatch.h"
 #include "loopbackzmsgd.h"
-#include "Platform.h"
 #include "tlstestserver.h"
-#include "UiMessage.h"
+#include "windowwatch.h"
 #include "zmsgfw111q.h"
 #include "zmsgfwwire.h"
 
 #include <zmsgdserverthread.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QFileInfo>
-#include <QAction>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -58,8 +58,7 @@ QSettings settings()
     return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
 }
 
-struct Entry
-{
+struct Entry {
     QString user, nick, status;
     int state;
 };
@@ -267,13 +266,26 @@ void TestIncoming::messages_data()
     QTest::addColumn<bool>("valid");
     QTest::addColumn<QString>("sender");
     QTest::addColumn<QString>("text");
-    QTest::newRow("plain") << "MessageFromUser<>bob: hello\n" << true << "bob" << "hello";
-    QTest::newRow("colon kept") << "MessageFromUser<>bob: hi:there\n" << true << "bob" << "hi:there";
-    QTest::newRow("markup separator in text") << "MessageFromUser<>bob: a<>b\n" << true << "bob" << "a<>b";
-    QTest::newRow("empty text") << "MessageFromUser<>bob: \n" << false << "" << "";
-    QTest::newRow("blank sender") << "MessageFromUser<> : hi\n" << false << "" << "";
-    QTest::newRow("no second part") << "MessageFromUser" << false << "" << "";
-    QTest::newRow("no colon") << "MessageFromUser<>bob\n" << false << "" << "";
+    QTest::newRow("plain") << "MessageFromUser<>bob: hello\n"
+                           << true << "bob"
+                           << "hello";
+    QTest::newRow("colon kept") << "MessageFromUser<>bob: hi:there\n"
+                                << true << "bob"
+                                << "hi:there";
+    QTest::newRow("markup separator in text") << "MessageFromUser<>bob: a<>b\n"
+                                              << true << "bob"
+                                              << "a<>b";
+    QTest::newRow("empty text") << "MessageFromUser<>bob: \n"
+                                << false << ""
+                                << "";
+    QTest::newRow("blank sender") << "MessageFromUser<> : hi\n"
+                                  << false << ""
+                                  << "";
+    QTest::newRow("no second part") << "MessageFromUser" << false << ""
+                                    << "";
+    QTest::newRow("no colon") << "MessageFromUser<>bob\n"
+                              << false << ""
+                              << "";
     QTest::newRow("oversized") << "MessageFromUser<>bob: " + QString(200000, QLatin1Char('x')) << true << "bob"
                                << QString(200000, QLatin1Char('x'));
 }
@@ -303,19 +315,38 @@ void TestIncoming::returnFields_data()
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("users");
     QTest::addColumn<QString>("username");
-    QTest::newRow("defaults") << "ReturnIntialize<>ZM/1.1<>return" << "" << "" << 500 << 500 << "" << "";
-    QTest::newRow("id not a number") << "ReturnIntialize<>ZM/1.1<>return<>--id=abc" << "" << "" << 0 << 500 << "" << "";
-    QTest::newRow("last wins") << "ReturnIntialize<>ZM/1.1<>return<>--rq=a<>--rq=b<>--id=404<>--id=200" << "b" << ""
-                               << 200 << 500 << "" << "";
-    QTest::newRow("prefix only at start") << "ReturnIntialize<>ZM/1.1<>return<>x--rq=a<>--RQ=b" << "" << "" << 500
-                                          << 500 << "" << "";
-    QTest::newRow("list separator") << "ReturnIntialize<>ZM/1.1<>return<>--users=a|1&lt;&gt;b|2" << "" << "" << 500
-                                    << 500 << "a|1\nb|2" << "";
-    QTest::newRow("entity text in value") << "ReturnIntialize<>ZM/1.1<>return<>--users=a&amp;lt;&amp;gt;b" << "" << ""
-                                          << 500 << 500 << "a&lt;&gt;b" << "";
+    QTest::newRow("defaults") << "ReturnIntialize<>ZM/1.1<>return"
+                              << ""
+                              << "" << 500 << 500 << ""
+                              << "";
+    QTest::newRow("id not a number") << "ReturnIntialize<>ZM/1.1<>return<>--id=abc"
+                                     << ""
+                                     << "" << 0 << 500 << ""
+                                     << "";
+    QTest::newRow("last wins") << "ReturnIntialize<>ZM/1.1<>return<>--rq=a<>--rq=b<>--id=404<>--id=200"
+                               << "b"
+                               << "" << 200 << 500 << ""
+                               << "";
+    QTest::newRow("prefix only at start") << "ReturnIntialize<>ZM/1.1<>return<>x--rq=a<>--RQ=b"
+                                          << ""
+                                          << "" << 500 << 500 << ""
+                                          << "";
+    QTest::newRow("list separator") << "ReturnIntialize<>ZM/1.1<>return<>--users=a|1&lt;&gt;b|2"
+                                    << ""
+                                    << "" << 500 << 500 << "a|1\nb|2"
+                                    << "";
+    QTest::newRow("entity text in value") << "ReturnIntialize<>ZM/1.1<>return<>--users=a&amp;lt;&amp;gt;b"
+                                          << ""
+                                          << "" << 500 << 500 << "a&lt;&gt;b"
+                                          << "";
     QTest::newRow("space entity") << "ReturnIntialize<>ZM/1.1<>return<>--username=a&nbsp;b<>--at=x&amp;nbsp;"
-                                  << "" << "x&nbsp;" << 500 << 500 << "" << "a b";
-    QTest::newRow("state") << "ReturnIntialize<>ZM/1.1<>notification<>--state=3" << "" << "" << 500 << 3 << "" << "";
+                                  << ""
+                                  << "x&nbsp;" << 500 << 500 << ""
+                                  << "a b";
+    QTest::newRow("state") << "ReturnIntialize<>ZM/1.1<>notification<>--state=3"
+                           << ""
+                           << "" << 500 << 3 << ""
+                           << "";
 }
 
 void TestIncoming::returnFields()
@@ -345,8 +376,8 @@ void TestIncoming::branches_data()
     QTest::newRow("send message") << "--at=sendmessage<>--id=200" << int(Branch::MaybeFailedMessage);
     QTest::newRow("notification any result") << "--nt=onlinestate<>--id=7" << int(Branch::StateNotification);
     QTest::newRow("no result") << "--rq=avatar" << int(Branch::Unhandled);
-    QTest::newRow("request before notification") << "--rq=onlinestate<>--nt=onlinestate<>--id=200"
-                                                 << int(Branch::OwnState);
+    QTest::newRow("request before notification")
+        << "--rq=onlinestate<>--nt=onlinestate<>--id=200" << int(Branch::OwnState);
 }
 
 void TestIncoming::branches()
@@ -363,14 +394,30 @@ void TestIncoming::valueDecoding_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("plain");
     QTest::addColumn<QString>("listed");
-    QTest::newRow("no entity") << "plain text" << "plain text" << "plain text";
-    QTest::newRow("every entity") << "a&nbsp;&amp;&lt;b&gt;" << "a &<b>" << "a &<b>";
-    QTest::newRow("separator") << "x&lt;&gt;y" << "x<>y" << "x\ny";
-    QTest::newRow("separators in a row") << "&lt;&gt;&lt;&gt;" << "<><>" << "\n\n";
-    QTest::newRow("typed entity text") << "&amp;lt;&amp;gt;" << "&lt;&gt;" << "&lt;&gt;";
-    QTest::newRow("typed ampersands") << "&&amp;&" << "&&&" << "&&&";
-    QTest::newRow("unknown entity") << "&quot;&am" << "&quot;&am" << "&quot;&am";
-    QTest::newRow("cut entity at the end") << "a&lt" << "a&lt" << "a&lt";
+    QTest::newRow("no entity") << "plain text"
+                               << "plain text"
+                               << "plain text";
+    QTest::newRow("every entity") << "a&nbsp;&amp;&lt;b&gt;"
+                                  << "a &<b>"
+                                  << "a &<b>";
+    QTest::newRow("separator") << "x&lt;&gt;y"
+                               << "x<>y"
+                               << "x\ny";
+    QTest::newRow("separators in a row") << "&lt;&gt;&lt;&gt;"
+                                         << "<><>"
+                                         << "\n\n";
+    QTest::newRow("typed entity text") << "&amp;lt;&amp;gt;"
+                                       << "&lt;&gt;"
+                                       << "&lt;&gt;";
+    QTest::newRow("typed ampersands") << "&&amp;&"
+                                      << "&&&"
+                                      << "&&&";
+    QTest::newRow("unknown entity") << "&quot;&am"
+                                    << "&quot;&am"
+                                    << "&quot;&am";
+    QTest::newRow("cut entity at the end") << "a&lt"
+                                           << "a&lt"
+                                           << "a&lt";
     QTest::newRow("non-Latin") << QString::fromUtf8("Привет&nbsp;🙂") << QString::fromUtf8("Привет 🙂")
                                << QString::fromUtf8("Привет 🙂");
 }
@@ -392,15 +439,33 @@ void TestIncoming::contactEntries_data()
     QTest::addColumn<QString>("nick");
     QTest::addColumn<QString>("status");
     QTest::addColumn<int>("state");
-    QTest::newRow("plain") << "alice|Alice|Hi there|1" << true << "alice" << "Alice" << "Hi there" << 1;
-    QTest::newRow("empty fields") << "bob|||2" << true << "bob" << "" << "" << 2;
-    QTest::newRow("three fields") << "bob|Bob|hi" << false << "" << "" << "" << 0;
-    QTest::newRow("one field") << "bob" << false << "" << "" << "" << 0;
-    QTest::newRow("state not a number") << "bob|Bob|hi|x" << true << "bob" << "Bob" << "hi" << 0;
-    QTest::newRow("extra field ignored") << "bob|Bob|hi|3|junk" << true << "bob" << "Bob" << "hi" << 3;
-    QTest::newRow("escaped bar") << "bob|B&#124;b|a&#124;b|3" << true << "bob" << "B|b" << "a|b" << 3;
-    QTest::newRow("no account name") << "|Nick|hi|1" << false << "" << "" << "" << 0;
-    QTest::newRow("account name of blanks") << " \t|Nick|hi|1" << false << "" << "" << "" << 0;
+    QTest::newRow("plain") << "alice|Alice|Hi there|1" << true << "alice"
+                           << "Alice"
+                           << "Hi there" << 1;
+    QTest::newRow("empty fields") << "bob|||2" << true << "bob"
+                                  << ""
+                                  << "" << 2;
+    QTest::newRow("three fields") << "bob|Bob|hi" << false << ""
+                                  << ""
+                                  << "" << 0;
+    QTest::newRow("one field") << "bob" << false << ""
+                               << ""
+                               << "" << 0;
+    QTest::newRow("state not a number") << "bob|Bob|hi|x" << true << "bob"
+                                        << "Bob"
+                                        << "hi" << 0;
+    QTest::newRow("extra field ignored") << "bob|Bob|hi|3|junk" << true << "bob"
+                                         << "Bob"
+                                         << "hi" << 3;
+    QTest::newRow("escaped bar") << "bob|B&#124;b|a&#124;b|3" << true << "bob"
+                                 << "B|b"
+                                 << "a|b" << 3;
+    QTest::newRow("no account name") << "|Nick|hi|1" << false << ""
+                                     << ""
+                                     << "" << 0;
+    QTest::newRow("account name of blanks") << " \t|Nick|hi|1" << false << ""
+                                            << ""
+                                            << "" << 0;
     QTest::newRow("oversized") << "big|" + QString(100000, QLatin1Char('n')) + "|s|1" << true << "big"
                                << QString(100000, QLatin1Char('n')) << "s" << 1;
 }
@@ -440,17 +505,31 @@ void TestIncoming::stateTables_data()
     QTest::addColumn<QString>("icon");
     QTest::addColumn<QString>("own");
     QTest::addColumn<QString>("popup");
-    QTest::newRow("1") << 1 << "Online" << ":/img/online-t2x64.png" << ":/img/online-t2x64.png"
+    QTest::newRow("1") << 1 << "Online"
+                       << ":/img/online-t2x64.png"
+                       << ":/img/online-t2x64.png"
                        << ":/img/notification-online.png";
-    QTest::newRow("2") << 2 << "Away" << ":/img/away-t2x64.png" << ":/img/away-t2x64.png" << ":/img/notification-away.png";
-    QTest::newRow("3") << 3 << "Busy" << ":/img/busy-t2x64.png" << ":/img/busy-t2x64.png" << ":/img/notification-busy.png";
-    QTest::newRow("4") << 4 << "Not just" << ":/img/notjust-t1x64.png" << ":/img/notjust-t1x64.png"
+    QTest::newRow("2") << 2 << "Away"
+                       << ":/img/away-t2x64.png"
+                       << ":/img/away-t2x64.png"
+                       << ":/img/notification-away.png";
+    QTest::newRow("3") << 3 << "Busy"
+                       << ":/img/busy-t2x64.png"
+                       << ":/img/busy-t2x64.png"
+                       << ":/img/notification-busy.png";
+    QTest::newRow("4") << 4 << "Not just"
+                       << ":/img/notjust-t1x64.png"
+                       << ":/img/notjust-t1x64.png"
                        << ":/img/notification-notjust.png";
-    QTest::newRow("5") << 5 << "Show offline" << ":/img/showoffline-t1x64.png" << ":/img/offline-t1x64.png"
+    QTest::newRow("5") << 5 << "Show offline"
+                       << ":/img/showoffline-t1x64.png"
+                       << ":/img/offline-t1x64.png"
                        << ":/img/notification-showoffline.png";
     for (int s : {0, 6, 8, 500, -1}) {
-        QTest::newRow(qPrintable(QString::number(s))) << s << "Offline" << ":/img/offline-t1x64.png"
-                                                      << ":/img/offline-t1x64.png" << ":/img/notification-offline.png";
+        QTest::newRow(qPrintable(QString::number(s))) << s << "Offline"
+                                                      << ":/img/offline-t1x64.png"
+                                                      << ":/img/offline-t1x64.png"
+                                                      << ":/img/notification-offline.png";
     }
 }
 
@@ -473,8 +552,8 @@ void TestIncoming::popupCut_data()
     QTest::newRow("25 ascii kept") << a25 << a25;
     QTest::newRow("26 ascii cut") << a25 + "b" << QString(23, QLatin1Char('a')) + "..";
     QTest::newRow("30 ascii cut") << QString(30, QLatin1Char('x')) << QString(23, QLatin1Char('x')) + "..";
-    QTest::newRow("umlaut across the cut") << QString(22, QLatin1Char('a')) + QString::fromUtf8("äöü")
-                                           << QString(22, QLatin1Char('a')) + "..";
+    QTest::newRow("umlaut across the cut")
+        << QString(22, QLatin1Char('a')) + QString::fromUtf8("äöü") << QString(22, QLatin1Char('a')) + "..";
     QTest::newRow("umlaut ends at the cut") << QString(21, QLatin1Char('a')) + QString::fromUtf8("äöü")
                                             << QString(21, QLatin1Char('a')) + QString::fromUtf8("ä") + "..";
     QTest::newRow("euro signs") << QString::fromUtf8("€€€€€€€€€€") << QString::fromUtf8("€€€€€€€") + "..";
@@ -495,22 +574,31 @@ void TestIncoming::listFieldsSurviveTheWire_data()
 {
     QTest::addColumn<QString>("nick");
     QTest::addColumn<QString>("status");
-    QTest::newRow("ordinary") << "Alice" << "Hello world";
-    QTest::newRow("escaped ampersand") << "Al" << "Fish &amp; chips";
-    QTest::newRow("literal entity text") << "A&amp;B" << "&amp;amp; and &amp;nbsp;";
-    QTest::newRow("bar") << "a|b" << "x | y";
-    QTest::newRow("separator") << "a<>b" << "&lt;&gt; <> &lt;&gt;";
-    QTest::newRow("numeric entities") << "&#124;&#60;&#38;" << "&#62;|&#";
-    QTest::newRow("spaces and nbsp") << "  two  spaces " << "&nbsp; a&nbsp;b";
+    QTest::newRow("ordinary") << "Alice"
+                              << "Hello world";
+    QTest::newRow("escaped ampersand") << "Al"
+                                       << "Fish &amp; chips";
+    QTest::newRow("literal entity text") << "A&amp;B"
+                                         << "&amp;amp; and &amp;nbsp;";
+    QTest::newRow("bar") << "a|b"
+                         << "x | y";
+    QTest::newRow("separator") << "a<>b"
+                               << "&lt;&gt; <> &lt;&gt;";
+    QTest::newRow("numeric entities") << "&#124;&#60;&#38;"
+                                      << "&#62;|&#";
+    QTest::newRow("spaces and nbsp") << "  two  spaces "
+                                     << "&nbsp; a&nbsp;b";
     QTest::newRow("unicode") << QString::fromUtf8("Jürgen 😀") << QString::fromUtf8("grüß &euro;");
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestIncoming::listFieldsSurviveTheWire()
 {
     QFETCH(QString, nick);
     QFETCH(QString, status);
-    const QString object = contactsObject({{QStringLiteral("alice"), nick, status, 3}, {QStringLiteral("bob"), nick, status, 1}});
+    const QString object =
+        contactsObject({{QStringLiteral("alice"), nick, status, 3}, {QStringLiteral("bob"), nick, status, 1}});
     QStringList parts;
     QCOMPARE(modeOf(object, &parts), Mode::Return);
     const ReturnFields f = parseReturn(parts);
@@ -538,17 +626,23 @@ void TestIncoming::contactRefresh_data()
     QTest::addColumn<QString>("statusMessage");
     QTest::addColumn<int>("state");
     QTest::newRow("busy with ampersand") << contactsObject({{"alice", "Alice", "Fish &amp; chips", 3}})
-                                         << "Alice\nFish & chips" << "Fish &amp; chips" << 3;
+                                         << "Alice\nFish & chips"
+                                         << "Fish &amp; chips" << 3;
     QTest::newRow("hand-written object") << "ReturnIntialize<>ZM/1.1<>return<>--rq=contactswithstates<>--id=200"
                                             "<>--users=alice|Alice|a&amp;amp;b|3"
-                                         << "Alice\na&b" << "a&amp;b" << 3;
+                                         << "Alice\na&b"
+                                         << "a&amp;b" << 3;
     QTest::newRow("typed entity text") << contactsObject({{"alice", "Alice", "&amp;amp; &lt;&gt;", 1}})
-                                       << "Alice\n&amp; <>" << "&amp;amp; &lt;&gt;" << 1;
-    QTest::newRow("bar in status") << contactsObject({{"alice", "Al|ce", "a | b", 2}}) << "Al|ce\na | b" << "a | b" << 2;
-    QTest::newRow("unknown state") << contactsObject({{"alice", "Alice", "", 42}}) << "Alice\n" << "" << 42;
-    QTest::newRow("blank nick") << contactsObject({{"alice", "  ", "hi", 1}}) << "alice\nhi" << "hi" << 1;
-    QTest::newRow("markup in nick stays text") << contactsObject({{"alice", "<b>A</b>", "<br>", 1}})
-                                               << "<b>A</b>\n\n" << "<br>" << 1;
+                                       << "Alice\n&amp; <>"
+                                       << "&amp;amp; &lt;&gt;" << 1;
+    QTest::newRow("bar in status") << contactsObject({{"alice", "Al|ce", "a | b", 2}}) << "Al|ce\na | b"
+                                   << "a | b" << 2;
+    QTest::newRow("unknown state") << contactsObject({{"alice", "Alice", "", 42}}) << "Alice\n"
+                                   << "" << 42;
+    QTest::newRow("blank nick") << contactsObject({{"alice", "  ", "hi", 1}}) << "alice\nhi"
+                                << "hi" << 1;
+    QTest::newRow("markup in nick stays text") << contactsObject({{"alice", "<b>A</b>", "<br>", 1}}) << "<b>A</b>\n\n"
+                                               << "<br>" << 1;
 }
 
 void TestIncoming::contactRefresh()
@@ -596,10 +690,12 @@ void TestIncoming::malformedObjectsChangeNothing_data()
                                 << "ReturnIntialize<>ZM/1.1<>return<>--rq=contactswithstates<>--id=404";
     QTest::newRow("maybe failed") << "ReturnIntialize<>ZM/1.1<>return<>--at=sendmessage<>--id=200"
                                   << "Maybe failed message";
-    QTest::newRow("poke") << "PokeFromUser<>anna\n" << "PokeFromUser<>anna";
+    QTest::newRow("poke") << "PokeFromUser<>anna\n"
+                          << "PokeFromUser<>anna";
     QTest::newRow("short rows") << "ReturnIntialize<>ZM/1.1<>return<>--rq=contactswithstates<>--id=200<>--users=a|b|c"
                                 << "Contacts with states list sended";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("empty") << ""
+                           << "";
     QTest::newRow("garbage") << QString::fromUtf8("\xff\x01<><><>") << "";
     const QString refused = QStringLiteral("Refused a list entry without an account name");
     QTest::newRow("contact without account name") << contactsObject({{"", "Nick", "", 1}}) << refused;
@@ -684,9 +780,8 @@ void TestIncoming::iconsForEveryState()
     const QSize canvas = designed ? QSize(68, 54) : QSize(52, 38);
     const QImage row = window.contactItems.value(QStringLiteral("alice"))->icon().pixmap(canvas).toImage();
     QCOMPARE(row.size(), canvas);
-    const QImage expected = window.makeContactIcon(window.defaultAvatarImage(), QImage(stateIconPath(state)))
-                                .pixmap(canvas)
-                                .toImage();
+    const QImage expected =
+        window.makeContactIcon(window.defaultAvatarImage(), QImage(stateIconPath(state))).pixmap(canvas).toImage();
     QCOMPARE(row.convertToFormat(QImage::Format_ARGB32), expected.convertToFormat(QImage::Format_ARGB32));
     // Left of the avatar's top edge and right of the badge the canvas stays transparent.
     QCOMPARE(qAlpha(row.pixel(canvas.width() - 1, 0)), 0);
@@ -714,7 +809,10 @@ void TestIncoming::nickWrittenOnlyWhenChanged()
         QVERIFY(f.setFileTime(past, QFileDevice::FileModificationTime));
     }
     window.readIncoming(object);
-    { QSettings store = settings(); store.sync(); }
+    {
+        QSettings store = settings();
+        store.sync();
+    }
     QVERIFY(qAbs(QFileInfo(file).lastModified().secsTo(past)) < 2);
     window.readIncoming(contactsObject({{"alice", "Alicia", "a", 1}}));
     QSettings store = settings();
@@ -802,8 +900,8 @@ void TestIncoming::popupClickOpensChat()
     window.readIncoming(stateObject(QStringLiteral("bob"), 3));
     QList<NotificationWidget *> popups = livePopups();
     QCOMPARE(popups.size(), 2);
-    NotificationWidget *bobPopup = popups.at(0)->notificationData().endsWith(QLatin1String("bob")) ? popups.at(0)
-                                                                                                  : popups.at(1);
+    NotificationWidget *bobPopup =
+        popups.at(0)->notificationData().endsWith(QLatin1String("bob")) ? popups.at(0) : popups.at(1);
     QTest::mouseClick(bobPopup->findChild<QLabel *>(QStringLiteral("labNotificationText")), Qt::LeftButton);
     QVERIFY(window.chatWindows.contains(QStringLiteral("bob")));
     QVERIFY(!window.chatWindows.contains(QStringLiteral("alice")));
@@ -818,8 +916,8 @@ void TestIncoming::incomingMessageOpensChat()
 {
     ProbeLogin window;
     window.readIncoming(contactsObject({{"alice", "Alice", "hi", 1}}));
-    window.readIncoming(QStringLiteral("MessageFromUser<>alice: ") + QString::fromUtf8("Grüße aus dem schönen Süden, liebe Leute")
-                        + QLatin1Char('\n'));
+    window.readIncoming(QStringLiteral("MessageFromUser<>alice: ")
+                        + QString::fromUtf8("Grüße aus dem schönen Süden, liebe Leute") + QLatin1Char('\n'));
     QVERIFY(window.chatWindows.contains(QStringLiteral("alice")));
     frmChat *chat = window.chatWindows.value(QStringLiteral("alice"));
     QVERIFY(chat->isMinimized());
@@ -832,15 +930,20 @@ void TestIncoming::incomingMessageOpensChat()
     // Further messages from the same sender refresh the popup that is still showing.
     window.readIncoming(QStringLiteral("MessageFromUser<>alice: second\n"));
     QCOMPARE(livePopups().size(), 1);
-    QVERIFY(livePopups().first()->findChild<QLabel *>(QStringLiteral("labNotificationText"))->text().endsWith(
-        QLatin1String("second")));
+    QVERIFY(livePopups()
+                .first()
+                ->findChild<QLabel *>(QStringLiteral("labNotificationText"))
+                ->text()
+                .endsWith(QLatin1String("second")));
 
     // A stranger gets a chat window marked as such.
     window.readIncoming(QStringLiteral("MessageFromUser<>mallory: <b>x</b>\n"));
     QVERIFY(window.chatWindows.contains(QStringLiteral("mallory")));
-    const QLabel *notice = window.chatWindows.value(QStringLiteral("mallory"))->findChild<QLabel *>(QStringLiteral("labStatusText"));
+    const QLabel *notice =
+        window.chatWindows.value(QStringLiteral("mallory"))->findChild<QLabel *>(QStringLiteral("labStatusText"));
     QCOMPARE(notice->textFormat(), Qt::RichText);
-    QCOMPARE(notice->text(), QStringLiteral("<span style=\"color: blue;\">mallory</span><span> is not in your contacts!</span>"));
+    QCOMPARE(notice->text(),
+             QStringLiteral("<span style=\"color: blue;\">mallory</span><span> is not in your contacts!</span>"));
     QCOMPARE(livePopups().size(), 2);
     // Empty texts are dropped.
     window.readIncoming(QStringLiteral("MessageFromUser<>eve:   \n"));
@@ -1131,9 +1234,10 @@ void TestIncoming::watchdogAgainstZmsgd()
     QMetaObject::invokeMethod(&window, "on_timerLC_tick");
     QVERIFY(!window.isLoginAttemptRunning());
     QCOMPARE(balloons.size(), 2);
-    QTRY_VERIFY_WITH_TIMEOUT(std::any_of(captured.cbegin(), captured.cend(),
-                                         [](const QString &l) { return l.startsWith(QLatin1String("Online state has changed")); }),
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::any_of(captured.cbegin(), captured.cend(),
+                    [](const QString &l) { return l.startsWith(QLatin1String("Online state has changed")); }),
+        5000);
     zmsgd->stop();
 }
 

@@ -29,26 +29,65 @@ QVariant text(const char *utf8)
 const QHash<QString, Member> &members()
 {
     static const QHash<QString, Member> table{
-        {"getUserContacts", {[](ZMsgFw10Q &c) { return QVariant(c.getUserContacts()); }, [](ZMsgFw10 &c) { return text(c.getUserContacts()); }}},
-        {"getUserContactsLength", {[](ZMsgFw10Q &c) { return QVariant(c.getUserContactsLength()); }, [](ZMsgFw10 &c) { return text(c.getUserContactsLength()); }}},
-        {"getUserContactsRequests", {[](ZMsgFw10Q &c) { return QVariant(c.getUserContactsRequests()); }, [](ZMsgFw10 &c) { return text(c.getUserContactsRequests()); }}},
-        {"getUserFriendRequests", {[](ZMsgFw10Q &c) { return QVariant(c.getUserFriendRequests()); }, [](ZMsgFw10 &c) { return text(c.getUserFriendRequests()); }}},
-        {"getUserContactsWithStates", {[](ZMsgFw10Q &c) { return QVariant(c.getUserContactsWithStates()); }, [](ZMsgFw10 &c) { return text(c.getUserContactsWithStates()); }}},
-        {"getUserFriendRequestsLength", {[](ZMsgFw10Q &c) { return QVariant(c.getUserFriendRequestsLength()); }, [](ZMsgFw10 &c) { return text(c.getUserFriendRequestsLength()); }}},
-        {"getUserMessageState", {[](ZMsgFw10Q &c) { return QVariant(c.getUserMessageState()); }, [](ZMsgFw10 &c) { return text(c.getUserMessageState()); }}},
-        {"getUserNick", {[](ZMsgFw10Q &c) { return QVariant(c.getUserNick()); }, [](ZMsgFw10 &c) { return text(c.getUserNick()); }}},
-        {"getUserOnlineState", {[](ZMsgFw10Q &c) { return QVariant(c.getUserOnlineState()); }, [](ZMsgFw10 &c) { return QVariant(c.getUserOnlineState()); }}},
-        {"addUserContact", {[](ZMsgFw10Q &c) { return QVariant(c.addUserContact("anna")); }, [](ZMsgFw10 &c) { return QVariant(c.addUserContact("anna")); }}},
-        {"delUserContact", {[](ZMsgFw10Q &c) { return QVariant(c.delUserContact("anna")); }, [](ZMsgFw10 &c) { return QVariant(c.delUserContact("anna")); }}},
-        {"removeUserContact", {[](ZMsgFw10Q &c) { return QVariant(c.removeUserContact("anna")); }, [](ZMsgFw10 &c) { return QVariant(c.removeUserContact("anna")); }}},
-        {"setUserOnlineState", {[](ZMsgFw10Q &c) { return QVariant(c.setUserOnlineState(2)); }, [](ZMsgFw10 &c) { return QVariant(c.setUserOnlineState(2)); }}},
-        {"setUserMessageState", {[](ZMsgFw10Q &c) { return QVariant(c.setUserMessageState("at home & more")); }, [](ZMsgFw10 &c) { return QVariant(c.setUserMessageState("at home & more")); }}},
-        {"setUserAvatar", {[](ZMsgFw10Q &c) { return QVariant(c.setUserAvatar("abc", "png")); }, [](ZMsgFw10 &c) { return QVariant(c.setUserAvatar("abc", "png")); }}},
-        {"setUserNick", {[](ZMsgFw10Q &c) { return QVariant(c.setUserNick("Jürgen")); }, [](ZMsgFw10 &c) { return QVariant(c.setUserNick("Jürgen")); }}},
-        {"setUserMail", {[](ZMsgFw10Q &c) { return QVariant(c.setUserMail("a@b.c", true)); }, [](ZMsgFw10 &c) { return QVariant(c.setUserMail("a@b.c", true)); }}},
-        {"setUserPassword", {[](ZMsgFw10Q &c) { return QVariant(c.setUserPassword("old", "new")); }, [](ZMsgFw10 &c) { return QVariant(c.setUserPassword("old", "new")); }}},
-        {"sendMessageToUser", {[](ZMsgFw10Q &c) { return QVariant(c.sendMessageToUser("ben", "hi there")); }, [](ZMsgFw10 &c) { return QVariant(c.sendMessageToUser("ben", "hi there")); }}},
-        {"sendPokeToUser", {[](ZMsgFw10Q &c) { return QVariant(c.sendPokeToUser("ben")); }, [](ZMsgFw10 &c) { return QVariant(c.sendPokeToUser("ben")); }}},
+        {"getUserContacts",
+         {[](ZMsgFw10Q &c) { return QVariant(c.getUserContacts()); },
+          [](ZMsgFw10 &c) { return text(c.getUserContacts()); }}},
+        {"getUserContactsLength",
+         {[](ZMsgFw10Q &c) { return QVariant(c.getUserContactsLength()); },
+          [](ZMsgFw10 &c) { return text(c.getUserContactsLength()); }}},
+        {"getUserContactsRequests",
+         {[](ZMsgFw10Q &c) { return QVariant(c.getUserContactsRequests()); },
+          [](ZMsgFw10 &c) { return text(c.getUserContactsRequests()); }}},
+        {"getUserFriendRequests",
+         {[](ZMsgFw10Q &c) { return QVariant(c.getUserFriendRequests()); },
+          [](ZMsgFw10 &c) { return text(c.getUserFriendRequests()); }}},
+        {"getUserContactsWithStates",
+         {[](ZMsgFw10Q &c) { return QVariant(c.getUserContactsWithStates()); },
+          [](ZMsgFw10 &c) { return text(c.getUserContactsWithStates()); }}},
+        {"getUserFriendRequestsLength",
+         {[](ZMsgFw10Q &c) { return QVariant(c.getUserFriendRequestsLength()); },
+          [](ZMsgFw10 &c) { return text(c.getUserFriendRequestsLength()); }}},
+        {"getUserMessageState",
+         {[](ZMsgFw10Q &c) { return QVariant(c.getUserMessageState()); },
+          [](ZMsgFw10 &c) { return text(c.getUserMessageState()); }}},
+        {"getUserNick",
+         {[](ZMsgFw10Q &c) { return QVariant(c.getUserNick()); }, [](ZMsgFw10 &c) { return text(c.getUserNick()); }}},
+        {"getUserOnlineState",
+         {[](ZMsgFw10Q &c) { return QVariant(c.getUserOnlineState()); },
+          [](ZMsgFw10 &c) { return QVariant(c.getUserOnlineState()); }}},
+        {"addUserContact",
+         {[](ZMsgFw10Q &c) { return QVariant(c.addUserContact("anna")); },
+          [](ZMsgFw10 &c) { return QVariant(c.addUserContact("anna")); }}},
+        {"delUserContact",
+         {[](ZMsgFw10Q &c) { return QVariant(c.delUserContact("anna")); },
+          [](ZMsgFw10 &c) { return QVariant(c.delUserContact("anna")); }}},
+        {"removeUserContact",
+         {[](ZMsgFw10Q &c) { return QVariant(c.removeUserContact("anna")); },
+          [](ZMsgFw10 &c) { return QVariant(c.removeUserContact("anna")); }}},
+        {"setUserOnlineState",
+         {[](ZMsgFw10Q &c) { return QVariant(c.setUserOnlineState(2)); },
+          [](ZMsgFw10 &c) { return QVariant(c.setUserOnlineState(2)); }}},
+        {"setUserMessageState",
+         {[](ZMsgFw10Q &c) { return QVariant(c.setUserMessageState("at home & more")); },
+          [](ZMsgFw10 &c) { return QVariant(c.setUserMessageState("at home & more")); }}},
+        {"setUserAvatar",
+         {[](ZMsgFw10Q &c) { return QVariant(c.setUserAvatar("abc", "png")); },
+          [](ZMsgFw10 &c) { return QVariant(c.setUserAvatar("abc", "png")); }}},
+        {"setUserNick",
+         {[](ZMsgFw10Q &c) { return QVariant(c.setUserNick("Jürgen")); },
+          [](ZMsgFw10 &c) { return QVariant(c.setUserNick("Jürgen")); }}},
+        {"setUserMail",
+         {[](ZMsgFw10Q &c) { return QVariant(c.setUserMail("a@b.c", true)); },
+          [](ZMsgFw10 &c) { return QVariant(c.setUserMail("a@b.c", true)); }}},
+        {"setUserPassword",
+         {[](ZMsgFw10Q &c) { return QVariant(c.setUserPassword("old", "new")); },
+          [](ZMsgFw10 &c) { return QVariant(c.setUserPassword("old", "new")); }}},
+        {"sendMessageToUser",
+         {[](ZMsgFw10Q &c) { return QVariant(c.sendMessageToUser("ben", "hi there")); },
+          [](ZMsgFw10 &c) { return QVariant(c.sendMessageToUser("ben", "hi there")); }}},
+        {"sendPokeToUser",
+         {[](ZMsgFw10Q &c) { return QVariant(c.sendPokeToUser("ben")); },
+          [](ZMsgFw10 &c) { return QVariant(c.sendPokeToUser("ben")); }}},
     };
     return table;
 }
@@ -157,13 +196,18 @@ void TestLegacy::operations_data()
         QVariant result;
     };
     const Row rows[] = {
-        {"getUserContacts", "SEND /getusercontacts ZM/1.0\n", "ZM/1.0 200 OK\nUsers: anna<>ben\n", QString("anna\nben")},
+        {"getUserContacts", "SEND /getusercontacts ZM/1.0\n", "ZM/1.0 200 OK\nUsers: anna<>ben\n",
+         QString("anna\nben")},
         {"getUserContactsLength", "SEND /getusercontactslength ZM/1.0\n", "ZM/1.0 200 OK\nLength: 2\n", QString("2")},
-        {"getUserContactsRequests", "SEND /getuserfriendrequests ZM/1.0\n", "ZM/1.0 200 OK\nUsers: x<>y\n", QString("x\ny")},
+        {"getUserContactsRequests", "SEND /getuserfriendrequests ZM/1.0\n", "ZM/1.0 200 OK\nUsers: x<>y\n",
+         QString("x\ny")},
         {"getUserFriendRequests", "SEND /getuserfriendrequests ZM/1.0\n", "ZM/1.0 200 OK\nUsers: x\n", QString("x")},
-        {"getUserContactsWithStates", "SEND /getusercontactswithstates ZM/1.0\n", "ZM/1.0 200 OK\nOther: 1\nUsers: a|1<>b|8\n", QString("a|1\nb|8")},
-        {"getUserFriendRequestsLength", "SEND /getuserfriendrequestslength ZM/1.0\n", "ZM/1.0 200 OK\nLength: 0\n", QString("0")},
-        {"getUserMessageState", "SEND /getusermessagestate ZM/1.0\n", "ZM/1.0 200 OK\nMessage: at home <>\n", QString("at home <>")},
+        {"getUserContactsWithStates", "SEND /getusercontactswithstates ZM/1.0\n",
+         "ZM/1.0 200 OK\nOther: 1\nUsers: a|1<>b|8\n", QString("a|1\nb|8")},
+        {"getUserFriendRequestsLength", "SEND /getuserfriendrequestslength ZM/1.0\n", "ZM/1.0 200 OK\nLength: 0\n",
+         QString("0")},
+        {"getUserMessageState", "SEND /getusermessagestate ZM/1.0\n", "ZM/1.0 200 OK\nMessage: at home <>\n",
+         QString("at home <>")},
         {"getUserNick", "SEND /getusernick ZM/1.0\n", "ZM/1.0 200 OK\nNick: Jürgen\n", QString("Jürgen")},
         {"getUserOnlineState", "SEND /getuseronlinestate ZM/1.0\n", "ZM/1.0 200 OK\nState: 3\n", 3},
         {"addUserContact", "SEND /addusercontact ZM/1.0\nUsername: anna\n", "ZM/1.0 200 OK\n", 200},
@@ -174,7 +218,8 @@ void TestLegacy::operations_data()
         {"setUserAvatar", "SEND /setuseravatar ZM/1.0\nAvatar: abc\nFormat: png\n", "ZM/1.0 200 OK\n", 200},
         {"setUserNick", "SEND /setusernick ZM/1.0\nNick: Jürgen\n", "ZM/1.0 200 OK\n", 200},
         {"setUserMail", "SEND /setusermail ZM/1.0\nMail: a@b.c\nVFO: true\n", "ZM/1.0 200 OK\n", 200},
-        {"setUserPassword", "SEND /setuserpassword ZM/1.0\nPassword old: old\nPassword new: new\n", "ZM/1.0 300 Wrong\n", 300},
+        {"setUserPassword", "SEND /setuserpassword ZM/1.0\nPassword old: old\nPassword new: new\n",
+         "ZM/1.0 300 Wrong\n", 300},
         {"sendMessageToUser", "SEND /message ZM/1.0\nUsername: ben\nMessage: hi there\n", "ZM/1.0 200 OK\n", 200},
         {"sendPokeToUser", "SEND /poke ZM/1.0\nUsername: ben\n", "", 0},
     };
@@ -218,20 +263,26 @@ void TestLegacy::statusLines_data()
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QVariant>("result");
     const QByteArray push = "SEND /update ZM/1.0\n";
-    QTest::newRow("text, error") << "getUserNick" << QByteArray("ZM/1.0 500 Error\n") << QVariant(QString("///Error 500"));
-    QTest::newRow("text, code word kept") << "getUserNick" << QByteArray("ZM/1.0 4x4 Odd\n") << QVariant(QString("///Error 4x4"));
+    QTest::newRow("text, error") << "getUserNick" << QByteArray("ZM/1.0 500 Error\n")
+                                 << QVariant(QString("///Error 500"));
+    QTest::newRow("text, code word kept")
+        << "getUserNick" << QByteArray("ZM/1.0 4x4 Odd\n") << QVariant(QString("///Error 4x4"));
     QTest::newRow("text, one word") << "getUserNick" << QByteArray("Broken\n") << QVariant(QString("///Error 502"));
-    QTest::newRow("text, header missing") << "getUserNick" << "ZM/1.0 200 OK\nOther: x\n" + push << QVariant(QString("///Error 201"));
+    QTest::newRow("text, header missing") << "getUserNick"
+                                          << "ZM/1.0 200 OK\nOther: x\n" + push << QVariant(QString("///Error 201"));
     QTest::newRow("text, NUL byte kept") << "getUserNick" << QByteArray("ZM/1.0 200 OK\nNick: Al\0ice\n", 27)
                                          << QVariant(QString::fromUtf8("Al\0ice", 6));
-    QTest::newRow("text, header first wins") << "getUserNick" << QByteArray("ZM/1.0 200 OK\nNick: a\nNick: b\n") << QVariant(QString("a"));
+    QTest::newRow("text, header first wins")
+        << "getUserNick" << QByteArray("ZM/1.0 200 OK\nNick: a\nNick: b\n") << QVariant(QString("a"));
     QTest::newRow("int, error") << "addUserContact" << QByteArray("ZM/1.0 500 Error\n") << QVariant(500);
     QTest::newRow("int, one word") << "addUserContact" << QByteArray("Broken\n") << QVariant(502);
     QTest::newRow("int, not found") << "addUserContact" << QByteArray("404 Not Found\n") << QVariant(0);
     QTest::newRow("message, not found") << "sendMessageToUser" << QByteArray("404 Not Found\n") << QVariant(404);
     QTest::newRow("state, error") << "getUserOnlineState" << QByteArray("ZM/1.0 403 No\n") << QVariant(403);
-    QTest::newRow("state, header missing") << "getUserOnlineState" << "ZM/1.0 200 OK\n" + push << QVariant(201);
-    QTest::newRow("state, not a number") << "getUserOnlineState" << QByteArray("ZM/1.0 200 OK\nState: x\n") << QVariant(0);
+    QTest::newRow("state, header missing") << "getUserOnlineState"
+                                           << "ZM/1.0 200 OK\n" + push << QVariant(201);
+    QTest::newRow("state, not a number") << "getUserOnlineState" << QByteArray("ZM/1.0 200 OK\nState: x\n")
+                                         << QVariant(0);
 }
 
 void TestLegacy::statusLines()
@@ -271,7 +322,8 @@ void TestLegacy::loginStatus()
     QFETCH(int, code);
     QFETCH(bool, loggedIn);
     TlsTestServer server;
-    server.setLineHandler([answer](const QByteArray &line) { return line == "Password: pw\n" ? answer : QByteArray(); });
+    server.setLineHandler(
+        [answer](const QByteArray &line) { return line == "Password: pw\n" ? answer : QByteArray(); });
     QVERIFY(server.listenOnLoopback());
     server.exportEndpoint();
     ZMsgFw10 client;
@@ -373,8 +425,8 @@ void TestLegacy::pushedObjects_data()
     QTest::newRow("message") << QByteArray("SEND /message ZM/1.0\nUsername: ann\nMessage: hi there\n")
                              << QStringList{"MessageFromUser<>ann: hi there\n"};
     // The next object's command line ends an object that lacks a header.
-    QTest::newRow("message without text") << QByteArray("SEND /message ZM/1.0\nUsername: ann\nSEND /update ZM/1.0\n")
-                                          << QStringList{"", "update"};
+    QTest::newRow("message without text")
+        << QByteArray("SEND /message ZM/1.0\nUsername: ann\nSEND /update ZM/1.0\n") << QStringList{"", "update"};
     QTest::newRow("poke") << QByteArray("SEND /poke ZM/1.0\nUsername: ann\n") << QStringList{"PokeFromUser<>ann\n"};
     QTest::newRow("poke without user") << QByteArray("SEND /poke ZM/1.0\nOther: x\nSEND /update ZM/1.0\n")
                                        << QStringList{"", "update"};
@@ -452,13 +504,15 @@ void TestLegacy::pushedHeadersInLaterRecord_data()
     QTest::addColumn<QByteArray>("first");
     QTest::addColumn<QByteArray>("later");
     QTest::addColumn<QString>("object");
-    QTest::newRow("message headers") << QByteArray("SEND /message ZM/1.0\n") << QByteArray("Username: ann\nMessage: hi there\n")
+    QTest::newRow("message headers") << QByteArray("SEND /message ZM/1.0\n")
+                                     << QByteArray("Username: ann\nMessage: hi there\n")
                                      << "MessageFromUser<>ann: hi there\n";
-    QTest::newRow("message text") << QByteArray("SEND /message ZM/1.0\nUsername: ann\n") << QByteArray("Message: late\n")
-                                  << "MessageFromUser<>ann: late\n";
+    QTest::newRow("message text") << QByteArray("SEND /message ZM/1.0\nUsername: ann\n")
+                                  << QByteArray("Message: late\n") << "MessageFromUser<>ann: late\n";
     QTest::newRow("cut inside a header") << QByteArray("SEND /message ZM/1.0\nUsername: an")
                                          << QByteArray("n\nMessage: hi\n") << "MessageFromUser<>ann: hi\n";
-    QTest::newRow("poke user") << QByteArray("SEND /poke ZM/1.0\n") << QByteArray("Username: ben\n") << "PokeFromUser<>ben\n";
+    QTest::newRow("poke user") << QByteArray("SEND /poke ZM/1.0\n") << QByteArray("Username: ben\n")
+                               << "PokeFromUser<>ben\n";
 }
 
 void TestLegacy::pushedHeadersInLaterRecord()
@@ -543,8 +597,8 @@ void TestLegacy::pushFloodDuringCallIsBounded()
     const int pushes = 40000;
     QByteArray answer;
     for (int i = 0; i < pushes; ++i)
-        answer += "SEND /message ZM/1.0\nUsername: ben\nMessage: number " + QByteArray::number(i)
-                + ' ' + QByteArray(100, 'x') + '\n';
+        answer += "SEND /message ZM/1.0\nUsername: ben\nMessage: number " + QByteArray::number(i) + ' '
+            + QByteArray(100, 'x') + '\n';
     answer += "ZM/1.0 200 OK\nNick: Ann\n";
     LegacyServer server({{"SEND /getusernick ZM/1.0\n", answer}});
     QVERIFY(server.listen());

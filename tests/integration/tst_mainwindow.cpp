@@ -1,28 +1,28 @@
 #include "hermetic.h"
 #include "hostilehttpserver.h"
-#include "labellink.h"
 #include "httptestserver.h"
+#include "labellink.h"
 #include "loopbackzmsgd.h"
 #include "testpictures.h"
 #include "tlstestserver.h"
 #include "windowwatch.h"
 
-#include "DataDirectory.h"
-#include "NotificationWidget.h"
-#include "UpdateThread.h"
 #include "AccountChecks.h"
-#include "frmChat.h"
-#include "frmLogin.h"
-#include "frmUpdate.h"
+#include "DataDirectory.h"
 #include "LanguageList.h"
 #include "LoginStore.h"
+#include "NotificationWidget.h"
 #include "Platform.h"
 #include "Registration.h"
 #include "Startup.h"
-#include "testpictures.h"
 #include "UiAlert.h"
 #include "UiMessage.h"
 #include "UiTray.h"
+#include "UpdateThread.h"
+#include "frmChat.h"
+#include "frmLogin.h"
+#include "frmUpdate.h"
+#include "testpictures.h"
 
 #include <zmsgdcaptcha.h>
 #include <zmsgdserver.h>
@@ -187,7 +187,8 @@ QList<NotificationWidget *> shownPopups()
 // The permission bits of a path in octal.
 QString modeOf(const QString &path)
 {
-    struct stat info {};
+    struct stat info {
+    };
     if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
         return QStringLiteral("missing");
     return QString::number(info.st_mode & 07777, 8);
@@ -213,7 +214,10 @@ struct UpdateObjects {
     UpdateThread thread{QStringLiteral("32qt5"), QStringLiteral("1.0.0-33")};
     frmUpdate dialog{QStringLiteral("32qt5")};
     UpdateObjects() { Startup::connectUpdateObjects(&thread, &dialog); }
-    QPushButton *disableButton() { return dialog.findChild<QPushButton *>(QStringLiteral("cmdDisableUpdateNotification")); }
+    QPushButton *disableButton()
+    {
+        return dialog.findChild<QPushButton *>(QStringLiteral("cmdDisableUpdateNotification"));
+    }
 };
 
 } // namespace
@@ -422,10 +426,14 @@ void TestMainWindow::credentialEncoding_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("stored");
-    QTest::newRow("abc") << "abc" << "NjE2MjYz";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("umlaut") << QString::fromUtf8("Jürgen") << QString::fromLatin1(QByteArray("4ac3bc7267656e").toBase64());
-    QTest::newRow("spaces and symbols") << "p w&d=+/" << QString::fromLatin1(QByteArray("7020772664") .append("3d2b2f").toBase64());
+    QTest::newRow("abc") << "abc"
+                         << "NjE2MjYz";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("umlaut") << QString::fromUtf8("Jürgen")
+                            << QString::fromLatin1(QByteArray("4ac3bc7267656e").toBase64());
+    QTest::newRow("spaces and symbols") << "p w&d=+/"
+                                        << QString::fromLatin1(QByteArray("7020772664").append("3d2b2f").toBase64());
 }
 
 void TestMainWindow::credentialEncoding()
@@ -440,11 +448,15 @@ void TestMainWindow::autostartEntry_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("exec");
-    QTest::newRow("plain") << "/usr/bin/zmessenger" << "Exec=\"/usr/bin/zmessenger\" --minimized";
-    QTest::newRow("space") << "/opt/Zelto Messenger/zmessenger" << "Exec=\"/opt/Zelto Messenger/zmessenger\" --minimized";
+    QTest::newRow("plain") << "/usr/bin/zmessenger"
+                           << "Exec=\"/usr/bin/zmessenger\" --minimized";
+    QTest::newRow("space") << "/opt/Zelto Messenger/zmessenger"
+                           << "Exec=\"/opt/Zelto Messenger/zmessenger\" --minimized";
     // Quoting escapes come first, then the string escape doubles every backslash.
-    QTest::newRow("reserved") << "/home/a$b/\"q\"/100%/z" << "Exec=\"/home/a\\\\$b/\\\\\"q\\\\\"/100%%/z\" --minimized";
-    QTest::newRow("backslash") << "/opt/a\\b/zm" << "Exec=\"/opt/a\\\\\\\\b/zm\" --minimized";
+    QTest::newRow("reserved") << "/home/a$b/\"q\"/100%/z"
+                              << "Exec=\"/home/a\\\\$b/\\\\\"q\\\\\"/100%%/z\" --minimized";
+    QTest::newRow("backslash") << "/opt/a\\b/zm"
+                               << "Exec=\"/opt/a\\\\\\\\b/zm\" --minimized";
 }
 
 void TestMainWindow::autostartEntry()
@@ -492,7 +504,8 @@ void TestMainWindow::soundFileLocation()
     QCOMPARE(Platform::chatInSoundFile(programDir.path(), soundDataDir), copied);
     // Shipped beside the program: played from there.
     QVERIFY(QFile::copy(QStringLiteral(":/sound/ChatIn.wav"), programDir.filePath(QStringLiteral("ChatIn.wav"))));
-    QCOMPARE(Platform::chatInSoundFile(programDir.path(), soundDataDir), programDir.filePath(QStringLiteral("ChatIn.wav")));
+    QCOMPARE(Platform::chatInSoundFile(programDir.path(), soundDataDir),
+             programDir.filePath(QStringLiteral("ChatIn.wav")));
     // No data directory and nothing shipped: nothing to play.
     QVERIFY(Platform::chatInSoundFile(programDir.filePath(QStringLiteral("elsewhere")), QString()).isEmpty());
 }
@@ -536,17 +549,56 @@ void TestMainWindow::pages()
 void TestMainWindow::formObjects()
 {
     frmLogin window;
-    const char *names[] = {"centralWidget", "swTabs", "pLogin", "pInterface", "pRegister", "pLoginDesigned",
-                           "pInterfaceDesigned", "labLogin", "labUsernamePassword", "labName", "txtName", "labPassword",
-                           "txtPassword", "labRegister", "cbStayLoggedIn", "cbStartWithWindows", "cmdLogin", "cmdClose",
-                           "labWelcomeNick", "lwContacts", "labDesignedLoginDes", "labZMImage", "txtNameDesigned",
-                           "txtPasswordDesigned", "cbStayLoggedInDesigned", "cbStartWithWindowsDesigned",
-                           "labDesignedLogin", "frContactsSearch", "txtContactsSearch", "labContactsSearchReset",
-                           "frStatus", "labUserStatusDesigned", "labUserNameDesigned", "lwContactsDesigned", "menuBar",
-                           "saRegister", "sawRegister", "labDesRegister", "txtRegisterUserName", "txtRegisterShowName",
-                           "txtRegisterRealName", "txtRegisterUserMail", "txtRegisterPassword",
-                           "txtRegisterRepeatPassword", "labRegisterCaptcha", "txtRegisterCaptcha",
-                           "cmdRegisterCaptchaGenerateNew", "cmdBack", "cmdRegister", "cmdStop"};
+    const char *names[] = {"centralWidget",
+                           "swTabs",
+                           "pLogin",
+                           "pInterface",
+                           "pRegister",
+                           "pLoginDesigned",
+                           "pInterfaceDesigned",
+                           "labLogin",
+                           "labUsernamePassword",
+                           "labName",
+                           "txtName",
+                           "labPassword",
+                           "txtPassword",
+                           "labRegister",
+                           "cbStayLoggedIn",
+                           "cbStartWithWindows",
+                           "cmdLogin",
+                           "cmdClose",
+                           "labWelcomeNick",
+                           "lwContacts",
+                           "labDesignedLoginDes",
+                           "labZMImage",
+                           "txtNameDesigned",
+                           "txtPasswordDesigned",
+                           "cbStayLoggedInDesigned",
+                           "cbStartWithWindowsDesigned",
+                           "labDesignedLogin",
+                           "frContactsSearch",
+                           "txtContactsSearch",
+                           "labContactsSearchReset",
+                           "frStatus",
+                           "labUserStatusDesigned",
+                           "labUserNameDesigned",
+                           "lwContactsDesigned",
+                           "menuBar",
+                           "saRegister",
+                           "sawRegister",
+                           "labDesRegister",
+                           "txtRegisterUserName",
+                           "txtRegisterShowName",
+                           "txtRegisterRealName",
+                           "txtRegisterUserMail",
+                           "txtRegisterPassword",
+                           "txtRegisterRepeatPassword",
+                           "labRegisterCaptcha",
+                           "txtRegisterCaptcha",
+                           "cmdRegisterCaptchaGenerateNew",
+                           "cmdBack",
+                           "cmdRegister",
+                           "cmdStop"};
     for (const char *name : names)
         QVERIFY2(window.findChild<QObject *>(QLatin1String(name)), name);
     const auto *stack = child<QStackedWidget>(&window, "swTabs");
@@ -559,11 +611,13 @@ void TestMainWindow::formObjects()
     QCOMPARE(child<QObject>(&window, "labRegister")->metaObject()->className(), "QLabel");
     QCOMPARE(window.menuBar()->metaObject()->className(), "ZVRMenuBar");
     QCOMPARE(child<QLineEdit>(&window, "txtName")->maxLength(), 32);
-    for (const char *password : {"txtPassword", "txtPasswordDesigned", "txtRegisterPassword", "txtRegisterRepeatPassword"})
+    for (const char *password :
+         {"txtPassword", "txtPasswordDesigned", "txtRegisterPassword", "txtRegisterRepeatPassword"})
         QCOMPARE(child<QLineEdit>(&window, password)->maxLength(), AccountChecks::MaxPasswordLength);
     QCOMPARE(child<QLineEdit>(&window, "txtPassword")->echoMode(), QLineEdit::Password);
     QCOMPARE(child<QLineEdit>(&window, "txtRegisterUserName")->placeholderText(), QStringLiteral("umax14"));
-    for (const char *box : {"cbStayLoggedIn", "cbStartWithWindows", "cbStayLoggedInDesigned", "cbStartWithWindowsDesigned"})
+    for (const char *box :
+         {"cbStayLoggedIn", "cbStartWithWindows", "cbStayLoggedInDesigned", "cbStartWithWindowsDesigned"})
         QVERIFY2(child<QCheckBox>(&window, box)->isChecked(), box);
 }
 
@@ -663,8 +717,8 @@ void TestMainWindow::settingsFileIsOwnerOnly()
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
     auto window = newWindow(false);
     const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
-    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther
-        | QFile::ExeGroup | QFile::ExeOther;
+    const QFile::Permissions others =
+        QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeGroup | QFile::ExeOther;
     QCOMPARE(QFile::permissions(path) & others, QFile::Permissions());
     loginWithZmsgd(window.get(), QStringLiteral("alice"), QStringLiteral("alice123"), true, false);
     QVERIFY(window->isSessionActive());
@@ -876,7 +930,9 @@ void TestMainWindow::logoutForgetsAndSecondLoginBuildsMenusOnce()
     QStringList entries;
     for (QAction *action : messenger->actions())
         entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    QCOMPARE(entries, (QStringList{"Online status", "-", "Add contact", "Change password", "Edit profile", "-", "Logout", "Close", "Quit"}));
+    QCOMPARE(entries,
+             (QStringList{"Online status", "-", "Add contact", "Change password", "Edit profile", "-", "Logout",
+                          "Close", "Quit"}));
     QCOMPARE(messenger->actions().at(6)->shortcut(), QKeySequence(QStringLiteral("Ctrl+L")));
     QCOMPARE(messenger->actions().at(8)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
     window->logoutUser();
@@ -975,8 +1031,8 @@ void TestMainWindow::refreshRequestsOnlyWhileLoggedIn()
     QVERIFY(window->isSessionLoggedIn());
     // The login sends, after the nick request, the five requests in this order.
     QVERIFY(server.waitForLines(7));
-    QCOMPARE(requestWords().mid(1), (QStringList{"avatar", "contactswithavatar", "contactswithstates",
-                                                 "contactsrequests", "onlinestate"}));
+    QCOMPARE(requestWords().mid(1),
+             (QStringList{"avatar", "contactswithavatar", "contactswithstates", "contactsrequests", "onlinestate"}));
     QMetaObject::invokeMethod(window.get(), "on_timerOA_tick");
     QVERIFY(server.waitForLines(9));
     QCOMPARE(requestWords().mid(6), (QStringList{"contactswithavatar", "contactswithstates"}));
@@ -1052,7 +1108,8 @@ void TestMainWindow::welcomeLine_data()
     QTest::addColumn<QStringList>("requests");
     QTest::addColumn<QString>("nick");
     QTest::addColumn<QString>("text");
-    QTest::newRow("none") << QStringList() << "Max" << "Welcome Max (<a href=\"zmp://editprofile\">Edit Profile</a>)";
+    QTest::newRow("none") << QStringList() << "Max"
+                          << "Welcome Max (<a href=\"zmp://editprofile\">Edit Profile</a>)";
     QTest::newRow("one") << QStringList{"carol"} << "Max"
                          << "Welcome Max (<a href=\"zmp://editprofile\">Edit Profile</a>)<br>You have 1 "
                             "(<a href=\"zmp://friendrequests\">Friend Request</a>)";
@@ -1114,8 +1171,9 @@ void TestMainWindow::languageMenu()
     for (QAction *action : languages->actions())
         entries << action->text();
     // Built in: German and French; add-ons: German again, listed once, and Italian.
-    QCOMPARE(entries, (QStringList{"System (System)", "English (English)", "Deutsch (German)",
-                                   QString::fromUtf8("français (French)"), "italiano (Italian)"}));
+    QCOMPARE(entries,
+             (QStringList{"System (System)", "English (English)", "Deutsch (German)",
+                          QString::fromUtf8("français (French)"), "italiano (Italian)"}));
     QVERIFY(!languages->actions().at(1)->icon().isNull());
     QVERIFY(!languages->actions().at(2)->icon().isNull());
     QVERIFY(languages->actions().at(4)->icon().isNull());
@@ -1214,16 +1272,17 @@ void TestMainWindow::hostileSiteAnswersAreBounded_data()
     QTest::newRow("captcha: endless body") << QByteArray("/captcha-gui.php") << ok << chunk << true << none;
     QTest::newRow("captcha: gzip bomb") << QByteArray("/captcha-gui.php") << gzip << gzipOfZeros(qint64(256) << 20)
                                         << false << none;
-    QTest::newRow("captcha: png of 20000 x 15000") << QByteArray("/captcha-gui.php") << ok << pngHeader(20000, 15000)
-                                                   << false << none;
-    QTest::newRow("captcha: png of 1001 x 20") << QByteArray("/captcha-gui.php") << ok << plainPng(1001, 20, Qt::red)
-                                               << false << none;
+    QTest::newRow("captcha: png of 20000 x 15000")
+        << QByteArray("/captcha-gui.php") << ok << pngHeader(20000, 15000) << false << none;
+    QTest::newRow("captcha: png of 1001 x 20")
+        << QByteArray("/captcha-gui.php") << ok << plainPng(1001, 20, Qt::red) << false << none;
     QTest::newRow("captcha: svg") << QByteArray("/captcha-gui.php") << ok << svg << false << none;
     QTest::newRow("captcha: a fine one") << QByteArray("/captcha-gui.php") << ok << small << false
                                          << Registration::captchaHtml(small);
-    QTest::newRow("registration: endless answer") << QByteArray("/user-register.php") << ok << chunk << true << QString();
-    QTest::newRow("registration: gzip bomb") << QByteArray("/user-register.php") << gzip
-                                             << gzipOfZeros(qint64(256) << 20) << false << QString();
+    QTest::newRow("registration: endless answer")
+        << QByteArray("/user-register.php") << ok << chunk << true << QString();
+    QTest::newRow("registration: gzip bomb")
+        << QByteArray("/user-register.php") << gzip << gzipOfZeros(qint64(256) << 20) << false << QString();
 }
 
 void TestMainWindow::hostileSiteAnswersAreBounded()
@@ -1275,8 +1334,9 @@ void TestMainWindow::registrationFormBody()
     form.password = QStringLiteral("a+b=c");
     form.captchaCode = QStringLiteral("a+b+c");
     const QByteArray body = Registration::formBody(form);
-    QCOMPARE(body, QByteArray("username=max&nickname=Max%20%26%20Co&realname=&email=&password=a%2Bb%3Dc&password2="
-                              "&code=a%2Bb%2Bc&captcha="));
+    QCOMPARE(body,
+             QByteArray("username=max&nickname=Max%20%26%20Co&realname=&email=&password=a%2Bb%3Dc&password2="
+                        "&code=a%2Bb%2Bc&captcha="));
     QCOMPARE(Registration::answerMessage("<p style=\"color: #a00000;\">The user name is &quot;taken&quot;.</p>"),
              QStringLiteral("The user name is \"taken\"."));
     QVERIFY(Registration::answerMessage("<h1>Account created</h1>").isEmpty());
@@ -1343,8 +1403,9 @@ void TestMainWindow::registrationKeepsTheLoginClosedWhilePosting()
     QCOMPARE(child<QLabel>(raw, "labRegisterCaptcha")->text(), Registration::captchaHtml(site.picture));
 
     const QList<QPair<const char *, QString>> form = {
-        {"txtRegisterUserName", "newbie2"}, {"txtRegisterShowName", "New Bie"}, {"txtRegisterUserMail", "n@example.org"},
-        {"txtRegisterPassword", "newbie123"}, {"txtRegisterRepeatPassword", "newbie123"}, {"txtRegisterCaptcha", "abc"}};
+        {"txtRegisterUserName", "newbie2"},         {"txtRegisterShowName", "New Bie"},
+        {"txtRegisterUserMail", "n@example.org"},   {"txtRegisterPassword", "newbie123"},
+        {"txtRegisterRepeatPassword", "newbie123"}, {"txtRegisterCaptcha", "abc"}};
     for (const auto &field : form) {
         auto *edit = child<QLineEdit>(raw, field.first);
         QTest::mouseClick(edit, Qt::LeftButton);
@@ -1400,10 +1461,15 @@ void TestMainWindow::lineBreakInTheLoginInput_data()
     QTest::addColumn<QString>("warning");
     const QString name = QStringLiteral("The user name contains a line break. Please enter it again without one.");
     const QString password = QStringLiteral("The password contains a line break. Please enter it again without one.");
-    QTest::newRow("name with a line feed") << false << "alice\n" << "alice123" << name;
-    QTest::newRow("name with a carriage return") << false << "al\rice" << "alice123" << name;
-    QTest::newRow("password with a line feed") << false << "alice" << "alice123\n" << password;
-    QTest::newRow("designed page, name") << true << "alice\r\n" << "alice123" << name;
+    QTest::newRow("name with a line feed") << false << "alice\n"
+                                           << "alice123" << name;
+    QTest::newRow("name with a carriage return") << false << "al\rice"
+                                                 << "alice123" << name;
+    QTest::newRow("password with a line feed") << false << "alice"
+                                               << "alice123\n"
+                                               << password;
+    QTest::newRow("designed page, name") << true << "alice\r\n"
+                                         << "alice123" << name;
 }
 
 void TestMainWindow::lineBreakInTheLoginInput()
@@ -1597,10 +1663,18 @@ void TestMainWindow::showProfileOfAContact_data()
     QTest::addColumn<QString>("customNick");
     QTest::addColumn<QString>("title");
     QTest::addColumn<bool>("opens");
-    QTest::newRow("server nick") << "bob" << "" << "Bob's profile" << true;
-    QTest::newRow("own name ending in s") << "bob" << "Boss" << "Boss profile" << true;
-    QTest::newRow("own name ending in S") << "bob" << "BOSS" << "BOSS's profile" << true;
-    QTest::newRow("account unknown to the server") << "ghost" << "" << "ghost's profile" << false;
+    QTest::newRow("server nick") << "bob"
+                                 << ""
+                                 << "Bob's profile" << true;
+    QTest::newRow("own name ending in s") << "bob"
+                                          << "Boss"
+                                          << "Boss profile" << true;
+    QTest::newRow("own name ending in S") << "bob"
+                                          << "BOSS"
+                                          << "BOSS's profile" << true;
+    QTest::newRow("account unknown to the server") << "ghost"
+                                                   << ""
+                                                   << "ghost's profile" << false;
 }
 
 void TestMainWindow::showProfileOfAContact()

@@ -2,11 +2,11 @@
 #include "labellink.h"
 #include "testpictures.h"
 
-#include "frmLogin.h"
 #include "HttpFetch.h"
 #include "Platform.h"
 #include "Registration.h"
 #include "UiMessage.h"
+#include "frmLogin.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -165,8 +165,9 @@ std::unique_ptr<frmLogin> TestRegisterPage::openRegisterPage()
 void TestRegisterPage::fillForm(frmLogin *window)
 {
     const QList<QPair<const char *, QString>> form = {
-        {"txtRegisterUserName", "newbie"}, {"txtRegisterShowName", "New Bie"}, {"txtRegisterUserMail", "n@example.org"},
-        {"txtRegisterPassword", "newbie123"}, {"txtRegisterRepeatPassword", "newbie123"}, {"txtRegisterCaptcha", "abc"}};
+        {"txtRegisterUserName", "newbie"},          {"txtRegisterShowName", "New Bie"},
+        {"txtRegisterUserMail", "n@example.org"},   {"txtRegisterPassword", "newbie123"},
+        {"txtRegisterRepeatPassword", "newbie123"}, {"txtRegisterCaptcha", "abc"}};
     for (const auto &field : form) {
         auto *edit = child<QLineEdit>(window, field.first);
         QTest::mouseClick(edit, Qt::LeftButton);
@@ -193,8 +194,8 @@ void TestRegisterPage::judgeAnswer_data()
     QTest::newRow("200 with any page") << true << false << 200 << QByteArray("<h1>Welcome</h1>") << Unconfirmed
                                        << QString();
     QTest::newRow("200 with nothing") << true << false << 200 << QByteArray() << Unconfirmed << QString();
-    QTest::newRow("confirmation cut off by the timeout") << false << false << 200 << created << Unconfirmed
-                                                         << QString();
+    QTest::newRow("confirmation cut off by the timeout")
+        << false << false << 200 << created << Unconfirmed << QString();
     QTest::newRow("confirmation with 500") << true << false << 500 << created << Unconfirmed << QString();
     QTest::newRow("too large") << true << true << 200 << QByteArray() << Unconfirmed << QString();
     QTest::newRow("refusal") << true << false << 409 << refused << Refused << "The user name is taken already.";
@@ -228,8 +229,10 @@ void TestRegisterPage::focusStaysWhileTheCaptchaLoads_data()
     QTest::addColumn<QString>("turnTo");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("focused");
-    QTest::newRow("page opens, user name typed") << false << QString() << "newbie" << "txtRegisterUserName";
-    QTest::newRow("generate new, e-mail typed") << true << "txtRegisterUserMail" << "n@example.org"
+    QTest::newRow("page opens, user name typed") << false << QString() << "newbie"
+                                                 << "txtRegisterUserName";
+    QTest::newRow("generate new, e-mail typed") << true << "txtRegisterUserMail"
+                                                << "n@example.org"
                                                 << "txtRegisterUserMail";
     QTest::newRow("generate new, nothing typed") << true << QString() << QString() << "txtRegisterCaptcha";
 }
@@ -292,18 +295,21 @@ void TestRegisterPage::siteAnswers_data()
     QTest::addColumn<int>("captchaRequests");
     const int Warning = QMessageBox::Warning;
     const QString unreachable = QStringLiteral("The registration site 127.0.0.1:%1 cannot be reached.");
-    const QString unconfirmed = QStringLiteral("The registration site 127.0.0.1:%1 did not confirm the account (HTTP %2).");
-    QTest::newRow("confirmation page")
-        << true << httpAnswer(200, "text/html", "<html><body><h1>Account created</h1></body></html>")
-        << int(QMessageBox::Information) << "The account newbie has been created. You can log in now." << 0 << 1;
+    const QString unconfirmed =
+        QStringLiteral("The registration site 127.0.0.1:%1 did not confirm the account (HTTP %2).");
+    QTest::newRow("confirmation page") << true
+                                       << httpAnswer(200, "text/html",
+                                                     "<html><body><h1>Account created</h1></body></html>")
+                                       << int(QMessageBox::Information)
+                                       << "The account newbie has been created. You can log in now." << 0 << 1;
     QTest::newRow("the form again with 200")
         << true << httpAnswer(200, "text/html", "<h1>Register a new account</h1><form method=\"post\"></form>")
         << Warning << unconfirmed.arg("%1", "200") << 2 << 2;
     QTest::newRow("refusal in the site's words")
         << true << httpAnswer(409, "text/html", "<p style=\"color: #a00000;\">The user name is taken already.</p>")
         << Warning << "The user name is taken already." << 2 << 2;
-    QTest::newRow("server error without words")
-        << true << httpAnswer(500, "text/plain", "internal error\n") << Warning << unconfirmed.arg("%1", "500") << 2 << 2;
+    QTest::newRow("server error without words") << true << httpAnswer(500, "text/plain", "internal error\n") << Warning
+                                                << unconfirmed.arg("%1", "500") << 2 << 2;
     QTest::newRow("connection closed without an answer") << true << QByteArray() << Warning << unreachable << 2 << 1;
     QTest::newRow("nothing listens") << false << QByteArray() << Warning << unreachable << 2 << 0;
 }

@@ -2,10 +2,10 @@
 #include "loopbackzmsgd.h"
 #include "tlstestserver.h"
 
-#include "frmLogin.h"
 #include "LoginStore.h"
 #include "Platform.h"
 #include "UiMessage.h"
+#include "frmLogin.h"
 
 #include <zmsgdserver.h>
 #include <zmsgdserverthread.h>
@@ -59,7 +59,6 @@ void pointAt(quint16 port)
     qputenv("ZMSGFW_HOST", "127.0.0.1");
     qputenv("ZMSGFW_PORT", QByteArray::number(port));
 }
-
 
 void rememberLogin(const QString &name, const QString &password)
 {
@@ -402,8 +401,9 @@ void TestRelogin::automaticLoginAsksWhatALoginAsks()
     QStringList asked;
     for (const QByteArray &line : server.receivedLines().mid(2))
         asked << QString::fromUtf8(line.trimmed().split(' ').value(2));
-    QCOMPARE(asked, (QStringList{"--rq=avatar", "--rq=contactswithavatar", "--rq=contactswithstates",
-                                 "--rq=contactsrequests", "--rq=onlinestate"}));
+    QCOMPARE(asked,
+             (QStringList{"--rq=avatar", "--rq=contactswithavatar", "--rq=contactswithstates", "--rq=contactsrequests",
+                          "--rq=onlinestate"}));
     QVERIFY(settings().value(QStringLiteral("Login/Autologin")).toBool());
     QCOMPARE(server.connectionCount(), 1);
     window->logoutUser();
@@ -520,8 +520,9 @@ void TestRelogin::reloginAsksForTheLists()
     QStringList asked;
     for (const QByteArray &line : server.receivedLines().mid(before + 1))
         asked << QString::fromUtf8(line.trimmed().split(' ').value(2));
-    QCOMPARE(asked, (QStringList{"--rq=onlinestate", "--rq=avatar", "--rq=contactswithavatar",
-                                 "--rq=contactswithstates", "--rq=contactsrequests"}));
+    QCOMPARE(asked,
+             (QStringList{"--rq=onlinestate", "--rq=avatar", "--rq=contactswithavatar", "--rq=contactswithstates",
+                          "--rq=contactsrequests"}));
     QCOMPARE(server.connectionCount(), 2);
     window->logoutUser();
 }

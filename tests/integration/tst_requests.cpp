@@ -26,34 +26,46 @@ const QHash<QString, Member> &members()
     static const QHash<QString, Member> table{
         {"requestGetUserContacts", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserContacts()); }},
         {"requestGetUserContactsLength", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserContactsLength()); }},
-        {"requestGetUserContactsWithStates", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserContactsWithStates()); }},
-        {"requestGetUserContactsRequests", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserContactsRequests()); }},
+        {"requestGetUserContactsWithStates",
+         [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserContactsWithStates()); }},
+        {"requestGetUserContactsRequests",
+         [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserContactsRequests()); }},
         {"requestGetUserFriendRequests", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserFriendRequests()); }},
-        {"requestGetUserFriendRequestsLength", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserFriendRequestsLength()); }},
+        {"requestGetUserFriendRequestsLength",
+         [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserFriendRequestsLength()); }},
         {"requestGetUserOnlineState", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserOnlineState()); }},
         {"requestGetUserMessageState", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserMessageState()); }},
         {"requestGetUserNick", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserNick()); }},
         {"requestGetUserMail", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserMail()); }},
-        {"requestGetAnotherUserOnlineState", [](ZMsgFw11Session &c) { return QVariant(c.requestGetAnotherUserOnlineState("a b&c")); }},
-        {"requestGetAnotherUserMessageState", [](ZMsgFw11Session &c) { return QVariant(c.requestGetAnotherUserMessageState("anna")); }},
+        {"requestGetAnotherUserOnlineState",
+         [](ZMsgFw11Session &c) { return QVariant(c.requestGetAnotherUserOnlineState("a b&c")); }},
+        {"requestGetAnotherUserMessageState",
+         [](ZMsgFw11Session &c) { return QVariant(c.requestGetAnotherUserMessageState("anna")); }},
         {"requestGetAnotherUserNick", [](ZMsgFw11Session &c) { return QVariant(c.requestGetAnotherUserNick("anna")); }},
         {"requestGetAnotherUserMail", [](ZMsgFw11Session &c) { return QVariant(c.requestGetAnotherUserMail("anna")); }},
-        {"requestGetUserProfileInfo", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserProfileInfo("Jürgen")); }},
-        {"requestGetUserContactsWithAvatar", [](ZMsgFw11Session &c) { return QVariant(avatarClass(c).requestGetUserContactsWithAvatar()); }},
+        {"requestGetUserProfileInfo",
+         [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserProfileInfo("Jürgen")); }},
+        {"requestGetUserContactsWithAvatar",
+         [](ZMsgFw11Session &c) { return QVariant(avatarClass(c).requestGetUserContactsWithAvatar()); }},
         {"requestGetUserAvatar", [](ZMsgFw11Session &c) { return QVariant(avatarClass(c).requestGetUserAvatar()); }},
         {"actionAddUserContact", [](ZMsgFw11Session &c) { return QVariant(c.actionAddUserContact("anna")); }},
         {"actionDelUserContact", [](ZMsgFw11Session &c) { return QVariant(c.actionDelUserContact("anna")); }},
         {"actionRemoveUserContact", [](ZMsgFw11Session &c) { return QVariant(c.actionRemoveUserContact("anna")); }},
         {"actionSetUserOnlineState", [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserOnlineState(2)); }},
-        {"actionSetUserMessageState", [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserMessageState("at home & away")); }},
+        {"actionSetUserMessageState",
+         [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserMessageState("at home & away")); }},
         {"actionSetUserNick", [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserNick("Ann")); }},
         {"actionSetUserMail true", [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserMail("a@b.c", true)); }},
         {"actionSetUserMail false", [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserMail("a@b.c", false)); }},
-        {"actionSetUserPassword", [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserPassword("old pw", "new&pw")); }},
+        {"actionSetUserPassword",
+         [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserPassword("old pw", "new&pw")); }},
         {"actionSendPokeToUser", [](ZMsgFw11Session &c) { return QVariant(c.actionSendPokeToUser("ben")); }},
-        {"actionSendMessageToUser id 7", [](ZMsgFw11Session &c) { return QVariant(c.actionSendMessageToUser("ben", "hi there", 7)); }},
-        {"actionSendMessageToUser id 0", [](ZMsgFw11Session &c) { return QVariant(c.actionSendMessageToUser("ben", "hi there", 0)); }},
-        {"actionSendMessageToUser id -3", [](ZMsgFw11Session &c) { return QVariant(c.actionSendMessageToUser("ben", "hi", -3)); }},
+        {"actionSendMessageToUser id 7",
+         [](ZMsgFw11Session &c) { return QVariant(c.actionSendMessageToUser("ben", "hi there", 7)); }},
+        {"actionSendMessageToUser id 0",
+         [](ZMsgFw11Session &c) { return QVariant(c.actionSendMessageToUser("ben", "hi there", 0)); }},
+        {"actionSendMessageToUser id -3",
+         [](ZMsgFw11Session &c) { return QVariant(c.actionSendMessageToUser("ben", "hi", -3)); }},
         {"getUserContacts", [](ZMsgFw11Session &c) { return QVariant(c.getUserContacts()); }},
         {"getUserContactsLength", [](ZMsgFw11Session &c) { return QVariant(c.getUserContactsLength()); }},
         {"getUserContactsRequests", [](ZMsgFw11Session &c) { return QVariant(c.getUserContactsRequests()); }},
@@ -63,7 +75,8 @@ const QHash<QString, Member> &members()
         {"getUserOnlineState", [](ZMsgFw11Session &c) { return QVariant(c.getUserOnlineState()); }},
         {"getAnotherUserOnlineState", [](ZMsgFw11Session &c) { return QVariant(c.getAnotherUserOnlineState("anna")); }},
         {"getUserMessageState", [](ZMsgFw11Session &c) { return QVariant(c.getUserMessageState()); }},
-        {"getAnotherUserMessageState", [](ZMsgFw11Session &c) { return QVariant(c.getAnotherUserMessageState("anna")); }},
+        {"getAnotherUserMessageState",
+         [](ZMsgFw11Session &c) { return QVariant(c.getAnotherUserMessageState("anna")); }},
         {"getUserNick", [](ZMsgFw11Session &c) { return QVariant(c.getUserNick()); }},
         {"getAnotherUserNick", [](ZMsgFw11Session &c) { return QVariant(c.getAnotherUserNick("a b")); }},
         {"getUserMail", [](ZMsgFw11Session &c) { return QVariant(c.getUserMail()); }},
@@ -198,7 +211,8 @@ void TestRequests::asynchronousLines_data()
         {"actionSetUserMail false", "ZM/1.1 action --at=setmail --mail=a@b.c --vfo=false"},
         {"actionSetUserPassword", "ZM/1.1 action --at=setpassword --oldpassword=old&nbsp;pw --newpassword=new&amp;pw"},
         {"actionSendPokeToUser", "ZM/1.1 action --at=sendpoke --username=ben"},
-        {"actionSendMessageToUser id 7", "ZM/1.1 action --at=sendmessage --username=ben --message=hi&nbsp;there --id=7"},
+        {"actionSendMessageToUser id 7",
+         "ZM/1.1 action --at=sendmessage --username=ben --message=hi&nbsp;there --id=7"},
         {"actionSendMessageToUser id 0", "ZM/1.1 action --at=sendmessage --username=ben --message=hi&nbsp;there"},
         {"actionSendMessageToUser id -3", "ZM/1.1 action --at=sendmessage --username=ben --message=hi"},
     };
@@ -207,10 +221,12 @@ void TestRequests::asynchronousLines_data()
             QTest::addRow("%s %s", legacy ? "11Q" : "111Q", row.member) << row.member << legacy << QByteArray(row.line);
     }
     QTest::newRow("111Q requestGetUserMail") << "requestGetUserMail" << false << QByteArray("ZM/1.1 request --rq=mail");
-    QTest::newRow("11Q requestGetUserMail") << "requestGetUserMail" << true << QByteArray("ZM/1.1 request --rq=usermail");
+    QTest::newRow("11Q requestGetUserMail")
+        << "requestGetUserMail" << true << QByteArray("ZM/1.1 request --rq=usermail");
     QTest::newRow("111Q requestGetUserContactsWithAvatar")
         << "requestGetUserContactsWithAvatar" << false << QByteArray("ZM/1.1 request --rq=contactswithavatar");
-    QTest::newRow("111Q requestGetUserAvatar") << "requestGetUserAvatar" << false << QByteArray("ZM/1.1 request --rq=avatar");
+    QTest::newRow("111Q requestGetUserAvatar")
+        << "requestGetUserAvatar" << false << QByteArray("ZM/1.1 request --rq=avatar");
 }
 
 void TestRequests::asynchronousLines()
@@ -239,41 +255,59 @@ void TestRequests::synchronousCalls_data()
         QVariant result;
     };
     const Row common[] = {
-        {"getUserContacts", "request --rq=contacts", "--rq=contacts --id=200 --users=anna<>ben&nbsp;b", QString("anna\nben b")},
-        {"getUserContactsLength", "request --rq=contactslength", "--rq=contactslength --id=200 --length=3", QString("3")},
-        {"getUserContactsRequests", "request --rq=contactsrequests", "--rq=contactsrequests --id=200 --users=x<>y", QString("x\ny")},
-        {"getUserFriendRequests", "request --rq=contactsrequests", "--rq=contactsrequests --id=200 --users=x", QString("x")},
-        {"getUserFriendRequestsLength", "request --rq=contactsrequestslength", "--rq=contactrequestslength --id=200 --length=3", QString("3")},
-        {"getUserContactsWithStates", "request --rq=contactswithstates", "--id=200 --rq=contactswithstates --users=a|1<>b|8", QString("a|1\nb|8")},
+        {"getUserContacts", "request --rq=contacts", "--rq=contacts --id=200 --users=anna<>ben&nbsp;b",
+         QString("anna\nben b")},
+        {"getUserContactsLength", "request --rq=contactslength", "--rq=contactslength --id=200 --length=3",
+         QString("3")},
+        {"getUserContactsRequests", "request --rq=contactsrequests", "--rq=contactsrequests --id=200 --users=x<>y",
+         QString("x\ny")},
+        {"getUserFriendRequests", "request --rq=contactsrequests", "--rq=contactsrequests --id=200 --users=x",
+         QString("x")},
+        {"getUserFriendRequestsLength", "request --rq=contactsrequestslength",
+         "--rq=contactrequestslength --id=200 --length=3", QString("3")},
+        {"getUserContactsWithStates", "request --rq=contactswithstates",
+         "--id=200 --rq=contactswithstates --users=a|1<>b|8", QString("a|1\nb|8")},
         {"getUserOnlineState", "request --rq=onlinestate", "--rq=onlinestate --id=200 --state=3", 3},
-        {"getAnotherUserOnlineState", "request --rq=anotheruseronlinestate --username=anna", "--rq=anotheruseronlinestate --id=200 --state=2", 2},
-        {"getUserMessageState", "request --rq=messagestate", "--rq=messagestate --id=200 --message=at&nbsp;home", QString("at home")},
-        {"getAnotherUserMessageState", "request --rq=anotherusermessagestate --username=anna", "--rq=anotherusermessagestate --id=200 --message=busy", QString("busy")},
+        {"getAnotherUserOnlineState", "request --rq=anotheruseronlinestate --username=anna",
+         "--rq=anotheruseronlinestate --id=200 --state=2", 2},
+        {"getUserMessageState", "request --rq=messagestate", "--rq=messagestate --id=200 --message=at&nbsp;home",
+         QString("at home")},
+        {"getAnotherUserMessageState", "request --rq=anotherusermessagestate --username=anna",
+         "--rq=anotherusermessagestate --id=200 --message=busy", QString("busy")},
         {"getUserNick", "request --rq=nick", "--rq=nick --id=200 --nick=Ann&amp;Co", QString("Ann&Co")},
-        {"getAnotherUserNick", "request --rq=anotherusernick --username=a&nbsp;b", "--rq=anotherusernick --id=200 --nick=Bee", QString("Bee")},
-        {"getAnotherUserMail", "request --rq=anotherusermail --username=anna", "--rq=anotherusermail --id=200 --mail=a@b.c", QString("a@b.c")},
-        {"getUserProfileInfo", "request --rq=profileinfo --username=anna", "--rq=profileinfo --id=200 --image=p&amp;&nbsp;q", QString("p& q")},
+        {"getAnotherUserNick", "request --rq=anotherusernick --username=a&nbsp;b",
+         "--rq=anotherusernick --id=200 --nick=Bee", QString("Bee")},
+        {"getAnotherUserMail", "request --rq=anotherusermail --username=anna",
+         "--rq=anotherusermail --id=200 --mail=a@b.c", QString("a@b.c")},
+        {"getUserProfileInfo", "request --rq=profileinfo --username=anna",
+         "--rq=profileinfo --id=200 --image=p&amp;&nbsp;q", QString("p& q")},
         {"getUserMail", nullptr, "--rq=mail --id=200 --mail=me@b.c", QString("me@b.c")},
         {"addUserContact", "action --at=addcontact --username=anna", "--at=addcontact --id=200", 200},
         {"delUserContact", "action --at=delcontact --username=anna", "--at=delcontact --id=404", 404},
         {"removeUserContact", "action --at=delcontact --username=anna", "--at=delcontact --id=200", 200},
         {"setUserOnlineState", "action --at=setonlinestate --state=4", "--at=setonlinestate --id=200", 200},
-        {"setUserMessageState", "action --at=setmessagestate --message=back&nbsp;soon", "--at=setmessagestate --id=200", 200},
+        {"setUserMessageState", "action --at=setmessagestate --message=back&nbsp;soon", "--at=setmessagestate --id=200",
+         200},
         {"setUserNick", "action --at=setnick --nick=Ann&nbsp;&amp;&nbsp;Co", "--at=setnick --id=200", 200},
         {"setUserMail", "action --at=setmail --mail=a@b.c --vfo=false", "--at=setmail --id=200", 200},
-        {"setUserPassword", "action --at=setpassword --oldpassword=old --newpassword=new", "--at=setpassword --id=300", 300},
+        {"setUserPassword", "action --at=setpassword --oldpassword=old --newpassword=new", "--at=setpassword --id=300",
+         300},
         {"sendPokeToUser", "action --at=sendpoke --username=ben", "--at=sendpoke --id=404", 404},
-        {"sendMessageToUser", "action --at=sendmessage --username=ben --message=hi&nbsp;&amp;nbsp;&nbsp;you", "--at=sendmessage --id=200", 200},
+        {"sendMessageToUser", "action --at=sendmessage --username=ben --message=hi&nbsp;&amp;nbsp;&nbsp;you",
+         "--at=sendmessage --id=200", 200},
     };
     for (bool legacy : {false, true}) {
         for (const Row &row : common) {
-            QByteArray line = row.line ? QByteArray(row.line) : QByteArray(legacy ? "request --rq=usermail" : "request --rq=mail");
+            QByteArray line =
+                row.line ? QByteArray(row.line) : QByteArray(legacy ? "request --rq=usermail" : "request --rq=mail");
             QTest::addRow("%s %s", legacy ? "11Q" : "111Q", row.member)
-                << row.member << legacy << "ZM/1.1 " + line + "\n" << reply(row.answer) << row.result;
+                << row.member << legacy << "ZM/1.1 " + line + "\n"
+                << reply(row.answer) << row.result;
         }
     }
     QTest::newRow("111Q getUserAvatar") << "getUserAvatar" << false << QByteArray("ZM/1.1 request --rq=avatar\n")
-                                        << reply("--rq=avatar --id=200 --avatar=9f&nbsp;1") << QVariant(QString("9f 1"));
+                                        << reply("--rq=avatar --id=200 --avatar=9f&nbsp;1")
+                                        << QVariant(QString("9f 1"));
 }
 
 void TestRequests::synchronousCalls()
@@ -295,23 +329,33 @@ void TestRequests::resultRules_data()
     QTest::addColumn<QString>("member");
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QVariant>("result");
-    QTest::newRow("text, server code") << "getUserNick" << reply("--rq=nick --id=404 --nick=x") << QVariant(QString("///Error 404"));
-    QTest::newRow("text, missing id") << "getUserNick" << reply("--rq=nick --nick=x") << QVariant(QString("///Error 500"));
-    QTest::newRow("text, non-numeric id") << "getUserNick" << reply("--rq=nick --id=abc --nick=x") << QVariant(QString("///Error 0"));
+    QTest::newRow("text, server code") << "getUserNick" << reply("--rq=nick --id=404 --nick=x")
+                                       << QVariant(QString("///Error 404"));
+    QTest::newRow("text, missing id") << "getUserNick" << reply("--rq=nick --nick=x")
+                                      << QVariant(QString("///Error 500"));
+    QTest::newRow("text, non-numeric id")
+        << "getUserNick" << reply("--rq=nick --id=abc --nick=x") << QVariant(QString("///Error 0"));
     QTest::newRow("text, no answer argument") << "getUserNick" << reply("--rq=nick --id=200") << QVariant(QString());
-    QTest::newRow("text, two spaces") << "getUserNick" << reply("--rq=nick  --id=200  --nick=x") << QVariant(QString("x"));
-    QTest::newRow("text, later key wins") << "getUserNick" << reply("--nick=a --rq=nick --id=200 --nick=b") << QVariant(QString("b"));
-    QTest::newRow("text, escaped rq word") << "getUserNick" << reply("--rq=ni&amp;ck --id=200 --rq=nick --nick=x") << QVariant(QString("x"));
+    QTest::newRow("text, two spaces") << "getUserNick" << reply("--rq=nick  --id=200  --nick=x")
+                                      << QVariant(QString("x"));
+    QTest::newRow("text, later key wins")
+        << "getUserNick" << reply("--nick=a --rq=nick --id=200 --nick=b") << QVariant(QString("b"));
+    QTest::newRow("text, escaped rq word")
+        << "getUserNick" << reply("--rq=ni&amp;ck --id=200 --rq=nick --nick=x") << QVariant(QString("x"));
     QTest::newRow("action, missing id") << "addUserContact" << reply("--at=addcontact") << QVariant(500);
     QTest::newRow("action, non-numeric id") << "addUserContact" << reply("--at=addcontact --id=x1") << QVariant(0);
     QTest::newRow("action, two spaces") << "addUserContact" << reply("--at=addcontact  --id=200") << QVariant(200);
-    QTest::newRow("action, id not unescaped") << "addUserContact" << reply("--at=addcontact --id=&nbsp;200") << QVariant(0);
-    QTest::newRow("state, server code") << "getUserOnlineState" << reply("--rq=onlinestate --id=404 --state=2") << QVariant(501);
+    QTest::newRow("action, id not unescaped")
+        << "addUserContact" << reply("--at=addcontact --id=&nbsp;200") << QVariant(0);
+    QTest::newRow("state, server code") << "getUserOnlineState" << reply("--rq=onlinestate --id=404 --state=2")
+                                        << QVariant(501);
     QTest::newRow("state, missing id") << "getUserOnlineState" << reply("--rq=onlinestate --state=2") << QVariant(501);
     QTest::newRow("state, missing state") << "getUserOnlineState" << reply("--rq=onlinestate --id=200") << QVariant(0);
-    QTest::newRow("state, non-numeric state") << "getUserOnlineState" << reply("--rq=onlinestate --id=200 --state=x") << QVariant(0);
-    QTest::newRow("list, entries unescaped") << "getUserContacts" << reply("--rq=contacts --id=200 --users=a&amp;lt;<>b&nbsp;c")
-                                             << QVariant(QString("a&lt;\nb c"));
+    QTest::newRow("state, non-numeric state")
+        << "getUserOnlineState" << reply("--rq=onlinestate --id=200 --state=x") << QVariant(0);
+    QTest::newRow("list, entries unescaped")
+        << "getUserContacts" << reply("--rq=contacts --id=200 --users=a&amp;lt;<>b&nbsp;c")
+        << QVariant(QString("a&lt;\nb c"));
 }
 
 void TestRequests::resultRules()
@@ -347,13 +391,22 @@ void TestRequests::waitingOutcomes()
         {"foreign line, action", "addUserContact", push, 601, {pushObject}},
         {"foreign line, state", "getUserOnlineState", push, 601, {pushObject}},
         {"foreign line, text", "getUserNick", push, QString("///Error 601"), {pushObject}},
-        {"wrong at word", "delUserContact", reply("--at=addcontact --id=200"), 601,
+        {"wrong at word",
+         "delUserContact",
+         reply("--at=addcontact --id=200"),
+         601,
          {"ReturnIntialize<>ZM/1.1<>return<>--at=addcontact<>--id=200"}},
-        {"wrong rq word", "getUserNick", reply("--rq=anotherusernick --id=200 --nick=x"), QString("///Error 601"),
+        {"wrong rq word",
+         "getUserNick",
+         reply("--rq=anotherusernick --id=200 --nick=x"),
+         QString("///Error 601"),
          {"ReturnIntialize<>ZM/1.1<>return<>--rq=anotherusernick<>--id=200<>--nick=x"}},
         {"two-word return", "sendPokeToUser", "ZM/1.1 return\n", 601, {"ReturnIntialize<>ZM/1.1<>return"}},
         {"other tag", "getUserContacts", "ZM/1.0 200 OK\n", QString("///Error 601"), {""}},
-        {"11Q mail reply word", "getUserMail", reply("--rq=usermail --id=200 --mail=x"), QString("///Error 601"),
+        {"11Q mail reply word",
+         "getUserMail",
+         reply("--rq=usermail --id=200 --mail=x"),
+         QString("///Error 601"),
          {"ReturnIntialize<>ZM/1.1<>return<>--rq=usermail<>--id=200<>--mail=x"}},
     };
     QVector<QVariant> results(cases.size());
@@ -363,7 +416,8 @@ void TestRequests::waitingOutcomes()
     for (int i = 0; i < cases.size(); ++i) {
         jobs << [&, i] {
             const Case &c = cases.at(i);
-            Harness harness(QByteArray(c.name).startsWith("11Q"), [answer = c.answer](const QByteArray &) { return answer; });
+            Harness harness(QByteArray(c.name).startsWith("11Q"),
+                            [answer = c.answer](const QByteArray &) { return answer; });
             started[i] = harness.start();
             harness.client().setReplyTimeout(ReplyTimeout);
             results[i] = members().value(c.member)(harness.client());
@@ -508,16 +562,19 @@ void TestRequests::incomingObjects_data()
     QTest::addColumn<QString>("object");
     QTest::newRow("message") << QByteArray("ZM/1.1 message --username=a&nbsp;b --message=hi&nbsp;there --mid=3")
                              << "MessageFromUser<>a b: hi there\n";
-    QTest::newRow("message, later key wins") << QByteArray("ZM/1.1 message --username=x --message=1 --username=y")
-                                             << "MessageFromUser<>y: 1\n";
+    QTest::newRow("message, later key wins")
+        << QByteArray("ZM/1.1 message --username=x --message=1 --username=y") << "MessageFromUser<>y: 1\n";
     QTest::newRow("message without text") << QByteArray("ZM/1.1 message --username=ann --message=") << "";
     QTest::newRow("message without sender") << QByteArray("ZM/1.1 message --message=hi") << "";
     QTest::newRow("poke") << QByteArray("ZM/1.1 poke --username=anna") << "PokeFromUser<>anna\n";
     QTest::newRow("poke without sender") << QByteArray("ZM/1.1 poke") << "";
-    QTest::newRow("notification of two words") << QByteArray("ZM/1.1 notification") << "ReturnIntialize<>ZM/1.1<>notification";
-    QTest::newRow("return with angle brackets") << QByteArray("ZM/1.1 return --rq=contacts --users=a<b<>c>d")
-                                                << "ReturnIntialize<>ZM/1.1<>return<>--rq=contacts<>--users=a&lt;b&lt;&gt;c&gt;d";
-    QTest::newRow("return with spaces") << QByteArray("ZM/1.1 return --nick=a&nbsp;b") << "ReturnIntialize<>ZM/1.1<>return<>--nick=a b";
+    QTest::newRow("notification of two words")
+        << QByteArray("ZM/1.1 notification") << "ReturnIntialize<>ZM/1.1<>notification";
+    QTest::newRow("return with angle brackets")
+        << QByteArray("ZM/1.1 return --rq=contacts --users=a<b<>c>d")
+        << "ReturnIntialize<>ZM/1.1<>return<>--rq=contacts<>--users=a&lt;b&lt;&gt;c&gt;d";
+    QTest::newRow("return with spaces") << QByteArray("ZM/1.1 return --nick=a&nbsp;b")
+                                        << "ReturnIntialize<>ZM/1.1<>return<>--nick=a b";
     QTest::newRow("carriage return trimmed") << QByteArray("ZM/1.1 poke --username=anna\r") << "PokeFromUser<>anna\n";
     QTest::newRow("other verb") << QByteArray("ZM/1.1 hello --x=1") << "";
     QTest::newRow("other tag") << QByteArray("ZM/1.0 poke --username=anna") << "";
@@ -560,12 +617,14 @@ void TestRequests::asyncRepliesArriveAsObjectsInOrder()
     QVERIFY(harness.client().requestGetUserNick());
     QVERIFY(harness.client().actionSendPokeToUser("ann"));
     QVERIFY(harness.server().waitForLines(3));
-    QCOMPARE(harness.written(), QList<QByteArray>({"ZM/1.1 request --rq=nick\n", "ZM/1.1 action --at=sendpoke --username=ann\n"}));
+    QCOMPARE(harness.written(),
+             QList<QByteArray>({"ZM/1.1 request --rq=nick\n", "ZM/1.1 action --at=sendpoke --username=ann\n"}));
     QStringList objects;
     QTRY_VERIFY((harness.client().isObjectIncoming() && (objects << harness.client().readObject()).size() == 2)
                 || objects.size() == 2);
-    QCOMPARE(objects, QStringList({"ReturnIntialize<>ZM/1.1<>return<>--rq=nick<>--id=200<>--nick=me",
-                                   "ReturnIntialize<>ZM/1.1<>return<>--at=sendpoke<>--id=200"}));
+    QCOMPARE(objects,
+             QStringList({"ReturnIntialize<>ZM/1.1<>return<>--rq=nick<>--id=200<>--nick=me",
+                          "ReturnIntialize<>ZM/1.1<>return<>--at=sendpoke<>--id=200"}));
 }
 
 ZM_HERMETIC_GUILESS_TEST_MAIN(TestRequests)

@@ -276,14 +276,22 @@ void TestServer::loginCodes_data()
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
     QTest::addColumn<int>("code");
-    QTest::newRow("demo account") << "alice" << "alice123" << 200;
-    QTest::newRow("second demo account") << "bob" << "bob123" << 200;
-    QTest::newRow("wrong password") << "alice" << "alice124" << 404;
-    QTest::newRow("password of another account") << "alice" << "bob123" << 404;
-    QTest::newRow("unknown account") << "nobody" << "alice123" << 404;
-    QTest::newRow("name in other case") << "Alice" << "alice123" << 404;
-    QTest::newRow("empty password") << "alice" << "" << 404;
-    QTest::newRow("demo contact cannot log in") << "zeltobot" << "" << 404;
+    QTest::newRow("demo account") << "alice"
+                                  << "alice123" << 200;
+    QTest::newRow("second demo account") << "bob"
+                                         << "bob123" << 200;
+    QTest::newRow("wrong password") << "alice"
+                                    << "alice124" << 404;
+    QTest::newRow("password of another account") << "alice"
+                                                 << "bob123" << 404;
+    QTest::newRow("unknown account") << "nobody"
+                                     << "alice123" << 404;
+    QTest::newRow("name in other case") << "Alice"
+                                        << "alice123" << 404;
+    QTest::newRow("empty password") << "alice"
+                                    << "" << 404;
+    QTest::newRow("demo contact cannot log in") << "zeltobot"
+                                                << "" << 404;
 }
 
 void TestServer::loginCodes()
@@ -327,17 +335,19 @@ void TestServer::clientStartupRequests()
     QVERIFY(alice.fw->requestGetUserContactsRequests());
     QVERIFY(alice.fw->requestGetUserOnlineState());
     const auto reply = [&alice](const char *word) {
-        const QString key = QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=") + QLatin1String(word) + QStringLiteral("<>");
+        const QString key =
+            QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=") + QLatin1String(word) + QStringLiteral("<>");
         return alice.take([&key](const QString &o) { return o.startsWith(key); });
     };
     const QString avatar = reply("avatar");
     QVERIFY2(QRegularExpression(QStringLiteral("<>--id=200<>--avatar=[0-9a-f]{32}$")).match(avatar).hasMatch(),
              qPrintable(avatar));
     const QString avatars = reply("contactswithavatar");
-    QVERIFY2(QRegularExpression(QStringLiteral("<>--id=200<>--users=bob\\|[0-9a-f]{32}&lt;&gt;zeltobot\\|[0-9a-f]{32}$"))
-                 .match(avatars)
-                 .hasMatch(),
-             qPrintable(avatars));
+    QVERIFY2(
+        QRegularExpression(QStringLiteral("<>--id=200<>--users=bob\\|[0-9a-f]{32}&lt;&gt;zeltobot\\|[0-9a-f]{32}$"))
+            .match(avatars)
+            .hasMatch(),
+        qPrintable(avatars));
     const QString states = reply("contactswithstates");
     QVERIFY2(QRegularExpression(QStringLiteral("<>--id=200<>--users=bob\\|Bob\\|[^|]*\\|8&lt;&gt;"
                                                "zeltobot\\|Zelto Bot\\|I answer every message\\|1$"))
@@ -346,7 +356,8 @@ void TestServer::clientStartupRequests()
              qPrintable(states));
     QCOMPARE(reply("contactsrequests"),
              QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=contactsrequests<>--id=200<>--users=carol"));
-    QCOMPARE(reply("onlinestate"), QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=onlinestate<>--id=200<>--state=1"));
+    QCOMPARE(reply("onlinestate"),
+             QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=onlinestate<>--id=200<>--state=1"));
 }
 
 void TestServer::olderClassAsksUsermail()
@@ -369,9 +380,11 @@ void TestServer::friendRequestAccepted()
 
     QCOMPARE(dave.fw->addUserContact(QStringLiteral("erin")), 200);
     // The asked side hears of it at once, as a friend request list.
-    const QString pushed = erin.take([](const QString &o) { return o.contains(QLatin1String("--rq=contactsrequests")); });
-    QCOMPARE(pushed, QStringLiteral("ReturnIntialize<>ZM/1.1<>notification<>--nt=contactsrequests<>--rq=contactsrequests"
-                                    "<>--id=200<>--users=dave"));
+    const QString pushed =
+        erin.take([](const QString &o) { return o.contains(QLatin1String("--rq=contactsrequests")); });
+    QCOMPARE(pushed,
+             QStringLiteral("ReturnIntialize<>ZM/1.1<>notification<>--nt=contactsrequests<>--rq=contactsrequests"
+                            "<>--id=200<>--users=dave"));
     QCOMPARE(erin.fw->getUserContactsRequests(), QStringLiteral("dave"));
     QCOMPARE(erin.fw->getUserFriendRequestsLength(), QStringLiteral("1"));
     // Until the answer the asker sees the other side as offline.
@@ -445,8 +458,9 @@ void TestServer::messageWhileOnline()
     // Each message arrives once; nothing more is on its way.
     QCOMPARE(bob.fw->getUserOnlineState(), 1);
     QCOMPARE(bob.countMessages(), 0);
-    QCOMPARE(alice.take([](const QString &o) { return o.contains(QLatin1String("--at=sendmessage<>--id=200")); }).isEmpty(),
-             false);
+    QCOMPARE(
+        alice.take([](const QString &o) { return o.contains(QLatin1String("--at=sendmessage<>--id=200")); }).isEmpty(),
+        false);
 }
 
 void TestServer::messageSurvivesOfflineAndRestart()
@@ -469,7 +483,8 @@ void TestServer::messageSurvivesOfflineAndRestart()
     // Once delivered they are gone: the next login brings nothing again.
     QTRY_VERIFY([this] {
         int pending = -1;
-        m_server.runOnServer([&](ZmsgdServer *server) { pending = server->store()->pendingCount(QStringLiteral("bob")); });
+        m_server.runOnServer(
+            [&](ZmsgdServer *server) { pending = server->store()->pendingCount(QStringLiteral("bob")); });
         return pending == 0;
     }());
     bob.fw->logoutUser();
@@ -484,10 +499,14 @@ void TestServer::messageRefusals_data()
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("code");
-    QTest::newRow("unknown account") << "nosuchuser" << "hi" << 404;
-    QTest::newRow("stranger") << "carol" << "hi" << 403;
-    QTest::newRow("self") << "alice" << "hi" << 403;
-    QTest::newRow("empty text") << "bob" << "" << 400;
+    QTest::newRow("unknown account") << "nosuchuser"
+                                     << "hi" << 404;
+    QTest::newRow("stranger") << "carol"
+                              << "hi" << 403;
+    QTest::newRow("self") << "alice"
+                          << "hi" << 403;
+    QTest::newRow("empty text") << "bob"
+                                << "" << 400;
     QTest::newRow("overlong text") << "bob" << QString(ZmsgdService::MaxMessageLength + 1, QLatin1Char('x')) << 413;
 }
 
@@ -511,10 +530,12 @@ void TestServer::stateNotifications()
     {
         Session alice;
         QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
-        QVERIFY(!bob.take([](const QString &o) { return isStateNotification(o, QStringLiteral("alice"), 1); }).isEmpty());
+        QVERIFY(
+            !bob.take([](const QString &o) { return isStateNotification(o, QStringLiteral("alice"), 1); }).isEmpty());
         QCOMPARE(alice.fw->setUserOnlineState(3), 200);
         QCOMPARE(alice.fw->getUserOnlineState(), 3);
-        QVERIFY(!bob.take([](const QString &o) { return isStateNotification(o, QStringLiteral("alice"), 3); }).isEmpty());
+        QVERIFY(
+            !bob.take([](const QString &o) { return isStateNotification(o, QStringLiteral("alice"), 3); }).isEmpty());
         QCOMPARE(bob.fw->getAnotherUserOnlineState(QStringLiteral("alice")), 3);
         QCOMPARE(alice.fw->setUserOnlineState(9), 400);
     }
@@ -548,7 +569,8 @@ void TestServer::profileAndSettings()
     QCOMPARE(alice.fw->setUserMail(QStringLiteral("alice@example.net"), true), 200);
     QCOMPARE(bob.fw->getAnotherUserMail(QStringLiteral("alice")), QStringLiteral("alice@example.net"));
     QCOMPARE(bob.fw->getAnotherUserNick(QStringLiteral("nosuchuser")), QStringLiteral("///Error 404"));
-    QVERIFY(bob.fw->getUserContactsWithStates().contains(QLatin1String("alice|Alice A.|line one&#60;br&#62;&#38;amp; more|1")));
+    QVERIFY(bob.fw->getUserContactsWithStates().contains(
+        QLatin1String("alice|Alice A.|line one&#60;br&#62;&#38;amp; more|1")));
 
     const QString own = alice.fw->getUserProfileInfo(QStringLiteral("alice"));
     QVERIFY2(own.startsWith(QLatin1String("contacts&splt;2&nxve;signature&splt;Gold&nxve;accas&splt;system&sxlt;")),
@@ -566,10 +588,13 @@ void TestServer::refusedValues_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("value");
-    QTest::newRow("blank nick") << "nick" << "   ";
+    QTest::newRow("blank nick") << "nick"
+                                << "   ";
     QTest::newRow("overlong nick") << "nick" << QString(65, QLatin1Char('n'));
-    QTest::newRow("mail without at") << "mail" << "alice.example.org";
-    QTest::newRow("mail with space") << "mail" << "al ice@example.org";
+    QTest::newRow("mail without at") << "mail"
+                                     << "alice.example.org";
+    QTest::newRow("mail with space") << "mail"
+                                     << "al ice@example.org";
 }
 
 void TestServer::refusedValues()
@@ -593,7 +618,8 @@ void TestServer::refusedValues()
 // server's 500 as the answer to its own request, not somebody else's line.
 void TestServer::unframeableStoredValueGetsMatchableError()
 {
-    m_server.runOnServer([](ZmsgdServer *server) { server->store()->setNick(QStringLiteral("alice"), QStringLiteral("two\nlines")); });
+    m_server.runOnServer(
+        [](ZmsgdServer *server) { server->store()->setNick(QStringLiteral("alice"), QStringLiteral("two\nlines")); });
     Session alice;
     Session bob;
     QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
@@ -601,7 +627,8 @@ void TestServer::unframeableStoredValueGetsMatchableError()
     QCOMPARE(alice.fw->getUserNick(), QStringLiteral("///Error 500"));
     QCOMPARE(bob.fw->getAnotherUserNick(QStringLiteral("alice")), QStringLiteral("///Error 500"));
     QVERIFY(bob.objects.isEmpty());
-    m_server.runOnServer([](ZmsgdServer *server) { server->store()->setNick(QStringLiteral("alice"), QStringLiteral("Alice")); });
+    m_server.runOnServer(
+        [](ZmsgdServer *server) { server->store()->setNick(QStringLiteral("alice"), QStringLiteral("Alice")); });
     QCOMPARE(alice.fw->getUserNick(), QStringLiteral("Alice"));
 }
 
@@ -609,9 +636,12 @@ void TestServer::listSeparatorsSurviveInContactLists_data()
 {
     QTest::addColumn<QString>("nick");
     QTest::addColumn<QString>("status");
-    QTest::newRow("bars") << "A|l|ice" << "busy | away";
-    QTest::newRow("list separator") << "a<>b" << "x<>y<>";
-    QTest::newRow("entity texts") << "Alice &#124;" << "&amp; &#60; &nbsp;";
+    QTest::newRow("bars") << "A|l|ice"
+                          << "busy | away";
+    QTest::newRow("list separator") << "a<>b"
+                                    << "x<>y<>";
+    QTest::newRow("entity texts") << "Alice &#124;"
+                                  << "&amp; &#60; &nbsp;";
 }
 
 void TestServer::listSeparatorsSurviveInContactLists()
@@ -700,7 +730,8 @@ void TestServer::avatarUploadThenDownload()
     Session bob;
     QCOMPARE(bob.fw->loginUser(QStringLiteral("bob"), QStringLiteral("bob123")), 200);
     QVERIFY(bob.fw->requestGetUserContactsWithAvatar());
-    const QString list = bob.take([](const QString &o) { return o.contains(QLatin1String("--rq=contactswithavatar")); });
+    const QString list =
+        bob.take([](const QString &o) { return o.contains(QLatin1String("--rq=contactswithavatar")); });
     QVERIFY2(list.contains(QStringLiteral("--users=alice|") + id), qPrintable(list));
 
     for (bool secure : {false, true}) {
@@ -751,9 +782,10 @@ void TestServer::avatarUploadRefusals_data()
                                          << QByteArray("ZM/1.1 return --at=avatarupload --id=404 --result=refused");
     QTest::newRow("not a picture") << upload << alice << QByteArray("GIF89a not a png at all")
                                    << QByteArray("ZM/1.1 return --at=avatarupload --id=400 --result=error");
-    QTest::newRow("svg") << upload << alice
-                         << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"9\" height=\"9\"><text>A</text></svg>")
-                         << QByteArray("ZM/1.1 return --at=avatarupload --id=400 --result=error");
+    QTest::newRow("svg")
+        << upload << alice
+        << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"9\" height=\"9\"><text>A</text></svg>")
+        << QByteArray("ZM/1.1 return --at=avatarupload --id=400 --result=error");
     QByteArray broken = png;
     broken[20] = char(broken[20] ^ 0x55);
     QTest::newRow("damaged png") << upload << alice << broken
@@ -818,9 +850,9 @@ void TestServer::avatarFormats_data()
     green.fill(Qt::green);
     QTest::newRow("gif") << gifBytes(green) << 200 << QColor(Qt::green);
     // Rendering text needs the font database, which a server without a GUI has not: it crashed.
-    QTest::newRow("svg with text")
-        << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"9\" height=\"9\"><text y=\"8\">A</text></svg>")
-        << 400 << QColor();
+    QTest::newRow("svg with text") << QByteArray(
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"9\" height=\"9\"><text y=\"8\">A</text></svg>")
+                                   << 400 << QColor();
     // The server would read a picture file of its own machine and publish it as the avatar.
     const QString secret = m_dir.filePath(QStringLiteral("secret.png"));
     QFile file(secret);
@@ -829,8 +861,8 @@ void TestServer::avatarFormats_data()
     file.close();
     QTest::newRow("svg naming a file of the server")
         << ("<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"128\""
-            " height=\"128\"><image width=\"128\" height=\"128\" xlink:href=\"" + secret.toUtf8() + "\" href=\""
-            + secret.toUtf8() + "\"/></svg>")
+            " height=\"128\"><image width=\"128\" height=\"128\" xlink:href=\""
+            + secret.toUtf8() + "\" href=\"" + secret.toUtf8() + "\"/></svg>")
         << 400 << QColor();
     QImage bitmap(8, 8, QImage::Format_RGB32);
     bitmap.fill(Qt::yellow);
@@ -872,8 +904,10 @@ void TestServer::uploadPasswordKeepsItsSpaces()
     addAccount(QStringLiteral("spacey"), QStringLiteral(" secret "));
     Session spacey;
     QCOMPARE(spacey.fw->loginUser(QStringLiteral("spacey"), QStringLiteral(" secret ")), 200);
-    QVERIFY(spacey.fw->uploadAvatar(QStringLiteral("spacey"), QStringLiteral(" secret "), picture(50, 50, Qt::darkCyan)));
-    const QImage image = QImage::fromData(waitForReply(spacey.fw->downloadAvatar(QStringLiteral("spacey"), false)), "PNG");
+    QVERIFY(
+        spacey.fw->uploadAvatar(QStringLiteral("spacey"), QStringLiteral(" secret "), picture(50, 50, Qt::darkCyan)));
+    const QImage image =
+        QImage::fromData(waitForReply(spacey.fw->downloadAvatar(QStringLiteral("spacey"), false)), "PNG");
     QCOMPARE(image.pixelColor(64, 64), QColor(Qt::darkCyan));
     QVERIFY(!spacey.fw->uploadAvatar(QStringLiteral("spacey"), QStringLiteral(" secret"), picture(50, 50, Qt::red)));
 }
@@ -887,18 +921,21 @@ void TestServer::controlCharactersRefused_data()
     const QByteArray v10 = "SEND /login ZM/1.0\nUsername: bob\nPassword: bob123\n";
     const QByteArray refused11 = "ZM/1.1 return --at=%1 --id=400";
     const QByteArray refused10 = "ZM/1.0 400 Bad Request";
-    QTest::newRow("CR in a message, 1.1") << v11 << QByteArray("ZM/1.1 action --at=sendmessage --username=alice --message=one\rtwo\n")
-                                         << QByteArray(refused11).replace("%1", "sendmessage");
+    QTest::newRow("CR in a message, 1.1")
+        << v11 << QByteArray("ZM/1.1 action --at=sendmessage --username=alice --message=one\rtwo\n")
+        << QByteArray(refused11).replace("%1", "sendmessage");
     QTest::newRow("NUL in a message, 1.1")
         << v11 << QByteArray("ZM/1.1 action --at=sendmessage --username=alice --message=one\0two\n", 66)
         << QByteArray(refused11).replace("%1", "sendmessage");
-    QTest::newRow("CR in a message, 1.0") << v10 << QByteArray("SEND /message ZM/1.0\nUsername: alice\nMessage: one\rtwo\n")
-                                         << refused10;
+    QTest::newRow("CR in a message, 1.0")
+        << v10 << QByteArray("SEND /message ZM/1.0\nUsername: alice\nMessage: one\rtwo\n") << refused10;
     QTest::newRow("NUL in a nick, 1.1") << v11 << QByteArray("ZM/1.1 action --at=setnick --nick=Al\0ice\n", 41)
-                                       << QByteArray(refused11).replace("%1", "setnick");
-    QTest::newRow("NUL in a nick, 1.0") << v10 << QByteArray("SEND /setusernick ZM/1.0\nNick: Al\0ice\n", 38) << refused10;
-    QTest::newRow("NUL in a status, 1.1") << v11 << QByteArray("ZM/1.1 action --at=setmessagestate --message=a\0b\n", 49)
-                                         << QByteArray(refused11).replace("%1", "setmessagestate");
+                                        << QByteArray(refused11).replace("%1", "setnick");
+    QTest::newRow("NUL in a nick, 1.0") << v10 << QByteArray("SEND /setusernick ZM/1.0\nNick: Al\0ice\n", 38)
+                                        << refused10;
+    QTest::newRow("NUL in a status, 1.1")
+        << v11 << QByteArray("ZM/1.1 action --at=setmessagestate --message=a\0b\n", 49)
+        << QByteArray(refused11).replace("%1", "setmessagestate");
 }
 
 void TestServer::controlCharactersRefused()
@@ -946,8 +983,8 @@ void TestServer::profileShowsClientsAsStateDoes()
         if (!server->store()->accountExists(QStringLiteral("lurker")))
             server->store()->createAccount(QStringLiteral("lurker"), QStringLiteral("lurkerpass"), QString());
     });
-    const QHash<QString, QString> passwords = {{"alice", "alice123"}, {"bob", "bob123"}, {"carol", "carol123"},
-                                               {"lurker", "lurkerpass"}};
+    const QHash<QString, QString> passwords = {
+        {"alice", "alice123"}, {"bob", "bob123"}, {"carol", "carol123"}, {"lurker", "lurkerpass"}};
     Session alice;
     QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
     QCOMPARE(alice.fw->setUserOnlineState(state), 200);
@@ -1006,7 +1043,9 @@ void TestServer::longContactListArrivesWhole()
 
     QVERIFY(popular.fw->requestGetUserContactsWithStates());
     const QString object = popular.take(
-        [](const QString &o) { return o.startsWith(QLatin1String("ReturnIntialize<>ZM/1.1<>return<>--rq=contactswithstates")); },
+        [](const QString &o) {
+            return o.startsWith(QLatin1String("ReturnIntialize<>ZM/1.1<>return<>--rq=contactswithstates"));
+        },
         20000);
     QVERIFY(object.contains(QLatin1String("<>--id=200<>--users=")));
     QCOMPARE(object.count(QLatin1String("&lt;&gt;")), count - 1);
@@ -1023,7 +1062,8 @@ void TestServer::oldPasswordHashIsRenewed()
     });
     const auto record = [this] {
         ZmsgdPassword::Record stored;
-        m_server.runOnServer([&](ZmsgdServer *server) { stored = *server->store()->passwordRecord(QStringLiteral("olden")); });
+        m_server.runOnServer(
+            [&](ZmsgdServer *server) { stored = *server->store()->passwordRecord(QStringLiteral("olden")); });
         return stored;
     };
     Session olden;
@@ -1055,8 +1095,9 @@ void TestServer::productionPasswordHashes()
         QSKIP("ZM_ZMSGD names no zmsgd program");
     const QString database = m_dir.filePath(QStringLiteral("production.sqlite"));
     QProcess add;
-    add.start(program, {QStringLiteral("--database"), database, QStringLiteral("--add-user"), QStringLiteral("strong"),
-                        QStringLiteral("a long pass")});
+    add.start(program,
+              {QStringLiteral("--database"), database, QStringLiteral("--add-user"), QStringLiteral("strong"),
+               QStringLiteral("a long pass")});
     QVERIFY(add.waitForFinished(30000));
     QCOMPARE(add.exitCode(), 0);
     ZmsgdStore store;
@@ -1074,10 +1115,11 @@ void TestServer::logLinesCannotBeForged()
     if (program.isEmpty())
         QSKIP("ZM_ZMSGD names no zmsgd program");
     QProcess server;
-    server.start(program, {QStringLiteral("--database"), m_dir.filePath(QStringLiteral("log.sqlite")),
-                           QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--avatar-tls-port"),
-                           QStringLiteral("0"), QStringLiteral("--avatar-http-port"), QStringLiteral("0"),
-                           QStringLiteral("--web-port"), QStringLiteral("0")});
+    server.start(program,
+                 {QStringLiteral("--database"), m_dir.filePath(QStringLiteral("log.sqlite")), QStringLiteral("--port"),
+                  QStringLiteral("0"), QStringLiteral("--avatar-tls-port"), QStringLiteral("0"),
+                  QStringLiteral("--avatar-http-port"), QStringLiteral("0"), QStringLiteral("--web-port"),
+                  QStringLiteral("0")});
     QVERIFY(server.waitForStarted(10000));
     QHash<QString, quint16> ports;
     QDeadlineTimer deadline(10000);
@@ -1152,7 +1194,8 @@ void TestServer::legacySession()
     picture(50, 50, Qt::cyan).save(&buffer, "PNG");
     QCOMPARE(legacy.setUserAvatar(QString::fromLatin1(png.toBase64()), QStringLiteral("png")), 200);
     QCOMPARE(legacy.setUserAvatar(QStringLiteral("not a picture"), QStringLiteral("png")), 400);
-    QCOMPARE(QImage::fromData(waitForReply(ZMsgFw111Q().downloadAvatar(QStringLiteral("bob"), false)), "PNG").pixelColor(5, 5),
+    QCOMPARE(QImage::fromData(waitForReply(ZMsgFw111Q().downloadAvatar(QStringLiteral("bob"), false)), "PNG")
+                 .pixelColor(5, 5),
              QColor(Qt::cyan));
 
     Session alice;
@@ -1202,10 +1245,12 @@ void TestServer::badLines_data()
 {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QByteArray>("reply");
-    QTest::newRow("unknown verb") << QByteArray("ZM/1.1 dance\n") << QByteArray("ZM/1.1 return --id=405 --result=unknownverb\n");
+    QTest::newRow("unknown verb") << QByteArray("ZM/1.1 dance\n")
+                                  << QByteArray("ZM/1.1 return --id=405 --result=unknownverb\n");
     QTest::newRow("unknown request") << QByteArray("ZM/1.1 request --rq=everything\n")
                                      << QByteArray("ZM/1.1 return --rq=everything --id=405\n");
-    QTest::newRow("request without word") << QByteArray("ZM/1.1 request\n") << QByteArray("ZM/1.1 return --rq= --id=400\n");
+    QTest::newRow("request without word")
+        << QByteArray("ZM/1.1 request\n") << QByteArray("ZM/1.1 return --rq= --id=400\n");
     QTest::newRow("unknown action") << QByteArray("ZM/1.1 action --at=explode\n")
                                     << QByteArray("ZM/1.1 return --at=explode --id=405\n");
     QTest::newRow("action without argument") << QByteArray("ZM/1.1 action --at=setonlinestate\n")
@@ -1214,7 +1259,8 @@ void TestServer::badLines_data()
                                         << QByteArray("ZM/1.1 return --at=setonlinestate --id=400\n");
     QTest::newRow("request about nobody") << QByteArray("ZM/1.1 request --rq=anotherusernick\n")
                                           << QByteArray("ZM/1.1 return --rq=anotherusernick --id=400\n");
-    QTest::newRow("other tag") << QByteArray("HELLO world\n") << QByteArray("ZM/1.1 return --id=400 --result=badline\n");
+    QTest::newRow("other tag") << QByteArray("HELLO world\n")
+                               << QByteArray("ZM/1.1 return --id=400 --result=badline\n");
     QTest::newRow("second login") << QByteArray("ZM/1.1 login --username=bob --password=bob123\n")
                                   << QByteArray("ZM/1.1 return --id=409 --result=alreadyloggedin\n");
     QTest::newRow("carriage return before the line feed")
@@ -1429,10 +1475,10 @@ void TestServer::confirmationsAreNeverAnswered()
 {
     QFETCH(QByteArray, line);
     QFETCH(bool, answered);
-    const QByteArray received = rawExchange(
-        {"ZM/1.1 login --username=carol --password=carol123 --system=raw --version=1\n", line,
-         "ZM/1.1 request --rq=nick\n"},
-        answered ? 3 : 2);
+    const QByteArray received =
+        rawExchange({"ZM/1.1 login --username=carol --password=carol123 --system=raw --version=1\n", line,
+                     "ZM/1.1 request --rq=nick\n"},
+                    answered ? 3 : 2);
     const QList<QByteArray> lines = received.split('\n');
     QVERIFY2(lines.size() >= 3, received.constData());
     QVERIFY2(lines.at(0).startsWith("ZM/1.1 return --id=200"), received.constData());
@@ -1513,16 +1559,19 @@ void TestServer::executable()
         QVERIFY2(usage.contains(option), option);
 
     QProcess add;
-    add.start(program, {QStringLiteral("--database"), database, QStringLiteral("--add-user"), QStringLiteral("zoe"),
-                        QStringLiteral("zoe secret")});
+    add.start(program,
+              {QStringLiteral("--database"), database, QStringLiteral("--add-user"), QStringLiteral("zoe"),
+               QStringLiteral("zoe secret")});
     QVERIFY(add.waitForFinished(10000));
     QCOMPARE(add.exitCode(), 0);
-    add.start(program, {QStringLiteral("--database"), database, QStringLiteral("--add-user"), QStringLiteral("zoe"),
-                        QStringLiteral("again")});
+    add.start(program,
+              {QStringLiteral("--database"), database, QStringLiteral("--add-user"), QStringLiteral("zoe"),
+               QStringLiteral("again")});
     QVERIFY(add.waitForFinished(10000));
     QCOMPARE(add.exitCode(), 1);
-    add.start(program, {QStringLiteral("--database"), database, QStringLiteral("--add-user"), QStringLiteral("bad|name"),
-                        QStringLiteral("pw")});
+    add.start(program,
+              {QStringLiteral("--database"), database, QStringLiteral("--add-user"), QStringLiteral("bad|name"),
+               QStringLiteral("pw")});
     QVERIFY(add.waitForFinished(10000));
     QCOMPARE(add.exitCode(), 1);
     add.start(program, {QStringLiteral("--database"), database, QStringLiteral("--port"), QStringLiteral("70000")});
@@ -1531,9 +1580,10 @@ void TestServer::executable()
     QVERIFY(add.readAllStandardError().contains("--port"));
 
     QProcess server;
-    server.start(program, {QStringLiteral("--database"), database, QStringLiteral("--port"), QStringLiteral("0"),
-                           QStringLiteral("--avatar-tls-port"), QStringLiteral("0"), QStringLiteral("--avatar-http-port"),
-                           QStringLiteral("0"), QStringLiteral("--web-port"), QStringLiteral("0")});
+    server.start(program,
+                 {QStringLiteral("--database"), database, QStringLiteral("--port"), QStringLiteral("0"),
+                  QStringLiteral("--avatar-tls-port"), QStringLiteral("0"), QStringLiteral("--avatar-http-port"),
+                  QStringLiteral("0"), QStringLiteral("--web-port"), QStringLiteral("0")});
     QVERIFY(server.waitForStarted(10000));
     QStringList listening;
     QDeadlineTimer deadline(10000);

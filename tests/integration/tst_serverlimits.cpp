@@ -44,7 +44,8 @@ QByteArray readLine(QAbstractSocket &socket, int timeoutMs = 10000)
 
 int code11(const QByteArray &line)
 {
-    return ZMsgFwWire::integerArgument(ZMsgFwWire::splitWords(ZMsgFwWire::decodeLine(line)), QStringLiteral("--id="), 0);
+    return ZMsgFwWire::integerArgument(ZMsgFwWire::splitWords(ZMsgFwWire::decodeLine(line)), QStringLiteral("--id="),
+                                       0);
 }
 
 int mode(const QString &path)
@@ -201,8 +202,8 @@ void TestServerLimits::connectionsPerAddress()
     QCOMPARE(login(Way::V10, Owner, QStringLiteral("owner"), QStringLiteral("ownerpass")), 200);
     QCOMPARE(login(Way::Upload, Owner, QStringLiteral("owner"), QStringLiteral("ownerpass")), 200);
     QNetworkAccessManager network;
-    std::unique_ptr<QNetworkReply> reply(
-        network.get(QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/update/stable32qt5").arg(m_server.webPort())))));
+    std::unique_ptr<QNetworkReply> reply(network.get(
+        QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/update/stable32qt5").arg(m_server.webPort())))));
     QTRY_VERIFY(reply->isFinished());
     QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
 }
@@ -390,7 +391,8 @@ QString TestServerLimits::captchaAnswer(const QString &code)
 {
     QString answer;
     m_server.runOnServer([&](ZmsgdServer *server) {
-        answer = ZmsgdCaptcha::answer(ZmsgdWeb::captchaSecret(server->service()), code, server->service()->now() / 1000);
+        answer =
+            ZmsgdCaptcha::answer(ZmsgdWeb::captchaSecret(server->service()), code, server->service()->now() / 1000);
     });
     return answer;
 }
@@ -425,7 +427,8 @@ void TestServerLimits::registrationsPerAddress()
     // A refused registration creates nothing and does not count; a taken name neither.
     QCOMPARE(registerAccount(QStringLiteral("first"), QStringLiteral("c4"), captchaAnswer(QStringLiteral("c4"))), 409);
     bool exists = true;
-    m_server.runOnServer([&](ZmsgdServer *server) { exists = server->store()->accountExists(QStringLiteral("third")); });
+    m_server.runOnServer(
+        [&](ZmsgdServer *server) { exists = server->store()->accountExists(QStringLiteral("third")); });
     QVERIFY(!exists);
     m_clockOffset += 61 * 60 * 1000;
     QCOMPARE(registerAccount(QStringLiteral("third"), QStringLiteral("c5"), captchaAnswer(QStringLiteral("c5"))), 200);
@@ -446,7 +449,8 @@ void TestServerLimits::usedCaptchasExpire()
     QCOMPARE(used(), 2);
     // Two windows later the records go: the answer they guarded is no longer taken anyway.
     m_clockOffset += 2 * ZmsgdCaptcha::WindowSecs * 1000 + 1000;
-    QCOMPARE(registerAccount(QStringLiteral("other"), QStringLiteral("fresh"), captchaAnswer(QStringLiteral("fresh"))), 200);
+    QCOMPARE(registerAccount(QStringLiteral("other"), QStringLiteral("fresh"), captchaAnswer(QStringLiteral("fresh"))),
+             200);
     QCOMPARE(used(), 1);
     QCOMPARE(registerAccount(QStringLiteral("again"), QStringLiteral("once"), solved), 403);
 }

@@ -1,6 +1,6 @@
 #include "hermetic.h"
-#include "testpictures.h"
 #include "loopbackzmsgd.h"
+#include "testpictures.h"
 
 #include <zmsgdavatarconnection.h>
 #include <zmsgdcaptcha.h>
@@ -27,8 +27,7 @@
 
 namespace {
 
-struct HttpResult
-{
+struct HttpResult {
     int status = 0;
     QByteArray body;
     QByteArray contentType;
@@ -134,9 +133,8 @@ HttpResult TestServerWeb::post(const QString &path, const QByteArray &form)
 QString TestServerWeb::captchaAnswer(const QString &code)
 {
     QString answer;
-    m_server.runOnServer([&](ZmsgdServer *server) {
-        answer = ZmsgdCaptcha::answer(ZmsgdWeb::captchaSecret(server->service()), code);
-    });
+    m_server.runOnServer(
+        [&](ZmsgdServer *server) { answer = ZmsgdCaptcha::answer(ZmsgdWeb::captchaSecret(server->service()), code); });
     return answer;
 }
 
@@ -249,13 +247,17 @@ void TestServerWeb::captchaIsUsedOnce()
 {
     const QString code = QStringLiteral("once");
     const QString answer = captchaAnswer(code);
-    QCOMPARE(post(QStringLiteral("/user-register.php"), registrationForm(QStringLiteral("first1"), code, answer)).status,
-             200);
-    QCOMPARE(post(QStringLiteral("/user-register.php"), registrationForm(QStringLiteral("second2"), code, answer)).status,
-             403);
+    QCOMPARE(
+        post(QStringLiteral("/user-register.php"), registrationForm(QStringLiteral("first1"), code, answer)).status,
+        200);
+    QCOMPARE(
+        post(QStringLiteral("/user-register.php"), registrationForm(QStringLiteral("second2"), code, answer)).status,
+        403);
     // A wrong guess uses the code up as well, so codes cannot be tried through.
     const QString other = QStringLiteral("guessed");
-    QCOMPARE(post(QStringLiteral("/user-register.php"), registrationForm(QStringLiteral("third3"), other, QStringLiteral("1"))).status,
+    QCOMPARE(post(QStringLiteral("/user-register.php"),
+                  registrationForm(QStringLiteral("third3"), other, QStringLiteral("1")))
+                 .status,
              403);
     QCOMPARE(post(QStringLiteral("/user-register.php"),
                   registrationForm(QStringLiteral("third3"), other, captchaAnswer(other)))
@@ -319,9 +321,10 @@ void TestServerWeb::malformedHttpGetsAnError_data()
     QTest::newRow("bad header") << QByteArray("GET /avatar/alice HTTP/1.1\r\nno colon\r\n\r\n")
                                 << QByteArray("HTTP/1.1 400 Bad Request");
     // Decoded up to the NUL this was "/", and the web port served its start page.
-    QTest::newRow("NUL in the path") << QByteArray("GET /\0/x HTTP/1.1\r\n\r\n", 21) << QByteArray("HTTP/1.1 400 Bad Request");
-    QTest::newRow("control byte in the path") << QByteArray("GET /avatar/al\x01ice HTTP/1.1\r\n\r\n")
-                                              << QByteArray("HTTP/1.1 400 Bad Request");
+    QTest::newRow("NUL in the path") << QByteArray("GET /\0/x HTTP/1.1\r\n\r\n", 21)
+                                     << QByteArray("HTTP/1.1 400 Bad Request");
+    QTest::newRow("control byte in the path")
+        << QByteArray("GET /avatar/al\x01ice HTTP/1.1\r\n\r\n") << QByteArray("HTTP/1.1 400 Bad Request");
 }
 
 void TestServerWeb::malformedHttpGetsAnError()
@@ -353,10 +356,10 @@ void TestServerWeb::httpParse_data()
     using S = ZmsgdHttp::ParseStatus;
     QTest::newRow("get") << QByteArray("GET /a?b=c HTTP/1.1\r\nHost: x\r\n\r\n") << int(S::Complete) << QByteArray("/a")
                          << QByteArray();
-    QTest::newRow("bare line feeds") << QByteArray("GET /a HTTP/1.0\nHost: x\n\n") << int(S::Complete) << QByteArray("/a")
-                                     << QByteArray();
-    QTest::newRow("post with body") << QByteArray("POST /f HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc") << int(S::Complete)
-                                    << QByteArray("/f") << QByteArray("abc");
+    QTest::newRow("bare line feeds") << QByteArray("GET /a HTTP/1.0\nHost: x\n\n") << int(S::Complete)
+                                     << QByteArray("/a") << QByteArray();
+    QTest::newRow("post with body") << QByteArray("POST /f HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc")
+                                    << int(S::Complete) << QByteArray("/f") << QByteArray("abc");
     QTest::newRow("body still coming") << QByteArray("POST /f HTTP/1.1\r\nContent-Length: 5\r\n\r\nab")
                                        << int(S::Incomplete) << QByteArray() << QByteArray();
     QTest::newRow("head still coming") << QByteArray("GET /a HTTP/1.1\r\nHost") << int(S::Incomplete) << QByteArray()
@@ -370,14 +373,14 @@ void TestServerWeb::httpParse_data()
     QTest::newRow("absolute target") << QByteArray("GET http://x/ HTTP/1.1\r\n\r\n") << int(S::Invalid) << QByteArray()
                                      << QByteArray();
     QTest::newRow("two words") << QByteArray("GET /\r\n\r\n") << int(S::Invalid) << QByteArray() << QByteArray();
-    QTest::newRow("bad first line, head unfinished") << QByteArray("HELLO THERE\r\nHost: x\r\n") << int(S::Invalid)
-                                                     << QByteArray() << QByteArray();
+    QTest::newRow("bad first line, head unfinished")
+        << QByteArray("HELLO THERE\r\nHost: x\r\n") << int(S::Invalid) << QByteArray() << QByteArray();
     QTest::newRow("endless head") << QByteArray(ZmsgdHttp::MaxHeadLength + 1, 'a') << int(S::TooLarge) << QByteArray()
                                   << QByteArray();
-    QTest::newRow("NUL in the target") << QByteArray("GET /a\0b HTTP/1.1\r\n\r\n", 21) << int(S::Invalid) << QByteArray()
-                                       << QByteArray();
-    QTest::newRow("non-ASCII byte in the target") << QByteArray("GET /\xc3\xa4 HTTP/1.1\r\n\r\n") << int(S::Invalid)
-                                                  << QByteArray() << QByteArray();
+    QTest::newRow("NUL in the target") << QByteArray("GET /a\0b HTTP/1.1\r\n\r\n", 21) << int(S::Invalid)
+                                       << QByteArray() << QByteArray();
+    QTest::newRow("non-ASCII byte in the target")
+        << QByteArray("GET /\xc3\xa4 HTTP/1.1\r\n\r\n") << int(S::Invalid) << QByteArray() << QByteArray();
 }
 
 void TestServerWeb::httpParse()
@@ -437,13 +440,18 @@ void TestServerWeb::uploadCredentials_data()
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
-    QTest::newRow("plain") << QByteArray("--username=alice --password=alice123") << true << "alice" << "alice123";
+    QTest::newRow("plain") << QByteArray("--username=alice --password=alice123") << true << "alice"
+                           << "alice123";
     QTest::newRow("password with spaces") << QByteArray("--username=alice --password=a b c") << true << "alice"
                                           << "a b c";
-    QTest::newRow("trailing line feed") << QByteArray("--username=bob --password=x\n") << true << "bob" << "x";
-    QTest::newRow("no password") << QByteArray("--username=alice") << false << "" << "";
-    QTest::newRow("no user") << QByteArray("--username= --password=x") << false << "" << "";
-    QTest::newRow("other order") << QByteArray("--password=x --username=alice") << false << "" << "";
+    QTest::newRow("trailing line feed") << QByteArray("--username=bob --password=x\n") << true << "bob"
+                                        << "x";
+    QTest::newRow("no password") << QByteArray("--username=alice") << false << ""
+                                 << "";
+    QTest::newRow("no user") << QByteArray("--username= --password=x") << false << ""
+                             << "";
+    QTest::newRow("other order") << QByteArray("--password=x --username=alice") << false << ""
+                                 << "";
 }
 
 void TestServerWeb::uploadCredentials()
@@ -489,15 +497,21 @@ void TestServerWeb::logEscapes_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("logged");
-    QTest::newRow("plain") << "GET /avatar/alice" << "GET /avatar/alice";
-    QTest::newRow("line breaks and tab") << "a\r\nb\tc" << "a\\r\\nb\\tc";
-    QTest::newRow("escape sequence") << "\x1b[2J" << "\\x1b[2J";
+    QTest::newRow("plain") << "GET /avatar/alice"
+                           << "GET /avatar/alice";
+    QTest::newRow("line breaks and tab") << "a\r\nb\tc"
+                                         << "a\\r\\nb\\tc";
+    QTest::newRow("escape sequence") << "\x1b[2J"
+                                     << "\\x1b[2J";
     QTest::newRow("NUL and DEL") << QString::fromUtf8("a\0b\x7f", 4) << "a\\x00b\\x7f";
-    QTest::newRow("C1 control") << QString(QChar(0x9b)) + "31m" << "\\x9b31m";
-    QTest::newRow("backslash") << "C:\\x1b" << "C:\\\\x1b";
+    QTest::newRow("C1 control") << QString(QChar(0x9b)) + "31m"
+                                << "\\x9b31m";
+    QTest::newRow("backslash") << "C:\\x1b"
+                               << "C:\\\\x1b";
     QTest::newRow("line separator and bidi override") << QString(QChar(0x2028)) + QChar(0x202e) + "abc"
                                                       << "\\u{2028}\\u{202e}abc";
-    QTest::newRow("other text") << "Grüße 👋" << "Grüße 👋";
+    QTest::newRow("other text") << "Grüße 👋"
+                                << "Grüße 👋";
 }
 
 void TestServerWeb::logEscapes()
@@ -511,11 +525,16 @@ void TestServerWeb::throttleAddressKeys_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("key");
-    QTest::newRow("IPv4") << "192.0.2.7" << "192.0.2.7";
-    QTest::newRow("IPv4 in IPv6") << "::ffff:192.0.2.7" << "192.0.2.7";
-    QTest::newRow("IPv6, one network") << "2001:db8:1:2:aaaa::1" << "2001:db8:1:2::/64";
-    QTest::newRow("IPv6, same network") << "2001:db8:1:2:bbbb::9" << "2001:db8:1:2::/64";
-    QTest::newRow("IPv6 loopback") << "::1" << "::/64";
+    QTest::newRow("IPv4") << "192.0.2.7"
+                          << "192.0.2.7";
+    QTest::newRow("IPv4 in IPv6") << "::ffff:192.0.2.7"
+                                  << "192.0.2.7";
+    QTest::newRow("IPv6, one network") << "2001:db8:1:2:aaaa::1"
+                                       << "2001:db8:1:2::/64";
+    QTest::newRow("IPv6, same network") << "2001:db8:1:2:bbbb::9"
+                                        << "2001:db8:1:2::/64";
+    QTest::newRow("IPv6 loopback") << "::1"
+                                   << "::/64";
 }
 
 void TestServerWeb::throttleAddressKeys()
@@ -562,9 +581,9 @@ void TestServerWeb::throttleRefusalsGrowAndFade()
 
 void TestServerWeb::profilePayload()
 {
-    const QList<ZmsgdClientInfo> clients = {{QStringLiteral("Debian"), QStringLiteral("1.1.1-1"), QStringLiteral("10.0.0.1")},
-                                            {QStringLiteral("x&splt;evil&nxve;signature&splt;Gold"), QStringLiteral("2"),
-                                             QStringLiteral("::1")}};
+    const QList<ZmsgdClientInfo> clients = {
+        {QStringLiteral("Debian"), QStringLiteral("1.1.1-1"), QStringLiteral("10.0.0.1")},
+        {QStringLiteral("x&splt;evil&nxve;signature&splt;Gold"), QStringLiteral("2"), QStringLiteral("::1")}};
     QCOMPARE(ZmsgdFormat::profilePayload(12, QStringLiteral("Silver"), clients, true),
              QStringLiteral("contacts&splt;12&nxve;signature&splt;Silver&nxve;accas&splt;"
                             "system&sxlt;Debian&aclt;version&sxlt;1.1.1-1&aclt;ip&sxlt;10.0.0.1&acln;"
@@ -617,12 +636,13 @@ void TestServerWeb::schemaMigration()
         db.setDatabaseName(path);
         QVERIFY(db.open());
         QSqlQuery query(db);
-        QVERIFY(query.exec(QStringLiteral("CREATE TABLE accounts (name TEXT PRIMARY KEY NOT NULL, salt BLOB NOT NULL,"
-                                          " hash BLOB NOT NULL, iterations INTEGER NOT NULL, nick TEXT NOT NULL DEFAULT '',"
-                                          " status TEXT NOT NULL DEFAULT '', mail TEXT NOT NULL DEFAULT '',"
-                                          " mail_visible INTEGER NOT NULL DEFAULT 0, state INTEGER NOT NULL DEFAULT 1,"
-                                          " signature TEXT NOT NULL DEFAULT 'Regular', avatar_id TEXT, avatar_png BLOB,"
-                                          " created INTEGER NOT NULL)")));
+        QVERIFY(
+            query.exec(QStringLiteral("CREATE TABLE accounts (name TEXT PRIMARY KEY NOT NULL, salt BLOB NOT NULL,"
+                                      " hash BLOB NOT NULL, iterations INTEGER NOT NULL, nick TEXT NOT NULL DEFAULT '',"
+                                      " status TEXT NOT NULL DEFAULT '', mail TEXT NOT NULL DEFAULT '',"
+                                      " mail_visible INTEGER NOT NULL DEFAULT 0, state INTEGER NOT NULL DEFAULT 1,"
+                                      " signature TEXT NOT NULL DEFAULT 'Regular', avatar_id TEXT, avatar_png BLOB,"
+                                      " created INTEGER NOT NULL)")));
         for (const char *statement :
              {"CREATE UNIQUE INDEX accounts_avatar ON accounts(avatar_id)",
               "CREATE TABLE contacts (owner TEXT NOT NULL, contact TEXT NOT NULL, PRIMARY KEY (owner, contact))",

@@ -148,16 +148,19 @@ void TestSession::loginLineIsExact_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<QByteArray>("credentials");
     QTest::addColumn<QByteArray>("version");
-    QTest::newRow("111Q plain") << false << "anna" << "secret" << QByteArray("--username=anna --password=secret")
-                                << QByteArray("1.1.1-1");
-    QTest::newRow("111Q escaped") << false << "a b&c" << "p&nbsp;w d"
+    QTest::newRow("111Q plain") << false << "anna"
+                                << "secret" << QByteArray("--username=anna --password=secret") << QByteArray("1.1.1-1");
+    QTest::newRow("111Q escaped") << false << "a b&c"
+                                  << "p&nbsp;w d"
                                   << QByteArray("--username=a&nbsp;b&amp;c --password=p&amp;nbsp;w&nbsp;d")
                                   << QByteArray("1.1.1-1");
-    QTest::newRow("11Q plain") << true << "anna" << "secret" << QByteArray("--username=anna --password=secret")
-                               << QByteArray("1.1.0-9");
-    QTest::newRow("11Q utf8") << true << "Jürgen" << "пароль"
-                              << QByteArray("--username=J\xc3\xbcrgen --password=\xd0\xbf\xd0\xb0\xd1\x80\xd0\xbe\xd0\xbb\xd1\x8c")
-                              << QByteArray("1.1.0-9");
+    QTest::newRow("11Q plain") << true << "anna"
+                               << "secret" << QByteArray("--username=anna --password=secret") << QByteArray("1.1.0-9");
+    QTest::newRow("11Q utf8")
+        << true << "Jürgen"
+        << "пароль"
+        << QByteArray("--username=J\xc3\xbcrgen --password=\xd0\xbf\xd0\xb0\xd1\x80\xd0\xbe\xd0\xbb\xd1\x8c")
+        << QByteArray("1.1.0-9");
 }
 
 void TestSession::loginLineIsExact()
@@ -279,8 +282,10 @@ void TestSession::lineBreakInCredentialsIsRefused_data()
 {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
-    QTest::newRow("line feed in name") << "anna\nZM/1.1 action --at=delcontact --username=ben" << "pw";
-    QTest::newRow("carriage return in password") << "anna" << "pw\r";
+    QTest::newRow("line feed in name") << "anna\nZM/1.1 action --at=delcontact --username=ben"
+                                       << "pw";
+    QTest::newRow("carriage return in password") << "anna"
+                                                 << "pw\r";
 }
 
 void TestSession::lineBreakInCredentialsIsRefused()
@@ -453,7 +458,8 @@ void TestSession::confirmationsOnlyWhenAnnounced()
         QCOMPARE(session.getUserNick(), QStringLiteral("A"));
     QList<QByteArray> expected{loginLine("--username=anna --password=secret", "1.1.1-1")};
     if (confirms)
-        expected << "ZM/1.1 action --at=ack --mid=0\n" << "ZM/1.1 action --at=ack --mid=5\n";
+        expected << "ZM/1.1 action --at=ack --mid=0\n"
+                 << "ZM/1.1 action --at=ack --mid=5\n";
     if (session.isLoggedIn())
         expected << "ZM/1.1 request --rq=nick\n";
     QVERIFY(server.waitForLines(expected.size()));

@@ -1,9 +1,9 @@
+#include "UiMessage.h"
+#include "UpdateCheck.h"
 #include "UpdateThread.h"
 #include "frmUpdate.h"
 #include "hermetic.h"
 #include "httptestserver.h"
-#include "UiMessage.h"
-#include "UpdateCheck.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -77,10 +77,10 @@ void TestUpdate::initTestCase()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Zelto Messenger"));
     QCoreApplication::setApplicationVersion(Running);
-    for (const char *name : { "http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY" })
+    for (const char *name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
         qunsetenv(name);
     UiMessage::setHook([this](QMessageBox::Icon icon, const QString &title, const QString &text) {
-        boxes.append({ icon, title, text });
+        boxes.append({icon, title, text});
         return QMessageBox::Ok;
     });
 }
@@ -111,13 +111,18 @@ void TestUpdate::isNewerVersion_data()
     QTest::newRow("major only") << Running << "2" << true;
     QTest::newRow("one more part") << Running << "1.0.0-33-1" << true;
     QTest::newRow("letters count as 0") << Running << "1.a" << false;
-    QTest::newRow("letters against 0") << "1.0" << "1.a.1" << true;
+    QTest::newRow("letters against 0") << "1.0"
+                                       << "1.a.1" << true;
     QTest::newRow("older") << Running << "0.9.9" << false;
     QTest::newRow("empty latest") << Running << "" << false;
-    QTest::newRow("empty parts") << "1..2" << "1.0.3" << true;
-    QTest::newRow("numeric not textual") << "1.9" << "1.10" << true;
-    QTest::newRow("hyphen and dot alike") << "1-2" << "1.2" << false;
-    QTest::newRow("trailing zeros") << "1.0" << "1.0.0.0" << false;
+    QTest::newRow("empty parts") << "1..2"
+                                 << "1.0.3" << true;
+    QTest::newRow("numeric not textual") << "1.9"
+                                         << "1.10" << true;
+    QTest::newRow("hyphen and dot alike") << "1-2"
+                                          << "1.2" << false;
+    QTest::newRow("trailing zeros") << "1.0"
+                                    << "1.0.0.0" << false;
 }
 
 void TestUpdate::isNewerVersion()
@@ -157,10 +162,11 @@ void TestUpdate::acceptableVersion()
 void TestUpdate::updateUrlsFollowTheWebHost()
 {
     qputenv("ZM_WEB_HOST", "example.test:8080");
-    QCOMPARE(UpdateCheck::versionCheckUrl(Tag).toString(), QStringLiteral("http://example.test:8080/update/stable32qt5"));
+    QCOMPARE(UpdateCheck::versionCheckUrl(Tag).toString(),
+             QStringLiteral("http://example.test:8080/update/stable32qt5"));
     QCOMPARE(UpdateCheck::updaterArguments(Tag, QStringLiteral("1.0.1"), Running),
-             QStringList({ "--path=network", "--script=http://example.test:8080/update/32qt5_1.0.1.lua",
-                           "--version=1.0.0-33" }));
+             QStringList(
+                 {"--path=network", "--script=http://example.test:8080/update/32qt5_1.0.1.lua", "--version=1.0.0-33"}));
     qunsetenv("ZM_WEB_HOST");
     QVERIFY(UpdateCheck::versionCheckUrl(Tag).toString().endsWith(QLatin1String("/update/stable32qt5")));
 }
@@ -195,7 +201,7 @@ void TestUpdate::checkForUpdate()
     QSignalSpy available(&thread, &UpdateThread::updateIsNowAvailable);
 
     QCOMPARE(thread.checkForUpdate(), newer);
-    QCOMPARE(server->paths(), QStringList({ "/update/stable32qt5" }));
+    QCOMPARE(server->paths(), QStringList({"/update/stable32qt5"}));
     QCOMPARE(versions.count(), 1);
     QCOMPARE(versions.at(0).at(0).toString(), reported);
     // The on-demand check only reports; the window decides whether to show the dialog.
@@ -390,8 +396,9 @@ void TestUpdate::installStartsTheUpdaterWithArguments()
     QFile written(record);
     QVERIFY(written.open(QIODevice::ReadOnly));
     const QStringList arguments = QString::fromUtf8(written.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(arguments, QStringList({ "--path=network", "--script=http://" + server->hostAndPort() + "/update/32qt5_1.0.1.lua",
-                                      "--version=1.0.0-33" }));
+    QCOMPARE(arguments,
+             QStringList({"--path=network", "--script=http://" + server->hostAndPort() + "/update/32qt5_1.0.1.lua",
+                          "--version=1.0.0-33"}));
     QVERIFY(!eventLoopStillRuns());
 }
 

@@ -79,9 +79,16 @@ ServerProcess::~ServerProcess()
 
 bool ServerProcess::start(bool demo)
 {
-    QStringList arguments{"--database", m_database, "--port", QString::number(messagingPort), "--avatar-tls-port",
-                          QString::number(avatarTlsPort), "--avatar-http-port", QString::number(avatarHttpPort),
-                          "--web-port", QString::number(webPort)};
+    QStringList arguments{"--database",
+                          m_database,
+                          "--port",
+                          QString::number(messagingPort),
+                          "--avatar-tls-port",
+                          QString::number(avatarTlsPort),
+                          "--avatar-http-port",
+                          QString::number(avatarHttpPort),
+                          "--web-port",
+                          QString::number(webPort)};
     if (demo)
         arguments << "--demo";
     m_process.start(qEnvironmentVariable("ZM_ZMSGD"), arguments);
@@ -143,16 +150,17 @@ QProcessEnvironment clientEnvironment(const QString &home, const ServerProcess *
 }
 
 ClientProcess::ClientProcess(const QString &label, const ServerProcess &server)
-    : m_label(label), m_server(&server), m_home(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-XXXXXX")
+    : m_label(label)
+    , m_server(&server)
+    , m_home(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-XXXXXX")
     , m_runtime(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-run-XXXXXX")
-{
-}
+{}
 
 ClientProcess::ClientProcess(const QString &label)
-    : m_label(label), m_home(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-XXXXXX")
+    : m_label(label)
+    , m_home(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-XXXXXX")
     , m_runtime(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-run-XXXXXX")
-{
-}
+{}
 
 void ClientProcess::setEnvironment(const QString &name, const QString &value)
 {
@@ -309,7 +317,7 @@ bool registerThroughWebSite(const ServerProcess &server, const QString &name, co
     fields.addQueryItem("password2", password);
     fields.addQueryItem("code", code);
     fields.addQueryItem("captcha", ZmsgdCaptcha::answer(captchaSecret(server.databasePath()), code));
-    *page = QString::fromUtf8(httpRequest(QUrl(base + "/user-register.php"),
-                                          fields.query(QUrl::FullyEncoded).toUtf8().replace("+", "%2B")));
+    *page = QString::fromUtf8(
+        httpRequest(QUrl(base + "/user-register.php"), fields.query(QUrl::FullyEncoded).toUtf8().replace("+", "%2B")));
     return page->contains(QStringLiteral("has been created"));
 }

@@ -13,7 +13,8 @@ HermeticEnvironment::HermeticEnvironment()
     qputenv("XDG_DATA_HOME", (root + QStringLiteral("/data")).toUtf8());
     qputenv("XDG_CACHE_HOME", (root + QStringLiteral("/cache")).toUtf8());
     qputenv("XDG_RUNTIME_DIR", (root + QStringLiteral("/runtime")).toUtf8());
-    QFile::setPermissions(root + QStringLiteral("/runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(root + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     // The user's desktop must not see the tests' notices nor lend them its keyring.
     qputenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root + QStringLiteral("/no-session-bus")).toUtf8());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -22,7 +22,7 @@ private:
         HermeticEnvironment hermetic;                                                                                  \
         AppClass app(argc, argv);                                                                                      \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                                       \
-        /* The program finds its sound module beside itself; a test finds it here. */                              \
+        /* The program finds its sound module beside itself; a test finds it here. */                                  \
         QCoreApplication::addLibraryPath(QStringLiteral(ZM_TEST_SOUND_MODULE_DIR));                                    \
         TestObject tc;                                                                                                 \
         QTEST_SET_MAIN_SOURCE_PATH                                                                                     \

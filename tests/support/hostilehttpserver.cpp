@@ -47,8 +47,8 @@ void HostileHttpServer::readRequest(QTcpSocket *socket)
             keepSending(socket, answer.body);
             return;
         }
-        const QByteArray reply = answer.head + "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n\r\n"
-            + answer.body;
+        const QByteArray reply =
+            answer.head + "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n\r\n" + answer.body;
         m_bytesSent += reply.size();
         socket->write(reply);
         socket->disconnectFromHost();
@@ -113,7 +113,7 @@ double statusMiB(const char *field)
     }
     return -1;
 }
-}
+} // namespace
 
 bool reset()
 {
@@ -131,4 +131,4 @@ double residentMiB()
     return statusMiB("VmRSS:");
 }
 
-}
+} // namespace PeakMemory

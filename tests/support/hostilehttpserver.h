@@ -49,6 +49,6 @@ namespace PeakMemory {
 bool reset();
 double peakMiB();
 double residentMiB();
-}
+} // namespace PeakMemory
 
 #endif

@@ -26,8 +26,9 @@ inline void clickLabelLink(QLabel *label, const QString &href)
             const QTextLine line = block.layout()->lineForTextPosition(inBlock);
             const QRect contents = label->contentsRect();
             const int x = contents.left() + int(line.cursorToX(inBlock));
-            const int y = contents.top() + int((contents.height() - size.height()) / 2 + block.layout()->position().y()
-                                               + line.y() + line.height() / 2);
+            const int y = contents.top()
+                + int((contents.height() - size.height()) / 2 + block.layout()->position().y() + line.y()
+                      + line.height() / 2);
             QTest::mouseClick(label, Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
             return;
         }

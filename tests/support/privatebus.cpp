@@ -26,8 +26,7 @@ const char SessionConfig[] = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD 
 
 PrivateBus::PrivateBus()
     : m_dir(QDir::tempPath() + QStringLiteral("/zmbus-XXXXXX"))
-{
-}
+{}
 
 PrivateBus::~PrivateBus()
 {
@@ -49,8 +48,9 @@ bool PrivateBus::start(QString *error)
     config.write(QString::fromLatin1(SessionConfig).arg(m_dir.path()).toUtf8());
     config.close();
     m_daemon.setProcessChannelMode(QProcess::SeparateChannels);
-    m_daemon.start(daemon, {QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--print-address=1"),
-                            QStringLiteral("--nofork"), QStringLiteral("--nopidfile")});
+    m_daemon.start(daemon,
+                   {QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--print-address=1"),
+                    QStringLiteral("--nofork"), QStringLiteral("--nopidfile")});
     QDeadlineTimer deadline(20000);
     QByteArray output;
     while (!output.contains('\n') && !deadline.hasExpired() && m_daemon.state() != QProcess::NotRunning) {
@@ -80,7 +80,7 @@ KeyringDaemon::~KeyringDaemon()
 }
 
 bool KeyringDaemon::start(const PrivateBus &bus, const QString &dataHome, const QString &runtimeDirectory,
-                        QString *error)
+                          QString *error)
 {
     const QString daemon = QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon"));
     if (daemon.isEmpty()) {
@@ -93,8 +93,8 @@ bool KeyringDaemon::start(const PrivateBus &bus, const QString &dataHome, const 
     m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDirectory);
     m_daemon.setProcessEnvironment(m_environment);
     m_daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_daemon.start(daemon, {QStringLiteral("--foreground"), QStringLiteral("--unlock"),
-                            QStringLiteral("--components=secrets")});
+    m_daemon.start(
+        daemon, {QStringLiteral("--foreground"), QStringLiteral("--unlock"), QStringLiteral("--components=secrets")});
     if (!m_daemon.waitForStarted(10000)) {
         *error = m_daemon.errorString();
         return false;

@@ -121,12 +121,13 @@ QByteArray pngChunk(const char *type, const QByteArray &data)
         + bigEndian(quint32(crc32(0, reinterpret_cast<const Bytef *>(typed.constData()), uInt(typed.size()))));
 }
 
-}
+} // namespace
 
 QByteArray pngHeader(int width, int height)
 {
     // 8-bit RGB, no interlacing.
-    const QByteArray header = bigEndian(quint32(width)) + bigEndian(quint32(height)) + QByteArray("\x08\x02\x00\x00\x00", 5);
+    const QByteArray header =
+        bigEndian(quint32(width)) + bigEndian(quint32(height)) + QByteArray("\x08\x02\x00\x00\x00", 5);
     // Four rows of black, each after its filter byte; qCompress writes a zlib stream after a
     // four-byte length.
     const QByteArray rows = qCompress(QByteArray(4 * (1 + 3 * width), '\0')).mid(4);

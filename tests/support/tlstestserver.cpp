@@ -23,9 +23,10 @@ class TlsTestServerCore : public QTcpServer
 {
 public:
     TlsTestServerCore(TlsTestServer *owner, const QByteArray &certificate, const QByteArray &key)
-        : m_owner(owner), m_certificate(certificate), m_key(key)
-    {
-    }
+        : m_owner(owner)
+        , m_certificate(certificate)
+        , m_key(key)
+    {}
 
     // A connection being closed takes nothing more: writing after the TLS shutdown would
     // reset it, and the client could lose what was sent before.
@@ -73,7 +74,8 @@ public:
     void feed()
     {
         constexpr qint64 Window = 256 * 1024;
-        while (isOpen(m_client) && m_producer && m_client->bytesToWrite() + m_client->encryptedBytesToWrite() < Window) {
+        while (isOpen(m_client) && m_producer
+               && m_client->bytesToWrite() + m_client->encryptedBytesToWrite() < Window) {
             const QByteArray chunk = m_producer();
             if (chunk.isEmpty()) {
                 m_producer = nullptr;
@@ -156,9 +158,9 @@ TlsTestServer::TlsTestServer(Certificate certificate)
 {
     const QString dir = QStringLiteral(ZM_TEST_CERT_DIR);
     const bool pinned = certificate == Certificate::Pinned;
-    m_core = new TlsTestServerCore(this,
-                                   readFile(pinned ? QStringLiteral(ZM_TEST_PINNED_CERT) : dir + QStringLiteral("/foreign.pem")),
-                                   readFile(pinned ? QStringLiteral(ZM_TEST_PINNED_KEY) : dir + QStringLiteral("/foreign.key")));
+    m_core = new TlsTestServerCore(
+        this, readFile(pinned ? QStringLiteral(ZM_TEST_PINNED_CERT) : dir + QStringLiteral("/foreign.pem")),
+        readFile(pinned ? QStringLiteral(ZM_TEST_PINNED_KEY) : dir + QStringLiteral("/foreign.key")));
     m_core->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_core, &QObject::deleteLater);
     m_thread.start();
@@ -184,9 +186,9 @@ void TlsTestServer::setRawHandler(RawHandler handler)
 
 void TlsTestServer::sendToClientLater(const QByteArray &bytes, int delayMs)
 {
-    QMetaObject::invokeMethod(m_core, [this, bytes, delayMs] {
-        QTimer::singleShot(delayMs, m_core, [this, bytes] { m_core->send(bytes); });
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_core, [this, bytes, delayMs] { QTimer::singleShot(delayMs, m_core, [this, bytes] { m_core->send(bytes); }); },
+        Qt::QueuedConnection);
 }
 
 void TlsTestServer::startStream(Producer producer)
@@ -195,7 +197,8 @@ void TlsTestServer::startStream(Producer producer)
         m_core->stream(std::move(producer));
         return;
     }
-    QMetaObject::invokeMethod(m_core, [this, producer] { m_core->stream(producer); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_core, [this, producer] { m_core->stream(producer); }, Qt::BlockingQueuedConnection);
 }
 
 void TlsTestServer::stopStream()
@@ -212,10 +215,13 @@ void TlsTestServer::exportAvatarEndpoint() const
 bool TlsTestServer::listenOnLoopback()
 {
     bool ok = false;
-    QMetaObject::invokeMethod(m_core, [this, &ok] {
-        ok = m_core->listen(QHostAddress::LocalHost, 0);
-        m_port = m_core->serverPort();
-    }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_core,
+        [this, &ok] {
+            ok = m_core->listen(QHostAddress::LocalHost, 0);
+            m_port = m_core->serverPort();
+        },
+        Qt::BlockingQueuedConnection);
     return ok;
 }
 
@@ -291,12 +297,14 @@ void TlsTestServer::sendToClient(const QByteArray &bytes)
         m_core->send(bytes);
         return;
     }
-    QMetaObject::invokeMethod(m_core, [this, bytes] { m_core->send(bytes); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_core, [this, bytes] { m_core->send(bytes); }, Qt::BlockingQueuedConnection);
 }
 
 void TlsTestServer::setReading(bool reading)
 {
-    QMetaObject::invokeMethod(m_core, [this, reading] { m_core->setReading(reading); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_core, [this, reading] { m_core->setReading(reading); }, Qt::BlockingQueuedConnection);
 }
 
 void TlsTestServer::closeClient()
@@ -305,5 +313,6 @@ void TlsTestServer::closeClient()
         m_core->closeClient();
         return;
     }
-    QMetaObject::invokeMethod(m_core, [this] { m_core->closeClient(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_core, [this] { m_core->closeClient(); }, Qt::BlockingQueuedConnection);
 }

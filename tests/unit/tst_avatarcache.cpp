@@ -38,7 +38,7 @@ QByteArray withClaimedLength(const QByteArray &actual, quint32 claimed)
     return compressed;
 }
 
-}
+} // namespace
 
 class TestAvatarCache : public QObject
 {
@@ -145,7 +145,8 @@ void TestAvatarCache::decode_data()
     QTest::newRow("truncated data") << good.left(good.size() - 5) << Status::BadData << 11;
     QTest::newRow("corrupt stream") << corrupt << Status::BadData << 11;
     QTest::newRow("oversized length header")
-        << QByteArray("ZM\x11\xFF\x00\x00\x00\xFF", 8) + withClaimedLength(picture, 0x7FFFFFFF) << Status::BadData << 11;
+        << QByteArray("ZM\x11\xFF\x00\x00\x00\xFF", 8) + withClaimedLength(picture, 0x7FFFFFFF) << Status::BadData
+        << 11;
     QTest::newRow("not a picture") << AvatarCache::encode("<html>404</html>") << Status::NotImage << 11;
     QTest::newRow("empty picture") << AvatarCache::encode(QByteArray()) << Status::NotImage << 11;
     QTest::newRow("version 10 not a picture") << version10("nope") << Status::NotImage << 10;

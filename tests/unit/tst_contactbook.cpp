@@ -38,12 +38,30 @@ void TestContactBook::displayName_data()
     QTest::addColumn<QString>("storedNick"); // "Nick/" key, "-" for absent
     QTest::addColumn<QString>("customNick"); // "CustomNick/" key, "-" for absent
     QTest::addColumn<QString>("shown");
-    QTest::newRow("account name only") << "" << "-" << "-" << "anna";
-    QTest::newRow("server nick") << "Anna A." << "-" << "-" << "Anna A.";
-    QTest::newRow("stored nick wins over table") << "Anna A." << "Annie" << "-" << "Annie";
-    QTest::newRow("custom nick wins") << "Anna A." << "Annie" << "Sis" << "Sis";
-    QTest::newRow("blank stored nick gives account name") << "Anna A." << "  " << "-" << "anna";
-    QTest::newRow("blank custom nick ignored") << "Anna A." << "-" << " " << "Anna A.";
+    QTest::newRow("account name only") << ""
+                                       << "-"
+                                       << "-"
+                                       << "anna";
+    QTest::newRow("server nick") << "Anna A."
+                                 << "-"
+                                 << "-"
+                                 << "Anna A.";
+    QTest::newRow("stored nick wins over table") << "Anna A."
+                                                 << "Annie"
+                                                 << "-"
+                                                 << "Annie";
+    QTest::newRow("custom nick wins") << "Anna A."
+                                      << "Annie"
+                                      << "Sis"
+                                      << "Sis";
+    QTest::newRow("blank stored nick gives account name") << "Anna A."
+                                                          << "  "
+                                                          << "-"
+                                                          << "anna";
+    QTest::newRow("blank custom nick ignored") << "Anna A."
+                                               << "-"
+                                               << " "
+                                               << "Anna A.";
 }
 
 void TestContactBook::displayName()

@@ -37,20 +37,31 @@ void TestFormat::escapeHtml_data()
 {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("plain") << "hello" << "hello";
-    QTest::newRow("angle brackets") << "a b<c>" << "a b&lt;c&gt;";
-    QTest::newRow("ampersand first") << "&lt;" << "&amp;lt;";
-    QTest::newRow("quote") << "say \"hi\"" << "say &quot;hi&quot;";
+    QTest::newRow("plain") << "hello"
+                           << "hello";
+    QTest::newRow("angle brackets") << "a b<c>"
+                                    << "a b&lt;c&gt;";
+    QTest::newRow("ampersand first") << "&lt;"
+                                     << "&amp;lt;";
+    QTest::newRow("quote") << "say \"hi\""
+                           << "say &quot;hi&quot;";
     QTest::newRow("umlauts") << QString::fromUtf8("äöüÄÖÜß") << "&auml;&ouml;&uuml;&Auml;&Ouml;&Uuml;&szlig;";
     QTest::newRow("signs") << QString::fromUtf8("€§©®°²³") << "&euro;&sect;&copy;&reg;&deg;&sup2;&sup3;";
-    QTest::newRow("crlf is one break") << "a\r\nb" << "a<br>b";
-    QTest::newRow("cr") << "a\rb" << "a<br>b";
-    QTest::newRow("lf") << "a\nb" << "a<br>b";
-    QTest::newRow("lf cr is two breaks") << "a\n\rb" << "a<br><br>b";
-    QTest::newRow("apostrophe untouched") << "it's" << "it's";
+    QTest::newRow("crlf is one break") << "a\r\nb"
+                                       << "a<br>b";
+    QTest::newRow("cr") << "a\rb"
+                        << "a<br>b";
+    QTest::newRow("lf") << "a\nb"
+                        << "a<br>b";
+    QTest::newRow("lf cr is two breaks") << "a\n\rb"
+                                         << "a<br><br>b";
+    QTest::newRow("apostrophe untouched") << "it's"
+                                          << "it's";
     QTest::newRow("other letters untouched") << QString::fromUtf8("é ñ 日本 😀") << QString::fromUtf8("é ñ 日本 😀");
-    QTest::newRow("case-sensitive entities untouched") << "&AMP;" << "&amp;AMP;";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("case-sensitive entities untouched") << "&AMP;"
+                                                       << "&amp;AMP;";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestFormat::escapeHtml()
@@ -139,13 +150,17 @@ void TestFormat::sanitizeReceived_data()
 {
     QTest::addColumn<QString>("received");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("escaped text unchanged") << "a b&lt;c&gt; &amp;auml; &euro;" << "a b&lt;c&gt; &amp;auml; &euro;";
-    QTest::newRow("breaks unchanged") << "a<br>b" << "a<br>b";
-    QTest::newRow("raw image tag") << "<img src='/etc/passwd'>" << "&lt;img src='/etc/passwd'&gt;";
+    QTest::newRow("escaped text unchanged") << "a b&lt;c&gt; &amp;auml; &euro;"
+                                            << "a b&lt;c&gt; &amp;auml; &euro;";
+    QTest::newRow("breaks unchanged") << "a<br>b"
+                                      << "a<br>b";
+    QTest::newRow("raw image tag") << "<img src='/etc/passwd'>"
+                                   << "&lt;img src='/etc/passwd'&gt;";
     QTest::newRow("raw anchor") << "<a href=\"file:///x\">x</a>"
                                 << "&lt;a href=&quot;file:///x&quot;&gt;x&lt;/a&gt;";
     QTest::newRow("raw umlaut escaped") << QString::fromUtf8("ä") << "&auml;";
-    QTest::newRow("foreign entity shown literally") << "&nbsp;" << "&amp;nbsp;";
+    QTest::newRow("foreign entity shown literally") << "&nbsp;"
+                                                    << "&amp;nbsp;";
 }
 
 void TestFormat::sanitizeReceived()
@@ -161,36 +176,60 @@ void TestFormat::formatMessage_data()
     QTest::addColumn<QString>("expected");
     const QString friendly = QStringLiteral("<img src=':/img/friendly.png'/>");
     QTest::newRow("single smiley") << ":)" << friendly;
-    QTest::newRow("touching smileys stay text") << ":):)" << ":):)";
-    QTest::newRow("second smiley lacks its space") << "a :) :) b" << "a " + friendly + " :) b";
-    QTest::newRow("two spaces convert both") << "a :)  :) b" << "a " + friendly + "  " + friendly + " b";
-    QTest::newRow("smiley touching word") << "hi:)" << "hi:)";
-    QTest::newRow("nose variant") << "x :-) y" << "x " + friendly + " y";
-    QTest::newRow("wink") << ";)" << "<img src=':/img/wink.png'/>";
-    QTest::newRow("normal") << ":|" << "<img src=':/img/normal.png'/>";
-    QTest::newRow("laugh") << ":-D" << "<img src=':/img/laughting.png'/>";
-    QTest::newRow("haha") << ":P" << "<img src=':/img/haha.png'/>";
-    QTest::newRow("surprised") << ":-O" << "<img src=':/img/surprised.png'/>";
-    QTest::newRow("sad") << ":(" << "<img src=':/img/sad.png'/>";
-    QTest::newRow("cry") << ";-(" << "<img src=':/img/cry.png'/>";
-    QTest::newRow("cry word") << "(cry)" << "<img src=':/img/cry.png'/>";
-    QTest::newRow("angry") << "(angry)" << "<img src=':/img/angry.png'/>";
-    QTest::newRow("evil") << "(evil)" << "<img src=':/img/evil.png'/>";
-    QTest::newRow("lower-case d stays") << ":d" << ":d";
+    QTest::newRow("touching smileys stay text") << ":):)"
+                                                << ":):)";
+    QTest::newRow("second smiley lacks its space") << "a :) :) b"
+                                                   << "a " + friendly + " :) b";
+    QTest::newRow("two spaces convert both") << "a :)  :) b"
+                                             << "a " + friendly + "  " + friendly + " b";
+    QTest::newRow("smiley touching word") << "hi:)"
+                                          << "hi:)";
+    QTest::newRow("nose variant") << "x :-) y"
+                                  << "x " + friendly + " y";
+    QTest::newRow("wink") << ";)"
+                          << "<img src=':/img/wink.png'/>";
+    QTest::newRow("normal") << ":|"
+                            << "<img src=':/img/normal.png'/>";
+    QTest::newRow("laugh") << ":-D"
+                           << "<img src=':/img/laughting.png'/>";
+    QTest::newRow("haha") << ":P"
+                          << "<img src=':/img/haha.png'/>";
+    QTest::newRow("surprised") << ":-O"
+                               << "<img src=':/img/surprised.png'/>";
+    QTest::newRow("sad") << ":("
+                         << "<img src=':/img/sad.png'/>";
+    QTest::newRow("cry") << ";-("
+                         << "<img src=':/img/cry.png'/>";
+    QTest::newRow("cry word") << "(cry)"
+                              << "<img src=':/img/cry.png'/>";
+    QTest::newRow("angry") << "(angry)"
+                           << "<img src=':/img/angry.png'/>";
+    QTest::newRow("evil") << "(evil)"
+                          << "<img src=':/img/evil.png'/>";
+    QTest::newRow("lower-case d stays") << ":d"
+                                        << ":d";
     QTest::newRow("web link") << "see http://example.org/a now"
                               << "see <a href=\"http://example.org/a\">http://example.org/a</a> now";
-    QTest::newRow("https link alone") << "https://x.y" << "<a href=\"https://x.y\">https://x.y</a>";
-    QTest::newRow("full stop stays in link") << "go to http://x.y." << "go to <a href=\"http://x.y.\">http://x.y.</a>";
-    QTest::newRow("ftp") << "ftp://h/f" << "<a href=\"ftp://h/f\">ftp://h/f</a>";
-    QTest::newRow("own scheme") << "mtasa://1.2.3.4" << "<a href=\"mtasa://1.2.3.4\">mtasa://1.2.3.4</a>";
-    QTest::newRow("upper-case scheme stays text") << "HTTP://x.y" << "HTTP://x.y";
-    QTest::newRow("file scheme stays text") << "file:///etc/passwd" << "file:///etc/passwd";
-    QTest::newRow("link touching word") << "xhttp://a.b" << "xhttp://a.b";
+    QTest::newRow("https link alone") << "https://x.y"
+                                      << "<a href=\"https://x.y\">https://x.y</a>";
+    QTest::newRow("full stop stays in link") << "go to http://x.y."
+                                             << "go to <a href=\"http://x.y.\">http://x.y.</a>";
+    QTest::newRow("ftp") << "ftp://h/f"
+                         << "<a href=\"ftp://h/f\">ftp://h/f</a>";
+    QTest::newRow("own scheme") << "mtasa://1.2.3.4"
+                                << "<a href=\"mtasa://1.2.3.4\">mtasa://1.2.3.4</a>";
+    QTest::newRow("upper-case scheme stays text") << "HTTP://x.y"
+                                                  << "HTTP://x.y";
+    QTest::newRow("file scheme stays text") << "file:///etc/passwd"
+                                            << "file:///etc/passwd";
+    QTest::newRow("link touching word") << "xhttp://a.b"
+                                        << "xhttp://a.b";
     QTest::newRow("two links one space") << "http://a.b http://c.d"
                                          << "<a href=\"http://a.b\">http://a.b</a> http://c.d";
     QTest::newRow("escaped ampersand in link") << "http://a.b/?x=1&amp;y=2"
                                                << "<a href=\"http://a.b/?x=1&amp;y=2\">http://a.b/?x=1&amp;y=2</a>";
-    QTest::newRow("blank") << "   " << "";
+    QTest::newRow("blank") << "   "
+                           << "";
 }
 
 void TestFormat::formatMessage()
@@ -237,9 +276,10 @@ void TestFormat::picturesPerMessageAreBounded_data()
     QTest::newRow("8192 smileys") << QStringLiteral(" :) ").repeated(8192)
                                   << (friendlies + QStringLiteral(" :) ").repeated(8192 - max)).trimmed();
     // The table's order decides which kinds are converted first.
-    QTest::newRow("earlier kinds first")
-        << QStringLiteral(" :( ").repeated(max) + QStringLiteral(" :) ")
-        << ((QLatin1Char(' ') + sad + QLatin1Char(' ')).repeated(max - 1) + QStringLiteral(" :(  ") + friendly).trimmed();
+    QTest::newRow("earlier kinds first") << QStringLiteral(" :( ").repeated(max) + QStringLiteral(" :) ")
+                                         << ((QLatin1Char(' ') + sad + QLatin1Char(' ')).repeated(max - 1)
+                                             + QStringLiteral(" :(  ") + friendly)
+                                                .trimmed();
 }
 
 void TestFormat::picturesPerMessageAreBounded()
@@ -261,11 +301,10 @@ void TestFormat::longReceivedTextIsCut_data()
     QTest::newRow("one more is cut") << full + QLatin1Char('y') << full + ellipsis;
     QTest::newRow("entities count as what they show")
         << QStringLiteral("&amp;").repeated(MaxShownCharacters) << QStringLiteral("&amp;").repeated(MaxShownCharacters);
-    QTest::newRow("16 MiB from a hostile server") << QString(16 << 20, QLatin1Char('z'))
-                                                  << QString(MaxShownCharacters, QLatin1Char('z')) + ellipsis;
-    QTest::newRow("no half surrogate pair")
-        << QString(MaxShownCharacters - 1, QLatin1Char('x')) + QString::fromUtf8("😀😀")
-        << QString(MaxShownCharacters - 1, QLatin1Char('x')) + ellipsis;
+    QTest::newRow("16 MiB from a hostile server")
+        << QString(16 << 20, QLatin1Char('z')) << QString(MaxShownCharacters, QLatin1Char('z')) + ellipsis;
+    QTest::newRow("no half surrogate pair") << QString(MaxShownCharacters - 1, QLatin1Char('x'))
+            + QString::fromUtf8("😀😀") << QString(MaxShownCharacters - 1, QLatin1Char('x')) + ellipsis;
 }
 
 void TestFormat::longReceivedTextIsCut()
@@ -285,9 +324,12 @@ void TestFormat::viewMarkup_data()
     const QString run(MaxUnbrokenRun, QLatin1Char('w'));
     const QString header = QStringLiteral("<span style=\"color: blue\">Bob</span><br>");
 
-    QTest::newRow("message unchanged") << header + "<span>hi " + friendly + " <a href=\"http://a.b/?x&amp;y\">http://a.b/?x&amp;y</a></span>"
-                                       << header + "<span>hi " + friendly + " <a href=\"http://a.b/?x&amp;y\">http://a.b/?x&amp;y</a></span>";
-    QTest::newRow("longest run unchanged") << "<span>" + run + "</span>" << "<span>" + run + "</span>";
+    QTest::newRow("message unchanged") << header + "<span>hi " + friendly
+            + " <a href=\"http://a.b/?x&amp;y\">http://a.b/?x&amp;y</a></span>"
+                                       << header + "<span>hi " + friendly
+            + " <a href=\"http://a.b/?x&amp;y\">http://a.b/?x&amp;y</a></span>";
+    QTest::newRow("longest run unchanged") << "<span>" + run + "</span>"
+                                           << "<span>" + run + "</span>";
     QTest::newRow("long word broken") << "<span>" + run + run + "w</span>"
                                       << "<span>" + run + zwsp + run + zwsp + "w</span>";
     QTest::newRow("space starts a new run") << run + " " + run << run + " " + run;
@@ -299,18 +341,20 @@ void TestFormat::viewMarkup_data()
     QTest::newRow("long link text broken, address kept")
         << "<a href=\"http://" + run + "\">http://" + run + "</a>"
         << "<a href=\"http://" + run + "\">http://" + run.left(249) + zwsp + run.mid(249) + "</a>";
-    QTest::newRow("stray bracket is text") << "a < b" << "a &lt; b";
+    QTest::newRow("stray bracket is text") << "a < b"
+                                           << "a &lt; b";
 
     // Markup stored by a version that put every smiley into the picture.
     const int max = MaxPicturesPerMessage;
     QTest::newRow("stored 8192 smileys") << "<span>" + friendly.repeated(8192) + "</span>"
-                                         << "<span>" + friendly.repeated(max) + QStringLiteral(" :) ").repeated(8192 - max) + "</span>";
-    QTest::newRow("other pictures beyond the bound left out")
-        << QStringLiteral("<img src=\"x.png\">").repeated(max + 2) << QStringLiteral("<img src=\"x.png\">").repeated(max);
+                                         << "<span>" + friendly.repeated(max)
+            + QStringLiteral(" :) ").repeated(8192 - max) + "</span>";
+    QTest::newRow("other pictures beyond the bound left out") << QStringLiteral("<img src=\"x.png\">").repeated(max + 2)
+                                                              << QStringLiteral("<img src=\"x.png\">").repeated(max);
     QTest::newRow("pictures hidden in a quoted value beyond the bound")
         << friendly.repeated(max) + "<span title='<img src=x>'>t</span>" << friendly.repeated(max) + "t</span>";
-    QTest::newRow("upper-case picture beyond the bound") << friendly.repeated(max) + "<IMG src='x.png'>"
-                                                         << friendly.repeated(max);
+    QTest::newRow("upper-case picture beyond the bound")
+        << friendly.repeated(max) + "<IMG src='x.png'>" << friendly.repeated(max);
     QTest::newRow("stored text beyond the bound cut")
         << "<span>" + QString(MaxShownCharacters + 2000, QLatin1Char(' ')) + "</span>"
         << "<span>" + QString(MaxShownCharacters + 1024, QLatin1Char(' ')) + ellipsis;

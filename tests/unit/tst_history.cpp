@@ -91,8 +91,13 @@ void TestHistory::iniValueMatchesQSettings_data()
     QTest::newRow("separators need quotes") << QStringList{"a, b; c=d", "You", "true"};
     QTest::newRow("leading and trailing space") << QStringList{" x", "y ", "false"};
     QTest::newRow("non-latin") << QStringList{QString::fromUtf8("äöü € 日本 😀"), "You", "true"};
-    QTest::newRow("control and digit after escape") << QStringList{QString::fromUtf8("\x01" "1a\tb\nc\rd"), "You", "true"};
-    QTest::newRow("hex letter after escape") << QStringList{QString::fromUtf8("é" "f" "ßA"), "x", "y"};
+    QTest::newRow("control and digit after escape") << QStringList{QString::fromUtf8("\x01"
+                                                                                     "1a\tb\nc\rd"),
+                                                                   "You", "true"};
+    QTest::newRow("hex letter after escape") << QStringList{QString::fromUtf8("é"
+                                                                              "f"
+                                                                              "ßA"),
+                                                            "x", "y"};
     QTest::newRow("at sign") << QStringList{"@Invalid()", "@x", "true"};
     QTest::newRow("nul") << QStringList{QString(QChar(0)) + "7", "You", "true"};
     QTest::newRow("empty elements") << QStringList{"", "", ""};
@@ -119,16 +124,18 @@ void TestHistory::iniValueMatchesQSettings()
 void TestHistory::appendedMessagesReadBack()
 {
     ChatHistory history(QStringLiteral("alice"));
-    QVERIFY(history.append(1, QStringLiteral("<span style=\"color: grey\">me</span><br><span>a, b</span>"), "You", true));
+    QVERIFY(
+        history.append(1, QStringLiteral("<span style=\"color: grey\">me</span><br><span>a, b</span>"), "You", true));
     QVERIFY(history.append(2, QStringLiteral("<span>second</span>"), "You", false));
-    QVERIFY(history.append(3, QStringLiteral("<span style=\"color: blue\">Al</span><br><span>x</span>"), "She/He", true));
+    QVERIFY(
+        history.append(3, QStringLiteral("<span style=\"color: blue\">Al</span><br><span>x</span>"), "She/He", true));
 
     const ChatHistory::Loaded loaded = ChatHistory(QStringLiteral("alice")).load("me", "Al", "Unknown");
     QCOMPARE(loaded.lastId, 3);
     QCOMPARE(loaded.lastSpeaker, QStringLiteral("She/He"));
-    QCOMPARE(loaded.markups, (QStringList{"<span style=\"color: grey\">me</span><br><span>a, b</span>",
-                                          "<span>second</span>",
-                                          "<span style=\"color: blue\">Al</span><br><span>x</span>"}));
+    QCOMPARE(loaded.markups,
+             (QStringList{"<span style=\"color: grey\">me</span><br><span>a, b</span>", "<span>second</span>",
+                          "<span style=\"color: blue\">Al</span><br><span>x</span>"}));
 }
 
 void TestHistory::appendedFileReadByQSettings()
@@ -240,8 +247,9 @@ void TestHistory::handWrittenFile()
     file.close();
     const ChatHistory::Loaded loaded = ChatHistory(QStringLiteral("erin")).load("me", "Erin", "Unknown");
     QCOMPARE(loaded.lastSpeaker, QStringLiteral("She/He"));
-    QCOMPARE(loaded.markups, (QStringList{"<span style=\"color: blue\">Erin</span><br><span>hi, you</span>",
-                                          QString::fromUtf8("<span>Güenter €</span>")}));
+    QCOMPARE(loaded.markups,
+             (QStringList{"<span style=\"color: blue\">Erin</span><br><span>hi, you</span>",
+                          QString::fromUtf8("<span>Güenter €</span>")}));
 }
 
 void TestHistory::damagedEntries()
@@ -304,7 +312,8 @@ void TestHistory::appendAfterCutOffLine()
     QSettings reread(history.fileName(), QSettings::IniFormat);
     QCOMPARE(reread.value(QStringLiteral("Chat/LastMessageID")).toInt(), 8);
     QCOMPARE(reread.value(QStringLiteral("Messages/Message1")).toStringList(), (QStringList{"one", "You", "true"}));
-    QCOMPARE(reread.value(QStringLiteral("Messages/Message7")).toStringList(), (QStringList{"seven", "She/He", "true"}));
+    QCOMPARE(reread.value(QStringLiteral("Messages/Message7")).toStringList(),
+             (QStringList{"seven", "She/He", "true"}));
 }
 
 void TestHistory::excerptsOfEqualSize()
@@ -427,7 +436,8 @@ namespace {
 // The permission bits of a path in octal, as the system holds them (not following a link).
 QString modeOf(const QString &path)
 {
-    struct stat info {};
+    struct stat info {
+    };
     if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
         return QStringLiteral("missing");
     return QString::number(info.st_mode & 07777, 8);
@@ -439,10 +449,14 @@ void TestHistory::writtenFilesAreOwnerOnly_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("name");
-    QTest::newRow("history") << "history" << "alice";
-    QTest::newRow("history under an encoded name") << "history" << "a/b";
-    QTest::newRow("avatar cache") << "avatar" << "0a1b2c";
-    QTest::newRow("avatar cache under an encoded name") << "avatar" << "../x";
+    QTest::newRow("history") << "history"
+                             << "alice";
+    QTest::newRow("history under an encoded name") << "history"
+                                                   << "a/b";
+    QTest::newRow("avatar cache") << "avatar"
+                                  << "0a1b2c";
+    QTest::newRow("avatar cache under an encoded name") << "avatar"
+                                                        << "../x";
 }
 
 void TestHistory::writtenFilesAreOwnerOnly()
@@ -484,8 +498,8 @@ void TestHistory::existingContentsMadeOwnerOnly()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("x");
         f.close();
-        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-                                                | QFileDevice::ReadOther));
+        QVERIFY(QFile::setPermissions(
+            path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
     }
     QVERIFY(QFile::link(outside, dataDir() + QStringLiteral("/link.ini")));
     QCOMPARE(modeOf(dataDir()), QStringLiteral("755"));
@@ -589,7 +603,8 @@ void TestHistory::seenRecordAfterCutOffLine()
 {
     QFile file(SeenMessages::fileName(QStringLiteral("me")));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    const QByteArray whole = SeenMessages::serialize({SeenMessages::entry(1, QStringLiteral("anna"), QStringLiteral("a"))});
+    const QByteArray whole =
+        SeenMessages::serialize({SeenMessages::entry(1, QStringLiteral("anna"), QStringLiteral("a"))});
     file.write(whole + "2 0123");
     file.close();
     {
@@ -626,7 +641,8 @@ void TestHistory::seenRecordTooLargeIsNotRead()
 {
     QFile file(SeenMessages::fileName(QStringLiteral("me")));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    const QByteArray line = SeenMessages::serialize({SeenMessages::entry(5, QStringLiteral("anna"), QStringLiteral("x"))});
+    const QByteArray line =
+        SeenMessages::serialize({SeenMessages::entry(5, QStringLiteral("anna"), QStringLiteral("x"))});
     for (qint64 written = 0; written <= SeenMessages::MaxFileSize; written += line.size())
         file.write(line);
     file.close();

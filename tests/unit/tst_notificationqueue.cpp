@@ -60,8 +60,7 @@ void TestNotificationQueue::heldNotes_data()
     QTest::newRow("same contact, other kind kept") << QStringList{"a|m|1", "a|s|2"} << QStringList{"1", "2"};
     QTest::newRow("cap drops the oldest")
         << QStringList{"a|m|1", "b|m|2", "c|m|3", "d|m|4", "e|m|5"} << QStringList{"3", "4", "5"};
-    QTest::newRow("merge before cap")
-        << QStringList{"a|m|1", "b|m|2", "c|m|3", "a|m|4"} << QStringList{"2", "3", "4"};
+    QTest::newRow("merge before cap") << QStringList{"a|m|1", "b|m|2", "c|m|3", "a|m|4"} << QStringList{"2", "3", "4"};
     QStringList flood;
     for (int i = 0; i < 10000; ++i)
         flood << QStringLiteral("u%1|m|%1").arg(i);

@@ -20,7 +20,8 @@ void TestPopupText::lines_data()
     QTest::addColumn<QByteArray>("utf8");
     QTest::addColumn<QString>("plain");
     QTest::addColumn<QString>("rich");
-    QTest::newRow("short") << QByteArray("hi <b>") << "hi <b>" << "hi &lt;b&gt;";
+    QTest::newRow("short") << QByteArray("hi <b>") << "hi <b>"
+                           << "hi &lt;b&gt;";
     QTest::newRow("exactly 25 bytes") << QByteArray(25, 'a') << QString(25, 'a') << QString(25, 'a');
     QTest::newRow("cut at 23 bytes") << QByteArray(26, 'a') << QString(23, 'a') + ".." << QString(23, 'a') + "..";
     // "ä" is two bytes; the cut never splits it.
@@ -42,9 +43,12 @@ void TestPopupText::header_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("forbidden");
-    QTest::newRow("plain") << "Anna" << "<b>";
-    QTest::newRow("markup in the name") << "<b>Anna</b>" << "<b>";
-    QTest::newRow("image in the name") << "<img src=x>" << "<img";
+    QTest::newRow("plain") << "Anna"
+                           << "<b>";
+    QTest::newRow("markup in the name") << "<b>Anna</b>"
+                                        << "<b>";
+    QTest::newRow("image in the name") << "<img src=x>"
+                                       << "<img";
 }
 
 void TestPopupText::header()

@@ -44,8 +44,7 @@ void TestSharedFormat::profileSeparatorsRemoved_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("cleaned");
     QTest::newRow("plain") << QStringLiteral("Linux 6.1") << QStringLiteral("Linux 6.1");
-    QTest::newRow("each word") << QStringLiteral("a&nxve;b&splt;c&acln;d&aclt;e&sxlt;f")
-                               << QStringLiteral("abcdef");
+    QTest::newRow("each word") << QStringLiteral("a&nxve;b&splt;c&acln;d&aclt;e&sxlt;f") << QStringLiteral("abcdef");
     QTest::newRow("nested word") << QStringLiteral("x&nx&splt;ve;y") << QStringLiteral("xy");
     QTest::newRow("half a word stays") << QStringLiteral("&nxve") << QStringLiteral("&nxve");
 }
@@ -62,19 +61,23 @@ void TestSharedFormat::legacyRequest_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<ZmFormat::LegacyHeaders>("headers");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("no headers") << QStringLiteral("ping") << ZmFormat::LegacyHeaders() << QByteArray("SEND /ping ZM/1.0\n");
+    QTest::newRow("no headers") << QStringLiteral("ping") << ZmFormat::LegacyHeaders()
+                                << QByteArray("SEND /ping ZM/1.0\n");
     QTest::newRow("two headers") << QStringLiteral("message")
                                  << ZmFormat::LegacyHeaders{{QStringLiteral("Username"), QStringLiteral("bob")},
                                                             {QStringLiteral("Message"), QStringLiteral("hi there")}}
                                  << QByteArray("SEND /message ZM/1.0\nUsername: bob\nMessage: hi there\n");
-    QTest::newRow("utf-8") << QStringLiteral("poke") << ZmFormat::LegacyHeaders{{QStringLiteral("Username"), QStringLiteral("jürgen")}}
+    QTest::newRow("utf-8") << QStringLiteral("poke")
+                           << ZmFormat::LegacyHeaders{{QStringLiteral("Username"), QStringLiteral("jürgen")}}
                            << QByteArray("SEND /poke ZM/1.0\nUsername: j\xc3\xbcrgen\n");
-    QTest::newRow("value with LF") << QStringLiteral("message")
-                                   << ZmFormat::LegacyHeaders{{QStringLiteral("Message"), QStringLiteral("a\nSEND /x ZM/1.0")}}
+    QTest::newRow("value with LF") << QStringLiteral(
+        "message") << ZmFormat::LegacyHeaders{{QStringLiteral("Message"), QStringLiteral("a\nSEND /x ZM/1.0")}}
                                    << QByteArray();
     QTest::newRow("name with CR") << QStringLiteral("message")
-                                  << ZmFormat::LegacyHeaders{{QStringLiteral("Mess\rage"), QStringLiteral("a")}} << QByteArray();
-    QTest::newRow("command with LF") << QStringLiteral("poke\nSEND /login") << ZmFormat::LegacyHeaders() << QByteArray();
+                                  << ZmFormat::LegacyHeaders{{QStringLiteral("Mess\rage"), QStringLiteral("a")}}
+                                  << QByteArray();
+    QTest::newRow("command with LF") << QStringLiteral("poke\nSEND /login") << ZmFormat::LegacyHeaders()
+                                     << QByteArray();
 }
 
 void TestSharedFormat::legacyRequest()
@@ -111,9 +114,10 @@ void TestSharedFormat::legacyHeader_data()
     QTest::addColumn<bool>("isHeader");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("value");
-    QTest::newRow("header") << QStringLiteral("Username: bob") << true << QStringLiteral("Username") << QStringLiteral("bob");
-    QTest::newRow("value keeps colons and spaces") << QStringLiteral("Message: a: b ") << true
-                                                   << QStringLiteral("Message") << QStringLiteral("a: b ");
+    QTest::newRow("header") << QStringLiteral("Username: bob") << true << QStringLiteral("Username")
+                            << QStringLiteral("bob");
+    QTest::newRow("value keeps colons and spaces")
+        << QStringLiteral("Message: a: b ") << true << QStringLiteral("Message") << QStringLiteral("a: b ");
     QTest::newRow("empty value") << QStringLiteral("Message:") << true << QStringLiteral("Message") << QString();
     QTest::newRow("no name") << QStringLiteral(": bob") << false << QString() << QString();
     QTest::newRow("only colon") << QStringLiteral(":") << false << QString() << QString();

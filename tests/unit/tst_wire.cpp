@@ -30,12 +30,18 @@ void TestWire::escaping_data()
 {
     QTest::addColumn<QString>("plain");
     QTest::addColumn<QString>("wire");
-    QTest::newRow("space and ampersand") << "a b&c" << "a&nbsp;b&amp;c";
-    QTest::newRow("literal amp entity") << "x&amp;y" << "x&amp;amp;y";
-    QTest::newRow("literal nbsp entity") << "x&nbsp;y" << "x&amp;nbsp;y";
-    QTest::newRow("other characters unchanged") << "Grüße<b>\"\x27" << "Grüße<b>\"\x27";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("only spaces") << "  " << "&nbsp;&nbsp;";
+    QTest::newRow("space and ampersand") << "a b&c"
+                                         << "a&nbsp;b&amp;c";
+    QTest::newRow("literal amp entity") << "x&amp;y"
+                                        << "x&amp;amp;y";
+    QTest::newRow("literal nbsp entity") << "x&nbsp;y"
+                                         << "x&amp;nbsp;y";
+    QTest::newRow("other characters unchanged") << "Grüße<b>\"\x27"
+                                                << "Grüße<b>\"\x27";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("only spaces") << "  "
+                                 << "&nbsp;&nbsp;";
 }
 
 void TestWire::escaping()
@@ -54,7 +60,8 @@ void TestWire::words_data()
     QTest::newRow("double space keeps empty word")
         << QByteArray("ZM/1.1 return  --id=200") << QStringList{"ZM/1.1", "return", "", "--id=200"};
     QTest::newRow("crlf and tabs trimmed") << QByteArray("\t ZM/1.1 poke\r\n") << QStringList{"ZM/1.1", "poke"};
-    QTest::newRow("utf8") << QByteArray("ZM/1.1 message --message=\xc3\xa4") << QStringList{"ZM/1.1", "message", "--message=ä"};
+    QTest::newRow("utf8") << QByteArray("ZM/1.1 message --message=\xc3\xa4")
+                          << QStringList{"ZM/1.1", "message", "--message=ä"};
     QTest::newRow("empty") << QByteArray("\n") << QStringList{""};
     QTest::newRow("NUL byte kept") << QByteArray("ZM/1.1 action --nick=Al\0ice\n", 28)
                                    << QStringList{"ZM/1.1", "action", QString::fromUtf8("--nick=Al\0ice", 13)};
@@ -75,12 +82,18 @@ void TestWire::arguments_data()
     QTest::addColumn<bool>("found");
     QTest::addColumn<int>("number");
     const QStringList reply{"ZM/1.1", "return", "--id=404", "--rq=nick", "--nick=a&nbsp;b", "--id=200"};
-    QTest::newRow("later occurrence wins") << reply << "--id=" << "200" << true << 200;
-    QTest::newRow("value kept escaped") << reply << "--nick=" << "a&nbsp;b" << true << 0;
-    QTest::newRow("missing") << reply << "--state=" << "" << false << -7;
-    QTest::newRow("case sensitive key") << QStringList{"--ID=5"} << "--id=" << "" << false << -7;
-    QTest::newRow("not a number reads 0") << QStringList{"--id=abc"} << "--id=" << "abc" << true << 0;
-    QTest::newRow("prefix of another key does not match") << QStringList{"--idx=3"} << "--id=" << "" << false << -7;
+    QTest::newRow("later occurrence wins") << reply << "--id="
+                                           << "200" << true << 200;
+    QTest::newRow("value kept escaped") << reply << "--nick="
+                                        << "a&nbsp;b" << true << 0;
+    QTest::newRow("missing") << reply << "--state="
+                             << "" << false << -7;
+    QTest::newRow("case sensitive key") << QStringList{"--ID=5"} << "--id="
+                                        << "" << false << -7;
+    QTest::newRow("not a number reads 0") << QStringList{"--id=abc"} << "--id="
+                                          << "abc" << true << 0;
+    QTest::newRow("prefix of another key does not match") << QStringList{"--idx=3"} << "--id="
+                                                          << "" << false << -7;
 }
 
 void TestWire::arguments()
@@ -123,20 +136,20 @@ void TestWire::incomingObjects_data()
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QString>("object");
     QTest::newRow("poke") << QByteArray("ZM/1.1 poke --username=anna\n") << "PokeFromUser<>anna\n";
-    QTest::newRow("message unescaped")
-        << QByteArray("ZM/1.1 message --username=a&nbsp;b --message=hi&nbsp;&amp;&nbsp;<b> --mid=3")
-        << "MessageFromUser<>a b: hi & <b>\n";
+    QTest::newRow("message unescaped") << QByteArray(
+        "ZM/1.1 message --username=a&nbsp;b --message=hi&nbsp;&amp;&nbsp;<b> --mid=3")
+                                       << "MessageFromUser<>a b: hi & <b>\n";
     QTest::newRow("message later argument wins")
         << QByteArray("ZM/1.1 message --username=x --message=one --username=y") << "MessageFromUser<>y: one\n";
     QTest::newRow("message without text") << QByteArray("ZM/1.1 message --username=anna --message=") << "";
     QTest::newRow("message without sender") << QByteArray("ZM/1.1 message --message=hi") << "";
     QTest::newRow("poke without sender") << QByteArray("ZM/1.1 poke") << "";
-    QTest::newRow("return list converted")
-        << QByteArray("ZM/1.1 return --rq=contacts --users=a<b")
-        << "ReturnIntialize<>ZM/1.1<>return<>--rq=contacts<>--users=a&lt;b";
-    QTest::newRow("notification two words") << QByteArray("ZM/1.1 notification") << "ReturnIntialize<>ZM/1.1<>notification";
-    QTest::newRow("return escapes decoded")
-        << QByteArray("ZM/1.1 return --message=a&nbsp;&amp;&nbsp;>") << "ReturnIntialize<>ZM/1.1<>return<>--message=a & &gt;";
+    QTest::newRow("return list converted") << QByteArray("ZM/1.1 return --rq=contacts --users=a<b")
+                                           << "ReturnIntialize<>ZM/1.1<>return<>--rq=contacts<>--users=a&lt;b";
+    QTest::newRow("notification two words")
+        << QByteArray("ZM/1.1 notification") << "ReturnIntialize<>ZM/1.1<>notification";
+    QTest::newRow("return escapes decoded") << QByteArray("ZM/1.1 return --message=a&nbsp;&amp;&nbsp;>")
+                                            << "ReturnIntialize<>ZM/1.1<>return<>--message=a & &gt;";
     QTest::newRow("encoded ampersand before space letters")
         << QByteArray("ZM/1.1 notification --nt=x --username=&amp;nbsp;&amp;amp;")
         << "ReturnIntialize<>ZM/1.1<>notification<>--nt=x<>--username=&nbsp;&amp;";
@@ -145,9 +158,8 @@ void TestWire::incomingObjects_data()
     QTest::newRow("other tag") << QByteArray("ZM/1.0 return --id=200") << "";
     QTest::newRow("unknown verb") << QByteArray("ZM/1.1 hello --id=200") << "";
     QTest::newRow("binary garbage") << QByteArray("\xff\xfe\x00ZM/1.1 return", 15) << "";
-    QTest::newRow("message with a NUL byte")
-        << QByteArray("ZM/1.1 message --username=anna --message=a\0b", 44)
-        << QString::fromUtf8("MessageFromUser<>anna: a\0b\n", 27);
+    QTest::newRow("message with a NUL byte") << QByteArray("ZM/1.1 message --username=anna --message=a\0b", 44)
+                                             << QString::fromUtf8("MessageFromUser<>anna: a\0b\n", 27);
     QTest::newRow("message text at the bound")
         << "ZM/1.1 message --username=anna --message=" + QByteArray(MaxMessageTextLength, 'x')
         << "MessageFromUser<>anna: " + QString(MaxMessageTextLength, QLatin1Char('x')) + "\n";
@@ -168,12 +180,18 @@ void TestWire::listFields_data()
 {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("escaped");
-    QTest::newRow("plain") << "Hello world" << "Hello world";
-    QTest::newRow("bar") << "a|b" << "a&#124;b";
-    QTest::newRow("separator") << "a<>b" << "a&#60;&#62;b";
-    QTest::newRow("entity text") << "Fish &amp; chips &lt;&gt;" << "Fish &#38;amp; chips &#38;lt;&#38;gt;";
-    QTest::newRow("numeric entity text") << "&#124;" << "&#38;#124;";
-    QTest::newRow("ampersand at the end") << "a&" << "a&#38;";
+    QTest::newRow("plain") << "Hello world"
+                           << "Hello world";
+    QTest::newRow("bar") << "a|b"
+                         << "a&#124;b";
+    QTest::newRow("separator") << "a<>b"
+                               << "a&#60;&#62;b";
+    QTest::newRow("entity text") << "Fish &amp; chips &lt;&gt;"
+                                 << "Fish &#38;amp; chips &#38;lt;&#38;gt;";
+    QTest::newRow("numeric entity text") << "&#124;"
+                                         << "&#38;#124;";
+    QTest::newRow("ampersand at the end") << "a&"
+                                          << "a&#38;";
 }
 
 // Whatever a field holds, the incoming object never shows it like the entry separator.
@@ -183,8 +201,8 @@ void TestWire::listFields()
     QFETCH(QString, escaped);
     QCOMPARE(escapeListField(field), escaped);
     QCOMPARE(unescapeListField(escaped), field);
-    const QString object = renderIncomingObject(
-        LineBuilder(QStringLiteral("return")).text(QStringLiteral("--users="), escaped).toBytes());
+    const QString object =
+        renderIncomingObject(LineBuilder(QStringLiteral("return")).text(QStringLiteral("--users="), escaped).toBytes());
     QVERIFY(!object.section(QStringLiteral("<>"), 3).contains(QLatin1String("&lt;&gt;")));
 }
 

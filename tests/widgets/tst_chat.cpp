@@ -166,7 +166,8 @@ void TestChat::form()
     QVERIFY(!view->openAutoBrowser());
     QVERIFY(!view->openExternalLinks());
     QCOMPARE(chat->findChild<QFrame *>("frChat")->styleSheet(),
-             QStringLiteral("QFrame{\nbackground-color: palette(base);\n}\nQTextBrowser{\nbackground-color: palette(base);\n}"));
+             QStringLiteral(
+                 "QFrame{\nbackground-color: palette(base);\n}\nQTextBrowser{\nbackground-color: palette(base);\n}"));
 }
 
 void TestChat::header()
@@ -174,11 +175,12 @@ void TestChat::header()
     auto *chat = new frmChat;
     windows << chat;
     chat->setOwner(&owner);
-    chat->setInfo(QStringLiteral("bob\"><b>x"), QStringLiteral("<i>Bob</i>"), QStringLiteral("   "), QStringLiteral("Me"),
-                  QStringLiteral(":/img/busy-t2x64.png"), 3, QStringLiteral("red"), true);
+    chat->setInfo(QStringLiteral("bob\"><b>x"), QStringLiteral("<i>Bob</i>"), QStringLiteral("   "),
+                  QStringLiteral("Me"), QStringLiteral(":/img/busy-t2x64.png"), 3, QStringLiteral("red"), true);
     QCOMPARE(chat->windowTitle(), QStringLiteral("<i>Bob</i>"));
-    QCOMPARE(chat->findChild<QLabel *>("labChatUname")->text(),
-             QStringLiteral("<span style=\"color: blue;\" title=\"bob&quot;&gt;&lt;b&gt;x\">&lt;i&gt;Bob&lt;/i&gt;</span>"));
+    QCOMPARE(
+        chat->findChild<QLabel *>("labChatUname")->text(),
+        QStringLiteral("<span style=\"color: blue;\" title=\"bob&quot;&gt;&lt;b&gt;x\">&lt;i&gt;Bob&lt;/i&gt;</span>"));
     QCOMPARE(chat->findChild<QLabel *>("labAccount")->text(), QStringLiteral("bob\"><b>x"));
     QCOMPARE(chat->findChild<QLabel *>("labStatusText")->text(), QStringLiteral("Busy"));
     QCOMPARE(chat->findChild<QLabel *>("labUserAvatar")->pixmap(Qt::ReturnByValue).toImage().pixelColor(2, 2),
@@ -225,9 +227,12 @@ void TestChat::sending()
     const ChatHistory::Loaded history = ChatHistory(QStringLiteral("alice")).load("Me", "Alice", "Unknown");
     QCOMPARE(history.lastId, stored ? 1 : 0);
     if (stored) {
-        QCOMPARE(viewText(chat), QString::fromUtf8("Me\na b<c> \uFFFC ä") + (notDeliveredMark ? QString::fromUtf8(" --- \uFFFC") : QString()));
+        QCOMPARE(viewText(chat),
+                 QString::fromUtf8("Me\na b<c> \uFFFC ä")
+                     + (notDeliveredMark ? QString::fromUtf8(" --- \uFFFC") : QString()));
         QCOMPARE(history.markups.first().contains(QLatin1String("zmp://msgmaybenotdelivered")), notDeliveredMark);
-        QVERIFY(history.markups.first().startsWith(QLatin1String("<span style=\"color: grey\">Me</span><br><span>a b&lt;c&gt; <img src=':/img/friendly.png'/> &auml;")));
+        QVERIFY(history.markups.first().startsWith(QLatin1String(
+            "<span style=\"color: grey\">Me</span><br><span>a b&lt;c&gt; <img src=':/img/friendly.png'/> &auml;")));
         QCOMPARE(history.lastSpeaker, QStringLiteral("You"));
     } else {
         QCOMPARE(viewText(chat), QStringLiteral("Zelto Messenger\n") + notice);
@@ -321,7 +326,8 @@ void TestChat::smileyPicker()
     QMenu *picker = chat->smileyPicker();
     QVERIFY(picker);
     const QStringList texts{"(evil)", ":)", ";)", ":D", ":P", ":O", ":|", ":(", "(angry)", "(cry)"};
-    const QStringList inserted{" (evil) ", " :) ", " ;) ", " :D ", " :P ", " :O ", " :| ", " :( ", " (angry) ", " (cry) "};
+    const QStringList inserted{" (evil) ", " :) ", " ;) ", " :D ",      " :P ",
+                               " :O ",     " :| ", " :( ", " (angry) ", " (cry) "};
     const QList<QAction *> actions = picker->actions();
     QCOMPARE(actions.size(), texts.size());
     auto *field = chat->findChild<QLineEdit *>("txtMessageBox");
@@ -418,7 +424,8 @@ void TestChat::clickAt(QTextBrowser *view, int position)
     cursor.setPosition(position + 1);
     const QRect after = view->cursorRect(cursor);
     const QPoint point((before.left() + after.left()) / 2, before.center().y());
-    QVERIFY2(view->viewport()->rect().contains(point), qPrintable(QStringLiteral("%1,%2").arg(point.x()).arg(point.y())));
+    QVERIFY2(view->viewport()->rect().contains(point),
+             qPrintable(QStringLiteral("%1,%2").arg(point.x()).arg(point.y())));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, point);
 }
 
@@ -430,13 +437,21 @@ void TestChat::clickingALink_data()
     QTest::addColumn<QString>("href");
     QTest::addColumn<QString>("opened");
     QTest::addColumn<QString>("box");
-    QTest::newRow("web link received") << "see http://example.org/a?b=1 now" << "" << 200 << "http://example.org/a?b=1"
-                                       << "http://example.org/a?b=1" << "";
-    QTest::newRow("web link sent") << "" << "look https://example.org/x" << 200 << "https://example.org/x"
-                                   << "https://example.org/x" << "";
-    QTest::newRow("not delivered mark") << "" << "hello" << 500 << "zmp://msgmaybenotdelivered" << ""
+    QTest::newRow("web link received") << "see http://example.org/a?b=1 now"
+                                       << "" << 200 << "http://example.org/a?b=1"
+                                       << "http://example.org/a?b=1"
+                                       << "";
+    QTest::newRow("web link sent") << ""
+                                   << "look https://example.org/x" << 200 << "https://example.org/x"
+                                   << "https://example.org/x"
+                                   << "";
+    QTest::newRow("not delivered mark") << ""
+                                        << "hello" << 500 << "zmp://msgmaybenotdelivered"
+                                        << ""
                                         << "Message|This message was maybe not delivered";
-    QTest::newRow("game link stays closed") << "join mtasa://1.2.3.4 now" << "" << 200 << "mtasa://1.2.3.4" << ""
+    QTest::newRow("game link stays closed") << "join mtasa://1.2.3.4 now"
+                                            << "" << 200 << "mtasa://1.2.3.4"
+                                            << ""
                                             << "";
 }
 
@@ -559,14 +574,15 @@ void TestChat::picturesInTheViewAreBounded_data()
     QTest::addColumn<QString>("stored");
     QTest::addColumn<int>("storedPictures");
     const QString flood = QStringLiteral(" :) ").repeated(8192);
-    QTest::newRow("received 8192 smileys") << flood << QString() << QString() << int(MessageFormat::MaxPicturesPerMessage);
+    QTest::newRow("received 8192 smileys")
+        << flood << QString() << QString() << int(MessageFormat::MaxPicturesPerMessage);
     // The message field takes at most 32,767 characters.
     QTest::newRow("typed 8191 smileys") << QString() << QStringLiteral(" :) ").repeated(8191) << QString()
                                         << int(MessageFormat::MaxPicturesPerMessage);
     // A history written when every smiley became a picture.
-    QTest::newRow("stored 8192 pictures") << QString() << QString()
-                                          << "<span>" + QStringLiteral(" <img src=':/img/friendly.png'/> ").repeated(8192) + "</span>"
-                                          << 8192;
+    QTest::newRow("stored 8192 pictures")
+        << QString() << QString()
+        << "<span>" + QStringLiteral(" <img src=':/img/friendly.png'/> ").repeated(8192) + "</span>" << 8192;
 }
 
 void TestChat::picturesInTheViewAreBounded()
@@ -583,7 +599,8 @@ void TestChat::picturesInTheViewAreBounded()
     if (!typed.isEmpty())
         type(chat, typed);
     QCOMPARE(viewPictures(chat), int(MessageFormat::MaxPicturesPerMessage));
-    QCOMPARE(viewText(chat).count(QLatin1String(":)")), 8192 - MessageFormat::MaxPicturesPerMessage - (typed.isEmpty() ? 0 : 1));
+    QCOMPARE(viewText(chat).count(QLatin1String(":)")),
+             8192 - MessageFormat::MaxPicturesPerMessage - (typed.isEmpty() ? 0 : 1));
     const ChatHistory::Loaded history = ChatHistory(QStringLiteral("alice")).load("Me", "Alice", "Unknown");
     QCOMPARE(history.markups.size(), 1);
     QCOMPARE(history.markups.first().count(QLatin1String("<img")), storedPictures);

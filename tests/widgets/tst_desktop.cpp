@@ -2,10 +2,10 @@
 #include "loopbackzmsgd.h"
 #include "windowwatch.h"
 
-#include "frmLogin.h"
 #include "Platform.h"
 #include "UiMessage.h"
 #include "UiTray.h"
+#include "frmLogin.h"
 
 #include <zmsgdserverthread.h>
 
@@ -55,8 +55,9 @@ void clickLabelLink(QLabel *label, const QString &href)
             const QTextLine line = block.layout()->lineForTextPosition(inBlock);
             const QRect contents = label->contentsRect();
             const int x = contents.left() + int(line.cursorToX(inBlock));
-            const int y = contents.top() + int((contents.height() - size.height()) / 2 + block.layout()->position().y()
-                                               + line.y() + line.height() / 2);
+            const int y = contents.top()
+                + int((contents.height() - size.height()) / 2 + block.layout()->position().y() + line.y()
+                      + line.height() / 2);
             QTest::mouseClick(label, Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
             return;
         }
@@ -105,7 +106,8 @@ QStringList unnamedInAccessibilityTree(QWidget *window)
     if (!top)
         return {QStringLiteral("no accessible interface for ") + window->objectName()};
     if (window->windowTitle().trimmed().isEmpty() || top->text(QAccessible::Name).trimmed().isEmpty())
-        problems << QStringLiteral("window %1 (%2) has no title").arg(window->objectName(), window->metaObject()->className());
+        problems << QStringLiteral("window %1 (%2) has no title")
+                        .arg(window->objectName(), window->metaObject()->className());
     QList<QAccessibleInterface *> pending{top};
     while (!pending.isEmpty()) {
         QAccessibleInterface *node = pending.takeFirst();
@@ -595,12 +597,14 @@ void TestDesktop::everyWindowNamesItsControls()
         QVERIFY(list->currentItem());
         QTest::keyClick(list, Qt::Key_Return);
         QWidget *chat = nullptr;
-        QTRY_VERIFY_WITH_TIMEOUT((chat = [] {
-                                     for (QWidget *top : QApplication::topLevelWidgets())
-                                         if (top->inherits("frmChat") && top->isVisible())
-                                             return top;
-                                     return static_cast<QWidget *>(nullptr);
-                                 }()) != nullptr,
+        QTRY_VERIFY_WITH_TIMEOUT((chat =
+                                      [] {
+                                          for (QWidget *top : QApplication::topLevelWidgets())
+                                              if (top->inherits("frmChat") && top->isVisible())
+                                                  return top;
+                                          return static_cast<QWidget *>(nullptr);
+                                      }())
+                                     != nullptr,
                                  10000);
         problems += unnamedInAccessibilityTree(chat);
         window->logoutUser();

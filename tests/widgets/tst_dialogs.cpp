@@ -1,7 +1,12 @@
-#include "AvatarCache.h"
 #include "AccountChecks.h"
-#include "ActionResult.h"
 #include "AccountLink.h"
+#include "ActionResult.h"
+#include "AvatarCache.h"
+#include "LoginStore.h"
+#include "Platform.h"
+#include "ProfilePayload.h"
+#include "UiMessage.h"
+#include "UpdateCheck.h"
 #include "frmAboutZMPQ.h"
 #include "frmAboutZelto.h"
 #include "frmChangePassword.h"
@@ -11,15 +16,10 @@
 #include "frmProfile.h"
 #include "frmProfileInfo.h"
 #include "hermetic.h"
+#include "httptestserver.h"
 #include "sessionlink.h"
 #include "testpictures.h"
-#include "httptestserver.h"
-#include "LoginStore.h"
-#include "Platform.h"
-#include "ProfilePayload.h"
 #include "tlstestserver.h"
-#include "UiMessage.h"
-#include "UpdateCheck.h"
 #include "windowwatch.h"
 
 #include <zmsgfw111q.h>
@@ -29,8 +29,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDir>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -85,7 +85,7 @@ QImage bands(int width, int height)
     QPainter painter(&image);
     const bool across = width >= height;
     const int length = across ? width : height;
-    const QColor colours[] = { Qt::red, Qt::green, Qt::blue };
+    const QColor colours[] = {Qt::red, Qt::green, Qt::blue};
     for (int i = 0; i < 3; ++i) {
         const int from = length * i / 3;
         const int to = length * (i + 1) / 3;
@@ -215,7 +215,7 @@ void TestDialogs::initTestCase()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Zelto Messenger"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0-33"));
-    for (const char *name : { "http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY" })
+    for (const char *name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
         qunsetenv(name);
     // Nothing listens here: the preferences' version fetch fails at once.
     qputenv("ZM_WEB_HOST", "127.0.0.1:1");
@@ -232,7 +232,7 @@ void TestDialogs::initTestCase()
     link = new SessionLink;
     QCOMPARE(link->session.loginUser(QStringLiteral("anna"), QStringLiteral("secret12")), 200);
     UiMessage::setHook([this](QMessageBox::Icon icon, const QString &title, const QString &text) {
-        boxes.append({ icon, title, text });
+        boxes.append({icon, title, text});
         return QMessageBox::Ok;
     });
 }
@@ -289,34 +289,78 @@ void TestDialogs::payloadParser_data()
     QTest::addColumn<int>("clientCount");
     QTest::addColumn<int>("dropped");
 
-    QTest::newRow("contacts and signature") << "contacts&splt;12&nxve;signature&splt;Silver" << "12" << "Silver" << ""
-                                            << 0 << 0;
+    QTest::newRow("contacts and signature") << "contacts&splt;12&nxve;signature&splt;Silver"
+                                            << "12"
+                                            << "Silver"
+                                            << "" << 0 << 0;
     QTest::newRow("two clients")
-        << "contacts&splt;3&nxve;accas&splt;system&sxlt;Windows&aclt;version&sxlt;1.0&acln;ip&sxlt;10.0.0.1" << "3" << ""
+        << "contacts&splt;3&nxve;accas&splt;system&sxlt;Windows&aclt;version&sxlt;1.0&acln;ip&sxlt;10.0.0.1"
+        << "3"
+        << ""
         << "system=Windows,version=1.0|ip=10.0.0.1" << 2 << 0;
-    QTest::newRow("lower-case level kept as sent") << "signature&splt;gold" << "" << "gold" << "" << 0 << 0;
-    QTest::newRow("entry without separator ignored") << "contacts&splt;5&nxve;contacts" << "5" << "" << "" << 0 << 0;
-    QTest::newRow("empty value overrides") << "contacts&splt;5&nxve;contacts&splt;" << "" << "" << "" << 0 << 0;
-    QTest::newRow("last occurrence wins") << "contacts&splt;1&nxve;contacts&splt;2" << "2" << "" << "" << 0 << 0;
-    QTest::newRow("only first two pieces") << "contacts&splt;7&splt;9" << "7" << "" << "" << 0 << 0;
-    QTest::newRow("accas without field separator") << "accas&splt;Windows" << "" << "" << "" << 1 << 0;
-    QTest::newRow("field with three pieces") << "accas&splt;ip&sxlt;1&sxlt;2" << "" << "" << "ip=1" << 1 << 0;
-    QTest::newRow("empty payload") << "" << "" << "" << "" << 0 << 0;
-    QTest::newRow("separators only") << "&nxve;&nxve;&splt;&acln;" << "" << "" << "" << 0 << 0;
-    QTest::newRow("keys are case-sensitive") << "Contacts&splt;3&nxve;ACCAS&splt;ip&sxlt;1" << "" << "" << "" << 0 << 0;
-    QTest::newRow("truncated separator") << "contacts&spl" << "" << "" << "" << 0 << 0;
-    QTest::newRow("truncated inside accas") << "accas&splt;ip&sxlt;1&acl" << "" << "" << "ip=1&acl" << 1 << 0;
-    QTest::newRow("unknown keys ignored") << "mail&splt;a@b&nxve;contacts&splt;4" << "4" << "" << "" << 0 << 0;
+    QTest::newRow("lower-case level kept as sent") << "signature&splt;gold"
+                                                   << ""
+                                                   << "gold"
+                                                   << "" << 0 << 0;
+    QTest::newRow("entry without separator ignored") << "contacts&splt;5&nxve;contacts"
+                                                     << "5"
+                                                     << ""
+                                                     << "" << 0 << 0;
+    QTest::newRow("empty value overrides") << "contacts&splt;5&nxve;contacts&splt;"
+                                           << ""
+                                           << ""
+                                           << "" << 0 << 0;
+    QTest::newRow("last occurrence wins") << "contacts&splt;1&nxve;contacts&splt;2"
+                                          << "2"
+                                          << ""
+                                          << "" << 0 << 0;
+    QTest::newRow("only first two pieces") << "contacts&splt;7&splt;9"
+                                           << "7"
+                                           << ""
+                                           << "" << 0 << 0;
+    QTest::newRow("accas without field separator") << "accas&splt;Windows"
+                                                   << ""
+                                                   << ""
+                                                   << "" << 1 << 0;
+    QTest::newRow("field with three pieces") << "accas&splt;ip&sxlt;1&sxlt;2"
+                                             << ""
+                                             << ""
+                                             << "ip=1" << 1 << 0;
+    QTest::newRow("empty payload") << ""
+                                   << ""
+                                   << ""
+                                   << "" << 0 << 0;
+    QTest::newRow("separators only") << "&nxve;&nxve;&splt;&acln;"
+                                     << ""
+                                     << ""
+                                     << "" << 0 << 0;
+    QTest::newRow("keys are case-sensitive") << "Contacts&splt;3&nxve;ACCAS&splt;ip&sxlt;1"
+                                             << ""
+                                             << ""
+                                             << "" << 0 << 0;
+    QTest::newRow("truncated separator") << "contacts&spl"
+                                         << ""
+                                         << ""
+                                         << "" << 0 << 0;
+    QTest::newRow("truncated inside accas") << "accas&splt;ip&sxlt;1&acl"
+                                            << ""
+                                            << ""
+                                            << "ip=1&acl" << 1 << 0;
+    QTest::newRow("unknown keys ignored") << "mail&splt;a@b&nxve;contacts&splt;4"
+                                          << "4"
+                                          << ""
+                                          << "" << 0 << 0;
 
     QStringList many;
     for (int i = 0; i < 5000; ++i)
         many << QStringLiteral("ip&sxlt;10.0.0.%1").arg(i % 256);
-    QTest::newRow("thousands of clients") << "accas&splt;" + many.join(QStringLiteral("&acln;")) << "" << ""
-                                          << QString() << ProfilePayload::MaxClients
-                                          << 5000 - ProfilePayload::MaxClients;
+    QTest::newRow("thousands of clients")
+        << "accas&splt;" + many.join(QStringLiteral("&acln;")) << ""
+        << "" << QString() << ProfilePayload::MaxClients << 5000 - ProfilePayload::MaxClients;
     const QString huge(200000, QLatin1Char('9'));
     QTest::newRow("huge value cut") << "contacts&splt;" + huge << huge.left(ProfilePayload::MaxValueLength) + "..."
-                                    << "" << "" << 0 << 0;
+                                    << ""
+                                    << "" << 0 << 0;
 }
 
 void TestDialogs::payloadParser()
@@ -354,12 +398,18 @@ void TestDialogs::profileInfoSignature_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("label");
-    QTest::newRow("gold") << "Gold" << "Signature: Gold";
-    QTest::newRow("silver") << "Silver" << "Signature: Silver";
-    QTest::newRow("bronze") << "Bronze" << "Signature: Bronze";
-    QTest::newRow("lower case") << "gold" << "Signature: Regular";
-    QTest::newRow("empty") << "" << "Signature: Regular";
-    QTest::newRow("markup") << "<b>Gold</b>" << "Signature: Regular";
+    QTest::newRow("gold") << "Gold"
+                          << "Signature: Gold";
+    QTest::newRow("silver") << "Silver"
+                            << "Signature: Silver";
+    QTest::newRow("bronze") << "Bronze"
+                            << "Signature: Bronze";
+    QTest::newRow("lower case") << "gold"
+                                << "Signature: Regular";
+    QTest::newRow("empty") << ""
+                           << "Signature: Regular";
+    QTest::newRow("markup") << "<b>Gold</b>"
+                            << "Signature: Regular";
 }
 
 void TestDialogs::profileInfoSignature()
@@ -401,7 +451,8 @@ void TestDialogs::profileInfoFromPayload()
     QStringList many;
     for (int i = 0; i < 300; ++i)
         many << QStringLiteral("ip&sxlt;10.0.0.%1").arg(i % 256);
-    const ProfileInfo crowded = ProfilePayload::parse(QStringLiteral("accas&splt;") + many.join(QStringLiteral("&acln;")));
+    const ProfileInfo crowded =
+        ProfilePayload::parse(QStringLiteral("accas&splt;") + many.join(QStringLiteral("&acln;")));
     dialog.setClients(crowded.clients, crowded.droppedClients);
     QCOMPARE(dialog.findChild<QLabel *>("labClients")->text(), QStringLiteral("Clients: 300"));
 
@@ -414,10 +465,14 @@ void TestDialogs::profileInfoStatusIsEscaped_data()
 {
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("label");
-    QTest::newRow("entities shown decoded") << "Gr&uuml;&szlig;e &amp; mehr" << "Status: <span>Grüße &amp; mehr</span>";
-    QTest::newRow("escaped markup stays text") << "&lt;b&gt;x&lt;/b&gt;" << "Status: <span>&lt;b&gt;x&lt;/b&gt;</span>";
-    QTest::newRow("raw markup from a sender") << "<img src=\"/etc/x\">" << "Status: <span>&lt;img src=&quot;/etc/x&quot;&gt;</span>";
-    QTest::newRow("empty") << "" << "Status: <span></span>";
+    QTest::newRow("entities shown decoded") << "Gr&uuml;&szlig;e &amp; mehr"
+                                            << "Status: <span>Grüße &amp; mehr</span>";
+    QTest::newRow("escaped markup stays text") << "&lt;b&gt;x&lt;/b&gt;"
+                                               << "Status: <span>&lt;b&gt;x&lt;/b&gt;</span>";
+    QTest::newRow("raw markup from a sender") << "<img src=\"/etc/x\">"
+                                              << "Status: <span>&lt;img src=&quot;/etc/x&quot;&gt;</span>";
+    QTest::newRow("empty") << ""
+                           << "Status: <span></span>";
 }
 
 void TestDialogs::profileInfoStatusIsEscaped()
@@ -433,10 +488,14 @@ void TestDialogs::profileInfoTitle_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("title");
-    QTest::newRow("ends in s") << "James" << "James";
-    QTest::newRow("other letter") << "Anna" << "Anna's";
-    QTest::newRow("upper-case S") << "BOSS" << "BOSS's";
-    QTest::newRow("empty") << "" << "'s";
+    QTest::newRow("ends in s") << "James"
+                               << "James";
+    QTest::newRow("other letter") << "Anna"
+                                  << "Anna's";
+    QTest::newRow("upper-case S") << "BOSS"
+                                  << "BOSS's";
+    QTest::newRow("empty") << ""
+                           << "'s";
 }
 
 void TestDialogs::profileInfoTitle()
@@ -507,41 +566,62 @@ void TestDialogs::profileEditorChecks_data()
 
     const QString name = QStringLiteral("Change name");
     const QString state = QStringLiteral("Change message state");
-    QTest::newRow("two letters") << "ab" << "" << name << "The new name is shorter than 3 bytes!" << QByteArray();
-    QTest::newRow("three letters pass") << "abc" << "" << "" << "" << QByteArray("");
-    QTest::newRow("leading blank") << " abcd" << "" << name
-                                   << "The new name is not the same in trimmed and not trimmed form!" << QByteArray();
-    QTest::newRow("trailing blank before break") << "abc<br> " << "" << name
-                                                 << "The new name is not the same in trimmed and not trimmed form!"
-                                                 << QByteArray();
-    QTest::newRow("br in name") << "ab<br>cd" << "" << name << "The new name contains CR or LF in binary form!"
-                                << QByteArray();
-    QTest::newRow("umlaut in name") << "J\u00fcrgen" << "" << name
-                                    << "The new name is not \"UTF-8 without BOM\" compatible!" << QByteArray();
-    QTest::newRow("br in status") << "Anna" << "a<br>b" << state
-                                  << "The new message state contains CR or LF in binary form!" << QByteArray();
-    QTest::newRow("blank around status") << "Anna" << " away" << state
+    QTest::newRow("two letters") << "ab"
+                                 << "" << name << "The new name is shorter than 3 bytes!" << QByteArray();
+    QTest::newRow("three letters pass") << "abc"
+                                        << ""
+                                        << ""
+                                        << "" << QByteArray("");
+    QTest::newRow("leading blank") << " abcd"
+                                   << "" << name << "The new name is not the same in trimmed and not trimmed form!"
+                                   << QByteArray();
+    QTest::newRow("trailing blank before break")
+        << "abc<br> "
+        << "" << name << "The new name is not the same in trimmed and not trimmed form!" << QByteArray();
+    QTest::newRow("br in name") << "ab<br>cd"
+                                << "" << name << "The new name contains CR or LF in binary form!" << QByteArray();
+    QTest::newRow("umlaut in name") << "J\u00fcrgen"
+                                    << "" << name << "The new name is not \"UTF-8 without BOM\" compatible!"
+                                    << QByteArray();
+    QTest::newRow("br in status") << "Anna"
+                                  << "a<br>b" << state << "The new message state contains CR or LF in binary form!"
+                                  << QByteArray();
+    QTest::newRow("blank around status") << "Anna"
+                                         << " away" << state
                                          << "The new message state is not the same in trimmed and not trimmed form!"
                                          << QByteArray();
-    QTest::newRow("umlaut in status passes") << "Anna" << "sch\u00f6n" << "" << "" << QByteArray("sch&amp;ouml;n");
-    QTest::newRow("accent in status") << "Anna" << "caf\u00e9" << state
-                                      << "The new message state is not \"UTF-8 without BOM\" compatible!" << QByteArray();
-    QTest::newRow("markup in status sent escaped") << "Anna" << "<b>hi</b>" << "" << ""
-                                                   << QByteArray("&amp;lt;b&amp;gt;hi&amp;lt;/b&amp;gt;");
-    QTest::newRow("empty status passes") << "Anna" << "" << "" << "" << QByteArray("");
+    QTest::newRow("umlaut in status passes") << "Anna"
+                                             << "sch\u00f6n"
+                                             << ""
+                                             << "" << QByteArray("sch&amp;ouml;n");
+    QTest::newRow("accent in status") << "Anna"
+                                      << "caf\u00e9" << state
+                                      << "The new message state is not \"UTF-8 without BOM\" compatible!"
+                                      << QByteArray();
+    QTest::newRow("markup in status sent escaped") << "Anna"
+                                                   << "<b>hi</b>"
+                                                   << ""
+                                                   << "" << QByteArray("&amp;lt;b&amp;gt;hi&amp;lt;/b&amp;gt;");
+    QTest::newRow("empty status passes") << "Anna"
+                                         << ""
+                                         << ""
+                                         << "" << QByteArray("");
     const QString longest(AccountChecks::MaxNickLength, QLatin1Char('n'));
-    QTest::newRow("name as long as the server takes") << longest << "" << "" << "" << QByteArray("");
-    QTest::newRow("name longer than the server takes") << longest + "n" << "" << name
-                                                       << "The new name is longer than 64 characters!" << QByteArray();
+    QTest::newRow("name as long as the server takes") << longest << ""
+                                                      << ""
+                                                      << "" << QByteArray("");
+    QTest::newRow("name longer than the server takes")
+        << longest + "n"
+        << "" << name << "The new name is longer than 64 characters!" << QByteArray();
     const QString tooLong = QStringLiteral("The new message state is longer than 1024 characters! Characters such as "
                                            "\u00e4, \u20ac or & count as several.");
-    QTest::newRow("status as long as the server takes") << "Anna" << QString(1024, QLatin1Char('s')) << "" << ""
-                                                        << QByteArray(1024, 's');
-    QTest::newRow("status longer than the server takes") << "Anna" << QString(1025, QLatin1Char('s')) << state
-                                                         << tooLong << QByteArray();
+    QTest::newRow("status as long as the server takes") << "Anna" << QString(1024, QLatin1Char('s')) << ""
+                                                        << "" << QByteArray(1024, 's');
+    QTest::newRow("status longer than the server takes")
+        << "Anna" << QString(1025, QLatin1Char('s')) << state << tooLong << QByteArray();
     // Each umlaut goes out as an entity of six characters.
-    QTest::newRow("umlauts beyond the limit once escaped") << "Anna" << QString(200, QChar(0xe4)) << state << tooLong
-                                                           << QByteArray();
+    QTest::newRow("umlauts beyond the limit once escaped")
+        << "Anna" << QString(200, QChar(0xe4)) << state << tooLong << QByteArray();
 }
 
 void TestDialogs::profileEditorChecks()
@@ -563,9 +643,9 @@ void TestDialogs::profileEditorChecks()
     if (title.isEmpty()) {
         QCOMPARE(boxes.size(), 0);
         QCOMPARE(actionsSinceInit(),
-                 QList<QByteArray>({ "ZM/1.1 action --at=setnick --nick=" + nick.toUtf8(),
-                                     "ZM/1.1 action --at=setmessagestate --message=" + sentStatus }));
-        QCOMPARE(link->calls, QStringList({ "welcome " + nick }));
+                 QList<QByteArray>({"ZM/1.1 action --at=setnick --nick=" + nick.toUtf8(),
+                                    "ZM/1.1 action --at=setmessagestate --message=" + sentStatus}));
+        QCOMPARE(link->calls, QStringList({"welcome " + nick}));
         QVERIFY(!dialog.isVisible());
     } else {
         QCOMPARE(boxes.size(), 1);
@@ -591,8 +671,8 @@ void TestDialogs::profileEditorServerRefusals_data()
                                      "Please try again."
                                   << 1 << QStringList() << "";
     QTest::newRow("status refused") << 200 << 404 << "Change message state"
-                                    << "Status could not be changed with Error 404!\nThe server refused the change." << 2
-                                    << QStringList({ "welcome Anna" }) << "";
+                                    << "Status could not be changed with Error 404!\nThe server refused the change."
+                                    << 2 << QStringList({"welcome Anna"}) << "";
     QTest::newRow("name refused as a bad value")
         << 400 << 200 << "Change name"
         << "Name could not be changed with Error 400!\nThe server did not accept the value: a name has 3 to 64 "
@@ -603,11 +683,12 @@ void TestDialogs::profileEditorServerRefusals_data()
         << "Your new name Annabel was saved, but your status message was not changed.\n\nStatus could not be changed "
            "with Error 400!\nThe server did not accept the value: a status message has at most 1024 characters and no "
            "line break."
-        << 2 << QStringList({ "welcome Annabel" }) << "Annabel";
-    QTest::newRow("too many changes") << 200 << 429 << "Change message state"
-                                      << "Status could not be changed with Error 429!\nThere were too many changes in a "
-                                         "short time. Please wait a minute and try again."
-                                      << 2 << QStringList({ "welcome Anna" }) << "";
+        << 2 << QStringList({"welcome Annabel"}) << "Annabel";
+    QTest::newRow("too many changes")
+        << 200 << 429 << "Change message state"
+        << "Status could not be changed with Error 429!\nThere were too many changes in a "
+           "short time. Please wait a minute and try again."
+        << 2 << QStringList({"welcome Anna"}) << "";
 }
 
 void TestDialogs::profileEditorServerRefusals()
@@ -671,10 +752,18 @@ void TestDialogs::profileEditorNameCheckedWhenChanged_data()
     QTest::addColumn<QString>("warning");
     QTest::addColumn<QByteArray>("sentNick");
     // A name the server already holds is sent again as it is, whatever today's rules say.
-    QTest::newRow("unchanged two-letter name") << "Jo" << "" << "" << QByteArray("Jo");
-    QTest::newRow("unchanged name with a trailing blank") << "Jo " << "" << "" << QByteArray("Jo&nbsp;");
-    QTest::newRow("changed to two letters") << "Joe" << "Al" << "The new name is shorter than 3 bytes!" << QByteArray();
-    QTest::newRow("changed to a valid name") << "Jo" << "Joanna" << "" << QByteArray("Joanna");
+    QTest::newRow("unchanged two-letter name") << "Jo"
+                                               << ""
+                                               << "" << QByteArray("Jo");
+    QTest::newRow("unchanged name with a trailing blank") << "Jo "
+                                                          << ""
+                                                          << "" << QByteArray("Jo&nbsp;");
+    QTest::newRow("changed to two letters") << "Joe"
+                                            << "Al"
+                                            << "The new name is shorter than 3 bytes!" << QByteArray();
+    QTest::newRow("changed to a valid name") << "Jo"
+                                             << "Joanna"
+                                             << "" << QByteArray("Joanna");
 }
 
 void TestDialogs::profileEditorNameCheckedWhenChanged()
@@ -702,8 +791,9 @@ void TestDialogs::profileEditorNameCheckedWhenChanged()
 
     if (warning.isEmpty()) {
         QCOMPARE(boxes.size(), 0);
-        QCOMPARE(actionsSinceInit(), QList<QByteArray>({ "ZM/1.1 action --at=setnick --nick=" + sentNick,
-                                                         "ZM/1.1 action --at=setmessagestate --message=in&nbsp;a&nbsp;meeting" }));
+        QCOMPARE(actionsSinceInit(),
+                 QList<QByteArray>({"ZM/1.1 action --at=setnick --nick=" + sentNick,
+                                    "ZM/1.1 action --at=setmessagestate --message=in&nbsp;a&nbsp;meeting"}));
         QVERIFY(!dialog.isVisible());
     } else {
         QCOMPARE(boxes.size(), 1);
@@ -807,8 +897,8 @@ void TestDialogs::avatarPickAndUpload()
     });
     QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAvatar"), Qt::LeftButton);
 
-    QCOMPARE(seen, QStringList({ "size 200x188", "not loaded", "loaded", "apply 1 1", "open", "closed" }));
-    QCOMPARE(link->calls, QStringList({ "upload 128x128", "upload 128x128" }));
+    QCOMPARE(seen, QStringList({"size 200x188", "not loaded", "loaded", "apply 1 1", "open", "closed"}));
+    QCOMPARE(link->calls, QStringList({"upload 128x128", "upload 128x128"}));
     QCOMPARE(boxes.size(), 2);
     QCOMPARE(boxes.at(0).text, QStringLiteral("Can't load Avatar"));
     QCOMPARE(boxes.at(1).title, QStringLiteral("Change Avatar"));
@@ -825,7 +915,8 @@ void TestDialogs::avatarFromCache()
     bool shown = false;
     whenWindowUp(&dialog, QStringLiteral("Avatar"), [&](QWidget *avatar) {
         for (QLabel *label : avatar->findChildren<QLabel *>())
-            shown |= !label->pixmap(Qt::ReturnByValue).isNull() && label->pixmap(Qt::ReturnByValue).size() == QSize(128, 128);
+            shown |= !label->pixmap(Qt::ReturnByValue).isNull()
+                && label->pixmap(Qt::ReturnByValue).size() == QSize(128, 128);
         avatar->close();
     });
     QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAvatar"), Qt::LeftButton);
@@ -878,7 +969,8 @@ void TestDialogs::avatarBadCacheFileIsDeleted()
     bool shown = false;
     whenWindowUp(&dialog, QStringLiteral("Avatar"), [&](QWidget *avatar) {
         for (QLabel *label : avatar->findChildren<QLabel *>())
-            shown |= !label->pixmap(Qt::ReturnByValue).isNull() && label->pixmap(Qt::ReturnByValue).size() == QSize(128, 128);
+            shown |= !label->pixmap(Qt::ReturnByValue).isNull()
+                && label->pixmap(Qt::ReturnByValue).size() == QSize(128, 128);
         avatar->close();
     });
     QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAvatar"), Qt::LeftButton);
@@ -897,15 +989,27 @@ void TestDialogs::passwordChecks_data()
     QTest::addColumn<QString>("newPassword");
     QTest::addColumn<QString>("repeated");
     QTest::addColumn<QString>("message");
-    QTest::newRow("differ by a trailing blank") << "abcdefgh " << "abcdefgh" << "The passwords don't match!";
-    QTest::newRow("seven characters") << "abcdefg" << "abcdefg" << "The new password is shorter than 8 bytes!";
-    QTest::newRow("eight characters pass") << "abcdefgh" << "abcdefgh" << "";
-    QTest::newRow("blanks around") << " abcdefgh " << " abcdefgh "
+    QTest::newRow("differ by a trailing blank") << "abcdefgh "
+                                                << "abcdefgh"
+                                                << "The passwords don't match!";
+    QTest::newRow("seven characters") << "abcdefg"
+                                      << "abcdefg"
+                                      << "The new password is shorter than 8 bytes!";
+    QTest::newRow("eight characters pass") << "abcdefgh"
+                                           << "abcdefgh"
+                                           << "";
+    QTest::newRow("blanks around") << " abcdefgh "
+                                   << " abcdefgh "
                                    << "The new password is not the same in trimmed and not trimmed form!";
-    QTest::newRow("umlaut") << "abcdefg\u00fc" << "abcdefg\u00fc"
+    QTest::newRow("umlaut") << "abcdefg\u00fc"
+                            << "abcdefg\u00fc"
                             << "The new password is not \"UTF-8 without BOM\" compatible!";
-    QTest::newRow("ascii punctuation passes") << "Ab1!#%*(" << "Ab1!#%*(" << "";
-    QTest::newRow("empty") << "" << "" << "The new password is shorter than 8 bytes!";
+    QTest::newRow("ascii punctuation passes") << "Ab1!#%*("
+                                              << "Ab1!#%*("
+                                              << "";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "The new password is shorter than 8 bytes!";
 }
 
 void TestDialogs::passwordChecks()
@@ -965,12 +1069,13 @@ void TestDialogs::passwordServerAnswers()
     QTest::keyClicks(dialog.findChild<QLineEdit *>("txtNewPassword"), QStringLiteral("newpass&1"));
     QTest::keyClicks(dialog.findChild<QLineEdit *>("txtRepeatPassword"), QStringLiteral("newpass&1"));
     clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
-    QCOMPARE(actionsSinceInit(),
-             QList<QByteArray>({ "ZM/1.1 action --at=setpassword --oldpassword=old&nbsp;pw --newpassword=newpass&amp;1" }));
+    QCOMPARE(
+        actionsSinceInit(),
+        QList<QByteArray>({"ZM/1.1 action --at=setpassword --oldpassword=old&nbsp;pw --newpassword=newpass&amp;1"}));
     if (message.isEmpty()) {
         QCOMPARE(boxes.size(), 0);
         QVERIFY(!dialog.isVisible());
-        QCOMPARE(link->calls, QStringList({ "password newpass&1" }));
+        QCOMPARE(link->calls, QStringList({"password newpass&1"}));
     } else {
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes.at(0).title, QStringLiteral("Change password"));
@@ -1010,7 +1115,8 @@ void TestDialogs::passwordOldWithLineBreakIsNotSent()
     clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.at(0).title, QStringLiteral("Change password"));
-    QCOMPARE(boxes.at(0).text, QStringLiteral("The old password contains a line break. Please enter it again without one."));
+    QCOMPARE(boxes.at(0).text,
+             QStringLiteral("The old password contains a line break. Please enter it again without one."));
     QCOMPARE(actionsSinceInit(), QList<QByteArray>());
     QVERIFY(dialog.isVisible());
 }
@@ -1020,17 +1126,23 @@ void TestDialogs::actionResultExplanations_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("rule");
     QTest::addColumn<QString>("explanation");
-    QTest::newRow("done") << 200 << "" << "";
+    QTest::newRow("done") << 200 << ""
+                          << "";
     QTest::newRow("not sent") << 501 << "r"
                               << "The connection to the server is lost, so nothing was sent. Please try again when "
                                  "you are online.";
-    QTest::newRow("no answer") << 500 << "" << "The server did not answer in time. Please try again.";
-    QTest::newRow("another line came") << 601 << "" << "The server did not answer in time. Please try again.";
-    QTest::newRow("bad value with its rule") << 400 << "at most 3." << "The server did not accept the value: at most 3.";
-    QTest::newRow("bad value without a rule") << 400 << "" << "The server did not accept the value.";
+    QTest::newRow("no answer") << 500 << ""
+                               << "The server did not answer in time. Please try again.";
+    QTest::newRow("another line came") << 601 << ""
+                                       << "The server did not answer in time. Please try again.";
+    QTest::newRow("bad value with its rule") << 400 << "at most 3."
+                                             << "The server did not accept the value: at most 3.";
+    QTest::newRow("bad value without a rule") << 400 << ""
+                                              << "The server did not accept the value.";
     QTest::newRow("too many") << 429 << ""
                               << "There were too many changes in a short time. Please wait a minute and try again.";
-    QTest::newRow("unknown code") << 418 << "r" << "The server refused the change.";
+    QTest::newRow("unknown code") << 418 << "r"
+                                  << "The server refused the change.";
 }
 
 void TestDialogs::actionResultExplanations()
@@ -1077,8 +1189,9 @@ void TestDialogs::passwordFieldsHoldTheServerLimit()
     QTRY_COMPARE(boxes.size(), 1);
     QCOMPARE(boxes.at(0).icon, QMessageBox::Warning);
     QCOMPARE(boxes.at(0).title, QStringLiteral("Password"));
-    QCOMPARE(boxes.at(0).text, QStringLiteral("A password can have at most 256 characters. Only the first 256 "
-                                              "characters were kept."));
+    QCOMPARE(boxes.at(0).text,
+             QStringLiteral("A password can have at most 256 characters. Only the first 256 "
+                            "characters were kept."));
 }
 
 void TestDialogs::changedPasswordReachesLoginAndStore()
@@ -1116,26 +1229,26 @@ void TestDialogs::friendRequestsAcceptOneOfThree()
 {
     frmContactRequests dialog;
     dialog.setLogin(link);
-    dialog.setRequests({ "anna", "ben", "carl" });
+    dialog.setRequests({"anna", "ben", "carl"});
     auto *label = dialog.findChild<QLabel *>("labFR");
     auto *list = dialog.findChild<QListWidget *>("lwRequests");
     QCOMPARE(label->text(), QStringLiteral("You have 3 Friend Requests"));
     dialog.show();
     list->setCurrentRow(1);
     QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAccept"), Qt::LeftButton);
-    QCOMPARE(actionsSinceInit(), QList<QByteArray>({ "ZM/1.1 action --at=addcontact --username=ben" }));
+    QCOMPARE(actionsSinceInit(), QList<QByteArray>({"ZM/1.1 action --at=addcontact --username=ben"}));
     QCOMPARE(label->text(), QStringLiteral("You have 2 Friend Requests"));
     QCOMPARE(list->count(), 2);
     QCOMPARE(list->item(0)->text(), QStringLiteral("anna"));
     QCOMPARE(list->item(1)->text(), QStringLiteral("carl"));
-    QCOMPARE(link->calls, QStringList({ "requests + -ben", "contact ben" }));
+    QCOMPARE(link->calls, QStringList({"requests + -ben", "contact ben"}));
 
     link->calls.clear();
     list->setCurrentRow(1);
     QTest::mouseClick(dialog.findChild<QPushButton *>("cmdReject"), Qt::LeftButton);
     QCOMPARE(actionsSinceInit().last(), QByteArray("ZM/1.1 action --at=delcontact --username=carl"));
     QCOMPARE(label->text(), QStringLiteral("You have 1 Friend Request"));
-    QCOMPARE(link->calls, QStringList({ "requests + -carl" }));
+    QCOMPARE(link->calls, QStringList({"requests + -carl"}));
 }
 
 void TestDialogs::friendRequestsSingleAndEmpty()
@@ -1149,7 +1262,7 @@ void TestDialogs::friendRequestsSingleAndEmpty()
     QCOMPARE(actionsSinceInit().size(), 0);
     QCOMPARE(boxes.size(), 0);
 
-    dialog.setRequests({ "dora" });
+    dialog.setRequests({"dora"});
     QCOMPARE(dialog.findChild<QLabel *>("labFR")->text(), QStringLiteral("You have 1 Friend Request"));
     dialog.findChild<QListWidget *>("lwRequests")->setCurrentRow(0);
     QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAccept"), Qt::LeftButton);
@@ -1163,7 +1276,7 @@ void TestDialogs::friendRequestsRefused()
     setCode("delcontact", 601);
     frmContactRequests dialog;
     dialog.setLogin(link);
-    dialog.setRequests({ "anna" });
+    dialog.setRequests({"anna"});
     dialog.findChild<QListWidget *>("lwRequests")->setCurrentRow(0);
     QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAccept"), Qt::LeftButton);
     QTest::mouseClick(dialog.findChild<QPushButton *>("cmdReject"), Qt::LeftButton);
@@ -1204,7 +1317,7 @@ void TestDialogs::configReadsStoredChoices()
         settings.setValue("Style/Name", "Fusion ");
         settings.setValue("Update/UpdateNotification", false);
     }
-    RecordingConfig dialog{ QString() };
+    RecordingConfig dialog{QString()};
     // Fixed, at the designed size or larger where the texts need more room.
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
     QCOMPARE(dialog.size().expandedTo(QSize(320, 350)), dialog.size());
@@ -1219,7 +1332,7 @@ void TestDialogs::configReadsStoredChoices()
 
     appSettings().setValue("Interface/Language", "it");
     appSettings().setValue("Style/Name", "Fusion");
-    RecordingConfig second{ QString() };
+    RecordingConfig second{QString()};
     QCOMPARE(second.findChild<QComboBox *>("cbLanguage")->currentText(), QStringLiteral("System (System)"));
     QCOMPARE(second.findChild<QComboBox *>("cbStyle")->currentText(), QStringLiteral("Fusion"));
 }
@@ -1227,7 +1340,7 @@ void TestDialogs::configReadsStoredChoices()
 void TestDialogs::configSavesEverythingBeforeRestart()
 {
     appSettings().clear();
-    RecordingConfig dialog{ QString() };
+    RecordingConfig dialog{QString()};
     dialog.setLogin(link);
     dialog.show();
     dialog.findChild<QCheckBox *>("cbClassic")->setChecked(true);
@@ -1242,7 +1355,7 @@ void TestDialogs::configSavesEverythingBeforeRestart()
     QVERIFY(dialog.settingsOnDisk.contains("designedMode=false"));
     QVERIFY(dialog.settingsOnDisk.contains("UpdateNotification=false"));
     QVERIFY(dialog.settingsOnDisk.contains("Custom=false"));
-    QCOMPARE(link->calls, QStringList({ "notify off" }));
+    QCOMPARE(link->calls, QStringList({"notify off"}));
     QVERIFY(!dialog.isVisible());
 }
 
@@ -1250,26 +1363,26 @@ void TestDialogs::configSameLanguageDoesNotRestart()
 {
     appSettings().clear();
     appSettings().setValue("Interface/Language", "de");
-    RecordingConfig dialog{ QString() };
+    RecordingConfig dialog{QString()};
     dialog.setLogin(link);
     clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Ok);
     QCOMPARE(dialog.restarts, 0);
     QCOMPARE(appSettings().value("Interface/Language").toString(), QStringLiteral("de"));
-    QCOMPARE(link->calls, QStringList({ "notify on" }));
+    QCOMPARE(link->calls, QStringList({"notify on"}));
 }
 
 void TestDialogs::configFontReset()
 {
     appSettings().clear();
     appSettings().setValue("Interface/Font", QFont(QStringLiteral("Sans"), 17).toString());
-    RecordingConfig dialog{ QString() };
+    RecordingConfig dialog{QString()};
     QTest::mouseClick(dialog.findChild<QPushButton *>("cmdFontReset"), Qt::LeftButton);
     QCOMPARE(dialog.findChild<QLabel *>("labPreviewFont")->font(), QFont());
     clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Ok);
     QVERIFY(!appSettings().contains("Interface/Font"));
 
     // A cancelled font dialog changes nothing.
-    RecordingConfig second{ QString() };
+    RecordingConfig second{QString()};
     second.show();
     whenWindowUp(&second, QStringLiteral("Set Font"), [](QWidget *fontDialog) { fontDialog->close(); });
     QTest::mouseClick(second.findChild<QPushButton *>("cmdChangeFont"), Qt::LeftButton);
@@ -1281,7 +1394,7 @@ void TestDialogs::configStyle()
 {
     appSettings().clear();
     const QString before = QApplication::style()->objectName();
-    RecordingConfig dialog{ QString() };
+    RecordingConfig dialog{QString()};
     dialog.setLogin(link);
     auto *styles = dialog.findChild<QComboBox *>("cbStyle");
     const int fusion = styles->findText(QStringLiteral("Fusion"));
@@ -1296,7 +1409,7 @@ void TestDialogs::configStyle()
 
     // Back to "System": stored, but the running style stays.
     link->calls.clear();
-    RecordingConfig second{ QString() };
+    RecordingConfig second{QString()};
     second.setLogin(link);
     QCOMPARE(second.findChild<QComboBox *>("cbStyle")->currentText(), QStringLiteral("Fusion"));
     second.findChild<QComboBox *>("cbStyle")->setCurrentIndex(0);
@@ -1311,7 +1424,7 @@ void TestDialogs::configStyle()
 void TestDialogs::configCancelStoresNothing()
 {
     appSettings().clear();
-    RecordingConfig dialog{ QString() };
+    RecordingConfig dialog{QString()};
     dialog.setLogin(link);
     dialog.show();
     dialog.findChild<QCheckBox *>("cbClassic")->setChecked(true);
@@ -1324,7 +1437,7 @@ void TestDialogs::configCancelStoresNothing()
 void TestDialogs::configShowsLatestVersion()
 {
     {
-        RecordingConfig dialog{ QString() };
+        RecordingConfig dialog{QString()};
         QCOMPARE(dialog.findChild<QLabel *>("labUpdateInformation")->text(),
                  QStringLiteral("Update Channel: 32qt5\nLatest Version: Unknown\nYour Version: 1.0.0-33"));
     }
@@ -1333,11 +1446,11 @@ void TestDialogs::configShowsLatestVersion()
     web.setBody("1.0.1\r\n");
     const QByteArray previous = qgetenv("ZM_WEB_HOST");
     web.exportWebHost();
-    RecordingConfig dialog{ QString() };
+    RecordingConfig dialog{QString()};
     qputenv("ZM_WEB_HOST", previous);
     QCOMPARE(dialog.findChild<QLabel *>("labUpdateInformation")->text(),
              QStringLiteral("Update Channel: 32qt5\nLatest Version: 1.0.1\nYour Version: 1.0.0-33"));
-    QCOMPARE(web.paths(), QStringList({ "/update/stable32qt5" }));
+    QCOMPARE(web.paths(), QStringList({"/update/stable32qt5"}));
 }
 
 // --- about ------------------------------------------------------------------------------------
@@ -1356,11 +1469,13 @@ void TestDialogs::aboutZelto()
 void TestDialogs::aboutBuildText()
 {
     const QString withoutCredits = frmAboutZMPQ::buildText("1.1.0", "1.0.0-7", QString(), "box");
-    QVERIFY(withoutCredits.startsWith(QLatin1String("<span style=\"font-weight: bold;\">Version</span><br/>Zelto Messenger "
-                                                     "Client 1.0.0-33<br/>Zelto Messenger Fw 1.1.0<br/>Zelto Gui Fw 1.0.0-7")));
+    QVERIFY(withoutCredits.startsWith(
+        QLatin1String("<span style=\"font-weight: bold;\">Version</span><br/>Zelto Messenger "
+                      "Client 1.0.0-33<br/>Zelto Messenger Fw 1.1.0<br/>Zelto Gui Fw 1.0.0-7")));
     QVERIFY(withoutCredits.contains(QLatin1String(" with Qt " QT_VERSION_STR ", ")));
-    QVERIFY(withoutCredits.contains(QLatin1String("<br/>Running with Qt ") + QLatin1String(qVersion())
-                                    + QLatin1String(" on box<br/><br/><span style=\"font-weight: bold;\">Info</span>")));
+    QVERIFY(
+        withoutCredits.contains(QLatin1String("<br/>Running with Qt ") + QLatin1String(qVersion())
+                                + QLatin1String(" on box<br/><br/><span style=\"font-weight: bold;\">Info</span>")));
     QVERIFY(!withoutCredits.contains(QLatin1String("%3")));
     const QString withCredits = frmAboutZMPQ::buildText("1.1.0", "1.0.0-7", "<p>thanks</p>", "<b>box</b>");
     QVERIFY(withCredits.contains(QLatin1String(" on &lt;b&gt;box&lt;/b&gt;<br/><br/><p>thanks</p><span")));
@@ -1381,7 +1496,8 @@ void TestDialogs::aboutCreditsTakenAsTheyAre()
     QVERIFY2(page.contains(QLatin1String("<br/><br/>") + credits + QLatin1String("<span")), qPrintable(page));
     // The build line is still filled in.
     QVERIFY(page.contains(QLatin1String(" with Qt " QT_VERSION_STR ", ")));
-    QVERIFY(page.contains(QLatin1String("<br/>Running with Qt ") + QLatin1String(qVersion()) + QLatin1String(" on box")));
+    QVERIFY(
+        page.contains(QLatin1String("<br/>Running with Qt ") + QLatin1String(qVersion()) + QLatin1String(" on box")));
 }
 
 void TestDialogs::aboutShowsTheCreditsFile()
@@ -1394,8 +1510,8 @@ void TestDialogs::aboutShowsTheCreditsFile()
     dialog.setLogin(link);
     dialog.setBuildText();
     const QString page = dialog.findChild<QTextBrowser *>("txtAbout")->toPlainText();
-    QVERIFY2(page.contains(QLatin1String("Running with Qt ") + QLatin1String(qVersion()) + QLatin1String(" on testhost\n\n")
-                           + credits),
+    QVERIFY2(page.contains(QLatin1String("Running with Qt ") + QLatin1String(qVersion())
+                           + QLatin1String(" on testhost\n\n") + credits),
              qPrintable(page));
 }
 
@@ -1428,7 +1544,7 @@ void TestDialogs::aboutCreditsLinksAddContacts()
     browser->setSource(QUrl(QStringLiteral("zmp://addcontact/")));
     browser->setSource(QUrl(QStringLiteral("http://example.test/")));
     browser->setSource(QUrl(QStringLiteral("zmp://addcontac/x")));
-    QCOMPARE(link->calls, QStringList({ "add " }));
+    QCOMPARE(link->calls, QStringList({"add "}));
 
     clickRole(dialog.findChild<QDialogButtonBox *>("bbOK"), QDialogButtonBox::Ok);
     QVERIFY(!dialog.isVisible());

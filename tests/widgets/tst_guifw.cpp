@@ -52,8 +52,8 @@ private slots:
 
 private:
     UrlCatcher catcher;
-    QStringList schemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file"),
-                        QStringLiteral("zmp"), QStringLiteral("mailto")};
+    QStringList schemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file"), QStringLiteral("zmp"),
+                        QStringLiteral("mailto")};
 };
 
 void TestGuiFw::initTestCase()
@@ -77,12 +77,16 @@ void TestGuiFw::version()
 void TestGuiFw::classNames()
 {
     QWidget parent;
-    const QList<QPair<QObject *, const char *>> widgets = {
-        {new ZVRCheckBox(&parent), "ZVRCheckBox"},       {new ZVRFrame(&parent), "ZVRFrame"},
-        {new ZVRLabel(&parent), "ZVRLabel"},             {new ZVRLineEdit(&parent), "ZVRLineEdit"},
-        {new ZVRListWidget(&parent), "ZVRListWidget"},   {new ZVRMenuBar(&parent), "ZVRMenuBar"},
-        {new ZVRPushButton(&parent), "ZVRPushButton"},   {new ZVRStackedWidget(&parent), "ZVRStackedWidget"},
-        {new ZVRTextBrowser(&parent), "ZVRTextBrowser"}, {new ZVRFileDialog(&parent), "ZVRFileDialog"}};
+    const QList<QPair<QObject *, const char *>> widgets = {{new ZVRCheckBox(&parent), "ZVRCheckBox"},
+                                                           {new ZVRFrame(&parent), "ZVRFrame"},
+                                                           {new ZVRLabel(&parent), "ZVRLabel"},
+                                                           {new ZVRLineEdit(&parent), "ZVRLineEdit"},
+                                                           {new ZVRListWidget(&parent), "ZVRListWidget"},
+                                                           {new ZVRMenuBar(&parent), "ZVRMenuBar"},
+                                                           {new ZVRPushButton(&parent), "ZVRPushButton"},
+                                                           {new ZVRStackedWidget(&parent), "ZVRStackedWidget"},
+                                                           {new ZVRTextBrowser(&parent), "ZVRTextBrowser"},
+                                                           {new ZVRFileDialog(&parent), "ZVRFileDialog"}};
     for (const auto &widget : widgets) {
         QCOMPARE(widget.first->metaObject()->className(), widget.second);
         QVERIFY(widget.first->inherits(widget.second));
@@ -97,7 +101,8 @@ void TestGuiFw::classNames()
 void TestGuiFw::smileysAreRegistered_data()
 {
     QTest::addColumn<QString>("name");
-    for (const char *name : {"cry", "angry", "haha", "laughting", "normal", "evil", "sad", "friendly", "surprised", "wink", "smileybutton"})
+    for (const char *name : {"cry", "angry", "haha", "laughting", "normal", "evil", "sad", "friendly", "surprised",
+                             "wink", "smileybutton"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 

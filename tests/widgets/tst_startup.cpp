@@ -10,8 +10,8 @@
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTemporaryDir>
-#include <QtTest>
 #include <QTranslator>
+#include <QtTest>
 
 class TestStartup : public QObject
 {
@@ -83,8 +83,8 @@ void TestStartup::options_data()
     QTest::newRow("capital letters ignored") << QStringList{"zm", "--MINIMIZED"} << false << false << false << false;
     QTest::newRow("longer word ignored") << QStringList{"zm", "--minimizedx"} << false << false << false << false;
     QTest::newRow("all combined in any order")
-        << QStringList{"zm", "--noupdate", "--regupdate=1", "--resetstyle", "junk", "--minimized"} << true << true << true
-        << true;
+        << QStringList{"zm", "--noupdate", "--regupdate=1", "--resetstyle", "junk", "--minimized"} << true << true
+        << true << true;
 }
 
 void TestStartup::options()
@@ -121,8 +121,9 @@ void TestStartup::translationDirectory()
 
 void TestStartup::translationDir()
 {
-    QCOMPARE(Startup::resolveTranslationDir(QStringLiteral("$ED/trplugs"), QStringLiteral("/opt/zm"), QStringLiteral("/w")),
-             QStringLiteral("/opt/zm/trplugs"));
+    QCOMPARE(
+        Startup::resolveTranslationDir(QStringLiteral("$ED/trplugs"), QStringLiteral("/opt/zm"), QStringLiteral("/w")),
+        QStringLiteral("/opt/zm/trplugs"));
     QCOMPARE(Startup::resolveTranslationDir(QStringLiteral("$WD/x"), QStringLiteral("/opt/zm"), QStringLiteral("/w")),
              QStringLiteral("/w/x"));
 }
@@ -151,24 +152,31 @@ void TestStartup::translations_data()
 
     const QStringList none{"", "", "", "", "", ""};
     QTest::newRow("system mode, fr_CA")
-        << "System" << "fr_CA" << QStringList() << QStringList()
+        << "System"
+        << "fr_CA" << QStringList() << QStringList()
         << QStringList{"", "", "", ":/tr/zm_fr.qm", ":/tr/qtbase_fr.qm", ":/tr/qtmultimedia_fr.qm"};
     QTest::newRow("blank setting is system mode")
-        << "   " << "de_DE" << QStringList() << QStringList()
+        << "   "
+        << "de_DE" << QStringList() << QStringList()
         << QStringList{"", "", "", ":/tr/zm_de.qm", ":/tr/qtbase_de.qm", ":/tr/qtmultimedia_de.qm"};
     QTest::newRow("de without add-on, no built-in system catalogue keeps de")
-        << "de" << "en_US" << QStringList() << QStringList()
+        << "de"
+        << "en_US" << QStringList() << QStringList()
         << QStringList{"", "", "", ":/tr/zm_de.qm", ":/tr/qtbase_de.qm", ":/tr/qtmultimedia_de.qm"};
     QTest::newRow("de without add-on falls back to built-in system language")
-        << "de" << "fr_FR" << QStringList() << QStringList()
+        << "de"
+        << "fr_FR" << QStringList() << QStringList()
         << QStringList{"", "", "", ":/tr/zm_fr.qm", ":/tr/qtbase_fr.qm", ":/tr/qtmultimedia_fr.qm"};
     QTest::newRow("de with add-on, no fallback")
-        << "de_AT" << "fr_FR" << QStringList{"zm_de.qm"} << QStringList()
+        << "de_AT"
+        << "fr_FR" << QStringList{"zm_de.qm"} << QStringList()
         << QStringList{"$DIR/zm_de.qm", "", "", ":/tr/zm_de.qm", ":/tr/qtbase_de.qm", ":/tr/qtmultimedia_de.qm"};
     QTest::newRow("broken add-on falls back")
-        << "de" << "fr_FR" << QStringList() << QStringList{"zm_de.qm"}
+        << "de"
+        << "fr_FR" << QStringList() << QStringList{"zm_de.qm"}
         << QStringList{"", "", "", ":/tr/zm_fr.qm", ":/tr/qtbase_fr.qm", ":/tr/qtmultimedia_fr.qm"};
-    QTest::newRow("en loads nothing") << "en" << "de_DE" << QStringList() << QStringList() << none;
+    QTest::newRow("en loads nothing") << "en"
+                                      << "de_DE" << QStringList() << QStringList() << none;
 }
 
 void TestStartup::translations()

@@ -1,8 +1,12 @@
 #include "hermetic.h"
 #include "loopbackzmsgd.h"
 
-#include "frmAboutZelto.h"
+#include "NotificationWidget.h"
+#include "Platform.h"
+#include "Startup.h"
+#include "UiMessage.h"
 #include "frmAboutZMPQ.h"
+#include "frmAboutZelto.h"
 #include "frmChangePassword.h"
 #include "frmChat.h"
 #include "frmConfig.h"
@@ -11,10 +15,6 @@
 #include "frmProfile.h"
 #include "frmProfileInfo.h"
 #include "frmUpdate.h"
-#include "NotificationWidget.h"
-#include "Platform.h"
-#include "Startup.h"
-#include "UiMessage.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -52,11 +52,13 @@ QString withoutMnemonic(QString text)
 QSize labelTextSize(const QLabel *label)
 {
     const QString text = label->text();
-    const bool rich = label->textFormat() == Qt::RichText
-        || (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(text));
+    const bool rich =
+        label->textFormat() == Qt::RichText || (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(text));
     if (!rich && !label->wordWrap()) {
         // As the label measures plain text.
-        return label->fontMetrics().boundingRect(QRect(0, 0, 2000, 2000), Qt::AlignLeft | Qt::TextExpandTabs, text).size();
+        return label->fontMetrics()
+            .boundingRect(QRect(0, 0, 2000, 2000), Qt::AlignLeft | Qt::TextExpandTabs, text)
+            .size();
     }
     QTextDocument document;
     document.setDefaultFont(label->font());
@@ -78,7 +80,8 @@ int visibleWidth(QWidget *widget, QWidget *window)
 {
     int left = widget->mapTo(window, QPoint()).x();
     int right = left + widget->width();
-    for (QWidget *ancestor = widget->parentWidget(); ancestor && ancestor != window; ancestor = ancestor->parentWidget()) {
+    for (QWidget *ancestor = widget->parentWidget(); ancestor && ancestor != window;
+         ancestor = ancestor->parentWidget()) {
         const int ancestorLeft = ancestor->mapTo(window, QPoint()).x();
         left = qMax(left, ancestorLeft);
         right = qMin(right, ancestorLeft + ancestor->width());
@@ -128,7 +131,10 @@ QStringList clippedTexts(QWidget *window)
         }
         const int room = qMin(button->contentsRect().width(), visibleWidth(button, window));
         if (needed > room)
-            clipped << QStringLiteral("%1 \"%2\": needs %3, has %4").arg(button->objectName(), button->text()).arg(needed).arg(room);
+            clipped << QStringLiteral("%1 \"%2\": needs %3, has %4")
+                           .arg(button->objectName(), button->text())
+                           .arg(needed)
+                           .arg(room);
     }
     return clipped;
 }
@@ -242,7 +248,8 @@ QList<std::function<void()>> TestTranslatedLayouts::openWindow(const QString &na
         // The login page, then the contact page of the same look.
         const int page = name.endsWith(QLatin1String("register")) ? 2 : designed ? 3 : 0;
         const int contacts = designed ? 4 : 1;
-        states << [tabs, page] { tabs->setCurrentIndex(page); } << [tabs, contacts] { tabs->setCurrentIndex(contacts); };
+        states << [tabs, page] { tabs->setCurrentIndex(page); }
+               << [tabs, contacts] { tabs->setCurrentIndex(contacts); };
         window = std::move(login);
     } else if (name == QLatin1String("frmConfig")) {
         auto config = std::make_unique<frmConfig>(QString());
@@ -293,9 +300,12 @@ void TestTranslatedLayouts::textsFit_data()
 {
     QTest::addColumn<QString>("language");
     QTest::addColumn<QString>("window");
-    const QStringList windows = {"frmLogin classic", "frmLogin classic register", "frmLogin designed",
-                                 "frmConfig", "frmProfile", "frmProfileInfo", "frmChangePassword",
-                                 "frmContactRequests", "frmUpdate", "frmAboutZelto", "frmAboutZMPQ", "frmChat",
+    const QStringList windows = {"frmLogin classic",  "frmLogin classic register",
+                                 "frmLogin designed", "frmConfig",
+                                 "frmProfile",        "frmProfileInfo",
+                                 "frmChangePassword", "frmContactRequests",
+                                 "frmUpdate",         "frmAboutZelto",
+                                 "frmAboutZMPQ",      "frmChat",
                                  "NotificationWidget"};
     for (const char *language : {"de", "fr"}) {
         for (const QString &window : windows)
@@ -318,7 +328,8 @@ void TestTranslatedLayouts::textsFit()
         enter();
         QCoreApplication::processEvents();
         const QStringList clipped = clippedTexts(shown.get());
-        QVERIFY2(clipped.isEmpty(), qPrintable(QStringLiteral("state %1: ").arg(state) + clipped.join(QStringLiteral("; "))));
+        QVERIFY2(clipped.isEmpty(),
+                 qPrintable(QStringLiteral("state %1: ").arg(state) + clipped.join(QStringLiteral("; "))));
         const QStringList bars = visibleHorizontalScrollBars(shown.get());
         QVERIFY2(bars.isEmpty(), qPrintable(QStringLiteral("state %1: ").arg(state) + bars.join(QStringLiteral(", "))));
         ++state;
@@ -346,13 +357,16 @@ void TestTranslatedLayouts::captchaAnswerShowsSixDigits()
     QStyleOptionFrame option;
     option.initFrom(field);
     option.rect = field->rect();
-    option.lineWidth = field->hasFrame() ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, field) : 0;
-    const QRect text = field->style()->subElementRect(QStyle::SE_LineEditContents, &option, field)
+    option.lineWidth =
+        field->hasFrame() ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, field) : 0;
+    const QRect text = field->style()
+                           ->subElementRect(QStyle::SE_LineEditContents, &option, field)
                            .marginsRemoved(field->textMargins());
     const int shown = text.width() - 2 * 2; // the line edit's own horizontal margin on each side
     QVERIFY2(field->fontMetrics().horizontalAdvance(field->text()) <= shown,
-             qPrintable(QStringLiteral("%1 px for %2 px of digits").arg(shown).arg(
-                 field->fontMetrics().horizontalAdvance(field->text()))));
+             qPrintable(QStringLiteral("%1 px for %2 px of digits")
+                            .arg(shown)
+                            .arg(field->fontMetrics().horizontalAdvance(field->text()))));
 }
 
 void TestTranslatedLayouts::registrationFieldsAlign_data()
@@ -385,7 +399,9 @@ void TestTranslatedLayouts::registrationFieldsAlign()
                 auto *field = window->findChild<QLineEdit *>(name);
                 QVERIFY2(field, qPrintable(name));
                 const int x = field->mapTo(window.get(), QPoint()).x();
-                QVERIFY2(x == left, qPrintable(QStringLiteral("%1 at %2, %3 at %4").arg(column.first()).arg(left).arg(name).arg(x)));
+                QVERIFY2(
+                    x == left,
+                    qPrintable(QStringLiteral("%1 at %2, %3 at %4").arg(column.first()).arg(left).arg(name).arg(x)));
             }
         }
     }
@@ -400,8 +416,8 @@ void TestTranslatedLayouts::eachLanguageOnceInTheMenus()
         QVERIFY(QFile::copy(QStringLiteral(":/tr/zm_%1.qm").arg(QLatin1String(code)),
                             beside.filePath(QStringLiteral("zm_%1.qm").arg(QLatin1String(code)))));
     QVERIFY(QFile::copy(QStringLiteral(":/tr/zm_de.qm"), beside.filePath(QStringLiteral("zm_it.qm"))));
-    const QStringList expected = {"System (System)", "English (English)", "Deutsch (German)", QString::fromUtf8("français (French)"),
-                                  "italiano (Italian)"};
+    const QStringList expected = {"System (System)", "English (English)", "Deutsch (German)",
+                                  QString::fromUtf8("français (French)"), "italiano (Italian)"};
 
     auto window = loginWindow(false);
     window->setTranslationDir(beside.path());

@@ -9,8 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QLocale>
+#include <QSettings>
 #include <QTextStream>
 #include <QTimer>
 #include <QTranslator>
@@ -107,8 +107,10 @@ QString usageText(const QString &programName)
         + QStringLiteral("\n\n") + QCoreApplication::translate("Startup", "Options:") + QStringLiteral("\n")
         + optionLine("--minimized", QCoreApplication::translate("Startup", "Start with the main window minimised"))
         + optionLine("--resetstyle", QCoreApplication::translate("Startup", "Go back to the system's widget style"))
-        + optionLine("--noupdate", QCoreApplication::translate("Startup", "Accepted for older start entries; has no effect"))
-        + optionLine("--regupdate", QCoreApplication::translate("Startup", "Accepted for older start entries; has no effect"))
+        + optionLine("--noupdate",
+                     QCoreApplication::translate("Startup", "Accepted for older start entries; has no effect"))
+        + optionLine("--regupdate",
+                     QCoreApplication::translate("Startup", "Accepted for older start entries; has no effect"))
         + optionLine("-h, --help", QCoreApplication::translate("Startup", "Show this help and exit"))
         + optionLine("--version", QCoreApplication::translate("Startup", "Show the version and exit"))
         + QStringLiteral("\n")
@@ -149,8 +151,7 @@ int answerInformationOptions(int argc, char *argv[])
     return 0;
 }
 
-QString resolveTranslationDir(const QString &pathTemplate, const QString &executableDir,
-                              const QString &workingDir)
+QString resolveTranslationDir(const QString &pathTemplate, const QString &executableDir, const QString &workingDir)
 {
     QString path = pathTemplate;
     path.replace(QLatin1String("$ED"), executableDir);
@@ -158,8 +159,7 @@ QString resolveTranslationDir(const QString &pathTemplate, const QString &execut
     return path;
 }
 
-QString translationDirectory(const QString &executableDir, const QString &workingDir,
-                             const QString &installedRelative)
+QString translationDirectory(const QString &executableDir, const QString &workingDir, const QString &installedRelative)
 {
     const QString beside = resolveTranslationDir(QStringLiteral("$ED/trplugs"), executableDir, workingDir);
     if (QFileInfo(beside).isDir() || installedRelative.isEmpty())

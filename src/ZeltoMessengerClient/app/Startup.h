@@ -43,12 +43,10 @@ QString usageText(const QString &programName);
 QString versionText();
 
 // "$ED" is the executable's directory, "$WD" the working directory.
-QString resolveTranslationDir(const QString &pathTemplate, const QString &executableDir,
-                              const QString &workingDir);
+QString resolveTranslationDir(const QString &pathTemplate, const QString &executableDir, const QString &workingDir);
 // The program's translation directory: "trplugs" beside the executable, or, where that does
 // not exist (an installed program), installedRelative seen from the executable's directory.
-QString translationDirectory(const QString &executableDir, const QString &workingDir,
-                             const QString &installedRelative);
+QString translationDirectory(const QString &executableDir, const QString &workingDir, const QString &installedRelative);
 
 // The language code of a locale or setting name: the part before the first "_".
 QString languageCode(const QString &name);

@@ -1,9 +1,9 @@
-#include "frmLogin.h"
 #include "AppSettings.h"
-#include "frmUpdate.h"
+#include "SingleInstance.h"
 #include "Startup.h"
 #include "UpdateThread.h"
-#include "SingleInstance.h"
+#include "frmLogin.h"
+#include "frmUpdate.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -30,8 +30,8 @@ int main(int argc, char *argv[])
 
     QSettings settings = AppSettings::open();
     const QString language = settings.value(QStringLiteral("Interface/Language"), QStringLiteral("System")).toString();
-    const QString translationDir = Startup::translationDirectory(executableDir, QDir::currentPath(),
-                                                                 QStringLiteral(ZM_INSTALLED_TRANSLATIONS));
+    const QString translationDir =
+        Startup::translationDirectory(executableDir, QDir::currentPath(), QStringLiteral(ZM_INSTALLED_TRANSLATIONS));
     qDebug() << "Translation path" << translationDir;
     Startup::installTranslations(language, QLocale::system().name(), translationDir, &app);
 
@@ -43,7 +43,8 @@ int main(int argc, char *argv[])
     case SingleInstance::Outcome::HandedOver:
         return 0;
     case SingleInstance::Outcome::NoAnswer:
-        QTextStream(stderr) << QCoreApplication::translate("Startup", "Zelto Messenger is already running but does not answer.")
+        QTextStream(stderr) << QCoreApplication::translate("Startup",
+                                                           "Zelto Messenger is already running but does not answer.")
                             << '\n';
         return 1;
     }
@@ -55,7 +56,8 @@ int main(int argc, char *argv[])
 
     frmLogin window;
     window.setTranslationDir(translationDir);
-    QObject::connect(&instance, &SingleInstance::raiseRequested, &window, [&window] { Startup::bringForward(&window); });
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &window,
+                     [&window] { Startup::bringForward(&window); });
 
     const bool updateNotification = settings.value(QStringLiteral("Update/UpdateNotification"), true).toBool();
     auto *updateDialog = new frmUpdate(QStringLiteral("32qt5"));

@@ -36,7 +36,8 @@ QString explanation(int code, const QString &valueRule)
         return QCoreApplication::translate("ActionResult", "The server did not answer in time. Please try again.");
     case Kind::Refused:
         if (!valueRule.isEmpty())
-            return QCoreApplication::translate("ActionResult", "The server did not accept the value: %1").arg(valueRule);
+            return QCoreApplication::translate("ActionResult", "The server did not accept the value: %1")
+                .arg(valueRule);
         return QCoreApplication::translate("ActionResult", "The server did not accept the value.");
     case Kind::TooMany:
         return QCoreApplication::translate("ActionResult",

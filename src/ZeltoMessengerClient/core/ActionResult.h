@@ -8,12 +8,12 @@
 namespace ActionResult {
 
 enum class Kind {
-    Done,      // 200
-    NotSent,   // 501: no connection, nothing went out
-    NoAnswer,  // 500 and 601: sent, but its answer did not come
-    Refused,   // 400: the server does not take the value
-    TooMany,   // 429: too many changes in a short time
-    Other      // any other code of the server's
+    Done, // 200
+    NotSent, // 501: no connection, nothing went out
+    NoAnswer, // 500 and 601: sent, but its answer did not come
+    Refused, // 400: the server does not take the value
+    TooMany, // 429: too many changes in a short time
+    Other // any other code of the server's
 };
 
 Kind classify(int code);

@@ -203,4 +203,4 @@ QByteArray loadFile(const QString &path, const QString &id)
     return QByteArray();
 }
 
-}
+} // namespace AvatarCache

@@ -19,11 +19,11 @@ constexpr int MaxPictureSide = 2048;
 
 enum class Status {
     Valid,
-    NotZm,       // wrong magic
-    TooOld,      // version below 10 (or a version byte with a hexadecimal letter)
+    NotZm, // wrong magic
+    TooOld, // version below 10 (or a version byte with a hexadecimal letter)
     BadChecksum, // version 11 whose picture does not match the stored checksum
-    BadData,     // cut short, not decompressible, or claiming more than MaxPictureBytes
-    NotImage,    // decompressed, but not a picture we accept
+    BadData, // cut short, not decompressible, or claiming more than MaxPictureBytes
+    NotImage, // decompressed, but not a picture we accept
 };
 
 struct Entry {
@@ -59,6 +59,6 @@ bool commitFile(QSaveFile &file, const QByteArray &picture);
 // names the file in the log.
 QByteArray loadFile(const QString &path, const QString &id);
 
-}
+} // namespace AvatarCache
 
 #endif

@@ -20,8 +20,7 @@ AvatarThread::AvatarThread(QStringList pending, QStringList known, QObject *pare
     : QThread(parent)
     , pendingIds(std::move(pending))
     , knownIds(std::move(known))
-{
-}
+{}
 
 AvatarThread::~AvatarThread()
 {

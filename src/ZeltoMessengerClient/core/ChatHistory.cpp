@@ -15,17 +15,19 @@
 
 ChatHistory::ChatHistory(const QString &contactUser)
     : m_fileName(DataDirectory::filePath(contactUser, QStringLiteral(".ini")))
-{
-}
+{}
 
 QString ChatHistory::blockHeader(const QString &speaker, const QString &ownName, const QString &contactName,
                                  const QString &unknownText)
 {
     if (speaker == QLatin1String("You"))
-        return QLatin1String("<span style=\"color: grey\">") + MessageFormat::escapeName(ownName) + QLatin1String("</span><br>");
+        return QLatin1String("<span style=\"color: grey\">") + MessageFormat::escapeName(ownName)
+            + QLatin1String("</span><br>");
     if (speaker == QLatin1String("She/He"))
-        return QLatin1String("<span style=\"color: blue\">") + MessageFormat::escapeName(contactName) + QLatin1String("</span><br>");
-    return QLatin1String("<span style=\"color: red\">") + MessageFormat::escapeName(unknownText) + QLatin1String("</span><br>");
+        return QLatin1String("<span style=\"color: blue\">") + MessageFormat::escapeName(contactName)
+            + QLatin1String("</span><br>");
+    return QLatin1String("<span style=\"color: red\">") + MessageFormat::escapeName(unknownText)
+        + QLatin1String("</span><br>");
 }
 
 namespace {
@@ -151,9 +153,10 @@ bool writeExcerpt(QTemporaryFile *file, const QString &directory, const QByteArr
     return file->write(text) == text.size() && file->flush();
 }
 
-}
+} // namespace
 
-ChatHistory::Loaded ChatHistory::load(const QString &ownName, const QString &contactName, const QString &unknownText) const
+ChatHistory::Loaded ChatHistory::load(const QString &ownName, const QString &contactName,
+                                      const QString &unknownText) const
 {
     Loaded result;
     QFile file(m_fileName);
@@ -166,7 +169,8 @@ ChatHistory::Loaded ChatHistory::load(const QString &ownName, const QString &con
     const QString directory = QFileInfo(m_fileName).absolutePath();
     QTemporaryFile chatExcerpt;
     if (!writeExcerpt(&chatExcerpt, directory,
-                      QByteArrayLiteral("[Chat]\n") + lineOf(content, scanned.lastFrom) + lineOf(content, scanned.lastId)))
+                      QByteArrayLiteral("[Chat]\n") + lineOf(content, scanned.lastFrom)
+                          + lineOf(content, scanned.lastId)))
         return result;
     {
         QSettings chat(chatExcerpt.fileName(), QSettings::IniFormat);
@@ -213,21 +217,37 @@ QByteArray ChatHistory::iniValue(const QString &value)
         const ushort ch = qc.unicode();
         if (ch == ';' || ch == ',' || ch == '=')
             needsQuotes = true;
-        if (escapeNextIfDigit
-            && ((ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F'))) {
+        if (escapeNextIfDigit && ((ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F'))) {
             result += "\\x" + QByteArray::number(ch, 16);
             continue;
         }
         escapeNextIfDigit = false;
         switch (ch) {
-        case '\0': result += "\\0"; escapeNextIfDigit = true; break;
-        case '\a': result += "\\a"; break;
-        case '\b': result += "\\b"; break;
-        case '\f': result += "\\f"; break;
-        case '\n': result += "\\n"; break;
-        case '\r': result += "\\r"; break;
-        case '\t': result += "\\t"; break;
-        case '\v': result += "\\v"; break;
+        case '\0':
+            result += "\\0";
+            escapeNextIfDigit = true;
+            break;
+        case '\a':
+            result += "\\a";
+            break;
+        case '\b':
+            result += "\\b";
+            break;
+        case '\f':
+            result += "\\f";
+            break;
+        case '\n':
+            result += "\\n";
+            break;
+        case '\r':
+            result += "\\r";
+            break;
+        case '\t':
+            result += "\\t";
+            break;
+        case '\v':
+            result += "\\v";
+            break;
         case '"':
         case '\\':
             result += '\\';
@@ -267,8 +287,8 @@ QByteArray ChatHistory::appendBlock(int id, const QString &markup, const QString
     // The message comes first so that "LastMessageID" never names a message that is not there.
     QByteArray block = QByteArrayLiteral("[Messages]\nMessage") + QByteArray::number(id) + '='
         + iniValue(QStringList{markup, speaker, startsBlock ? QStringLiteral("true") : QStringLiteral("false")})
-        + QByteArrayLiteral("\n[Chat]\nLastMessageFrom=") + iniValue(speaker)
-        + QByteArrayLiteral("\nLastMessageID=") + QByteArray::number(id) + '\n';
+        + QByteArrayLiteral("\n[Chat]\nLastMessageFrom=") + iniValue(speaker) + QByteArrayLiteral("\nLastMessageID=")
+        + QByteArray::number(id) + '\n';
     return block;
 }
 

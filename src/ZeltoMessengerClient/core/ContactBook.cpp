@@ -13,8 +13,7 @@ const QString NickGroup = QStringLiteral("Nick/");
 const QString CustomNickGroup = QStringLiteral("CustomNick/");
 
 // Sets a table entry; true when it was missing or different.
-template <typename Map, typename Value>
-bool replaceValue(Map &map, const QString &key, const Value &value)
+template <typename Map, typename Value> bool replaceValue(Map &map, const QString &key, const Value &value)
 {
     const auto it = map.find(key);
     if (it == map.end()) {

@@ -62,7 +62,7 @@ public:
     struct Change {
         QString user, nick, status;
         int state = 8;
-        bool textChanged = false;  // nick (shown or stored) or status differ from before
+        bool textChanged = false; // nick (shown or stored) or status differ from before
         bool stateChanged = false;
     };
     // Takes a "contacts with states" list into the tables; refused entries are skipped.

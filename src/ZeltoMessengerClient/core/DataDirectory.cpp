@@ -15,8 +15,8 @@ namespace {
 constexpr int MaxStemBytes = 200;
 const char EncodedSubdirectory[] = "encoded";
 
-const QFileDevice::Permissions OwnerFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
-    | QFileDevice::WriteUser;
+const QFileDevice::Permissions OwnerFile =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser;
 const QFileDevice::Permissions OwnerDirectory = OwnerFile | QFileDevice::ExeOwner | QFileDevice::ExeUser;
 
 bool restrictTo(const QString &path, QFileDevice::Permissions allowed)
@@ -27,7 +27,7 @@ bool restrictTo(const QString &path, QFileDevice::Permissions allowed)
     return QFile::setPermissions(path, current & allowed);
 }
 
-}
+} // namespace
 
 QString path()
 {
@@ -106,4 +106,4 @@ QString filePath(const QString &name, const QString &suffix)
     return filePath(path(), name, suffix);
 }
 
-}
+} // namespace DataDirectory

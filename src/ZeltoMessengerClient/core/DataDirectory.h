@@ -33,6 +33,6 @@ bool isPlainStem(const QString &name);
 QString filePath(const QString &name, const QString &suffix);
 QString filePath(const QString &directory, const QString &name, const QString &suffix);
 
-}
+} // namespace DataDirectory
 
 #endif

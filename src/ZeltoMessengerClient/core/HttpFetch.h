@@ -21,9 +21,9 @@ bool tooLarge(const QNetworkReply *reply);
 struct Result {
     bool finished = false; // the reply ended in time (successfully or not)
     bool tooLarge = false; // aborted for its size; body is empty then
-    int status = 0;        // HTTP status code, 0 without one
+    int status = 0; // HTTP status code, 0 without one
     QNetworkReply::NetworkError error = QNetworkReply::NoError;
-    QByteArray body;       // what arrived, at most the limit
+    QByteArray body; // what arrived, at most the limit
 };
 
 // Limits the reply and runs a local event loop until it finished, was aborted or timeoutMs
@@ -36,6 +36,6 @@ Result wait(QNetworkReply *reply, qint64 maxBytes, int timeoutMs);
 Result get(QNetworkRequest request, qint64 maxBytes, int timeoutMs);
 Result post(QNetworkRequest request, const QByteArray &body, qint64 maxBytes, int timeoutMs);
 
-}
+} // namespace HttpFetch
 
 #endif

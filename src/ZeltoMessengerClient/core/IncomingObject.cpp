@@ -16,8 +16,7 @@ namespace {
 const QString Separator = QStringLiteral("<>");
 const QString MessagePrefix = QStringLiteral("MessageFromUser<>");
 
-struct StateRow
-{
+struct StateRow {
     const char *name;
     const char *icon;
     const char *ownIcon;
@@ -110,7 +109,8 @@ QString decodeEntitiesIn(const QString &value, bool listSeparators)
     while (amp >= 0) {
         plain.append(value.constData() + from, amp - from);
         const QStringRef rest = value.midRef(amp);
-        const auto match = std::find_if(first, std::end(entities), [&rest](const auto &e) { return rest.startsWith(e.entity); });
+        const auto match =
+            std::find_if(first, std::end(entities), [&rest](const auto &e) { return rest.startsWith(e.entity); });
         if (match != std::end(entities)) {
             plain += match->plain;
             from = amp + match->entity.size();
@@ -209,7 +209,7 @@ bool refusedName(const QString &user, const QString &entry)
     return true;
 }
 
-}
+} // namespace
 
 bool parseContactEntry(const QString &entry, ContactEntry *contact)
 {

@@ -11,33 +11,31 @@
 namespace IncomingObject {
 
 enum class Mode {
-    Empty,   // nothing to do
+    Empty, // nothing to do
     Message, // "MessageFromUser<>" sender ": " text
-    Return,  // "ReturnIntialize<>..." return or notification
-    Other,   // pokes and anything unknown: logged only
+    Return, // "ReturnIntialize<>..." return or notification
+    Other, // pokes and anything unknown: logged only
 };
 
 // Splits the object at every "<>" (empty parts kept) and tells which handling it needs.
 Mode modeOf(const QString &object, QStringList *parts = nullptr);
 
-struct Message
-{
+struct Message {
     QString sender;
     QString text;
 };
 // Sender and trimmed text of a message object; false when either is empty.
 bool parseMessage(const QString &object, const QStringList &parts, Message *message);
 
-struct ReturnFields
-{
-    QString action;       // --at=
-    QString request;      // --rq=
+struct ReturnFields {
+    QString action; // --at=
+    QString request; // --rq=
     QString notification; // --nt=
-    int id = 500;         // --id=
-    int state = 500;      // --state=
-    QString users;        // --users=, entries separated by line feeds
-    QString avatar;       // --avatar=
-    QString username;     // --username=
+    int id = 500; // --id=
+    int state = 500; // --state=
+    QString users; // --users=, entries separated by line feeds
+    QString avatar; // --avatar=
+    QString username; // --username=
 };
 ReturnFields parseReturn(const QStringList &parts);
 
@@ -68,8 +66,7 @@ QStringList userListEntries(const QString &users);
 // be a contact without a name and an empty key in the settings.
 bool isAccountName(const QString &user);
 
-struct ContactEntry
-{
+struct ContactEntry {
     QString user;
     QString nick;
     QString status; // entity-encoded as the contact set it
@@ -79,8 +76,7 @@ struct ContactEntry
 // no account name.
 bool parseContactEntry(const QString &entry, ContactEntry *contact);
 
-struct AvatarEntry
-{
+struct AvatarEntry {
     QString user;
     QString avatarId;
 };

@@ -39,7 +39,8 @@ QList<Entry> scan(const QString &directory)
             qDebug().noquote() << QLatin1String("Language ") + file + QLatin1String(" not detected and add failed");
             continue;
         }
-        qDebug().noquote() << QLatin1String("Language ") + file + QLatin1String(" detected as ") + entry.nativeName + QLatin1String(" (") + entry.englishName + QLatin1String(")");
+        qDebug().noquote() << QLatin1String("Language ") + file + QLatin1String(" detected as ") + entry.nativeName
+                + QLatin1String(" (") + entry.englishName + QLatin1String(")");
         const QString flag = QStringLiteral(":/tr/") + entry.code + QStringLiteral(".png");
         if (QFile::exists(flag))
             entry.flagResource = flag;

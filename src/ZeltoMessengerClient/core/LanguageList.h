@@ -9,8 +9,8 @@
 namespace LanguageList {
 
 struct Entry {
-    QString code;        // "de"
-    QString nativeName;  // "Deutsch"
+    QString code; // "de"
+    QString nativeName; // "Deutsch"
     QString englishName; // "German"
     QString flagResource; // ":/tr/de.png", empty when the resources have no flag for the code
     QString menuText() const { return nativeName + QStringLiteral(" (") + englishName + QLatin1Char(')'); }

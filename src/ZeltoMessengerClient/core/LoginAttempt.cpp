@@ -8,8 +8,7 @@ LoginAttempt::LoginAttempt(const QString &name, const QString &password, bool as
     , m_password(password)
     , m_askNick(askNick)
     , m_home(thread())
-{
-}
+{}
 
 LoginAttempt::~LoginAttempt()
 {
@@ -27,8 +26,9 @@ void LoginAttempt::run()
     session->setAcknowledging(true);
     // Lines pushed before a reply are handed on by the session, not kept: they are collected
     // here for the window.
-    connect(session.get(), &ZMsgFw111Q::objectIncomed, session.get(),
-            [this](const QString &object) { m_objects << object; }, Qt::DirectConnection);
+    connect(
+        session.get(), &ZMsgFw111Q::objectIncomed, session.get(),
+        [this](const QString &object) { m_objects << object; }, Qt::DirectConnection);
     m_result = session->loginUser(m_name, m_password);
     if (m_result != 200)
         return;

@@ -25,8 +25,7 @@ struct StoreLocation {
     explicit StoreLocation(const QSettings &settings)
         : file(settings.fileName())
         , format(settings.format())
-    {
-    }
+    {}
     QString file;
     QSettings::Format format;
 };
@@ -69,8 +68,7 @@ Remembered read(QSettings &settings)
 }
 
 bool storeChoices(QSettings &settings, bool stayLoggedIn, bool startWithSystem, const QString &name,
-                  const QString &password, const QString &programPath, bool previousUserBootUp,
-                  SecretStore *keyring)
+                  const QString &password, const QString &programPath, bool previousUserBootUp, SecretStore *keyring)
 {
     Platform::protectSettingsFile();
     const QString previousName = rememberedName(settings);
@@ -146,18 +144,19 @@ void moveToKeyring(QSettings &settings, SecretStore *keyring)
     const QString name = rememberedName(settings);
     const QString stored = settings.value(PasswordKey).toString();
     const StoreLocation location(settings);
-    keyring->write(name, decodeCredential(stored), [location, name, stored](SecretStore::Result result, const QString &) {
-        if (result != SecretStore::Result::Done)
-            return;
-        // Only what was moved leaves the file; a login stored meanwhile stays as it is.
-        QSettings store(location.file, location.format);
-        if (store.value(PasswordKey).toString() != stored || rememberedName(store) != name)
-            return;
-        store.remove(PasswordKey);
-        store.setValue(InKeyringKey, true);
-        store.sync();
-        qInfo() << "The remembered password is now kept in the keyring";
-    });
+    keyring->write(name, decodeCredential(stored),
+                   [location, name, stored](SecretStore::Result result, const QString &) {
+                       if (result != SecretStore::Result::Done)
+                           return;
+                       // Only what was moved leaves the file; a login stored meanwhile stays as it is.
+                       QSettings store(location.file, location.format);
+                       if (store.value(PasswordKey).toString() != stored || rememberedName(store) != name)
+                           return;
+                       store.remove(PasswordKey);
+                       store.setValue(InKeyringKey, true);
+                       store.sync();
+                       qInfo() << "The remembered password is now kept in the keyring";
+                   });
 }
 
 void fetchPassword(SecretStore *keyring, const QString &name, int timeoutMs, QObject *context,
@@ -171,10 +170,11 @@ void fetchPassword(SecretStore *keyring, const QString &name, int timeoutMs, QOb
     QTimer::singleShot(keyring ? timeoutMs : 0, context, [finish] { finish(false, QString()); });
     if (!keyring)
         return;
-    keyring->read(name, [context = QPointer<QObject>(context), finish](SecretStore::Result result, const QString &secret) {
-        if (context)
-            finish(result == SecretStore::Result::Done, secret);
-    });
+    keyring->read(name,
+                  [context = QPointer<QObject>(context), finish](SecretStore::Result result, const QString &secret) {
+                      if (context)
+                          finish(result == SecretStore::Result::Done, secret);
+                  });
 }
 
 } // namespace LoginStore

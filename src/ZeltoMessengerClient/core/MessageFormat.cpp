@@ -14,20 +14,20 @@ struct Entity {
 
 // Order matters: "&" first so the entities written afterwards are not escaped again.
 const Entity EscapeTable[] = {
-    {"&", "&amp;"},        {"<", "&lt;"},          {">", "&gt;"},         {"\"", "&quot;"},
-    {"\xc3\xa4", "&auml;"}, {"\xc3\xb6", "&ouml;"}, {"\xc3\xbc", "&uuml;"}, {"\xc3\x84", "&Auml;"},
+    {"&", "&amp;"},         {"<", "&lt;"},          {">", "&gt;"},           {"\"", "&quot;"},
+    {"\xc3\xa4", "&auml;"}, {"\xc3\xb6", "&ouml;"}, {"\xc3\xbc", "&uuml;"},  {"\xc3\x84", "&Auml;"},
     {"\xc3\x96", "&Ouml;"}, {"\xc3\x9c", "&Uuml;"}, {"\xc3\x9f", "&szlig;"}, {"\xe2\x82\xac", "&euro;"},
-    {"\xc2\xa7", "&sect;"}, {"\xc2\xa9", "&copy;"}, {"\xc2\xae", "&reg;"},  {"\xc2\xb0", "&deg;"},
-    {"\xc2\xb2", "&sup2;"}, {"\xc2\xb3", "&sup3;"}, {"\r\n", "<br>"},       {"\r", "<br>"},
+    {"\xc2\xa7", "&sect;"}, {"\xc2\xa9", "&copy;"}, {"\xc2\xae", "&reg;"},   {"\xc2\xb0", "&deg;"},
+    {"\xc2\xb2", "&sup2;"}, {"\xc2\xb3", "&sup3;"}, {"\r\n", "<br>"},        {"\r", "<br>"},
     {"\n", "<br>"},
 };
 
 // "&amp;" last, so an escaped entity name comes back as its literal text.
 const Entity DecodeTable[] = {
-    {"\xc3\xa4", "&auml;"}, {"\xc3\xb6", "&ouml;"}, {"\xc3\xbc", "&uuml;"}, {"\xc3\x84", "&Auml;"},
+    {"\xc3\xa4", "&auml;"}, {"\xc3\xb6", "&ouml;"}, {"\xc3\xbc", "&uuml;"},  {"\xc3\x84", "&Auml;"},
     {"\xc3\x96", "&Ouml;"}, {"\xc3\x9c", "&Uuml;"}, {"\xc3\x9f", "&szlig;"}, {"\xe2\x82\xac", "&euro;"},
-    {"\xc2\xa7", "&sect;"}, {"\xc2\xa9", "&copy;"}, {"\xc2\xae", "&reg;"},  {"\xc2\xb0", "&deg;"},
-    {"\xc2\xb2", "&sup2;"}, {"\xc2\xb3", "&sup3;"}, {"\n", "<br>"},         {"\"", "&quot;"},
+    {"\xc2\xa7", "&sect;"}, {"\xc2\xa9", "&copy;"}, {"\xc2\xae", "&reg;"},   {"\xc2\xb0", "&deg;"},
+    {"\xc2\xb2", "&sup2;"}, {"\xc2\xb3", "&sup3;"}, {"\n", "<br>"},          {"\"", "&quot;"},
     {"<", "&lt;"},          {">", "&gt;"},          {"&", "&amp;"},
 };
 
@@ -37,12 +37,12 @@ struct Smiley {
 };
 
 const Smiley SmileyTable[] = {
-    {" :) ", ":/img/friendly.png"},   {" :-) ", ":/img/friendly.png"}, {" ;) ", ":/img/wink.png"},
-    {" ;-) ", ":/img/wink.png"},      {" :| ", ":/img/normal.png"},    {" :-| ", ":/img/normal.png"},
-    {" :D ", ":/img/laughting.png"},  {" :-D ", ":/img/laughting.png"}, {" :P ", ":/img/haha.png"},
-    {" :-P ", ":/img/haha.png"},      {" :O ", ":/img/surprised.png"}, {" :-O ", ":/img/surprised.png"},
-    {" :( ", ":/img/sad.png"},        {" :-( ", ":/img/sad.png"},      {" ;( ", ":/img/cry.png"},
-    {" ;-( ", ":/img/cry.png"},       {" (cry) ", ":/img/cry.png"},    {" (angry) ", ":/img/angry.png"},
+    {" :) ", ":/img/friendly.png"},  {" :-) ", ":/img/friendly.png"},  {" ;) ", ":/img/wink.png"},
+    {" ;-) ", ":/img/wink.png"},     {" :| ", ":/img/normal.png"},     {" :-| ", ":/img/normal.png"},
+    {" :D ", ":/img/laughting.png"}, {" :-D ", ":/img/laughting.png"}, {" :P ", ":/img/haha.png"},
+    {" :-P ", ":/img/haha.png"},     {" :O ", ":/img/surprised.png"},  {" :-O ", ":/img/surprised.png"},
+    {" :( ", ":/img/sad.png"},       {" :-( ", ":/img/sad.png"},       {" ;( ", ":/img/cry.png"},
+    {" ;-( ", ":/img/cry.png"},      {" (cry) ", ":/img/cry.png"},     {" (angry) ", ":/img/angry.png"},
     {" (evil) ", ":/img/evil.png"},
 };
 
@@ -219,7 +219,8 @@ QString formatMessage(const QString &text)
     }
     int pictures = 0;
     for (const Smiley &s : SmileyTable)
-        pictures += replaceAtMost(result, QLatin1String(s.pattern), pictureMarkup(s.image), MaxPicturesPerMessage - pictures);
+        pictures +=
+            replaceAtMost(result, QLatin1String(s.pattern), pictureMarkup(s.image), MaxPicturesPerMessage - pictures);
     return result.trimmed();
 }
 

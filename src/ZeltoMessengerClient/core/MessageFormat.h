@@ -40,6 +40,6 @@ QString viewMarkup(const QString &markup);
 // Plain text (account and display names) for use inside markup and attribute values.
 QString escapeName(const QString &text);
 
-}
+} // namespace MessageFormat
 
 #endif

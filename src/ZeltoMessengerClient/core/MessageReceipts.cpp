@@ -7,8 +7,7 @@
 MessageReceipts::MessageReceipts(Acknowledge confirm, QObject *parent)
     : QObject(parent)
     , acknowledge(std::move(confirm))
-{
-}
+{}
 
 bool MessageReceipts::shownBefore(const QString &account, qint64 id, const QString &sender, const QString &text)
 {

@@ -37,4 +37,4 @@ QImage decode(const QByteArray &bytes, int maxSide, int maxBytes)
     return image;
 }
 
-}
+} // namespace PictureFormat

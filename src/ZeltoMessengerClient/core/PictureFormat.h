@@ -16,6 +16,6 @@ QByteArray sniff(const QByteArray &bytes);
 // a width or height above maxSide.
 QImage decode(const QByteArray &bytes, int maxSide, int maxBytes);
 
-}
+} // namespace PictureFormat
 
 #endif

@@ -46,8 +46,8 @@ QByteArray captchaPicture(const QByteArray &body)
     const QImage image = PictureFormat::decode(body, MaxCaptchaSide, MaxCaptchaBytes);
     if (image.isNull()) {
         if (!body.isEmpty())
-            qWarning() << "Captcha refused:" << body.size() << "bytes that are no picture of at most"
-                       << MaxCaptchaSide << "pixels a side";
+            qWarning() << "Captcha refused:" << body.size() << "bytes that are no picture of at most" << MaxCaptchaSide
+                       << "pixels a side";
         return QByteArray();
     }
     return body;
@@ -67,8 +67,8 @@ QString captchaHtml(const QByteArray &picture)
 QByteArray formBody(const Form &form)
 {
     const QList<QPair<const char *, QString>> fields = {
-        {"username", form.userName}, {"nickname", form.nickName},  {"realname", form.realName},
-        {"email", form.mail},        {"password", form.password},  {"password2", form.repeatedPassword},
+        {"username", form.userName}, {"nickname", form.nickName},    {"realname", form.realName},
+        {"email", form.mail},        {"password", form.password},    {"password2", form.repeatedPassword},
         {"code", form.captchaCode},  {"captcha", form.captchaAnswer}};
     QByteArray body;
     for (const auto &field : fields) {

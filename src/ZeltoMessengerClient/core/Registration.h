@@ -48,15 +48,15 @@ QByteArray formBody(const Form &form);
 QString answerMessage(const QByteArray &html);
 
 enum class Outcome {
-    Created,     // the site confirmed the new account
-    Refused,     // the site said why not; the captcha is spent
+    Created, // the site confirmed the new account
+    Refused, // the site said why not; the captcha is spent
     Unconfirmed, // the site answered without saying either
     Unreachable, // no answer from the site at all
 };
 struct Answer {
     Outcome outcome = Outcome::Unreachable;
     QString message; // the site's own words when it refused
-    int status = 0;  // HTTP status, 0 without one
+    int status = 0; // HTTP status, 0 without one
 };
 // Reads a registration answer: only the site's confirmation page (a 2xx page headed "Account
 // created", without the site's error line) counts as created, whatever the status line says.

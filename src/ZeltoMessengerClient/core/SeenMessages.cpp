@@ -110,8 +110,8 @@ bool SeenMessages::rewrite(const QString &name)
     QDir().mkpath(QFileInfo(name).absolutePath());
     QSaveFile file(name);
     const bool saved = file.open(QIODevice::WriteOnly)
-        && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
-        && file.write(serialize(m_order)) >= 0 && file.commit();
+        && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) && file.write(serialize(m_order)) >= 0
+        && file.commit();
     if (!saved) {
         qWarning() << "Cannot write the record of shown messages" << name << file.errorString();
         return false;

@@ -43,7 +43,8 @@ QUrl versionCheckUrl(const QString &platformTag)
 
 bool isNewerVersion(const QString &current, const QString &latest)
 {
-    const QStringList currentParts = QString(current).replace(QLatin1Char('-'), QLatin1Char('.')).split(QLatin1Char('.'));
+    const QStringList currentParts =
+        QString(current).replace(QLatin1Char('-'), QLatin1Char('.')).split(QLatin1Char('.'));
     const QStringList latestParts = QString(latest).replace(QLatin1Char('-'), QLatin1Char('.')).split(QLatin1Char('.'));
     const int count = qMax(currentParts.size(), latestParts.size());
     for (int i = 0; i < count; ++i) {
@@ -98,8 +99,8 @@ QString findUpdater()
 QStringList updaterArguments(const QString &platformTag, const QString &newVersion, const QString &runningVersion)
 {
     const QString script = updateBase() + platformTag + QLatin1Char('_') + newVersion + QStringLiteral(".lua");
-    return { QStringLiteral("--path=network"), QStringLiteral("--script=") + script,
-             QStringLiteral("--version=") + runningVersion };
+    return {QStringLiteral("--path=network"), QStringLiteral("--script=") + script,
+            QStringLiteral("--version=") + runningVersion};
 }
 
 } // namespace UpdateCheck

@@ -12,8 +12,7 @@ UpdateThread::UpdateThread(const QString &platform, const QString &version)
     : platformTag(platform)
     , runningVersion(version)
     , checkPeriodMs(UpdateCheck::CheckPeriodMs)
-{
-}
+{}
 
 UpdateThread::~UpdateThread()
 {

@@ -44,7 +44,7 @@ private:
     QString runningVersion;
     int checkPeriodMs;
     // Bumped by stop(); a report from an older run is stale and dropped.
-    std::atomic<int> generation{ 0 };
+    std::atomic<int> generation{0};
 };
 
 #endif

@@ -86,8 +86,7 @@ DesktopNotifications::DesktopNotifications(QObject *parent)
     available = serviceAvailable();
     auto *watcher = new QDBusServiceWatcher(Service, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, &DesktopNotifications::onServiceOwnerChanged);
-    bus.connect(Service, Path, Interface, QStringLiteral("ActionInvoked"), this,
-                SLOT(onActionInvoked(uint, QString)));
+    bus.connect(Service, Path, Interface, QStringLiteral("ActionInvoked"), this, SLOT(onActionInvoked(uint, QString)));
     bus.connect(Service, Path, Interface, QStringLiteral("NotificationClosed"), this,
                 SLOT(onNotificationClosed(uint, uint)));
 }
@@ -97,7 +96,8 @@ bool DesktopNotifications::serviceAvailable()
     QDBusConnection bus = QDBusConnection::sessionBus();
     QDBusConnectionInterface *daemon = bus.isConnected() ? bus.interface() : nullptr;
     return daemon
-        && (daemon->isServiceRegistered(Service).value() || daemon->activatableServiceNames().value().contains(Service));
+        && (daemon->isServiceRegistered(Service).value()
+            || daemon->activatableServiceNames().value().contains(Service));
 }
 
 QString DesktopNotifications::bodyText(const QString &text, bool markup)
@@ -126,7 +126,8 @@ void DesktopNotifications::askCapabilities()
     if (capabilitiesAsked)
         return;
     capabilitiesAsked = true;
-    const QDBusMessage call = QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("GetCapabilities"));
+    const QDBusMessage call =
+        QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("GetCapabilities"));
     auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, CallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *answered) {
         answered->deleteLater();

@@ -24,9 +24,8 @@ SecretStore::Result resultOf(const QKeychain::Job *job)
 // A job must live until its backend answers: the Secret Service backend calls back into it by a
 // plain pointer. So jobs have no parent and delete themselves once finished; the answer only
 // reaches the caller while context lives.
-template <typename JobType>
-void run(JobType *job, const QString &key, QObject *context, SecretStore::Callback done,
-         std::function<QString(JobType *)> secretOf = nullptr)
+template <typename JobType> void run(JobType *job, const QString &key, QObject *context, SecretStore::Callback done,
+                                     std::function<QString(JobType *)> secretOf = nullptr)
 {
     job->setAutoDelete(true);
     job->setKey(key);
@@ -44,8 +43,7 @@ void run(JobType *job, const QString &key, QObject *context, SecretStore::Callba
 
 Keyring::Keyring(QObject *parent)
     : SecretStore(parent)
-{
-}
+{}
 
 QString Keyring::serviceName()
 {

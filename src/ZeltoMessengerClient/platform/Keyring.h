@@ -15,15 +15,14 @@ public:
     enum class Result {
         Done,
         NotFound,
-        Refused,     // the user or the store said no
+        Refused, // the user or the store said no
         Unavailable, // no store reachable, or it failed
     };
     using Callback = std::function<void(Result result, const QString &secret)>;
 
     explicit SecretStore(QObject *parent = nullptr)
         : QObject(parent)
-    {
-    }
+    {}
     virtual void read(const QString &key, Callback done) = 0;
     virtual void write(const QString &key, const QString &secret, Callback done) = 0;
     virtual void remove(const QString &key, Callback done) = 0;

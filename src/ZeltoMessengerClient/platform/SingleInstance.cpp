@@ -37,8 +37,7 @@ bool isPrivateDirectory(const QString &path)
 SingleInstance::SingleInstance(const QString &directory, QObject *parent)
     : QObject(parent)
     , m_directory(directory.isEmpty() ? runtimeDirectory() : directory)
-{
-}
+{}
 
 SingleInstance::~SingleInstance()
 {
@@ -83,7 +82,8 @@ SingleInstance::Outcome SingleInstance::claim(bool raise, int timeoutMs)
         return Outcome::Primary;
     }
     const QDeadlineTimer deadline(timeoutMs);
-    forever {
+    forever
+    {
         if (tryLock()) {
             if (!listen())
                 qWarning().noquote() << "Later starts cannot reach this one:" << m_server->errorString();

@@ -18,9 +18,9 @@ class SingleInstance : public QObject
     Q_DISABLE_COPY(SingleInstance)
 public:
     enum class Outcome {
-        Primary,    // this process runs the program
+        Primary, // this process runs the program
         HandedOver, // the running one took the request; this process ends with 0
-        NoAnswer,   // another one holds the lock but does not answer
+        NoAnswer, // another one holds the lock but does not answer
     };
 
     // directory: where the lock and the socket live; empty means runtimeDirectory().

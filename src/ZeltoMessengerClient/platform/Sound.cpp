@@ -14,9 +14,8 @@ using PlayFunction = void (*)(const QString &);
 
 PlayFunction loadPlayFunction()
 {
-    const QStringList candidates =
-        moduleCandidates(QCoreApplication::libraryPaths(), QCoreApplication::applicationDirPath(),
-                         QStringLiteral(ZM_INSTALLED_MODULES));
+    const QStringList candidates = moduleCandidates(
+        QCoreApplication::libraryPaths(), QCoreApplication::applicationDirPath(), QStringLiteral(ZM_INSTALLED_MODULES));
     for (const QString &candidate : candidates) {
         if (!QFileInfo::exists(candidate))
             continue;
@@ -46,7 +45,8 @@ QStringList moduleCandidates(const QStringList &libraryPaths, const QString &pro
     for (const QString &path : libraryPaths)
         candidates << QDir(path).filePath(moduleFileName());
     if (!installedRelative.isEmpty())
-        candidates << QDir::cleanPath(programDir + QLatin1Char('/') + installedRelative + QLatin1Char('/') + moduleFileName());
+        candidates << QDir::cleanPath(programDir + QLatin1Char('/') + installedRelative + QLatin1Char('/')
+                                      + moduleFileName());
     candidates.removeDuplicates();
     return candidates;
 }

@@ -50,7 +50,6 @@ QJsonValue avatarLoaded(const QString &user)
     return window && window->isContactAvatarLoaded(user);
 }
 
-
 // Every tray balloon since start, oldest first.
 QJsonArray balloonLog;
 
@@ -58,8 +57,7 @@ bool matchesTopLevel(QWidget *widget, const QString &selector)
 {
     const QString name = selector.section(QLatin1Char('@'), 0, 0);
     const QString title = selector.section(QLatin1Char('@'), 1);
-    const bool nameMatches = widget->objectName() == name
-        || QLatin1String(widget->metaObject()->className()) == name;
+    const bool nameMatches = widget->objectName() == name || QLatin1String(widget->metaObject()->className()) == name;
     return nameMatches && (title.isEmpty() || widget->windowTitle().contains(title));
 }
 
@@ -73,8 +71,8 @@ QObject *resolve(const QString &path)
     if (top == QLatin1String("modal")) {
         // The dialog the user is looking at: the active one, unless that is a popup.
         QWidget *active = QApplication::activeWindow();
-        const bool activeIsDialog = qobject_cast<QDialog *>(active)
-            && !active->findChild<QLabel *>(QStringLiteral("labNotificationText"));
+        const bool activeIsDialog =
+            qobject_cast<QDialog *>(active) && !active->findChild<QLabel *>(QStringLiteral("labNotificationText"));
         window = activeIsDialog ? active : QApplication::activeModalWidget();
     } else {
         for (QWidget *candidate : QApplication::topLevelWidgets()) {
@@ -110,7 +108,7 @@ QJsonValue readValue(QObject *object, const QString &property)
         if (auto *list = qobject_cast<QListWidget *>(object)) {
             for (int i = 0; i < list->count(); ++i)
                 items.append(list->item(i)->isHidden() ? QStringLiteral("[hidden]") + list->item(i)->text()
-                                                        : list->item(i)->text());
+                                                       : list->item(i)->text());
         }
         return items;
     }

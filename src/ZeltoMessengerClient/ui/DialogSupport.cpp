@@ -1,7 +1,7 @@
 #include "DialogSupport.h"
 
-#include "MessageFormat.h"
 #include "AccountChecks.h"
+#include "MessageFormat.h"
 #include "UiMessage.h"
 
 #include <QCheckBox>
@@ -118,7 +118,8 @@ int lineEditWidthFor(const QLineEdit *field, const QString &text)
     QStyleOptionFrame option;
     option.initFrom(field);
     option.rect = field->rect();
-    option.lineWidth = field->hasFrame() ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, field) : 0;
+    option.lineWidth =
+        field->hasFrame() ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, field) : 0;
     option.midLineWidth = 0;
     option.state |= QStyle::State_Sunken;
     return field->style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(width, field->height()), field).width();
@@ -126,8 +127,9 @@ int lineEditWidthFor(const QLineEdit *field, const QString &text)
 
 void showOffline(QWidget *parent)
 {
-    UiMessage::information(parent, QCoreApplication::translate("frmLogin", "Offline"),
-                             QCoreApplication::translate("frmLogin", "You are offline, please wait until you're online!"));
+    UiMessage::information(
+        parent, QCoreApplication::translate("frmLogin", "Offline"),
+        QCoreApplication::translate("frmLogin", "You are offline, please wait until you're online!"));
 }
 
 void showPlain(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text)

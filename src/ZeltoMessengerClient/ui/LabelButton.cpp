@@ -15,8 +15,7 @@ class LabelButtonAccessible : public QAccessibleWidget
 public:
     explicit LabelButtonAccessible(QLabel *label)
         : QAccessibleWidget(label, QAccessible::Button)
-    {
-    }
+    {}
 
     QString text(QAccessible::Text t) const override
     {
@@ -70,8 +69,7 @@ QSet<QString> linksOf(const QString &richText)
 LabelButton::LabelButton(QLabel *label, std::function<void()> press)
     : QObject(label)
     , m_press(std::move(press))
-{
-}
+{}
 
 void LabelButton::attach(QLabel *label, std::function<void()> press)
 {

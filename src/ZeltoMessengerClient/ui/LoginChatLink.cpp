@@ -6,8 +6,7 @@
 LoginChatLink::LoginChatLink(frmLogin *owner)
     : QObject(owner)
     , window(owner)
-{
-}
+{}
 
 LoginChatLink::~LoginChatLink()
 {

@@ -35,8 +35,9 @@ NotificationWidget::NotificationWidget(QWidget *parent)
     displayTimer->setSingleShot(true);
     displayTimer->setInterval(DisplayTimeMs);
     connect(displayTimer, &QTimer::timeout, this, &NotificationWidget::startDisableWindow);
-    setWindowFlags(windowFlags() ^ (Qt::FramelessWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                                    | Qt::WindowStaysOnTopHint));
+    setWindowFlags(
+        windowFlags()
+        ^ (Qt::FramelessWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowStaysOnTopHint));
     // A popup must not take the keyboard away from whatever the user is typing into.
     setAttribute(Qt::WA_ShowWithoutActivating);
     // A popup that fades out while the main window sits hidden in the tray is not the

@@ -13,8 +13,8 @@ class QWidget;
 namespace UiMessage {
 
 // Returns the button that answers the box; installed only by tests.
-using Hook = std::function<QMessageBox::StandardButton(QMessageBox::Icon icon, const QString &title,
-                                                       const QString &text)>;
+using Hook =
+    std::function<QMessageBox::StandardButton(QMessageBox::Icon icon, const QString &title, const QString &text)>;
 void setHook(Hook hook);
 
 void information(QWidget *parent, const QString &title, const QString &text);

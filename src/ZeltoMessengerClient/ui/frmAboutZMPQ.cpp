@@ -29,9 +29,9 @@ frmAboutZMPQ::frmAboutZMPQ(QWidget *parent)
 {
     ui->setupUi(this);
     DialogSupport::setupFixedDialog(this, 300, 300);
-    ui->txtAbout->setHtml(tr("<b>Zelto Messenger</b> by Zelto, Version %1<br/>%2")
-                              .arg(QCoreApplication::applicationVersion(),
-                                   tr("<p>An instant messenger for your desktop.</p>")));
+    ui->txtAbout->setHtml(
+        tr("<b>Zelto Messenger</b> by Zelto, Version %1<br/>%2")
+            .arg(QCoreApplication::applicationVersion(), tr("<p>An instant messenger for your desktop.</p>")));
     QFile creditsFile(QStringLiteral(":/gui/credits.html"));
     if (creditsFile.open(QIODevice::ReadOnly))
         credits = QString::fromUtf8(creditsFile.readAll());
@@ -54,9 +54,10 @@ QString frmAboutZMPQ::buildText(const QString &classVersion, const QString &libr
     return QStringLiteral("<span style=\"font-weight: bold;\">") + tr("Version") + QStringLiteral("</span><br/>")
         + QStringLiteral("Zelto Messenger") + QStringLiteral(" Client ") + QCoreApplication::applicationVersion()
         + QStringLiteral("<br/>") + QStringLiteral("Zelto Messenger Fw ") + classVersion + QStringLiteral("<br/>")
-        + QStringLiteral("Zelto Gui Fw ") + libraryVersion + QStringLiteral("<br/><br/><span style=\"font-weight: bold;\">")
-        + tr("Build") + QStringLiteral("</span><br/>") + build + QStringLiteral("<br/><br/>") + credits
-        + QStringLiteral("<span style=\"font-weight: bold;\">") + tr("Info") + QStringLiteral("</span><br/>")
+        + QStringLiteral("Zelto Gui Fw ") + libraryVersion
+        + QStringLiteral("<br/><br/><span style=\"font-weight: bold;\">") + tr("Build") + QStringLiteral("</span><br/>")
+        + build + QStringLiteral("<br/><br/>") + credits + QStringLiteral("<span style=\"font-weight: bold;\">")
+        + tr("Info") + QStringLiteral("</span><br/>")
         + tr("<p>Zelto Messenger keeps you in touch with your contacts: it shows who is online, carries your "
              "messages, keeps a history of every conversation and announces what happens while you work.</p>");
 }

@@ -1,11 +1,11 @@
 #include "frmChangePassword.h"
 
 #include "AccountChecks.h"
-#include "ActionResult.h"
 #include "AccountLink.h"
+#include "ActionResult.h"
 #include "DialogSupport.h"
-#include "ui_frmChangePassword.h"
 #include "UiMessage.h"
+#include "ui_frmChangePassword.h"
 
 #include <QMessageBox>
 #include <QPushButton>

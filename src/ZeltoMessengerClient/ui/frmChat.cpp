@@ -70,7 +70,7 @@ QString geometryKey(const QString &user)
     return QStringLiteral("Windows/Chat/") + user;
 }
 
-}
+} // namespace
 
 frmChat::frmChat(QWidget *parent)
     : QDialog(parent)
@@ -234,13 +234,14 @@ void frmChat::prependToView(const QStringList &markups)
     const QString paragraph = QStringLiteral(
         "<p style=\"margin-top:0px; margin-bottom:0px; margin-left:0px; margin-right:0px; -qt-block-indent:0; "
         "text-indent:0px;\">");
-    const QString emptyParagraph = QStringLiteral(
-        "<p style=\"-qt-paragraph-type:empty; margin-top:0px; margin-bottom:0px; margin-left:0px; "
-        "margin-right:0px; -qt-block-indent:0; text-indent:0px;\"><br /></p>");
+    const QString emptyParagraph =
+        QStringLiteral("<p style=\"-qt-paragraph-type:empty; margin-top:0px; margin-bottom:0px; margin-left:0px; "
+                       "margin-right:0px; -qt-block-indent:0; text-indent:0px;\"><br /></p>");
     QString html;
     html.reserve(markups.size() * 300);
     for (const QString &markup : markups)
-        html += markup.isEmpty() ? emptyParagraph : paragraph + MessageFormat::viewMarkup(markup) + QStringLiteral("</p>");
+        html +=
+            markup.isEmpty() ? emptyParagraph : paragraph + MessageFormat::viewMarkup(markup) + QStringLiteral("</p>");
     if (html.isEmpty())
         return;
     QTextDocument *document = ui->tbChat->document();
@@ -276,8 +277,7 @@ void frmChat::restoreGeometryFromSettings()
 }
 
 void frmChat::automaticLength()
-{
-}
+{}
 
 QString frmChat::formatMessage(QString text)
 {
@@ -385,16 +385,46 @@ void frmChat::insertSmiley(const QString &text)
     ui->txtMessageBox->setFocus();
 }
 
-void frmChat::addEvilSmiley() { insertSmiley(QStringLiteral(" (evil) ")); }
-void frmChat::addFriendlySmiley() { insertSmiley(QStringLiteral(" :) ")); }
-void frmChat::addWinkSmiley() { insertSmiley(QStringLiteral(" ;) ")); }
-void frmChat::addLaughtingSmiley() { insertSmiley(QStringLiteral(" :D ")); }
-void frmChat::addHahaSmiley() { insertSmiley(QStringLiteral(" :P ")); }
-void frmChat::addSurprisedSmiley() { insertSmiley(QStringLiteral(" :O ")); }
-void frmChat::addNormalSmiley() { insertSmiley(QStringLiteral(" :| ")); }
-void frmChat::addSadSmiley() { insertSmiley(QStringLiteral(" :( ")); }
-void frmChat::addAngrySmiley() { insertSmiley(QStringLiteral(" (angry) ")); }
-void frmChat::addCrySmiley() { insertSmiley(QStringLiteral(" (cry) ")); }
+void frmChat::addEvilSmiley()
+{
+    insertSmiley(QStringLiteral(" (evil) "));
+}
+void frmChat::addFriendlySmiley()
+{
+    insertSmiley(QStringLiteral(" :) "));
+}
+void frmChat::addWinkSmiley()
+{
+    insertSmiley(QStringLiteral(" ;) "));
+}
+void frmChat::addLaughtingSmiley()
+{
+    insertSmiley(QStringLiteral(" :D "));
+}
+void frmChat::addHahaSmiley()
+{
+    insertSmiley(QStringLiteral(" :P "));
+}
+void frmChat::addSurprisedSmiley()
+{
+    insertSmiley(QStringLiteral(" :O "));
+}
+void frmChat::addNormalSmiley()
+{
+    insertSmiley(QStringLiteral(" :| "));
+}
+void frmChat::addSadSmiley()
+{
+    insertSmiley(QStringLiteral(" :( "));
+}
+void frmChat::addAngrySmiley()
+{
+    insertSmiley(QStringLiteral(" (angry) "));
+}
+void frmChat::addCrySmiley()
+{
+    insertSmiley(QStringLiteral(" (cry) "));
+}
 
 void frmChat::on_cmdSmiley_clicked()
 {

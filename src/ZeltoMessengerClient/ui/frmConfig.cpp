@@ -1,13 +1,13 @@
 #include "frmConfig.h"
 
-#include "AppSettings.h"
 #include "AccountLink.h"
+#include "AppSettings.h"
 #include "DesktopNotifications.h"
 #include "DialogSupport.h"
 #include "LanguageList.h"
 #include "Platform.h"
-#include "ui_frmConfig.h"
 #include "UpdateCheck.h"
+#include "ui_frmConfig.h"
 
 #include <QApplication>
 #include <QFontDialog>
@@ -16,9 +16,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 
-namespace {
-
-} // namespace
+namespace {} // namespace
 
 frmConfig::frmConfig(const QString &translations, QWidget *parent)
     : QDialog(parent)
@@ -28,11 +26,11 @@ frmConfig::frmConfig(const QString &translations, QWidget *parent)
     ui->setupUi(this);
     DialogSupport::setupFixedDialog(this, 320, 350);
     const QString forum = QStringLiteral("http://") + UpdateCheck::webHost() + QStringLiteral("/forum/");
-    ui->labUpdateWarning->setText(
-        QStringLiteral("<span style=\"color:#aa0000;\">")
-        + tr("WARNING: THE SETTINGS ONLY IN USE IF THE UPDATE MANAGER BUILT IN!") + QStringLiteral("</span><br>")
-        + tr("More informations at ") + QStringLiteral("<a href=\"%1\">").arg(forum.toHtmlEscaped())
-        + tr("Zelto Messenger Forum") + QStringLiteral("</a>"));
+    ui->labUpdateWarning->setText(QStringLiteral("<span style=\"color:#aa0000;\">")
+                                  + tr("WARNING: THE SETTINGS ONLY IN USE IF THE UPDATE MANAGER BUILT IN!")
+                                  + QStringLiteral("</span><br>") + tr("More informations at ")
+                                  + QStringLiteral("<a href=\"%1\">").arg(forum.toHtmlEscaped())
+                                  + tr("Zelto Messenger Forum") + QStringLiteral("</a>"));
 
     QSettings settings = AppSettings::open();
     settings.beginGroup(QStringLiteral("Interface"));
@@ -49,12 +47,14 @@ frmConfig::frmConfig(const QString &translations, QWidget *parent)
     ui->cbSystemNotifications->setChecked(settings.value(QStringLiteral("SystemNotifications"), true).toBool());
     if (!DesktopNotifications::serviceAvailable()) {
         ui->cbSystemNotifications->setEnabled(false);
-        ui->cbSystemNotifications->setToolTip(tr("This desktop has no notification service; notices appear as popups."));
+        ui->cbSystemNotifications->setToolTip(
+            tr("This desktop has no notification service; notices appear as popups."));
     }
     loadLanguages();
     const QString language = settings.value(QStringLiteral("Language"), QStringLiteral("System")).toString();
     if (languageTable.contains(language)) {
-        const int index = ui->cbLanguage->findText(languageTable.value(language), Qt::MatchExactly | Qt::MatchCaseSensitive);
+        const int index =
+            ui->cbLanguage->findText(languageTable.value(language), Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (index >= 0)
             ui->cbLanguage->setCurrentIndex(index);
     }
@@ -153,7 +153,8 @@ void frmConfig::save()
         settings.setValue(QStringLiteral("Interface/SystemNotifications"), ui->cbSystemNotifications->isChecked());
 
     const QString newLanguage = languageTable.value(ui->cbLanguage->currentText());
-    const QString oldLanguage = settings.value(QStringLiteral("Interface/Language"), QStringLiteral("System")).toString();
+    const QString oldLanguage =
+        settings.value(QStringLiteral("Interface/Language"), QStringLiteral("System")).toString();
     const bool languageChanged = !newLanguage.isEmpty() && newLanguage != oldLanguage;
     if (languageChanged)
         settings.setValue(QStringLiteral("Interface/Language"), newLanguage);

@@ -2,8 +2,8 @@
 
 #include "AccountLink.h"
 #include "DialogSupport.h"
-#include "ui_frmContactRequests.h"
 #include "UiMessage.h"
+#include "ui_frmContactRequests.h"
 
 #include <QIcon>
 #include <QMessageBox>

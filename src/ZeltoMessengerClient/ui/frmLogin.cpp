@@ -1,18 +1,16 @@
 #include "frmLogin.h"
 #include "ui_frmLogin.h"
 
+#include "AccountChecks.h"
 #include "AppSettings.h"
 #include "DataDirectory.h"
-#include "LoginAttempt.h"
-#include "LabelButton.h"
-#include "MessageFormat.h"
-#include "UpdateThread.h"
-#include "AccountChecks.h"
 #include "DialogSupport.h"
-#include "frmUpdate.h"
 #include "Keyring.h"
+#include "LabelButton.h"
 #include "LanguageList.h"
+#include "LoginAttempt.h"
 #include "LoginStore.h"
+#include "MessageFormat.h"
 #include "MessageReceipts.h"
 #include "Platform.h"
 #include "Registration.h"
@@ -20,6 +18,8 @@
 #include "TickTimer.h"
 #include "UiMessage.h"
 #include "UiTray.h"
+#include "UpdateThread.h"
+#include "frmUpdate.h"
 
 #include <zguifw.h>
 #include <zmsgfw111q.h>
@@ -50,7 +50,8 @@ constexpr int HoverCheckMs = 10;
 // A keyring may first ask the user to unlock it; the automatic login waits that long at most.
 constexpr int KeyringWaitMs = 30000;
 
-const char LoginHoverStyle[] = "background-color: rgb(255, 255, 255); border-color: rgb(215, 120, 50); color: rgb(215, 70, 25);";
+const char LoginHoverStyle[] =
+    "background-color: rgb(255, 255, 255); border-color: rgb(215, 120, 50); color: rgb(215, 70, 25);";
 const char LoginNormalStyle[] = "background-color: rgb(215, 70, 25); border-color: rgb(215, 120, 50);";
 const char StatusHoverStyle[] = "background-color: rgb(191, 191, 191); color: rgb(255, 255, 255);";
 const char StatusNormalStyle[] = "background-color: rgb(255, 255, 255); color: rgb(128, 128, 128);";
@@ -76,8 +77,8 @@ frmLogin::frmLogin(QWidget *parent)
     ui->labDesignedLoginDes->hide();
     ui->labContactsSearchReset->hide();
     ui->labFriendRequestsDesigned->hide();
-    for (QLineEdit *field : {ui->txtPassword, ui->txtPasswordDesigned, ui->txtRegisterPassword,
-                             ui->txtRegisterRepeatPassword})
+    for (QLineEdit *field :
+         {ui->txtPassword, ui->txtPasswordDesigned, ui->txtRegisterPassword, ui->txtRegisterRepeatPassword})
         DialogSupport::limitPasswordField(field);
     fitTranslatedTexts();
 
@@ -125,10 +126,11 @@ void frmLogin::showInterfaceMode()
         contactListInUse = ui->lwContactsDesigned;
         QFont font = ui->txtNameDesigned->font();
         font.setPixelSize(15);
-        for (QWidget *widget : {static_cast<QWidget *>(ui->txtNameDesigned), static_cast<QWidget *>(ui->txtPasswordDesigned),
-                                static_cast<QWidget *>(ui->labDesignedLogin), static_cast<QWidget *>(ui->labDesignedLoginDes),
-                                static_cast<QWidget *>(ui->cbStayLoggedInDesigned),
-                                static_cast<QWidget *>(ui->cbStartWithWindowsDesigned)})
+        for (QWidget *widget :
+             {static_cast<QWidget *>(ui->txtNameDesigned), static_cast<QWidget *>(ui->txtPasswordDesigned),
+              static_cast<QWidget *>(ui->labDesignedLogin), static_cast<QWidget *>(ui->labDesignedLoginDes),
+              static_cast<QWidget *>(ui->cbStayLoggedInDesigned),
+              static_cast<QWidget *>(ui->cbStartWithWindowsDesigned)})
             widget->setFont(font);
         applyDesignedStyles();
     } else {
@@ -245,8 +247,7 @@ void frmLogin::on_cmdLogin_clicked()
 }
 
 void frmLogin::on_labDesignedLogin_mousePress(QMouseEvent *)
-{
-}
+{}
 
 void frmLogin::on_labDesignedLogin_mouseRelease(QMouseEvent *)
 {
@@ -287,9 +288,9 @@ void frmLogin::fetchKeyringPassword(const QString &name)
         }
         // Without the password the user logs in by hand; the name is already there.
         qInfo() << "The keyring did not give the remembered password";
-        for (QWidget *widget : {static_cast<QWidget *>(ui->cbStayLoggedIn), static_cast<QWidget *>(ui->cbStayLoggedInDesigned),
-                                static_cast<QWidget *>(ui->txtName), static_cast<QWidget *>(ui->txtPassword),
-                                static_cast<QWidget *>(ui->cmdLogin)})
+        for (QWidget *widget : {static_cast<QWidget *>(ui->cbStayLoggedIn),
+                                static_cast<QWidget *>(ui->cbStayLoggedInDesigned), static_cast<QWidget *>(ui->txtName),
+                                static_cast<QWidget *>(ui->txtPassword), static_cast<QWidget *>(ui->cmdLogin)})
             widget->setEnabled(true);
         (designedMode ? ui->txtPasswordDesigned : ui->txtPassword)->setFocus(Qt::OtherFocusReason);
     });
@@ -303,9 +304,9 @@ void frmLogin::setLoginBusy(bool busy, bool blocking)
     ui->labDesignedLogin->setEnabled(!busy);
     ui->labDesignedLogin->setText(busy ? tr("Logging in...") : tr("Login"));
     if (!blocking) {
-        for (QWidget *field : {static_cast<QWidget *>(ui->txtName), static_cast<QWidget *>(ui->txtPassword),
-                               static_cast<QWidget *>(ui->txtNameDesigned),
-                               static_cast<QWidget *>(ui->txtPasswordDesigned)})
+        for (QWidget *field :
+             {static_cast<QWidget *>(ui->txtName), static_cast<QWidget *>(ui->txtPassword),
+              static_cast<QWidget *>(ui->txtNameDesigned), static_cast<QWidget *>(ui->txtPasswordDesigned)})
             field->setEnabled(!busy);
         return;
     }
@@ -404,7 +405,8 @@ void frmLogin::loginFailed(int result, bool showErrors, bool fallBackOffline)
             UiMessage::warning(this, tr("Login"), tr("You have type invalid account data!"));
     } else if (result == 500) {
         if (showErrors)
-            UiMessage::warning(this, tr("Login"), tr("Can't connect to %1 Server").arg(QStringLiteral("Zelto Messenger")));
+            UiMessage::warning(this, tr("Login"),
+                               tr("Can't connect to %1 Server").arg(QStringLiteral("Zelto Messenger")));
         if (fallBackOffline) {
             storeLoginChoices();
             QSettings settings = AppSettings::open();
@@ -436,9 +438,9 @@ bool frmLogin::checkLoginInput(bool showErrors)
 void frmLogin::storeLoginChoices()
 {
     QSettings settings = AppSettings::open();
-    userBootUp = LoginStore::storeChoices(settings, ui->cbStayLoggedIn->isChecked(), ui->cbStartWithWindows->isChecked(),
-                                          ui->txtName->text(), ui->txtPassword->text(),
-                                          QCoreApplication::applicationFilePath(), userBootUp, keyring);
+    userBootUp = LoginStore::storeChoices(
+        settings, ui->cbStayLoggedIn->isChecked(), ui->cbStartWithWindows->isChecked(), ui->txtName->text(),
+        ui->txtPassword->text(), QCoreApplication::applicationFilePath(), userBootUp, keyring);
 }
 
 void frmLogin::enterOfflineSession(int state, QString nick)
@@ -665,7 +667,8 @@ void frmLogin::setupKeyboard()
         SingleLinkKeys::attach(label);
     ui->labWelcomeNick->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     // Return on a contact opens the chat, as a double click does.
-    for (QListWidget *list : {static_cast<QListWidget *>(ui->lwContacts), static_cast<QListWidget *>(ui->lwContactsDesigned)}) {
+    for (QListWidget *list :
+         {static_cast<QListWidget *>(ui->lwContacts), static_cast<QListWidget *>(ui->lwContactsDesigned)}) {
         auto *open = new QAction(list);
         open->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
         open->setShortcutContext(Qt::WidgetShortcut);
@@ -745,7 +748,8 @@ void frmLogin::buildTrayIcon()
 {
     trayStatusMenu = new QMenu(tr("Online status"), this);
     trayStatusMenu->setEnabled(false);
-    trayStatusMenu->addAction(QIcon(QStringLiteral(":/img/online-t2x64.png")), tr("Online"), this, &frmLogin::setStateOnline);
+    trayStatusMenu->addAction(QIcon(QStringLiteral(":/img/online-t2x64.png")), tr("Online"), this,
+                              &frmLogin::setStateOnline);
     trayStatusMenu->addAction(QIcon(QStringLiteral(":/img/away-t2x64.png")), tr("Away"), this, &frmLogin::setStateAway);
     trayStatusMenu->addAction(QIcon(QStringLiteral(":/img/busy-t2x64.png")), tr("Busy"), this, &frmLogin::setStateBusy);
     trayStatusMenu->addAction(QIcon(QStringLiteral(":/img/notjust-t1x64.png")), tr("Not just"), this,
@@ -774,7 +778,8 @@ void frmLogin::showOwnState(int state)
     const QString icon = ownStateIconPath(state);
     if (tray) {
         tray->setIcon(QIcon(icon));
-        tray->setToolTip(QStringLiteral("Zelto Messenger (") + tr(stateName(state).toUtf8().constData()) + QLatin1Char(')'));
+        tray->setToolTip(QStringLiteral("Zelto Messenger (") + tr(stateName(state).toUtf8().constData())
+                         + QLatin1Char(')'));
     }
     ui->labUserStatusDesigned->setPixmap(QPixmap(icon));
 }
@@ -847,7 +852,8 @@ void frmLogin::buildMenuBar()
     status->addAction(QIcon(QStringLiteral(":/img/online-t2x64.png")), tr("Online"), this, &frmLogin::setStateOnline);
     status->addAction(QIcon(QStringLiteral(":/img/away-t2x64.png")), tr("Away"), this, &frmLogin::setStateAway);
     status->addAction(QIcon(QStringLiteral(":/img/busy-t2x64.png")), tr("Busy"), this, &frmLogin::setStateBusy);
-    status->addAction(QIcon(QStringLiteral(":/img/notjust-t1x64.png")), tr("Not just"), this, &frmLogin::setStateNotjust);
+    status->addAction(QIcon(QStringLiteral(":/img/notjust-t1x64.png")), tr("Not just"), this,
+                      &frmLogin::setStateNotjust);
     status->addAction(QIcon(QStringLiteral(":/img/offline-t1x64.png")), tr("Show offline"), this,
                       &frmLogin::setStateShowoffline);
     messenger->addSeparator();
@@ -858,8 +864,9 @@ void frmLogin::buildMenuBar()
     shortcut(messenger->addAction(tr("Logout"), this, &frmLogin::logoutUserWithRemoveAutologin), "CTRL+L");
     shortcut(messenger->addAction(tr("Close"), this, &frmLogin::showMinimized), "ALT+F4");
     // Ends the program like the tray's "Stop ZM": the remembered login stays, unlike Logout.
-    shortcut(messenger->addAction(QIcon::fromTheme(QStringLiteral("application-exit")), tr("Quit"), this, &frmLogin::endZM),
-             "CTRL+Q");
+    shortcut(
+        messenger->addAction(QIcon::fromTheme(QStringLiteral("application-exit")), tr("Quit"), this, &frmLogin::endZM),
+        "CTRL+Q");
 
     QMenu *tools = bar->addMenu(tr("Tools"));
     track(tools);
@@ -875,8 +882,8 @@ void frmLogin::buildMenuBar()
     track(help);
     shortcut(help->addAction(tr("Check for Update"), this, &frmLogin::checkUpdate), "CTRL+U");
     help->addSeparator();
-    shortcut(help->addAction(QIcon(QStringLiteral(":/gui/zelto48.png")), tr("About %1").arg(QStringLiteral("Zelto")), this,
-                             &frmLogin::aboutZelto),
+    shortcut(help->addAction(QIcon(QStringLiteral(":/gui/zelto48.png")), tr("About %1").arg(QStringLiteral("Zelto")),
+                             this, &frmLogin::aboutZelto),
              "SHIFT+F1");
     shortcut(help->addAction(QIcon(QStringLiteral(":/gui/zm48.png")), tr("About %1").arg(QStringLiteral("ZMP")), this,
                              &frmLogin::aboutZMP),
@@ -892,12 +899,10 @@ void frmLogin::on_frStatus_mouseRelease(QMouseEvent *)
 }
 
 void frmLogin::on_labUserNameDesigned_mouseRelease(QMouseEvent *)
-{
-}
+{}
 
 void frmLogin::on_labUserStatusDesigned_mouseRelease(QMouseEvent *)
-{
-}
+{}
 
 void frmLogin::playChatIn()
 {
@@ -1084,9 +1089,9 @@ void frmLogin::registrationCreated(const QString &userName)
 {
     UiMessage::information(this, tr("Register"),
                            tr("The account %1 has been created. You can log in now.").arg(userName));
-    for (QLineEdit *field : {static_cast<QLineEdit *>(ui->txtRegisterPassword),
-                             static_cast<QLineEdit *>(ui->txtRegisterRepeatPassword),
-                             static_cast<QLineEdit *>(ui->txtRegisterCaptcha)})
+    for (QLineEdit *field :
+         {static_cast<QLineEdit *>(ui->txtRegisterPassword), static_cast<QLineEdit *>(ui->txtRegisterRepeatPassword),
+          static_cast<QLineEdit *>(ui->txtRegisterCaptcha)})
         field->clear();
     // A session that started meanwhile keeps its page and its login fields: the watchdog
     // logs in again with what they hold.

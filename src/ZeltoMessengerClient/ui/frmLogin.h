@@ -115,8 +115,8 @@ public slots:
     void avatarInsert(QByteArray avatarPixmap, QString avatarImage); // chat windows and avatars
 
 private slots:
-    void aboutZelto();                                                // account dialogs
-    void aboutZMP();                                                  // account dialogs
+    void aboutZelto(); // account dialogs
+    void aboutZMP(); // account dialogs
     void on_doAutologin();
     void on_cmdLogin_clicked();
     void on_timerFR_tick();
@@ -139,38 +139,38 @@ private slots:
 public slots:
     void endZM();
 private slots:
-    void changePassword();                                       // account dialogs
-    void editProfile();                                          // contact list and incoming events
+    void changePassword(); // account dialogs
+    void editProfile(); // contact list and incoming events
     void on_cmdClose_clicked();
-    void on_labWelcomeNick_linkActivated(QString link);          // contact list and incoming events
-    void on_lwContacts_customContextMenuRequested(QPoint pos);   // contact list
-    void openChat();                                             // contact list
-    void openConfig();                                           // account dialogs
-    void addContact();                                           // contact list
-    void showProfile();                                          // account dialogs
+    void on_labWelcomeNick_linkActivated(QString link); // contact list and incoming events
+    void on_lwContacts_customContextMenuRequested(QPoint pos); // contact list
+    void openChat(); // contact list
+    void openConfig(); // account dialogs
+    void addContact(); // contact list
+    void showProfile(); // account dialogs
     void setLanguage();
-    void removeContact();                                        // contact list
+    void removeContact(); // contact list
     void serverGroupChat();
-    void triggerRemoveCustomNick();                              // contact list
-    void triggerSetCustomNick();                                 // contact list
+    void triggerRemoveCustomNick(); // contact list
+    void triggerSetCustomNick(); // contact list
     void on_cbStayLoggedIn_stateChanged(int arg1);
     void on_labRegister_linkActivated(QString link);
     void on_cmdStop_clicked();
     void on_cmdBack_clicked();
     void on_cmdRegister_clicked();
     void on_cmdRegisterCaptchaGenerateNew_clicked();
-    void setAvatarWorkFalse();                                   // chat windows and avatars
+    void setAvatarWorkFalse(); // chat windows and avatars
 public slots:
-    void readIncoming(QString object);                           // contact list and incoming events
-    void noteBack(QString data);                                 // contact list and incoming events
-    void endNotification();                                      // contact list and incoming events
+    void readIncoming(QString object); // contact list and incoming events
+    void noteBack(QString data); // contact list and incoming events
+    void endNotification(); // contact list and incoming events
 private slots:
     void on_labDesignedLogin_mousePress(QMouseEvent *ev);
     void on_labDesignedLogin_mouseRelease(QMouseEvent *ev);
-    void checkUpdate();                                          // account dialogs
+    void checkUpdate(); // account dialogs
     void on_lwContactsDesigned_customContextMenuRequested(QPoint pos); // contact list
     void on_lwContactsDesigned_itemDoubleClicked(QListWidgetItem *item); // contact list
-    void on_txtContactsSearch_textEdited(QString arg1);          // contact list
+    void on_txtContactsSearch_textEdited(QString arg1); // contact list
     void on_labContactsSearchReset_mouseRelease(QMouseEvent *ev); // contact list
     void on_labUserNameDesigned_mouseRelease(QMouseEvent *ev);
     void on_labUserStatusDesigned_mouseRelease(QMouseEvent *ev);
@@ -199,8 +199,8 @@ public:
     // Raises a popup; data "ocw\n" + user makes a click open that contact's chat. With a
     // summary, the desktop's notification service shows summary and plain-text body instead
     // when it is there and the preferences allow it.
-    void showNotification(QString text, QString title, QString data, QString image,
-                          const QString &summary = QString(), const QString &body = QString());
+    void showNotification(QString text, QString title, QString data, QString image, const QString &summary = QString(),
+                          const QString &body = QString());
 
 protected:
     // Called by logoutUser: empties both list widgets and every per-contact table.

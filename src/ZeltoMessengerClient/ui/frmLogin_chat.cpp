@@ -3,8 +3,8 @@
 
 #include "AvatarCache.h"
 #include "AvatarThread.h"
-#include "LoginChatLink.h"
 #include "IncomingObject.h"
+#include "LoginChatLink.h"
 #include "frmChat.h"
 
 #include <QDebug>
@@ -18,7 +18,7 @@ namespace {
 // How long logging out or closing waits for the avatar thread after aborting its download.
 constexpr unsigned long AvatarStopWaitMs = 5000;
 
-}
+} // namespace
 
 void frmLogin::forgetChatWindow(const QString &user, frmChat *chat)
 {

@@ -3,11 +3,11 @@
 #include "frmLogin.h"
 #include "ui_frmLogin.h"
 
+#include "DialogSupport.h"
 #include "IncomingObject.h"
 #include "MessageFormat.h"
-#include "frmChat.h"
-#include "DialogSupport.h"
 #include "UiMessage.h"
+#include "frmChat.h"
 #include "zmsgfw111q.h"
 
 #include <QCursor>
@@ -101,7 +101,8 @@ QString frmLogin::contactIconKey(const QString &user, int state) const
     const QString avatarId = contactAvatars.value(user);
     const bool haveImage = avatarImages.contains(avatarId);
     const int badge = (state >= 1 && state <= 5) ? state : 8;
-    return QString::number(badge) + QLatin1Char(designedMode ? 'd' : 'c') + QLatin1Char(haveImage ? '+' : '-') + avatarId;
+    return QString::number(badge) + QLatin1Char(designedMode ? 'd' : 'c') + QLatin1Char(haveImage ? '+' : '-')
+        + avatarId;
 }
 
 QIcon frmLogin::contactIcon(const QString &user, int state)
@@ -362,8 +363,9 @@ void frmLogin::addContact()
     }
     for (;;) {
         bool ok = false;
-        const QString name = QInputDialog::getText(this, tr("Add contact"), tr("Please type in the account name of your contact"),
-                                                   QLineEdit::Normal, QString(), &ok, inputDialogFlags());
+        const QString name =
+            QInputDialog::getText(this, tr("Add contact"), tr("Please type in the account name of your contact"),
+                                  QLineEdit::Normal, QString(), &ok, inputDialogFlags());
         if (!ok || !IncomingObject::isAccountName(name))
             return;
         if (!isSessionLoggedIn()) {

@@ -2,6 +2,11 @@
 #include "frmLogin.h"
 
 #include "AppSettings.h"
+#include "DialogSupport.h"
+#include "LoginAccountLink.h"
+#include "LoginStore.h"
+#include "ProfilePayload.h"
+#include "UiMessage.h"
 #include "UpdateThread.h"
 #include "frmAboutZMPQ.h"
 #include "frmAboutZelto.h"
@@ -11,12 +16,7 @@
 #include "frmProfile.h"
 #include "frmProfileInfo.h"
 #include "frmUpdate.h"
-#include "LoginAccountLink.h"
-#include "LoginStore.h"
-#include "ProfilePayload.h"
 #include "ui_frmLogin.h"
-#include "DialogSupport.h"
-#include "UiMessage.h"
 
 #include <zmsgfw111q.h>
 
@@ -27,8 +27,7 @@
 
 namespace {
 
-template <typename Dialog>
-void runDialog(Dialog &dialog)
+template <typename Dialog> void runDialog(Dialog &dialog)
 {
     dialog.setWindowIcon(QIcon(QStringLiteral(":/gui/zm48.png")));
     dialog.show();

@@ -2,15 +2,15 @@
 #include "frmLogin.h"
 #include "ui_frmLogin.h"
 
+#include "DesktopNotifications.h"
 #include "IncomingObject.h"
 #include "LoginAttempt.h"
 #include "MessageFormat.h"
 #include "MessageReceipts.h"
 #include "NotificationWidget.h"
 #include "PopupText.h"
-#include "DesktopNotifications.h"
-#include "frmChat.h"
 #include "UiAlert.h"
+#include "frmChat.h"
 #include "zmsgfw111q.h"
 
 #include <QDebug>
@@ -323,10 +323,10 @@ void frmLogin::releaseNotifications()
         playChatIn();
 }
 
-void frmLogin::showNotification(QString text, QString title, QString data, QString image, const QString &summary,
+void frmLogin::showNotification(QString text, QString title, QString noteTag, QString image, const QString &summary,
                                 const QString &body)
 {
-    const NotificationQueue::Note note{text, title, data, image, summary, body};
+    const NotificationQueue::Note note{text, title, noteTag, image, summary, body};
     if (!notificationQueue.add(note))
         raiseNotification(note);
 }
@@ -339,12 +339,14 @@ bool frmLogin::showDesktopNotice(const NotificationQueue::Note &note)
     if (!desktopNotices) {
         desktopNotices = new DesktopNotifications(this);
         connect(desktopNotices, &DesktopNotifications::activated, this, &frmLogin::noteBack);
-        connect(desktopNotices, &DesktopNotifications::refused, this, [this](const DesktopNotifications::Notice &notice) {
-            raiseNotification({notice.popupText, notice.popupTitle, notice.data, notice.image, QString(), QString()});
-        });
+        connect(desktopNotices, &DesktopNotifications::refused, this,
+                [this](const DesktopNotifications::Notice &notice) {
+                    raiseNotification(
+                        {notice.popupText, notice.popupTitle, notice.data, notice.image, QString(), QString()});
+                });
     }
-    return desktopNotices->show(
-        {note.data, note.data + QLatin1Char('\n') + note.title, note.summary, note.body, note.image, note.title, note.text});
+    return desktopNotices->show({note.data, note.data + QLatin1Char('\n') + note.title, note.summary, note.body,
+                                 note.image, note.title, note.text});
 }
 
 void frmLogin::raiseNotification(const NotificationQueue::Note &note)
@@ -353,13 +355,13 @@ void frmLogin::raiseNotification(const NotificationQueue::Note &note)
         return;
     const QString &text = note.text;
     const QString &title = note.title;
-    const QString &data = note.data;
+    const QString &noteTag = note.data;
     const QString &image = note.image;
     popups.removeAll(nullptr);
     // A popup of the same contact and kind that is still showing takes the new text, so a
     // stream of messages from one sender does not build a window per message.
     for (NotificationWidget *shown : qAsConst(popups)) {
-        if (shown->notificationData() == data && shown->windowTitle() == title && shown->isVisible()
+        if (shown->notificationData() == noteTag && shown->windowTitle() == title && shown->isVisible()
             && !shown->isFading()) {
             shown->setNotificationText(text);
             if (!image.isEmpty())
@@ -368,7 +370,7 @@ void frmLogin::raiseNotification(const NotificationQueue::Note &note)
         }
     }
     auto *popup = new NotificationWidget;
-    popup->setNotificationData(data);
+    popup->setNotificationData(noteTag);
     popup->setNotificationTitle(title);
     popup->setNotificationText(text);
     if (!image.isEmpty())
@@ -402,9 +404,9 @@ void frmLogin::endNotification()
     }
 }
 
-void frmLogin::noteBack(QString data)
+void frmLogin::noteBack(QString noteTag)
 {
-    const QStringList parts = data.split(QLatin1Char('\n'));
+    const QStringList parts = noteTag.split(QLatin1Char('\n'));
     if (parts.size() < 2 || parts.at(0) != QLatin1String("ocw"))
         return;
     const QString &user = parts.at(1);

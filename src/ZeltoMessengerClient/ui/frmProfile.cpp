@@ -1,14 +1,14 @@
 #include "frmProfile.h"
 
+#include "AccountChecks.h"
+#include "AccountLink.h"
+#include "ActionResult.h"
 #include "AvatarCache.h"
 #include "DataDirectory.h"
-#include "MessageFormat.h"
-#include "AccountChecks.h"
-#include "ActionResult.h"
-#include "AccountLink.h"
 #include "DialogSupport.h"
-#include "ui_frmProfile.h"
+#include "MessageFormat.h"
 #include "UiMessage.h"
+#include "ui_frmProfile.h"
 
 #include <zvrlabel.h>
 #include <zvrpushbutton.h>
@@ -65,9 +65,9 @@ void frmProfile::setClients(const ClientList &clientList, int droppedClients)
 
 void frmProfile::on_cmdShowClients_clicked()
 {
-    DialogSupport::showPlain(this, QMessageBox::Information, tr("Clients"),
-                             ProfilePayload::clientsText(tr("Clients of %1").arg(nick), clients, tr("System"),
-                                                         tr("Version"), tr("IP")));
+    DialogSupport::showPlain(
+        this, QMessageBox::Information, tr("Clients"),
+        ProfilePayload::clientsText(tr("Clients of %1").arg(nick), clients, tr("System"), tr("Version"), tr("IP")));
 }
 
 void frmProfile::on_bbOptions_clicked(QAbstractButton *button)

@@ -63,9 +63,9 @@ void frmProfileInfo::setSignature(const QString &signature)
 void frmProfileInfo::setStatus(const QString &status)
 {
     // The label renders rich text so entities show decoded; markup from the sender does not.
-    ui->labMsgState->setText(tr("Status: %1")
-                                 .arg(QStringLiteral("<span>") + DialogSupport::richTextFromEncoded(status)
-                                      + QStringLiteral("</span>")));
+    ui->labMsgState->setText(
+        tr("Status: %1")
+            .arg(QStringLiteral("<span>") + DialogSupport::richTextFromEncoded(status) + QStringLiteral("</span>")));
 }
 
 void frmProfileInfo::setClients(const ClientList &newClients, int droppedClients)
@@ -77,9 +77,9 @@ void frmProfileInfo::setClients(const ClientList &newClients, int droppedClients
 
 void frmProfileInfo::on_cmdShowClients_clicked()
 {
-    DialogSupport::showPlain(this, QMessageBox::Information, tr("Clients"),
-                             ProfilePayload::clientsText(tr("Clients of %1").arg(name), clients, tr("System"),
-                                                         tr("Version"), tr("IP")));
+    DialogSupport::showPlain(
+        this, QMessageBox::Information, tr("Clients"),
+        ProfilePayload::clientsText(tr("Clients of %1").arg(name), clients, tr("System"), tr("Version"), tr("IP")));
 }
 
 void frmProfileInfo::on_bbOK_clicked(QAbstractButton *button)

@@ -1,18 +1,18 @@
 #include "frmUpdate.h"
 
 #include "DialogSupport.h"
-#include "ui_frmUpdate.h"
-#include "UpdateCheck.h"
 #include "UiMessage.h"
+#include "UpdateCheck.h"
+#include "ui_frmUpdate.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QMessageBox>
 #include <QProcess>
 
-frmUpdate::frmUpdate(const QString &platformTag)
+frmUpdate::frmUpdate(const QString &platform)
     : ui(new Ui::frmUpdate)
-    , platformTag(platformTag)
+    , platformTag(platform)
 {
     ui->setupUi(this);
     DialogSupport::fitFixedSize(this, QSize(350, 300));
@@ -71,8 +71,8 @@ void frmUpdate::on_cmdInstall_clicked()
     if (updater.isEmpty() || !QProcess::startDetached(updater, arguments)) {
         qWarning() << "Update: could not start the updater" << updater << arguments;
         UiMessage::warning(this, title,
-                             tr("The updater %1 could not be started. Please install the update by hand.")
-                                 .arg(QStringLiteral("ZeltoScriptUpdater")));
+                           tr("The updater %1 could not be started. Please install the update by hand.")
+                               .arg(QStringLiteral("ZeltoScriptUpdater")));
         return;
     }
     QCoreApplication::exit(0);

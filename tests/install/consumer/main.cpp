@@ -35,8 +35,8 @@ int main(int argc, char *argv[])
     ZMsgFw11Q olderSession;
     ZMsgFw10Q legacySession;
     ZMsgFw10 legacyPlain;
-    const QStringList versions{session.getClassVersion(), olderSession.getClassVersion(), legacySession.getClassVersion(),
-                               QString::fromLatin1(legacyPlain.getClassVersion())};
+    const QStringList versions{session.getClassVersion(), olderSession.getClassVersion(),
+                               legacySession.getClassVersion(), QString::fromLatin1(legacyPlain.getClassVersion())};
     if (versions != QStringList{"1.1.1-1", "1.1.0-9", "1.0.0-5", "1.0.0-5"}) {
         err << "class versions " << versions.join(QLatin1Char(' ')) << "\n";
         return 1;
