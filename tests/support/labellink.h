@@ -6,15 +6,19 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextOption>
 #include <QTextLayout>
 
 // Clicks the link of a rich-text label where the label draws it: the label lays its text out
-// like a document without margin, left-aligned and centred vertically.
+// like a document without margin, in its alignment, wrapped at its width when it wraps, and
+// centred vertically.
 inline void clickLabelLink(QLabel *label, const QString &href)
 {
     QTextDocument document;
     document.setDefaultFont(label->font());
     document.setDocumentMargin(0);
+    document.setTextWidth(label->wordWrap() ? label->contentsRect().width() : -1);
+    document.setDefaultTextOption(QTextOption(label->alignment()));
     document.setHtml(label->text());
     const QSizeF size = document.size();
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
