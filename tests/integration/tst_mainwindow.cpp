@@ -743,6 +743,10 @@ void TestMainWindow::loginResults_data()
     QTest::newRow("200") << QByteArray("ZM/1.1 return --id=200\n") << true << 1 << QString();
     QTest::newRow("404") << QByteArray("ZM/1.1 return --id=404\n") << true << 0
                          << "Login|You have type invalid account data!";
+    QTest::newRow("429 too many failed logins")
+        << QByteArray("ZM/1.1 return --id=429 --result=failed\n") << true << 0
+        << "Login|Too many failed logins for this account or from this computer. Please wait a few minutes before "
+           "you try again.";
     QTest::newRow("500 from server") << QByteArray("ZM/1.1 return --id=500\n") << true << 0
                                      << "Login|Can't connect to Zelto Messenger Server";
     QTest::newRow("no server") << QByteArray() << false << 0 << "Login|Can't connect to Zelto Messenger Server";

@@ -6,8 +6,8 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTextOption>
 #include <QTextLayout>
+#include <QTextOption>
 
 // Clicks the link of a rich-text label where the label draws it: the label lays its text out
 // like a document without margin, in its alignment, wrapped at its width when it wraps, and

@@ -37,7 +37,6 @@ QSettings settings()
     return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
 }
 
-
 // An entry of a menu of the menu bar, by the texts the user sees.
 QAction *menuEntry(QMainWindow *window, const QString &menu, const QString &entry)
 {

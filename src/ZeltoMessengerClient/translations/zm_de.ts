@@ -456,6 +456,10 @@ Ihre Version: %3</translation>
         <translation>Anmeldung läuft...</translation>
     </message>
     <message>
+        <source>Too many failed logins for this account or from this computer. Please wait a few minutes before you try again.</source>
+        <translation>Zu viele fehlgeschlagene Anmeldungen für dieses Konto oder von diesem Computer. Bitte warten Sie einige Minuten, bevor Sie es erneut versuchen.</translation>
+    </message>
+    <message>
         <source>You have type invalid account data!</source>
         <translation>Sie haben ungültige Kontodaten eingegeben!</translation>
     </message>

@@ -456,6 +456,10 @@ Votre version : %3</translation>
         <translation>Connexion en cours...</translation>
     </message>
     <message>
+        <source>Too many failed logins for this account or from this computer. Please wait a few minutes before you try again.</source>
+        <translation>Trop de connexions échouées pour ce compte ou depuis cet ordinateur. Veuillez patienter quelques minutes avant de réessayer.</translation>
+    </message>
+    <message>
         <source>You have type invalid account data!</source>
         <translation>Vous avez saisi des données de compte invalides !</translation>
     </message>

@@ -403,6 +403,13 @@ void frmLogin::loginFailed(int result, bool showErrors, bool fallBackOffline)
     if (result == 404) {
         if (showErrors)
             UiMessage::warning(this, tr("Login"), tr("You have type invalid account data!"));
+    } else if (result == 429) {
+        // The server holds back further guesses for a while; without a word the Login button
+        // would seem to do nothing.
+        if (showErrors)
+            UiMessage::warning(this, tr("Login"),
+                               tr("Too many failed logins for this account or from this computer. Please wait a few "
+                                  "minutes before you try again."));
     } else if (result == 500) {
         if (showErrors)
             UiMessage::warning(this, tr("Login"),
