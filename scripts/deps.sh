@@ -7,7 +7,7 @@ PACKAGES=(
   cmake g++ make pkg-config openssl
   qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools
   qtmultimedia5-dev libqt5multimedia5-plugins libqt5sql5-sqlite libqt5svg5-dev
-  libsodium-dev
+  libsodium-dev zlib1g-dev
   qttranslations5-l10n
   xvfb xauth x11-utils libxcb1-dev imagemagick librsvg2-bin
   desktop-file-utils appstream
