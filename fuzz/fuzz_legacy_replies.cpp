@@ -19,11 +19,6 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     return 0;
 }
 
-static bool isResultText(const QString &text)
-{
-    return !text.startsWith(QLatin1String("///Error")) || text.startsWith(QLatin1String("///Error "));
-}
-
 static bool isLegacyObject(const QString &object)
 {
     return FuzzSupport::isIncomingObjectShape(object) || object == QLatin1String("update")
@@ -41,16 +36,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString user = QStringLiteral("anna");
     switch (data[0] % 8) {
     case 0:
-        FUZZ_CHECK(isResultText(session->getUserContactsWithStates()));
+        FUZZ_CHECK(FuzzSupport::isResultText(session->getUserContactsWithStates()));
         break;
     case 1:
         session->getUserOnlineState();
         break;
     case 2:
-        FUZZ_CHECK(isResultText(session->getUserNick()));
+        FUZZ_CHECK(FuzzSupport::isResultText(session->getUserNick()));
         break;
     case 3:
-        FUZZ_CHECK(isResultText(session->getUserMessageState()));
+        FUZZ_CHECK(FuzzSupport::isResultText(session->getUserMessageState()));
         break;
     case 4:
         session->addUserContact(user);
@@ -59,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         session->sendMessageToUser(user, QStringLiteral("hello there"));
         break;
     case 6:
-        FUZZ_CHECK(isResultText(session->getUserFriendRequestsLength()));
+        FUZZ_CHECK(FuzzSupport::isResultText(session->getUserFriendRequestsLength()));
         break;
     default:
         session->sendPokeToUser(user);

@@ -27,11 +27,6 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     return 0;
 }
 
-static bool isResultText(const QString &text)
-{
-    return !text.startsWith(QLatin1String("///Error")) || text.startsWith(QLatin1String("///Error "));
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size == 0)
@@ -43,16 +38,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString user = QStringLiteral("anna");
     switch (data[0] % 10) {
     case 0:
-        FUZZ_CHECK(isResultText(session->getUserContactsWithStates()));
+        FUZZ_CHECK(FuzzSupport::isResultText(session->getUserContactsWithStates()));
         break;
     case 1:
         session->getUserOnlineState();
         break;
     case 2:
-        FUZZ_CHECK(isResultText(session->getUserNick()));
+        FUZZ_CHECK(FuzzSupport::isResultText(session->getUserNick()));
         break;
     case 3:
-        FUZZ_CHECK(isResultText(session->getUserProfileInfo(user)));
+        FUZZ_CHECK(FuzzSupport::isResultText(session->getUserProfileInfo(user)));
         break;
     case 4:
         session->addUserContact(user);
@@ -64,10 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         session->getAnotherUserOnlineState(user);
         break;
     case 7:
-        FUZZ_CHECK(isResultText(session->getUserContactsRequests()));
+        FUZZ_CHECK(FuzzSupport::isResultText(session->getUserContactsRequests()));
         break;
     case 8:
-        FUZZ_CHECK(isResultText(session->getUserFriendRequestsLength()));
+        FUZZ_CHECK(FuzzSupport::isResultText(session->getUserFriendRequestsLength()));
         break;
     default:
         FUZZ_CHECK(session->requestGetUserContactsWithStates() || !session->isLoggedIn());

@@ -45,6 +45,13 @@ inline void makeApplication()
     static QCoreApplication app(argc, argv);
 }
 
+// A text result of a synchronous call: a value, or an error word followed by its reason;
+// never a bare or glued "///Error".
+inline bool isResultText(const QString &text)
+{
+    return !text.startsWith(QLatin1String("///Error")) || text.startsWith(QLatin1String("///Error "));
+}
+
 inline QByteArray bytes(const uint8_t *data, size_t size)
 {
     return QByteArray(reinterpret_cast<const char *>(data), static_cast<int>(size));

@@ -24,7 +24,7 @@ constexpr int MaxImageSide = 128;
 // ones, or senders without end, must not grow them for ever.
 constexpr int MaxRemembered = 256;
 
-// The "image-data" hint: raw RGBA pixels, as the notification specification lays them out.
+// The "image-data" hint: raw RGBA pixels in the layout notification services read.
 struct NotificationImage {
     int width = 0;
     int height = 0;
