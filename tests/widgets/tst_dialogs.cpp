@@ -97,6 +97,24 @@ QImage bands(int width, int height)
     return image;
 }
 
+// Opens the profile editor's avatar dialog with a click, as the user does, and tells whether
+// it shows a 128 x 128 picture.
+bool avatarDialogShowsPicture(SessionLink *link)
+{
+    frmProfile dialog;
+    dialog.setLogin(link);
+    dialog.show();
+    bool shown = false;
+    whenWindowUp(&dialog, QStringLiteral("Avatar"), [&](QWidget *avatar) {
+        for (QLabel *label : avatar->findChildren<QLabel *>())
+            shown |= !label->pixmap(Qt::ReturnByValue).isNull()
+                && label->pixmap(Qt::ReturnByValue).size() == QSize(128, 128);
+        avatar->close();
+    });
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAvatar"), Qt::LeftButton);
+    return shown;
+}
+
 } // namespace
 
 // The preferences dialog with the program restart replaced by a record of what was on disk.
@@ -909,17 +927,7 @@ void TestDialogs::avatarFromCache()
 {
     link->avatarId = QStringLiteral("0a1b2c");
     QVERIFY(AvatarCache::writeFile(AvatarCache::filePath(link->avatarId), pngBytes(bands(128, 128))));
-    frmProfile dialog;
-    dialog.setLogin(link);
-    dialog.show();
-    bool shown = false;
-    whenWindowUp(&dialog, QStringLiteral("Avatar"), [&](QWidget *avatar) {
-        for (QLabel *label : avatar->findChildren<QLabel *>())
-            shown |= !label->pixmap(Qt::ReturnByValue).isNull()
-                && label->pixmap(Qt::ReturnByValue).size() == QSize(128, 128);
-        avatar->close();
-    });
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAvatar"), Qt::LeftButton);
+    const bool shown = avatarDialogShowsPicture(link);
     QVERIFY(shown);
     QVERIFY(QFile::exists(AvatarCache::filePath(link->avatarId)));
 }
@@ -963,17 +971,7 @@ void TestDialogs::avatarBadCacheFileIsDeleted()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
     file.close();
-    frmProfile dialog;
-    dialog.setLogin(link);
-    dialog.show();
-    bool shown = false;
-    whenWindowUp(&dialog, QStringLiteral("Avatar"), [&](QWidget *avatar) {
-        for (QLabel *label : avatar->findChildren<QLabel *>())
-            shown |= !label->pixmap(Qt::ReturnByValue).isNull()
-                && label->pixmap(Qt::ReturnByValue).size() == QSize(128, 128);
-        avatar->close();
-    });
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAvatar"), Qt::LeftButton);
+    const bool shown = avatarDialogShowsPicture(link);
     done = true;
     releaser.join();
     QCOMPARE(int(released), 0);
