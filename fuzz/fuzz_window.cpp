@@ -10,12 +10,11 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include <cstdlib>
-
 namespace {
 
-// The avatar thread may be in a download when the fuzzer exits; it has to be stopped before
-// the exit handlers tear down the Qt internals it is using.
+// A dispatch may start the avatar thread. It is stopped after every input: left running, it
+// would still be downloading when the fuzzer exits, over statics the exit handlers have
+// already destroyed (exit handlers cannot be ordered after Qt's lazily built ones).
 class FuzzWindow : public frmLogin
 {
 public:
@@ -38,6 +37,7 @@ void dispatch(const QString &object)
 {
     window->readIncoming(withKnownSender(object));
     QCoreApplication::processEvents();
+    window->stopAvatarThread();
 }
 
 } // namespace
@@ -67,7 +67,6 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     Q_UNUSED(app)
     window = new FuzzWindow;
     window->show();
-    std::atexit([] { window->stopAvatarThread(); });
     return 0;
 }
 
