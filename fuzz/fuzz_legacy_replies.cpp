@@ -27,40 +27,24 @@ static bool isLegacyObject(const QString &object)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size == 0)
+    if (!FuzzSupport::takeInput(*server, *session, data, size))
         return 0;
-    server->setReply(FuzzSupport::bytes(data + 1, size - 1));
-    if (!session->isLoggedIn())
-        FUZZ_CHECK(session->loginUser(QStringLiteral("fuzz"), QStringLiteral("secret")) == 200);
-
     const QString user = QStringLiteral("anna");
-    switch (data[0] % 8) {
+    const int call = data[0] % (FuzzSupport::SharedCalls + 4);
+    switch (call - FuzzSupport::SharedCalls) {
     case 0:
-        FUZZ_CHECK(FuzzSupport::isResultText(session->getUserContactsWithStates()));
-        break;
-    case 1:
-        session->getUserOnlineState();
-        break;
-    case 2:
-        FUZZ_CHECK(FuzzSupport::isResultText(session->getUserNick()));
-        break;
-    case 3:
         FUZZ_CHECK(FuzzSupport::isResultText(session->getUserMessageState()));
         break;
-    case 4:
-        session->addUserContact(user);
-        break;
-    case 5:
-        session->sendMessageToUser(user, QStringLiteral("hello there"));
-        break;
-    case 6:
+    case 1:
         FUZZ_CHECK(FuzzSupport::isResultText(session->getUserFriendRequestsLength()));
         break;
-    default:
+    case 2:
         session->sendPokeToUser(user);
         break;
+    default:
+        FuzzSupport::runSharedCall(*session, call);
+        break;
     }
-    for (int i = 0; i < 1000 && session->isObjectIncoming(); ++i)
-        FUZZ_CHECK(isLegacyObject(session->readObject()));
+    FuzzSupport::readPushedObjects(*session, isLegacyObject);
     return 0;
 }

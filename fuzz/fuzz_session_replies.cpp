@@ -29,47 +29,30 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size == 0)
+    if (!FuzzSupport::takeInput(*server, *session, data, size))
         return 0;
-    server->setReply(FuzzSupport::bytes(data + 1, size - 1));
-    if (!session->isLoggedIn())
-        FUZZ_CHECK(session->loginUser(QStringLiteral("fuzz"), QStringLiteral("secret")) == 200);
-
     const QString user = QStringLiteral("anna");
-    switch (data[0] % 10) {
+    const int call = data[0] % (FuzzSupport::SharedCalls + 5);
+    switch (call - FuzzSupport::SharedCalls) {
     case 0:
-        FUZZ_CHECK(FuzzSupport::isResultText(session->getUserContactsWithStates()));
-        break;
-    case 1:
-        session->getUserOnlineState();
-        break;
-    case 2:
-        FUZZ_CHECK(FuzzSupport::isResultText(session->getUserNick()));
-        break;
-    case 3:
         FUZZ_CHECK(FuzzSupport::isResultText(session->getUserProfileInfo(user)));
         break;
-    case 4:
-        session->addUserContact(user);
-        break;
-    case 5:
-        session->sendMessageToUser(user, QStringLiteral("hello there"));
-        break;
-    case 6:
+    case 1:
         session->getAnotherUserOnlineState(user);
         break;
-    case 7:
+    case 2:
         FUZZ_CHECK(FuzzSupport::isResultText(session->getUserContactsRequests()));
         break;
-    case 8:
+    case 3:
         FUZZ_CHECK(FuzzSupport::isResultText(session->getUserFriendRequestsLength()));
         break;
-    default:
+    case 4:
         FUZZ_CHECK(session->requestGetUserContactsWithStates() || !session->isLoggedIn());
         break;
+    default:
+        FuzzSupport::runSharedCall(*session, call);
+        break;
     }
-    // Whatever else came is read the way the main window polls for it.
-    for (int i = 0; i < 1000 && session->isObjectIncoming(); ++i)
-        FUZZ_CHECK(FuzzSupport::isIncomingObjectShape(session->readObject()));
+    FuzzSupport::readPushedObjects(*session, FuzzSupport::isIncomingObjectShape);
     return 0;
 }

@@ -60,6 +60,50 @@ inline bool isIncomingObjectShape(const QString &object)
         || object.startsWith(QLatin1String("PokeFromUser<>")) || object.startsWith(QLatin1String("ReturnIntialize"));
 }
 
+// Hands the current input to the server (all but its first byte, which picks the call) and
+// makes sure the session is logged in. False for an empty input.
+template <typename Session> bool takeInput(FuzzReplyServer &server, Session &session, const uint8_t *data, size_t size)
+{
+    if (size == 0)
+        return false;
+    server.setReply(bytes(data + 1, size - 1));
+    if (!session.isLoggedIn())
+        FUZZ_CHECK(session.loginUser(QStringLiteral("fuzz"), QStringLiteral("secret")) == 200);
+    return true;
+}
+
+// The calls both protocol generations offer; call numbers from SharedCalls on are the
+// target's own.
+constexpr int SharedCalls = 5;
+template <typename Session> void runSharedCall(Session &session, int call)
+{
+    const QString user = QStringLiteral("anna");
+    switch (call) {
+    case 0:
+        FUZZ_CHECK(isResultText(session.getUserContactsWithStates()));
+        break;
+    case 1:
+        session.getUserOnlineState();
+        break;
+    case 2:
+        FUZZ_CHECK(isResultText(session.getUserNick()));
+        break;
+    case 3:
+        session.addUserContact(user);
+        break;
+    default:
+        session.sendMessageToUser(user, QStringLiteral("hello there"));
+        break;
+    }
+}
+
+// Whatever else came is read the way the main window polls for it.
+template <typename Session, typename Check> void readPushedObjects(Session &session, Check isExpected)
+{
+    for (int i = 0; i < 1000 && session.isObjectIncoming(); ++i)
+        FUZZ_CHECK(isExpected(session.readObject()));
+}
+
 } // namespace FuzzSupport
 
 #endif
