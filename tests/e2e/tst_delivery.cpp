@@ -38,13 +38,14 @@ struct Tally {
 
 bool logIn(ClientProcess &client, const QString &name, const QString &password)
 {
-    return client.type("frmLogin/txtNameDesigned", name) && client.type("frmLogin/txtPasswordDesigned", password)
-        && client.click("frmLogin/labDesignedLogin");
+    return client.type(QStringLiteral("frmLogin/txtNameDesigned"), name)
+        && client.type(QStringLiteral("frmLogin/txtPasswordDesigned"), password)
+        && client.click(QStringLiteral("frmLogin/labDesignedLogin"));
 }
 
 bool loggedIn(ClientProcess &client)
 {
-    return client.get("frmLogin/menuBar", "visible").toBool();
+    return client.get(QStringLiteral("frmLogin/menuBar"), QStringLiteral("visible")).toBool();
 }
 
 void pointLibraryAt(const ServerProcess &server)

@@ -215,8 +215,9 @@ bool TestDesktopNotices::hasChat(const QString &title, bool *minimized)
 {
     for (const QJsonValue &value : m_alice->windows()) {
         const QJsonObject window = value.toObject();
-        if (window.value("class").toString() == QLatin1String("frmChat") && window.value("title").toString() == title) {
-            *minimized = window.value("minimized").toBool();
+        if (window.value(QStringLiteral("class")).toString() == QLatin1String("frmChat")
+            && window.value(QStringLiteral("title")).toString() == title) {
+            *minimized = window.value(QStringLiteral("minimized")).toBool();
             return true;
         }
     }
@@ -236,8 +237,8 @@ QList<FakeNotificationService::Notice> TestDesktopNotices::noticesWith(const QSt
 QString TestDesktopNotices::popupText(const QString &title)
 {
     for (const QJsonValue &popup : popups()) {
-        if (popup.toObject().value("title").toString() == title)
-            return popup.toObject().value("text").toString();
+        if (popup.toObject().value(QStringLiteral("title")).toString() == title)
+            return popup.toObject().value(QStringLiteral("text")).toString();
     }
     return QString();
 }
@@ -247,13 +248,14 @@ void TestDesktopNotices::messageGoesToTheService_data()
     QTest::addColumn<QStringList>("capabilities");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("body");
-    const QStringList markup{"actions", "body", "body-markup"};
+    const QStringList markup{QStringLiteral("actions"), QStringLiteral("body"), QStringLiteral("body-markup")};
     QTest::newRow("plain text") << markup << "hello Alice"
                                 << "hello Alice";
     QTest::newRow("markup service gets the text escaped") << markup << "<b>Tom</b> & Jerry"
                                                           << "&lt;b&gt;Tom&lt;/b&gt; &amp; Jerry";
-    QTest::newRow("text-only service gets the text as it is") << QStringList{"actions", "body"} << "<b>Tom</b> & Jerry"
-                                                              << "<b>Tom</b> & Jerry";
+    QTest::newRow("text-only service gets the text as it is")
+        << QStringList{QStringLiteral("actions"), QStringLiteral("body")} << "<b>Tom</b> & Jerry"
+        << "<b>Tom</b> & Jerry";
     QTest::newRow("long text is cut as the popup cuts it") << markup << "abcdefghijklmnopqrstuvwxyz0123"
                                                            << "abcdefghijklmnopqrstuvw..";
 }
@@ -273,9 +275,9 @@ void TestDesktopNotices::messageGoesToTheService()
     QCOMPARE(notice.summary, QStringLiteral("Bob Builder"));
     QCOMPARE(notice.body, body);
     QCOMPARE(notice.replacesId, 0u);
-    QCOMPARE(notice.actions, QStringList({"default", "Open chat"}));
-    QCOMPARE(notice.hints.value("desktop-entry").toString(), QStringLiteral("zmessenger"));
-    QVERIFY(notice.hints.contains("image-data"));
+    QCOMPARE(notice.actions, QStringList({QStringLiteral("default"), QStringLiteral("Open chat")}));
+    QCOMPARE(notice.hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("zmessenger"));
+    QVERIFY(notice.hints.contains(QStringLiteral("image-data")));
     QCOMPARE(notice.timeout, -1);
     // The chat waits minimised; no popup of our own covers the desktop's notice.
     bool minimized = false;
@@ -304,9 +306,9 @@ void TestDesktopNotices::stateChangeGoesToTheService()
     const FakeNotificationService::Notice notice = noticesWith(QStringLiteral("Status changed")).first();
     QCOMPARE(notice.appName, QStringLiteral("Zelto Messenger"));
     QCOMPARE(notice.body, QStringLiteral("Bob Builder changed sta.."));
-    QCOMPARE(notice.actions, QStringList({"default", "Open chat"}));
+    QCOMPARE(notice.actions, QStringList({QStringLiteral("default"), QStringLiteral("Open chat")}));
     QCOMPARE(notice.replacesId, 0u);
-    QVERIFY(notice.hints.contains("image-data"));
+    QVERIFY(notice.hints.contains(QStringLiteral("image-data")));
 
     // The next change of the same contact takes the place of this notice.
     const int before = noticesWith(QStringLiteral("Status changed")).size();

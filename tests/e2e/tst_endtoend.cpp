@@ -41,21 +41,23 @@ void TestEndToEnd::initTestCase()
 {
     if (qEnvironmentVariableIsEmpty("ZM_ZMSGD") || qEnvironmentVariableIsEmpty("ZM_ZMESSENGER"))
         QSKIP("needs ZM_ZMSGD and ZM_ZMESSENGER (set by ctest)");
-    m_server = std::make_unique<ServerProcess>(m_dir.filePath("zmsgd.sqlite"));
+    m_server = std::make_unique<ServerProcess>(m_dir.filePath(QStringLiteral("zmsgd.sqlite")));
     QVERIFY2(m_server->start(), m_server->log().constData());
 }
 
 bool TestEndToEnd::logIn(ClientProcess &client, const QString &name, const QString &password)
 {
-    return client.type("frmLogin/txtNameDesigned", name) && client.type("frmLogin/txtPasswordDesigned", password)
-        && client.click("frmLogin/labDesignedLogin");
+    return client.type(QStringLiteral("frmLogin/txtNameDesigned"), name)
+        && client.type(QStringLiteral("frmLogin/txtPasswordDesigned"), password)
+        && client.click(QStringLiteral("frmLogin/labDesignedLogin"));
 }
 
 bool TestEndToEnd::listShows(ClientProcess &client, const QString &displayName)
 {
-    const QJsonArray items = client.get("frmLogin/lwContactsDesigned", "items").toArray();
+    const QJsonArray items =
+        client.get(QStringLiteral("frmLogin/lwContactsDesigned"), QStringLiteral("items")).toArray();
     for (const QJsonValue &item : items) {
-        if (item.toString().section('\n', 0, 0) == displayName)
+        if (item.toString().section(QLatin1Char('\n'), 0, 0) == displayName)
             return true;
     }
     return false;
@@ -63,14 +65,17 @@ bool TestEndToEnd::listShows(ClientProcess &client, const QString &displayName)
 
 int TestEndToEnd::contactState(ClientProcess &client, const QString &user)
 {
-    return client.call({{"cmd", "contactState"}, {"user", user}}).value("value").toInt(-1);
+    return client.call({{QStringLiteral("cmd"), QStringLiteral("contactState")}, {QStringLiteral("user"), user}})
+        .value(QStringLiteral("value"))
+        .toInt(-1);
 }
 
 QStringList TestEndToEnd::balloonTitles(ClientProcess &client)
 {
     QStringList titles;
-    for (const QJsonValue &balloon : client.call({{"cmd", "balloons"}}).value("value").toArray())
-        titles << balloon.toObject().value("title").toString();
+    for (const QJsonValue &balloon :
+         client.call({{QStringLiteral("cmd"), QStringLiteral("balloons")}}).value(QStringLiteral("value")).toArray())
+        titles << balloon.toObject().value(QStringLiteral("title")).toString();
     return titles;
 }
 
@@ -78,7 +83,8 @@ bool TestEndToEnd::hasWindow(ClientProcess &client, const QString &className, co
 {
     for (const QJsonValue &window : client.windows()) {
         const QJsonObject w = window.toObject();
-        if (w.value("class").toString() == className && w.value("title").toString().contains(title))
+        if (w.value(QStringLiteral("class")).toString() == className
+            && w.value(QStringLiteral("title")).toString().contains(title))
             return true;
     }
     return false;
@@ -86,145 +92,201 @@ bool TestEndToEnd::hasWindow(ClientProcess &client, const QString &className, co
 
 bool TestEndToEnd::chatShows(ClientProcess &client, const QString &title, const QString &text)
 {
-    return client.get("frmChat@" + title + "/tbChat", "plainText").toString().contains(text);
+    return client.get(QStringLiteral("frmChat@") + title + QStringLiteral("/tbChat"), QStringLiteral("plainText"))
+        .toString()
+        .contains(text);
 }
 
 bool TestEndToEnd::sendChat(ClientProcess &client, const QString &title, const QString &text)
 {
-    return client.type("frmChat@" + title + "/txtMessageBox", text, true);
+    return client.type(QStringLiteral("frmChat@") + title + QStringLiteral("/txtMessageBox"), text, true);
 }
 
 bool TestEndToEnd::openChat(ClientProcess &client, const QString &displayName)
 {
-    return client.call({{"cmd", "activateItem"}, {"path", "frmLogin/lwContactsDesigned"}, {"text", displayName}})
-        .value("ok")
+    return client
+        .call({{QStringLiteral("cmd"), QStringLiteral("activateItem")},
+               {QStringLiteral("path"), QStringLiteral("frmLogin/lwContactsDesigned")},
+               {QStringLiteral("text"), displayName}})
+        .value(QStringLiteral("ok"))
         .toBool();
 }
 
 void TestEndToEnd::registerAndLogIn()
 {
     QString page;
-    QVERIFY2(registerThroughWebSite(*m_server, "erin", "erin-pass-1", "Erin", &page), qPrintable(page));
-    QVERIFY2(registerThroughWebSite(*m_server, "frank", "frank-pass-1", "Frank", &page), qPrintable(page));
+    QVERIFY2(registerThroughWebSite(*m_server, QStringLiteral("erin"), QStringLiteral("erin-pass-1"),
+                                    QStringLiteral("Erin"), &page),
+             qPrintable(page));
+    QVERIFY2(registerThroughWebSite(*m_server, QStringLiteral("frank"), QStringLiteral("frank-pass-1"),
+                                    QStringLiteral("Frank"), &page),
+             qPrintable(page));
     // A taken name is refused by the form.
-    QVERIFY(!registerThroughWebSite(*m_server, "frank", "other-pass-1", "Frank", &page));
+    QVERIFY(!registerThroughWebSite(*m_server, QStringLiteral("frank"), QStringLiteral("other-pass-1"),
+                                    QStringLiteral("Frank"), &page));
 
-    m_erin = std::make_unique<ClientProcess>("erin", *m_server);
-    m_frank = std::make_unique<ClientProcess>("frank", *m_server);
+    m_erin = std::make_unique<ClientProcess>(QStringLiteral("erin"), *m_server);
+    m_frank = std::make_unique<ClientProcess>(QStringLiteral("frank"), *m_server);
     QVERIFY(m_erin->start());
     QVERIFY(m_frank->start());
 
     // A wrong password keeps the login page and says so.
-    QVERIFY(logIn(*m_erin, "erin", "wrong-password"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_erin->get("modal", "windowTitle").isString(), 15000);
-    QVERIFY(m_erin->button("modal", "OK"));
-    QTRY_VERIFY(!m_erin->get("modal", "windowTitle").isString());
-    QCOMPARE(m_erin->get("frmLogin/menuBar", "visible").toBool(), false);
+    QVERIFY(logIn(*m_erin, QStringLiteral("erin"), QStringLiteral("wrong-password")));
+    QTRY_VERIFY_WITH_TIMEOUT(m_erin->get(QStringLiteral("modal"), QStringLiteral("windowTitle")).isString(), 15000);
+    QVERIFY(m_erin->button(QStringLiteral("modal"), QStringLiteral("OK")));
+    QTRY_VERIFY(!m_erin->get(QStringLiteral("modal"), QStringLiteral("windowTitle")).isString());
+    QCOMPARE(m_erin->get(QStringLiteral("frmLogin/menuBar"), QStringLiteral("visible")).toBool(), false);
 
-    QVERIFY(logIn(*m_erin, "erin", "erin-pass-1"));
-    QVERIFY(logIn(*m_frank, "frank", "frank-pass-1"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_erin->get("frmLogin/menuBar", "visible").toBool(), 15000);
-    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get("frmLogin/menuBar", "visible").toBool(), 15000);
+    QVERIFY(logIn(*m_erin, QStringLiteral("erin"), QStringLiteral("erin-pass-1")));
+    QVERIFY(logIn(*m_frank, QStringLiteral("frank"), QStringLiteral("frank-pass-1")));
+    QTRY_VERIFY_WITH_TIMEOUT(m_erin->get(QStringLiteral("frmLogin/menuBar"), QStringLiteral("visible")).toBool(),
+                             15000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get(QStringLiteral("frmLogin/menuBar"), QStringLiteral("visible")).toBool(),
+                             15000);
 }
 
 void TestEndToEnd::addContactAndAcceptRequest()
 {
-    QVERIFY(m_erin->invoke("frmLogin", "addContact"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_erin->get("modal", "windowTitle").toString() == "Add contact", 10000);
-    QVERIFY(m_erin->call({{"cmd", "inputText"}, {"path", "modal"}, {"text", "frank"}}).value("ok").toBool());
-    QTRY_VERIFY_WITH_TIMEOUT(listShows(*m_erin, "frank") || listShows(*m_erin, "Frank"), 10000);
+    QVERIFY(m_erin->invoke(QStringLiteral("frmLogin"), QStringLiteral("addContact")));
+    QTRY_VERIFY_WITH_TIMEOUT(m_erin->get(QStringLiteral("modal"), QStringLiteral("windowTitle")).toString()
+                                 == QStringLiteral("Add contact"),
+                             10000);
+    QVERIFY(m_erin
+                ->call({{QStringLiteral("cmd"), QStringLiteral("inputText")},
+                        {QStringLiteral("path"), QStringLiteral("modal")},
+                        {QStringLiteral("text"), QStringLiteral("frank")}})
+                .value(QStringLiteral("ok"))
+                .toBool());
+    QTRY_VERIFY_WITH_TIMEOUT(listShows(*m_erin, QStringLiteral("frank")) || listShows(*m_erin, QStringLiteral("Frank")),
+                             10000);
 
-    QVERIFY(m_frank->invoke("frmLogin", "on_timerFR_tick"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get("frmLogin/labWelcomeNick", "plainText").toString().contains("1"), 10000);
-    QVERIFY(m_frank->invoke("frmLogin", "on_labWelcomeNick_linkActivated", "zmp://friendrequests"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get("modal", "windowTitle").toString() == "Friend Requests", 10000);
-    QVERIFY(
-        m_frank->call({{"cmd", "activateItem"}, {"path", "modal/lwRequests"}, {"text", "erin"}}).value("ok").toBool());
-    QVERIFY(m_frank->click("modal/cmdAccept"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get("modal/lwRequests", "items").toArray().isEmpty(), 10000);
-    QVERIFY(m_frank->button("modal", "Close"));
-    QTRY_VERIFY_WITH_TIMEOUT(listShows(*m_frank, "erin") || listShows(*m_frank, "Erin"), 10000);
+    QVERIFY(m_frank->invoke(QStringLiteral("frmLogin"), QStringLiteral("on_timerFR_tick")));
+    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get(QStringLiteral("frmLogin/labWelcomeNick"), QStringLiteral("plainText"))
+                                 .toString()
+                                 .contains(QStringLiteral("1")),
+                             10000);
+    QVERIFY(m_frank->invoke(QStringLiteral("frmLogin"), QStringLiteral("on_labWelcomeNick_linkActivated"),
+                            QStringLiteral("zmp://friendrequests")));
+    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get(QStringLiteral("modal"), QStringLiteral("windowTitle")).toString()
+                                 == QStringLiteral("Friend Requests"),
+                             10000);
+    QVERIFY(m_frank
+                ->call({{QStringLiteral("cmd"), QStringLiteral("activateItem")},
+                        {QStringLiteral("path"), QStringLiteral("modal/lwRequests")},
+                        {QStringLiteral("text"), QStringLiteral("erin")}})
+                .value(QStringLiteral("ok"))
+                .toBool());
+    QVERIFY(m_frank->click(QStringLiteral("modal/cmdAccept")));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_frank->get(QStringLiteral("modal/lwRequests"), QStringLiteral("items")).toArray().isEmpty(), 10000);
+    QVERIFY(m_frank->button(QStringLiteral("modal"), QStringLiteral("Close")));
+    QTRY_VERIFY_WITH_TIMEOUT(listShows(*m_frank, QStringLiteral("erin")) || listShows(*m_frank, QStringLiteral("Erin")),
+                             10000);
 }
 
 void TestEndToEnd::bothSeeEachOtherOnline()
 {
-    QVERIFY(m_erin->invoke("frmLogin", "on_timerOA_tick"));
-    QVERIFY(m_frank->invoke("frmLogin", "on_timerOA_tick"));
-    QTRY_COMPARE_WITH_TIMEOUT(contactState(*m_erin, "frank"), 1, 15000);
-    QTRY_COMPARE_WITH_TIMEOUT(contactState(*m_frank, "erin"), 1, 15000);
-    QTRY_VERIFY_WITH_TIMEOUT(listShows(*m_erin, "Frank"), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(listShows(*m_frank, "Erin"), 10000);
+    QVERIFY(m_erin->invoke(QStringLiteral("frmLogin"), QStringLiteral("on_timerOA_tick")));
+    QVERIFY(m_frank->invoke(QStringLiteral("frmLogin"), QStringLiteral("on_timerOA_tick")));
+    QTRY_COMPARE_WITH_TIMEOUT(contactState(*m_erin, QStringLiteral("frank")), 1, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(contactState(*m_frank, QStringLiteral("erin")), 1, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(listShows(*m_erin, QStringLiteral("Frank")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(listShows(*m_frank, QStringLiteral("Erin")), 10000);
 }
 
 void TestEndToEnd::exchangeMessages()
 {
-    QVERIFY(openChat(*m_erin, "Frank"));
-    QTRY_VERIFY_WITH_TIMEOUT(hasWindow(*m_erin, "frmChat", "Frank"), 10000);
+    QVERIFY(openChat(*m_erin, QStringLiteral("Frank")));
+    QTRY_VERIFY_WITH_TIMEOUT(hasWindow(*m_erin, QStringLiteral("frmChat"), QStringLiteral("Frank")), 10000);
     const QString first = QStringLiteral("Hello :) see https://example.org/a?b=1&c=2 & <b>not bold</b> Привет 😀");
-    QVERIFY(sendChat(*m_erin, "Frank", first));
-    QTRY_VERIFY_WITH_TIMEOUT(chatShows(*m_erin, "Frank", "Привет 😀"), 10000);
+    QVERIFY(sendChat(*m_erin, QStringLiteral("Frank"), first));
+    QTRY_VERIFY_WITH_TIMEOUT(chatShows(*m_erin, QStringLiteral("Frank"), QStringLiteral("Привет 😀")), 10000);
 
     // The first message opens the chat on the other side, minimised, with a popup.
-    QTRY_VERIFY_WITH_TIMEOUT(hasWindow(*m_frank, "frmChat", "Erin"), 15000);
-    QTRY_VERIFY_WITH_TIMEOUT(chatShows(*m_frank, "Erin", "& <b>not bold</b> Привет 😀"), 10000);
-    QVERIFY(chatShows(*m_frank, "Erin", "https://example.org/a?b=1&c=2"));
-    const QString html = m_frank->get("frmChat@Erin/tbChat", "html").toString();
-    QVERIFY2(html.contains("friendly.png"), qPrintable(html));
-    QVERIFY2(!html.contains("<b>not bold</b>"), "received markup must stay text");
+    QTRY_VERIFY_WITH_TIMEOUT(hasWindow(*m_frank, QStringLiteral("frmChat"), QStringLiteral("Erin")), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(chatShows(*m_frank, QStringLiteral("Erin"), QStringLiteral("& <b>not bold</b> Привет 😀")),
+                             10000);
+    QVERIFY(chatShows(*m_frank, QStringLiteral("Erin"), QStringLiteral("https://example.org/a?b=1&c=2")));
+    const QString html = m_frank->get(QStringLiteral("frmChat@Erin/tbChat"), QStringLiteral("html")).toString();
+    QVERIFY2(html.contains(QStringLiteral("friendly.png")), qPrintable(html));
+    QVERIFY2(!html.contains(QStringLiteral("<b>not bold</b>")), "received markup must stay text");
 
-    QVERIFY(sendChat(*m_frank, "Erin", "Thanks & bye < 3 ✓"));
-    QTRY_VERIFY_WITH_TIMEOUT(chatShows(*m_erin, "Frank", "Thanks & bye < 3 ✓"), 15000);
+    QVERIFY(sendChat(*m_frank, QStringLiteral("Erin"), QStringLiteral("Thanks & bye < 3 ✓")));
+    QTRY_VERIFY_WITH_TIMEOUT(chatShows(*m_erin, QStringLiteral("Frank"), QStringLiteral("Thanks & bye < 3 ✓")), 15000);
 }
 
 void TestEndToEnd::stateChangeShowsPopup()
 {
-    QVERIFY(m_frank->invoke("frmLogin", "setStateBusy"));
-    QTRY_COMPARE_WITH_TIMEOUT(contactState(*m_erin, "frank"), 3, 15000);
+    QVERIFY(m_frank->invoke(QStringLiteral("frmLogin"), QStringLiteral("setStateBusy")));
+    QTRY_COMPARE_WITH_TIMEOUT(contactState(*m_erin, QStringLiteral("frank")), 3, 15000);
     QTRY_VERIFY_WITH_TIMEOUT(
         [this] {
             for (const QJsonValue &popup : m_erin->popups()) {
-                if (popup.toObject().value("title").toString() == "Status changed"
-                    && popup.toObject().value("text").toString().contains("Frank"))
+                if (popup.toObject().value(QStringLiteral("title")).toString() == QStringLiteral("Status changed")
+                    && popup.toObject().value(QStringLiteral("text")).toString().contains(QStringLiteral("Frank")))
                     return true;
             }
             return false;
         }(),
         10000);
-    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get("frmLogin", "trayToolTip").toString().contains("Busy"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get(QStringLiteral("frmLogin"), QStringLiteral("trayToolTip"))
+                                 .toString()
+                                 .contains(QStringLiteral("Busy")),
+                             10000);
 }
 
 void TestEndToEnd::profileChangesReachTheOtherSide()
 {
     QImage picture(300, 200, QImage::Format_RGB32);
     picture.fill(QColor(30, 140, 90));
-    const QString pictureFile = m_frank->home() + "/me.png";
+    const QString pictureFile = m_frank->home() + QStringLiteral("/me.png");
     QVERIFY(picture.save(pictureFile));
 
-    QVERIFY(m_frank->invoke("frmLogin", "editProfile"));
-    QTRY_COMPARE_WITH_TIMEOUT(m_frank->get("modal", "objectName").toString(), QStringLiteral("frmProfile"), 10000);
+    QVERIFY(m_frank->invoke(QStringLiteral("frmLogin"), QStringLiteral("editProfile")));
+    QTRY_COMPARE_WITH_TIMEOUT(m_frank->get(QStringLiteral("modal"), QStringLiteral("objectName")).toString(),
+                              QStringLiteral("frmProfile"), 10000);
     const QString status = QStringLiteral("Gone fishing & <back> soon | see &amp; you <> later");
-    QVERIFY(m_frank->call({{"cmd", "set"}, {"path", "modal/txtMsgState"}, {"property", "text"}, {"value", status}})
-                .value("ok")
+    QVERIFY(m_frank
+                ->call({{QStringLiteral("cmd"), QStringLiteral("set")},
+                        {QStringLiteral("path"), QStringLiteral("modal/txtMsgState")},
+                        {QStringLiteral("property"), QStringLiteral("text")},
+                        {QStringLiteral("value"), status}})
+                .value(QStringLiteral("ok"))
                 .toBool());
 
-    QVERIFY(m_frank->click("modal/cmdAvatar"));
-    QTRY_COMPARE_WITH_TIMEOUT(m_frank->get("modal", "windowTitle").toString(), QStringLiteral("Avatar"), 10000);
-    QVERIFY(m_frank->button("modal", "Change Avatar"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get("modal", "windowTitle").toString() == "Select Avatar", 10000);
-    QVERIFY(m_frank->call({{"cmd", "chooseFile"}, {"path", "modal"}, {"file", pictureFile}}).value("ok").toBool());
-    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get("QDialog@Avatar", "windowTitle").isString(), 10000);
-    QVERIFY(m_frank->button("QDialog@Avatar", "Apply Avatar"));
-    QTRY_COMPARE_WITH_TIMEOUT(m_frank->get("modal", "objectName").toString(), QStringLiteral("frmProfile"), 15000);
-    QVERIFY(m_frank->button("modal", "Change"));
-    QTRY_VERIFY_WITH_TIMEOUT(!m_frank->get("modal", "objectName").isString(), 10000);
+    QVERIFY(m_frank->click(QStringLiteral("modal/cmdAvatar")));
+    QTRY_COMPARE_WITH_TIMEOUT(m_frank->get(QStringLiteral("modal"), QStringLiteral("windowTitle")).toString(),
+                              QStringLiteral("Avatar"), 10000);
+    QVERIFY(m_frank->button(QStringLiteral("modal"), QStringLiteral("Change Avatar")));
+    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get(QStringLiteral("modal"), QStringLiteral("windowTitle")).toString()
+                                 == QStringLiteral("Select Avatar"),
+                             10000);
+    QVERIFY(m_frank
+                ->call({{QStringLiteral("cmd"), QStringLiteral("chooseFile")},
+                        {QStringLiteral("path"), QStringLiteral("modal")},
+                        {QStringLiteral("file"), pictureFile}})
+                .value(QStringLiteral("ok"))
+                .toBool());
+    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get(QStringLiteral("QDialog@Avatar"), QStringLiteral("windowTitle")).isString(),
+                             10000);
+    QVERIFY(m_frank->button(QStringLiteral("QDialog@Avatar"), QStringLiteral("Apply Avatar")));
+    QTRY_COMPARE_WITH_TIMEOUT(m_frank->get(QStringLiteral("modal"), QStringLiteral("objectName")).toString(),
+                              QStringLiteral("frmProfile"), 15000);
+    QVERIFY(m_frank->button(QStringLiteral("modal"), QStringLiteral("Change")));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_frank->get(QStringLiteral("modal"), QStringLiteral("objectName")).isString(), 10000);
 
     // The other side sees the new status message, exactly as typed, and the new picture.
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (m_erin->invoke("frmLogin", "on_timerOA_tick"),
-         m_erin->get("frmLogin/lwContactsDesigned", "items").toArray().contains(QJsonValue("Frank\n" + status))),
-        20000);
-    QTRY_VERIFY_WITH_TIMEOUT((m_erin->invoke("frmLogin", "on_timerOA_tick"),
-                              m_erin->call({{"cmd", "avatarLoaded"}, {"user", "frank"}}).value("value").toBool()),
+    QTRY_VERIFY_WITH_TIMEOUT((m_erin->invoke(QStringLiteral("frmLogin"), QStringLiteral("on_timerOA_tick")),
+                              m_erin->get(QStringLiteral("frmLogin/lwContactsDesigned"), QStringLiteral("items"))
+                                  .toArray()
+                                  .contains(QJsonValue(QStringLiteral("Frank\n") + status))),
+                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT((m_erin->invoke(QStringLiteral("frmLogin"), QStringLiteral("on_timerOA_tick")),
+                              m_erin
+                                  ->call({{QStringLiteral("cmd"), QStringLiteral("avatarLoaded")},
+                                          {QStringLiteral("user"), QStringLiteral("frank")}})
+                                  .value(QStringLiteral("value"))
+                                  .toBool()),
                              30000);
 }
 
@@ -232,13 +294,22 @@ void TestEndToEnd::serverRestartLosesNothing()
 {
     m_server->stop();
     // The watchdog notices the loss and shows the user offline.
-    QTRY_VERIFY_WITH_TIMEOUT(m_erin->get("frmLogin", "trayToolTip").toString().contains("Offline"), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_erin->get(QStringLiteral("frmLogin"), QStringLiteral("trayToolTip"))
+                                 .toString()
+                                 .contains(QStringLiteral("Offline")),
+                             30000);
     QVERIFY2(m_server->start(), m_server->log().constData());
-    QTRY_VERIFY_WITH_TIMEOUT(!m_erin->get("frmLogin", "trayToolTip").toString().contains("Offline"), 30000);
-    QTRY_VERIFY_WITH_TIMEOUT(!m_frank->get("frmLogin", "trayToolTip").toString().contains("Offline"), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_erin->get(QStringLiteral("frmLogin"), QStringLiteral("trayToolTip"))
+                                  .toString()
+                                  .contains(QStringLiteral("Offline")),
+                             30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_frank->get(QStringLiteral("frmLogin"), QStringLiteral("trayToolTip"))
+                                  .toString()
+                                  .contains(QStringLiteral("Offline")),
+                             30000);
 
-    QVERIFY(sendChat(*m_frank, "Erin", "after the restart"));
-    QTRY_VERIFY_WITH_TIMEOUT(chatShows(*m_erin, "Frank", "after the restart"), 15000);
+    QVERIFY(sendChat(*m_frank, QStringLiteral("Erin"), QStringLiteral("after the restart")));
+    QTRY_VERIFY_WITH_TIMEOUT(chatShows(*m_erin, QStringLiteral("Frank"), QStringLiteral("after the restart")), 15000);
 
     // One balloon for the loss, however many watchdog runs saw the server down, and one for
     // the return. Frank's watchdog may have slept through the outage and shown none.
@@ -251,30 +322,35 @@ void TestEndToEnd::serverRestartLosesNothing()
 void TestEndToEnd::clientRestartShowsHistory()
 {
     QVERIFY(m_erin->stop());
-    QTRY_COMPARE_WITH_TIMEOUT(contactState(*m_frank, "erin"), 8, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(contactState(*m_frank, QStringLiteral("erin")), 8, 15000);
     // A message to an offline user waits on the server.
-    QVERIFY(sendChat(*m_frank, "Erin", "while you were away"));
-    QTRY_VERIFY_WITH_TIMEOUT(chatShows(*m_frank, "Erin", "while you were away"), 10000);
+    QVERIFY(sendChat(*m_frank, QStringLiteral("Erin"), QStringLiteral("while you were away")));
+    QTRY_VERIFY_WITH_TIMEOUT(chatShows(*m_frank, QStringLiteral("Erin"), QStringLiteral("while you were away")), 10000);
 
     // "Stay logged in" was ticked, so the restarted client logs in by itself.
     QVERIFY(m_erin->start());
-    QTRY_VERIFY_WITH_TIMEOUT(m_erin->get("frmLogin/menuBar", "visible").toBool(), 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(hasWindow(*m_erin, "frmChat", "Frank"), 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(chatShows(*m_erin, "Frank", "while you were away"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_erin->get(QStringLiteral("frmLogin/menuBar"), QStringLiteral("visible")).toBool(),
+                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT(hasWindow(*m_erin, QStringLiteral("frmChat"), QStringLiteral("Frank")), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(chatShows(*m_erin, QStringLiteral("Frank"), QStringLiteral("while you were away")), 10000);
     // The chat shows the conversation of the earlier run from its history file.
-    QVERIFY(chatShows(*m_erin, "Frank", "Привет 😀"));
-    QVERIFY(chatShows(*m_erin, "Frank", "after the restart"));
+    QVERIFY(chatShows(*m_erin, QStringLiteral("Frank"), QStringLiteral("Привет 😀")));
+    QVERIFY(chatShows(*m_erin, QStringLiteral("Frank"), QStringLiteral("after the restart")));
 }
 
 void TestEndToEnd::logoutAndLoginAgain()
 {
-    QVERIFY(m_frank->invoke("frmLogin", "logoutUser"));
-    QTRY_VERIFY_WITH_TIMEOUT(!m_frank->get("frmLogin/menuBar", "visible").toBool(), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get("frmLogin/lwContactsDesigned", "items").toArray().isEmpty(), 10000);
-    QVERIFY(logIn(*m_frank, "frank", "frank-pass-1"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get("frmLogin/menuBar", "visible").toBool(), 15000);
-    QVERIFY(m_frank->invoke("frmLogin", "on_timerOA_tick"));
-    QTRY_VERIFY_WITH_TIMEOUT(listShows(*m_frank, "Erin"), 15000);
+    QVERIFY(m_frank->invoke(QStringLiteral("frmLogin"), QStringLiteral("logoutUser")));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_frank->get(QStringLiteral("frmLogin/menuBar"), QStringLiteral("visible")).toBool(),
+                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_frank->get(QStringLiteral("frmLogin/lwContactsDesigned"), QStringLiteral("items")).toArray().isEmpty(),
+        10000);
+    QVERIFY(logIn(*m_frank, QStringLiteral("frank"), QStringLiteral("frank-pass-1")));
+    QTRY_VERIFY_WITH_TIMEOUT(m_frank->get(QStringLiteral("frmLogin/menuBar"), QStringLiteral("visible")).toBool(),
+                             15000);
+    QVERIFY(m_frank->invoke(QStringLiteral("frmLogin"), QStringLiteral("on_timerOA_tick")));
+    QTRY_VERIFY_WITH_TIMEOUT(listShows(*m_frank, QStringLiteral("Erin")), 15000);
 }
 
 void TestEndToEnd::cleanupTestCase()

@@ -416,8 +416,8 @@ bool TestHostile::loggedIn()
 QString TestHostile::messageBoxTitle()
 {
     for (const QJsonValue &window : m_fx->client.windows()) {
-        if (window.toObject().value("class").toString() == QLatin1String("QMessageBox"))
-            return window.toObject().value("title").toString();
+        if (window.toObject().value(QStringLiteral("class")).toString() == QLatin1String("QMessageBox"))
+            return window.toObject().value(QStringLiteral("title")).toString();
     }
     return QString();
 }
@@ -462,7 +462,8 @@ qint64 TestHostile::answerTime()
 {
     QElapsedTimer timer;
     timer.start();
-    const bool ok = m_fx->client.call({{"cmd", "windows"}}).value("ok").toBool();
+    const bool ok =
+        m_fx->client.call({{QStringLiteral("cmd"), QStringLiteral("windows")}}).value(QStringLiteral("ok")).toBool();
     return ok ? timer.elapsed() : -1;
 }
 
@@ -496,7 +497,7 @@ void TestHostile::verifyHealthy()
 
     const QByteArray history = fx.history(Alice);
     for (const QString &kept : qAsConst(fx.keptMessages))
-        QVERIFY2(history.contains(kept.toLatin1()), qPrintable(kept + " is missing from the history"));
+        QVERIFY2(history.contains(kept.toLatin1()), qPrintable(kept + QStringLiteral(" is missing from the history")));
 
     for (const QString &path : changedFiles(fx.homeBefore, snapshot(fx.client.home(), true))) {
         // QSettings holds a lock file beside the settings while it writes them.
@@ -505,7 +506,8 @@ void TestHostile::verifyHealthy()
         QVERIFY2(allowed, qPrintable(QStringLiteral("written outside the data directory: ") + path));
     }
     for (const QString &path : changedFiles(fx.tmpBefore, snapshot(fx.tmpDir(), true)))
-        QVERIFY2(path.startsWith(fx.tmpDir() + QStringLiteral("/zme2e-")), qPrintable("temporary file left: " + path));
+        QVERIFY2(path.startsWith(fx.tmpDir() + QStringLiteral("/zme2e-")),
+                 qPrintable(QStringLiteral("temporary file left: ") + path));
     // The program copies its message sound next to itself when it can; nothing else goes there.
     for (const QString &path : changedFiles(fx.programBefore, snapshot(fx.programDir, false)))
         QVERIFY2(QFileInfo(path).fileName() == QLatin1String("ChatIn.wav"),
@@ -602,8 +604,12 @@ void TestHostile::hostileNamesStayInDataDirectory()
     QTRY_COMPARE_WITH_TIMEOUT(tokensIn(fx.allHistory(), QStringLiteral("odd")).size(), sent.size(), 20000);
     QCOMPARE(tokenSet(fx.allHistory(), QStringLiteral("odd")), sent);
     // The pictures were fetched and cached, also for names that look like paths.
-    QTRY_VERIFY_WITH_TIMEOUT(fx.client.call({{"cmd", "avatarLoaded"}, {"user", names.first()}}).value("value").toBool(),
-                             15000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        fx.client
+            .call({{QStringLiteral("cmd"), QStringLiteral("avatarLoaded")}, {QStringLiteral("user"), names.first()}})
+            .value(QStringLiteral("value"))
+            .toBool(),
+        15000);
     const QJsonArray rows =
         fx.client.get(QStringLiteral("frmLogin/lwContactsDesigned"), QStringLiteral("items")).toArray();
     QCOMPARE(rows.size(), contacts.size());
@@ -630,7 +636,11 @@ void TestHostile::thousandsOfContacts()
         c.state = 1 + (c.state % 5);
     fx.server.sendToClient(contactsLine(contacts));
     QVERIFY(receiveKept(QStringLiteral("kept")));
-    QCOMPARE(fx.client.call({{"cmd", "contactState"}, {"user", "user4999"}}).value("value").toInt(),
+    QCOMPARE(fx.client
+                 .call({{QStringLiteral("cmd"), QStringLiteral("contactState")},
+                        {QStringLiteral("user"), QStringLiteral("user4999")}})
+                 .value(QStringLiteral("value"))
+                 .toInt(),
              contacts.last().state);
     QCOMPARE(fx.client.get(QStringLiteral("frmLogin/lwContactsDesigned"), QStringLiteral("items")).toArray().size(),
              contacts.size() + friendlyContacts().size());
@@ -702,7 +712,8 @@ void TestHostile::floodDuringCall()
                 return n == count ? (++*produced, reply) : QByteArray();
             QByteArray chunk;
             for (int i = n; i < n + 20; ++i)
-                chunk += messageLine(senders.at(i % senders.size()), prefix + QString::number(i) + 'z' + text, i);
+                chunk += messageLine(senders.at(i % senders.size()),
+                                     prefix + QString::number(i) + QLatin1Char('z') + text, i);
             *produced += 20;
             return chunk;
         });
@@ -747,7 +758,7 @@ void TestHostile::floodDuringCall()
     const int total = count > 0 ? count : produced->load();
     QSet<QString> expected;
     for (int i = 0; i < total; ++i)
-        expected.insert(prefix + QString::number(i) + 'z');
+        expected.insert(prefix + QString::number(i) + QLatin1Char('z'));
     QStringList stored;
     QDeadlineTimer deadline(30000);
     while (!deadline.hasExpired()) {
@@ -826,8 +837,11 @@ void TestHostile::closeAtEveryStep()
             fx.server.sendToClient(contactsLine(friendlyContacts()));
             QTRY_VERIFY_WITH_TIMEOUT(listShows(AliceName), 10000);
         }
-        QVERIFY(fx.client.call({{"cmd", "activateItem"}, {"path", "frmLogin/lwContactsDesigned"}, {"text", "Alice"}})
-                    .value("ok")
+        QVERIFY(fx.client
+                    .call({{QStringLiteral("cmd"), QStringLiteral("activateItem")},
+                           {QStringLiteral("path"), QStringLiteral("frmLogin/lwContactsDesigned")},
+                           {QStringLiteral("text"), QStringLiteral("Alice")}})
+                    .value(QStringLiteral("ok"))
                     .toBool());
         const QString field = QStringLiteral("frmChat@Alice/txtMessageBox");
         QTRY_VERIFY_WITH_TIMEOUT(fx.client.get(field, QStringLiteral("visible")).toBool(), 10000);

@@ -26,7 +26,7 @@ QString program()
 QJsonObject mainWindow(ClientProcess &client)
 {
     for (const QJsonValue &window : client.windows()) {
-        if (window.toObject().value("class").toString() == QLatin1String("frmLogin"))
+        if (window.toObject().value(QStringLiteral("class")).toString() == QLatin1String("frmLogin"))
             return window.toObject();
     }
     return {};
@@ -34,13 +34,14 @@ QJsonObject mainWindow(ClientProcess &client)
 
 bool isMinimized(ClientProcess &client)
 {
-    return mainWindow(client).value("minimized").toBool();
+    return mainWindow(client).value(QStringLiteral("minimized")).toBool();
 }
 
 bool isInFront(ClientProcess &client)
 {
     const QJsonObject window = mainWindow(client);
-    return window.value("visible").toBool() && !window.value("minimized").toBool() && window.value("active").toBool();
+    return window.value(QStringLiteral("visible")).toBool() && !window.value(QStringLiteral("minimized")).toBool()
+        && window.value(QStringLiteral("active")).toBool();
 }
 
 QString settingsFile(const ClientProcess &client)
@@ -116,15 +117,21 @@ void TestInstance::informationOptions_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("language");
     QTest::addColumn<QStringList>("expected");
-    const QStringList usage{"Usage: zmessenger [options]", "  --minimized ", "  -h, --help ", "  --version "};
-    QTest::newRow("--help") << QStringList{"--help"} << "" << usage;
-    QTest::newRow("-h") << QStringList{"-h"} << "" << usage;
-    QTest::newRow("--help among others") << QStringList{"--minimized", "--bogus", "--help"} << "" << usage;
-    QTest::newRow("--version") << QStringList{"--version"} << "" << QStringList{"Zelto Messenger 1.0.0-33\n"};
-    QTest::newRow("--help in German") << QStringList{
-        "--help"} << "de" << QStringList{"Aufruf: zmessenger [Optionen]", "Diese Hilfe anzeigen und beenden"};
-    QTest::newRow("--help in French") << QStringList{
-        "--help"} << "fr" << QStringList{"Utilisation : zmessenger [options]", "Afficher cette aide et quitter"};
+    const QStringList usage{QStringLiteral("Usage: zmessenger [options]"), QStringLiteral("  --minimized "),
+                            QStringLiteral("  -h, --help "), QStringLiteral("  --version ")};
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << "" << usage;
+    QTest::newRow("-h") << QStringList{QStringLiteral("-h")} << "" << usage;
+    QTest::newRow("--help among others") << QStringList{QStringLiteral("--minimized"), QStringLiteral("--bogus"),
+                                                        QStringLiteral("--help")}
+                                         << "" << usage;
+    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << ""
+                               << QStringList{QStringLiteral("Zelto Messenger 1.0.0-33\n")};
+    QTest::newRow("--help in German") << QStringList{QStringLiteral("--help")} << QStringLiteral("de")
+                                      << QStringList{QStringLiteral("Aufruf: zmessenger [Optionen]"),
+                                                     QStringLiteral("Diese Hilfe anzeigen und beenden")};
+    QTest::newRow("--help in French") << QStringList{QStringLiteral("--help")} << QStringLiteral("fr")
+                                      << QStringList{QStringLiteral("Utilisation : zmessenger [options]"),
+                                                     QStringLiteral("Afficher cette aide et quitter")};
 }
 
 void TestInstance::informationOptions()
@@ -157,8 +164,9 @@ void TestInstance::informationOptions()
 void TestInstance::unknownOptionsStillIgnored()
 {
     ClientProcess client(QStringLiteral("unknown"));
-    QVERIFY(client.start({"--bogus", "-x", "--HELP", "--helpme", "--versions", "file.txt"}));
-    QVERIFY(mainWindow(client).value("visible").toBool());
+    QVERIFY(client.start({QStringLiteral("--bogus"), QStringLiteral("-x"), QStringLiteral("--HELP"),
+                          QStringLiteral("--helpme"), QStringLiteral("--versions"), QStringLiteral("file.txt")}));
+    QVERIFY(mainWindow(client).value(QStringLiteral("visible")).toBool());
     QVERIFY(client.stop());
 }
 
@@ -168,10 +176,10 @@ void TestInstance::secondStart_data()
     QTest::addColumn<bool>("raises");
     QTest::addColumn<QString>("output");
     QTest::newRow("plain start raises the running window") << QStringList() << true << "";
-    QTest::newRow("start with other options raises it") << QStringList{"--noupdate"} << true << "";
+    QTest::newRow("start with other options raises it") << QStringList{QStringLiteral("--noupdate")} << true << "";
     // Autostart at login while the program already runs must not pop the window up.
-    QTest::newRow("--minimized start leaves it alone") << QStringList{"--minimized"} << false << "";
-    QTest::newRow("--help answers and leaves it alone") << QStringList{"--help"} << false << "Usage:";
+    QTest::newRow("--minimized start leaves it alone") << QStringList{QStringLiteral("--minimized")} << false << "";
+    QTest::newRow("--help answers and leaves it alone") << QStringList{QStringLiteral("--help")} << false << "Usage:";
 }
 
 void TestInstance::secondStart()
@@ -180,7 +188,7 @@ void TestInstance::secondStart()
     QFETCH(bool, raises);
     QFETCH(QString, output);
     ClientProcess first(QStringLiteral("first"));
-    QVERIFY(first.start({"--minimized"}));
+    QVERIFY(first.start({QStringLiteral("--minimized")}));
     QTRY_VERIFY(isMinimized(first));
 
     QProcess second;
@@ -212,7 +220,7 @@ void TestInstance::staleLockFromCrashDoesNotBlock()
     QVERIFY2(QFile::exists(lock), "a crash leaves its lock behind");
 
     // The new start finds the dead holder and runs itself instead of waiting or handing over.
-    QVERIFY(client.start({"--minimized"}));
+    QVERIFY(client.start({QStringLiteral("--minimized")}));
     QCOMPARE(lockHolder(client.runtimeDirectory()), client.processId());
     // And it answers later starts itself.
     QProcess second;

@@ -53,7 +53,7 @@ void TestAccountFlow::initTestCase()
     QVERIFY2(server.start(config, &error), qPrintable(error));
     exportZmsgdEndpoint(server);
     UiMessage::setHook([this](QMessageBox::Icon, const QString &title, const QString &text) {
-        boxes << title + ": " + text;
+        boxes << title + QStringLiteral(": ") + text;
         return QMessageBox::Ok;
     });
 }
@@ -81,18 +81,20 @@ void TestAccountFlow::changePasswordThenLogIn()
     frmChangePassword dialog;
     dialog.setLogin(&hanna);
     dialog.show();
-    dialog.findChild<QLineEdit *>("txtOldPassword")->setText(QStringLiteral("wrongpass"));
-    dialog.findChild<QLineEdit *>("txtNewPassword")->setText(QStringLiteral("newpass34"));
-    dialog.findChild<QLineEdit *>("txtRepeatPassword")->setText(QStringLiteral("newpass34"));
-    QVERIFY(clickStandardButton(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply));
-    QCOMPARE(boxes, QStringList({"Change password: The old password is not correct!"}));
+    dialog.findChild<QLineEdit *>(QStringLiteral("txtOldPassword"))->setText(QStringLiteral("wrongpass"));
+    dialog.findChild<QLineEdit *>(QStringLiteral("txtNewPassword"))->setText(QStringLiteral("newpass34"));
+    dialog.findChild<QLineEdit *>(QStringLiteral("txtRepeatPassword"))->setText(QStringLiteral("newpass34"));
+    QVERIFY(clickStandardButton(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")),
+                                QDialogButtonBox::Apply));
+    QCOMPARE(boxes, QStringList({QStringLiteral("Change password: The old password is not correct!")}));
     QVERIFY(dialog.isVisible());
 
-    dialog.findChild<QLineEdit *>("txtOldPassword")->setText(QStringLiteral(" oldpass12 "));
-    QVERIFY(clickStandardButton(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply));
+    dialog.findChild<QLineEdit *>(QStringLiteral("txtOldPassword"))->setText(QStringLiteral(" oldpass12 "));
+    QVERIFY(clickStandardButton(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")),
+                                QDialogButtonBox::Apply));
     QCOMPARE(boxes.size(), 1);
     QVERIFY(!dialog.isVisible());
-    QCOMPARE(hanna.calls, QStringList({"password newpass34"}));
+    QCOMPARE(hanna.calls, QStringList({QStringLiteral("password newpass34")}));
 
     ZMsgFw111Q again;
     QCOMPARE(again.loginUser(QStringLiteral("hanna"), QStringLiteral("oldpass12")), 404);
@@ -115,19 +117,21 @@ void TestAccountFlow::answerFriendRequests()
     QCOMPARE(alma.session.loginUser(QStringLiteral("alma"), QStringLiteral("almapass1")), 200);
     QStringList pending = alma.session.getUserContactsRequests().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     pending.sort();
-    QCOMPARE(pending, QStringList({"bert", "cleo"}));
+    QCOMPARE(pending, QStringList({QStringLiteral("bert"), QStringLiteral("cleo")}));
 
     frmContactRequests dialog;
     dialog.setLogin(&alma);
     dialog.setRequests(pending);
-    auto *list = dialog.findChild<QListWidget *>("lwRequests");
+    auto *list = dialog.findChild<QListWidget *>(QStringLiteral("lwRequests"));
     list->setCurrentRow(0);
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAccept"), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdAccept")), Qt::LeftButton);
     list->setCurrentRow(0);
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdReject"), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdReject")), Qt::LeftButton);
     QCOMPARE(boxes, QStringList());
-    QCOMPARE(dialog.findChild<QLabel *>("labFR")->text(), QStringLiteral("You have 0 Friend Requests"));
-    QCOMPARE(alma.calls, QStringList({"requests + -bert", "contact bert", "requests + -cleo"}));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labFR"))->text(), QStringLiteral("You have 0 Friend Requests"));
+    QCOMPARE(alma.calls,
+             QStringList({QStringLiteral("requests + -bert"), QStringLiteral("contact bert"),
+                          QStringLiteral("requests + -cleo")}));
 
     QCOMPARE(alma.session.getUserContactsRequests().split(QLatin1Char('\n'), Qt::SkipEmptyParts), QStringList());
     QVERIFY(alma.session.getUserContacts().split(QLatin1Char('\n')).contains(QStringLiteral("bert")));
@@ -156,12 +160,13 @@ void TestAccountFlow::profileChangesReachAnotherSession()
                    ownInfo.contacts);
     editor.setClients(ownInfo.clients);
     editor.show();
-    editor.findChild<QLineEdit *>("txtNick")->setText(QStringLiteral("Dora D."));
-    editor.findChild<QLineEdit *>("txtMsgState")->setText(QStringLiteral("sch\u00f6n <drau\u00dfen>"));
-    QVERIFY(clickStandardButton(editor.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply));
+    editor.findChild<QLineEdit *>(QStringLiteral("txtNick"))->setText(QStringLiteral("Dora D."));
+    editor.findChild<QLineEdit *>(QStringLiteral("txtMsgState"))->setText(QStringLiteral("sch\u00f6n <drau\u00dfen>"));
+    QVERIFY(clickStandardButton(editor.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")),
+                                QDialogButtonBox::Apply));
     QCOMPARE(boxes, QStringList());
     QVERIFY(!editor.isVisible());
-    QCOMPARE(dora.calls, QStringList({"welcome Dora D."}));
+    QCOMPARE(dora.calls, QStringList({QStringLiteral("welcome Dora D.")}));
 
     QCOMPARE(emil.getAnotherUserNick(QStringLiteral("dora")), QStringLiteral("Dora D."));
     const QString status = emil.getAnotherUserMessageState(QStringLiteral("dora"));
@@ -170,9 +175,9 @@ void TestAccountFlow::profileChangesReachAnotherSession()
     info.setName(QStringLiteral("Dora D."));
     info.setStatus(status);
     info.setClients(seen.clients);
-    QCOMPARE(info.findChild<QLabel *>("labMsgState")->text(),
+    QCOMPARE(info.findChild<QLabel *>(QStringLiteral("labMsgState"))->text(),
              QStringLiteral("Status: <span>sch\u00f6n &lt;drau\u00dfen&gt;</span>"));
-    QVERIFY(info.findChild<QPushButton *>("cmdShowClients")->isEnabled());
+    QVERIFY(info.findChild<QPushButton *>(QStringLiteral("cmdShowClients"))->isEnabled());
 }
 
 ZM_HERMETIC_TEST_MAIN(TestAccountFlow)

@@ -162,7 +162,7 @@ void TestAvatar::avatarUrl()
     qunsetenv("ZMSGFW_AVATAR_PORT");
     qunsetenv("ZMSGFW_AVATAR_HTTP_PORT");
     if (url.isEmpty())
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no avatar address"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("no avatar address")));
     QCOMPARE(QString::fromLatin1(ZMsgFw111Q::avatarUrl(path, user, secure).toEncoded()), url);
 }
 
@@ -184,8 +184,8 @@ void TestAvatar::downloadOverHttp()
     HttpTestServer server("picture-bytes");
     QVERIFY(server.isListening());
     auto client = std::make_unique<ZMsgFw111Q>();
-    std::unique_ptr<QNetworkReply> reply(hash ? client->downloadAvatarHash("anna", false)
-                                              : client->downloadAvatar("anna", false));
+    std::unique_ptr<QNetworkReply> reply(hash ? client->downloadAvatarHash(QStringLiteral("anna"), false)
+                                              : client->downloadAvatar(QStringLiteral("anna"), false));
     if (clientGoneFirst)
         client.reset();
     QSignalSpy finished(reply.get(), &QNetworkReply::finished);
@@ -215,7 +215,7 @@ void TestAvatar::downloadOverHttps()
     QVERIFY(server.listenOnLoopback());
     server.exportAvatarEndpoint();
     ZMsgFw111Q client;
-    std::unique_ptr<QNetworkReply> reply(client.downloadAvatar("anna", true));
+    std::unique_ptr<QNetworkReply> reply(client.downloadAvatar(QStringLiteral("anna"), true));
     QSignalSpy finished(reply.get(), &QNetworkReply::finished);
     QVERIFY(finished.wait(5000));
     if (!pinned) {
@@ -284,7 +284,7 @@ void TestAvatar::upload()
     ZMsgFw111Q client;
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(client.uploadAvatar("anna", "pw", bandedImage(300, 200)), result);
+    QCOMPARE(client.uploadAvatar(QStringLiteral("anna"), QStringLiteral("pw"), bandedImage(300, 200)), result);
     QVERIFY(timer.elapsed() < 5000);
     QVERIFY(server.waitForOpenConnections(0));
     QVERIFY(received.startsWith(Credentials));

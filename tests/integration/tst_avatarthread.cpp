@@ -139,8 +139,11 @@ bool TestAvatarThread::finishes(QSignalSpy &finished)
 
 void TestAvatarThread::idsToFetch()
 {
-    QCOMPARE(AvatarThread::idsToFetch({"a", "b", "a", "c", "b"}, {"c"}), (QStringList{"a", "b"}));
-    QCOMPARE(AvatarThread::idsToFetch({}, {"x"}), QStringList());
+    QCOMPARE(AvatarThread::idsToFetch({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("a"),
+                                       QStringLiteral("c"), QStringLiteral("b")},
+                                      {QStringLiteral("c")}),
+             (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    QCOMPARE(AvatarThread::idsToFetch({}, {QStringLiteral("x")}), QStringList());
 }
 
 void TestAvatarThread::cachedFilesAreUsedOrDeleted()
@@ -156,10 +159,12 @@ void TestAvatarThread::cachedFilesAreUsedOrDeleted()
     writeRaw(QStringLiteral("html"), AvatarCache::encode("<html>not found</html>"));
     server.bodies.insert(QStringLiteral("magic"), picture);
 
-    const Run run = runThread({"v11", "v10", "sum", "magic", "old", "html", "v11"});
+    const Run run =
+        runThread({QStringLiteral("v11"), QStringLiteral("v10"), QStringLiteral("sum"), QStringLiteral("magic"),
+                   QStringLiteral("old"), QStringLiteral("html"), QStringLiteral("v11")});
     QVERIFY(run.finished);
-    QCOMPARE(run.emitted.keys(), (QStringList{"v10", "v11"}));
-    QCOMPARE(run.emitted.value("v11"), picture);
+    QCOMPARE(run.emitted.keys(), (QStringList{QStringLiteral("v10"), QStringLiteral("v11")}));
+    QCOMPARE(run.emitted.value(QStringLiteral("v11")), picture);
     // Bad files are deleted and fetched again only by the next run.
     QVERIFY(server.requested.isEmpty());
     for (const char *id : {"sum", "magic", "old", "html"})
@@ -219,11 +224,13 @@ void TestAvatarThread::missingFilesAreDownloadedAndCached()
     server.bodies.insert(QStringLiteral("page"), "<html>error</html>");
     writeRaw(QStringLiteral("known"), "garbage that must stay");
 
-    const Run run = runThread({"new", "page", "new", "known"}, {"known"});
+    const Run run =
+        runThread({QStringLiteral("new"), QStringLiteral("page"), QStringLiteral("new"), QStringLiteral("known")},
+                  {QStringLiteral("known")});
     QVERIFY(run.finished);
-    QCOMPARE(server.requested, (QStringList{"new", "page"}));
-    QCOMPARE(run.emitted.keys(), QStringList{"new"});
-    QCOMPARE(run.emitted.value("new"), picture);
+    QCOMPARE(server.requested, (QStringList{QStringLiteral("new"), QStringLiteral("page")}));
+    QCOMPARE(run.emitted.keys(), QStringList{QStringLiteral("new")});
+    QCOMPARE(run.emitted.value(QStringLiteral("new")), picture);
 
     QFile cached(AvatarCache::filePath(QStringLiteral("new")));
     QVERIFY(cached.open(QIODevice::ReadOnly));
@@ -239,8 +246,8 @@ void TestAvatarThread::missingFilesAreDownloadedAndCached()
 
     // The next run takes the picture from the cache.
     server.requested.clear();
-    const Run second = runThread({"new"});
-    QCOMPARE(second.emitted.value("new"), picture);
+    const Run second = runThread({QStringLiteral("new")});
+    QCOMPARE(second.emitted.value(QStringLiteral("new")), picture);
     QVERIFY(server.requested.isEmpty());
 }
 
@@ -249,7 +256,7 @@ void TestAvatarThread::oversizedDownloadIsRefused()
     server.bodies.insert(QStringLiteral("huge"), QByteArray(AvatarCache::MaxPictureBytes + 100, 'x'));
     server.bodies.insert(QStringLiteral("lying"), QByteArray(1000, 'y'));
     server.announcedLengths.insert(QStringLiteral("lying"), qint64(1) << 40);
-    const Run run = runThread({"huge", "lying"});
+    const Run run = runThread({QStringLiteral("huge"), QStringLiteral("lying")});
     QVERIFY(run.finished);
     QVERIFY(run.emitted.isEmpty());
     QVERIFY(!QFileInfo::exists(AvatarCache::filePath(QStringLiteral("huge"))));
@@ -259,16 +266,16 @@ void TestAvatarThread::oversizedDownloadIsRefused()
 void TestAvatarThread::stopEndsAWaitingDownload()
 {
     // "silent" is never answered: without a stop the thread would wait 150 s.
-    auto *thread = new AvatarThread({"silent", "after"}, {});
+    auto *thread = new AvatarThread({QStringLiteral("silent"), QStringLiteral("after")}, {});
     QSignalSpy finished(thread, &QThread::finished);
     thread->start(QThread::LowPriority);
-    QTRY_COMPARE(server.requested, QStringList{"silent"});
+    QTRY_COMPARE(server.requested, QStringList{QStringLiteral("silent")});
     QElapsedTimer timer;
     timer.start();
     thread->requestStop();
     QVERIFY(thread->wait(5000));
     QVERIFY(timer.elapsed() < 5000);
-    QCOMPARE(server.requested, QStringList{"silent"});
+    QCOMPARE(server.requested, QStringList{QStringLiteral("silent")});
     QVERIFY(!QFileInfo::exists(AvatarCache::filePath(QStringLiteral("silent"))));
     QVERIFY(QDir(DataDirectory::path()).entryList(QDir::Files).isEmpty());
     delete thread;
@@ -277,11 +284,12 @@ void TestAvatarThread::stopEndsAWaitingDownload()
 void TestAvatarThread::unsafeIdsStayInside()
 {
     server.bodies.insert(QStringLiteral("../../outside"), pngPicture());
-    const Run run = runThread({"../../outside"});
+    const Run run = runThread({QStringLiteral("../../outside")});
     QVERIFY(run.finished);
-    QCOMPARE(run.emitted.keys(), QStringList{"../../outside"});
+    QCOMPARE(run.emitted.keys(), QStringList{QStringLiteral("../../outside")});
     QVERIFY(QFileInfo::exists(AvatarCache::filePath(QStringLiteral("../../outside"))));
-    QVERIFY(AvatarCache::filePath(QStringLiteral("../../outside")).startsWith(DataDirectory::path() + "/encoded/"));
+    QVERIFY(AvatarCache::filePath(QStringLiteral("../../outside"))
+                .startsWith(DataDirectory::path() + QStringLiteral("/encoded/")));
     QVERIFY(!QFileInfo::exists(QDir::homePath() + QStringLiteral("/../outside.zm")));
 }
 
@@ -315,7 +323,7 @@ void TestAvatarThread::hostileDownloadsAreRefused()
 
     QVERIFY(PeakMemory::reset());
     const double before = PeakMemory::residentMiB();
-    const Run run = runThread({"hostile"});
+    const Run run = runThread({QStringLiteral("hostile")});
     const double growth = PeakMemory::peakMiB() - before;
     qputenv("ZMSGFW_AVATAR_HTTP_PORT", QByteArray::number(server.serverPort()));
 
@@ -351,7 +359,7 @@ void TestAvatarThread::svgAvatarsAreNotDecoded()
     else
         server.bodies.insert(id, svg);
 
-    auto *thread = new AvatarThread({id, "after"}, {});
+    auto *thread = new AvatarThread({id, QStringLiteral("after")}, {});
     QStringList emitted;
     connect(thread, &AvatarThread::avatarInsert, this,
             [&emitted](QByteArray, QString emittedId) { emitted << emittedId; });
@@ -369,7 +377,7 @@ void TestAvatarThread::svgAvatarsAreNotDecoded()
     QCoreApplication::processEvents();
     QVERIFY(done);
     // The picture after it still comes.
-    QCOMPARE(emitted, QStringList{"after"});
+    QCOMPARE(emitted, QStringList{QStringLiteral("after")});
     QVERIFY(!QFileInfo::exists(AvatarCache::filePath(id)));
 }
 

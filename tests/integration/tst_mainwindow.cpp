@@ -602,7 +602,8 @@ void TestMainWindow::formObjects()
     for (const char *name : names)
         QVERIFY2(window.findChild<QObject *>(QLatin1String(name)), name);
     const auto *stack = child<QStackedWidget>(&window, "swTabs");
-    const QStringList pageOrder = {"pLogin", "pInterface", "pRegister", "pLoginDesigned", "pInterfaceDesigned"};
+    const QStringList pageOrder = {QStringLiteral("pLogin"), QStringLiteral("pInterface"), QStringLiteral("pRegister"),
+                                   QStringLiteral("pLoginDesigned"), QStringLiteral("pInterfaceDesigned")};
     for (int i = 0; i < pageOrder.size(); ++i)
         QCOMPARE(stack->widget(i)->objectName(), pageOrder.at(i));
     QCOMPARE(stack->metaObject()->className(), "ZVRStackedWidget");
@@ -690,8 +691,10 @@ void TestMainWindow::storedChoices()
     QCOMPARE(store.contains(QStringLiteral("Login/Name")), credentialsStored);
     QCOMPARE(store.contains(QStringLiteral("Login/Password")), credentialsStored);
     if (credentialsStored) {
-        QCOMPARE(store.value(QStringLiteral("Login/Name")).toString(), LoginStore::encodeCredential("alice"));
-        QCOMPARE(store.value(QStringLiteral("Login/Password")).toString(), LoginStore::encodeCredential("alice123"));
+        QCOMPARE(store.value(QStringLiteral("Login/Name")).toString(),
+                 LoginStore::encodeCredential(QStringLiteral("alice")));
+        QCOMPARE(store.value(QStringLiteral("Login/Password")).toString(),
+                 LoginStore::encodeCredential(QStringLiteral("alice123")));
     }
     QCOMPARE(store.value(QStringLiteral("Login/userBootUp")), userBootUp);
     QCOMPARE(Platform::hasAutostartEntry(), autostartAfter);
@@ -935,8 +938,9 @@ void TestMainWindow::logoutForgetsAndSecondLoginBuildsMenusOnce()
     for (QAction *action : messenger->actions())
         entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
     QCOMPARE(entries,
-             (QStringList{"Online status", "-", "Add contact", "Change password", "Edit profile", "-", "Logout",
-                          "Close", "Quit"}));
+             (QStringList{QStringLiteral("Online status"), QStringLiteral("-"), QStringLiteral("Add contact"),
+                          QStringLiteral("Change password"), QStringLiteral("Edit profile"), QStringLiteral("-"),
+                          QStringLiteral("Logout"), QStringLiteral("Close"), QStringLiteral("Quit")}));
     QCOMPARE(messenger->actions().at(6)->shortcut(), QKeySequence(QStringLiteral("Ctrl+L")));
     QCOMPARE(messenger->actions().at(8)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
     window->logoutUser();
@@ -1036,13 +1040,16 @@ void TestMainWindow::refreshRequestsOnlyWhileLoggedIn()
     // The login sends, after the nick request, the five requests in this order.
     QVERIFY(server.waitForLines(7));
     QCOMPARE(requestWords().mid(1),
-             (QStringList{"avatar", "contactswithavatar", "contactswithstates", "contactsrequests", "onlinestate"}));
+             (QStringList{QStringLiteral("avatar"), QStringLiteral("contactswithavatar"),
+                          QStringLiteral("contactswithstates"), QStringLiteral("contactsrequests"),
+                          QStringLiteral("onlinestate")}));
     QMetaObject::invokeMethod(window.get(), "on_timerOA_tick");
     QVERIFY(server.waitForLines(9));
-    QCOMPARE(requestWords().mid(6), (QStringList{"contactswithavatar", "contactswithstates"}));
+    QCOMPARE(requestWords().mid(6),
+             (QStringList{QStringLiteral("contactswithavatar"), QStringLiteral("contactswithstates")}));
     QMetaObject::invokeMethod(window.get(), "on_timerFR_tick");
     QVERIFY(server.waitForLines(11));
-    QCOMPARE(requestWords().mid(8), (QStringList{"contactsrequests", "avatar"}));
+    QCOMPARE(requestWords().mid(8), (QStringList{QStringLiteral("contactsrequests"), QStringLiteral("avatar")}));
 
     // The poll reads a pushed line and enables the tray's status menu.
     QMetaObject::invokeMethod(window.get(), "on_timerSS_tick");
@@ -1091,7 +1098,9 @@ void TestMainWindow::trayDoubleClick()
     QStringList entries;
     for (QAction *action : tray->contextMenu()->actions())
         entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    QCOMPARE(entries, (QStringList{"Online status", "-", "Open ZM", "Stop ZM"}));
+    QCOMPARE(entries,
+             (QStringList{QStringLiteral("Online status"), QStringLiteral("-"), QStringLiteral("Open ZM"),
+                          QStringLiteral("Stop ZM")}));
     QVERIFY(!tray->contextMenu()->actions().first()->menu()->isEnabled());
 }
 
@@ -1114,10 +1123,10 @@ void TestMainWindow::welcomeLine_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("none") << QStringList() << "Max"
                           << "Welcome Max (<a href=\"zmp://editprofile\">Edit Profile</a>)";
-    QTest::newRow("one") << QStringList{"carol"} << "Max"
+    QTest::newRow("one") << QStringList{QStringLiteral("carol")} << "Max"
                          << "Welcome Max (<a href=\"zmp://editprofile\">Edit Profile</a>)<br>You have 1 "
                             "(<a href=\"zmp://friendrequests\">Friend Request</a>)";
-    QTest::newRow("two") << QStringList{"carol", "dave"} << "Max"
+    QTest::newRow("two") << QStringList{QStringLiteral("carol"), QStringLiteral("dave")} << "Max"
                          << "Welcome Max (<a href=\"zmp://editprofile\">Edit Profile</a>)<br>You have 2 "
                             "(<a href=\"zmp://friendrequests\">Friend Requests</a>)";
     // The label is rich text: a nick is shown as it was typed, never as markup.
@@ -1158,7 +1167,7 @@ void TestMainWindow::languageMenu()
     QStringList codes;
     for (const LanguageList::Entry &entry : found)
         codes << entry.code;
-    QCOMPARE(codes, (QStringList{"de", "it"}));
+    QCOMPARE(codes, (QStringList{QStringLiteral("de"), QStringLiteral("it")}));
     QCOMPARE(found.first().flagResource, QStringLiteral(":/tr/de.png"));
     QVERIFY(found.last().flagResource.isEmpty());
 
@@ -1176,8 +1185,9 @@ void TestMainWindow::languageMenu()
         entries << action->text();
     // Built in: German and French; add-ons: German again, listed once, and Italian.
     QCOMPARE(entries,
-             (QStringList{"System (System)", "English (English)", "Deutsch (German)",
-                          QString::fromUtf8("français (French)"), "italiano (Italian)"}));
+             (QStringList{QStringLiteral("System (System)"), QStringLiteral("English (English)"),
+                          QStringLiteral("Deutsch (German)"), QString::fromUtf8("français (French)"),
+                          QStringLiteral("italiano (Italian)")}));
     QVERIFY(!languages->actions().at(1)->icon().isNull());
     QVERIFY(!languages->actions().at(2)->icon().isNull());
     QVERIFY(languages->actions().at(4)->icon().isNull());
@@ -1406,10 +1416,12 @@ void TestMainWindow::registrationKeepsTheLoginClosedWhilePosting()
     QCOMPARE(currentPage(raw), 2);
     QCOMPARE(child<QLabel>(raw, "labRegisterCaptcha")->text(), Registration::captchaHtml(site.picture));
 
-    const QList<QPair<const char *, QString>> form = {
-        {"txtRegisterUserName", "newbie2"},         {"txtRegisterShowName", "New Bie"},
-        {"txtRegisterUserMail", "n@example.org"},   {"txtRegisterPassword", "newbie123"},
-        {"txtRegisterRepeatPassword", "newbie123"}, {"txtRegisterCaptcha", "abc"}};
+    const QList<QPair<const char *, QString>> form = {{"txtRegisterUserName", QStringLiteral("newbie2")},
+                                                      {"txtRegisterShowName", QStringLiteral("New Bie")},
+                                                      {"txtRegisterUserMail", QStringLiteral("n@example.org")},
+                                                      {"txtRegisterPassword", QStringLiteral("newbie123")},
+                                                      {"txtRegisterRepeatPassword", QStringLiteral("newbie123")},
+                                                      {"txtRegisterCaptcha", QStringLiteral("abc")}};
     for (const auto &field : form) {
         auto *edit = child<QLineEdit>(raw, field.first);
         QTest::mouseClick(edit, Qt::LeftButton);
@@ -1578,7 +1590,7 @@ void TestMainWindow::incomingMessageSoundLeavesTheWorkingDirectoryAlone()
     const QString copy = DataDirectory::path() + QStringLiteral("/ChatIn.wav");
     QVERIFY(QFile::exists(copy));
     QCOMPARE(modeOf(copy), QStringLiteral("600"));
-    QVERIFY2(QDir(workingDir.path()).isEmpty(), qPrintable(QDir(workingDir.path()).entryList().join(' ')));
+    QVERIFY2(QDir(workingDir.path()).isEmpty(), qPrintable(QDir(workingDir.path()).entryList().join(QLatin1Char(' '))));
     QVERIFY(!QFile::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/ChatIn.wav")));
     QDir::setCurrent(before);
     bob.logoutUser();
@@ -1711,7 +1723,9 @@ void TestMainWindow::showProfileOfAContact()
     if (opens) {
         QVERIFY(messages.isEmpty());
         const QString name = customNick.isEmpty() ? QStringLiteral("Bob") : customNick;
-        QCOMPARE(shown, (QStringList{"Account: bob", "Name: " + name, "Signature: Silver"}));
+        QCOMPARE(shown,
+                 (QStringList{QStringLiteral("Account: bob"), QStringLiteral("Name: ") + name,
+                              QStringLiteral("Signature: Silver")}));
     } else {
         delete watcher;
         QVERIFY(shown.isEmpty());
@@ -1749,7 +1763,7 @@ void TestMainWindow::checkForUpdateFromTheMenu()
     QAction *check = menuEntry(window.get(), QStringLiteral("Help"), QStringLiteral("Check for Update"));
     QVERIFY(check);
     check->trigger();
-    QCOMPARE(web.paths(), QStringList{"/update/stable32qt5"});
+    QCOMPARE(web.paths(), QStringList{QStringLiteral("/update/stable32qt5")});
     QCOMPARE(update.dialog.isVisible(), offered);
     if (offered) {
         QVERIFY(messages.isEmpty());

@@ -164,10 +164,12 @@ std::unique_ptr<frmLogin> TestRegisterPage::openRegisterPage()
 
 void TestRegisterPage::fillForm(frmLogin *window)
 {
-    const QList<QPair<const char *, QString>> form = {
-        {"txtRegisterUserName", "newbie"},          {"txtRegisterShowName", "New Bie"},
-        {"txtRegisterUserMail", "n@example.org"},   {"txtRegisterPassword", "newbie123"},
-        {"txtRegisterRepeatPassword", "newbie123"}, {"txtRegisterCaptcha", "abc"}};
+    const QList<QPair<const char *, QString>> form = {{"txtRegisterUserName", QStringLiteral("newbie")},
+                                                      {"txtRegisterShowName", QStringLiteral("New Bie")},
+                                                      {"txtRegisterUserMail", QStringLiteral("n@example.org")},
+                                                      {"txtRegisterPassword", QStringLiteral("newbie123")},
+                                                      {"txtRegisterRepeatPassword", QStringLiteral("newbie123")},
+                                                      {"txtRegisterCaptcha", QStringLiteral("abc")}};
     for (const auto &field : form) {
         auto *edit = child<QLineEdit>(window, field.first);
         QTest::mouseClick(edit, Qt::LeftButton);
@@ -304,12 +306,13 @@ void TestRegisterPage::siteAnswers_data()
                                        << "The account newbie has been created. You can log in now." << 0 << 1;
     QTest::newRow("the form again with 200")
         << true << httpAnswer(200, "text/html", "<h1>Register a new account</h1><form method=\"post\"></form>")
-        << Warning << unconfirmed.arg("%1", "200") << 2 << 2;
+        << Warning << unconfirmed.arg(QStringLiteral("%1"), QStringLiteral("200")) << 2 << 2;
     QTest::newRow("refusal in the site's words")
         << true << httpAnswer(409, "text/html", "<p style=\"color: #a00000;\">The user name is taken already.</p>")
         << Warning << "The user name is taken already." << 2 << 2;
-    QTest::newRow("server error without words") << true << httpAnswer(500, "text/plain", "internal error\n") << Warning
-                                                << unconfirmed.arg("%1", "500") << 2 << 2;
+    QTest::newRow("server error without words")
+        << true << httpAnswer(500, "text/plain", "internal error\n") << Warning
+        << unconfirmed.arg(QStringLiteral("%1"), QStringLiteral("500")) << 2 << 2;
     QTest::newRow("connection closed without an answer") << true << QByteArray() << Warning << unreachable << 2 << 1;
     QTest::newRow("nothing listens") << false << QByteArray() << Warning << unreachable << 2 << 0;
 }

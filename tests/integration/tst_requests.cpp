@@ -24,75 +24,119 @@ ZMsgFw111Q &avatarClass(ZMsgFw11Session &client)
 const QHash<QString, Member> &members()
 {
     static const QHash<QString, Member> table{
-        {"requestGetUserContacts", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserContacts()); }},
-        {"requestGetUserContactsLength", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserContactsLength()); }},
-        {"requestGetUserContactsWithStates",
+        {QStringLiteral("requestGetUserContacts"),
+         [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserContacts()); }},
+        {QStringLiteral("requestGetUserContactsLength"),
+         [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserContactsLength()); }},
+        {QStringLiteral("requestGetUserContactsWithStates"),
          [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserContactsWithStates()); }},
-        {"requestGetUserContactsRequests",
+        {QStringLiteral("requestGetUserContactsRequests"),
          [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserContactsRequests()); }},
-        {"requestGetUserFriendRequests", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserFriendRequests()); }},
-        {"requestGetUserFriendRequestsLength",
+        {QStringLiteral("requestGetUserFriendRequests"),
+         [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserFriendRequests()); }},
+        {QStringLiteral("requestGetUserFriendRequestsLength"),
          [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserFriendRequestsLength()); }},
-        {"requestGetUserOnlineState", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserOnlineState()); }},
-        {"requestGetUserMessageState", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserMessageState()); }},
-        {"requestGetUserNick", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserNick()); }},
-        {"requestGetUserMail", [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserMail()); }},
-        {"requestGetAnotherUserOnlineState",
-         [](ZMsgFw11Session &c) { return QVariant(c.requestGetAnotherUserOnlineState("a b&c")); }},
-        {"requestGetAnotherUserMessageState",
-         [](ZMsgFw11Session &c) { return QVariant(c.requestGetAnotherUserMessageState("anna")); }},
-        {"requestGetAnotherUserNick", [](ZMsgFw11Session &c) { return QVariant(c.requestGetAnotherUserNick("anna")); }},
-        {"requestGetAnotherUserMail", [](ZMsgFw11Session &c) { return QVariant(c.requestGetAnotherUserMail("anna")); }},
-        {"requestGetUserProfileInfo",
-         [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserProfileInfo("Jürgen")); }},
-        {"requestGetUserContactsWithAvatar",
+        {QStringLiteral("requestGetUserOnlineState"),
+         [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserOnlineState()); }},
+        {QStringLiteral("requestGetUserMessageState"),
+         [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserMessageState()); }},
+        {QStringLiteral("requestGetUserNick"), [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserNick()); }},
+        {QStringLiteral("requestGetUserMail"), [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserMail()); }},
+        {QStringLiteral("requestGetAnotherUserOnlineState"),
+         [](ZMsgFw11Session &c) { return QVariant(c.requestGetAnotherUserOnlineState(QStringLiteral("a b&c"))); }},
+        {QStringLiteral("requestGetAnotherUserMessageState"),
+         [](ZMsgFw11Session &c) { return QVariant(c.requestGetAnotherUserMessageState(QStringLiteral("anna"))); }},
+        {QStringLiteral("requestGetAnotherUserNick"),
+         [](ZMsgFw11Session &c) { return QVariant(c.requestGetAnotherUserNick(QStringLiteral("anna"))); }},
+        {QStringLiteral("requestGetAnotherUserMail"),
+         [](ZMsgFw11Session &c) { return QVariant(c.requestGetAnotherUserMail(QStringLiteral("anna"))); }},
+        {QStringLiteral("requestGetUserProfileInfo"),
+         [](ZMsgFw11Session &c) { return QVariant(c.requestGetUserProfileInfo(QStringLiteral("Jürgen"))); }},
+        {QStringLiteral("requestGetUserContactsWithAvatar"),
          [](ZMsgFw11Session &c) { return QVariant(avatarClass(c).requestGetUserContactsWithAvatar()); }},
-        {"requestGetUserAvatar", [](ZMsgFw11Session &c) { return QVariant(avatarClass(c).requestGetUserAvatar()); }},
-        {"actionAddUserContact", [](ZMsgFw11Session &c) { return QVariant(c.actionAddUserContact("anna")); }},
-        {"actionDelUserContact", [](ZMsgFw11Session &c) { return QVariant(c.actionDelUserContact("anna")); }},
-        {"actionRemoveUserContact", [](ZMsgFw11Session &c) { return QVariant(c.actionRemoveUserContact("anna")); }},
-        {"actionSetUserOnlineState", [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserOnlineState(2)); }},
-        {"actionSetUserMessageState",
-         [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserMessageState("at home & away")); }},
-        {"actionSetUserNick", [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserNick("Ann")); }},
-        {"actionSetUserMail true", [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserMail("a@b.c", true)); }},
-        {"actionSetUserMail false", [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserMail("a@b.c", false)); }},
-        {"actionSetUserPassword",
-         [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserPassword("old pw", "new&pw")); }},
-        {"actionSendPokeToUser", [](ZMsgFw11Session &c) { return QVariant(c.actionSendPokeToUser("ben")); }},
-        {"actionSendMessageToUser id 7",
-         [](ZMsgFw11Session &c) { return QVariant(c.actionSendMessageToUser("ben", "hi there", 7)); }},
-        {"actionSendMessageToUser id 0",
-         [](ZMsgFw11Session &c) { return QVariant(c.actionSendMessageToUser("ben", "hi there", 0)); }},
-        {"actionSendMessageToUser id -3",
-         [](ZMsgFw11Session &c) { return QVariant(c.actionSendMessageToUser("ben", "hi", -3)); }},
-        {"getUserContacts", [](ZMsgFw11Session &c) { return QVariant(c.getUserContacts()); }},
-        {"getUserContactsLength", [](ZMsgFw11Session &c) { return QVariant(c.getUserContactsLength()); }},
-        {"getUserContactsRequests", [](ZMsgFw11Session &c) { return QVariant(c.getUserContactsRequests()); }},
-        {"getUserFriendRequests", [](ZMsgFw11Session &c) { return QVariant(c.getUserFriendRequests()); }},
-        {"getUserFriendRequestsLength", [](ZMsgFw11Session &c) { return QVariant(c.getUserFriendRequestsLength()); }},
-        {"getUserContactsWithStates", [](ZMsgFw11Session &c) { return QVariant(c.getUserContactsWithStates()); }},
-        {"getUserOnlineState", [](ZMsgFw11Session &c) { return QVariant(c.getUserOnlineState()); }},
-        {"getAnotherUserOnlineState", [](ZMsgFw11Session &c) { return QVariant(c.getAnotherUserOnlineState("anna")); }},
-        {"getUserMessageState", [](ZMsgFw11Session &c) { return QVariant(c.getUserMessageState()); }},
-        {"getAnotherUserMessageState",
-         [](ZMsgFw11Session &c) { return QVariant(c.getAnotherUserMessageState("anna")); }},
-        {"getUserNick", [](ZMsgFw11Session &c) { return QVariant(c.getUserNick()); }},
-        {"getAnotherUserNick", [](ZMsgFw11Session &c) { return QVariant(c.getAnotherUserNick("a b")); }},
-        {"getUserMail", [](ZMsgFw11Session &c) { return QVariant(c.getUserMail()); }},
-        {"getAnotherUserMail", [](ZMsgFw11Session &c) { return QVariant(c.getAnotherUserMail("anna")); }},
-        {"getUserProfileInfo", [](ZMsgFw11Session &c) { return QVariant(c.getUserProfileInfo("anna")); }},
-        {"getUserAvatar", [](ZMsgFw11Session &c) { return QVariant(avatarClass(c).getUserAvatar()); }},
-        {"addUserContact", [](ZMsgFw11Session &c) { return QVariant(c.addUserContact("anna")); }},
-        {"delUserContact", [](ZMsgFw11Session &c) { return QVariant(c.delUserContact("anna")); }},
-        {"removeUserContact", [](ZMsgFw11Session &c) { return QVariant(c.removeUserContact("anna")); }},
-        {"setUserOnlineState", [](ZMsgFw11Session &c) { return QVariant(c.setUserOnlineState(4)); }},
-        {"setUserMessageState", [](ZMsgFw11Session &c) { return QVariant(c.setUserMessageState("back soon")); }},
-        {"setUserNick", [](ZMsgFw11Session &c) { return QVariant(c.setUserNick("Ann & Co")); }},
-        {"setUserMail", [](ZMsgFw11Session &c) { return QVariant(c.setUserMail("a@b.c", false)); }},
-        {"setUserPassword", [](ZMsgFw11Session &c) { return QVariant(c.setUserPassword("old", "new")); }},
-        {"sendPokeToUser", [](ZMsgFw11Session &c) { return QVariant(c.sendPokeToUser("ben")); }},
-        {"sendMessageToUser", [](ZMsgFw11Session &c) { return QVariant(c.sendMessageToUser("ben", "hi &nbsp; you")); }},
+        {QStringLiteral("requestGetUserAvatar"),
+         [](ZMsgFw11Session &c) { return QVariant(avatarClass(c).requestGetUserAvatar()); }},
+        {QStringLiteral("actionAddUserContact"),
+         [](ZMsgFw11Session &c) { return QVariant(c.actionAddUserContact(QStringLiteral("anna"))); }},
+        {QStringLiteral("actionDelUserContact"),
+         [](ZMsgFw11Session &c) { return QVariant(c.actionDelUserContact(QStringLiteral("anna"))); }},
+        {QStringLiteral("actionRemoveUserContact"),
+         [](ZMsgFw11Session &c) { return QVariant(c.actionRemoveUserContact(QStringLiteral("anna"))); }},
+        {QStringLiteral("actionSetUserOnlineState"),
+         [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserOnlineState(2)); }},
+        {QStringLiteral("actionSetUserMessageState"),
+         [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserMessageState(QStringLiteral("at home & away"))); }},
+        {QStringLiteral("actionSetUserNick"),
+         [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserNick(QStringLiteral("Ann"))); }},
+        {QStringLiteral("actionSetUserMail true"),
+         [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserMail(QStringLiteral("a@b.c"), true)); }},
+        {QStringLiteral("actionSetUserMail false"),
+         [](ZMsgFw11Session &c) { return QVariant(c.actionSetUserMail(QStringLiteral("a@b.c"), false)); }},
+        {QStringLiteral("actionSetUserPassword"),
+         [](ZMsgFw11Session &c) {
+             return QVariant(c.actionSetUserPassword(QStringLiteral("old pw"), QStringLiteral("new&pw")));
+         }},
+        {QStringLiteral("actionSendPokeToUser"),
+         [](ZMsgFw11Session &c) { return QVariant(c.actionSendPokeToUser(QStringLiteral("ben"))); }},
+        {QStringLiteral("actionSendMessageToUser id 7"),
+         [](ZMsgFw11Session &c) {
+             return QVariant(c.actionSendMessageToUser(QStringLiteral("ben"), QStringLiteral("hi there"), 7));
+         }},
+        {QStringLiteral("actionSendMessageToUser id 0"),
+         [](ZMsgFw11Session &c) {
+             return QVariant(c.actionSendMessageToUser(QStringLiteral("ben"), QStringLiteral("hi there"), 0));
+         }},
+        {QStringLiteral("actionSendMessageToUser id -3"),
+         [](ZMsgFw11Session &c) {
+             return QVariant(c.actionSendMessageToUser(QStringLiteral("ben"), QStringLiteral("hi"), -3));
+         }},
+        {QStringLiteral("getUserContacts"), [](ZMsgFw11Session &c) { return QVariant(c.getUserContacts()); }},
+        {QStringLiteral("getUserContactsLength"),
+         [](ZMsgFw11Session &c) { return QVariant(c.getUserContactsLength()); }},
+        {QStringLiteral("getUserContactsRequests"),
+         [](ZMsgFw11Session &c) { return QVariant(c.getUserContactsRequests()); }},
+        {QStringLiteral("getUserFriendRequests"),
+         [](ZMsgFw11Session &c) { return QVariant(c.getUserFriendRequests()); }},
+        {QStringLiteral("getUserFriendRequestsLength"),
+         [](ZMsgFw11Session &c) { return QVariant(c.getUserFriendRequestsLength()); }},
+        {QStringLiteral("getUserContactsWithStates"),
+         [](ZMsgFw11Session &c) { return QVariant(c.getUserContactsWithStates()); }},
+        {QStringLiteral("getUserOnlineState"), [](ZMsgFw11Session &c) { return QVariant(c.getUserOnlineState()); }},
+        {QStringLiteral("getAnotherUserOnlineState"),
+         [](ZMsgFw11Session &c) { return QVariant(c.getAnotherUserOnlineState(QStringLiteral("anna"))); }},
+        {QStringLiteral("getUserMessageState"), [](ZMsgFw11Session &c) { return QVariant(c.getUserMessageState()); }},
+        {QStringLiteral("getAnotherUserMessageState"),
+         [](ZMsgFw11Session &c) { return QVariant(c.getAnotherUserMessageState(QStringLiteral("anna"))); }},
+        {QStringLiteral("getUserNick"), [](ZMsgFw11Session &c) { return QVariant(c.getUserNick()); }},
+        {QStringLiteral("getAnotherUserNick"),
+         [](ZMsgFw11Session &c) { return QVariant(c.getAnotherUserNick(QStringLiteral("a b"))); }},
+        {QStringLiteral("getUserMail"), [](ZMsgFw11Session &c) { return QVariant(c.getUserMail()); }},
+        {QStringLiteral("getAnotherUserMail"),
+         [](ZMsgFw11Session &c) { return QVariant(c.getAnotherUserMail(QStringLiteral("anna"))); }},
+        {QStringLiteral("getUserProfileInfo"),
+         [](ZMsgFw11Session &c) { return QVariant(c.getUserProfileInfo(QStringLiteral("anna"))); }},
+        {QStringLiteral("getUserAvatar"), [](ZMsgFw11Session &c) { return QVariant(avatarClass(c).getUserAvatar()); }},
+        {QStringLiteral("addUserContact"),
+         [](ZMsgFw11Session &c) { return QVariant(c.addUserContact(QStringLiteral("anna"))); }},
+        {QStringLiteral("delUserContact"),
+         [](ZMsgFw11Session &c) { return QVariant(c.delUserContact(QStringLiteral("anna"))); }},
+        {QStringLiteral("removeUserContact"),
+         [](ZMsgFw11Session &c) { return QVariant(c.removeUserContact(QStringLiteral("anna"))); }},
+        {QStringLiteral("setUserOnlineState"), [](ZMsgFw11Session &c) { return QVariant(c.setUserOnlineState(4)); }},
+        {QStringLiteral("setUserMessageState"),
+         [](ZMsgFw11Session &c) { return QVariant(c.setUserMessageState(QStringLiteral("back soon"))); }},
+        {QStringLiteral("setUserNick"),
+         [](ZMsgFw11Session &c) { return QVariant(c.setUserNick(QStringLiteral("Ann & Co"))); }},
+        {QStringLiteral("setUserMail"),
+         [](ZMsgFw11Session &c) { return QVariant(c.setUserMail(QStringLiteral("a@b.c"), false)); }},
+        {QStringLiteral("setUserPassword"),
+         [](ZMsgFw11Session &c) { return QVariant(c.setUserPassword(QStringLiteral("old"), QStringLiteral("new"))); }},
+        {QStringLiteral("sendPokeToUser"),
+         [](ZMsgFw11Session &c) { return QVariant(c.sendPokeToUser(QStringLiteral("ben"))); }},
+        {QStringLiteral("sendMessageToUser"),
+         [](ZMsgFw11Session &c) {
+             return QVariant(c.sendMessageToUser(QStringLiteral("ben"), QStringLiteral("hi &nbsp; you")));
+         }},
     };
     return table;
 }
@@ -129,7 +173,7 @@ public:
             return true;
         QMutexLocker lock(&endpointLock);
         m_server.exportEndpoint();
-        return m_client->loginUser("me", "pw") == 200;
+        return m_client->loginUser(QStringLiteral("me"), QStringLiteral("pw")) == 200;
     }
 
     ZMsgFw11Session &client() { return *m_client; }
@@ -256,32 +300,32 @@ void TestRequests::synchronousCalls_data()
     };
     const Row common[] = {
         {"getUserContacts", "request --rq=contacts", "--rq=contacts --id=200 --users=anna<>ben&nbsp;b",
-         QString("anna\nben b")},
+         QStringLiteral("anna\nben b")},
         {"getUserContactsLength", "request --rq=contactslength", "--rq=contactslength --id=200 --length=3",
-         QString("3")},
+         QStringLiteral("3")},
         {"getUserContactsRequests", "request --rq=contactsrequests", "--rq=contactsrequests --id=200 --users=x<>y",
-         QString("x\ny")},
+         QStringLiteral("x\ny")},
         {"getUserFriendRequests", "request --rq=contactsrequests", "--rq=contactsrequests --id=200 --users=x",
-         QString("x")},
+         QStringLiteral("x")},
         {"getUserFriendRequestsLength", "request --rq=contactsrequestslength",
-         "--rq=contactrequestslength --id=200 --length=3", QString("3")},
+         "--rq=contactrequestslength --id=200 --length=3", QStringLiteral("3")},
         {"getUserContactsWithStates", "request --rq=contactswithstates",
-         "--id=200 --rq=contactswithstates --users=a|1<>b|8", QString("a|1\nb|8")},
+         "--id=200 --rq=contactswithstates --users=a|1<>b|8", QStringLiteral("a|1\nb|8")},
         {"getUserOnlineState", "request --rq=onlinestate", "--rq=onlinestate --id=200 --state=3", 3},
         {"getAnotherUserOnlineState", "request --rq=anotheruseronlinestate --username=anna",
          "--rq=anotheruseronlinestate --id=200 --state=2", 2},
         {"getUserMessageState", "request --rq=messagestate", "--rq=messagestate --id=200 --message=at&nbsp;home",
-         QString("at home")},
+         QStringLiteral("at home")},
         {"getAnotherUserMessageState", "request --rq=anotherusermessagestate --username=anna",
-         "--rq=anotherusermessagestate --id=200 --message=busy", QString("busy")},
-        {"getUserNick", "request --rq=nick", "--rq=nick --id=200 --nick=Ann&amp;Co", QString("Ann&Co")},
+         "--rq=anotherusermessagestate --id=200 --message=busy", QStringLiteral("busy")},
+        {"getUserNick", "request --rq=nick", "--rq=nick --id=200 --nick=Ann&amp;Co", QStringLiteral("Ann&Co")},
         {"getAnotherUserNick", "request --rq=anotherusernick --username=a&nbsp;b",
-         "--rq=anotherusernick --id=200 --nick=Bee", QString("Bee")},
+         "--rq=anotherusernick --id=200 --nick=Bee", QStringLiteral("Bee")},
         {"getAnotherUserMail", "request --rq=anotherusermail --username=anna",
-         "--rq=anotherusermail --id=200 --mail=a@b.c", QString("a@b.c")},
+         "--rq=anotherusermail --id=200 --mail=a@b.c", QStringLiteral("a@b.c")},
         {"getUserProfileInfo", "request --rq=profileinfo --username=anna",
-         "--rq=profileinfo --id=200 --image=p&amp;&nbsp;q", QString("p& q")},
-        {"getUserMail", nullptr, "--rq=mail --id=200 --mail=me@b.c", QString("me@b.c")},
+         "--rq=profileinfo --id=200 --image=p&amp;&nbsp;q", QStringLiteral("p& q")},
+        {"getUserMail", nullptr, "--rq=mail --id=200 --mail=me@b.c", QStringLiteral("me@b.c")},
         {"addUserContact", "action --at=addcontact --username=anna", "--at=addcontact --id=200", 200},
         {"delUserContact", "action --at=delcontact --username=anna", "--at=delcontact --id=404", 404},
         {"removeUserContact", "action --at=delcontact --username=anna", "--at=delcontact --id=200", 200},
@@ -307,7 +351,7 @@ void TestRequests::synchronousCalls_data()
     }
     QTest::newRow("111Q getUserAvatar") << "getUserAvatar" << false << QByteArray("ZM/1.1 request --rq=avatar\n")
                                         << reply("--rq=avatar --id=200 --avatar=9f&nbsp;1")
-                                        << QVariant(QString("9f 1"));
+                                        << QVariant(QStringLiteral("9f 1"));
 }
 
 void TestRequests::synchronousCalls()
@@ -330,18 +374,18 @@ void TestRequests::resultRules_data()
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QVariant>("result");
     QTest::newRow("text, server code") << "getUserNick" << reply("--rq=nick --id=404 --nick=x")
-                                       << QVariant(QString("///Error 404"));
+                                       << QVariant(QStringLiteral("///Error 404"));
     QTest::newRow("text, missing id") << "getUserNick" << reply("--rq=nick --nick=x")
-                                      << QVariant(QString("///Error 500"));
+                                      << QVariant(QStringLiteral("///Error 500"));
     QTest::newRow("text, non-numeric id")
-        << "getUserNick" << reply("--rq=nick --id=abc --nick=x") << QVariant(QString("///Error 0"));
+        << "getUserNick" << reply("--rq=nick --id=abc --nick=x") << QVariant(QStringLiteral("///Error 0"));
     QTest::newRow("text, no answer argument") << "getUserNick" << reply("--rq=nick --id=200") << QVariant(QString());
     QTest::newRow("text, two spaces") << "getUserNick" << reply("--rq=nick  --id=200  --nick=x")
-                                      << QVariant(QString("x"));
+                                      << QVariant(QStringLiteral("x"));
     QTest::newRow("text, later key wins")
-        << "getUserNick" << reply("--nick=a --rq=nick --id=200 --nick=b") << QVariant(QString("b"));
+        << "getUserNick" << reply("--nick=a --rq=nick --id=200 --nick=b") << QVariant(QStringLiteral("b"));
     QTest::newRow("text, escaped rq word")
-        << "getUserNick" << reply("--rq=ni&amp;ck --id=200 --rq=nick --nick=x") << QVariant(QString("x"));
+        << "getUserNick" << reply("--rq=ni&amp;ck --id=200 --rq=nick --nick=x") << QVariant(QStringLiteral("x"));
     QTest::newRow("action, missing id") << "addUserContact" << reply("--at=addcontact") << QVariant(500);
     QTest::newRow("action, non-numeric id") << "addUserContact" << reply("--at=addcontact --id=x1") << QVariant(0);
     QTest::newRow("action, two spaces") << "addUserContact" << reply("--at=addcontact  --id=200") << QVariant(200);
@@ -355,7 +399,7 @@ void TestRequests::resultRules_data()
         << "getUserOnlineState" << reply("--rq=onlinestate --id=200 --state=x") << QVariant(0);
     QTest::newRow("list, entries unescaped")
         << "getUserContacts" << reply("--rq=contacts --id=200 --users=a&amp;lt;<>b&nbsp;c")
-        << QVariant(QString("a&lt;\nb c"));
+        << QVariant(QStringLiteral("a&lt;\nb c"));
 }
 
 void TestRequests::resultRules()
@@ -383,31 +427,35 @@ void TestRequests::waitingOutcomes()
     // line to come first on a loaded machine.
     constexpr int ReplyTimeout = 1000;
     const QByteArray push = "ZM/1.1 message --username=ben --message=hi --mid=4\n";
-    const QString pushObject = "MessageFromUser<>ben: hi\n";
+    const QString pushObject = QStringLiteral("MessageFromUser<>ben: hi\n");
     const QList<Case> cases{
         {"silent action", "addUserContact", {}, 500, {}},
         {"silent state", "getUserOnlineState", {}, 501, {}},
-        {"silent text", "getUserNick", {}, QString("///Error 500"), {}},
+        {"silent text", "getUserNick", {}, QStringLiteral("///Error 500"), {}},
         {"foreign line, action", "addUserContact", push, 601, {pushObject}},
         {"foreign line, state", "getUserOnlineState", push, 601, {pushObject}},
-        {"foreign line, text", "getUserNick", push, QString("///Error 601"), {pushObject}},
+        {"foreign line, text", "getUserNick", push, QStringLiteral("///Error 601"), {pushObject}},
         {"wrong at word",
          "delUserContact",
          reply("--at=addcontact --id=200"),
          601,
-         {"ReturnIntialize<>ZM/1.1<>return<>--at=addcontact<>--id=200"}},
+         {QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--at=addcontact<>--id=200")}},
         {"wrong rq word",
          "getUserNick",
          reply("--rq=anotherusernick --id=200 --nick=x"),
-         QString("///Error 601"),
-         {"ReturnIntialize<>ZM/1.1<>return<>--rq=anotherusernick<>--id=200<>--nick=x"}},
-        {"two-word return", "sendPokeToUser", "ZM/1.1 return\n", 601, {"ReturnIntialize<>ZM/1.1<>return"}},
-        {"other tag", "getUserContacts", "ZM/1.0 200 OK\n", QString("///Error 601"), {""}},
+         QStringLiteral("///Error 601"),
+         {QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=anotherusernick<>--id=200<>--nick=x")}},
+        {"two-word return",
+         "sendPokeToUser",
+         "ZM/1.1 return\n",
+         601,
+         {QStringLiteral("ReturnIntialize<>ZM/1.1<>return")}},
+        {"other tag", "getUserContacts", "ZM/1.0 200 OK\n", QStringLiteral("///Error 601"), {QStringLiteral("")}},
         {"11Q mail reply word",
          "getUserMail",
          reply("--rq=usermail --id=200 --mail=x"),
-         QString("///Error 601"),
-         {"ReturnIntialize<>ZM/1.1<>return<>--rq=usermail<>--id=200<>--mail=x"}},
+         QStringLiteral("///Error 601"),
+         {QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=usermail<>--id=200<>--mail=x")}},
     };
     QVector<QVariant> results(cases.size());
     QVector<QStringList> objects(cases.size());
@@ -420,7 +468,7 @@ void TestRequests::waitingOutcomes()
                             [answer = c.answer](const QByteArray &) { return answer; });
             started[i] = harness.start();
             harness.client().setReplyTimeout(ReplyTimeout);
-            results[i] = members().value(c.member)(harness.client());
+            results[i] = members().value(QString::fromUtf8(c.member))(harness.client());
             objects[i] = harness.objects();
         };
     }
@@ -430,7 +478,8 @@ void TestRequests::waitingOutcomes()
     for (int i = 0; i < cases.size(); ++i) {
         const Case &c = cases.at(i);
         QVERIFY2(started.at(i), c.name);
-        QVERIFY2(results.at(i) == c.result, qPrintable(QString("%1: %2").arg(c.name, results.at(i).toString())));
+        QVERIFY2(results.at(i) == c.result,
+                 qPrintable(QStringLiteral("%1: %2").arg(QString::fromUtf8(c.name), results.at(i).toString())));
         QVERIFY2(objects.at(i) == c.objects, c.name);
     }
     QVERIFY(timer.elapsed() >= ReplyTimeout);
@@ -450,24 +499,24 @@ void TestRequests::nothingWrittenWithoutSession()
 {
     QFETCH(QString, stage);
     Harness harness(false);
-    QVERIFY(harness.start(stage != "never"));
-    if (stage == "logout") {
+    QVERIFY(harness.start(stage != QStringLiteral("never")));
+    if (stage == QStringLiteral("logout")) {
         QCOMPARE(harness.client().logoutUser(), 0);
-    } else if (stage == "closed") {
+    } else if (stage == QStringLiteral("closed")) {
         harness.server().closeClient();
         QTRY_VERIFY(!harness.client().isLoggedIn());
     }
     for (auto it = members().cbegin(); it != members().cend(); ++it) {
         const QVariant result = it.value()(harness.client());
         const QString name = it.key();
-        if (name.startsWith("request") || name.startsWith("action"))
+        if (name.startsWith(QStringLiteral("request")) || name.startsWith(QStringLiteral("action")))
             QCOMPARE(result, QVariant(false));
-        else if (name.endsWith("OnlineState") || result.type() == QVariant::Int)
+        else if (name.endsWith(QStringLiteral("OnlineState")) || result.type() == QVariant::Int)
             QCOMPARE(result, QVariant(501));
         else
-            QCOMPARE(result, QVariant(QString("///Error 500")));
+            QCOMPARE(result, QVariant(QStringLiteral("///Error 500")));
     }
-    QCOMPARE(harness.server().receivedLines().size(), stage == "never" ? 0 : 1);
+    QCOMPARE(harness.server().receivedLines().size(), stage == QStringLiteral("never") ? 0 : 1);
 }
 
 void TestRequests::lineBreaksAreRefused_data()
@@ -484,17 +533,18 @@ void TestRequests::lineBreaksAreRefused()
     QVERIFY(harness.start());
     ZMsgFw111Q &client = avatarClass(harness.client());
     for (int i = 0; i < 9; ++i)
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("refused to write a value containing a line break"));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("refused to write a value containing a line break")));
     QCOMPARE(client.actionAddUserContact(value), false);
     QCOMPARE(client.requestGetAnotherUserNick(value), false);
-    QCOMPARE(client.actionSetUserPassword("old", value), false);
-    QCOMPARE(client.actionSendMessageToUser("ben", value, 3), false);
+    QCOMPARE(client.actionSetUserPassword(QStringLiteral("old"), value), false);
+    QCOMPARE(client.actionSendMessageToUser(QStringLiteral("ben"), value, 3), false);
     QCOMPARE(client.addUserContact(value), 501);
     QCOMPARE(client.setUserMessageState(value), 501);
-    QCOMPARE(client.sendMessageToUser("ben", value), 501);
+    QCOMPARE(client.sendMessageToUser(QStringLiteral("ben"), value), 501);
     QCOMPARE(client.getAnotherUserOnlineState(value), 501);
-    QCOMPARE(client.getUserProfileInfo(value), QString("///Error 500"));
-    QCOMPARE(client.getUserNick(), QString("n"));
+    QCOMPARE(client.getUserProfileInfo(value), QStringLiteral("///Error 500"));
+    QCOMPARE(client.getUserNick(), QStringLiteral("n"));
     QCOMPARE(harness.written(), QList<QByteArray>{"ZM/1.1 request --rq=nick\n"});
     QVERIFY(client.isLoggedIn());
 }
@@ -506,9 +556,10 @@ void TestRequests::bufferedLinesBeforeCallAreHandedOn()
     harness.server().sendToClient("ZM/1.1 poke --username=ann\nZM/1.1 return --at=addcontact --id=404\n");
     QTRY_VERIFY(harness.client().isObjectIncoming());
     QTRY_VERIFY(harness.client().isObjectIncoming()); // both lines arrived in one record
-    QCOMPARE(harness.client().addUserContact("bob"), 200);
+    QCOMPARE(harness.client().addUserContact(QStringLiteral("bob")), 200);
     QCOMPARE(harness.objects(),
-             QStringList({"PokeFromUser<>ann\n", "ReturnIntialize<>ZM/1.1<>return<>--at=addcontact<>--id=404"}));
+             QStringList({QStringLiteral("PokeFromUser<>ann\n"),
+                          QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--at=addcontact<>--id=404")}));
     QVERIFY(!harness.client().isObjectIncoming());
 }
 
@@ -534,15 +585,16 @@ void TestRequests::pushJustBeforeReply()
     self = &harness;
     QVERIFY(harness.start());
     QCOMPARE(harness.client().getUserOnlineState(), 2);
-    QCOMPARE(harness.objects(), QStringList{"ReturnIntialize<>ZM/1.1<>notification<>--nt=online<>--username=ann"});
+    QCOMPARE(harness.objects(),
+             QStringList{QStringLiteral("ReturnIntialize<>ZM/1.1<>notification<>--nt=online<>--username=ann")});
 }
 
 void TestRequests::replySplitAcrossRecords()
 {
     QStringList users;
     for (int i = 0; i < 20000; ++i)
-        users << QString("user%1|Nick&nbsp;%1|status|1").arg(i);
-    const QByteArray answer = reply("--rq=contacts --id=200 --users=" + users.join("<>").toUtf8());
+        users << QStringLiteral("user%1|Nick&nbsp;%1|status|1").arg(i);
+    const QByteArray answer = reply("--rq=contacts --id=200 --users=" + users.join(QStringLiteral("<>")).toUtf8());
     Harness *self = nullptr;
     Harness harness(false, [&self, answer](const QByteArray &) {
         const int piece = answer.size() / 4;
@@ -552,7 +604,8 @@ void TestRequests::replySplitAcrossRecords()
     });
     self = &harness;
     QVERIFY(harness.start());
-    QCOMPARE(harness.client().getUserContacts(), users.join("\n").replace("&nbsp;", " "));
+    QCOMPARE(harness.client().getUserContacts(),
+             users.join(QStringLiteral("\n")).replace(QStringLiteral("&nbsp;"), QStringLiteral(" ")));
     QVERIFY(harness.objects().isEmpty());
 }
 
@@ -605,7 +658,7 @@ void TestRequests::halfLineStaysBuffered()
     QCOMPARE(harness.client().readObject(), QString());
     harness.server().sendToClient("name=anna\n");
     QTRY_VERIFY(harness.client().isObjectIncoming());
-    QCOMPARE(harness.client().readObject(), QString("PokeFromUser<>anna\n"));
+    QCOMPARE(harness.client().readObject(), QStringLiteral("PokeFromUser<>anna\n"));
 }
 
 void TestRequests::asyncRepliesArriveAsObjectsInOrder()
@@ -615,7 +668,7 @@ void TestRequests::asyncRepliesArriveAsObjectsInOrder()
     });
     QVERIFY(harness.start());
     QVERIFY(harness.client().requestGetUserNick());
-    QVERIFY(harness.client().actionSendPokeToUser("ann"));
+    QVERIFY(harness.client().actionSendPokeToUser(QStringLiteral("ann")));
     QVERIFY(harness.server().waitForLines(3));
     QCOMPARE(harness.written(),
              QList<QByteArray>({"ZM/1.1 request --rq=nick\n", "ZM/1.1 action --at=sendpoke --username=ann\n"}));
@@ -623,8 +676,8 @@ void TestRequests::asyncRepliesArriveAsObjectsInOrder()
     QTRY_VERIFY((harness.client().isObjectIncoming() && (objects << harness.client().readObject()).size() == 2)
                 || objects.size() == 2);
     QCOMPARE(objects,
-             QStringList({"ReturnIntialize<>ZM/1.1<>return<>--rq=nick<>--id=200<>--nick=me",
-                          "ReturnIntialize<>ZM/1.1<>return<>--at=sendpoke<>--id=200"}));
+             QStringList({QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--rq=nick<>--id=200<>--nick=me"),
+                          QStringLiteral("ReturnIntialize<>ZM/1.1<>return<>--at=sendpoke<>--id=200")}));
 }
 
 ZM_HERMETIC_GUILESS_TEST_MAIN(TestRequests)

@@ -310,7 +310,7 @@ void TestServer::demoAccountsKnowEachOther()
     QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
     QCOMPARE(alice.fw->getUserNick(), QStringLiteral("Alice"));
     const QStringList contacts = alice.fw->getUserContacts().split(QLatin1Char('\n'));
-    QCOMPARE(contacts, QStringList({"bob", "zeltobot"}));
+    QCOMPARE(contacts, QStringList({QStringLiteral("bob"), QStringLiteral("zeltobot")}));
     QCOMPARE(alice.fw->getUserContactsLength(), QStringLiteral("2"));
     // carol asked alice before; the request waits for her.
     QCOMPARE(alice.fw->getUserFriendRequests(), QStringLiteral("carol"));
@@ -983,8 +983,10 @@ void TestServer::profileShowsClientsAsStateDoes()
         if (!server->store()->accountExists(QStringLiteral("lurker")))
             server->store()->createAccount(QStringLiteral("lurker"), QStringLiteral("lurkerpass"), QString());
     });
-    const QHash<QString, QString> passwords = {
-        {"alice", "alice123"}, {"bob", "bob123"}, {"carol", "carol123"}, {"lurker", "lurkerpass"}};
+    const QHash<QString, QString> passwords = {{QStringLiteral("alice"), QStringLiteral("alice123")},
+                                               {QStringLiteral("bob"), QStringLiteral("bob123")},
+                                               {QStringLiteral("carol"), QStringLiteral("carol123")},
+                                               {QStringLiteral("lurker"), QStringLiteral("lurkerpass")}};
     Session alice;
     QCOMPARE(alice.fw->loginUser(QStringLiteral("alice"), QStringLiteral("alice123")), 200);
     QCOMPARE(alice.fw->setUserOnlineState(state), 200);
@@ -1594,7 +1596,8 @@ void TestServer::executable()
             listening << QString::fromUtf8(server.readLine()).trimmed();
     }
     QCOMPARE(listening.size(), 4);
-    const QStringList names = {"messaging", "avatar-tls", "avatar-http", "web"};
+    const QStringList names = {QStringLiteral("messaging"), QStringLiteral("avatar-tls"), QStringLiteral("avatar-http"),
+                               QStringLiteral("web")};
     for (int i = 0; i < 4; ++i) {
         const QStringList words = listening.at(i).split(QLatin1Char(' '));
         QCOMPARE(words.size(), 4);

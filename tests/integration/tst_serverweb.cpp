@@ -216,7 +216,8 @@ void TestServerWeb::registration()
     QFETCH(QString, repeat);
     QFETCH(int, status);
     QFETCH(QString, nick);
-    const QString code = QStringLiteral("case+") + QString::fromLatin1(QTest::currentDataTag()).replace(' ', '+');
+    const QString code = QStringLiteral("case+")
+        + QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('+'));
     const QString answer = rightAnswer ? captchaAnswer(code) : QStringLiteral("000000x");
     const HttpResult result = post(QStringLiteral("/user-register.php"),
                                    registrationForm(name, code, answer, QStringLiteral("password1"), repeat, nick));
@@ -504,12 +505,11 @@ void TestServerWeb::logEscapes_data()
     QTest::newRow("escape sequence") << "\x1b[2J"
                                      << "\\x1b[2J";
     QTest::newRow("NUL and DEL") << QString::fromUtf8("a\0b\x7f", 4) << "a\\x00b\\x7f";
-    QTest::newRow("C1 control") << QString(QChar(0x9b)) + "31m"
-                                << "\\x9b31m";
+    QTest::newRow("C1 control") << QString(QChar(0x9b)) + QStringLiteral("31m") << "\\x9b31m";
     QTest::newRow("backslash") << "C:\\x1b"
                                << "C:\\\\x1b";
-    QTest::newRow("line separator and bidi override") << QString(QChar(0x2028)) + QChar(0x202e) + "abc"
-                                                      << "\\u{2028}\\u{202e}abc";
+    QTest::newRow("line separator and bidi override")
+        << QString(QChar(0x2028)) + QChar(0x202e) + QStringLiteral("abc") << "\\u{2028}\\u{202e}abc";
     QTest::newRow("other text") << "Grüße 👋"
                                 << "Grüße 👋";
 }

@@ -295,7 +295,7 @@ void TestSession::lineBreakInCredentialsIsRefused()
     TlsTestServer server;
     QVERIFY(acceptEveryLogin(server));
     ZMsgFw111Q session;
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("line break"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("line break")));
     QCOMPARE(session.loginUser(user, password), 500);
     QVERIFY(!session.isLoggedIn());
     QCOMPARE(server.connectionCount(), 0);
@@ -308,7 +308,7 @@ void TestSession::endlessLineBreaksConnection()
     QVERIFY(acceptEveryLogin(server));
     ZMsgFw111Q session;
     QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), 200);
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("longer than"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("longer than")));
     const QByteArray chunk(1024 * 1024, 'x');
     for (qint64 sent = 0; sent <= ZMsgFwWire::MaxLineLength; sent += chunk.size())
         server.sendToClient(chunk);
@@ -339,7 +339,7 @@ void TestSession::pushedLineLengths()
     const QByteArray name(lineLength - head.size() - 1, 'n');
     server.sendToClient(head + name + "\nZM/1.1 poke --username=ben\n");
     if (!delivered)
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("longer than"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("longer than")));
     QTRY_VERIFY_WITH_TIMEOUT(session.isObjectIncoming() || !session.isLoggedIn(), 10000);
     if (delivered) {
         QCOMPARE(session.readObject(), QString::fromLatin1("PokeFromUser<>" + name + '\n'));

@@ -165,8 +165,9 @@ void TestUpdate::updateUrlsFollowTheWebHost()
     QCOMPARE(UpdateCheck::versionCheckUrl(Tag).toString(),
              QStringLiteral("http://example.test:8080/update/stable32qt5"));
     QCOMPARE(UpdateCheck::updaterArguments(Tag, QStringLiteral("1.0.1"), Running),
-             QStringList(
-                 {"--path=network", "--script=http://example.test:8080/update/32qt5_1.0.1.lua", "--version=1.0.0-33"}));
+             QStringList({QStringLiteral("--path=network"),
+                          QStringLiteral("--script=http://example.test:8080/update/32qt5_1.0.1.lua"),
+                          QStringLiteral("--version=1.0.0-33")}));
     qunsetenv("ZM_WEB_HOST");
     QVERIFY(UpdateCheck::versionCheckUrl(Tag).toString().endsWith(QLatin1String("/update/stable32qt5")));
 }
@@ -201,7 +202,7 @@ void TestUpdate::checkForUpdate()
     QSignalSpy available(&thread, &UpdateThread::updateIsNowAvailable);
 
     QCOMPARE(thread.checkForUpdate(), newer);
-    QCOMPARE(server->paths(), QStringList({"/update/stable32qt5"}));
+    QCOMPARE(server->paths(), QStringList({QStringLiteral("/update/stable32qt5")}));
     QCOMPARE(versions.count(), 1);
     QCOMPARE(versions.at(0).at(0).toString(), reported);
     // The on-demand check only reports; the window decides whether to show the dialog.
@@ -227,7 +228,7 @@ void TestUpdate::unreachableSiteGivesEmptyVersion()
     const QString port = QString::number(server->serverPort());
     delete server;
     server = nullptr;
-    qputenv("ZM_WEB_HOST", ("127.0.0.1:" + port).toUtf8());
+    qputenv("ZM_WEB_HOST", (QStringLiteral("127.0.0.1:") + port).toUtf8());
     QCOMPARE(UpdateCheck::fetchLatestVersion(Tag, UpdateCheck::PreferencesTimeoutMs), QString());
 }
 
@@ -303,7 +304,8 @@ void TestUpdate::workerCanBeStartedAgain()
 void TestUpdate::disablingStoresTheSettingAndStops()
 {
     server->setBody("1.0.1");
-    QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger")).setValue("Update/UpdateNotification", true);
+    QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"))
+        .setValue(QStringLiteral("Update/UpdateNotification"), true);
     UpdateThread thread(Tag, Running);
     QSignalSpy versions(&thread, &UpdateThread::setNewVersion);
     thread.start(QThread::InheritPriority);
@@ -311,7 +313,7 @@ void TestUpdate::disablingStoresTheSettingAndStops()
     thread.disableUpdateNotification();
     QVERIFY(thread.isFinished());
     QCOMPARE(QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"))
-                 .value("Update/UpdateNotification", true)
+                 .value(QStringLiteral("Update/UpdateNotification"), true)
                  .toBool(),
              false);
 }
@@ -319,10 +321,10 @@ void TestUpdate::disablingStoresTheSettingAndStops()
 void TestUpdate::dialogKeepsTheLastGoodVersion()
 {
     frmUpdate dialog(Tag);
-    auto *install = dialog.findChild<QPushButton *>("cmdInstall");
-    auto *shown = dialog.findChild<QLabel *>("labValNew");
+    auto *install = dialog.findChild<QPushButton *>(QStringLiteral("cmdInstall"));
+    auto *shown = dialog.findChild<QLabel *>(QStringLiteral("labValNew"));
     QVERIFY(install && shown);
-    QCOMPARE(dialog.findChild<QLabel *>("labValYour")->text(), Running);
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labValYour"))->text(), Running);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Zelto Messenger Update"));
     QVERIFY(!install->isEnabled());
 
@@ -340,9 +342,9 @@ void TestUpdate::dialogButtons()
 {
     frmUpdate dialog(Tag);
     QSignalSpy disabled(&dialog, &frmUpdate::disableUpdateNotification);
-    auto *disableButton = dialog.findChild<QPushButton *>("cmdDisableUpdateNotification");
+    auto *disableButton = dialog.findChild<QPushButton *>(QStringLiteral("cmdDisableUpdateNotification"));
     dialog.show();
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdNotNow"), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdNotNow")), Qt::LeftButton);
     QVERIFY(!dialog.isVisible());
     QCOMPARE(disabled.count(), 0);
 
@@ -361,7 +363,7 @@ void TestUpdate::missingUpdaterWarnsAndKeepsRunning()
     frmUpdate dialog(Tag);
     dialog.setNewVersion(QStringLiteral("1.0.1"));
     dialog.show();
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdInstall"), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdInstall")), Qt::LeftButton);
     qputenv("PATH", oldPath);
 
     QCOMPARE(boxes.size(), 1);
@@ -388,7 +390,7 @@ void TestUpdate::installStartsTheUpdaterWithArguments()
     frmUpdate dialog(Tag);
     dialog.setNewVersion(QStringLiteral("1.0.1"));
     dialog.show();
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdInstall"), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdInstall")), Qt::LeftButton);
     qputenv("PATH", oldPath);
     QCOMPARE(boxes.size(), 0);
 
@@ -397,8 +399,10 @@ void TestUpdate::installStartsTheUpdaterWithArguments()
     QVERIFY(written.open(QIODevice::ReadOnly));
     const QStringList arguments = QString::fromUtf8(written.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(arguments,
-             QStringList({"--path=network", "--script=http://" + server->hostAndPort() + "/update/32qt5_1.0.1.lua",
-                          "--version=1.0.0-33"}));
+             QStringList({QStringLiteral("--path=network"),
+                          QStringLiteral("--script=http://") + server->hostAndPort()
+                              + QStringLiteral("/update/32qt5_1.0.1.lua"),
+                          QStringLiteral("--version=1.0.0-33")}));
     QVERIFY(!eventLoopStillRuns());
 }
 

@@ -33,7 +33,7 @@ QByteArray httpRequest(const QUrl &url, const QByteArray &postBody = QByteArray(
     if (postBody.isNull()) {
         reply = manager.get(request);
     } else {
-        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
         reply = manager.post(request, postBody);
     }
     QEventLoop loop;
@@ -79,18 +79,18 @@ ServerProcess::~ServerProcess()
 
 bool ServerProcess::start(bool demo)
 {
-    QStringList arguments{"--database",
+    QStringList arguments{QStringLiteral("--database"),
                           m_database,
-                          "--port",
+                          QStringLiteral("--port"),
                           QString::number(messagingPort),
-                          "--avatar-tls-port",
+                          QStringLiteral("--avatar-tls-port"),
                           QString::number(avatarTlsPort),
-                          "--avatar-http-port",
+                          QStringLiteral("--avatar-http-port"),
                           QString::number(avatarHttpPort),
-                          "--web-port",
+                          QStringLiteral("--web-port"),
                           QString::number(webPort)};
     if (demo)
-        arguments << "--demo";
+        arguments << QStringLiteral("--demo");
     m_process.start(qEnvironmentVariable("ZM_ZMSGD"), arguments);
     if (!m_process.waitForStarted(10000))
         return false;
@@ -133,18 +133,19 @@ void ServerProcess::kill()
 QProcessEnvironment clientEnvironment(const QString &home, const ServerProcess *server)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("HOME", home);
-    environment.insert("XDG_CONFIG_HOME", home + "/config");
-    environment.insert("XDG_DATA_HOME", home + "/data");
-    environment.insert("XDG_CACHE_HOME", home + "/cache");
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home + "/no-session-bus");
-    environment.insert("ZMSGFW_HOST", "127.0.0.1");
+    environment.insert(QStringLiteral("HOME"), home);
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                       QStringLiteral("unix:path=") + home + QStringLiteral("/no-session-bus"));
+    environment.insert(QStringLiteral("ZMSGFW_HOST"), QStringLiteral("127.0.0.1"));
     if (server) {
-        environment.insert("ZMSGFW_PORT", QString::number(server->messagingPort));
-        environment.insert("ZMSGFW_AVATAR_PORT", QString::number(server->avatarTlsPort));
-        environment.insert("ZMSGFW_AVATAR_HTTP_PORT", QString::number(server->avatarHttpPort));
-        environment.insert("ZM_WEB_HOST", QStringLiteral("127.0.0.1:%1").arg(server->webPort));
+        environment.insert(QStringLiteral("ZMSGFW_PORT"), QString::number(server->messagingPort));
+        environment.insert(QStringLiteral("ZMSGFW_AVATAR_PORT"), QString::number(server->avatarTlsPort));
+        environment.insert(QStringLiteral("ZMSGFW_AVATAR_HTTP_PORT"), QString::number(server->avatarHttpPort));
+        environment.insert(QStringLiteral("ZM_WEB_HOST"), QStringLiteral("127.0.0.1:%1").arg(server->webPort));
     }
     return environment;
 }
@@ -152,14 +153,14 @@ QProcessEnvironment clientEnvironment(const QString &home, const ServerProcess *
 ClientProcess::ClientProcess(const QString &label, const ServerProcess &server)
     : m_label(label)
     , m_server(&server)
-    , m_home(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-XXXXXX")
-    , m_runtime(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-run-XXXXXX")
+    , m_home(QDir::tempPath() + QStringLiteral("/zme2e-") + label + QStringLiteral("-XXXXXX"))
+    , m_runtime(QDir::tempPath() + QStringLiteral("/zme2e-") + label + QStringLiteral("-run-XXXXXX"))
 {}
 
 ClientProcess::ClientProcess(const QString &label)
     : m_label(label)
-    , m_home(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-XXXXXX")
-    , m_runtime(QDir::tempPath() + QStringLiteral("/zme2e-") + label + "-run-XXXXXX")
+    , m_home(QDir::tempPath() + QStringLiteral("/zme2e-") + label + QStringLiteral("-XXXXXX"))
+    , m_runtime(QDir::tempPath() + QStringLiteral("/zme2e-") + label + QStringLiteral("-run-XXXXXX"))
 {}
 
 void ClientProcess::setEnvironment(const QString &name, const QString &value)
@@ -183,9 +184,9 @@ ClientProcess::~ClientProcess()
 QProcessEnvironment ClientProcess::environment() const
 {
     QProcessEnvironment environment = clientEnvironment(m_home.path(), m_server);
-    environment.insert("XDG_RUNTIME_DIR", m_runtime.path());
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
     if (!m_temporaryDirectory.isEmpty())
-        environment.insert("TMPDIR", m_temporaryDirectory);
+        environment.insert(QStringLiteral("TMPDIR"), m_temporaryDirectory);
     for (const QString &name : m_extraEnvironment.keys())
         environment.insert(name, m_extraEnvironment.value(name));
     return environment;
@@ -197,7 +198,7 @@ bool ClientProcess::start(const QStringList &arguments)
     if (!m_temporaryDirectory.isEmpty())
         m_controlName = QDir(m_temporaryDirectory).filePath(m_controlName);
     QProcessEnvironment environment = this->environment();
-    environment.insert("ZM_TEST_CONTROL", m_controlName);
+    environment.insert(QStringLiteral("ZM_TEST_CONTROL"), m_controlName);
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.setStandardOutputFile(QProcess::nullDevice());
@@ -247,77 +248,94 @@ bool ClientProcess::stop()
 QJsonObject ClientProcess::call(const QJsonObject &request)
 {
     if (m_control.state() != QLocalSocket::ConnectedState)
-        return {{"ok", false}, {"error", "not connected"}};
+        return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("not connected")}};
     m_control.write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
     m_control.flush();
     QDeadlineTimer deadline(20000);
     while (!m_control.canReadLine() && !deadline.hasExpired())
         m_control.waitForReadyRead(int(deadline.remainingTime()));
     if (!m_control.canReadLine())
-        return {{"ok", false}, {"error", "no answer"}};
+        return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("no answer")}};
     return QJsonDocument::fromJson(m_control.readLine()).object();
 }
 
 QJsonValue ClientProcess::get(const QString &path, const QString &property)
 {
-    return call({{"cmd", "get"}, {"path", path}, {"property", property}}).value("value");
+    return call({{QStringLiteral("cmd"), QStringLiteral("get")},
+                 {QStringLiteral("path"), path},
+                 {QStringLiteral("property"), property}})
+        .value(QStringLiteral("value"));
 }
 
 bool ClientProcess::click(const QString &path)
 {
-    return call({{"cmd", "click"}, {"path", path}}).value("ok").toBool();
+    return call({{QStringLiteral("cmd"), QStringLiteral("click")}, {QStringLiteral("path"), path}})
+        .value(QStringLiteral("ok"))
+        .toBool();
 }
 
 bool ClientProcess::type(const QString &path, const QString &text, bool enter)
 {
-    return call({{"cmd", "type"}, {"path", path}, {"text", text}, {"enter", enter}}).value("ok").toBool();
+    return call({{QStringLiteral("cmd"), QStringLiteral("type")},
+                 {QStringLiteral("path"), path},
+                 {QStringLiteral("text"), text},
+                 {QStringLiteral("enter"), enter}})
+        .value(QStringLiteral("ok"))
+        .toBool();
 }
 
 bool ClientProcess::invoke(const QString &path, const QString &method, const QString &argument)
 {
-    QJsonObject request{{"cmd", "invoke"}, {"path", path}, {"method", method}};
+    QJsonObject request{{QStringLiteral("cmd"), QStringLiteral("invoke")},
+                        {QStringLiteral("path"), path},
+                        {QStringLiteral("method"), method}};
     if (!argument.isNull())
-        request.insert("arg", argument);
-    return call(request).value("ok").toBool();
+        request.insert(QStringLiteral("arg"), argument);
+    return call(request).value(QStringLiteral("ok")).toBool();
 }
 
 bool ClientProcess::button(const QString &path, const QString &text)
 {
-    return call({{"cmd", "button"}, {"path", path}, {"text", text}}).value("ok").toBool();
+    return call({{QStringLiteral("cmd"), QStringLiteral("button")},
+                 {QStringLiteral("path"), path},
+                 {QStringLiteral("text"), text}})
+        .value(QStringLiteral("ok"))
+        .toBool();
 }
 
 QJsonArray ClientProcess::windows()
 {
-    return call({{"cmd", "windows"}}).value("value").toArray();
+    return call({{QStringLiteral("cmd"), QStringLiteral("windows")}}).value(QStringLiteral("value")).toArray();
 }
 
 QJsonArray ClientProcess::popups()
 {
-    return call({{"cmd", "popups"}}).value("value").toArray();
+    return call({{QStringLiteral("cmd"), QStringLiteral("popups")}}).value(QStringLiteral("value")).toArray();
 }
 
 bool registerThroughWebSite(const ServerProcess &server, const QString &name, const QString &password,
                             const QString &nick, QString *page)
 {
     const QString base = QStringLiteral("http://127.0.0.1:%1").arg(server.webPort);
-    const QString form = QString::fromUtf8(httpRequest(QUrl(base + "/user-register.php")));
+    const QString form = QString::fromUtf8(httpRequest(QUrl(base + QStringLiteral("/user-register.php"))));
     const QString code = QRegularExpression(QStringLiteral("name=\"code\" value=\"([^\"]+)\"")).match(form).captured(1);
     if (code.isEmpty())
         return false;
     // Looking at the picture is what makes the server settle its secret.
-    const QByteArray picture = httpRequest(QUrl(base + "/captcha-gui.php?code=" + QUrl::toPercentEncoding(code)));
+    const QByteArray picture = httpRequest(
+        QUrl(base + QStringLiteral("/captcha-gui.php?code=") + QString::fromLatin1(QUrl::toPercentEncoding(code))));
     if (!picture.startsWith("\x89PNG"))
         return false;
     QUrlQuery fields;
-    fields.addQueryItem("username", name);
-    fields.addQueryItem("nickname", nick);
-    fields.addQueryItem("realname", nick + " Tester");
-    fields.addQueryItem("email", name + "@example.org");
-    fields.addQueryItem("password", password);
-    fields.addQueryItem("password2", password);
-    fields.addQueryItem("code", code);
-    fields.addQueryItem("captcha", ZmsgdCaptcha::answer(captchaSecret(server.databasePath()), code));
-    *page = QString::fromUtf8(
-        httpRequest(QUrl(base + "/user-register.php"), fields.query(QUrl::FullyEncoded).toUtf8().replace("+", "%2B")));
+    fields.addQueryItem(QStringLiteral("username"), name);
+    fields.addQueryItem(QStringLiteral("nickname"), nick);
+    fields.addQueryItem(QStringLiteral("realname"), nick + QStringLiteral(" Tester"));
+    fields.addQueryItem(QStringLiteral("email"), name + QStringLiteral("@example.org"));
+    fields.addQueryItem(QStringLiteral("password"), password);
+    fields.addQueryItem(QStringLiteral("password2"), password);
+    fields.addQueryItem(QStringLiteral("code"), code);
+    fields.addQueryItem(QStringLiteral("captcha"), ZmsgdCaptcha::answer(captchaSecret(server.databasePath()), code));
+    *page = QString::fromUtf8(httpRequest(QUrl(base + QStringLiteral("/user-register.php")),
+                                          fields.query(QUrl::FullyEncoded).toUtf8().replace("+", "%2B")));
     return page->contains(QStringLiteral("has been created"));
 }

@@ -16,7 +16,8 @@ HermeticEnvironment::HermeticEnvironment()
     QFile::setPermissions(root + QStringLiteral("/runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     // The user's desktop must not see the tests' notices nor lend them its keyring.
-    qputenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root + QStringLiteral("/no-session-bus")).toUtf8());
+    qputenv("DBUS_SESSION_BUS_ADDRESS",
+            (QStringLiteral("unix:path=") + root + QStringLiteral("/no-session-bus")).toUtf8());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }

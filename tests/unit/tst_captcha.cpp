@@ -144,7 +144,8 @@ void TestCaptcha::answersChangeWithTheWindow()
     QVERIFY(ZmsgdCaptcha::check(secret, code, answer, start + ZmsgdCaptcha::WindowSecs + 5));
     QVERIFY(!ZmsgdCaptcha::check(secret, code, answer, start + 2 * ZmsgdCaptcha::WindowSecs));
     QCOMPARE(ZmsgdCaptcha::picture(secret, code, start), ZmsgdCaptcha::picture(secret, code, start + 60));
-    QVERIFY(ZmsgdCaptcha::picture(secret, code, start) != ZmsgdCaptcha::picture(secret, code + 'd', start));
+    QVERIFY(ZmsgdCaptcha::picture(secret, code, start)
+            != ZmsgdCaptcha::picture(secret, code + QLatin1Char('d'), start));
 }
 
 void TestCaptcha::templateReaderReadsPlainText()

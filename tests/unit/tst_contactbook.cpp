@@ -73,49 +73,49 @@ void TestContactBook::displayName()
     {
         QSettings settings = AppSettings::open();
         if (storedNick != QLatin1String("-"))
-            settings.setValue("Nick/anna", storedNick);
+            settings.setValue(QStringLiteral("Nick/anna"), storedNick);
         if (customNick != QLatin1String("-"))
-            settings.setValue("CustomNick/anna", customNick);
+            settings.setValue(QStringLiteral("CustomNick/anna"), customNick);
     }
     ContactBook book;
     if (!serverNick.isEmpty())
-        book.nicks.insert("anna", serverNick);
-    QCOMPARE(book.displayName("anna"), shown);
+        book.nicks.insert(QStringLiteral("anna"), serverNick);
+    QCOMPARE(book.displayName(QStringLiteral("anna")), shown);
 }
 
 void TestContactBook::customNickSetAndReset()
 {
     ContactBook book;
-    book.nicks.insert("anna", "Anna");
-    QVERIFY(!book.hasCustomNick("anna"));
-    book.setCustomNick("anna", "  Sis ");
-    QVERIFY(book.hasCustomNick("anna"));
-    QCOMPARE(book.displayName("anna"), QString("Sis"));
+    book.nicks.insert(QStringLiteral("anna"), QStringLiteral("Anna"));
+    QVERIFY(!book.hasCustomNick(QStringLiteral("anna")));
+    book.setCustomNick(QStringLiteral("anna"), QStringLiteral("  Sis "));
+    QVERIFY(book.hasCustomNick(QStringLiteral("anna")));
+    QCOMPARE(book.displayName(QStringLiteral("anna")), QStringLiteral("Sis"));
     book.settings().sync();
-    QCOMPARE(AppSettings::open().value("CustomNick/anna").toString(), QString("Sis"));
-    book.setCustomNick("anna", " ");
-    QVERIFY(!book.hasCustomNick("anna"));
-    QCOMPARE(book.displayName("anna"), QString("Anna"));
+    QCOMPARE(AppSettings::open().value(QStringLiteral("CustomNick/anna")).toString(), QStringLiteral("Sis"));
+    book.setCustomNick(QStringLiteral("anna"), QStringLiteral(" "));
+    QVERIFY(!book.hasCustomNick(QStringLiteral("anna")));
+    QCOMPARE(book.displayName(QStringLiteral("anna")), QStringLiteral("Anna"));
 }
 
 void TestContactBook::nickWrittenOnlyWhenChanged()
 {
     ContactBook book;
-    QVERIFY(book.storeNick("anna", "Anna"));
-    QVERIFY(!book.storeNick("anna", "Anna"));
-    QVERIFY(book.storeNick("anna", "Anna B."));
-    QVERIFY(!book.storeNick("  ", "nobody"));
+    QVERIFY(book.storeNick(QStringLiteral("anna"), QStringLiteral("Anna")));
+    QVERIFY(!book.storeNick(QStringLiteral("anna"), QStringLiteral("Anna")));
+    QVERIFY(book.storeNick(QStringLiteral("anna"), QStringLiteral("Anna B.")));
+    QVERIFY(!book.storeNick(QStringLiteral("  "), QStringLiteral("nobody")));
     book.settings().sync();
-    QCOMPARE(AppSettings::open().value("Nick/anna").toString(), QString("Anna B."));
+    QCOMPARE(AppSettings::open().value(QStringLiteral("Nick/anna")).toString(), QStringLiteral("Anna B."));
 
     // Written past the book: the book looks again instead of trusting what it remembered.
-    book.settings().setValue("Nick/anna", "Other");
-    QVERIFY(!book.storeNick("anna", "Anna B."));
-    book.forgetStoredNick("anna");
-    QVERIFY(book.storeNick("anna", "Anna B."));
+    book.settings().setValue(QStringLiteral("Nick/anna"), QStringLiteral("Other"));
+    QVERIFY(!book.storeNick(QStringLiteral("anna"), QStringLiteral("Anna B.")));
+    book.forgetStoredNick(QStringLiteral("anna"));
+    QVERIFY(book.storeNick(QStringLiteral("anna"), QStringLiteral("Anna B.")));
 
     ContactBook later;
-    QVERIFY(!later.storeNick("anna", "Anna B."));
+    QVERIFY(!later.storeNick(QStringLiteral("anna"), QStringLiteral("Anna B.")));
 }
 
 void TestContactBook::refreshDiff_data()
@@ -136,31 +136,32 @@ void TestContactBook::refreshDiff()
     QFETCH(bool, textChanged);
     QFETCH(bool, stateChanged);
     ContactBook book;
-    const QVector<ContactBook::Change> first = book.refresh("anna|Anna|hi|1\n");
+    const QVector<ContactBook::Change> first = book.refresh(QStringLiteral("anna|Anna|hi|1\n"));
     QCOMPARE(first.size(), 1);
     QVERIFY(first.at(0).textChanged);
     QVERIFY(first.at(0).stateChanged);
-    QCOMPARE(book.contactAvatars.value("anna", "absent"), QString());
+    QCOMPARE(book.contactAvatars.value(QStringLiteral("anna"), QStringLiteral("absent")), QString());
 
-    const QVector<ContactBook::Change> changes = book.refresh(second + "\n");
+    const QVector<ContactBook::Change> changes = book.refresh(second + QStringLiteral("\n"));
     QCOMPARE(changes.size(), 1);
-    QCOMPARE(changes.at(0).user, QString("anna"));
+    QCOMPARE(changes.at(0).user, QStringLiteral("anna"));
     QCOMPARE(changes.at(0).textChanged, textChanged);
     QCOMPARE(changes.at(0).stateChanged, stateChanged);
-    const QStringList fields = second.split('|');
-    QCOMPARE(book.nicks.value("anna"), fields.at(1));
-    QCOMPARE(book.statusMessages.value("anna"), fields.at(2));
-    QCOMPARE(book.states.value("anna"), fields.at(3).toInt());
-    QVERIFY(!book.stateIcons.value("anna").isEmpty());
+    const QStringList fields = second.split(QLatin1Char('|'));
+    QCOMPARE(book.nicks.value(QStringLiteral("anna")), fields.at(1));
+    QCOMPARE(book.statusMessages.value(QStringLiteral("anna")), fields.at(2));
+    QCOMPARE(book.states.value(QStringLiteral("anna")), fields.at(3).toInt());
+    QVERIFY(!book.stateIcons.value(QStringLiteral("anna")).isEmpty());
 }
 
 void TestContactBook::refreshSkipsRefusedEntries()
 {
     ContactBook book;
-    const QVector<ContactBook::Change> changes = book.refresh("anna|Anna\n |blank|x|1\nbob|Bob||5\n\r\n");
+    const QVector<ContactBook::Change> changes =
+        book.refresh(QStringLiteral("anna|Anna\n |blank|x|1\nbob|Bob||5\n\r\n"));
     QCOMPARE(changes.size(), 1);
-    QCOMPARE(changes.at(0).user, QString("bob"));
-    QCOMPARE(book.nicks.keys(), QStringList{"bob"});
+    QCOMPARE(changes.at(0).user, QStringLiteral("bob"));
+    QCOMPARE(book.nicks.keys(), QStringList{QStringLiteral("bob")});
 }
 
 void TestContactBook::search_data()
@@ -180,27 +181,27 @@ void TestContactBook::search()
     QFETCH(QString, search);
     QFETCH(bool, shown);
     ContactBook book;
-    book.nicks.insert("anna", "Anna B");
-    book.setCustomNick("anna", "Sister");
-    QCOMPARE(book.matchesSearch("anna", search), shown);
+    book.nicks.insert(QStringLiteral("anna"), QStringLiteral("Anna B"));
+    book.setCustomNick(QStringLiteral("anna"), QStringLiteral("Sister"));
+    QCOMPARE(book.matchesSearch(QStringLiteral("anna"), search), shown);
 }
 
 void TestContactBook::friendRequests()
 {
     ContactBook book;
-    book.setFriendRequests("zed\n \nbob\n");
-    QCOMPARE(book.friendRequests, QStringList({"zed", "bob"}));
-    book.updateFriendRequests("anna", QString());
-    QCOMPARE(book.friendRequests, QStringList({"anna", "bob", "zed"}));
-    book.updateFriendRequests(QString(), "bob");
-    QCOMPARE(book.friendRequests, QStringList({"anna", "zed"}));
+    book.setFriendRequests(QStringLiteral("zed\n \nbob\n"));
+    QCOMPARE(book.friendRequests, QStringList({QStringLiteral("zed"), QStringLiteral("bob")}));
+    book.updateFriendRequests(QStringLiteral("anna"), QString());
+    QCOMPARE(book.friendRequests, QStringList({QStringLiteral("anna"), QStringLiteral("bob"), QStringLiteral("zed")}));
+    book.updateFriendRequests(QString(), QStringLiteral("bob"));
+    QCOMPARE(book.friendRequests, QStringList({QStringLiteral("anna"), QStringLiteral("zed")}));
     book.clear();
     QVERIFY(book.friendRequests.isEmpty());
 }
 
 void TestContactBook::rowTextDecodesStatus()
 {
-    QCOMPARE(ContactBook::rowText("Anna", "a &amp; b"), QString("Anna\na & b"));
+    QCOMPARE(ContactBook::rowText(QStringLiteral("Anna"), QStringLiteral("a &amp; b")), QStringLiteral("Anna\na & b"));
 }
 
 ZM_HERMETIC_GUILESS_TEST_MAIN(TestContactBook)

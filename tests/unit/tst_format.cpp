@@ -178,14 +178,13 @@ void TestFormat::formatMessage_data()
     QTest::newRow("single smiley") << ":)" << friendly;
     QTest::newRow("touching smileys stay text") << ":):)"
                                                 << ":):)";
-    QTest::newRow("second smiley lacks its space") << "a :) :) b"
-                                                   << "a " + friendly + " :) b";
-    QTest::newRow("two spaces convert both") << "a :)  :) b"
-                                             << "a " + friendly + "  " + friendly + " b";
+    QTest::newRow("second smiley lacks its space")
+        << "a :) :) b" << QStringLiteral("a ") + friendly + QStringLiteral(" :) b");
+    QTest::newRow("two spaces convert both")
+        << "a :)  :) b" << QStringLiteral("a ") + friendly + QStringLiteral("  ") + friendly + QStringLiteral(" b");
     QTest::newRow("smiley touching word") << "hi:)"
                                           << "hi:)";
-    QTest::newRow("nose variant") << "x :-) y"
-                                  << "x " + friendly + " y";
+    QTest::newRow("nose variant") << "x :-) y" << QStringLiteral("x ") + friendly + QStringLiteral(" y");
     QTest::newRow("wink") << ";)"
                           << "<img src=':/img/wink.png'/>";
     QTest::newRow("normal") << ":|"
@@ -324,40 +323,47 @@ void TestFormat::viewMarkup_data()
     const QString run(MaxUnbrokenRun, QLatin1Char('w'));
     const QString header = QStringLiteral("<span style=\"color: blue\">Bob</span><br>");
 
-    QTest::newRow("message unchanged") << header + "<span>hi " + friendly
-            + " <a href=\"http://a.b/?x&amp;y\">http://a.b/?x&amp;y</a></span>"
-                                       << header + "<span>hi " + friendly
-            + " <a href=\"http://a.b/?x&amp;y\">http://a.b/?x&amp;y</a></span>";
-    QTest::newRow("longest run unchanged") << "<span>" + run + "</span>"
-                                           << "<span>" + run + "</span>";
-    QTest::newRow("long word broken") << "<span>" + run + run + "w</span>"
-                                      << "<span>" + run + zwsp + run + zwsp + "w</span>";
-    QTest::newRow("space starts a new run") << run + " " + run << run + " " + run;
-    QTest::newRow("break tag starts a new run") << run + "<br>" + run << run + "<br>" + run;
-    QTest::newRow("tags do not break a run") << run.left(200) + "<b>" + run.left(100) + "</b>"
-                                             << run.left(200) + "<b>" + run.left(56) + zwsp + run.left(44) + "</b>";
-    QTest::newRow("entity is one character") << QStringLiteral("&amp;").repeated(MaxUnbrokenRun + 1)
-                                             << QStringLiteral("&amp;").repeated(MaxUnbrokenRun) + zwsp + "&amp;";
+    QTest::newRow("message unchanged") << header + QStringLiteral("<span>hi ") + friendly
+            + QStringLiteral(" <a href=\"http://a.b/?x&amp;y\">http://a.b/?x&amp;y</a></span>")
+                                       << header + QStringLiteral("<span>hi ") + friendly
+            + QStringLiteral(" <a href=\"http://a.b/?x&amp;y\">http://a.b/?x&amp;y</a></span>");
+    QTest::newRow("longest run unchanged") << QStringLiteral("<span>") + run + QStringLiteral("</span>")
+                                           << QStringLiteral("<span>") + run + QStringLiteral("</span>");
+    QTest::newRow("long word broken") << QStringLiteral("<span>") + run + run + QStringLiteral("w</span>")
+                                      << QStringLiteral("<span>") + run + zwsp + run + zwsp
+            + QStringLiteral("w</span>");
+    QTest::newRow("space starts a new run") << run + QStringLiteral(" ") + run << run + QStringLiteral(" ") + run;
+    QTest::newRow("break tag starts a new run")
+        << run + QStringLiteral("<br>") + run << run + QStringLiteral("<br>") + run;
+    QTest::newRow("tags do not break a run")
+        << run.left(200) + QStringLiteral("<b>") + run.left(100) + QStringLiteral("</b>")
+        << run.left(200) + QStringLiteral("<b>") + run.left(56) + zwsp + run.left(44) + QStringLiteral("</b>");
+    QTest::newRow("entity is one character")
+        << QStringLiteral("&amp;").repeated(MaxUnbrokenRun + 1)
+        << QStringLiteral("&amp;").repeated(MaxUnbrokenRun) + zwsp + QStringLiteral("&amp;");
     QTest::newRow("long link text broken, address kept")
-        << "<a href=\"http://" + run + "\">http://" + run + "</a>"
-        << "<a href=\"http://" + run + "\">http://" + run.left(249) + zwsp + run.mid(249) + "</a>";
+        << QStringLiteral("<a href=\"http://") + run + QStringLiteral("\">http://") + run + QStringLiteral("</a>")
+        << QStringLiteral("<a href=\"http://") + run + QStringLiteral("\">http://") + run.left(249) + zwsp
+            + run.mid(249) + QStringLiteral("</a>");
     QTest::newRow("stray bracket is text") << "a < b"
                                            << "a &lt; b";
 
     // Markup stored by a version that put every smiley into the picture.
     const int max = MaxPicturesPerMessage;
-    QTest::newRow("stored 8192 smileys") << "<span>" + friendly.repeated(8192) + "</span>"
-                                         << "<span>" + friendly.repeated(max)
-            + QStringLiteral(" :) ").repeated(8192 - max) + "</span>";
+    QTest::newRow("stored 8192 smileys") << QStringLiteral("<span>") + friendly.repeated(8192)
+            + QStringLiteral("</span>")
+                                         << QStringLiteral("<span>") + friendly.repeated(max)
+            + QStringLiteral(" :) ").repeated(8192 - max) + QStringLiteral("</span>");
     QTest::newRow("other pictures beyond the bound left out") << QStringLiteral("<img src=\"x.png\">").repeated(max + 2)
                                                               << QStringLiteral("<img src=\"x.png\">").repeated(max);
     QTest::newRow("pictures hidden in a quoted value beyond the bound")
-        << friendly.repeated(max) + "<span title='<img src=x>'>t</span>" << friendly.repeated(max) + "t</span>";
+        << friendly.repeated(max) + QStringLiteral("<span title='<img src=x>'>t</span>")
+        << friendly.repeated(max) + QStringLiteral("t</span>");
     QTest::newRow("upper-case picture beyond the bound")
-        << friendly.repeated(max) + "<IMG src='x.png'>" << friendly.repeated(max);
+        << friendly.repeated(max) + QStringLiteral("<IMG src='x.png'>") << friendly.repeated(max);
     QTest::newRow("stored text beyond the bound cut")
-        << "<span>" + QString(MaxShownCharacters + 2000, QLatin1Char(' ')) + "</span>"
-        << "<span>" + QString(MaxShownCharacters + 1024, QLatin1Char(' ')) + ellipsis;
+        << QStringLiteral("<span>") + QString(MaxShownCharacters + 2000, QLatin1Char(' ')) + QStringLiteral("</span>")
+        << QStringLiteral("<span>") + QString(MaxShownCharacters + 1024, QLatin1Char(' ')) + ellipsis;
 }
 
 void TestFormat::viewMarkup()

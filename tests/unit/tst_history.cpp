@@ -86,21 +86,27 @@ void TestHistory::dataDirectoryIsUnderHome()
 void TestHistory::iniValueMatchesQSettings_data()
 {
     QTest::addColumn<QStringList>("value");
-    QTest::newRow("simple") << QStringList{"<span>hi</span>", "You", "true"};
-    QTest::newRow("quotes and backslash") << QStringList{"<span style=\"color: grey\">a\\b</span>", "She/He", "false"};
-    QTest::newRow("separators need quotes") << QStringList{"a, b; c=d", "You", "true"};
-    QTest::newRow("leading and trailing space") << QStringList{" x", "y ", "false"};
-    QTest::newRow("non-latin") << QStringList{QString::fromUtf8("äöü € 日本 😀"), "You", "true"};
+    QTest::newRow("simple") << QStringList{QStringLiteral("<span>hi</span>"), QStringLiteral("You"),
+                                           QStringLiteral("true")};
+    QTest::newRow("quotes and backslash") << QStringList{QStringLiteral("<span style=\"color: grey\">a\\b</span>"),
+                                                         QStringLiteral("She/He"), QStringLiteral("false")};
+    QTest::newRow("separators need quotes")
+        << QStringList{QStringLiteral("a, b; c=d"), QStringLiteral("You"), QStringLiteral("true")};
+    QTest::newRow("leading and trailing space")
+        << QStringList{QStringLiteral(" x"), QStringLiteral("y "), QStringLiteral("false")};
+    QTest::newRow("non-latin") << QStringList{QString::fromUtf8("äöü € 日本 😀"), QStringLiteral("You"),
+                                              QStringLiteral("true")};
     QTest::newRow("control and digit after escape") << QStringList{QString::fromUtf8("\x01"
                                                                                      "1a\tb\nc\rd"),
-                                                                   "You", "true"};
+                                                                   QStringLiteral("You"), QStringLiteral("true")};
     QTest::newRow("hex letter after escape") << QStringList{QString::fromUtf8("é"
                                                                               "f"
                                                                               "ßA"),
-                                                            "x", "y"};
-    QTest::newRow("at sign") << QStringList{"@Invalid()", "@x", "true"};
-    QTest::newRow("nul") << QStringList{QString(QChar(0)) + "7", "You", "true"};
-    QTest::newRow("empty elements") << QStringList{"", "", ""};
+                                                            QStringLiteral("x"), QStringLiteral("y")};
+    QTest::newRow("at sign") << QStringList{QStringLiteral("@Invalid()"), QStringLiteral("@x"), QStringLiteral("true")};
+    QTest::newRow("nul") << QStringList{QString(QChar(0)) + QStringLiteral("7"), QStringLiteral("You"),
+                                        QStringLiteral("true")};
+    QTest::newRow("empty elements") << QStringList{QStringLiteral(""), QStringLiteral(""), QStringLiteral("")};
 }
 
 void TestHistory::iniValueMatchesQSettings()
@@ -124,32 +130,36 @@ void TestHistory::iniValueMatchesQSettings()
 void TestHistory::appendedMessagesReadBack()
 {
     ChatHistory history(QStringLiteral("alice"));
-    QVERIFY(
-        history.append(1, QStringLiteral("<span style=\"color: grey\">me</span><br><span>a, b</span>"), "You", true));
-    QVERIFY(history.append(2, QStringLiteral("<span>second</span>"), "You", false));
-    QVERIFY(
-        history.append(3, QStringLiteral("<span style=\"color: blue\">Al</span><br><span>x</span>"), "She/He", true));
+    QVERIFY(history.append(1, QStringLiteral("<span style=\"color: grey\">me</span><br><span>a, b</span>"),
+                           QStringLiteral("You"), true));
+    QVERIFY(history.append(2, QStringLiteral("<span>second</span>"), QStringLiteral("You"), false));
+    QVERIFY(history.append(3, QStringLiteral("<span style=\"color: blue\">Al</span><br><span>x</span>"),
+                           QStringLiteral("She/He"), true));
 
-    const ChatHistory::Loaded loaded = ChatHistory(QStringLiteral("alice")).load("me", "Al", "Unknown");
+    const ChatHistory::Loaded loaded = ChatHistory(QStringLiteral("alice"))
+                                           .load(QStringLiteral("me"), QStringLiteral("Al"), QStringLiteral("Unknown"));
     QCOMPARE(loaded.lastId, 3);
     QCOMPARE(loaded.lastSpeaker, QStringLiteral("She/He"));
     QCOMPARE(loaded.markups,
-             (QStringList{"<span style=\"color: grey\">me</span><br><span>a, b</span>", "<span>second</span>",
-                          "<span style=\"color: blue\">Al</span><br><span>x</span>"}));
+             (QStringList{QStringLiteral("<span style=\"color: grey\">me</span><br><span>a, b</span>"),
+                          QStringLiteral("<span>second</span>"),
+                          QStringLiteral("<span style=\"color: blue\">Al</span><br><span>x</span>")}));
 }
 
 void TestHistory::appendedFileReadByQSettings()
 {
     ChatHistory history(QStringLiteral("bob"));
-    QVERIFY(history.append(1, QStringLiteral("one"), "You", true));
-    QVERIFY(history.append(2, QStringLiteral("two"), "She/He", true));
+    QVERIFY(history.append(1, QStringLiteral("one"), QStringLiteral("You"), true));
+    QVERIFY(history.append(2, QStringLiteral("two"), QStringLiteral("She/He"), true));
     QCOMPARE(history.fileName(), dataDir() + QStringLiteral("/bob.ini"));
 
     QSettings settings(history.fileName(), QSettings::IniFormat);
-    QCOMPARE(settings.value("Chat/LastMessageID").toInt(), 2);
-    QCOMPARE(settings.value("Chat/LastMessageFrom").toString(), QStringLiteral("She/He"));
-    QCOMPARE(settings.value("Messages/Message1").toStringList(), (QStringList{"one", "You", "true"}));
-    QCOMPARE(settings.value("Messages/Message2").toStringList(), (QStringList{"two", "She/He", "true"}));
+    QCOMPARE(settings.value(QStringLiteral("Chat/LastMessageID")).toInt(), 2);
+    QCOMPARE(settings.value(QStringLiteral("Chat/LastMessageFrom")).toString(), QStringLiteral("She/He"));
+    QCOMPARE(settings.value(QStringLiteral("Messages/Message1")).toStringList(),
+             (QStringList{QStringLiteral("one"), QStringLiteral("You"), QStringLiteral("true")}));
+    QCOMPARE(settings.value(QStringLiteral("Messages/Message2")).toStringList(),
+             (QStringList{QStringLiteral("two"), QStringLiteral("She/He"), QStringLiteral("true")}));
 }
 
 void TestHistory::damagedCounterIsBounded_data()
@@ -172,7 +182,8 @@ void TestHistory::damagedCounterIsBounded()
     file.write("[Chat]\nLastMessageFrom=You\nLastMessageID=" + counter + "\n[Messages]\nMessage1=a, You, true\n");
     file.close();
     // Opening such a chat must neither loop past the end of int nor hang.
-    const ChatHistory::Loaded loaded = ChatHistory(name).load("me", "Them", "Unknown");
+    const ChatHistory::Loaded loaded =
+        ChatHistory(name).load(QStringLiteral("me"), QStringLiteral("Them"), QStringLiteral("Unknown"));
     QCOMPARE(loaded.lastId, lastId);
     QVERIFY(loaded.markups.size() <= 1001);
 }
@@ -196,7 +207,9 @@ void TestHistory::shownRange()
     QFETCH(int, first);
     QFETCH(int, shown);
     writeHistory(QStringLiteral("carol"), stored);
-    const ChatHistory::Loaded loaded = ChatHistory(QStringLiteral("carol")).load("me", "Carol", "Unknown");
+    const ChatHistory::Loaded loaded =
+        ChatHistory(QStringLiteral("carol"))
+            .load(QStringLiteral("me"), QStringLiteral("Carol"), QStringLiteral("Unknown"));
     QCOMPARE(loaded.lastId, stored);
     QCOMPARE(loaded.firstId, first);
     QCOMPARE(loaded.markups.size(), shown);
@@ -232,7 +245,9 @@ void TestHistory::firstMessageHeader()
     file.write(all);
     file.close();
 
-    const ChatHistory::Loaded loaded = ChatHistory(QStringLiteral("dave")).load("M&e", "<Dave>", "Unknown");
+    const ChatHistory::Loaded loaded =
+        ChatHistory(QStringLiteral("dave"))
+            .load(QStringLiteral("M&e"), QStringLiteral("<Dave>"), QStringLiteral("Unknown"));
     QCOMPARE(loaded.markups.first(), expectedHeader + QStringLiteral("m500"));
     QCOMPARE(loaded.markups.at(1), QStringLiteral("m501"));
 }
@@ -245,10 +260,12 @@ void TestHistory::handWrittenFile()
                "Message1=\"<span style=\\\"color: blue\\\">Erin</span><br><span>hi, you</span>\", She/He, true\n"
                "Message2=<span>G\\xfc\\x65nter \\x20ac</span>, She/He, false\n");
     file.close();
-    const ChatHistory::Loaded loaded = ChatHistory(QStringLiteral("erin")).load("me", "Erin", "Unknown");
+    const ChatHistory::Loaded loaded =
+        ChatHistory(QStringLiteral("erin"))
+            .load(QStringLiteral("me"), QStringLiteral("Erin"), QStringLiteral("Unknown"));
     QCOMPARE(loaded.lastSpeaker, QStringLiteral("She/He"));
     QCOMPARE(loaded.markups,
-             (QStringList{"<span style=\"color: blue\">Erin</span><br><span>hi, you</span>",
+             (QStringList{QStringLiteral("<span style=\"color: blue\">Erin</span><br><span>hi, you</span>"),
                           QString::fromUtf8("<span>Güenter €</span>")}));
 }
 
@@ -259,15 +276,21 @@ void TestHistory::damagedEntries()
     file.write("garbage without section\n[Chat]\nLastMessageID=4\n[Messages]\n"
                "Message1=only one\nMessage2=two, parts\nMessage4=ok, You, true\n=\n[broken\n");
     file.close();
-    const ChatHistory::Loaded loaded = ChatHistory(QStringLiteral("frank")).load("me", "Frank", "Unknown");
+    const ChatHistory::Loaded loaded =
+        ChatHistory(QStringLiteral("frank"))
+            .load(QStringLiteral("me"), QStringLiteral("Frank"), QStringLiteral("Unknown"));
     QCOMPARE(loaded.lastSpeaker, QString());
-    QCOMPARE(loaded.markups, (QStringList{"", "", "", "ok"}));
+    QCOMPARE(loaded.markups,
+             (QStringList{QStringLiteral(""), QStringLiteral(""), QStringLiteral(""), QStringLiteral("ok")}));
 
     QFile negative(dataDir() + QStringLiteral("/gina.ini"));
     QVERIFY(negative.open(QIODevice::WriteOnly));
     negative.write("[Chat]\nLastMessageID=-5\n");
     negative.close();
-    QCOMPARE(ChatHistory(QStringLiteral("gina")).load("me", "Gina", "Unknown").markups.size(), 0);
+    QCOMPARE(ChatHistory(QStringLiteral("gina"))
+                 .load(QStringLiteral("me"), QStringLiteral("Gina"), QStringLiteral("Unknown"))
+                 .markups.size(),
+             0);
 }
 
 void TestHistory::appendAfterCutOffLine_data()
@@ -302,18 +325,20 @@ void TestHistory::appendAfterCutOffLine()
     file.write(head + tail);
     file.close();
     ChatHistory history(QStringLiteral("hank"));
-    QVERIFY(history.append(7, QStringLiteral("seven"), "She/He", true));
-    QVERIFY(history.append(8, QStringLiteral("eight"), "She/He", false));
+    QVERIFY(history.append(7, QStringLiteral("seven"), QStringLiteral("She/He"), true));
+    QVERIFY(history.append(8, QStringLiteral("eight"), QStringLiteral("She/He"), false));
     // Messages after the damage are seen by this program and by any INI reader.
-    const ChatHistory::Loaded loaded = history.load("me", "Hank", "Unknown");
+    const ChatHistory::Loaded loaded =
+        history.load(QStringLiteral("me"), QStringLiteral("Hank"), QStringLiteral("Unknown"));
     QCOMPARE(loaded.lastId, 8);
     QCOMPARE(loaded.markups.first(), QStringLiteral("one"));
-    QCOMPARE(loaded.markups.mid(6), (QStringList{"seven", "eight"}));
+    QCOMPARE(loaded.markups.mid(6), (QStringList{QStringLiteral("seven"), QStringLiteral("eight")}));
     QSettings reread(history.fileName(), QSettings::IniFormat);
     QCOMPARE(reread.value(QStringLiteral("Chat/LastMessageID")).toInt(), 8);
-    QCOMPARE(reread.value(QStringLiteral("Messages/Message1")).toStringList(), (QStringList{"one", "You", "true"}));
+    QCOMPARE(reread.value(QStringLiteral("Messages/Message1")).toStringList(),
+             (QStringList{QStringLiteral("one"), QStringLiteral("You"), QStringLiteral("true")}));
     QCOMPARE(reread.value(QStringLiteral("Messages/Message7")).toStringList(),
-             (QStringList{"seven", "She/He", "true"}));
+             (QStringList{QStringLiteral("seven"), QStringLiteral("She/He"), QStringLiteral("true")}));
 }
 
 void TestHistory::excerptsOfEqualSize()
@@ -323,7 +348,8 @@ void TestHistory::excerptsOfEqualSize()
     ChatHistory history(QStringLiteral("kim"));
     QVERIFY(history.append(681334, QStringLiteral("[Chat]\nLal"), QStringLiteral("4He, t"), true));
     for (int i = 0; i < 20; ++i) {
-        const ChatHistory::Loaded loaded = history.load("me", "Kim", "Unknown");
+        const ChatHistory::Loaded loaded =
+            history.load(QStringLiteral("me"), QStringLiteral("Kim"), QStringLiteral("Unknown"));
         QCOMPARE(loaded.lastId, 681334);
         QCOMPARE(loaded.markups.last(), QStringLiteral("[Chat]\nLal"));
     }
@@ -336,23 +362,27 @@ void TestHistory::valuesEndingInBackslash()
     QVERIFY(history.append(1, QStringLiteral("one"), QStringLiteral("You"), true));
     QVERIFY(history.append(2, QStringLiteral("two\\"), QStringLiteral("x\\"), true));
     QVERIFY(history.append(3, QStringLiteral("three"), QStringLiteral("y\\\\"), true));
-    const ChatHistory::Loaded loaded = history.load("me", "Lou", "Unknown");
+    const ChatHistory::Loaded loaded =
+        history.load(QStringLiteral("me"), QStringLiteral("Lou"), QStringLiteral("Unknown"));
     QCOMPARE(loaded.lastId, 3);
     QCOMPARE(loaded.lastSpeaker, QStringLiteral("y\\\\"));
-    QCOMPARE(loaded.markups, (QStringList{"one", "two\\", "three"}));
+    QCOMPARE(loaded.markups, (QStringList{QStringLiteral("one"), QStringLiteral("two\\"), QStringLiteral("three")}));
 }
 
 void TestHistory::blockContinuesAfterReopen()
 {
     ChatHistory history(QStringLiteral("ivy"));
-    QVERIFY(history.append(1, QStringLiteral("x"), "She/He", true));
-    QCOMPARE(ChatHistory(QStringLiteral("ivy")).load("me", "Ivy", "Unknown").lastSpeaker, QStringLiteral("She/He"));
+    QVERIFY(history.append(1, QStringLiteral("x"), QStringLiteral("She/He"), true));
+    QCOMPARE(ChatHistory(QStringLiteral("ivy"))
+                 .load(QStringLiteral("me"), QStringLiteral("Ivy"), QStringLiteral("Unknown"))
+                 .lastSpeaker,
+             QStringLiteral("She/He"));
 }
 
 void TestHistory::failedWriteKeepsEarlierHistory()
 {
     ChatHistory history(QStringLiteral("jack"));
-    QVERIFY(history.append(1, QStringLiteral("first"), "You", true));
+    QVERIFY(history.append(1, QStringLiteral("first"), QStringLiteral("You"), true));
     const qint64 size = QFileInfo(history.fileName()).size();
 
     // A full disk, simulated by a file size limit just above the current file.
@@ -362,16 +392,19 @@ void TestHistory::failedWriteKeepsEarlierHistory()
     limited.rlim_cur = rlim_t(size + 10);
     signal(SIGXFSZ, SIG_IGN);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const bool written = history.append(2, QStringLiteral("second, far too long for the space left"), "You", false);
+    const bool written =
+        history.append(2, QStringLiteral("second, far too long for the space left"), QStringLiteral("You"), false);
     setrlimit(RLIMIT_FSIZE, &old);
 
     QVERIFY(!written);
     QCOMPARE(QFileInfo(history.fileName()).size(), size);
-    const ChatHistory::Loaded loaded = history.load("me", "Jack", "Unknown");
+    const ChatHistory::Loaded loaded =
+        history.load(QStringLiteral("me"), QStringLiteral("Jack"), QStringLiteral("Unknown"));
     QCOMPARE(loaded.lastId, 1);
-    QCOMPARE(loaded.markups, QStringList{"first"});
-    QVERIFY(history.append(2, QStringLiteral("second"), "You", false));
-    QCOMPARE(history.load("me", "Jack", "Unknown").markups, (QStringList{"first", "second"}));
+    QCOMPARE(loaded.markups, QStringList{QStringLiteral("first")});
+    QVERIFY(history.append(2, QStringLiteral("second"), QStringLiteral("You"), false));
+    QCOMPARE(history.load(QStringLiteral("me"), QStringLiteral("Jack"), QStringLiteral("Unknown")).markups,
+             (QStringList{QStringLiteral("first"), QStringLiteral("second")}));
 }
 
 void TestHistory::plainNamesKeepTheirFileName_data()
@@ -389,7 +422,7 @@ void TestHistory::plainNamesKeepTheirFileName()
 {
     QFETCH(QString, name);
     QCOMPARE(ChatHistory(name).fileName(), dataDir() + QLatin1Char('/') + name + QStringLiteral(".ini"));
-    QVERIFY(ChatHistory(name).append(1, "x", "You", true));
+    QVERIFY(ChatHistory(name).append(1, QStringLiteral("x"), QStringLiteral("You"), true));
     QVERIFY(QFileInfo::exists(dataDir() + QLatin1Char('/') + name + QStringLiteral(".ini")));
 }
 
@@ -402,7 +435,7 @@ void TestHistory::unsafeNamesStayInside_data()
     QTest::newRow("absolute") << "/tmp/escaped";
     QTest::newRow("backslash") << "..\\escaped";
     QTest::newRow("dot dot") << "..";
-    QTest::newRow("nul") << QString("x") + QChar(0) + "y";
+    QTest::newRow("nul") << QStringLiteral("x") + QChar(0) + QStringLiteral("y");
     QTest::newRow("newline") << "x\ny";
     QTest::newRow("delete char") << "x\x7fy";
     QTest::newRow("too long") << QString(201, QLatin1Char('y'));
@@ -417,8 +450,9 @@ void TestHistory::unsafeNamesStayInside()
     const QString file = history.fileName();
     QVERIFY2(QFileInfo(file).absoluteFilePath().startsWith(dataDir() + QStringLiteral("/encoded/")), qPrintable(file));
     QVERIFY(QFileInfo(file).fileName().size() < 100);
-    QVERIFY(ChatHistory(name).append(1, "x", "You", true));
-    QCOMPARE(ChatHistory(name).load("me", "x", "Unknown").markups, QStringList{"x"});
+    QVERIFY(ChatHistory(name).append(1, QStringLiteral("x"), QStringLiteral("You"), true));
+    QCOMPARE(ChatHistory(name).load(QStringLiteral("me"), QStringLiteral("x"), QStringLiteral("Unknown")).markups,
+             QStringList{QStringLiteral("x")});
 
     // Nothing appeared outside the data directory, and different names do not share a file.
     QDirIterator it(home, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);

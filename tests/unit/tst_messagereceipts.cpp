@@ -25,12 +25,12 @@ void TestMessageReceipts::burstConfirmedOnceAfterSaving()
     qint64 recordSizeAtFirstAck = -1;
     MessageReceipts receipts([&](qint64 id) {
         if (acknowledged.isEmpty())
-            recordSizeAtFirstAck = QFileInfo(SeenMessages::fileName("burst")).size();
+            recordSizeAtFirstAck = QFileInfo(SeenMessages::fileName(QStringLiteral("burst"))).size();
         acknowledged << id;
     });
-    QVERIFY(!receipts.shownBefore("burst", 1, "anna", "hi"));
+    QVERIFY(!receipts.shownBefore(QStringLiteral("burst"), 1, QStringLiteral("anna"), QStringLiteral("hi")));
     for (qint64 id : {1, 2, 3}) {
-        receipts.markShown(id, "anna", QString::number(id));
+        receipts.markShown(id, QStringLiteral("anna"), QString::number(id));
         receipts.confirm(id);
     }
     QVERIFY(acknowledged.isEmpty());
@@ -55,31 +55,31 @@ void TestMessageReceipts::nothingToConfirm()
     receipts.confirm(id);
     receipts.confirm(7);
     QTRY_COMPARE(acknowledged, QList<qint64>({7}));
-    QVERIFY(!receipts.shownBefore("none", id, "anna", "hi"));
+    QVERIFY(!receipts.shownBefore(QStringLiteral("none"), id, QStringLiteral("anna"), QStringLiteral("hi")));
 }
 
 void TestMessageReceipts::shownBeforeSurvivesARestart()
 {
     {
         MessageReceipts receipts([](qint64) {});
-        QVERIFY(!receipts.shownBefore("restart", 42, "anna", "hello"));
-        receipts.markShown(42, "anna", "hello");
+        QVERIFY(!receipts.shownBefore(QStringLiteral("restart"), 42, QStringLiteral("anna"), QStringLiteral("hello")));
+        receipts.markShown(42, QStringLiteral("anna"), QStringLiteral("hello"));
         receipts.confirm(42);
-        QVERIFY(receipts.shownBefore("restart", 42, "anna", "hello"));
+        QVERIFY(receipts.shownBefore(QStringLiteral("restart"), 42, QStringLiteral("anna"), QStringLiteral("hello")));
         // Same id, other text: a different message.
-        QVERIFY(!receipts.shownBefore("restart", 42, "anna", "other"));
+        QVERIFY(!receipts.shownBefore(QStringLiteral("restart"), 42, QStringLiteral("anna"), QStringLiteral("other")));
     }
     MessageReceipts later([](qint64) {});
-    QVERIFY(later.shownBefore("restart", 42, "anna", "hello"));
+    QVERIFY(later.shownBefore(QStringLiteral("restart"), 42, QStringLiteral("anna"), QStringLiteral("hello")));
 }
 
 void TestMessageReceipts::recordsAreKeptPerAccount()
 {
     MessageReceipts receipts([](qint64) {});
-    QVERIFY(!receipts.shownBefore("first", 9, "bob", "x"));
-    receipts.markShown(9, "bob", "x");
-    QVERIFY(!receipts.shownBefore("second", 9, "bob", "x"));
-    QVERIFY(receipts.shownBefore("first", 9, "bob", "x"));
+    QVERIFY(!receipts.shownBefore(QStringLiteral("first"), 9, QStringLiteral("bob"), QStringLiteral("x")));
+    receipts.markShown(9, QStringLiteral("bob"), QStringLiteral("x"));
+    QVERIFY(!receipts.shownBefore(QStringLiteral("second"), 9, QStringLiteral("bob"), QStringLiteral("x")));
+    QVERIFY(receipts.shownBefore(QStringLiteral("first"), 9, QStringLiteral("bob"), QStringLiteral("x")));
 }
 
 ZM_HERMETIC_GUILESS_TEST_MAIN(TestMessageReceipts)

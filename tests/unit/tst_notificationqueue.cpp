@@ -42,7 +42,7 @@ void TestNotificationQueue::notHoldingShowsAtOnce()
 {
     NotificationQueue queue([] { return qint64(0); });
     QVERIFY(!queue.isHolding());
-    QVERIFY(!queue.add(note("ocw\nanna", "Incoming Message", "hi")));
+    QVERIFY(!queue.add(note(QStringLiteral("ocw\nanna"), QStringLiteral("Incoming Message"), QStringLiteral("hi"))));
     QVERIFY(!queue.addChatIn());
     const NotificationQueue::Released released = queue.release();
     QVERIFY(released.notes.isEmpty());
@@ -54,17 +54,25 @@ void TestNotificationQueue::heldNotes_data()
     // Each added note is "data|title|text".
     QTest::addColumn<QStringList>("added");
     QTest::addColumn<QStringList>("shown");
-    QTest::newRow("one") << QStringList{"a|m|1"} << QStringList{"1"};
+    QTest::newRow("one") << QStringList{QStringLiteral("a|m|1")} << QStringList{QStringLiteral("1")};
     QTest::newRow("newest of a contact and kind wins")
-        << QStringList{"a|m|1", "b|m|2", "a|m|3"} << QStringList{"2", "3"};
-    QTest::newRow("same contact, other kind kept") << QStringList{"a|m|1", "a|s|2"} << QStringList{"1", "2"};
+        << QStringList{QStringLiteral("a|m|1"), QStringLiteral("b|m|2"), QStringLiteral("a|m|3")}
+        << QStringList{QStringLiteral("2"), QStringLiteral("3")};
+    QTest::newRow("same contact, other kind kept") << QStringList{QStringLiteral("a|m|1"), QStringLiteral("a|s|2")}
+                                                   << QStringList{QStringLiteral("1"), QStringLiteral("2")};
     QTest::newRow("cap drops the oldest")
-        << QStringList{"a|m|1", "b|m|2", "c|m|3", "d|m|4", "e|m|5"} << QStringList{"3", "4", "5"};
-    QTest::newRow("merge before cap") << QStringList{"a|m|1", "b|m|2", "c|m|3", "a|m|4"} << QStringList{"2", "3", "4"};
+        << QStringList{QStringLiteral("a|m|1"), QStringLiteral("b|m|2"), QStringLiteral("c|m|3"),
+                       QStringLiteral("d|m|4"), QStringLiteral("e|m|5")}
+        << QStringList{QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5")};
+    QTest::newRow("merge before cap") << QStringList{QStringLiteral("a|m|1"), QStringLiteral("b|m|2"),
+                                                     QStringLiteral("c|m|3"), QStringLiteral("a|m|4")}
+                                      << QStringList{QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")};
     QStringList flood;
     for (int i = 0; i < 10000; ++i)
         flood << QStringLiteral("u%1|m|%1").arg(i);
-    QTest::newRow("flood stays bounded") << flood << QStringList{"9997", "9998", "9999"};
+    QTest::newRow("flood stays bounded") << flood
+                                         << QStringList{QStringLiteral("9997"), QStringLiteral("9998"),
+                                                        QStringLiteral("9999")};
 }
 
 void TestNotificationQueue::heldNotes()
@@ -112,9 +120,9 @@ void TestNotificationQueue::releaseStartsAfresh()
     qint64 now = 0;
     NotificationQueue queue([&now] { return now; });
     queue.hold();
-    queue.add(note("a", "m", "1"));
+    queue.add(note(QStringLiteral("a"), QStringLiteral("m"), QStringLiteral("1")));
     now = 10 * NotificationQueue::MaxHoldMs;
-    QCOMPARE(texts(queue.release().notes), QStringList{"1"});
+    QCOMPARE(texts(queue.release().notes), QStringList{QStringLiteral("1")});
     queue.hold();
     QVERIFY(!queue.heldTooLong());
     QVERIFY(queue.release().notes.isEmpty());

@@ -22,11 +22,14 @@ void TestPopupText::lines_data()
     QTest::addColumn<QString>("rich");
     QTest::newRow("short") << QByteArray("hi <b>") << "hi <b>"
                            << "hi &lt;b&gt;";
-    QTest::newRow("exactly 25 bytes") << QByteArray(25, 'a') << QString(25, 'a') << QString(25, 'a');
-    QTest::newRow("cut at 23 bytes") << QByteArray(26, 'a') << QString(23, 'a') + ".." << QString(23, 'a') + "..";
+    QTest::newRow("exactly 25 bytes") << QByteArray(25, 'a') << QString(25, QLatin1Char('a'))
+                                      << QString(25, QLatin1Char('a'));
+    QTest::newRow("cut at 23 bytes") << QByteArray(26, 'a') << QString(23, QLatin1Char('a')) + QStringLiteral("..")
+                                     << QString(23, QLatin1Char('a')) + QStringLiteral("..");
     // "ä" is two bytes; the cut never splits it.
     QTest::newRow("cut before a split character")
-        << (QByteArray(22, 'a') + "\xc3\xa4" + "bbb") << QString(22, 'a') + ".." << QString(22, 'a') + "..";
+        << (QByteArray(22, 'a') + "\xc3\xa4" + "bbb") << QString(22, QLatin1Char('a')) + QStringLiteral("..")
+        << QString(22, QLatin1Char('a')) + QStringLiteral("..");
     QTest::newRow("empty") << QByteArray() << QString() << QString();
 }
 

@@ -56,15 +56,21 @@ void TestWire::words_data()
 {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("plain") << QByteArray("ZM/1.1 return --id=200\n") << QStringList{"ZM/1.1", "return", "--id=200"};
-    QTest::newRow("double space keeps empty word")
-        << QByteArray("ZM/1.1 return  --id=200") << QStringList{"ZM/1.1", "return", "", "--id=200"};
-    QTest::newRow("crlf and tabs trimmed") << QByteArray("\t ZM/1.1 poke\r\n") << QStringList{"ZM/1.1", "poke"};
+    QTest::newRow("plain") << QByteArray("ZM/1.1 return --id=200\n")
+                           << QStringList{QStringLiteral("ZM/1.1"), QStringLiteral("return"),
+                                          QStringLiteral("--id=200")};
+    QTest::newRow("double space keeps empty word") << QByteArray("ZM/1.1 return  --id=200")
+                                                   << QStringList{QStringLiteral("ZM/1.1"), QStringLiteral("return"),
+                                                                  QStringLiteral(""), QStringLiteral("--id=200")};
+    QTest::newRow("crlf and tabs trimmed")
+        << QByteArray("\t ZM/1.1 poke\r\n") << QStringList{QStringLiteral("ZM/1.1"), QStringLiteral("poke")};
     QTest::newRow("utf8") << QByteArray("ZM/1.1 message --message=\xc3\xa4")
-                          << QStringList{"ZM/1.1", "message", "--message=ä"};
-    QTest::newRow("empty") << QByteArray("\n") << QStringList{""};
+                          << QStringList{QStringLiteral("ZM/1.1"), QStringLiteral("message"),
+                                         QStringLiteral("--message=ä")};
+    QTest::newRow("empty") << QByteArray("\n") << QStringList{QStringLiteral("")};
     QTest::newRow("NUL byte kept") << QByteArray("ZM/1.1 action --nick=Al\0ice\n", 28)
-                                   << QStringList{"ZM/1.1", "action", QString::fromUtf8("--nick=Al\0ice", 13)};
+                                   << QStringList{QStringLiteral("ZM/1.1"), QStringLiteral("action"),
+                                                  QString::fromUtf8("--nick=Al\0ice", 13)};
 }
 
 void TestWire::words()
@@ -81,18 +87,19 @@ void TestWire::arguments_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<bool>("found");
     QTest::addColumn<int>("number");
-    const QStringList reply{"ZM/1.1", "return", "--id=404", "--rq=nick", "--nick=a&nbsp;b", "--id=200"};
+    const QStringList reply{QStringLiteral("ZM/1.1"),    QStringLiteral("return"),          QStringLiteral("--id=404"),
+                            QStringLiteral("--rq=nick"), QStringLiteral("--nick=a&nbsp;b"), QStringLiteral("--id=200")};
     QTest::newRow("later occurrence wins") << reply << "--id="
                                            << "200" << true << 200;
     QTest::newRow("value kept escaped") << reply << "--nick="
                                         << "a&nbsp;b" << true << 0;
     QTest::newRow("missing") << reply << "--state="
                              << "" << false << -7;
-    QTest::newRow("case sensitive key") << QStringList{"--ID=5"} << "--id="
+    QTest::newRow("case sensitive key") << QStringList{QStringLiteral("--ID=5")} << "--id="
                                         << "" << false << -7;
-    QTest::newRow("not a number reads 0") << QStringList{"--id=abc"} << "--id="
+    QTest::newRow("not a number reads 0") << QStringList{QStringLiteral("--id=abc")} << "--id="
                                           << "abc" << true << 0;
-    QTest::newRow("prefix of another key does not match") << QStringList{"--idx=3"} << "--id="
+    QTest::newRow("prefix of another key does not match") << QStringList{QStringLiteral("--idx=3")} << "--id="
                                                           << "" << false << -7;
 }
 
@@ -162,7 +169,8 @@ void TestWire::incomingObjects_data()
                                              << QString::fromUtf8("MessageFromUser<>anna: a\0b\n", 27);
     QTest::newRow("message text at the bound")
         << "ZM/1.1 message --username=anna --message=" + QByteArray(MaxMessageTextLength, 'x')
-        << "MessageFromUser<>anna: " + QString(MaxMessageTextLength, QLatin1Char('x')) + "\n";
+        << QStringLiteral("MessageFromUser<>anna: ") + QString(MaxMessageTextLength, QLatin1Char('x'))
+            + QStringLiteral("\n");
     QTest::newRow("message text beyond the bound")
         << "ZM/1.1 message --username=anna --message=" + QByteArray(MaxMessageTextLength + 1, 'x') << "";
 }
@@ -172,7 +180,7 @@ void TestWire::incomingObjects()
     QFETCH(QByteArray, line);
     QFETCH(QString, object);
     if (QByteArray(QTest::currentDataTag()).contains("beyond the bound"))
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("dropped a pushed message"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("dropped a pushed message")));
     QCOMPARE(renderIncomingObject(line), object);
 }
 

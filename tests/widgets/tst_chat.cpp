@@ -96,8 +96,14 @@ private slots:
 
 private:
     frmChat *openChat(const QString &user = QStringLiteral("alice"), bool history = true);
-    static QString viewText(frmChat *chat) { return chat->findChild<QTextBrowser *>("tbChat")->toPlainText(); }
-    static QString viewHtml(frmChat *chat) { return chat->findChild<QTextBrowser *>("tbChat")->toHtml(); }
+    static QString viewText(frmChat *chat)
+    {
+        return chat->findChild<QTextBrowser *>(QStringLiteral("tbChat"))->toPlainText();
+    }
+    static QString viewHtml(frmChat *chat)
+    {
+        return chat->findChild<QTextBrowser *>(QStringLiteral("tbChat"))->toHtml();
+    }
     static void type(frmChat *chat, const QString &text);
     static int anchorPosition(QTextDocument *document, const QString &href);
     static void clickAt(QTextBrowser *view, int position);
@@ -143,7 +149,7 @@ frmChat *TestChat::openChat(const QString &user, bool history)
 
 void TestChat::type(frmChat *chat, const QString &text)
 {
-    auto *field = chat->findChild<QLineEdit *>("txtMessageBox");
+    auto *field = chat->findChild<QLineEdit *>(QStringLiteral("txtMessageBox"));
     field->setText(text);
     QTest::keyClick(field, Qt::Key_Return);
 }
@@ -151,9 +157,9 @@ void TestChat::type(frmChat *chat, const QString &text)
 void TestChat::form()
 {
     frmChat *chat = openChat();
-    QVERIFY(qobject_cast<ZVRTextBrowser *>(chat->findChild<QWidget *>("tbChat")));
-    QVERIFY(qobject_cast<ZVRLineEdit *>(chat->findChild<QWidget *>("txtMessageBox")));
-    QVERIFY(qobject_cast<ZVRLabel *>(chat->findChild<QWidget *>("cmdSmiley")));
+    QVERIFY(qobject_cast<ZVRTextBrowser *>(chat->findChild<QWidget *>(QStringLiteral("tbChat"))));
+    QVERIFY(qobject_cast<ZVRLineEdit *>(chat->findChild<QWidget *>(QStringLiteral("txtMessageBox"))));
+    QVERIFY(qobject_cast<ZVRLabel *>(chat->findChild<QWidget *>(QStringLiteral("cmdSmiley"))));
     for (const char *name : {"frUser", "labStatus", "labChatUname", "frAvatar", "labUserAvatar", "labStatusImage",
                              "labStatusText", "labAccount", "frChat", "frBox"})
         QVERIFY2(chat->findChild<QWidget *>(QLatin1String(name)), name);
@@ -161,11 +167,12 @@ void TestChat::form()
     QVERIFY(chat->windowFlags() & Qt::WindowMinimizeButtonHint);
     QVERIFY(chat->windowFlags() & Qt::WindowMaximizeButtonHint);
     QVERIFY(!(chat->windowFlags() & Qt::WindowContextHelpButtonHint));
-    QCOMPARE(chat->findChild<QLineEdit *>("txtMessageBox")->placeholderText(), QStringLiteral("Type message here"));
-    auto *view = chat->findChild<ZVRTextBrowser *>("tbChat");
+    QCOMPARE(chat->findChild<QLineEdit *>(QStringLiteral("txtMessageBox"))->placeholderText(),
+             QStringLiteral("Type message here"));
+    auto *view = chat->findChild<ZVRTextBrowser *>(QStringLiteral("tbChat"));
     QVERIFY(!view->openAutoBrowser());
     QVERIFY(!view->openExternalLinks());
-    QCOMPARE(chat->findChild<QFrame *>("frChat")->styleSheet(),
+    QCOMPARE(chat->findChild<QFrame *>(QStringLiteral("frChat"))->styleSheet(),
              QStringLiteral(
                  "QFrame{\nbackground-color: palette(base);\n}\nQTextBrowser{\nbackground-color: palette(base);\n}"));
 }
@@ -179,23 +186,30 @@ void TestChat::header()
                   QStringLiteral("Me"), QStringLiteral(":/img/busy-t2x64.png"), 3, QStringLiteral("red"), true);
     QCOMPARE(chat->windowTitle(), QStringLiteral("<i>Bob</i>"));
     QCOMPARE(
-        chat->findChild<QLabel *>("labChatUname")->text(),
+        chat->findChild<QLabel *>(QStringLiteral("labChatUname"))->text(),
         QStringLiteral("<span style=\"color: blue;\" title=\"bob&quot;&gt;&lt;b&gt;x\">&lt;i&gt;Bob&lt;/i&gt;</span>"));
-    QCOMPARE(chat->findChild<QLabel *>("labAccount")->text(), QStringLiteral("bob\"><b>x"));
-    QCOMPARE(chat->findChild<QLabel *>("labStatusText")->text(), QStringLiteral("Busy"));
-    QCOMPARE(chat->findChild<QLabel *>("labUserAvatar")->pixmap(Qt::ReturnByValue).toImage().pixelColor(2, 2),
+    QCOMPARE(chat->findChild<QLabel *>(QStringLiteral("labAccount"))->text(), QStringLiteral("bob\"><b>x"));
+    QCOMPARE(chat->findChild<QLabel *>(QStringLiteral("labStatusText"))->text(), QStringLiteral("Busy"));
+    QCOMPARE(chat->findChild<QLabel *>(QStringLiteral("labUserAvatar"))
+                 ->pixmap(Qt::ReturnByValue)
+                 .toImage()
+                 .pixelColor(2, 2),
              QColor(Qt::red));
 
     chat->setInfo(QStringLiteral("bob"), QStringLiteral("Bob"), QStringLiteral("coding"), QStringLiteral("Me"),
                   QStringLiteral(":/img/online-t2x64.png"), 1, QStringLiteral("unknown"), false);
-    QCOMPARE(chat->findChild<QLabel *>("labStatusText")->text(), QStringLiteral("coding"));
+    QCOMPARE(chat->findChild<QLabel *>(QStringLiteral("labStatusText"))->text(), QStringLiteral("coding"));
     // Status messages come entity-encoded and are shown as their author typed them.
     chat->setInfo(QStringLiteral("bob"), QStringLiteral("Bob"), QStringLiteral("Tom &amp; Jerry &lt;img src=x&gt;"),
                   QStringLiteral("Me"), QStringLiteral(":/img/online-t2x64.png"), 1, QStringLiteral("unknown"), false);
-    QCOMPARE(chat->findChild<QLabel *>("labStatusText")->text(), QStringLiteral("Tom & Jerry <img src=x>"));
-    QCOMPARE(chat->findChild<QLabel *>("labStatusText")->textFormat(), Qt::PlainText);
+    QCOMPARE(chat->findChild<QLabel *>(QStringLiteral("labStatusText"))->text(),
+             QStringLiteral("Tom & Jerry <img src=x>"));
+    QCOMPARE(chat->findChild<QLabel *>(QStringLiteral("labStatusText"))->textFormat(), Qt::PlainText);
     // A null avatar leaves the previous picture.
-    QCOMPARE(chat->findChild<QLabel *>("labUserAvatar")->pixmap(Qt::ReturnByValue).toImage().pixelColor(2, 2),
+    QCOMPARE(chat->findChild<QLabel *>(QStringLiteral("labUserAvatar"))
+                 ->pixmap(Qt::ReturnByValue)
+                 .toImage()
+                 .pixelColor(2, 2),
              QColor(Qt::red));
 }
 
@@ -223,8 +237,10 @@ void TestChat::sending()
     type(chat, QString::fromUtf8("a b<c> :) ä"));
 
     QCOMPARE(owner.sent, QStringList{QStringLiteral("alice|a b&lt;c&gt; :) &auml;")});
-    QVERIFY(chat->findChild<QLineEdit *>("txtMessageBox")->text().isEmpty());
-    const ChatHistory::Loaded history = ChatHistory(QStringLiteral("alice")).load("Me", "Alice", "Unknown");
+    QVERIFY(chat->findChild<QLineEdit *>(QStringLiteral("txtMessageBox"))->text().isEmpty());
+    const ChatHistory::Loaded history =
+        ChatHistory(QStringLiteral("alice"))
+            .load(QStringLiteral("Me"), QStringLiteral("Alice"), QStringLiteral("Unknown"));
     QCOMPARE(history.lastId, stored ? 1 : 0);
     if (stored) {
         QCOMPARE(viewText(chat),
@@ -245,7 +261,7 @@ void TestChat::offlineSendKeepsNothing()
     frmChat *chat = openChat();
     type(chat, QStringLiteral("hello"));
     QVERIFY(owner.sent.isEmpty());
-    QVERIFY(chat->findChild<QLineEdit *>("txtMessageBox")->text().isEmpty());
+    QVERIFY(chat->findChild<QLineEdit *>(QStringLiteral("txtMessageBox"))->text().isEmpty());
     QCOMPARE(viewText(chat), QStringLiteral("Zelto Messenger\nYou are offline"));
     type(chat, QStringLiteral("again"));
     QCOMPARE(viewText(chat), QStringLiteral("Zelto Messenger\nYou are offline\nYou are offline"));
@@ -257,7 +273,7 @@ void TestChat::blankMessageIsNotSent()
     frmChat *chat = openChat();
     type(chat, QStringLiteral("    "));
     QVERIFY(owner.sent.isEmpty());
-    QCOMPARE(chat->findChild<QLineEdit *>("txtMessageBox")->text(), QStringLiteral("    "));
+    QCOMPARE(chat->findChild<QLineEdit *>(QStringLiteral("txtMessageBox"))->text(), QStringLiteral("    "));
     QCOMPARE(viewText(chat), QString());
 }
 
@@ -272,17 +288,19 @@ void TestChat::speakerBlocks()
     QCOMPARE(viewText(chat), QStringLiteral("Me\none\ntwo\nAlice <A&B>\nthree\nfour\nMe\nfive"));
 
     QSettings file(ChatHistory(QStringLiteral("alice")).fileName(), QSettings::IniFormat);
-    const QStringList flags{"true", "false", "true", "false", "true"};
-    const QStringList speakers{"You", "You", "She/He", "She/He", "You"};
+    const QStringList flags{QStringLiteral("true"), QStringLiteral("false"), QStringLiteral("true"),
+                            QStringLiteral("false"), QStringLiteral("true")};
+    const QStringList speakers{QStringLiteral("You"), QStringLiteral("You"), QStringLiteral("She/He"),
+                               QStringLiteral("She/He"), QStringLiteral("You")};
     for (int i = 1; i <= 5; ++i) {
         const QStringList entry = file.value(QStringLiteral("Messages/Message%1").arg(i)).toStringList();
         QCOMPARE(entry.size(), 3);
         QCOMPARE(entry.at(1), speakers.at(i - 1));
         QCOMPARE(entry.at(2), flags.at(i - 1));
     }
-    QCOMPARE(file.value("Messages/Message3").toStringList().first(),
+    QCOMPARE(file.value(QStringLiteral("Messages/Message3")).toStringList().first(),
              QStringLiteral("<span style=\"color: blue\">Alice &lt;A&amp;B&gt;</span><br><span>three</span>"));
-    QCOMPARE(file.value("Chat/LastMessageID").toInt(), 5);
+    QCOMPARE(file.value(QStringLiteral("Chat/LastMessageID")).toInt(), 5);
 }
 
 void TestChat::receivedMarkupIsShownLiterally()
@@ -295,7 +313,9 @@ void TestChat::receivedMarkupIsShownLiterally()
     QVERIFY(html.contains(QLatin1String("href=\"http://x.y/?a=1&amp;b=2\"")));
     QVERIFY(html.contains(QLatin1String(":/img/friendly.png")));
     QVERIFY(viewText(chat).contains(QLatin1String("<img src=\"/etc/hostname\"><b>bold</b>")));
-    const ChatHistory::Loaded history = ChatHistory(QStringLiteral("alice")).load("Me", "Alice", "Unknown");
+    const ChatHistory::Loaded history =
+        ChatHistory(QStringLiteral("alice"))
+            .load(QStringLiteral("Me"), QStringLiteral("Alice"), QStringLiteral("Unknown"));
     QVERIFY(history.markups.first().contains(QLatin1String("&lt;img src=&quot;/etc/hostname&quot;&gt;")));
 }
 
@@ -315,7 +335,9 @@ void TestChat::historySurvivesReopening()
     // The contact spoke last: the block continues without a new header.
     again->receiveMessage(QStringLiteral("more"));
     QCOMPARE(viewText(again), QStringLiteral("Me\nhi\nAlice <A&B>\nhello\nmore"));
-    const ChatHistory::Loaded history = ChatHistory(QStringLiteral("alice")).load("Me", "Alice", "Unknown");
+    const ChatHistory::Loaded history =
+        ChatHistory(QStringLiteral("alice"))
+            .load(QStringLiteral("Me"), QStringLiteral("Alice"), QStringLiteral("Unknown"));
     QCOMPARE(history.lastId, 3);
     QCOMPARE(history.markups.last(), QStringLiteral("<span>more</span>"));
 }
@@ -325,12 +347,17 @@ void TestChat::smileyPicker()
     frmChat *chat = openChat();
     QMenu *picker = chat->smileyPicker();
     QVERIFY(picker);
-    const QStringList texts{"(evil)", ":)", ";)", ":D", ":P", ":O", ":|", ":(", "(angry)", "(cry)"};
-    const QStringList inserted{" (evil) ", " :) ", " ;) ", " :D ",      " :P ",
-                               " :O ",     " :| ", " :( ", " (angry) ", " (cry) "};
+    const QStringList texts{QStringLiteral("(evil)"), QStringLiteral(":)"), QStringLiteral(";)"),
+                            QStringLiteral(":D"),     QStringLiteral(":P"), QStringLiteral(":O"),
+                            QStringLiteral(":|"),     QStringLiteral(":("), QStringLiteral("(angry)"),
+                            QStringLiteral("(cry)")};
+    const QStringList inserted{QStringLiteral(" (evil) "), QStringLiteral(" :) "), QStringLiteral(" ;) "),
+                               QStringLiteral(" :D "),     QStringLiteral(" :P "), QStringLiteral(" :O "),
+                               QStringLiteral(" :| "),     QStringLiteral(" :( "), QStringLiteral(" (angry) "),
+                               QStringLiteral(" (cry) ")};
     const QList<QAction *> actions = picker->actions();
     QCOMPARE(actions.size(), texts.size());
-    auto *field = chat->findChild<QLineEdit *>("txtMessageBox");
+    auto *field = chat->findChild<QLineEdit *>(QStringLiteral("txtMessageBox"));
     QString expected = QStringLiteral("x");
     field->setText(expected);
     for (int i = 0; i < actions.size(); ++i) {
@@ -343,7 +370,7 @@ void TestChat::smileyPicker()
     QTRY_VERIFY(field->hasFocus());
 
     // A release inside the smiley label opens the picker.
-    auto *label = chat->findChild<QLabel *>("cmdSmiley");
+    auto *label = chat->findChild<QLabel *>(QStringLiteral("cmdSmiley"));
     QTest::mouseClick(label, Qt::LeftButton);
     QTRY_VERIFY(picker->isVisible());
     picker->hide();
@@ -381,7 +408,7 @@ void TestChat::links()
     sink.opened.clear();
     chat->receiveMessage(QStringLiteral("x"));
     const QString before = viewHtml(chat);
-    chat->findChild<ZVRTextBrowser *>("tbChat")->setSource(QUrl(url));
+    chat->findChild<ZVRTextBrowser *>(QStringLiteral("tbChat"))->setSource(QUrl(url));
     QCOMPARE(sink.opened.size(), opened ? 1 : 0);
     QCOMPARE(viewHtml(chat), before);
 }
@@ -469,11 +496,11 @@ void TestChat::clickingALink()
     if (!received.isEmpty())
         chat->receiveMessage(received);
     if (!typed.isEmpty()) {
-        auto *field = chat->findChild<QLineEdit *>("txtMessageBox");
+        auto *field = chat->findChild<QLineEdit *>(QStringLiteral("txtMessageBox"));
         QTest::keyClicks(field, typed);
         QTest::keyClick(field, Qt::Key_Return);
     }
-    auto *view = chat->findChild<QTextBrowser *>("tbChat");
+    auto *view = chat->findChild<QTextBrowser *>(QStringLiteral("tbChat"));
     QTRY_VERIFY(anchorPosition(view->document(), href) >= 0);
     // Messages of one turn of the event loop are laid out together at its end.
     QCoreApplication::processEvents();
@@ -516,7 +543,7 @@ void TestChat::viewLoadsOnlyOwnResources()
     QFETCH(QUrl, url);
     QFETCH(bool, served);
     frmChat *chat = openChat();
-    QTextDocument *document = chat->findChild<QTextBrowser *>("tbChat")->document();
+    QTextDocument *document = chat->findChild<QTextBrowser *>(QStringLiteral("tbChat"))->document();
     QCOMPARE(document->resource(QTextDocument::ImageResource, url).isNull(), !served);
 }
 
@@ -538,15 +565,16 @@ void TestChat::closeSavesGeometryAndDeregisters()
 void TestChat::fontFromSettings()
 {
     QFont font(QStringLiteral("Monospace"), 17);
-    QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger")).setValue("Interface/Font", font.toString());
+    QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"))
+        .setValue(QStringLiteral("Interface/Font"), font.toString());
     frmChat *chat = openChat();
-    QCOMPARE(chat->findChild<QTextBrowser *>("tbChat")->font().pointSize(), 17);
-    QCOMPARE(chat->findChild<QLineEdit *>("txtMessageBox")->font().pointSize(), 17);
+    QCOMPARE(chat->findChild<QTextBrowser *>(QStringLiteral("tbChat"))->font().pointSize(), 17);
+    QCOMPARE(chat->findChild<QLineEdit *>(QStringLiteral("txtMessageBox"))->font().pointSize(), 17);
 }
 
 int TestChat::viewPictures(frmChat *chat)
 {
-    const QTextDocument *document = chat->findChild<QTextBrowser *>("tbChat")->document();
+    const QTextDocument *document = chat->findChild<QTextBrowser *>(QStringLiteral("tbChat"))->document();
     int pictures = 0;
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it)
@@ -580,9 +608,10 @@ void TestChat::picturesInTheViewAreBounded_data()
     QTest::newRow("typed 8191 smileys") << QString() << QStringLiteral(" :) ").repeated(8191) << QString()
                                         << int(MessageFormat::MaxPicturesPerMessage);
     // A history written when every smiley became a picture.
-    QTest::newRow("stored 8192 pictures")
-        << QString() << QString()
-        << "<span>" + QStringLiteral(" <img src=':/img/friendly.png'/> ").repeated(8192) + "</span>" << 8192;
+    QTest::newRow("stored 8192 pictures") << QString() << QString()
+                                          << QStringLiteral("<span>")
+            + QStringLiteral(" <img src=':/img/friendly.png'/> ").repeated(8192) + QStringLiteral("</span>")
+                                          << 8192;
 }
 
 void TestChat::picturesInTheViewAreBounded()
@@ -601,7 +630,9 @@ void TestChat::picturesInTheViewAreBounded()
     QCOMPARE(viewPictures(chat), int(MessageFormat::MaxPicturesPerMessage));
     QCOMPARE(viewText(chat).count(QLatin1String(":)")),
              8192 - MessageFormat::MaxPicturesPerMessage - (typed.isEmpty() ? 0 : 1));
-    const ChatHistory::Loaded history = ChatHistory(QStringLiteral("alice")).load("Me", "Alice", "Unknown");
+    const ChatHistory::Loaded history =
+        ChatHistory(QStringLiteral("alice"))
+            .load(QStringLiteral("Me"), QStringLiteral("Alice"), QStringLiteral("Unknown"));
     QCOMPARE(history.markups.size(), 1);
     QCOMPARE(history.markups.first().count(QLatin1String("<img")), storedPictures);
 }
@@ -612,9 +643,11 @@ void TestChat::longWordsBreakInTheViewOnly()
     const QString word(3 * MessageFormat::MaxUnbrokenRun, QLatin1Char('w'));
     chat->receiveMessage(word);
     QCOMPARE(viewText(chat).count(QChar(0x200B)), 2);
-    QCOMPARE(viewText(chat).remove(QChar(0x200B)), "Alice <A&B>\n" + word);
-    const ChatHistory::Loaded history = ChatHistory(QStringLiteral("alice")).load("Me", "Alice", "Unknown");
-    QVERIFY(history.markups.first().endsWith("<span>" + word + "</span>"));
+    QCOMPARE(viewText(chat).remove(QChar(0x200B)), QStringLiteral("Alice <A&B>\n") + word);
+    const ChatHistory::Loaded history =
+        ChatHistory(QStringLiteral("alice"))
+            .load(QStringLiteral("Me"), QStringLiteral("Alice"), QStringLiteral("Unknown"));
+    QVERIFY(history.markups.first().endsWith(QStringLiteral("<span>") + word + QStringLiteral("</span>")));
 }
 
 void TestChat::longHistoryOpensNewestFirst_data()
@@ -643,7 +676,7 @@ void TestChat::longHistoryOpensNewestFirst()
     writeHistory(QStringLiteral("alice"), markups, speakers, flags);
 
     frmChat *chat = openChat();
-    auto *view = chat->findChild<QTextBrowser *>("tbChat");
+    auto *view = chat->findChild<QTextBrowser *>(QStringLiteral("tbChat"));
     // The newest messages are there when the window shows; the older ones follow.
     QVERIFY(view->document()->blockCount() < 1001);
     QCOMPARE(view->document()->lastBlock().text(), QStringLiteral("m%1").arg(stored));
@@ -667,7 +700,7 @@ void TestChat::olderHistoryKeepsTheReadPlace()
     writeHistory(QStringLiteral("alice"), markups, QVector<QString>(1001, QStringLiteral("You")).toList(),
                  QVector<QString>(1001, QStringLiteral("false")).toList());
     frmChat *chat = openChat();
-    auto *view = chat->findChild<QTextBrowser *>("tbChat");
+    auto *view = chat->findChild<QTextBrowser *>(QStringLiteral("tbChat"));
     const int firstBlocks = view->document()->blockCount();
     // As soon as the first older messages are in, the reader scrolls to the top; the messages
     // arriving above afterwards keep that line where it is on the screen.

@@ -79,7 +79,7 @@ QStringList unnamedInAccessibilityTree(QWidget *window)
         return {QStringLiteral("no accessible interface for ") + window->objectName()};
     if (window->windowTitle().trimmed().isEmpty() || top->text(QAccessible::Name).trimmed().isEmpty())
         problems << QStringLiteral("window %1 (%2) has no title")
-                        .arg(window->objectName(), window->metaObject()->className());
+                        .arg(window->objectName(), QLatin1String(window->metaObject()->className()));
     QList<QAccessibleInterface *> pending{top};
     while (!pending.isEmpty()) {
         QAccessibleInterface *node = pending.takeFirst();
@@ -519,11 +519,12 @@ void TestDesktop::everyWindowNamesItsControls()
         problems += unnamedInAccessibilityTree(window.get());
 
         // Every dialog the window opens, looked at while it is up.
-        const QList<QPair<QString, QString>> dialogs = {{"Messenger", "Change password"},
-                                                        {"Messenger", "Edit profile"},
-                                                        {"Tools", "Preferences"},
-                                                        {"Help", "About Zelto"},
-                                                        {"Help", "About ZMP"}};
+        const QList<QPair<QString, QString>> dialogs = {
+            {QStringLiteral("Messenger"), QStringLiteral("Change password")},
+            {QStringLiteral("Messenger"), QStringLiteral("Edit profile")},
+            {QStringLiteral("Tools"), QStringLiteral("Preferences")},
+            {QStringLiteral("Help"), QStringLiteral("About Zelto")},
+            {QStringLiteral("Help"), QStringLiteral("About ZMP")}};
         for (const auto &entry : dialogs) {
             QAction *action = menuEntry(window.get(), entry.first, entry.second);
             QVERIFY2(action, qPrintable(entry.second));

@@ -111,7 +111,7 @@ bool avatarDialogShowsPicture(SessionLink *link)
                 && label->pixmap(Qt::ReturnByValue).size() == QSize(128, 128);
         avatar->close();
     });
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAvatar"), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdAvatar")), Qt::LeftButton);
     return shown;
 }
 
@@ -373,11 +373,11 @@ void TestDialogs::payloadParser_data()
     for (int i = 0; i < 5000; ++i)
         many << QStringLiteral("ip&sxlt;10.0.0.%1").arg(i % 256);
     QTest::newRow("thousands of clients")
-        << "accas&splt;" + many.join(QStringLiteral("&acln;")) << ""
+        << QStringLiteral("accas&splt;") + many.join(QStringLiteral("&acln;")) << ""
         << "" << QString() << ProfilePayload::MaxClients << 5000 - ProfilePayload::MaxClients;
     const QString huge(200000, QLatin1Char('9'));
-    QTest::newRow("huge value cut") << "contacts&splt;" + huge << huge.left(ProfilePayload::MaxValueLength) + "..."
-                                    << ""
+    QTest::newRow("huge value cut") << QStringLiteral("contacts&splt;") + huge
+                                    << huge.left(ProfilePayload::MaxValueLength) + QStringLiteral("...") << ""
                                     << "" << 0 << 0;
 }
 
@@ -403,9 +403,11 @@ void TestDialogs::clientsTextJoinsOnlyPresentParts()
 {
     const ProfileInfo info = ProfilePayload::parse(
         QStringLiteral("accas&splt;system&sxlt;Windows&aclt;version&sxlt;1.0&acln;ip&sxlt;10.0.0.1&acln;other&sxlt;x"));
-    QCOMPARE(ProfilePayload::clientsText(QStringLiteral("Clients of Ann"), info.clients, "System", "Version", "IP"),
+    QCOMPARE(ProfilePayload::clientsText(QStringLiteral("Clients of Ann"), info.clients, QStringLiteral("System"),
+                                         QStringLiteral("Version"), QStringLiteral("IP")),
              QStringLiteral("Clients of Ann\n\nSystem: Windows, Version: 1.0\nIP: 10.0.0.1\n"));
-    QCOMPARE(ProfilePayload::clientsText(QStringLiteral("Clients of Ann"), {}, "System", "Version", "IP"),
+    QCOMPARE(ProfilePayload::clientsText(QStringLiteral("Clients of Ann"), {}, QStringLiteral("System"),
+                                         QStringLiteral("Version"), QStringLiteral("IP")),
              QStringLiteral("Clients of Ann\n"));
     QVERIFY(ProfilePayload::isFailure(QStringLiteral("///Error 404")));
 }
@@ -436,8 +438,8 @@ void TestDialogs::profileInfoSignature()
     QFETCH(QString, label);
     frmProfileInfo dialog;
     dialog.setSignature(value);
-    QCOMPARE(dialog.findChild<QLabel *>("labSignature")->text(), label);
-    auto *picture = dialog.findChild<QLabel *>("imgSignature");
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labSignature"))->text(), label);
+    auto *picture = dialog.findChild<QLabel *>(QStringLiteral("imgSignature"));
     QVERIFY(!picture->pixmap(Qt::ReturnByValue).isNull());
     QCOMPARE(picture->size(), QSize(128, 128));
 }
@@ -449,21 +451,21 @@ void TestDialogs::profileInfoFromPayload()
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
     QCOMPARE(dialog.size().expandedTo(QSize(280, 330)), dialog.size());
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Profile Info"));
-    auto *show = dialog.findChild<QPushButton *>("cmdShowClients");
+    auto *show = dialog.findChild<QPushButton *>(QStringLiteral("cmdShowClients"));
     QVERIFY(!show->isEnabled());
     const ProfileInfo info = ProfilePayload::parse(QStringLiteral("contacts&splt;12&nxve;signature&splt;Silver"));
     dialog.setAccount(QStringLiteral("<i>ben</i>"));
     dialog.setContacts(info.contacts);
     dialog.setClients(info.clients);
-    QCOMPARE(dialog.findChild<QLabel *>("labContacts")->text(), QStringLiteral("Contacts: 12"));
-    QCOMPARE(dialog.findChild<QLabel *>("labClients")->text(), QStringLiteral("Clients: 0"));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labContacts"))->text(), QStringLiteral("Contacts: 12"));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labClients"))->text(), QStringLiteral("Clients: 0"));
     QVERIFY(!show->isEnabled());
-    auto *account = dialog.findChild<QLabel *>("labAccount");
+    auto *account = dialog.findChild<QLabel *>(QStringLiteral("labAccount"));
     QCOMPARE(account->textFormat(), Qt::PlainText);
     QCOMPARE(account->text(), QStringLiteral("Account: <i>ben</i>"));
 
     dialog.setClients(ProfilePayload::parseClients(QStringLiteral("Windows")));
-    QCOMPARE(dialog.findChild<QLabel *>("labClients")->text(), QStringLiteral("Clients: 1"));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labClients"))->text(), QStringLiteral("Clients: 1"));
     QVERIFY(show->isEnabled());
     // Records beyond the listed ones still count.
     QStringList many;
@@ -472,10 +474,11 @@ void TestDialogs::profileInfoFromPayload()
     const ProfileInfo crowded =
         ProfilePayload::parse(QStringLiteral("accas&splt;") + many.join(QStringLiteral("&acln;")));
     dialog.setClients(crowded.clients, crowded.droppedClients);
-    QCOMPARE(dialog.findChild<QLabel *>("labClients")->text(), QStringLiteral("Clients: 300"));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labClients"))->text(), QStringLiteral("Clients: 300"));
 
     dialog.show();
-    QTest::mouseClick(dialog.findChild<QDialogButtonBox *>("bbOK")->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOK"))->button(QDialogButtonBox::Ok),
+                      Qt::LeftButton);
     QVERIFY(!dialog.isVisible());
 }
 
@@ -499,7 +502,7 @@ void TestDialogs::profileInfoStatusIsEscaped()
     QFETCH(QString, label);
     frmProfileInfo dialog;
     dialog.setStatus(status);
-    QCOMPARE(dialog.findChild<QLabel *>("labMsgState")->text(), label);
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labMsgState"))->text(), label);
 }
 
 void TestDialogs::profileInfoTitle_data()
@@ -538,7 +541,7 @@ void TestDialogs::clientsBoxShowsServerTextPlain()
         format = box->textFormat();
         box->accept();
     });
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdShowClients"), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdShowClients")), Qt::LeftButton);
     QCOMPARE(text, QStringLiteral("Clients of <b>Ben</b>\n\nSystem: <img src=x>, IP: 10.0.0.1"));
     QCOMPARE(format, Qt::PlainText);
 }
@@ -559,19 +562,19 @@ void TestDialogs::profileEditorFillsItsFields()
     dialog.setData(QStringLiteral("anna"), QStringLiteral("Ann"), QStringLiteral("sch&ouml;n &amp; gut"),
                    QStringLiteral("7"));
     dialog.setClients(ProfilePayload::parseClients(QString()));
-    QCOMPARE(dialog.findChild<QLabel *>("labAvatar")->text(), QStringLiteral("Avatar: ID a"));
-    QCOMPARE(dialog.findChild<QLabel *>("labName")->text(), QStringLiteral("Account: anna"));
-    QCOMPARE(dialog.findChild<QLineEdit *>("txtNick")->text(), QStringLiteral("Ann"));
-    QCOMPARE(dialog.findChild<QLineEdit *>("txtMsgState")->text(), QStringLiteral("schön & gut"));
-    QCOMPARE(dialog.findChild<QLabel *>("labContacts")->text(), QStringLiteral("Contacts: 7"));
-    QCOMPARE(dialog.findChild<QLabel *>("labClients")->text(), QStringLiteral("Clients: 0"));
-    QVERIFY(dialog.findChild<QPushButton *>("cmdShowClients")->isEnabled());
-    auto *options = dialog.findChild<QDialogButtonBox *>("bbOptions");
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labAvatar"))->text(), QStringLiteral("Avatar: ID a"));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labName"))->text(), QStringLiteral("Account: anna"));
+    QCOMPARE(dialog.findChild<QLineEdit *>(QStringLiteral("txtNick"))->text(), QStringLiteral("Ann"));
+    QCOMPARE(dialog.findChild<QLineEdit *>(QStringLiteral("txtMsgState"))->text(), QStringLiteral("schön & gut"));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labContacts"))->text(), QStringLiteral("Contacts: 7"));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labClients"))->text(), QStringLiteral("Clients: 0"));
+    QVERIFY(dialog.findChild<QPushButton *>(QStringLiteral("cmdShowClients"))->isEnabled());
+    auto *options = dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions"));
     QCOMPARE(options->button(QDialogButtonBox::Apply)->text(), QStringLiteral("Change"));
 
     link->avatarId.clear();
     dialog.setLogin(link);
-    QCOMPARE(dialog.findChild<QLabel *>("labAvatar")->text(), QStringLiteral("Avatar: ID "));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labAvatar"))->text(), QStringLiteral("Avatar: ID "));
 }
 
 void TestDialogs::profileEditorChecks_data()
@@ -629,8 +632,7 @@ void TestDialogs::profileEditorChecks_data()
                                                       << ""
                                                       << "" << QByteArray("");
     QTest::newRow("name longer than the server takes")
-        << longest + "n"
-        << "" << name << "The new name is longer than 64 characters!" << QByteArray();
+        << longest + QStringLiteral("n") << "" << name << "The new name is longer than 64 characters!" << QByteArray();
     const QString tooLong = QStringLiteral("The new message state is longer than 1024 characters! Characters such as "
                                            "\u00e4, \u20ac or & count as several.");
     QTest::newRow("status as long as the server takes") << "Anna" << QString(1024, QLatin1Char('s')) << ""
@@ -654,16 +656,16 @@ void TestDialogs::profileEditorChecks()
     dialog.setLogin(link);
     dialog.setData(QStringLiteral("anna"), QStringLiteral("Ann"), QString(), QStringLiteral("0"));
     dialog.show();
-    dialog.findChild<QLineEdit *>("txtNick")->setText(nick);
-    dialog.findChild<QLineEdit *>("txtMsgState")->setText(status);
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+    dialog.findChild<QLineEdit *>(QStringLiteral("txtNick"))->setText(nick);
+    dialog.findChild<QLineEdit *>(QStringLiteral("txtMsgState"))->setText(status);
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")), QDialogButtonBox::Apply);
 
     if (title.isEmpty()) {
         QCOMPARE(boxes.size(), 0);
         QCOMPARE(actionsSinceInit(),
                  QList<QByteArray>({"ZM/1.1 action --at=setnick --nick=" + nick.toUtf8(),
                                     "ZM/1.1 action --at=setmessagestate --message=" + sentStatus}));
-        QCOMPARE(link->calls, QStringList({"welcome " + nick}));
+        QCOMPARE(link->calls, QStringList({QStringLiteral("welcome ") + nick}));
         QVERIFY(!dialog.isVisible());
     } else {
         QCOMPARE(boxes.size(), 1);
@@ -690,7 +692,7 @@ void TestDialogs::profileEditorServerRefusals_data()
                                   << 1 << QStringList() << "";
     QTest::newRow("status refused") << 200 << 404 << "Change message state"
                                     << "Status could not be changed with Error 404!\nThe server refused the change."
-                                    << 2 << QStringList({"welcome Anna"}) << "";
+                                    << 2 << QStringList({QStringLiteral("welcome Anna")}) << "";
     QTest::newRow("name refused as a bad value")
         << 400 << 200 << "Change name"
         << "Name could not be changed with Error 400!\nThe server did not accept the value: a name has 3 to 64 "
@@ -701,12 +703,12 @@ void TestDialogs::profileEditorServerRefusals_data()
         << "Your new name Annabel was saved, but your status message was not changed.\n\nStatus could not be changed "
            "with Error 400!\nThe server did not accept the value: a status message has at most 1024 characters and no "
            "line break."
-        << 2 << QStringList({"welcome Annabel"}) << "Annabel";
+        << 2 << QStringList({QStringLiteral("welcome Annabel")}) << "Annabel";
     QTest::newRow("too many changes")
         << 200 << 429 << "Change message state"
         << "Status could not be changed with Error 429!\nThere were too many changes in a "
            "short time. Please wait a minute and try again."
-        << 2 << QStringList({"welcome Anna"}) << "";
+        << 2 << QStringList({QStringLiteral("welcome Anna")}) << "";
 }
 
 void TestDialogs::profileEditorServerRefusals()
@@ -725,12 +727,12 @@ void TestDialogs::profileEditorServerRefusals()
     dialog.setData(QStringLiteral("anna"), QStringLiteral("Anna"), QStringLiteral("away"), QStringLiteral("0"));
     dialog.show();
     if (!newNick.isEmpty()) {
-        auto *name = dialog.findChild<QLineEdit *>("txtNick");
+        auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("txtNick"));
         QTest::mouseClick(name, Qt::LeftButton);
         QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(name, newNick);
     }
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")), QDialogButtonBox::Apply);
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.at(0).title, title);
     QCOMPARE(boxes.at(0).text, message);
@@ -745,7 +747,7 @@ void TestDialogs::profileEditorOffline()
     frmProfile dialog;
     dialog.setLogin(link);
     dialog.setData(QStringLiteral("anna"), QStringLiteral("Anna"), QString(), QStringLiteral("0"));
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")), QDialogButtonBox::Apply);
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.at(0).icon, QMessageBox::Information);
     QCOMPARE(boxes.at(0).title, QStringLiteral("Offline"));
@@ -758,7 +760,7 @@ void TestDialogs::profileEditorCancelCloses()
     frmProfile dialog;
     dialog.setLogin(link);
     dialog.show();
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Cancel);
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")), QDialogButtonBox::Cancel);
     QVERIFY(!dialog.isVisible());
     QCOMPARE(actionsSinceInit().size(), 0);
 }
@@ -796,16 +798,16 @@ void TestDialogs::profileEditorNameCheckedWhenChanged()
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     if (!typedName.isEmpty()) {
-        auto *name = dialog.findChild<QLineEdit *>("txtNick");
+        auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("txtNick"));
         QTest::mouseClick(name, Qt::LeftButton);
         QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(name, typedName);
     }
-    auto *status = dialog.findChild<QLineEdit *>("txtMsgState");
+    auto *status = dialog.findChild<QLineEdit *>(QStringLiteral("txtMsgState"));
     QTest::mouseClick(status, Qt::LeftButton);
     QTest::keyClick(status, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(status, QStringLiteral("in a meeting"));
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")), QDialogButtonBox::Apply);
 
     if (warning.isEmpty()) {
         QCOMPARE(boxes.size(), 0);
@@ -828,7 +830,8 @@ void TestDialogs::avatarDialogIsModal()
     dialog.setLogin(link);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QPushButton *cancel = dialog.findChild<QDialogButtonBox *>("bbOptions")->button(QDialogButtonBox::Cancel);
+    QPushButton *cancel =
+        dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions"))->button(QDialogButtonBox::Cancel);
 
     bool modal = false;
     bool editorStayed = false;
@@ -846,7 +849,7 @@ void TestDialogs::avatarDialogIsModal()
         }
         closed = !avatar->isVisible();
     });
-    clickThroughWindow(dialog.findChild<QPushButton *>("cmdAvatar"));
+    clickThroughWindow(dialog.findChild<QPushButton *>(QStringLiteral("cmdAvatar")));
     QVERIFY(modal);
     QVERIFY(editorStayed);
     QVERIFY(closed);
@@ -897,8 +900,9 @@ void TestDialogs::avatarPickAndUpload()
     QStringList seen;
     whenWindowUp(&dialog, QStringLiteral("Avatar"), [&](QWidget *avatar) {
         seen << QStringLiteral("size %1x%2").arg(avatar->width()).arg(avatar->height());
-        seen << (dialog.takeAvatarFile(dir.filePath(QStringLiteral("missing.png"))) ? "loaded" : "not loaded");
-        seen << (dialog.takeAvatarFile(picture) ? "loaded" : "not loaded");
+        seen << (dialog.takeAvatarFile(dir.filePath(QStringLiteral("missing.png"))) ? QStringLiteral("loaded")
+                                                                                    : QStringLiteral("not loaded"));
+        seen << (dialog.takeAvatarFile(picture) ? QStringLiteral("loaded") : QStringLiteral("not loaded"));
         QPushButton *apply = nullptr;
         for (QPushButton *button : avatar->findChildren<QPushButton *>())
             if (button->text() == QLatin1String("Apply Avatar"))
@@ -906,17 +910,19 @@ void TestDialogs::avatarPickAndUpload()
         if (apply) {
             seen << QStringLiteral("apply %1 %2").arg(apply->isVisible()).arg(apply->isDefault());
             QTest::mouseClick(apply, Qt::LeftButton); // refused: the sub-dialog stays
-            seen << (avatar->isVisible() ? "open" : "closed");
+            seen << (avatar->isVisible() ? QStringLiteral("open") : QStringLiteral("closed"));
             link->uploadResult = true;
             QTest::mouseClick(apply, Qt::LeftButton);
-            seen << (avatar->isVisible() ? "open" : "closed");
+            seen << (avatar->isVisible() ? QStringLiteral("open") : QStringLiteral("closed"));
         }
         avatar->close();
     });
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAvatar"), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdAvatar")), Qt::LeftButton);
 
-    QCOMPARE(seen, QStringList({"size 200x188", "not loaded", "loaded", "apply 1 1", "open", "closed"}));
-    QCOMPARE(link->calls, QStringList({"upload 128x128", "upload 128x128"}));
+    QCOMPARE(seen,
+             QStringList({QStringLiteral("size 200x188"), QStringLiteral("not loaded"), QStringLiteral("loaded"),
+                          QStringLiteral("apply 1 1"), QStringLiteral("open"), QStringLiteral("closed")}));
+    QCOMPARE(link->calls, QStringList({QStringLiteral("upload 128x128"), QStringLiteral("upload 128x128")}));
     QCOMPARE(boxes.size(), 2);
     QCOMPARE(boxes.at(0).text, QStringLiteral("Can't load Avatar"));
     QCOMPARE(boxes.at(1).title, QStringLiteral("Change Avatar"));
@@ -1018,10 +1024,10 @@ void TestDialogs::passwordChecks()
     frmChangePassword dialog;
     dialog.setLogin(link);
     dialog.show();
-    dialog.findChild<QLineEdit *>("txtOldPassword")->setText(QStringLiteral("secret12"));
-    dialog.findChild<QLineEdit *>("txtNewPassword")->setText(newPassword);
-    dialog.findChild<QLineEdit *>("txtRepeatPassword")->setText(repeated);
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+    dialog.findChild<QLineEdit *>(QStringLiteral("txtOldPassword"))->setText(QStringLiteral("secret12"));
+    dialog.findChild<QLineEdit *>(QStringLiteral("txtNewPassword"))->setText(newPassword);
+    dialog.findChild<QLineEdit *>(QStringLiteral("txtRepeatPassword"))->setText(repeated);
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")), QDialogButtonBox::Apply);
     if (message.isEmpty()) {
         QCOMPARE(boxes.size(), 0);
         QCOMPARE(actionsSinceInit().size(), 1);
@@ -1033,7 +1039,7 @@ void TestDialogs::passwordChecks()
         QCOMPARE(actionsSinceInit().size(), 0);
         QVERIFY(dialog.isVisible());
         // The fields keep their contents for a correction.
-        QCOMPARE(dialog.findChild<QLineEdit *>("txtNewPassword")->text(), newPassword);
+        QCOMPARE(dialog.findChild<QLineEdit *>(QStringLiteral("txtNewPassword"))->text(), newPassword);
     }
 }
 
@@ -1059,21 +1065,22 @@ void TestDialogs::passwordServerAnswers()
     setCode("setpassword", code);
     frmChangePassword dialog;
     QCOMPARE(dialog.size(), QSize(300, 200));
-    QCOMPARE(dialog.findChild<QLineEdit *>("txtOldPassword")->maxLength(), AccountChecks::MaxPasswordLength);
-    QCOMPARE(dialog.findChild<QLineEdit *>("txtNewPassword")->echoMode(), QLineEdit::Password);
+    QCOMPARE(dialog.findChild<QLineEdit *>(QStringLiteral("txtOldPassword"))->maxLength(),
+             AccountChecks::MaxPasswordLength);
+    QCOMPARE(dialog.findChild<QLineEdit *>(QStringLiteral("txtNewPassword"))->echoMode(), QLineEdit::Password);
     dialog.setLogin(link);
     dialog.show();
-    QTest::keyClicks(dialog.findChild<QLineEdit *>("txtOldPassword"), QStringLiteral("  old pw  "));
-    QTest::keyClicks(dialog.findChild<QLineEdit *>("txtNewPassword"), QStringLiteral("newpass&1"));
-    QTest::keyClicks(dialog.findChild<QLineEdit *>("txtRepeatPassword"), QStringLiteral("newpass&1"));
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+    QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("txtOldPassword")), QStringLiteral("  old pw  "));
+    QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("txtNewPassword")), QStringLiteral("newpass&1"));
+    QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("txtRepeatPassword")), QStringLiteral("newpass&1"));
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")), QDialogButtonBox::Apply);
     QCOMPARE(
         actionsSinceInit(),
         QList<QByteArray>({"ZM/1.1 action --at=setpassword --oldpassword=old&nbsp;pw --newpassword=newpass&amp;1"}));
     if (message.isEmpty()) {
         QCOMPARE(boxes.size(), 0);
         QVERIFY(!dialog.isVisible());
-        QCOMPARE(link->calls, QStringList({"password newpass&1"}));
+        QCOMPARE(link->calls, QStringList({QStringLiteral("password newpass&1")}));
     } else {
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes.at(0).title, QStringLiteral("Change password"));
@@ -1088,12 +1095,12 @@ void TestDialogs::passwordOffline()
     link->online = false;
     frmChangePassword dialog;
     dialog.setLogin(link);
-    dialog.findChild<QLineEdit *>("txtNewPassword")->setText(QStringLiteral("x"));
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+    dialog.findChild<QLineEdit *>(QStringLiteral("txtNewPassword"))->setText(QStringLiteral("x"));
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")), QDialogButtonBox::Apply);
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.at(0).title, QStringLiteral("Offline"));
     dialog.show();
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Cancel);
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")), QDialogButtonBox::Cancel);
     QVERIFY(!dialog.isVisible());
 }
 
@@ -1105,12 +1112,12 @@ void TestDialogs::passwordOldWithLineBreakIsNotSent()
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     // Pasted along with the line that followed it.
     QApplication::clipboard()->setText(QStringLiteral("old pw\nsecond line"));
-    auto *old = dialog.findChild<QLineEdit *>("txtOldPassword");
+    auto *old = dialog.findChild<QLineEdit *>(QStringLiteral("txtOldPassword"));
     QTest::mouseClick(old, Qt::LeftButton);
     QTest::keyClick(old, Qt::Key_V, Qt::ControlModifier);
-    QTest::keyClicks(dialog.findChild<QLineEdit *>("txtNewPassword"), QStringLiteral("newpass&1"));
-    QTest::keyClicks(dialog.findChild<QLineEdit *>("txtRepeatPassword"), QStringLiteral("newpass&1"));
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Apply);
+    QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("txtNewPassword")), QStringLiteral("newpass&1"));
+    QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("txtRepeatPassword")), QStringLiteral("newpass&1"));
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")), QDialogButtonBox::Apply);
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.at(0).title, QStringLiteral("Change password"));
     QCOMPARE(boxes.at(0).text,
@@ -1196,29 +1203,29 @@ void TestDialogs::changedPasswordReachesLoginAndStore()
 {
     {
         QSettings settings = appSettings();
-        settings.setValue("Login/Autologin", false);
+        settings.setValue(QStringLiteral("Login/Autologin"), false);
     }
     frmLogin window;
     {
         QSettings settings = appSettings();
-        settings.setValue("Login/Autologin", true);
-        settings.setValue("Login/Password", LoginStore::encodeCredential(QStringLiteral("oldpass12")));
+        settings.setValue(QStringLiteral("Login/Autologin"), true);
+        settings.setValue(QStringLiteral("Login/Password"), LoginStore::encodeCredential(QStringLiteral("oldpass12")));
     }
     window.takeChangedPassword(QStringLiteral("newpass12"));
-    QCOMPARE(window.findChild<QLineEdit *>("txtPassword")->text(), QStringLiteral("newpass12"));
-    QCOMPARE(window.findChild<QLineEdit *>("txtPasswordDesigned")->text(), QStringLiteral("newpass12"));
-    QCOMPARE(LoginStore::decodeCredential(appSettings().value("Login/Password").toString()),
+    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("txtPassword"))->text(), QStringLiteral("newpass12"));
+    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("txtPasswordDesigned"))->text(), QStringLiteral("newpass12"));
+    QCOMPARE(LoginStore::decodeCredential(appSettings().value(QStringLiteral("Login/Password")).toString()),
              QStringLiteral("newpass12"));
 
     // Without automatic login nothing was stored, and nothing is stored now.
     {
         QSettings settings = appSettings();
-        settings.setValue("Login/Autologin", false);
-        settings.remove("Login/Password");
+        settings.setValue(QStringLiteral("Login/Autologin"), false);
+        settings.remove(QStringLiteral("Login/Password"));
     }
     window.takeChangedPassword(QStringLiteral("third123"));
-    QVERIFY(!appSettings().contains("Login/Password"));
-    appSettings().remove("Login");
+    QVERIFY(!appSettings().contains(QStringLiteral("Login/Password")));
+    appSettings().remove(QStringLiteral("Login"));
 }
 
 // --- friend requests --------------------------------------------------------------------------
@@ -1227,26 +1234,26 @@ void TestDialogs::friendRequestsAcceptOneOfThree()
 {
     frmContactRequests dialog;
     dialog.setLogin(link);
-    dialog.setRequests({"anna", "ben", "carl"});
-    auto *label = dialog.findChild<QLabel *>("labFR");
-    auto *list = dialog.findChild<QListWidget *>("lwRequests");
+    dialog.setRequests({QStringLiteral("anna"), QStringLiteral("ben"), QStringLiteral("carl")});
+    auto *label = dialog.findChild<QLabel *>(QStringLiteral("labFR"));
+    auto *list = dialog.findChild<QListWidget *>(QStringLiteral("lwRequests"));
     QCOMPARE(label->text(), QStringLiteral("You have 3 Friend Requests"));
     dialog.show();
     list->setCurrentRow(1);
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAccept"), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdAccept")), Qt::LeftButton);
     QCOMPARE(actionsSinceInit(), QList<QByteArray>({"ZM/1.1 action --at=addcontact --username=ben"}));
     QCOMPARE(label->text(), QStringLiteral("You have 2 Friend Requests"));
     QCOMPARE(list->count(), 2);
     QCOMPARE(list->item(0)->text(), QStringLiteral("anna"));
     QCOMPARE(list->item(1)->text(), QStringLiteral("carl"));
-    QCOMPARE(link->calls, QStringList({"requests + -ben", "contact ben"}));
+    QCOMPARE(link->calls, QStringList({QStringLiteral("requests + -ben"), QStringLiteral("contact ben")}));
 
     link->calls.clear();
     list->setCurrentRow(1);
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdReject"), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdReject")), Qt::LeftButton);
     QCOMPARE(actionsSinceInit().last(), QByteArray("ZM/1.1 action --at=delcontact --username=carl"));
     QCOMPARE(label->text(), QStringLiteral("You have 1 Friend Request"));
-    QCOMPARE(link->calls, QStringList({"requests + -carl"}));
+    QCOMPARE(link->calls, QStringList({QStringLiteral("requests + -carl")}));
 }
 
 void TestDialogs::friendRequestsSingleAndEmpty()
@@ -1254,18 +1261,18 @@ void TestDialogs::friendRequestsSingleAndEmpty()
     frmContactRequests dialog;
     dialog.setLogin(link);
     dialog.setRequests({});
-    QCOMPARE(dialog.findChild<QLabel *>("labFR")->text(), QStringLiteral("You have 0 Friend Requests"));
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAccept"), Qt::LeftButton);
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdReject"), Qt::LeftButton);
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labFR"))->text(), QStringLiteral("You have 0 Friend Requests"));
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdAccept")), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdReject")), Qt::LeftButton);
     QCOMPARE(actionsSinceInit().size(), 0);
     QCOMPARE(boxes.size(), 0);
 
-    dialog.setRequests({"dora"});
-    QCOMPARE(dialog.findChild<QLabel *>("labFR")->text(), QStringLiteral("You have 1 Friend Request"));
-    dialog.findChild<QListWidget *>("lwRequests")->setCurrentRow(0);
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAccept"), Qt::LeftButton);
-    QCOMPARE(dialog.findChild<QLabel *>("labFR")->text(), QStringLiteral("You have 0 Friend Requests"));
-    QCOMPARE(dialog.findChild<QListWidget *>("lwRequests")->count(), 0);
+    dialog.setRequests({QStringLiteral("dora")});
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labFR"))->text(), QStringLiteral("You have 1 Friend Request"));
+    dialog.findChild<QListWidget *>(QStringLiteral("lwRequests"))->setCurrentRow(0);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdAccept")), Qt::LeftButton);
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labFR"))->text(), QStringLiteral("You have 0 Friend Requests"));
+    QCOMPARE(dialog.findChild<QListWidget *>(QStringLiteral("lwRequests"))->count(), 0);
 }
 
 void TestDialogs::friendRequestsRefused()
@@ -1274,20 +1281,20 @@ void TestDialogs::friendRequestsRefused()
     setCode("delcontact", 601);
     frmContactRequests dialog;
     dialog.setLogin(link);
-    dialog.setRequests({"anna"});
-    dialog.findChild<QListWidget *>("lwRequests")->setCurrentRow(0);
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAccept"), Qt::LeftButton);
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdReject"), Qt::LeftButton);
+    dialog.setRequests({QStringLiteral("anna")});
+    dialog.findChild<QListWidget *>(QStringLiteral("lwRequests"))->setCurrentRow(0);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdAccept")), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdReject")), Qt::LeftButton);
     QCOMPARE(boxes.size(), 2);
     QCOMPARE(boxes.at(0).title, QStringLiteral("Accept friend request"));
     QCOMPARE(boxes.at(0).text, QStringLiteral("Accept friend request failed!"));
     QCOMPARE(boxes.at(1).title, QStringLiteral("Reject friend request"));
     QCOMPARE(boxes.at(1).text, QStringLiteral("Reject friend request failed!"));
-    QCOMPARE(dialog.findChild<QListWidget *>("lwRequests")->count(), 1);
+    QCOMPARE(dialog.findChild<QListWidget *>(QStringLiteral("lwRequests"))->count(), 1);
     QCOMPARE(link->calls, QStringList());
 
     link->online = false;
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdAccept"), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdAccept")), Qt::LeftButton);
     QCOMPARE(boxes.last().title, QStringLiteral("Offline"));
 }
 
@@ -1297,7 +1304,7 @@ void TestDialogs::friendRequestsClose()
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Friend Requests"));
     QCOMPARE(dialog.maximumSize(), QSize(300, 250));
     dialog.show();
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbClose"), QDialogButtonBox::Close);
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbClose")), QDialogButtonBox::Close);
     QVERIFY(!dialog.isVisible());
 }
 
@@ -1308,31 +1315,34 @@ void TestDialogs::configReadsStoredChoices()
     {
         QSettings settings = appSettings();
         settings.clear();
-        settings.setValue("Interface/designedMode", false);
-        settings.setValue("Interface/Language", "de");
-        settings.setValue("Interface/Font", QFont(QStringLiteral("Sans"), 17).toString());
-        settings.setValue("Style/Custom", true);
-        settings.setValue("Style/Name", "Fusion ");
-        settings.setValue("Update/UpdateNotification", false);
+        settings.setValue(QStringLiteral("Interface/designedMode"), false);
+        settings.setValue(QStringLiteral("Interface/Language"), QStringLiteral("de"));
+        settings.setValue(QStringLiteral("Interface/Font"), QFont(QStringLiteral("Sans"), 17).toString());
+        settings.setValue(QStringLiteral("Style/Custom"), true);
+        settings.setValue(QStringLiteral("Style/Name"), QStringLiteral("Fusion "));
+        settings.setValue(QStringLiteral("Update/UpdateNotification"), false);
     }
     RecordingConfig dialog{QString()};
     // Fixed, at the designed size or larger where the texts need more room.
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
     QCOMPARE(dialog.size().expandedTo(QSize(320, 350)), dialog.size());
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Config"));
-    QVERIFY(dialog.findChild<QCheckBox *>("cbClassic")->isChecked());
-    QCOMPARE(dialog.findChild<QComboBox *>("cbLanguage")->currentText(), QStringLiteral("Deutsch (German)"));
-    QCOMPARE(dialog.findChild<QComboBox *>("cbLanguage")->itemText(1), QStringLiteral("English (English)"));
-    QCOMPARE(dialog.findChild<QLabel *>("labPreviewFont")->font().pointSize(), 17);
+    QVERIFY(dialog.findChild<QCheckBox *>(QStringLiteral("cbClassic"))->isChecked());
+    QCOMPARE(dialog.findChild<QComboBox *>(QStringLiteral("cbLanguage"))->currentText(),
+             QStringLiteral("Deutsch (German)"));
+    QCOMPARE(dialog.findChild<QComboBox *>(QStringLiteral("cbLanguage"))->itemText(1),
+             QStringLiteral("English (English)"));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labPreviewFont"))->font().pointSize(), 17);
     // A stored style name with a trailing blank is not selected.
-    QCOMPARE(dialog.findChild<QComboBox *>("cbStyle")->currentIndex(), 0);
-    QVERIFY(!dialog.findChild<QCheckBox *>("cbUpdateNotification")->isChecked());
+    QCOMPARE(dialog.findChild<QComboBox *>(QStringLiteral("cbStyle"))->currentIndex(), 0);
+    QVERIFY(!dialog.findChild<QCheckBox *>(QStringLiteral("cbUpdateNotification"))->isChecked());
 
-    appSettings().setValue("Interface/Language", "it");
-    appSettings().setValue("Style/Name", "Fusion");
+    appSettings().setValue(QStringLiteral("Interface/Language"), QStringLiteral("it"));
+    appSettings().setValue(QStringLiteral("Style/Name"), QStringLiteral("Fusion"));
     RecordingConfig second{QString()};
-    QCOMPARE(second.findChild<QComboBox *>("cbLanguage")->currentText(), QStringLiteral("System (System)"));
-    QCOMPARE(second.findChild<QComboBox *>("cbStyle")->currentText(), QStringLiteral("Fusion"));
+    QCOMPARE(second.findChild<QComboBox *>(QStringLiteral("cbLanguage"))->currentText(),
+             QStringLiteral("System (System)"));
+    QCOMPARE(second.findChild<QComboBox *>(QStringLiteral("cbStyle"))->currentText(), QStringLiteral("Fusion"));
 }
 
 void TestDialogs::configSavesEverythingBeforeRestart()
@@ -1341,51 +1351,51 @@ void TestDialogs::configSavesEverythingBeforeRestart()
     RecordingConfig dialog{QString()};
     dialog.setLogin(link);
     dialog.show();
-    dialog.findChild<QCheckBox *>("cbClassic")->setChecked(true);
-    dialog.findChild<QCheckBox *>("cbUpdateNotification")->setChecked(false);
-    auto *language = dialog.findChild<QComboBox *>("cbLanguage");
+    dialog.findChild<QCheckBox *>(QStringLiteral("cbClassic"))->setChecked(true);
+    dialog.findChild<QCheckBox *>(QStringLiteral("cbUpdateNotification"))->setChecked(false);
+    auto *language = dialog.findChild<QComboBox *>(QStringLiteral("cbLanguage"));
     language->setCurrentIndex(language->findText(QStringLiteral("Deutsch (German)")));
     QVERIFY(language->currentIndex() > 0);
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Ok);
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")), QDialogButtonBox::Ok);
 
     QCOMPARE(dialog.restarts, 1);
     QVERIFY(dialog.settingsOnDisk.contains("Language=de"));
     QVERIFY(dialog.settingsOnDisk.contains("designedMode=false"));
     QVERIFY(dialog.settingsOnDisk.contains("UpdateNotification=false"));
     QVERIFY(dialog.settingsOnDisk.contains("Custom=false"));
-    QCOMPARE(link->calls, QStringList({"notify off"}));
+    QCOMPARE(link->calls, QStringList({QStringLiteral("notify off")}));
     QVERIFY(!dialog.isVisible());
 }
 
 void TestDialogs::configSameLanguageDoesNotRestart()
 {
     appSettings().clear();
-    appSettings().setValue("Interface/Language", "de");
+    appSettings().setValue(QStringLiteral("Interface/Language"), QStringLiteral("de"));
     RecordingConfig dialog{QString()};
     dialog.setLogin(link);
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Ok);
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")), QDialogButtonBox::Ok);
     QCOMPARE(dialog.restarts, 0);
-    QCOMPARE(appSettings().value("Interface/Language").toString(), QStringLiteral("de"));
-    QCOMPARE(link->calls, QStringList({"notify on"}));
+    QCOMPARE(appSettings().value(QStringLiteral("Interface/Language")).toString(), QStringLiteral("de"));
+    QCOMPARE(link->calls, QStringList({QStringLiteral("notify on")}));
 }
 
 void TestDialogs::configFontReset()
 {
     appSettings().clear();
-    appSettings().setValue("Interface/Font", QFont(QStringLiteral("Sans"), 17).toString());
+    appSettings().setValue(QStringLiteral("Interface/Font"), QFont(QStringLiteral("Sans"), 17).toString());
     RecordingConfig dialog{QString()};
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cmdFontReset"), Qt::LeftButton);
-    QCOMPARE(dialog.findChild<QLabel *>("labPreviewFont")->font(), QFont());
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Ok);
-    QVERIFY(!appSettings().contains("Interface/Font"));
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdFontReset")), Qt::LeftButton);
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labPreviewFont"))->font(), QFont());
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")), QDialogButtonBox::Ok);
+    QVERIFY(!appSettings().contains(QStringLiteral("Interface/Font")));
 
     // A cancelled font dialog changes nothing.
     RecordingConfig second{QString()};
     second.show();
     whenWindowUp(&second, QStringLiteral("Set Font"), [](QWidget *fontDialog) { fontDialog->close(); });
-    QTest::mouseClick(second.findChild<QPushButton *>("cmdChangeFont"), Qt::LeftButton);
-    clickRole(second.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Ok);
-    QVERIFY(!appSettings().contains("Interface/Font"));
+    QTest::mouseClick(second.findChild<QPushButton *>(QStringLiteral("cmdChangeFont")), Qt::LeftButton);
+    clickRole(second.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")), QDialogButtonBox::Ok);
+    QVERIFY(!appSettings().contains(QStringLiteral("Interface/Font")));
 }
 
 void TestDialogs::configStyle()
@@ -1394,14 +1404,14 @@ void TestDialogs::configStyle()
     const QString before = QApplication::style()->objectName();
     RecordingConfig dialog{QString()};
     dialog.setLogin(link);
-    auto *styles = dialog.findChild<QComboBox *>("cbStyle");
+    auto *styles = dialog.findChild<QComboBox *>(QStringLiteral("cbStyle"));
     const int fusion = styles->findText(QStringLiteral("Fusion"));
     QVERIFY(fusion > 0);
     styles->setCurrentIndex(fusion);
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Ok);
-    QCOMPARE(appSettings().value("Style/Custom").toBool(), true);
-    QCOMPARE(appSettings().value("Style/showBug").toBool(), true);
-    QCOMPARE(appSettings().value("Style/Name").toString(), QStringLiteral("Fusion"));
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")), QDialogButtonBox::Ok);
+    QCOMPARE(appSettings().value(QStringLiteral("Style/Custom")).toBool(), true);
+    QCOMPARE(appSettings().value(QStringLiteral("Style/showBug")).toBool(), true);
+    QCOMPARE(appSettings().value(QStringLiteral("Style/Name")).toString(), QStringLiteral("Fusion"));
     QCOMPARE(QApplication::style()->objectName(), QStringLiteral("fusion"));
     QVERIFY(link->calls.contains(QStringLiteral("styles")));
 
@@ -1409,11 +1419,11 @@ void TestDialogs::configStyle()
     link->calls.clear();
     RecordingConfig second{QString()};
     second.setLogin(link);
-    QCOMPARE(second.findChild<QComboBox *>("cbStyle")->currentText(), QStringLiteral("Fusion"));
-    second.findChild<QComboBox *>("cbStyle")->setCurrentIndex(0);
-    clickRole(second.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Ok);
-    QCOMPARE(appSettings().value("Style/Custom").toBool(), false);
-    QCOMPARE(appSettings().value("Style/Name").toString(), QStringLiteral("Fusion"));
+    QCOMPARE(second.findChild<QComboBox *>(QStringLiteral("cbStyle"))->currentText(), QStringLiteral("Fusion"));
+    second.findChild<QComboBox *>(QStringLiteral("cbStyle"))->setCurrentIndex(0);
+    clickRole(second.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")), QDialogButtonBox::Ok);
+    QCOMPARE(appSettings().value(QStringLiteral("Style/Custom")).toBool(), false);
+    QCOMPARE(appSettings().value(QStringLiteral("Style/Name")).toString(), QStringLiteral("Fusion"));
     QCOMPARE(QApplication::style()->objectName(), QStringLiteral("fusion"));
     QVERIFY(!link->calls.contains(QStringLiteral("styles")));
     QApplication::setStyle(before);
@@ -1425,8 +1435,8 @@ void TestDialogs::configCancelStoresNothing()
     RecordingConfig dialog{QString()};
     dialog.setLogin(link);
     dialog.show();
-    dialog.findChild<QCheckBox *>("cbClassic")->setChecked(true);
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbOptions"), QDialogButtonBox::Cancel);
+    dialog.findChild<QCheckBox *>(QStringLiteral("cbClassic"))->setChecked(true);
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOptions")), QDialogButtonBox::Cancel);
     QVERIFY(!dialog.isVisible());
     QVERIFY(appSettings().allKeys().isEmpty());
     QCOMPARE(link->calls, QStringList());
@@ -1436,7 +1446,7 @@ void TestDialogs::configShowsLatestVersion()
 {
     {
         RecordingConfig dialog{QString()};
-        QCOMPARE(dialog.findChild<QLabel *>("labUpdateInformation")->text(),
+        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labUpdateInformation"))->text(),
                  QStringLiteral("Update Channel: 32qt5\nLatest Version: Unknown\nYour Version: 1.0.0-33"));
     }
     HttpTestServer web;
@@ -1446,9 +1456,9 @@ void TestDialogs::configShowsLatestVersion()
     web.exportWebHost();
     RecordingConfig dialog{QString()};
     qputenv("ZM_WEB_HOST", previous);
-    QCOMPARE(dialog.findChild<QLabel *>("labUpdateInformation")->text(),
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("labUpdateInformation"))->text(),
              QStringLiteral("Update Channel: 32qt5\nLatest Version: 1.0.1\nYour Version: 1.0.0-33"));
-    QCOMPARE(web.paths(), QStringList({"/update/stable32qt5"}));
+    QCOMPARE(web.paths(), QStringList({QStringLiteral("/update/stable32qt5")}));
 }
 
 // --- about ------------------------------------------------------------------------------------
@@ -1458,15 +1468,16 @@ void TestDialogs::aboutZelto()
     frmAboutZelto dialog;
     QCOMPARE(dialog.windowTitle(), QStringLiteral("About Zelto"));
     QCOMPARE(dialog.size(), QSize(300, 200));
-    QVERIFY(!dialog.findChild<QLabel *>("labelAbout")->text().contains(QLatin1String("config.h")));
+    QVERIFY(!dialog.findChild<QLabel *>(QStringLiteral("labelAbout"))->text().contains(QLatin1String("config.h")));
     dialog.show();
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbOK"), QDialogButtonBox::Ok);
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOK")), QDialogButtonBox::Ok);
     QVERIFY(!dialog.isVisible());
 }
 
 void TestDialogs::aboutBuildText()
 {
-    const QString withoutCredits = frmAboutZMPQ::buildText("1.1.0", "1.0.0-7", QString(), "box");
+    const QString withoutCredits =
+        frmAboutZMPQ::buildText(QStringLiteral("1.1.0"), QStringLiteral("1.0.0-7"), QString(), QStringLiteral("box"));
     QVERIFY(withoutCredits.startsWith(
         QLatin1String("<span style=\"font-weight: bold;\">Version</span><br/>Zelto Messenger "
                       "Client 1.0.0-33<br/>Zelto Messenger Fw 1.1.0<br/>Zelto Gui Fw 1.0.0-7")));
@@ -1475,7 +1486,8 @@ void TestDialogs::aboutBuildText()
         withoutCredits.contains(QLatin1String("<br/>Running with Qt ") + QLatin1String(qVersion())
                                 + QLatin1String(" on box<br/><br/><span style=\"font-weight: bold;\">Info</span>")));
     QVERIFY(!withoutCredits.contains(QLatin1String("%3")));
-    const QString withCredits = frmAboutZMPQ::buildText("1.1.0", "1.0.0-7", "<p>thanks</p>", "<b>box</b>");
+    const QString withCredits = frmAboutZMPQ::buildText(QStringLiteral("1.1.0"), QStringLiteral("1.0.0-7"),
+                                                        QStringLiteral("<p>thanks</p>"), QStringLiteral("<b>box</b>"));
     QVERIFY(withCredits.contains(QLatin1String(" on &lt;b&gt;box&lt;/b&gt;<br/><br/><p>thanks</p><span")));
 }
 
@@ -1490,7 +1502,8 @@ void TestDialogs::aboutCreditsTakenAsTheyAre_data()
 void TestDialogs::aboutCreditsTakenAsTheyAre()
 {
     QFETCH(QString, credits);
-    const QString page = frmAboutZMPQ::buildText("1.1.0", "1.0.0-7", credits, "box");
+    const QString page =
+        frmAboutZMPQ::buildText(QStringLiteral("1.1.0"), QStringLiteral("1.0.0-7"), credits, QStringLiteral("box"));
     QVERIFY2(page.contains(QLatin1String("<br/><br/>") + credits + QLatin1String("<span")), qPrintable(page));
     // The build line is still filled in.
     QVERIFY(page.contains(QLatin1String(" with Qt " QT_VERSION_STR ", ")));
@@ -1507,7 +1520,7 @@ void TestDialogs::aboutShowsTheCreditsFile()
     frmAboutZMPQ dialog;
     dialog.setLogin(link);
     dialog.setBuildText();
-    const QString page = dialog.findChild<QTextBrowser *>("txtAbout")->toPlainText();
+    const QString page = dialog.findChild<QTextBrowser *>(QStringLiteral("txtAbout"))->toPlainText();
     QVERIFY2(page.contains(QLatin1String("Running with Qt ") + QLatin1String(qVersion())
                            + QLatin1String(" on testhost\n\n") + credits),
              qPrintable(page));
@@ -1518,7 +1531,7 @@ void TestDialogs::aboutCreditsLinksAddContacts()
     frmAboutZMPQ dialog;
     dialog.setLogin(link);
     dialog.setBuildText();
-    auto *browser = dialog.findChild<QTextBrowser *>("txtAbout");
+    auto *browser = dialog.findChild<QTextBrowser *>(QStringLiteral("txtAbout"));
     const QString page = browser->toPlainText();
     QVERIFY(page.contains(QLatin1String("Zelto Messenger Client 1.0.0-33")));
     QVERIFY(page.contains(QLatin1String("Zelto Gui Fw 1.0.0-7")));
@@ -1542,9 +1555,9 @@ void TestDialogs::aboutCreditsLinksAddContacts()
     browser->setSource(QUrl(QStringLiteral("zmp://addcontact/")));
     browser->setSource(QUrl(QStringLiteral("http://example.test/")));
     browser->setSource(QUrl(QStringLiteral("zmp://addcontac/x")));
-    QCOMPARE(link->calls, QStringList({"add "}));
+    QCOMPARE(link->calls, QStringList({QStringLiteral("add ")}));
 
-    clickRole(dialog.findChild<QDialogButtonBox *>("bbOK"), QDialogButtonBox::Ok);
+    clickRole(dialog.findChild<QDialogButtonBox *>(QStringLiteral("bbOK")), QDialogButtonBox::Ok);
     QVERIFY(!dialog.isVisible());
 }
 

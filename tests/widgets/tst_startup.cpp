@@ -76,15 +76,21 @@ void TestStartup::options_data()
     QTest::addColumn<bool>("resetStyle");
     QTest::addColumn<bool>("regUpdate");
     QTest::addColumn<bool>("noUpdate");
-    QTest::newRow("none") << QStringList{"/usr/bin/zmessenger"} << false << false << false << false;
-    QTest::newRow("minimized") << QStringList{"zm", "--minimized"} << true << false << false << false;
-    QTest::newRow("minimized with =") << QStringList{"zm", "--minimized="} << true << false << false << false;
-    QTest::newRow("minimized with value") << QStringList{"zm", "--minimized=no"} << true << false << false << false;
-    QTest::newRow("capital letters ignored") << QStringList{"zm", "--MINIMIZED"} << false << false << false << false;
-    QTest::newRow("longer word ignored") << QStringList{"zm", "--minimizedx"} << false << false << false << false;
+    QTest::newRow("none") << QStringList{QStringLiteral("/usr/bin/zmessenger")} << false << false << false << false;
+    QTest::newRow("minimized") << QStringList{QStringLiteral("zm"), QStringLiteral("--minimized")} << true << false
+                               << false << false;
+    QTest::newRow("minimized with =") << QStringList{QStringLiteral("zm"), QStringLiteral("--minimized=")} << true
+                                      << false << false << false;
+    QTest::newRow("minimized with value")
+        << QStringList{QStringLiteral("zm"), QStringLiteral("--minimized=no")} << true << false << false << false;
+    QTest::newRow("capital letters ignored")
+        << QStringList{QStringLiteral("zm"), QStringLiteral("--MINIMIZED")} << false << false << false << false;
+    QTest::newRow("longer word ignored") << QStringList{QStringLiteral("zm"), QStringLiteral("--minimizedx")} << false
+                                         << false << false << false;
     QTest::newRow("all combined in any order")
-        << QStringList{"zm", "--noupdate", "--regupdate=1", "--resetstyle", "junk", "--minimized"} << true << true
-        << true << true;
+        << QStringList{QStringLiteral("zm"),           QStringLiteral("--noupdate"), QStringLiteral("--regupdate=1"),
+                       QStringLiteral("--resetstyle"), QStringLiteral("junk"),       QStringLiteral("--minimized")}
+        << true << true << true << true;
 }
 
 void TestStartup::options()
@@ -101,8 +107,9 @@ void TestStartup::translationDirectory_data()
 {
     QTest::addColumn<QStringList>("existing");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("beside the program") << QStringList{"bin/trplugs", "share/zm/tr"} << "bin/trplugs";
-    QTest::newRow("installed") << QStringList{"share/zm/tr"} << "share/zm/tr";
+    QTest::newRow("beside the program") << QStringList{QStringLiteral("bin/trplugs"), QStringLiteral("share/zm/tr")}
+                                        << "bin/trplugs";
+    QTest::newRow("installed") << QStringList{QStringLiteral("share/zm/tr")} << "share/zm/tr";
     QTest::newRow("neither") << QStringList{} << "bin/trplugs";
 }
 
@@ -150,31 +157,58 @@ void TestStartup::translations_data()
     QTest::addColumn<QStringList>("brokenAddOns");
     QTest::addColumn<QStringList>("loaded"); // file loaded by each of the six translators, "$DIR" the add-on dir
 
-    const QStringList none{"", "", "", "", "", ""};
-    QTest::newRow("system mode, fr_CA")
-        << "System"
-        << "fr_CA" << QStringList() << QStringList()
-        << QStringList{"", "", "", ":/tr/zm_fr.qm", ":/tr/qtbase_fr.qm", ":/tr/qtmultimedia_fr.qm"};
-    QTest::newRow("blank setting is system mode")
-        << "   "
-        << "de_DE" << QStringList() << QStringList()
-        << QStringList{"", "", "", ":/tr/zm_de.qm", ":/tr/qtbase_de.qm", ":/tr/qtmultimedia_de.qm"};
+    const QStringList none{QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
+                           QStringLiteral(""), QStringLiteral(""), QStringLiteral("")};
+    QTest::newRow("system mode, fr_CA") << "System"
+                                        << "fr_CA" << QStringList() << QStringList()
+                                        << QStringList{QStringLiteral(""),
+                                                       QStringLiteral(""),
+                                                       QStringLiteral(""),
+                                                       QStringLiteral(":/tr/zm_fr.qm"),
+                                                       QStringLiteral(":/tr/qtbase_fr.qm"),
+                                                       QStringLiteral(":/tr/qtmultimedia_fr.qm")};
+    QTest::newRow("blank setting is system mode") << "   "
+                                                  << "de_DE" << QStringList() << QStringList()
+                                                  << QStringList{QStringLiteral(""),
+                                                                 QStringLiteral(""),
+                                                                 QStringLiteral(""),
+                                                                 QStringLiteral(":/tr/zm_de.qm"),
+                                                                 QStringLiteral(":/tr/qtbase_de.qm"),
+                                                                 QStringLiteral(":/tr/qtmultimedia_de.qm")};
     QTest::newRow("de without add-on, no built-in system catalogue keeps de")
         << "de"
         << "en_US" << QStringList() << QStringList()
-        << QStringList{"", "", "", ":/tr/zm_de.qm", ":/tr/qtbase_de.qm", ":/tr/qtmultimedia_de.qm"};
+        << QStringList{QStringLiteral(""),
+                       QStringLiteral(""),
+                       QStringLiteral(""),
+                       QStringLiteral(":/tr/zm_de.qm"),
+                       QStringLiteral(":/tr/qtbase_de.qm"),
+                       QStringLiteral(":/tr/qtmultimedia_de.qm")};
     QTest::newRow("de without add-on falls back to built-in system language")
         << "de"
         << "fr_FR" << QStringList() << QStringList()
-        << QStringList{"", "", "", ":/tr/zm_fr.qm", ":/tr/qtbase_fr.qm", ":/tr/qtmultimedia_fr.qm"};
-    QTest::newRow("de with add-on, no fallback")
-        << "de_AT"
-        << "fr_FR" << QStringList{"zm_de.qm"} << QStringList()
-        << QStringList{"$DIR/zm_de.qm", "", "", ":/tr/zm_de.qm", ":/tr/qtbase_de.qm", ":/tr/qtmultimedia_de.qm"};
-    QTest::newRow("broken add-on falls back")
-        << "de"
-        << "fr_FR" << QStringList() << QStringList{"zm_de.qm"}
-        << QStringList{"", "", "", ":/tr/zm_fr.qm", ":/tr/qtbase_fr.qm", ":/tr/qtmultimedia_fr.qm"};
+        << QStringList{QStringLiteral(""),
+                       QStringLiteral(""),
+                       QStringLiteral(""),
+                       QStringLiteral(":/tr/zm_fr.qm"),
+                       QStringLiteral(":/tr/qtbase_fr.qm"),
+                       QStringLiteral(":/tr/qtmultimedia_fr.qm")};
+    QTest::newRow("de with add-on, no fallback") << "de_AT"
+                                                 << "fr_FR" << QStringList{QStringLiteral("zm_de.qm")} << QStringList()
+                                                 << QStringList{QStringLiteral("$DIR/zm_de.qm"),
+                                                                QStringLiteral(""),
+                                                                QStringLiteral(""),
+                                                                QStringLiteral(":/tr/zm_de.qm"),
+                                                                QStringLiteral(":/tr/qtbase_de.qm"),
+                                                                QStringLiteral(":/tr/qtmultimedia_de.qm")};
+    QTest::newRow("broken add-on falls back") << "de"
+                                              << "fr_FR" << QStringList() << QStringList{QStringLiteral("zm_de.qm")}
+                                              << QStringList{QStringLiteral(""),
+                                                             QStringLiteral(""),
+                                                             QStringLiteral(""),
+                                                             QStringLiteral(":/tr/zm_fr.qm"),
+                                                             QStringLiteral(":/tr/qtbase_fr.qm"),
+                                                             QStringLiteral(":/tr/qtmultimedia_fr.qm")};
     QTest::newRow("en loads nothing") << "en"
                                       << "de_DE" << QStringList() << QStringList() << none;
 }

@@ -300,13 +300,13 @@ void TestTranslatedLayouts::textsFit_data()
 {
     QTest::addColumn<QString>("language");
     QTest::addColumn<QString>("window");
-    const QStringList windows = {"frmLogin classic",  "frmLogin classic register",
-                                 "frmLogin designed", "frmConfig",
-                                 "frmProfile",        "frmProfileInfo",
-                                 "frmChangePassword", "frmContactRequests",
-                                 "frmUpdate",         "frmAboutZelto",
-                                 "frmAboutZMPQ",      "frmChat",
-                                 "NotificationWidget"};
+    const QStringList windows = {QStringLiteral("frmLogin classic"),  QStringLiteral("frmLogin classic register"),
+                                 QStringLiteral("frmLogin designed"), QStringLiteral("frmConfig"),
+                                 QStringLiteral("frmProfile"),        QStringLiteral("frmProfileInfo"),
+                                 QStringLiteral("frmChangePassword"), QStringLiteral("frmContactRequests"),
+                                 QStringLiteral("frmUpdate"),         QStringLiteral("frmAboutZelto"),
+                                 QStringLiteral("frmAboutZMPQ"),      QStringLiteral("frmChat"),
+                                 QStringLiteral("NotificationWidget")};
     for (const char *language : {"de", "fr"}) {
         for (const QString &window : windows)
             QTest::addRow("%s %s", language, qPrintable(window)) << QString::fromLatin1(language) << window;
@@ -382,13 +382,15 @@ void TestTranslatedLayouts::registrationFieldsAlign()
         auto window = loginWindow(designed);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QList<QStringList> columns = {{"txtRegisterUserName", "txtRegisterShowName", "txtRegisterRealName",
-                                       "txtRegisterUserMail", "txtRegisterPassword", "txtRegisterRepeatPassword",
-                                       "txtRegisterCaptcha"}};
+        QList<QStringList> columns = {{QStringLiteral("txtRegisterUserName"), QStringLiteral("txtRegisterShowName"),
+                                       QStringLiteral("txtRegisterRealName"), QStringLiteral("txtRegisterUserMail"),
+                                       QStringLiteral("txtRegisterPassword"),
+                                       QStringLiteral("txtRegisterRepeatPassword"),
+                                       QStringLiteral("txtRegisterCaptcha")}};
         if (designed)
-            columns << QStringList{"txtNameDesigned", "txtPasswordDesigned"};
+            columns << QStringList{QStringLiteral("txtNameDesigned"), QStringLiteral("txtPasswordDesigned")};
         else
-            columns << QStringList{"txtName", "txtPassword"};
+            columns << QStringList{QStringLiteral("txtName"), QStringLiteral("txtPassword")};
         auto *tabs = child<QStackedWidget>(window.get(), "swTabs");
         for (const QStringList &column : qAsConst(columns)) {
             const bool registration = column.first().startsWith(QLatin1String("txtRegister"));
@@ -416,8 +418,9 @@ void TestTranslatedLayouts::eachLanguageOnceInTheMenus()
         QVERIFY(QFile::copy(QStringLiteral(":/tr/zm_%1.qm").arg(QLatin1String(code)),
                             beside.filePath(QStringLiteral("zm_%1.qm").arg(QLatin1String(code)))));
     QVERIFY(QFile::copy(QStringLiteral(":/tr/zm_de.qm"), beside.filePath(QStringLiteral("zm_it.qm"))));
-    const QStringList expected = {"System (System)", "English (English)", "Deutsch (German)",
-                                  QString::fromUtf8("français (French)"), "italiano (Italian)"};
+    const QStringList expected = {QStringLiteral("System (System)"), QStringLiteral("English (English)"),
+                                  QStringLiteral("Deutsch (German)"), QString::fromUtf8("français (French)"),
+                                  QStringLiteral("italiano (Italian)")};
 
     auto window = loginWindow(false);
     window->setTranslationDir(beside.path());

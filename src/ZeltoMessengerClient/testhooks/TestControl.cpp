@@ -93,12 +93,12 @@ QObject *resolve(const QString &path)
 
 QJsonObject describe(QWidget *widget)
 {
-    return QJsonObject{{"class", widget->metaObject()->className()},
-                       {"name", widget->objectName()},
-                       {"title", widget->windowTitle()},
-                       {"visible", widget->isVisible()},
-                       {"minimized", widget->isMinimized()},
-                       {"active", widget->isActiveWindow()}};
+    return QJsonObject{{QStringLiteral("class"), QLatin1String(widget->metaObject()->className())},
+                       {QStringLiteral("name"), widget->objectName()},
+                       {QStringLiteral("title"), widget->windowTitle()},
+                       {QStringLiteral("visible"), widget->isVisible()},
+                       {QStringLiteral("minimized"), widget->isMinimized()},
+                       {QStringLiteral("active"), widget->isActiveWindow()}};
 }
 
 QJsonValue readValue(QObject *object, const QString &property)
@@ -185,115 +185,121 @@ QJsonObject activateItem(QObject *object, const QString &text)
 {
     auto *list = qobject_cast<QListWidget *>(object);
     if (!list)
-        return {{"ok", false}, {"error", "not a list"}};
+        return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("not a list")}};
     for (int i = 0; i < list->count(); ++i) {
         QListWidgetItem *item = list->item(i);
         if (item->text().section(QLatin1Char('\n'), 0, 0) == text || item->text() == text) {
             list->setCurrentItem(item);
             QTimer::singleShot(0, list, [list, item] { emit list->itemDoubleClicked(item); });
-            return {{"ok", true}};
+            return {{QStringLiteral("ok"), true}};
         }
     }
-    return {{"ok", false}, {"error", "no such item"}};
+    return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("no such item")}};
 }
 
 QJsonObject handle(const QJsonObject &request)
 {
-    const QString command = request.value("cmd").toString();
-    const QString path = request.value("path").toString();
+    const QString command = request.value(QStringLiteral("cmd")).toString();
+    const QString path = request.value(QStringLiteral("path")).toString();
     if (command == QLatin1String("windows")) {
         QJsonArray windows;
         for (QWidget *widget : QApplication::topLevelWidgets()) {
             if (widget->isWindow() && !widget->windowTitle().isNull() && widget->isVisible())
                 windows.append(describe(widget));
         }
-        return {{"ok", true}, {"value", windows}};
+        return {{QStringLiteral("ok"), true}, {QStringLiteral("value"), windows}};
     }
     if (command == QLatin1String("popups")) {
         QJsonArray popups;
         for (QWidget *widget : QApplication::topLevelWidgets()) {
             auto *text = widget->findChild<QLabel *>(QStringLiteral("labNotificationText"));
             if (text && widget->isVisible())
-                popups.append(QJsonObject{{"title", widget->windowTitle()},
-                                          {"text", QTextDocumentFragment::fromHtml(text->text()).toPlainText()}});
+                popups.append(
+                    QJsonObject{{QStringLiteral("title"), widget->windowTitle()},
+                                {QStringLiteral("text"), QTextDocumentFragment::fromHtml(text->text()).toPlainText()}});
         }
-        return {{"ok", true}, {"value", popups}};
+        return {{QStringLiteral("ok"), true}, {QStringLiteral("value"), popups}};
     }
     if (command == QLatin1String("balloons"))
-        return {{"ok", true}, {"value", balloonLog}};
+        return {{QStringLiteral("ok"), true}, {QStringLiteral("value"), balloonLog}};
     if (command == QLatin1String("contactState"))
-        return {{"ok", true}, {"value", contactState(request.value("user").toString())}};
+        return {{QStringLiteral("ok"), true},
+                {QStringLiteral("value"), contactState(request.value(QStringLiteral("user")).toString())}};
     if (command == QLatin1String("avatarLoaded"))
-        return {{"ok", true}, {"value", avatarLoaded(request.value("user").toString())}};
+        return {{QStringLiteral("ok"), true},
+                {QStringLiteral("value"), avatarLoaded(request.value(QStringLiteral("user")).toString())}};
     if (command == QLatin1String("quit")) {
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-        return {{"ok", true}};
+        return {{QStringLiteral("ok"), true}};
     }
     QObject *object = resolve(path);
     if (!object)
-        return {{"ok", false}, {"error", "not found: " + path}};
+        return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("not found: ") + path}};
     if (command == QLatin1String("get"))
-        return {{"ok", true}, {"value", readValue(object, request.value("property").toString())}};
+        return {{QStringLiteral("ok"), true},
+                {QStringLiteral("value"), readValue(object, request.value(QStringLiteral("property")).toString())}};
     if (command == QLatin1String("set")) {
-        const QByteArray property = request.value("property").toString().toLatin1();
-        return {{"ok", object->setProperty(property.constData(), request.value("value").toVariant())}};
+        const QByteArray property = request.value(QStringLiteral("property")).toString().toLatin1();
+        return {{QStringLiteral("ok"),
+                 object->setProperty(property.constData(), request.value(QStringLiteral("value")).toVariant())}};
     }
     if (command == QLatin1String("click")) {
         clickLater(object);
-        return {{"ok", true}};
+        return {{QStringLiteral("ok"), true}};
     }
     if (command == QLatin1String("type")) {
         auto *widget = qobject_cast<QWidget *>(object);
         if (!widget)
-            return {{"ok", false}, {"error", "not a widget"}};
+            return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("not a widget")}};
         if (auto *edit = qobject_cast<QLineEdit *>(widget))
             edit->clear();
-        typeText(widget, request.value("text").toString());
-        if (request.value("enter").toBool())
+        typeText(widget, request.value(QStringLiteral("text")).toString());
+        if (request.value(QStringLiteral("enter")).toBool())
             QTimer::singleShot(0, widget, [widget] { QTest::keyClick(widget, Qt::Key_Return); });
-        return {{"ok", true}};
+        return {{QStringLiteral("ok"), true}};
     }
     if (command == QLatin1String("activateItem"))
-        return activateItem(object, request.value("text").toString());
+        return activateItem(object, request.value(QStringLiteral("text")).toString());
     if (command == QLatin1String("button")) {
-        QAbstractButton *button = modalButton(qobject_cast<QWidget *>(object), request.value("text").toString());
+        QAbstractButton *button =
+            modalButton(qobject_cast<QWidget *>(object), request.value(QStringLiteral("text")).toString());
         if (!button)
-            return {{"ok", false}, {"error", "no such button"}};
+            return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("no such button")}};
         clickLater(button);
-        return {{"ok", true}};
+        return {{QStringLiteral("ok"), true}};
     }
     if (command == QLatin1String("inputText")) {
         auto *dialog = qobject_cast<QInputDialog *>(object);
         if (!dialog)
-            return {{"ok", false}, {"error", "not an input dialog"}};
-        dialog->setTextValue(request.value("text").toString());
+            return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("not an input dialog")}};
+        dialog->setTextValue(request.value(QStringLiteral("text")).toString());
         QTimer::singleShot(0, dialog, &QDialog::accept);
-        return {{"ok", true}};
+        return {{QStringLiteral("ok"), true}};
     }
     if (command == QLatin1String("chooseFile")) {
         auto *dialog = qobject_cast<QFileDialog *>(object);
         if (!dialog)
-            return {{"ok", false}, {"error", "not a file dialog"}};
+            return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("not a file dialog")}};
         auto *fileName = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         if (fileName)
-            fileName->setText(request.value("file").toString());
+            fileName->setText(request.value(QStringLiteral("file")).toString());
         else
-            dialog->selectFile(request.value("file").toString());
+            dialog->selectFile(request.value(QStringLiteral("file")).toString());
         QTimer::singleShot(0, dialog, [dialog] { QMetaObject::invokeMethod(dialog, "accept"); });
-        return {{"ok", true}};
+        return {{QStringLiteral("ok"), true}};
     }
     if (command == QLatin1String("invoke")) {
-        const QByteArray method = request.value("method").toString().toLatin1();
-        const QJsonValue argument = request.value("arg");
+        const QByteArray method = request.value(QStringLiteral("method")).toString().toLatin1();
+        const QJsonValue argument = request.value(QStringLiteral("arg"));
         QTimer::singleShot(0, object, [object, method, argument] {
             if (argument.isString())
                 QMetaObject::invokeMethod(object, method.constData(), Q_ARG(QString, argument.toString()));
             else
                 QMetaObject::invokeMethod(object, method.constData());
         });
-        return {{"ok", true}};
+        return {{QStringLiteral("ok"), true}};
     }
-    return {{"ok", false}, {"error", "unknown command " + command}};
+    return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("unknown command ") + command}};
 }
 
 } // namespace
@@ -314,7 +320,7 @@ void startFromEnvironment()
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         if (auto *window = qobject_cast<frmLogin *>(widget)) {
             QObject::connect(window, &frmLogin::balloonShown, server, [](const QString &title, const QString &text) {
-                balloonLog.append(QJsonObject{{"title", title}, {"text", text}});
+                balloonLog.append(QJsonObject{{QStringLiteral("title"), title}, {QStringLiteral("text"), text}});
             });
         }
     }
