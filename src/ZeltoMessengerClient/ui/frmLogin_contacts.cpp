@@ -1,5 +1,5 @@
-// Contact list of the main window: the per-contact tables, display names, contact icons,
-// the search filter and the contact actions.
+// Contact list of the main window: the name rules, the search filter and the contact actions.
+// The rows are kept by ContactListView, the tables and name rules by ContactBook.
 #include "frmLogin.h"
 #include "ui_frmLogin.h"
 
@@ -7,8 +7,6 @@
 #include "IncomingObject.h"
 #include "MessageFormat.h"
 #include "UiMessage.h"
-#include "frmChat.h"
-#include "zmsgfw111q.h"
 
 #include <QCursor>
 #include <QDebug>
@@ -16,9 +14,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPixmap>
-#include <QSettings>
 
 namespace {
 
@@ -29,9 +24,6 @@ Qt::WindowFlags inputDialogFlags()
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------------------
-// State tables
 
 QString frmLogin::stateName(int state)
 {
@@ -53,9 +45,6 @@ QString frmLogin::stateNotificationImage(int state)
     return IncomingObject::stateNotificationImage(state);
 }
 
-// ---------------------------------------------------------------------------------------
-// Display names
-
 QString frmLogin::displayName(QString user)
 {
     return contactBook.displayName(user);
@@ -76,91 +65,21 @@ QString frmLogin::ownAvatarId()
     return contactAvatars.value(ownUserName());
 }
 
-// ---------------------------------------------------------------------------------------
-// Contact icons
-
 QIcon frmLogin::makeContactIcon(QImage avatar, QImage stateIcon)
 {
-    const bool designed = isDesignedMode();
-    const QSize canvas = designed ? QSize(68, 54) : QSize(52, 38);
-    const int avatarSide = designed ? 48 : 32;
-    const QPoint badgeAt = designed ? QPoint(52, 19) : QPoint(36, 11);
-
-    QPixmap pixmap(canvas);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRect(QPoint(0, 3), QSize(avatarSide, avatarSide)), avatar);
-    painter.drawImage(QRect(badgeAt, QSize(16, 16)), stateIcon);
-    painter.end();
-    return QIcon(pixmap);
+    return ContactListView::makeIcon(avatar, stateIcon, isDesignedMode());
 }
 
-QString frmLogin::contactIconKey(const QString &user, int state) const
+std::optional<int> frmLogin::contactState(const QString &user) const
 {
-    const QString avatarId = contactAvatars.value(user);
-    const bool haveImage = avatarImages.contains(avatarId);
-    const int badge = (state >= 1 && state <= 5) ? state : 8;
-    return QString::number(badge) + QLatin1Char(designedMode ? 'd' : 'c') + QLatin1Char(haveImage ? '+' : '-')
-        + avatarId;
+    const auto found = states.constFind(user);
+    return found == states.cend() ? std::nullopt : std::optional<int>(*found);
 }
 
-QIcon frmLogin::contactIcon(const QString &user, int state)
+bool frmLogin::isContactAvatarLoaded(const QString &user) const
 {
-    // Icons are shared between every contact with the same picture and state, so a refresh
-    // in which many states change does not paint thousands of identical pixmaps.
-    const QString avatarId = contactAvatars.value(user);
-    const QString key = contactIconKey(user, state);
-    const auto cached = contactIconCache.constFind(key);
-    if (cached != contactIconCache.constEnd())
-        return cached.value();
-    if (contactIconCache.size() > 4096)
-        contactIconCache.clear();
-    const QIcon icon = makeContactIcon(contactAvatarImage(avatarId), QImage(stateIconPath(state)));
-    contactIconCache.insert(key, icon);
-    return icon;
-}
-
-void frmLogin::rebuildContactIcon(const QString &user, int state)
-{
-    if (QListWidgetItem *item = contactItems.value(user))
-        setContactIcon(item, user, state);
-}
-
-void frmLogin::setContactIcon(QListWidgetItem *item, const QString &user, int state)
-{
-    // Setting an icon makes the sorted list look at the row again; skip it when the row
-    // already shows exactly this picture and badge.
-    const QString key = contactIconKey(user, state);
-    if (item->data(IconKeyRole).toString() == key)
-        return;
-    item->setIcon(contactIcon(user, state));
-    item->setData(IconKeyRole, key);
-}
-
-// ---------------------------------------------------------------------------------------
-// Rows
-
-QString frmLogin::contactOfItem(QListWidgetItem *item) const
-{
-    if (!item)
-        return QString();
-    return itemContacts.value(item);
-}
-
-QString frmLogin::currentContact() const
-{
-    return contactListInUse ? contactOfItem(contactListInUse->currentItem()) : QString();
-}
-
-void frmLogin::updateChatInfo(const QString &user)
-{
-    frmChat *chat = chatWindows.value(user);
-    if (!chat)
-        return;
-    const int state = states.contains(user) ? states.value(user) : 8;
-    chat->setInfo(user, displayName(user), statusMessages.value(user), ownNick,
-                  stateIcons.value(user, stateIconPath(state)), state, contactAvatars.value(user), false);
+    const QString id = contactAvatars.value(user);
+    return !id.isEmpty() && avatarImages.contains(id);
 }
 
 void frmLogin::insertOfflineContact(QString user)
@@ -170,27 +89,15 @@ void frmLogin::insertOfflineContact(QString user)
         return;
     }
     resetContactSearch();
-    if (contactItems.contains(user))
-        return;
-    auto *item = new QListWidgetItem(user + QLatin1Char('\n'));
-    item->setIcon(makeContactIcon(contactAvatarImage(QString()), QImage(stateIconPath(8))));
-    contactItems.insert(user, item);
-    contactBook.insertOffline(user);
-    itemContacts.insert(item, user);
-    contactListInUse->addItem(item);
-
-    if (frmChat *chat = chatWindows.value(user))
-        chat->setInfo(user, user, QString(), ownNick, stateIconPath(8), 8, QString(), false);
+    if (contactRows.insertOffline(user))
+        chats.showAdded(user);
 }
 
 void frmLogin::clearContactTables()
 {
     ui->lwContacts->clear();
     ui->lwContactsDesigned->clear();
-    contactItems.clear();
-    itemContacts.clear();
-    contactBook.clear();
-    contactIconCache.clear();
+    contactRows.clear();
 }
 
 void frmLogin::updateFriendRequests(QString added, QString removed)
@@ -199,13 +106,9 @@ void frmLogin::updateFriendRequests(QString added, QString removed)
     updateWelcomeLine(ownNick);
 }
 
-// ---------------------------------------------------------------------------------------
-// Search
-
 void frmLogin::on_txtContactsSearch_textEdited(QString text)
 {
-    for (auto it = contactItems.constBegin(); it != contactItems.constEnd(); ++it)
-        it.value()->setHidden(!contactBook.matchesSearch(it.key(), text));
+    contactRows.filter(text);
 }
 
 void frmLogin::resetContactSearch()
@@ -213,7 +116,7 @@ void frmLogin::resetContactSearch()
     ui->txtContactsSearch->clear();
     if (contactListInUse)
         contactListInUse->setFocus(Qt::OtherFocusReason);
-    on_txtContactsSearch_textEdited(QString());
+    contactRows.filter(QString());
 }
 
 void frmLogin::on_labContactsSearchReset_mouseRelease(QMouseEvent *ev)
@@ -223,12 +126,14 @@ void frmLogin::on_labContactsSearchReset_mouseRelease(QMouseEvent *ev)
         resetContactSearch();
 }
 
-// ---------------------------------------------------------------------------------------
-// Context menu and actions
+QString frmLogin::currentContact() const
+{
+    return contactListInUse ? contactRows.userOf(contactListInUse->currentItem()) : QString();
+}
 
 void frmLogin::showContactMenu(QListWidget *list)
 {
-    const QString user = contactOfItem(list->currentItem());
+    const QString user = contactRows.userOf(list->currentItem());
     if (user.isEmpty())
         return;
     QMenu menu(this);
@@ -253,7 +158,7 @@ void frmLogin::on_lwContactsDesigned_customContextMenuRequested(QPoint)
 
 void frmLogin::openChatForItem(QListWidgetItem *item)
 {
-    const QString user = contactOfItem(item);
+    const QString user = contactRows.userOf(item);
     if (user.isEmpty())
         return;
     const QStringList lines = item->text().split(QLatin1Char('\n'));
@@ -289,8 +194,8 @@ void frmLogin::triggerSetCustomNick()
     if (!ok || answer.trimmed().isEmpty() || !contactItems.contains(user))
         return;
     setCustomNick(user, answer);
-    contactItems.value(user)->setText(ContactBook::rowText(answer, statusMessages.value(user)));
-    updateChatInfo(user);
+    contactRows.setName(user, answer);
+    chats.updateInfo(user);
 }
 
 void frmLogin::triggerRemoveCustomNick()
@@ -299,8 +204,8 @@ void frmLogin::triggerRemoveCustomNick()
     if (user.isEmpty())
         return;
     setCustomNick(user, QString());
-    contactItems.value(user)->setText(ContactBook::rowText(displayName(user), statusMessages.value(user)));
-    updateChatInfo(user);
+    contactRows.setName(user, displayName(user));
+    chats.updateInfo(user);
 }
 
 void frmLogin::removeContact()
@@ -319,20 +224,12 @@ void frmLogin::removeContact()
     // The question box runs an event loop: the session may have ended and the row be gone.
     if (!isSessionLoggedIn() || !contactItems.contains(user))
         return;
-    const int result = delUserContact(user);
-    if (result != 200) {
+    if (delUserContact(user) != 200) {
         UiMessage::warning(this, tr("Remove contact"), tr("Can't remove %1 from your Contacts!").arg(nick));
         return;
     }
-    QListWidgetItem *item = contactItems.value(user);
-    if (!item)
-        return;
-    itemContacts.remove(item);
-    if (frmChat *chat = chatWindows.take(user))
-        chat->close();
-    contactItems.remove(user);
-    contactBook.remove(user);
-    delete item;
+    chats.close(user);
+    contactRows.remove(user);
 }
 
 bool frmLogin::addContactOnce(const QString &name, QWidget *parent)
@@ -343,16 +240,13 @@ bool frmLogin::addContactOnce(const QString &name, QWidget *parent)
     }
     const QString escaped = MessageFormat::escapeHtml(name);
     const int result = addUserContact(escaped);
-    if (result == 200) {
+    if (result == 200)
         insertOfflineContact(escaped);
-        return true;
-    }
-    if (result == 404) {
+    else if (result == 404)
         UiMessage::information(parent, tr("Add contact"), tr("The account %1 don't exists!").arg(name));
-        return false;
-    }
-    UiMessage::warning(parent, tr("Add contact"), tr("Add contact failed!"));
-    return true;
+    else
+        UiMessage::warning(parent, tr("Add contact"), tr("Add contact failed!"));
+    return result != 404;
 }
 
 void frmLogin::addContact()
@@ -384,16 +278,4 @@ void frmLogin::addContactByName(QString user, QWidget *parent)
         return;
     }
     addContactOnce(user, parent);
-}
-
-std::optional<int> frmLogin::contactState(const QString &user) const
-{
-    const auto found = states.constFind(user);
-    return found == states.cend() ? std::nullopt : std::optional<int>(*found);
-}
-
-bool frmLogin::isContactAvatarLoaded(const QString &user) const
-{
-    const QString id = contactAvatars.value(user);
-    return !id.isEmpty() && avatarImages.contains(id);
 }
