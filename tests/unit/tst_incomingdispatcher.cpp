@@ -40,8 +40,8 @@ public:
     void friendRequestsChanged() override { calls << QStringLiteral("requests"); }
     void notify(const NotificationQueue::Note &note) override
     {
-        calls << QStringLiteral("notify %1 %2 %3").arg(note.title, note.data.split(QLatin1Char('\n')).join(QLatin1Char(' ')),
-                                                        note.image);
+        calls << QStringLiteral("notify %1 %2 %3")
+                     .arg(note.title, note.data.split(QLatin1Char('\n')).join(QLatin1Char(' ')), note.image);
     }
 };
 
@@ -120,9 +120,11 @@ void TestIncomingDispatcher::returns_data()
     QTest::addColumn<QStringList>("calls");
     QTest::addColumn<QStringList>("requests");
     const QStringList none;
-    QTest::newRow("contacts") << QByteArray("ZM/1.1 return --rq=contactswithstates --id=200 --users=alice|A|s|1<>bob|B||3\n")
+    QTest::newRow("contacts") << QByteArray(
+        "ZM/1.1 return --rq=contactswithstates --id=200 --users=alice|A|s|1<>bob|B||3\n")
                               << QStringList{QStringLiteral("refreshed alice,bob")} << none;
-    QTest::newRow("contacts refused") << QByteArray("ZM/1.1 return --rq=contactswithstates --id=404 --users=alice|A|s|1\n")
+    QTest::newRow("contacts refused") << QByteArray(
+        "ZM/1.1 return --rq=contactswithstates --id=404 --users=alice|A|s|1\n")
                                       << none << none;
     QTest::newRow("own state") << QByteArray("ZM/1.1 return --rq=onlinestate --id=200 --state=3\n")
                                << QStringList{QStringLiteral("own 3")} << none;
@@ -154,8 +156,8 @@ void TestIncomingDispatcher::stateNotification_data()
     QTest::addColumn<QStringList>("calls");
     const QString busy = QStringLiteral("notify Status changed ocw alice :/img/notification-busy.png");
     // alice is listed Online with an avatar entry; stranger is no contact.
-    QTest::newRow("contact changes") << QStringLiteral("alice") << 3
-                                     << QStringList{QStringLiteral("icon alice 3"), QStringLiteral("changed alice"), busy};
+    QTest::newRow("contact changes") << QStringLiteral(
+        "alice") << 3 << QStringList{QStringLiteral("icon alice 3"), QStringLiteral("changed alice"), busy};
     QTest::newRow("contact unchanged") << QStringLiteral("alice") << 1
                                        << QStringList{QStringLiteral("changed alice"),
                                                       QStringLiteral("notify Status changed ocw alice "
@@ -233,7 +235,8 @@ void TestIncomingDispatcher::messages_data()
                                          << QStringList{QStringLiteral("message bob hi")} << false;
     QTest::newRow("empty text") << QByteArray("ZM/1.1 message --username=bob --message=&nbsp; --mid=5\n") << true
                                 << QStringList() << true;
-    QTest::newRow("no sender") << QByteArray("ZM/1.1 message --username=&nbsp; --message=hi --mid=5\n") << true << QStringList() << true;
+    QTest::newRow("no sender") << QByteArray("ZM/1.1 message --username=&nbsp; --message=hi --mid=5\n") << true
+                               << QStringList() << true;
 }
 
 void TestIncomingDispatcher::messages()

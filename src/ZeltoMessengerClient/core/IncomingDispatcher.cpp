@@ -11,8 +11,7 @@
 
 using namespace IncomingObject;
 
-IncomingDispatcher::IncomingDispatcher(ContactBook &contacts, AvatarLoader &loader, IncomingView &shown,
-                                       Session hooks)
+IncomingDispatcher::IncomingDispatcher(ContactBook &contacts, AvatarLoader &loader, IncomingView &shown, Session hooks)
     : book(contacts)
     , avatars(loader)
     , view(shown)
@@ -141,7 +140,8 @@ void IncomingDispatcher::stateChanged(const QString &user, int state)
 
     const QString name = book.displayName(user);
     const QString title = QCoreApplication::translate("frmLogin", "Status changed");
-    const QByteArray utf8 = (name + QLatin1Char(' ') + QCoreApplication::translate("frmLogin", "changed status")).toUtf8();
+    const QByteArray utf8 =
+        (name + QLatin1Char(' ') + QCoreApplication::translate("frmLogin", "changed status")).toUtf8();
     view.notify({PopupText::header(name) + PopupText::line(utf8), title, QStringLiteral("ocw\n") + user,
                  stateNotificationImage(state), title, PopupText::plainLine(utf8)});
 }

@@ -52,7 +52,8 @@ void aboutZmp(frmLogin *window)
     LoginAccountLink link(window);
     frmAboutZMPQ dialog(window);
     dialog.setLogin(&link);
-    dialog.setWindowTitle(QCoreApplication::translate("frmLogin", "About %1").arg(QStringLiteral("Zelto Messenger (ZMP)")));
+    dialog.setWindowTitle(
+        QCoreApplication::translate("frmLogin", "About %1").arg(QStringLiteral("Zelto Messenger (ZMP)")));
     dialog.setBuildText();
     run(dialog);
 }

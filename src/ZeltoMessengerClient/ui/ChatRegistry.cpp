@@ -53,6 +53,17 @@ frmChat *ChatRegistry::open(const QString &user, const QString &displayName, con
     return chat;
 }
 
+void ChatRegistry::openToWrite(const QString &user)
+{
+    frmChat *chat = open(user, book.displayName(user), book.statusMessages.value(user), book.stateIcons.value(user),
+                         book.states.value(user), book.contactAvatars.value(user), false);
+    if (!chat)
+        return;
+    chat->activateWindow();
+    if (QWidget *field = chat->findChild<QWidget *>(QStringLiteral("txtMessageBox")))
+        field->setFocus(Qt::OtherFocusReason);
+}
+
 void ChatRegistry::forget(const QString &user, frmChat *chat)
 {
     if (windows.value(user) == chat)

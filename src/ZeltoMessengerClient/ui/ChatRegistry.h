@@ -24,6 +24,9 @@ public:
     // no account name.
     frmChat *open(const QString &user, const QString &displayName, const QString &statusMessage,
                   const QString &stateIconPath, int state, const QString &avatarId, bool startMinimised);
+    // Opens the chat with user as the book has it, brought forward with the keyboard focus in
+    // its message field.
+    void openToWrite(const QString &user);
     // A closing chat window: dropped when it is the one kept for user.
     void forget(const QString &user, frmChat *chat);
     void close(const QString &user);

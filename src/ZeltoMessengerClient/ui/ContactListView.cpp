@@ -123,8 +123,8 @@ bool ContactListView::insertOffline(const QString &user)
     if (items.contains(user))
         return false;
     auto *item = new QListWidgetItem(user + QLatin1Char('\n'));
-    item->setIcon(
-        makeIcon(window->contactAvatarImage(QString()), QImage(IncomingObject::stateIconPath(8)), window->isDesignedMode()));
+    item->setIcon(makeIcon(window->contactAvatarImage(QString()), QImage(IncomingObject::stateIconPath(8)),
+                           window->isDesignedMode()));
     items.insert(user, item);
     book.insertOffline(user);
     users.insert(item, user);

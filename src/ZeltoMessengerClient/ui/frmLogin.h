@@ -15,9 +15,11 @@
 
 #include "AvatarLoader.h"
 #include "ChatRegistry.h"
+#include "ContactActions.h"
 #include "ContactBook.h"
 #include "ContactListView.h"
 #include "IncomingDispatcher.h"
+#include "IncomingObject.h"
 #include "IncomingView.h"
 #include "NotificationPresenter.h"
 
@@ -184,20 +186,23 @@ protected:
     // (frmLogin_contacts.cpp, frmLogin_incoming.cpp; the rows in ContactListView, the
     // dispatch in IncomingDispatcher, the notices in NotificationPresenter)
 public:
-    static QString stateName(int state);
-    static QString stateIconPath(int state);
-    static QString ownStateIconPath(int state);
-    static QString stateNotificationImage(int state);
-    QString displayName(QString user);
+    static QString stateName(int state) { return QLatin1String(IncomingObject::stateName(state)); }
+    static QString stateIconPath(int state) { return IncomingObject::stateIconPath(state); }
+    static QString ownStateIconPath(int state) { return IncomingObject::ownStateIconPath(state); }
+    static QString stateNotificationImage(int state) { return IncomingObject::stateNotificationImage(state); }
+    QString displayName(QString user) { return contactBook.displayName(user); }
     // The contact tables of the session.
     const ContactBook &contacts() const { return contactBook; }
     const QStringList &pendingFriendRequests() const { return friendRequests; }
     void updateFriendRequests(QString added, QString removed);
     void insertOfflineContact(QString user);
-    void addContactByName(QString user, QWidget *parent);
-    bool hasCustomNick(QString user);
-    void setCustomNick(QString user, QString nick);
-    QIcon makeContactIcon(QImage avatar, QImage stateIcon);
+    void addContactByName(QString user, QWidget *parent) { contactActions.addByName(user, parent); }
+    bool hasCustomNick(QString user) { return contactBook.hasCustomNick(user); }
+    void setCustomNick(QString user, QString nick) { contactBook.setCustomNick(user, nick); }
+    QIcon makeContactIcon(QImage avatar, QImage stateIcon)
+    {
+        return ContactListView::makeIcon(avatar, stateIcon, isDesignedMode());
+    }
     QString ownAvatarId();
     // Raises a popup; data "ocw\n" + user makes a click open that contact's chat. With a
     // summary, the desktop's notification service shows summary and plain-text body instead
@@ -218,7 +223,6 @@ private:
     QString currentContact() const;
     void showContactMenu(QListWidget *list);
     void openChatForItem(QListWidgetItem *item);
-    bool addContactOnce(const QString &name, QWidget *parent);
     void relogin();
     void reloginEnded(LoginAttempt &attempt);
     void showBalloon(const QString &title, const QString &text, QSystemTrayIcon::MessageIcon icon);
@@ -227,6 +231,7 @@ private:
     AvatarLoader avatars{this};
     ContactListView contactRows{contactBook, avatars, this};
     ChatRegistry chats{contactBook, this};
+    ContactActions contactActions{this, contactRows, chats};
     NotificationPresenter notifications{this};
     std::unique_ptr<IncomingView> incomingView;
     std::unique_ptr<IncomingDispatcher> dispatcher;
@@ -253,16 +258,16 @@ public:
     // The downloaded picture of an avatar id, else the default avatar.
     QImage contactAvatarImage(QString avatarId);
     // A closing chat window: dropped from chatWindows when it is the one kept for user.
-    void forgetChatWindow(const QString &user, frmChat *chat);
+    void forgetChatWindow(const QString &user, frmChat *chat) { chats.forget(user, chat); }
 
 private:
     // Called by logoutUser: closes and forgets every open chat window, and stops the avatar
     // thread (its results would belong to the ended session).
     void closeAllChatWindows();
     // Called by applyDesignedStyles: every open chat window refreshes its own styles.
-    void refreshChatStyles();
+    void refreshChatStyles() { chats.refreshStyles(); }
     // Starts a thread over the queue unless one runs.
-    void startAvatarThread();
+    void startAvatarThread() { avatars.start(); }
 
     QMap<QString, frmChat *> &chatWindows = chats.windows;
     QMap<QString, QImage> &avatarImages = avatars.images;

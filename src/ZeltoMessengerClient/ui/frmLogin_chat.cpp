@@ -9,11 +9,6 @@ void frmLogin::openChatWindow(QString user, QString displayName, QString statusM
     chats.open(user, displayName, statusMessage, stateIconPath, state, avatarId, startMinimised);
 }
 
-void frmLogin::forgetChatWindow(const QString &user, frmChat *chat)
-{
-    chats.forget(user, chat);
-}
-
 QImage frmLogin::contactAvatarImage(QString avatarId)
 {
     const auto it = avatarImages.constFind(avatarId);
@@ -26,16 +21,6 @@ void frmLogin::closeAllChatWindows()
 {
     chats.closeAll();
     avatars.stop();
-}
-
-void frmLogin::refreshChatStyles()
-{
-    chats.refreshStyles();
-}
-
-void frmLogin::startAvatarThread()
-{
-    avatars.start();
 }
 
 void frmLogin::avatarInsert(QByteArray avatarPixmap, QString avatarImage)

@@ -7,7 +7,6 @@
 #include "LoginIncomingView.h"
 #include "MessageFormat.h"
 #include "NotificationWidget.h"
-#include "frmChat.h"
 #include "zmsgfw111q.h"
 
 #include <QDebug>
@@ -87,16 +86,8 @@ void frmLogin::endNotification()
 void frmLogin::noteBack(QString noteTag)
 {
     const QStringList parts = noteTag.split(QLatin1Char('\n'));
-    if (parts.size() < 2 || parts.at(0) != QLatin1String("ocw"))
-        return;
-    const QString &user = parts.at(1);
-    openChatWindow(user, displayName(user), statusMessages.value(user), stateIcons.value(user), states.value(user),
-                   contactAvatars.value(user), false);
-    if (frmChat *chat = chatWindows.value(user)) {
-        chat->activateWindow();
-        if (QWidget *field = chat->findChild<QWidget *>(QStringLiteral("txtMessageBox")))
-            field->setFocus(Qt::OtherFocusReason);
-    }
+    if (parts.size() >= 2 && parts.at(0) == QLatin1String("ocw"))
+        chats.openToWrite(parts.at(1));
 }
 
 void frmLogin::on_labWelcomeNick_linkActivated(QString link)
