@@ -3,6 +3,7 @@
 #include "frmLogin.h"
 #include "hermetic.h"
 #include "loopbackzmsgd.h"
+#include "mainwindowview.h"
 #include "testpictures.h"
 #include "zmsgfwwire.h"
 
@@ -24,6 +25,8 @@
 
 #include <memory>
 
+using namespace MainWindowView;
+
 namespace {
 
 QByteArray png(const QColor &colour, int side = 32)
@@ -39,28 +42,6 @@ QList<frmChat *> openChats()
             chats << chat;
     }
     return chats;
-}
-
-// The chat window with user as the desktop shows it: a visible top-level window.
-frmChat *chatWith(const QString &user)
-{
-    for (frmChat *chat : openChats()) {
-        if (chat->isVisible() && chat->contactUser() == user)
-            return chat;
-    }
-    return nullptr;
-}
-
-// The row of a contact as a person finds it: by the name it shows.
-QListWidgetItem *row(frmLogin &window, const QString &user)
-{
-    const QString name = window.displayName(user);
-    QListWidget *list = window.contactList();
-    for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->text().section(QLatin1Char('\n'), 0, 0) == name)
-            return list->item(i);
-    }
-    return nullptr;
 }
 
 // The server's answer to a request for the own avatar: a picture id to fetch.
@@ -268,7 +249,7 @@ void TestChatWindows::twoClientsOnZmsgd()
     auto bob = std::make_unique<frmLogin>();
     login(bob.get(), QStringLiteral("bob"), QStringLiteral("bob123"));
     QVERIFY(bob->isSessionLoggedIn());
-    QTRY_VERIFY_WITH_TIMEOUT(row(alice, QStringLiteral("bob")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(contactRow(alice, QStringLiteral("bob")), 10000);
 
     // Alice writes from her chat window; Bob's window opens by itself.
     alice.openChatWindow(QStringLiteral("bob"), QStringLiteral("Bob"), QString(), online, 1, QString(), false);
@@ -302,7 +283,7 @@ void TestChatWindows::twoClientsOnZmsgd()
     QImage green(200, 100, QImage::Format_ARGB32);
     green.fill(Qt::green);
     QVERIFY(alice.uploadAvatar(green));
-    QTRY_VERIFY_WITH_TIMEOUT(row(*bob, QStringLiteral("alice")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(contactRow(*bob, QStringLiteral("alice")), 10000);
     QString greenId;
     for (int attempt = 0; attempt < 50 && greenId.isEmpty(); ++attempt) {
         QMetaObject::invokeMethod(bob.get(), "on_timerOA_tick");
@@ -315,9 +296,10 @@ void TestChatWindows::twoClientsOnZmsgd()
     QVERIFY(!greenId.isEmpty());
     QTRY_COMPARE(headerColour(chatWith(QStringLiteral("alice"))), QColor(Qt::green));
     QMetaObject::invokeMethod(bob.get(), "on_timerOA_tick");
-    QTRY_VERIFY_WITH_TIMEOUT(row(*bob, QStringLiteral("alice"))->icon().pixmap(68, 54).toImage().pixelColor(20, 25)
-                                 == QColor(Qt::green),
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        contactRow(*bob, QStringLiteral("alice"))->icon().pixmap(68, 54).toImage().pixelColor(20, 25)
+            == QColor(Qt::green),
+        10000);
     QVERIFY(QFileInfo::exists(QDir::homePath() + QStringLiteral("/.zmsg/") + greenId + QStringLiteral(".zm"))
             || QFileInfo::exists(QDir::homePath() + QStringLiteral("/.zmsg/encoded")));
 

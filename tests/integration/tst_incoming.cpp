@@ -9,6 +9,7 @@
 #include "frmLogin.h"
 #include "hermetic.h"
 #include "loopbackzmsgd.h"
+#include "mainwindowview.h"
 #include "tlstestserver.h"
 #include "windowwatch.h"
 #include "zmsgfw111q.h"
@@ -34,6 +35,7 @@
 #include <memory>
 
 using namespace IncomingObject;
+using namespace MainWindowView;
 
 namespace {
 
@@ -42,43 +44,9 @@ QSettings settings()
     return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
 }
 
-// The row of a contact as a person finds it: by the name it shows.
-QListWidgetItem *row(frmLogin &window, const QString &user)
-{
-    const QString name = window.displayName(user);
-    QListWidget *list = window.contactList();
-    for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->text().section(QLatin1Char('\n'), 0, 0) == name)
-            return list->item(i);
-    }
-    return nullptr;
-}
-
 int rowCount(frmLogin &window)
 {
     return window.contactList()->count();
-}
-
-// The chat window with user as the desktop shows it: a visible top-level window.
-frmChat *chatWith(const QString &user)
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        auto *chat = qobject_cast<frmChat *>(widget);
-        if (chat && chat->isVisible() && chat->contactUser() == user)
-            return chat;
-    }
-    return nullptr;
-}
-
-// Return on a row, as a person opens its chat from the keyboard.
-void pressReturnOn(frmLogin &window, QListWidgetItem *item)
-{
-    QListWidget *list = window.contactList();
-    list->setCurrentItem(item);
-    for (QAction *action : list->actions()) {
-        if (action->shortcuts().contains(QKeySequence(Qt::Key_Return)))
-            action->trigger();
-    }
 }
 
 struct Entry {
@@ -706,13 +674,13 @@ void TestIncoming::refreshKeepsRowsAndUpdatesState()
 {
     frmLogin window;
     window.readIncoming(contactsObject({{"alice", "Alice", "one", 1}, {"Bob", "Bob", "", 8}}));
-    QListWidgetItem *alice = row(window, QStringLiteral("alice"));
+    QListWidgetItem *alice = contactRow(window, QStringLiteral("alice"));
     QCOMPARE(window.contactList()->count(), 2);
     // Locale-aware order: alice before Bob.
     QCOMPARE(window.contactList()->item(0), alice);
     window.readIncoming(contactsObject({{"alice", "Alice", "two", 2}}));
     QCOMPARE(window.contactList()->count(), 2);
-    QCOMPARE(row(window, QStringLiteral("alice")), alice);
+    QCOMPARE(contactRow(window, QStringLiteral("alice")), alice);
     QCOMPARE(alice->text(), QStringLiteral("Alice\ntwo"));
     QCOMPARE(window.contacts().states.value(QStringLiteral("alice")), 2);
     QCOMPARE(captured.count(QStringLiteral("Contacts with states list sended")), 2);
@@ -789,7 +757,7 @@ void TestIncoming::displayNameRule()
     window.readIncoming(contactsObject({{QStringLiteral("alice"), serverNick, QStringLiteral("s"), 1}}));
     QTEST(window.displayName(QStringLiteral("alice")), "expected");
     QTEST(window.hasCustomNick(QStringLiteral("alice")), "custom");
-    QCOMPARE(row(window, QStringLiteral("alice"))->text().section(QLatin1Char('\n'), 0, 0),
+    QCOMPARE(contactRow(window, QStringLiteral("alice"))->text().section(QLatin1Char('\n'), 0, 0),
              window.displayName(QStringLiteral("alice")));
     QCOMPARE(window.displayName(QStringLiteral("stranger")), QStringLiteral("stranger"));
 }
@@ -815,7 +783,7 @@ void TestIncoming::iconsForEveryState()
     frmLogin window;
     window.readIncoming(contactsObject({{"alice", "Alice", "", state}}));
     const QSize canvas = designed ? QSize(68, 54) : QSize(52, 38);
-    const QImage shown = row(window, QStringLiteral("alice"))->icon().pixmap(canvas).toImage();
+    const QImage shown = contactRow(window, QStringLiteral("alice"))->icon().pixmap(canvas).toImage();
     QCOMPARE(shown.size(), canvas);
     const QImage expected =
         window.makeContactIcon(window.defaultAvatarImage(), QImage(stateIconPath(state))).pixmap(canvas).toImage();
@@ -869,18 +837,18 @@ void TestIncoming::searchFilter()
     auto *search = window.findChild<QLineEdit *>(QStringLiteral("txtContactsSearch"));
     QVERIFY(search);
     QTest::keyClicks(search, QStringLiteral("AL"));
-    QVERIFY(!row(window, QStringLiteral("alice"))->isHidden());
-    QVERIFY(!row(window, QStringLiteral("zed"))->isHidden());
-    QVERIFY(row(window, QStringLiteral("bob"))->isHidden());
+    QVERIFY(!contactRow(window, QStringLiteral("alice"))->isHidden());
+    QVERIFY(!contactRow(window, QStringLiteral("zed"))->isHidden());
+    QVERIFY(contactRow(window, QStringLiteral("bob"))->isHidden());
     search->clear();
     QTest::keyClicks(search, QStringLiteral("z"));
-    QVERIFY(row(window, QStringLiteral("alice"))->isHidden());
-    QVERIFY(!row(window, QStringLiteral("zed"))->isHidden());
+    QVERIFY(contactRow(window, QStringLiteral("alice"))->isHidden());
+    QVERIFY(!contactRow(window, QStringLiteral("zed"))->isHidden());
     window.insertOfflineContact(QStringLiteral("carol"));
     QVERIFY(search->text().isEmpty());
     for (int i = 0; i < rowCount(window); ++i)
         QVERIFY(!window.contactList()->item(i)->isHidden());
-    QCOMPARE(row(window, QStringLiteral("carol"))->text(), QStringLiteral("carol\n"));
+    QCOMPARE(contactRow(window, QStringLiteral("carol"))->text(), QStringLiteral("carol\n"));
     QCOMPARE(window.contacts().states.value(QStringLiteral("carol")), 8);
 }
 
@@ -888,7 +856,7 @@ void TestIncoming::stateNotificationPopup()
 {
     frmLogin window;
     window.readIncoming(contactsObject({{"alice", "<img src=\"file:///etc/x.png\">Al", "", 1}}));
-    QListWidgetItem *item = row(window, QStringLiteral("alice"));
+    QListWidgetItem *item = contactRow(window, QStringLiteral("alice"));
     const QImage before = item->icon().pixmap(68, 54).toImage();
     window.readIncoming(stateObject(QStringLiteral("alice"), 3));
     QCOMPARE(window.contacts().states.value(QStringLiteral("alice")), 3);
@@ -906,7 +874,7 @@ void TestIncoming::stateNotificationPopup()
     // A user who is not a contact still gets the popup but no row.
     window.readIncoming(stateObject(QStringLiteral("stranger"), 2));
     QCOMPARE(window.contacts().states.value(QStringLiteral("stranger")), 2);
-    QVERIFY(!row(window, QStringLiteral("stranger")));
+    QVERIFY(!contactRow(window, QStringLiteral("stranger")));
     QCOMPARE(livePopups().size(), 2);
 }
 
@@ -1007,7 +975,7 @@ void TestIncoming::renameSurvivesLogoutDuringDialog()
 {
     frmLogin window;
     window.readIncoming(contactsObject({{"alice", "Alice", "", 1}}));
-    window.contactList()->setCurrentItem(row(window, QStringLiteral("alice")));
+    window.contactList()->setCurrentItem(contactRow(window, QStringLiteral("alice")));
     QString prefilled;
     whenModalUp(&window, [&window, &prefilled](QWidget *modal) {
         auto *dialog = qobject_cast<QInputDialog *>(modal);
@@ -1024,7 +992,7 @@ void TestIncoming::renameSurvivesLogoutDuringDialog()
 
     // Without a logout the new name is stored and shown.
     window.readIncoming(contactsObject({{"alice", "Alice", "st", 1}}));
-    window.contactList()->setCurrentItem(row(window, QStringLiteral("alice")));
+    window.contactList()->setCurrentItem(contactRow(window, QStringLiteral("alice")));
     whenModalUp(&window, [](QWidget *modal) {
         auto *dialog = qobject_cast<QInputDialog *>(modal);
         QVERIFY(dialog);
@@ -1051,7 +1019,7 @@ void TestIncoming::removeSurvivesLogoutDuringQuestion()
     QVERIFY(window.isSessionLoggedIn());
     window.readIncoming(contactsObject({{"alice", "Alice", "", 1}, {"bob", "Bob", "", 1}}));
 
-    window.contactList()->setCurrentItem(row(window, QStringLiteral("alice")));
+    window.contactList()->setCurrentItem(contactRow(window, QStringLiteral("alice")));
     UiMessage::setHook([&window](QMessageBox::Icon, const QString &title, const QString &text) {
         if (title == QLatin1String("Remove contact") && text.contains(QLatin1String("Alice")))
             window.logoutUser();
@@ -1069,9 +1037,9 @@ void TestIncoming::removeSurvivesLogoutDuringQuestion()
     window.readIncoming(contactsObject({{"alice", "Alice", "", 1}, {"bob", "Bob", "", 1}}));
     window.noteBack(QStringLiteral("ocw\nbob"));
     QVERIFY(chatWith(QStringLiteral("bob")));
-    window.contactList()->setCurrentItem(row(window, QStringLiteral("bob")));
+    window.contactList()->setCurrentItem(contactRow(window, QStringLiteral("bob")));
     QMetaObject::invokeMethod(&window, "removeContact");
-    QVERIFY(!row(window, QStringLiteral("bob")));
+    QVERIFY(!contactRow(window, QStringLiteral("bob")));
     QVERIFY(!chatWith(QStringLiteral("bob")));
     QCOMPARE(window.contactList()->count(), 1);
     QVERIFY(window.contacts().contactAvatars.contains(QStringLiteral("bob")));
@@ -1229,7 +1197,7 @@ void TestIncoming::watchdogAgainstZmsgd()
     QSignalSpy balloons(&window, &frmLogin::balloonShown);
     login(&window, QStringLiteral("alice"), QStringLiteral("alice123"));
     QVERIFY(window.isSessionLoggedIn());
-    QTRY_VERIFY_WITH_TIMEOUT(row(window, QStringLiteral("bob")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(contactRow(window, QStringLiteral("bob")), 5000);
     auto balloonTitles = [&balloons] {
         QStringList titles;
         for (const QList<QVariant> &shown : qAsConst(balloons))

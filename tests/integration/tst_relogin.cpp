@@ -1,11 +1,11 @@
 #include "hermetic.h"
 #include "loopbackzmsgd.h"
+#include "mainwindowview.h"
 #include "tlstestserver.h"
 
 #include "LoginStore.h"
 #include "Platform.h"
 #include "UiMessage.h"
-#include "frmChat.h"
 #include "frmLogin.h"
 
 #include <zmsgdserver.h>
@@ -45,17 +45,6 @@ constexpr int HangMs = 30000;
 QSettings settings()
 {
     return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
-}
-
-// The chat window with user as the desktop shows it: a visible top-level window.
-frmChat *chatWith(const QString &user)
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        auto *chat = qobject_cast<frmChat *>(widget);
-        if (chat && chat->isVisible() && chat->contactUser() == user)
-            return chat;
-    }
-    return nullptr;
 }
 
 void pointAt(quint16 port)
@@ -382,7 +371,7 @@ void TestRelogin::linesPushedDuringAttemptAreHandled()
         window->show();
     }
     QTRY_VERIFY_WITH_TIMEOUT(window->isSessionLoggedIn(), HangMs);
-    QVERIFY(chatWith(QStringLiteral("ann")));
+    QVERIFY(MainWindowView::chatWith(QStringLiteral("ann")));
     QCOMPARE(window->ownNickName(), reply.contains("--nick=") ? QStringLiteral("Dave D") : QStringLiteral("Dave"));
     QCOMPARE(page(window.get()), 4);
     // One connection per login: the window's session took over the one that logged in.

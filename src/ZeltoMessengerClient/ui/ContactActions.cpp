@@ -42,10 +42,10 @@ void ContactActions::rename(const QString &user)
         return;
     // Only the account name is kept across the dialog: a logout while it is open frees the row.
     bool ok = false;
-    const QString answer = QInputDialog::getText(
-        window, QCoreApplication::translate("frmLogin", "Rename contact"),
-        QCoreApplication::translate("frmLogin", "Please type in the new contact name"), QLineEdit::Normal,
-        window->displayName(user), &ok, inputDialogFlags());
+    const QString answer =
+        QInputDialog::getText(window, QCoreApplication::translate("frmLogin", "Rename contact"),
+                              QCoreApplication::translate("frmLogin", "Please type in the new contact name"),
+                              QLineEdit::Normal, window->displayName(user), &ok, inputDialogFlags());
     if (!ok || answer.trimmed().isEmpty() || !rows.items.contains(user))
         return;
     window->setCustomNick(user, answer);
