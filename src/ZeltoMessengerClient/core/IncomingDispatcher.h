@@ -16,6 +16,8 @@ class IncomingView;
 // queue, and tells the view what to show. Messages are confirmed to the server once shown.
 class IncomingDispatcher
 {
+    Q_DISABLE_COPY(IncomingDispatcher)
+
 public:
     struct Session {
         // The server's number of a message object; 0 when it has none.

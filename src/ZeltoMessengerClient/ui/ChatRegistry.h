@@ -15,6 +15,8 @@ class frmLogin;
 // contact book.
 class ChatRegistry
 {
+    Q_DISABLE_COPY(ChatRegistry)
+
 public:
     ChatRegistry(ContactBook &book, frmLogin *window);
 

@@ -12,6 +12,8 @@ class frmLogin;
 // calls the server through the main window and changes the rows only after its 200.
 class ContactActions
 {
+    Q_DISABLE_COPY(ContactActions)
+
 public:
     ContactActions(frmLogin *window, ContactListView &rows, ChatRegistry &chats);
 

@@ -19,6 +19,8 @@ class frmLogin;
 // composed icon (avatar and state badge) and its place in the search filter.
 class ContactListView
 {
+    Q_DISABLE_COPY(ContactListView)
+
 public:
     ContactListView(ContactBook &book, AvatarLoader &avatars, frmLogin *window);
 

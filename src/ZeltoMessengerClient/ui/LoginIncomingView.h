@@ -11,6 +11,8 @@ class frmLogin;
 // The incoming dispatch's view of the main window: its contact rows, chat windows and notices.
 class LoginIncomingView : public IncomingView
 {
+    Q_DISABLE_COPY(LoginIncomingView)
+
 public:
     LoginIncomingView(frmLogin *window, ContactBook &book, ContactListView &rows, ChatRegistry &chats,
                       NotificationPresenter &notices);

@@ -22,6 +22,8 @@ NotificationPresenter::NotificationPresenter(QObject *parent)
     : QObject(parent)
 {}
 
+NotificationPresenter::~NotificationPresenter() = default;
+
 void NotificationPresenter::hold()
 {
     queue.hold();
@@ -58,8 +60,11 @@ bool NotificationPresenter::release()
 
 bool NotificationPresenter::showOnDesktop(const NotificationQueue::Note &note)
 {
-    if (note.summary.isEmpty()
-        || !AppSettings::open().value(QStringLiteral("Interface/SystemNotifications"), true).toBool())
+    if (note.summary.isEmpty())
+        return false;
+    if (!settings)
+        settings.reset(new QSettings(AppSettings::open()));
+    if (!settings->value(QStringLiteral("Interface/SystemNotifications"), true).toBool())
         return false;
     if (!desktop) {
         desktop = new DesktopNotifications(this);

@@ -8,8 +8,11 @@
 #include <QPointer>
 #include <QString>
 
+#include <memory>
+
 class DesktopNotifications;
 class NotificationWidget;
+class QSettings;
 class QWidget;
 
 // The main window's notices: popups (few at once, a contact's newest replacing its older one),
@@ -20,6 +23,7 @@ class NotificationPresenter : public QObject
     Q_OBJECT
 public:
     explicit NotificationPresenter(QObject *parent = nullptr);
+    ~NotificationPresenter() override;
 
     void hold();
     bool heldTooLong() const { return queue.heldTooLong(); }
@@ -48,6 +52,8 @@ private:
     QList<QPointer<NotificationWidget>> popups;
     QList<QPointer<QWidget>> heldFlashes;
     DesktopNotifications *desktop = nullptr;
+    // Opened once: a burst asks for every note whether the desktop may show it.
+    std::unique_ptr<QSettings> settings;
 };
 
 #endif
