@@ -218,7 +218,6 @@ private:
     // Called by the poll: hands every complete buffered object to readIncoming, in order,
     // until the buffer is empty or the tick's time budget is spent.
     void drainIncoming();
-    void releaseNotifications();
     void resetContactSearch();
     QString currentContact() const;
     void showContactMenu(QListWidget *list);

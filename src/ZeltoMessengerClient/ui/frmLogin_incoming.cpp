@@ -62,13 +62,7 @@ void frmLogin::drainIncoming()
         }
     }
     // Popups of a burst wait for its end, but a stream that never ends still shows some.
-    if (!continues || notifications.heldTooLong())
-        releaseNotifications();
-}
-
-void frmLogin::releaseNotifications()
-{
-    if (notifications.release())
+    if ((!continues || notifications.heldTooLong()) && notifications.release())
         playChatIn();
 }
 
