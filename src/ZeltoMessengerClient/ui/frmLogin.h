@@ -222,7 +222,6 @@ private:
     QString currentContact() const;
     void showContactMenu(QListWidget *list);
     void openChatForItem(QListWidgetItem *item);
-    void relogin();
     void reloginEnded(LoginAttempt &attempt);
     void showBalloon(const QString &title, const QString &text, QSystemTrayIcon::MessageIcon icon);
 
@@ -278,10 +277,6 @@ private:
     // --- account dialogs ---
     // (frmLogin_dialogs.cpp; the dialogs are opened by AccountDialogs)
 public:
-    // The own profile editor ("zmp://editprofile"); shows the Offline box when not online.
-    void openOwnProfile();
-    // The friend-requests dialog ("zmp://friendrequests"); shows the Offline box when not online.
-    void openFriendRequests();
     // Uploads the own avatar with the login page's credentials; false when offline or refused.
     bool uploadAvatar(QImage image);
     void enableUpdateNotification();

@@ -41,16 +41,6 @@ void frmLogin::showProfile()
         AccountDialogs::profileInfo(this, user);
 }
 
-void frmLogin::openOwnProfile()
-{
-    AccountDialogs::ownProfile(this);
-}
-
-void frmLogin::openFriendRequests()
-{
-    AccountDialogs::friendRequests(this);
-}
-
 bool frmLogin::uploadAvatar(QImage image)
 {
     if (!isSessionLoggedIn())

@@ -2,6 +2,7 @@
 // line's links and the connection watchdog.
 #include "frmLogin.h"
 
+#include "AccountDialogs.h"
 #include "IncomingDispatcher.h"
 #include "LoginAttempt.h"
 #include "LoginIncomingView.h"
@@ -87,9 +88,9 @@ void frmLogin::noteBack(QString noteTag)
 void frmLogin::on_labWelcomeNick_linkActivated(QString link)
 {
     if (link == QLatin1String("zmp://editprofile"))
-        openOwnProfile();
+        AccountDialogs::ownProfile(this);
     else if (link == QLatin1String("zmp://friendrequests"))
-        openFriendRequests();
+        AccountDialogs::friendRequests(this);
 }
 
 void frmLogin::editProfile()
@@ -102,17 +103,12 @@ void frmLogin::editProfile()
 
 void frmLogin::on_timerLC_tick()
 {
-    // One attempt at a time: a running one reports when it ends.
+    // One attempt at a time: a running one reports when it ends. Against a server that does
+    // not answer an attempt takes up to ten seconds; it runs on a connection of its own, and the
+    // windows stay usable meanwhile.
     if (sessionActive && !zmsgfw->isLoggedIn() && !loginAttempt)
-        relogin();
+        startLoginAttempt(false, [this](LoginAttempt &attempt) { reloginEnded(attempt); });
     timerLC->start(10000);
-}
-
-void frmLogin::relogin()
-{
-    // Against a server that does not answer an attempt takes up to ten seconds; it runs on a
-    // connection of its own, and the windows stay usable meanwhile.
-    startLoginAttempt(false, [this](LoginAttempt &attempt) { reloginEnded(attempt); });
 }
 
 void frmLogin::reloginEnded(LoginAttempt &attempt)
