@@ -2,6 +2,7 @@
 // queue and popups, on a real frmLogin without a display (offscreen platform). Messages are
 // given one of four senders, because every new sender opens a chat window by design and
 // thousands of them would only measure window creation.
+#include "AvatarLoader.h"
 #include "frmLogin.h"
 #include "fuzzsupport.h"
 #include "zmsgfwwire.h"
@@ -12,16 +13,7 @@
 
 namespace {
 
-// A dispatch may start the avatar thread. It is stopped after every input: left running, it
-// would still be downloading when the fuzzer exits, over statics the exit handlers have
-// already destroyed (exit handlers cannot be ordered after Qt's lazily built ones).
-class FuzzWindow : public frmLogin
-{
-public:
-    using frmLogin::stopAvatarThread;
-};
-
-FuzzWindow *window = nullptr;
+frmLogin *window = nullptr;
 
 QString withKnownSender(const QString &object)
 {
@@ -37,7 +29,10 @@ void dispatch(const QString &object)
 {
     window->readIncoming(withKnownSender(object));
     QCoreApplication::processEvents();
-    window->stopAvatarThread();
+    // A dispatch may start the avatar thread. It is stopped after every input: left running, it
+    // would still be downloading when the fuzzer exits, over statics the exit handlers have
+    // already destroyed (exit handlers cannot be ordered after Qt's lazily built ones).
+    window->findChild<AvatarLoader *>()->stop();
 }
 
 } // namespace
@@ -65,7 +60,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     // is still alive, crashes in Qt's own clean-up when the fuzzer ends.
     static QApplication *app = new QApplication(argc, argv);
     Q_UNUSED(app)
-    window = new FuzzWindow;
+    window = new frmLogin;
     window->show();
     return 0;
 }

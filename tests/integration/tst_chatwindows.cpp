@@ -3,7 +3,9 @@
 #include "frmLogin.h"
 #include "hermetic.h"
 #include "loopbackzmsgd.h"
+#include "mainwindowview.h"
 #include "testpictures.h"
+#include "zmsgfwwire.h"
 
 #include <zmsgdserverthread.h>
 #include <zmsgfw111q.h>
@@ -13,7 +15,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidgetItem>
+#include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QSettings>
@@ -23,18 +25,7 @@
 
 #include <memory>
 
-// The main window with its chat and avatar members opened up for inspection.
-class ChatProbeLogin : public frmLogin
-{
-public:
-    using frmLogin::avatarImages;
-    using frmLogin::avatarQueue;
-    using frmLogin::avatarWork;
-    using frmLogin::chatWindows;
-    using frmLogin::contactAvatars;
-    using frmLogin::contactItems;
-    using frmLogin::startAvatarThread;
-};
+using namespace MainWindowView;
 
 namespace {
 
@@ -51,6 +42,12 @@ QList<frmChat *> openChats()
             chats << chat;
     }
     return chats;
+}
+
+// The server's answer to a request for the own avatar: a picture id to fetch.
+QString ownAvatarObject(const QString &id)
+{
+    return ZMsgFwWire::renderIncomingObject("ZM/1.1 return --rq=avatar --id=200 --avatar=" + id.toUtf8() + '\n');
 }
 
 QColor headerColour(frmChat *chat)
@@ -86,12 +83,14 @@ class SilentServer : public QTcpServer
 {
 public:
     int connections = 0;
+    int closed = 0;
 
 protected:
     void incomingConnection(qintptr descriptor) override
     {
         auto *socket = new QTcpSocket(this);
         socket->setSocketDescriptor(descriptor);
+        connect(socket, &QTcpSocket::disconnected, this, [this] { ++closed; });
         ++connections;
     }
 };
@@ -128,58 +127,62 @@ void TestChatWindows::cleanup()
 
 void TestChatWindows::openingReusesTheWindow()
 {
-    ChatProbeLogin window;
-    window.openChatWindow("ann", "Ann", "", ":/img/online-t2x64.png", 1, "", false);
-    window.openChatWindow("ben", "Ben", "", ":/img/online-t2x64.png", 1, "", true);
+    frmLogin window;
+    const QString online = QStringLiteral(":/img/online-t2x64.png");
+    window.openChatWindow(QStringLiteral("ann"), QStringLiteral("Ann"), QString(), online, 1, QString(), false);
+    window.openChatWindow(QStringLiteral("ben"), QStringLiteral("Ben"), QString(), online, 1, QString(), true);
     QCOMPARE(openChats().size(), 2);
-    QVERIFY(window.chatWindows.value("ben")->isMinimized());
-    window.openChatWindow("ann", "Ann", "", ":/img/online-t2x64.png", 1, "", false);
+    QVERIFY(chatWith(QStringLiteral("ben"))->isMinimized());
+    window.openChatWindow(QStringLiteral("ann"), QStringLiteral("Ann"), QString(), online, 1, QString(), false);
     QCOMPARE(openChats().size(), 2);
-    QCOMPARE(window.chatWindows.value("ann")->windowTitle(), QStringLiteral("Ann"));
+    QCOMPARE(chatWith(QStringLiteral("ann"))->windowTitle(), QStringLiteral("Ann"));
 
     // Closing a chat deregisters it; the next open makes a new window.
-    QPointer<frmChat> ann = window.chatWindows.value("ann");
+    QPointer<frmChat> ann = chatWith(QStringLiteral("ann"));
     ann->close();
-    QVERIFY(!window.chatWindows.contains("ann"));
+    QVERIFY(!chatWith(QStringLiteral("ann")));
     QTRY_VERIFY(ann.isNull());
-    window.openChatWindow("ann", "Ann", "", ":/img/online-t2x64.png", 1, "", false);
-    QVERIFY(window.chatWindows.value("ann"));
+    window.openChatWindow(QStringLiteral("ann"), QStringLiteral("Ann"), QString(), online, 1, QString(), false);
+    QVERIFY(chatWith(QStringLiteral("ann")));
+    QCOMPARE(openChats().size(), 2);
 }
 
 void TestChatWindows::avatarsReachTablesAndHeaders()
 {
-    ChatProbeLogin window;
-    window.openChatWindow("cid", "Cid", "", ":/img/online-t2x64.png", 1, "id-red", false);
-    frmChat *chat = window.chatWindows.value("cid");
+    frmLogin window;
+    window.openChatWindow(QStringLiteral("cid"), QStringLiteral("Cid"), QString(),
+                          QStringLiteral(":/img/online-t2x64.png"), 1, QStringLiteral("id-red"), false);
+    frmChat *chat = chatWith(QStringLiteral("cid"));
     const QColor defaultColour = headerColour(chat);
 
-    window.avatarInsert(png(Qt::red), "id-red");
-    QCOMPARE(window.contactAvatarImage("id-red").pixelColor(1, 1), QColor(Qt::red));
+    window.avatarInsert(png(Qt::red), QStringLiteral("id-red"));
+    QCOMPARE(window.contactAvatarImage(QStringLiteral("id-red")).pixelColor(1, 1), QColor(Qt::red));
     QCOMPARE(headerColour(chat), QColor(Qt::red));
 
-    window.avatarInsert("not a picture", "id-bad");
-    QVERIFY(window.avatarImages.contains("id-bad"));
-    QVERIFY(window.avatarImages.value("id-bad").isNull());
-    QCOMPARE(window.contactAvatarImage("id-bad"), window.defaultAvatarImage());
-    QCOMPARE(window.contactAvatarImage("unknown"), window.defaultAvatarImage());
+    window.avatarInsert(QByteArray("not a picture"), QStringLiteral("id-bad"));
+    QCOMPARE(window.contactAvatarImage(QStringLiteral("id-bad")), window.defaultAvatarImage());
+    QCOMPARE(window.contactAvatarImage(QStringLiteral("unknown")), window.defaultAvatarImage());
 
     // Pictures too large to be avatars are not decoded.
-    window.avatarInsert(png(Qt::green, 4000), "id-huge");
-    QVERIFY(window.avatarImages.value("id-huge").isNull());
+    window.avatarInsert(png(Qt::green, 4000), QStringLiteral("id-huge"));
+    QCOMPARE(window.contactAvatarImage(QStringLiteral("id-huge")), window.defaultAvatarImage());
     QVERIFY(headerColour(chat) != defaultColour);
 }
 
 void TestChatWindows::logoutClosesEveryChat()
 {
-    ChatProbeLogin window;
-    for (const char *name : {"a", "b", "c", "d"})
-        window.openChatWindow(QLatin1String(name), QLatin1String(name), "", ":/img/online-t2x64.png", 1, "", false);
+    frmLogin window;
+    for (const char *name : {"a", "b", "c", "d"}) {
+        window.openChatWindow(QLatin1String(name), QLatin1String(name), QString(),
+                              QStringLiteral(":/img/online-t2x64.png"), 1, QString(), false);
+    }
     QList<QPointer<frmChat>> chats;
     for (frmChat *chat : openChats())
         chats << chat;
     QCOMPARE(chats.size(), 4);
     window.logoutUser();
-    QVERIFY(window.chatWindows.isEmpty());
+    for (const char *name : {"a", "b", "c", "d"})
+        QVERIFY(!chatWith(QLatin1String(name)));
     for (const QPointer<frmChat> &chat : chats)
         QTRY_VERIFY(chat.isNull());
     QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
@@ -193,22 +196,19 @@ void TestChatWindows::logoutStopsTheAvatarThread()
     qputenv("ZMSGFW_HOST", "127.0.0.1");
     qputenv("ZMSGFW_AVATAR_HTTP_PORT", QByteArray::number(server.serverPort()));
 
-    ChatProbeLogin window;
-    window.avatarQueue = QStringList{"slow"};
-    window.startAvatarThread();
-    QVERIFY(window.avatarWork);
+    frmLogin window;
+    window.readIncoming(ownAvatarObject(QStringLiteral("slow")));
     QTRY_COMPARE(server.connections, 1);
     QElapsedTimer clock;
     clock.start();
     window.logoutUser();
     QVERIFY(clock.elapsed() < 5000);
-    QVERIFY(!window.avatarWork);
+    QTRY_COMPARE(server.closed, 1);
     // A new session can start a new thread at once.
-    window.startAvatarThread();
-    QVERIFY(window.avatarWork);
+    window.readIncoming(ownAvatarObject(QStringLiteral("slow")));
     QTRY_COMPARE(server.connections, 2);
     window.logoutUser();
-    QVERIFY(!window.avatarWork);
+    QTRY_COMPARE(server.closed, 2);
 }
 
 void TestChatWindows::mainWindowGoesFirst()
@@ -218,17 +218,18 @@ void TestChatWindows::mainWindowGoesFirst()
     qputenv("ZMSGFW_HOST", "127.0.0.1");
     qputenv("ZMSGFW_AVATAR_HTTP_PORT", QByteArray::number(server.serverPort()));
 
-    auto window = std::make_unique<ChatProbeLogin>();
-    window->openChatWindow("eve", "Eve", "", ":/img/online-t2x64.png", 1, "", false);
-    QPointer<frmChat> chat = window->chatWindows.value("eve");
-    window->avatarQueue = QStringList{"slow"};
-    window->startAvatarThread();
+    auto window = std::make_unique<frmLogin>();
+    window->openChatWindow(QStringLiteral("eve"), QStringLiteral("Eve"), QString(),
+                           QStringLiteral(":/img/online-t2x64.png"), 1, QString(), false);
+    QPointer<frmChat> chat = chatWith(QStringLiteral("eve"));
+    window->readIncoming(ownAvatarObject(QStringLiteral("slow")));
     QTRY_COMPARE(server.connections, 1);
     QElapsedTimer clock;
     clock.start();
     window.reset();
     QVERIFY(clock.elapsed() < 5000);
     QVERIFY(chat.isNull());
+    QTRY_COMPARE(server.closed, 1);
 }
 
 void TestChatWindows::twoClientsOnZmsgd()
@@ -239,63 +240,66 @@ void TestChatWindows::twoClientsOnZmsgd()
     QString error;
     QVERIFY2(zmsgd.start(config, &error), qPrintable(error));
     exportZmsgdEndpoint(zmsgd);
+    const QString online = QStringLiteral(":/img/online-t2x64.png");
 
-    ChatProbeLogin alice;
-    login(&alice, "alice", "alice123");
+    frmLogin alice;
+    login(&alice, QStringLiteral("alice"), QStringLiteral("alice123"));
     QVERIFY(alice.isSessionLoggedIn());
     forgetLogin();
-    auto bob = std::make_unique<ChatProbeLogin>();
-    login(bob.get(), "bob", "bob123");
+    auto bob = std::make_unique<frmLogin>();
+    login(bob.get(), QStringLiteral("bob"), QStringLiteral("bob123"));
     QVERIFY(bob->isSessionLoggedIn());
-    QTRY_VERIFY_WITH_TIMEOUT(alice.contactItems.contains("bob"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(contactRow(alice, QStringLiteral("bob")), 10000);
 
     // Alice writes from her chat window; Bob's window opens by itself.
-    alice.openChatWindow("bob", "Bob", "", ":/img/online-t2x64.png", 1, "", false);
-    frmChat *aliceChat = alice.chatWindows.value("bob");
-    auto *field = aliceChat->findChild<QLineEdit *>("txtMessageBox");
+    alice.openChatWindow(QStringLiteral("bob"), QStringLiteral("Bob"), QString(), online, 1, QString(), false);
+    frmChat *aliceChat = chatWith(QStringLiteral("bob"));
+    auto *field = aliceChat->findChild<QLineEdit *>(QStringLiteral("txtMessageBox"));
     field->setText(QStringLiteral("hi <b>Bob</b> :) see http://example.org/x"));
     QTest::keyClick(field, Qt::Key_Return);
     QVERIFY(field->text().isEmpty());
     QCOMPARE(viewText(aliceChat).section(QLatin1Char(0x0a), 0, 0), QStringLiteral("Alice"));
 
-    QTRY_VERIFY_WITH_TIMEOUT(bob->chatWindows.contains("alice"), 10000);
-    frmChat *bobChat = bob->chatWindows.value("alice");
+    QTRY_VERIFY_WITH_TIMEOUT(chatWith(QStringLiteral("alice")), 10000);
+    frmChat *bobChat = chatWith(QStringLiteral("alice"));
     QTRY_VERIFY(viewText(bobChat).contains(QLatin1String("hi <b>Bob</b>")));
-    const QString html = bobChat->findChild<QTextBrowser *>("tbChat")->toHtml();
+    const QString html = bobChat->findChild<QTextBrowser *>(QStringLiteral("tbChat"))->toHtml();
     QVERIFY(html.contains(QLatin1String(":/img/friendly.png")));
     QVERIFY(html.contains(QLatin1String("href=\"http://example.org/x\"")));
 
     // Closing and reopening the chat, and restarting Bob's program, keep the conversation.
     bobChat->close();
-    bob->openChatWindow("alice", "Alice", "", ":/img/online-t2x64.png", 1, "", false);
-    QVERIFY(viewText(bob->chatWindows.value("alice")).contains(QLatin1String("hi <b>Bob</b>")));
+    bob->openChatWindow(QStringLiteral("alice"), QStringLiteral("Alice"), QString(), online, 1, QString(), false);
+    QVERIFY(viewText(chatWith(QStringLiteral("alice"))).contains(QLatin1String("hi <b>Bob</b>")));
     bob.reset();
     forgetLogin();
-    bob = std::make_unique<ChatProbeLogin>();
-    bob->openChatWindow("alice", "Alice", "", ":/img/online-t2x64.png", 1, "", false);
-    QVERIFY(viewText(bob->chatWindows.value("alice")).contains(QLatin1String("hi <b>Bob</b>")));
-    login(bob.get(), "bob", "bob123");
+    bob = std::make_unique<frmLogin>();
+    bob->openChatWindow(QStringLiteral("alice"), QStringLiteral("Alice"), QString(), online, 1, QString(), false);
+    QVERIFY(viewText(chatWith(QStringLiteral("alice"))).contains(QLatin1String("hi <b>Bob</b>")));
+    login(bob.get(), QStringLiteral("bob"), QStringLiteral("bob123"));
     QVERIFY(bob->isSessionLoggedIn());
 
     // Alice uploads a picture; Bob's next avatar refresh downloads it into his list and header.
     QImage green(200, 100, QImage::Format_ARGB32);
     green.fill(Qt::green);
     QVERIFY(alice.uploadAvatar(green));
-    QTRY_VERIFY_WITH_TIMEOUT(bob->contactItems.contains("alice"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(contactRow(*bob, QStringLiteral("alice")), 10000);
     QString greenId;
     for (int attempt = 0; attempt < 50 && greenId.isEmpty(); ++attempt) {
         QMetaObject::invokeMethod(bob.get(), "on_timerOA_tick");
         QTest::qWait(200);
-        const QString id = bob->contactAvatars.value("alice");
-        if (bob->avatarImages.value(id).pixelColor(5, 5) == QColor(Qt::green))
+        const QString id = bob->contacts().contactAvatars.value(QStringLiteral("alice"));
+        if (bob->isContactAvatarLoaded(QStringLiteral("alice"))
+            && bob->contactAvatarImage(id).pixelColor(5, 5) == QColor(Qt::green))
             greenId = id;
     }
     QVERIFY(!greenId.isEmpty());
-    QTRY_COMPARE(headerColour(bob->chatWindows.value("alice")), QColor(Qt::green));
+    QTRY_COMPARE(headerColour(chatWith(QStringLiteral("alice"))), QColor(Qt::green));
     QMetaObject::invokeMethod(bob.get(), "on_timerOA_tick");
-    QTRY_VERIFY_WITH_TIMEOUT(bob->contactItems.value("alice")->icon().pixmap(68, 54).toImage().pixelColor(20, 25)
-                                 == QColor(Qt::green),
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        contactRow(*bob, QStringLiteral("alice"))->icon().pixmap(68, 54).toImage().pixelColor(20, 25)
+            == QColor(Qt::green),
+        10000);
     QVERIFY(QFileInfo::exists(QDir::homePath() + QStringLiteral("/.zmsg/") + greenId + QStringLiteral(".zm"))
             || QFileInfo::exists(QDir::homePath() + QStringLiteral("/.zmsg/encoded")));
 

@@ -1,5 +1,6 @@
 #include "hermetic.h"
 #include "loopbackzmsgd.h"
+#include "mainwindowview.h"
 #include "tlstestserver.h"
 
 #include "LoginStore.h"
@@ -13,6 +14,7 @@
 #include <zmsgfw111q.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,15 +29,6 @@
 
 #include <atomic>
 #include <memory>
-
-// The main window with the contact tables in view.
-class ReloginProbe : public frmLogin
-{
-public:
-    using frmLogin::chatWindows;
-    using frmLogin::friendRequests;
-    using frmLogin::states;
-};
 
 namespace {
 
@@ -202,8 +195,8 @@ private:
     static int page(frmLogin *window) { return child<QStackedWidget>(window, "swTabs")->currentIndex(); }
     // A designed-mode window logged in by its remembered login against server, whose
     // connection then breaks; the watchdog's timers are left to the test.
-    std::unique_ptr<ReloginProbe> sessionThatLostItsServer(TlsTestServer &server,
-                                                           TlsTestServer::LineHandler handler = friendlyAnswer);
+    std::unique_ptr<frmLogin> sessionThatLostItsServer(TlsTestServer &server,
+                                                       TlsTestServer::LineHandler handler = friendlyAnswer);
     // Lets the window's own watchdog timer fire now.
     static void fireWatchdog(frmLogin *window) { child<QTimer>(window, "timerLC")->start(0); }
 
@@ -229,15 +222,15 @@ void TestRelogin::init()
     messageBoxes = 0;
 }
 
-std::unique_ptr<ReloginProbe> TestRelogin::sessionThatLostItsServer(TlsTestServer &server,
-                                                                    TlsTestServer::LineHandler handler)
+std::unique_ptr<frmLogin> TestRelogin::sessionThatLostItsServer(TlsTestServer &server,
+                                                                TlsTestServer::LineHandler handler)
 {
     server.setLineHandler(std::move(handler));
     if (!server.listenOnLoopback())
         return nullptr;
     server.exportEndpoint();
     rememberLogin(QStringLiteral("dave"), QStringLiteral("pw"));
-    auto window = std::make_unique<ReloginProbe>();
+    auto window = std::make_unique<frmLogin>();
     window->show();
     // The watchdog runs when the test says so.
     child<QTimer>(window.get(), "timerLC")->stop();
@@ -363,7 +356,7 @@ void TestRelogin::linesPushedDuringAttemptAreHandled()
         return friendlyAnswer(line);
     };
     TlsTestServer server;
-    std::unique_ptr<ReloginProbe> window;
+    std::unique_ptr<frmLogin> window;
     if (relogin) {
         window = sessionThatLostItsServer(server, handler);
         QVERIFY(window);
@@ -374,11 +367,11 @@ void TestRelogin::linesPushedDuringAttemptAreHandled()
         QVERIFY(server.listenOnLoopback());
         server.exportEndpoint();
         rememberLogin(QStringLiteral("dave"), QStringLiteral("pw"));
-        window = std::make_unique<ReloginProbe>();
+        window = std::make_unique<frmLogin>();
         window->show();
     }
     QTRY_VERIFY_WITH_TIMEOUT(window->isSessionLoggedIn(), HangMs);
-    QVERIFY(window->chatWindows.contains(QStringLiteral("ann")));
+    QVERIFY(MainWindowView::chatWith(QStringLiteral("ann")));
     QCOMPARE(window->ownNickName(), reply.contains("--nick=") ? QStringLiteral("Dave D") : QStringLiteral("Dave"));
     QCOMPARE(page(window.get()), 4);
     // One connection per login: the window's session took over the one that logged in.
@@ -402,8 +395,9 @@ void TestRelogin::automaticLoginAsksWhatALoginAsks()
     for (const QByteArray &line : server.receivedLines().mid(2))
         asked << QString::fromUtf8(line.trimmed().split(' ').value(2));
     QCOMPARE(asked,
-             (QStringList{"--rq=avatar", "--rq=contactswithavatar", "--rq=contactswithstates", "--rq=contactsrequests",
-                          "--rq=onlinestate"}));
+             (QStringList{QStringLiteral("--rq=avatar"), QStringLiteral("--rq=contactswithavatar"),
+                          QStringLiteral("--rq=contactswithstates"), QStringLiteral("--rq=contactsrequests"),
+                          QStringLiteral("--rq=onlinestate")}));
     QVERIFY(settings().value(QStringLiteral("Login/Autologin")).toBool());
     QCOMPARE(server.connectionCount(), 1);
     window->logoutUser();
@@ -474,7 +468,7 @@ void TestRelogin::quitWhileAttemptRuns()
     QFETCH(bool, relogin);
     TlsTestServer lost;
     TlsTestServer silent;
-    std::unique_ptr<ReloginProbe> window;
+    std::unique_ptr<frmLogin> window;
     if (relogin) {
         window = sessionThatLostItsServer(lost);
         QVERIFY(window);
@@ -485,7 +479,7 @@ void TestRelogin::quitWhileAttemptRuns()
         fireWatchdog(window.get());
     } else {
         rememberLogin(QStringLiteral("dave"), QStringLiteral("pw"));
-        window = std::make_unique<ReloginProbe>();
+        window = std::make_unique<frmLogin>();
         window->show();
     }
     QTRY_VERIFY_WITH_TIMEOUT(silent.connectionCount() == 1, HangMs);
@@ -521,8 +515,9 @@ void TestRelogin::reloginAsksForTheLists()
     for (const QByteArray &line : server.receivedLines().mid(before + 1))
         asked << QString::fromUtf8(line.trimmed().split(' ').value(2));
     QCOMPARE(asked,
-             (QStringList{"--rq=onlinestate", "--rq=avatar", "--rq=contactswithavatar", "--rq=contactswithstates",
-                          "--rq=contactsrequests"}));
+             (QStringList{QStringLiteral("--rq=onlinestate"), QStringLiteral("--rq=avatar"),
+                          QStringLiteral("--rq=contactswithavatar"), QStringLiteral("--rq=contactswithstates"),
+                          QStringLiteral("--rq=contactsrequests")}));
     QCOMPARE(server.connectionCount(), 2);
     window->logoutUser();
 }
@@ -537,7 +532,7 @@ void TestRelogin::reconnectShowsContactsAtOnce()
     exportZmsgdEndpoint(*server);
 
     rememberLogin(QStringLiteral("alice"), QStringLiteral("alice123"));
-    auto window = std::make_unique<ReloginProbe>();
+    auto window = std::make_unique<frmLogin>();
     window->show();
     // Neither refresh timer may bring the lists; only the re-login can.
     for (const char *timer : {"timerOA", "timerFR", "timerLC"})
@@ -545,9 +540,9 @@ void TestRelogin::reconnectShowsContactsAtOnce()
     QSignalSpy balloons(window.get(), &frmLogin::balloonShown);
     QTRY_VERIFY_WITH_TIMEOUT(window->isSessionLoggedIn(), HangMs);
     const QString bot = QStringLiteral("zeltobot");
-    QTRY_COMPARE_WITH_TIMEOUT(window->states.value(bot), 1, HangMs);
-    QCOMPARE(window->states.value(QStringLiteral("bob")), 8);
-    QTRY_COMPARE_WITH_TIMEOUT(window->friendRequests, QStringList{QStringLiteral("carol")}, HangMs);
+    QTRY_COMPARE_WITH_TIMEOUT(window->contacts().states.value(bot), 1, HangMs);
+    QCOMPARE(window->contacts().states.value(QStringLiteral("bob")), 8);
+    QTRY_COMPARE_WITH_TIMEOUT(window->pendingFriendRequests(), QStringList{QStringLiteral("carol")}, HangMs);
 
     // The server goes away: everyone is shown offline.
     const quint16 port = server->messagingPort();
@@ -555,7 +550,7 @@ void TestRelogin::reconnectShowsContactsAtOnce()
     QTRY_VERIFY_WITH_TIMEOUT(!window->session()->isLoggedIn(), HangMs);
     fireWatchdog(window.get());
     QTRY_COMPARE_WITH_TIMEOUT(balloonTitles(balloons), QStringList{QStringLiteral("Disconnected")}, HangMs);
-    QCOMPARE(window->states.value(bot), 8);
+    QCOMPARE(window->contacts().states.value(bot), 8);
 
     // It comes back on the same port, where bob is online now and dave asks alice.
     config.messagingPort = port;
@@ -574,10 +569,10 @@ void TestRelogin::reconnectShowsContactsAtOnce()
     QTRY_VERIFY_WITH_TIMEOUT(window->isSessionLoggedIn(), HangMs);
     QCOMPARE(balloonTitles(balloons), (QStringList{QStringLiteral("Disconnected"), QStringLiteral("Reconnected")}));
     // The lists come with the re-login, not with a refresh 20 seconds later.
-    QTRY_COMPARE_WITH_TIMEOUT(window->states.value(bot), 1, HangMs);
-    QTRY_COMPARE_WITH_TIMEOUT(window->states.value(QStringLiteral("bob")), 1, HangMs);
-    QTRY_COMPARE_WITH_TIMEOUT(window->friendRequests.size(), 2, HangMs);
-    QVERIFY(window->friendRequests.contains(QStringLiteral("dave")));
+    QTRY_COMPARE_WITH_TIMEOUT(window->contacts().states.value(bot), 1, HangMs);
+    QTRY_COMPARE_WITH_TIMEOUT(window->contacts().states.value(QStringLiteral("bob")), 1, HangMs);
+    QTRY_COMPARE_WITH_TIMEOUT(window->pendingFriendRequests().size(), 2, HangMs);
+    QVERIFY(window->pendingFriendRequests().contains(QStringLiteral("dave")));
     QVERIFY(child<QLabel>(window.get(), "labWelcomeNick")->text().contains(QStringLiteral("You have 2")));
     QCOMPARE(balloons.size(), 2);
     window->logoutUser();

@@ -11,7 +11,6 @@
 #include "LoginAttempt.h"
 #include "LoginStore.h"
 #include "MessageFormat.h"
-#include "MessageReceipts.h"
 #include "Platform.h"
 #include "Registration.h"
 #include "Sound.h"
@@ -111,7 +110,7 @@ frmLogin::frmLogin(QWidget *parent)
     zmsgfw = new ZMsgFw111Q(this);
     zmsgfw->setAcknowledging(true);
     connect(zmsgfw, &ZMsgFw111Q::objectIncomed, this, &frmLogin::readIncoming);
-    receipts = new MessageReceipts([this](qint64 id) { zmsgfw->acknowledgeMessage(id); }, this);
+    createDispatcher();
     if (remembered.autologin)
         startRememberedLogin(remembered);
     LoginStore::moveToKeyring(settings, keyring);
@@ -913,7 +912,7 @@ void frmLogin::on_labUserStatusDesigned_mouseRelease(QMouseEvent *)
 
 void frmLogin::playChatIn()
 {
-    if (notificationQueue.addChatIn())
+    if (notifications.holdChatIn())
         return;
     DataDirectory::ensure();
     const QString file = Platform::chatInSoundFile(QCoreApplication::applicationDirPath(), DataDirectory::path());

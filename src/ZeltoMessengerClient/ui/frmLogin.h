@@ -13,8 +13,15 @@
 #include <QStringList>
 #include <QSystemTrayIcon>
 
+#include "AvatarLoader.h"
+#include "ChatRegistry.h"
+#include "ContactActions.h"
 #include "ContactBook.h"
-#include "NotificationQueue.h"
+#include "ContactListView.h"
+#include "IncomingDispatcher.h"
+#include "IncomingObject.h"
+#include "IncomingView.h"
+#include "NotificationPresenter.h"
 
 #include <functional>
 #include <memory>
@@ -32,12 +39,7 @@ class ZMsgFw111Q;
 class UpdateThread;
 class frmUpdate;
 class frmChat;
-class AvatarThread;
 class LoginAttempt;
-class LoginChatLink;
-class MessageReceipts;
-class NotificationWidget;
-class DesktopNotifications;
 class SecretStore;
 class QSettings;
 
@@ -181,20 +183,26 @@ protected:
 
     // ------------------------------------------------------------------------------------
     // --- contact list and incoming events ---
-    // (frmLogin_contacts.cpp, frmLogin_incoming.cpp)
+    // (frmLogin_contacts.cpp, frmLogin_incoming.cpp; the rows in ContactListView, the
+    // dispatch in IncomingDispatcher, the notices in NotificationPresenter)
 public:
-    static QString stateName(int state);
-    static QString stateIconPath(int state);
-    static QString ownStateIconPath(int state);
-    static QString stateNotificationImage(int state);
-    QString displayName(QString user);
+    static QString stateName(int state) { return QLatin1String(IncomingObject::stateName(state)); }
+    static QString stateIconPath(int state) { return IncomingObject::stateIconPath(state); }
+    static QString ownStateIconPath(int state) { return IncomingObject::ownStateIconPath(state); }
+    static QString stateNotificationImage(int state) { return IncomingObject::stateNotificationImage(state); }
+    QString displayName(QString user) { return contactBook.displayName(user); }
+    // The contact tables of the session.
+    const ContactBook &contacts() const { return contactBook; }
     const QStringList &pendingFriendRequests() const { return friendRequests; }
     void updateFriendRequests(QString added, QString removed);
     void insertOfflineContact(QString user);
-    void addContactByName(QString user, QWidget *parent);
-    bool hasCustomNick(QString user);
-    void setCustomNick(QString user, QString nick);
-    QIcon makeContactIcon(QImage avatar, QImage stateIcon);
+    void addContactByName(QString user, QWidget *parent) { contactActions.addByName(user, parent); }
+    bool hasCustomNick(QString user) { return contactBook.hasCustomNick(user); }
+    void setCustomNick(QString user, QString nick) { contactBook.setCustomNick(user, nick); }
+    QIcon makeContactIcon(QImage avatar, QImage stateIcon)
+    {
+        return ContactListView::makeIcon(avatar, stateIcon, isDesignedMode());
+    }
     QString ownAvatarId();
     // Raises a popup; data "ocw\n" + user makes a click open that contact's chat. With a
     // summary, the desktop's notification service shows summary and plain-text body instead
@@ -202,53 +210,33 @@ public:
     void showNotification(QString text, QString title, QString data, QString image, const QString &summary = QString(),
                           const QString &body = QString());
 
-protected:
+private:
+    // Called by the constructor, once the session object exists.
+    void createDispatcher();
     // Called by logoutUser: empties both list widgets and every per-contact table.
     void clearContactTables();
     // Called by the poll: hands every complete buffered object to readIncoming, in order,
     // until the buffer is empty or the tick's time budget is spent.
     void drainIncoming();
-
-    QIcon contactIcon(const QString &user, int state);
-    QString contactIconKey(const QString &user, int state) const;
-    void setContactIcon(QListWidgetItem *item, const QString &user, int state);
-    // Item data role holding the key of the icon a row shows.
-    static constexpr int IconKeyRole = Qt::UserRole + 7;
-    void rebuildContactIcon(const QString &user, int state);
-    QString contactOfItem(QListWidgetItem *item) const;
-    QString currentContact() const;
-    void updateChatInfo(const QString &user);
     void resetContactSearch();
+    QString currentContact() const;
     void showContactMenu(QListWidget *list);
     void openChatForItem(QListWidgetItem *item);
-    bool addContactOnce(const QString &name, QWidget *parent);
-    void incomingMessage(const QString &object, const QStringList &parts);
-    void incomingReturn(const QString &object, const QStringList &parts);
-    void refreshContacts(const QString &users);
-    void refreshAvatarIds(const QString &users);
-    void contactStateChanged(const QString &user, int state);
-    void relogin();
     void reloginEnded(LoginAttempt &attempt);
     void showBalloon(const QString &title, const QString &text, QSystemTrayIcon::MessageIcon icon);
 
-    QHash<QString, QIcon> contactIconCache;
-    QList<QPointer<NotificationWidget>> popups;
-    bool drainPending = false;
-    // While a drain hands over a burst, popups and the message sound wait for its end.
-    NotificationQueue notificationQueue;
-    QList<QPointer<frmChat>> heldFlashes;
-    void flashChatWindow(frmChat *chat);
-    void holdNotifications();
-    void releaseNotifications();
-    void raiseNotification(const NotificationQueue::Note &note);
-    // False when the popup is to be shown instead.
-    bool showDesktopNotice(const NotificationQueue::Note &note);
-    DesktopNotifications *desktopNotices = nullptr;
-
-    // The tables and name rules live in the book; the window keeps the rows.
     ContactBook contactBook;
-    QMap<QString, QListWidgetItem *> contactItems;
-    QMap<QListWidgetItem *, QString> itemContacts;
+    AvatarLoader avatars{this};
+    ContactListView contactRows{contactBook, avatars, this};
+    ChatRegistry chats{contactBook, this};
+    ContactActions contactActions{this, contactRows, chats};
+    NotificationPresenter notifications{this};
+    std::unique_ptr<IncomingView> incomingView;
+    std::unique_ptr<IncomingDispatcher> dispatcher;
+    bool drainPending = false;
+    // The contact tables, kept by the book and the rows.
+    QMap<QString, QListWidgetItem *> &contactItems = contactRows.items;
+    QMap<QListWidgetItem *, QString> &itemContacts = contactRows.users;
     QMap<QString, QString> &nicks = contactBook.nicks;
     QMap<QString, int> &states = contactBook.states;
     QMap<QString, QString> &stateIcons = contactBook.stateIcons;
@@ -256,13 +244,11 @@ protected:
     QMap<QString, QString> &contactAvatars = contactBook.contactAvatars;
     QMap<QString, bool> &avatarShown = contactBook.avatarShown;
     QStringList &friendRequests = contactBook.friendRequests;
-
-    MessageReceipts *receipts = nullptr;
     // --- end of contact list and incoming events ---
 
     // ------------------------------------------------------------------------------------
     // --- chat windows and avatars ---
-    // (frmLogin_chat.cpp)
+    // (frmLogin_chat.cpp; the windows in ChatRegistry, the pictures in AvatarLoader)
 public:
     // Brings an open chat forward, or creates, fills and shows a new one.
     void openChatWindow(QString user, QString displayName, QString statusMessage, QString stateIconPath, int state,
@@ -270,36 +256,27 @@ public:
     // The downloaded picture of an avatar id, else the default avatar.
     QImage contactAvatarImage(QString avatarId);
     // A closing chat window: dropped from chatWindows when it is the one kept for user.
-    void forgetChatWindow(const QString &user, frmChat *chat);
+    void forgetChatWindow(const QString &user, frmChat *chat) { chats.forget(user, chat); }
 
-protected:
+private:
     // Called by logoutUser: closes and forgets every open chat window, and stops the avatar
     // thread (its results would belong to the ended session).
     void closeAllChatWindows();
     // Called by applyDesignedStyles: every open chat window refreshes its own styles.
-    void refreshChatStyles();
-    // Starts a thread over the queue; callers check avatarWork first.
-    void startAvatarThread();
-    // Stops a running avatar thread, waiting a bounded time.
-    void stopAvatarThread();
+    void refreshChatStyles() { chats.refreshStyles(); }
+    // Starts a thread over the queue unless one runs.
+    void startAvatarThread() { avatars.start(); }
 
-    QMap<QString, frmChat *> chatWindows;
-    QMap<QString, QImage> avatarImages;
-    QStringList avatarQueue;
-    bool avatarWork = false;
-    QPointer<AvatarThread> avatarThread;
-    // The chat windows' view of this window, a child object.
-    LoginChatLink *chatLink = nullptr;
+    QMap<QString, frmChat *> &chatWindows = chats.windows;
+    QMap<QString, QImage> &avatarImages = avatars.images;
+    QStringList &avatarQueue = avatars.queue;
+    bool &avatarWork = avatars.working;
     // --- end of chat windows and avatars ---
 
     // ------------------------------------------------------------------------------------
     // --- account dialogs ---
-    // (frmLogin_dialogs.cpp)
+    // (frmLogin_dialogs.cpp; the dialogs are opened by AccountDialogs)
 public:
-    // The own profile editor ("zmp://editprofile"); shows the Offline box when not online.
-    void openOwnProfile();
-    // The friend-requests dialog ("zmp://friendrequests"); shows the Offline box when not online.
-    void openFriendRequests();
     // Uploads the own avatar with the login page's credentials; false when offline or refused.
     bool uploadAvatar(QImage image);
     void enableUpdateNotification();

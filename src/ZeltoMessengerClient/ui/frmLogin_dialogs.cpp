@@ -1,140 +1,44 @@
-// Openers of the account dialogs, the update check and the dialogs' view of the main window.
+// The main window's dialog slots, opened by AccountDialogs, and what the dialogs change in it.
 #include "frmLogin.h"
+#include "ui_frmLogin.h"
 
+#include "AccountDialogs.h"
 #include "AppSettings.h"
-#include "DialogSupport.h"
-#include "LoginAccountLink.h"
 #include "LoginStore.h"
-#include "ProfilePayload.h"
 #include "UiMessage.h"
 #include "UpdateThread.h"
-#include "frmAboutZMPQ.h"
-#include "frmAboutZelto.h"
-#include "frmChangePassword.h"
-#include "frmConfig.h"
-#include "frmContactRequests.h"
-#include "frmProfile.h"
-#include "frmProfileInfo.h"
 #include "frmUpdate.h"
-#include "ui_frmLogin.h"
 
 #include <zmsgfw111q.h>
 
 #include <QDebug>
-#include <QIcon>
-#include <QListWidget>
 #include <QSettings>
-
-namespace {
-
-template <typename Dialog> void runDialog(Dialog &dialog)
-{
-    dialog.setWindowIcon(QIcon(QStringLiteral(":/gui/zm48.png")));
-    dialog.show();
-    dialog.exec();
-}
-
-} // namespace
 
 void frmLogin::aboutZelto()
 {
-    frmAboutZelto dialog(this);
-    runDialog(dialog);
+    AccountDialogs::aboutZelto(this);
 }
 
 void frmLogin::aboutZMP()
 {
-    LoginAccountLink link(this);
-    frmAboutZMPQ dialog(this);
-    dialog.setLogin(&link);
-    dialog.setWindowIcon(QIcon(QStringLiteral(":/gui/zm48.png")));
-    dialog.setWindowTitle(tr("About %1").arg(QStringLiteral("Zelto Messenger (ZMP)")));
-    dialog.setBuildText();
-    dialog.show();
-    dialog.exec();
+    AccountDialogs::aboutZmp(this);
 }
 
 void frmLogin::changePassword()
 {
-    if (!isSessionLoggedIn()) {
-        DialogSupport::showOffline(this);
-        return;
-    }
-    LoginAccountLink link(this);
-    frmChangePassword dialog(this);
-    dialog.setLogin(&link);
-    runDialog(dialog);
+    AccountDialogs::changePassword(this);
 }
 
 void frmLogin::openConfig()
 {
-    LoginAccountLink link(this);
-    frmConfig dialog(translationDir, this);
-    dialog.setLogin(&link);
-    runDialog(dialog);
+    AccountDialogs::preferences(this);
 }
 
 void frmLogin::showProfile()
 {
-    if (!isSessionLoggedIn())
-        return;
-    QListWidgetItem *item = contactListInUse ? contactListInUse->currentItem() : nullptr;
-    if (!item || !itemContacts.contains(item))
-        return;
-    const QString user = itemContacts.value(item);
-    const QString reply = zmsgfw->getUserProfileInfo(user);
-    if (ProfilePayload::isFailure(reply)) {
-        UiMessage::warning(this, tr("Show profile"), tr("Can't get Profile Image!"));
-        return;
-    }
-    const ProfileInfo info = ProfilePayload::parse(reply);
-    const QString name = displayName(user);
-
-    frmProfileInfo dialog(this);
-    dialog.setAccount(user);
-    dialog.setName(name);
-    dialog.setContacts(info.contacts);
-    dialog.setSignature(info.signature);
-    dialog.setStatus(statusMessages.value(user));
-    dialog.setClients(info.clients, info.droppedClients);
-    dialog.setWindowTitle(tr("%1 profile").arg(frmProfileInfo::titleName(name)));
-    runDialog(dialog);
-}
-
-void frmLogin::openOwnProfile()
-{
-    if (!isSessionLoggedIn()) {
-        DialogSupport::showOffline(this);
-        return;
-    }
-    const QString account = ownUserName();
-    const QString reply = zmsgfw->getUserProfileInfo(account);
-    if (ProfilePayload::isFailure(reply))
-        return;
-    QString messageState = zmsgfw->getUserMessageState();
-    if (ProfilePayload::isFailure(messageState))
-        messageState.clear();
-    const ProfileInfo info = ProfilePayload::parse(reply);
-
-    LoginAccountLink link(this);
-    frmProfile dialog(this);
-    dialog.setLogin(&link);
-    dialog.setData(account, ownNick, messageState, info.contacts);
-    dialog.setClients(info.clients, info.droppedClients);
-    runDialog(dialog);
-}
-
-void frmLogin::openFriendRequests()
-{
-    if (!isSessionLoggedIn()) {
-        DialogSupport::showOffline(this);
-        return;
-    }
-    LoginAccountLink link(this);
-    frmContactRequests dialog(this);
-    dialog.setLogin(&link);
-    dialog.setRequests(friendRequests);
-    runDialog(dialog);
+    const QString user = currentContact();
+    if (!user.isEmpty())
+        AccountDialogs::profileInfo(this, user);
 }
 
 bool frmLogin::uploadAvatar(QImage image)
