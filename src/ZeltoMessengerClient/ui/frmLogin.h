@@ -47,6 +47,11 @@ class frmLogin;
 namespace LoginStore {
 struct Remembered;
 }
+class HoverHighlight;
+class LanguageMenu;
+class LoginFields;
+class MainMenus;
+class RegistrationPage;
 
 // The main window: login pages, contact pages and registration page on one stacked widget,
 // the tray icon, the menus and the one protocol session object of the program run.
@@ -104,7 +109,7 @@ public:
     // True while a login runs on a connection of its own (automatic login, re-login).
     bool isLoginAttemptRunning() const { return !loginAttempt.isNull(); }
     // The code of the captcha the registration page shows.
-    QString registrationCaptchaCode() const { return captchaCode; }
+    QString registrationCaptchaCode() const;
 
 signals:
     // Every tray balloon the window shows, also where no tray can show it.
@@ -318,8 +323,6 @@ private:
     // Fills the login page from the remembered automatic login and starts it.
     void startRememberedLogin(const LoginStore::Remembered &remembered);
     void performLogin(bool showErrors, bool fallBackOffline);
-    // False, with a warning when showErrors, for input no login can send.
-    bool checkLoginInput(bool showErrors);
     // What follows a successful login; askNick gives the own nick.
     void enterSession(const std::function<QString()> &askNick);
     void loginFailed(int result, bool showErrors, bool fallBackOffline);
@@ -345,17 +348,14 @@ private:
     void armTimers();
     void restoreWindowGeometry();
     void saveWindowGeometry();
-    void setupLanguages();
-    void addLanguageEntry(const QString &fileName, const QString &path);
-    void clearLanguageTables();
+    // Fills the menu bar's "Change Language" menu; its entries call setLanguage.
+    void setupLanguages(QMenu *menu);
     void setOwnState(int state);
-    void loadCaptcha();
-    void setRegistrationBusy(bool busy);
-    void showRegisterPage();
-    // Room for texts longer in translation than in the designed form.
-    void fitTranslatedTexts();
+    // The form's texts, pictures and limits, and the registration page.
+    void setupForm();
+    // The one session object of the program run.
+    void createSession();
     void registrationCreated(const QString &userName);
-    bool isCursorInside(QWidget *widget) const;
     bool hoverPageVisible() const;
 
     Ui::frmLogin *ui;
@@ -376,25 +376,16 @@ private:
     QListWidget *contactListInUse = nullptr;
     QImage defaultAvatar;
     QSystemTrayIcon *tray = nullptr;
-    QMenu *trayMenu = nullptr;
-    QMenu *trayStatusMenu = nullptr;
-    QList<QPointer<QObject>> menuBarObjects;
-    bool loginHover = false;
-    bool statusHover = false;
     UpdateThread *updateThread = nullptr;
     frmUpdate *updateDialog = nullptr;
 
-    QMap<QString, QString> languageNames;
-    QMap<QString, QAction *> languageActions;
-    QPointer<QMenu> languageMenu;
-
-    QString captchaCode;
-    // The code last posted to the site, which will not take it again.
-    QString spentCaptchaCode;
+    std::unique_ptr<LoginFields> loginFields;
+    std::unique_ptr<RegistrationPage> registration;
+    std::unique_ptr<LanguageMenu> languages;
+    MainMenus *menus = nullptr;
+    HoverHighlight *hover = nullptr;
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
     // The five timers, all single shots. Four restart themselves at the end of their slot (the
     // watchdog with timerLC->start(10000)); timerLB runs once whenever the cursor enters or
     // leaves a highlighted widget.
