@@ -10,11 +10,10 @@
 #include "LanguageList.h"
 #include "LanguageMenu.h"
 #include "LoginAttempt.h"
-#include "LoginFields.h"
+#include "LoginPage.h"
 #include "LoginResult.h"
 #include "LoginStore.h"
 #include "MainMenus.h"
-#include "MessageFormat.h"
 #include "MessageReceipts.h"
 #include "Platform.h"
 #include "Registration.h"
@@ -24,10 +23,11 @@
 #include "UiMessage.h"
 #include "UiTray.h"
 #include "UpdateThread.h"
+#include "WelcomeLine.h"
+#include "WindowGeometry.h"
 #include "frmUpdate.h"
 
 #include <zguifw.h>
-#include <zmsgfw111q.h>
 
 #include <QAction>
 #include <QApplication>
@@ -65,15 +65,14 @@ frmLogin::frmLogin(QWidget *parent)
     DataDirectory::protectContents();
     QSettings settings = AppSettings::open();
     designedMode = settings.value(QStringLiteral("Interface/designedMode"), true).toBool();
-    loginFields = std::make_unique<LoginFields>(ui, this, designedMode);
+    loginPage = std::make_unique<LoginPage>(ui, this, designedMode);
     showInterfaceMode();
 
     // The designed minimum, or more where translated texts need it.
     layout()->invalidate();
     setMinimumSize(QSize(350, 450).expandedTo(minimumSizeHint()));
-    userBootUp = settings.value(QStringLiteral("Login/userBootUp"), true).toBool();
-    if (!userBootUp)
-        loginFields->untickStartWithSystem();
+    const LoginStore::Remembered remembered = LoginStore::read(settings);
+    loginPage->setStartUpChoice(remembered.userBootUp);
 
     buildTrayIcon();
     languages = std::make_unique<LanguageMenu>();
@@ -81,7 +80,6 @@ frmLogin::frmLogin(QWidget *parent)
     hover = new HoverHighlight(ui->labDesignedLogin, ui->frStatus, timerLB);
     armTimers();
     keyring = new Keyring(this);
-    const LoginStore::Remembered remembered = LoginStore::read(settings);
     createSession();
     if (remembered.autologin)
         startRememberedLogin(remembered);
@@ -126,7 +124,7 @@ void frmLogin::registrationCreated(const QString &userName)
     // logs in again with what they hold.
     if (sessionActive)
         return;
-    loginFields->setName(userName);
+    loginPage->setName(userName);
     on_cmdBack_clicked();
 }
 
@@ -135,7 +133,7 @@ void frmLogin::showInterfaceMode()
     if (designedMode) {
         ui->swTabs->setCurrentIndex(3);
         contactListInUse = ui->lwContactsDesigned;
-        loginFields->useDesignedFont();
+        loginPage->useDesignedFont();
         applyDesignedStyles();
     } else {
         ui->swTabs->setCurrentIndex(0);
@@ -145,7 +143,7 @@ void frmLogin::showInterfaceMode()
 
 void frmLogin::startRememberedLogin(const LoginStore::Remembered &remembered)
 {
-    loginFields->fillRemembered(remembered.name, remembered.password);
+    loginPage->fillRemembered(remembered.name, remembered.password);
     if (remembered.passwordInKeyring)
         fetchKeyringPassword(remembered.name);
     else
@@ -175,46 +173,6 @@ void frmLogin::setUpdateObjects(UpdateThread *thread, frmUpdate *dialog)
 
 // ---------------------------------------------------------------------------------------
 // Session forwarders
-
-bool frmLogin::isSessionLoggedIn()
-{
-    return sessionActive && zmsgfw->isLoggedIn();
-}
-
-int frmLogin::addUserContact(QString user)
-{
-    return zmsgfw->addUserContact(user);
-}
-
-int frmLogin::delUserContact(QString user)
-{
-    return zmsgfw->delUserContact(user);
-}
-
-int frmLogin::sendMessageToUser(QString user, QString message)
-{
-    return zmsgfw->sendMessageToUser(user, message);
-}
-
-int frmLogin::setUserPassword(QString oldPassword, QString newPassword)
-{
-    return zmsgfw->setUserPassword(oldPassword, newPassword);
-}
-
-int frmLogin::setUserNick(QString nick)
-{
-    return zmsgfw->setUserNick(nick);
-}
-
-int frmLogin::setUserMessageState(QString message)
-{
-    return zmsgfw->setUserMessageState(message);
-}
-
-QString frmLogin::getClassVersion()
-{
-    return zmsgfw->getClassVersion();
-}
 
 QString frmLogin::getLibraryVersion()
 {
@@ -254,13 +212,13 @@ void frmLogin::loginFromDesignedPage()
     // A running login reads the fields; they are not changed under it.
     if (loginInProgress)
         return;
-    loginFields->copyDesignedPage();
+    loginPage->copyDesignedPage();
     performLogin(true, false);
 }
 
 void frmLogin::on_doAutologin()
 {
-    loginFields->unlock();
+    loginPage->unlock();
     performLogin(false, true);
 }
 
@@ -268,20 +226,20 @@ void frmLogin::fetchKeyringPassword(const QString &name)
 {
     LoginStore::fetchPassword(keyring, name, KeyringWaitMs, this, [this](bool found, const QString &password) {
         if (found) {
-            loginFields->setPassword(password);
+            loginPage->setPassword(password);
             on_doAutologin();
             return;
         }
         // Without the password the user logs in by hand; the name is already there.
         qInfo() << "The keyring did not give the remembered password";
-        loginFields->unlockForTyping();
+        loginPage->unlockForTyping();
     });
 }
 
 void frmLogin::setLoginBusy(bool busy, bool blocking)
 {
     loginInProgress = busy;
-    loginFields->setBusy(busy, blocking);
+    loginPage->setBusy(busy, blocking);
 }
 
 void frmLogin::performLogin(bool showErrors, bool fallBackOffline)
@@ -289,7 +247,7 @@ void frmLogin::performLogin(bool showErrors, bool fallBackOffline)
     // A click that arrives while a login waits for the server must not start another one.
     if (loginInProgress)
         return;
-    if (!loginFields->checkInput(showErrors))
+    if (!loginPage->checkInput(showErrors))
         return;
     // The automatic login runs off this thread, so the window is painted and usable while a
     // server that does not answer is waited for. A login the user started shows it is busy.
@@ -306,7 +264,7 @@ void frmLogin::performLogin(bool showErrors, bool fallBackOffline)
         return;
     }
     setLoginBusy(true, true);
-    const int result = zmsgfw->loginUser(loginFields->name(), loginFields->password());
+    const int result = zmsgfw->loginUser(loginPage->name(), loginPage->password());
     setLoginBusy(false, true);
     if (result == 200)
         enterSession([this] { return zmsgfw->getUserNick(); });
@@ -316,7 +274,7 @@ void frmLogin::performLogin(bool showErrors, bool fallBackOffline)
 
 void frmLogin::startLoginAttempt(bool askNick, std::function<void(LoginAttempt &)> done)
 {
-    auto *attempt = new LoginAttempt(loginFields->name(), loginFields->password(), askNick, this);
+    auto *attempt = new LoginAttempt(loginPage->name(), loginPage->password(), askNick, this);
     attempt->setReplyTimeout(zmsgfw->replyTimeout());
     loginAttempt = attempt;
     const quint64 generation = sessionGeneration;
@@ -353,7 +311,7 @@ void frmLogin::enterSession(const std::function<QString()> &askNick)
     contactListInUse->setFocus(Qt::OtherFocusReason);
     ownNick = askNick();
     if (ownNick.left(8) == QLatin1String("///Error"))
-        ownNick = loginFields->name();
+        ownNick = loginPage->name();
     updateWelcomeLine(ownNick);
     zmsgfw->requestGetUserAvatar();
     zmsgfw->requestGetUserContactsWithAvatar();
@@ -366,21 +324,19 @@ void frmLogin::enterSession(const std::function<QString()> &askNick)
 void frmLogin::loginFailed(int result, bool showErrors, bool fallBackOffline)
 {
     if (showErrors)
-        loginFields->warnRefused(result);
+        loginPage->warnRefused(result);
     if (!fallBackOffline || LoginResult::meaning(result) != LoginResult::Meaning::NoServer)
         return;
     storeLoginChoices();
     QSettings settings = AppSettings::open();
-    const QString name = loginFields->name();
+    const QString name = loginPage->name();
     enterOfflineSession(8, settings.value(QStringLiteral("Nick/") + name, name).toString());
 }
 
 void frmLogin::storeLoginChoices()
 {
     QSettings settings = AppSettings::open();
-    userBootUp = LoginStore::storeChoices(settings, loginFields->stayLoggedIn(), loginFields->startWithSystem(),
-                                          loginFields->name(), loginFields->password(),
-                                          QCoreApplication::applicationFilePath(), userBootUp, keyring);
+    loginPage->storeChoices(settings, keyring);
 }
 
 void frmLogin::enterOfflineSession(int state, QString nick)
@@ -397,7 +353,7 @@ void frmLogin::enterOfflineSession(int state, QString nick)
 
 void frmLogin::on_cbStayLoggedIn_stateChanged(int)
 {
-    userBootUp = loginFields->followStayLoggedIn(userBootUp);
+    loginPage->followStayLoggedIn();
 }
 
 void frmLogin::logoutUser()
@@ -407,7 +363,7 @@ void frmLogin::logoutUser()
         setLoginBusy(false, false);
     zmsgfw->logoutUser();
     sessionActive = false;
-    loginFields->reset(userBootUp);
+    loginPage->reset();
     showLoginPage();
 
     clearContactTables();
@@ -420,8 +376,7 @@ void frmLogin::logoutUser()
 void frmLogin::logoutUserWithRemoveAutologin()
 {
     QSettings settings = AppSettings::open();
-    LoginStore::forget(settings, keyring);
-    userBootUp = false;
+    loginPage->forgetChoices(settings, keyring);
     logoutUser();
 }
 
@@ -462,24 +417,15 @@ void frmLogin::closeEvent(QCloseEvent *event)
 
 void frmLogin::saveWindowGeometry()
 {
-    Platform::protectSettingsFile();
-    QSettings settings = AppSettings::open();
-    settings.beginGroup(QStringLiteral("Windows"));
-    settings.setValue(QStringLiteral("loginGeometry"), saveGeometry());
-    settings.setValue(QStringLiteral("loginState"), saveState());
-    settings.endGroup();
-    settings.sync();
+    WindowGeometry::storeMain({saveGeometry(), saveState()});
 }
 
 void frmLogin::restoreWindowGeometry()
 {
-    QSettings settings = AppSettings::open();
-    settings.beginGroup(QStringLiteral("Windows"));
-    if (settings.contains(QStringLiteral("loginGeometry")) && settings.contains(QStringLiteral("loginState"))) {
-        restoreGeometry(settings.value(QStringLiteral("loginGeometry")).toByteArray());
-        restoreState(settings.value(QStringLiteral("loginState")).toByteArray(), 0);
+    if (const std::optional<WindowGeometry::Saved> saved = WindowGeometry::readMain()) {
+        restoreGeometry(saved->geometry);
+        restoreState(saved->state, 0);
     }
-    settings.endGroup();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -547,11 +493,7 @@ void frmLogin::on_timerLB_tick()
 
 void frmLogin::setupKeyboard()
 {
-    for (QLineEdit *field : {ui->txtName, ui->txtPassword})
-        connect(field, &QLineEdit::returnPressed, ui->cmdLogin, &QPushButton::click);
-    for (QLineEdit *field : {ui->txtNameDesigned, ui->txtPasswordDesigned})
-        connect(field, &QLineEdit::returnPressed, this, &frmLogin::loginFromDesignedPage);
-    LabelButton::attach(ui->labDesignedLogin, [this] { loginFromDesignedPage(); });
+    loginPage->setupKeyboard([this] { loginFromDesignedPage(); });
     for (QLabel *label : {ui->labRegister, ui->labRegisterDesigned, ui->labFriendRequestsDesigned})
         SingleLinkKeys::attach(label);
     ui->labWelcomeNick->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
@@ -584,27 +526,7 @@ void frmLogin::showContactPage()
 void frmLogin::updateWelcomeLine(const QString &nick)
 {
     ownNick = nick;
-    ui->labUserNameDesigned->setText(nick);
-    const int requests = friendRequests.size();
-    // The label is rich text; the nick is whatever the server holds.
-    const QString shownNick = MessageFormat::escapeName(nick);
-    if (requests == 1) {
-        ui->labWelcomeNick->setText(tr("Welcome %1 (<a href=\"zmp://editprofile\">Edit Profile</a>)<br>You have 1 "
-                                       "(<a href=\"zmp://friendrequests\">Friend Request</a>)")
-                                        .arg(shownNick));
-    } else if (requests >= 2) {
-        ui->labWelcomeNick->setText(tr("Welcome %1 (<a href=\"zmp://editprofile\">Edit Profile</a>)<br>You have %2 "
-                                       "(<a href=\"zmp://friendrequests\">Friend Requests</a>)")
-                                        .arg(shownNick, QString::number(requests)));
-    } else {
-        ui->labWelcomeNick->setText(tr("Welcome %1 (<a href=\"zmp://editprofile\">Edit Profile</a>)").arg(shownNick));
-    }
-    if (requests == 1)
-        ui->labFriendRequestsDesigned->setText(tr("You have 1 (<a href=\"zmp://friendrequests\">Friend Request</a>)"));
-    else if (requests >= 2)
-        ui->labFriendRequestsDesigned->setText(
-            tr("You have %1 (<a href=\"zmp://friendrequests\">Friend Requests</a>)").arg(requests));
-    ui->labFriendRequestsDesigned->setVisible(requests > 0);
+    WelcomeLine::show(ui, nick, friendRequests.size());
     Platform::protectSettingsFile();
     QSettings settings = AppSettings::open();
     settings.setValue(QStringLiteral("Nick/") + ui->txtName->text(), nick);

@@ -16,6 +16,8 @@
 #include "ContactBook.h"
 #include "NotificationQueue.h"
 
+#include <zmsgfw111q.h>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -28,7 +30,6 @@ class QListWidgetItem;
 class QMenu;
 class QMouseEvent;
 class QTimer;
-class ZMsgFw111Q;
 class UpdateThread;
 class frmUpdate;
 class frmChat;
@@ -49,7 +50,7 @@ struct Remembered;
 }
 class HoverHighlight;
 class LanguageMenu;
-class LoginFields;
+class LoginPage;
 class MainMenus;
 class RegistrationPage;
 
@@ -74,19 +75,22 @@ public:
     // --- session, offered to the dialogs and chat windows ---
     ZMsgFw111Q *session() const { return zmsgfw; }
     // True when the session flag is set and the session object is logged in.
-    bool isSessionLoggedIn();
+    bool isSessionLoggedIn() { return sessionActive && zmsgfw->isLoggedIn(); }
     bool isSessionActive() const { return sessionActive; }
     // The last state the server gave for a contact, if any.
     std::optional<int> contactState(const QString &user) const;
     // True once the contact's current avatar picture has been downloaded and decoded.
     bool isContactAvatarLoaded(const QString &user) const;
-    int addUserContact(QString user);
-    int delUserContact(QString user);
-    int sendMessageToUser(QString user, QString message);
-    int setUserPassword(QString oldPassword, QString newPassword);
-    int setUserNick(QString nick);
-    int setUserMessageState(QString message);
-    QString getClassVersion();
+    int addUserContact(QString user) { return zmsgfw->addUserContact(user); }
+    int delUserContact(QString user) { return zmsgfw->delUserContact(user); }
+    int sendMessageToUser(QString user, QString message) { return zmsgfw->sendMessageToUser(user, message); }
+    int setUserPassword(QString oldPassword, QString newPassword)
+    {
+        return zmsgfw->setUserPassword(oldPassword, newPassword);
+    }
+    int setUserNick(QString nick) { return zmsgfw->setUserNick(nick); }
+    int setUserMessageState(QString message) { return zmsgfw->setUserMessageState(message); }
+    QString getClassVersion() { return zmsgfw->getClassVersion(); }
     QString getLibraryVersion();
 
     // --- frame, offered to the other parts of the window ---
@@ -363,7 +367,6 @@ private:
     SecretStore *keyring = nullptr;
     bool sessionActive = false;
     bool disconnected = false;
-    bool userBootUp = true;
     QString ownNick;
     bool designedMode = true;
     bool loginInProgress = false;
@@ -379,7 +382,7 @@ private:
     UpdateThread *updateThread = nullptr;
     frmUpdate *updateDialog = nullptr;
 
-    std::unique_ptr<LoginFields> loginFields;
+    std::unique_ptr<LoginPage> loginPage;
     std::unique_ptr<RegistrationPage> registration;
     std::unique_ptr<LanguageMenu> languages;
     MainMenus *menus = nullptr;

@@ -1,19 +1,21 @@
-#include "LoginFields.h"
+#include "LoginPage.h"
 #include "ui_frmLogin.h"
 
 #include "AccountChecks.h"
+#include "LabelButton.h"
 #include "LoginResult.h"
+#include "LoginStore.h"
 #include "UiMessage.h"
 
 #include <QApplication>
 
-LoginFields::LoginFields(Ui::frmLogin *form, QWidget *owner, bool designedMode)
+LoginPage::LoginPage(Ui::frmLogin *form, QWidget *owner, bool designedMode)
     : ui(form)
     , window(owner)
     , designed(designedMode)
 {}
 
-void LoginFields::useDesignedFont()
+void LoginPage::useDesignedFont()
 {
     QFont font = ui->txtNameDesigned->font();
     font.setPixelSize(15);
@@ -24,27 +26,36 @@ void LoginFields::useDesignedFont()
         widget->setFont(font);
 }
 
-QString LoginFields::name() const
+void LoginPage::setupKeyboard(const std::function<void()> &loginDesigned)
+{
+    for (QLineEdit *field : {ui->txtName, ui->txtPassword})
+        QObject::connect(field, &QLineEdit::returnPressed, ui->cmdLogin, &QPushButton::click);
+    for (QLineEdit *field : {ui->txtNameDesigned, ui->txtPasswordDesigned})
+        QObject::connect(field, &QLineEdit::returnPressed, window, loginDesigned);
+    LabelButton::attach(ui->labDesignedLogin, loginDesigned);
+}
+
+QString LoginPage::name() const
 {
     return ui->txtName->text();
 }
 
-QString LoginFields::password() const
+QString LoginPage::password() const
 {
     return ui->txtPassword->text();
 }
 
-bool LoginFields::stayLoggedIn() const
+bool LoginPage::stayLoggedIn() const
 {
     return ui->cbStayLoggedIn->isChecked();
 }
 
-bool LoginFields::startWithSystem() const
+bool LoginPage::startWithSystem() const
 {
     return ui->cbStartWithWindows->isChecked();
 }
 
-void LoginFields::fillRemembered(const QString &name, const QString &password)
+void LoginPage::fillRemembered(const QString &name, const QString &password)
 {
     setName(name);
     setPassword(password);
@@ -57,7 +68,7 @@ void LoginFields::fillRemembered(const QString &name, const QString &password)
     ui->cmdLogin->setEnabled(false);
 }
 
-void LoginFields::unlock()
+void LoginPage::unlock()
 {
     for (QWidget *widget : {static_cast<QWidget *>(ui->cbStayLoggedIn),
                             static_cast<QWidget *>(ui->cbStayLoggedInDesigned), static_cast<QWidget *>(ui->txtName),
@@ -65,25 +76,25 @@ void LoginFields::unlock()
         widget->setEnabled(true);
 }
 
-void LoginFields::unlockForTyping()
+void LoginPage::unlockForTyping()
 {
     unlock();
     (designed ? ui->txtPasswordDesigned : ui->txtPassword)->setFocus(Qt::OtherFocusReason);
 }
 
-void LoginFields::setName(const QString &name)
+void LoginPage::setName(const QString &name)
 {
     ui->txtName->setText(name);
     ui->txtNameDesigned->setText(name);
 }
 
-void LoginFields::setPassword(const QString &password)
+void LoginPage::setPassword(const QString &password)
 {
     ui->txtPassword->setText(password);
     ui->txtPasswordDesigned->setText(password);
 }
 
-void LoginFields::copyDesignedPage()
+void LoginPage::copyDesignedPage()
 {
     ui->txtName->setText(ui->txtNameDesigned->text());
     ui->txtPassword->setText(ui->txtPasswordDesigned->text());
@@ -91,7 +102,7 @@ void LoginFields::copyDesignedPage()
     ui->cbStartWithWindows->setChecked(ui->cbStartWithWindowsDesigned->isChecked());
 }
 
-void LoginFields::setBusy(bool busy, bool blocking)
+void LoginPage::setBusy(bool busy, bool blocking)
 {
     ui->cmdLogin->setEnabled(!busy);
     ui->cmdLogin->setText(busy ? tr("Logging in...") : tr("Login"));
@@ -113,26 +124,40 @@ void LoginFields::setBusy(bool busy, bool blocking)
     }
 }
 
-void LoginFields::untickStartWithSystem()
+void LoginPage::setStartUpChoice(bool startWithSystem)
 {
-    ui->cbStartWithWindows->setChecked(false);
-    ui->cbStartWithWindowsDesigned->setChecked(false);
+    userBootUp = startWithSystem;
+    if (!userBootUp) {
+        ui->cbStartWithWindows->setChecked(false);
+        ui->cbStartWithWindowsDesigned->setChecked(false);
+    }
 }
 
-bool LoginFields::followStayLoggedIn(bool userBootUp)
+void LoginPage::followStayLoggedIn()
 {
     if (ui->cbStayLoggedIn->isChecked()) {
         ui->cbStartWithWindows->setChecked(userBootUp);
         ui->cbStartWithWindows->setEnabled(true);
-        return userBootUp;
+        return;
     }
-    const bool remembered = ui->cbStartWithWindows->isChecked();
+    userBootUp = ui->cbStartWithWindows->isChecked();
     ui->cbStartWithWindows->setChecked(false);
     ui->cbStartWithWindows->setEnabled(false);
-    return remembered;
 }
 
-void LoginFields::reset(bool userBootUp)
+void LoginPage::storeChoices(QSettings &settings, SecretStore *keyring)
+{
+    userBootUp = LoginStore::storeChoices(settings, stayLoggedIn(), startWithSystem(), name(), password(),
+                                          QCoreApplication::applicationFilePath(), userBootUp, keyring);
+}
+
+void LoginPage::forgetChoices(QSettings &settings, SecretStore *keyring)
+{
+    LoginStore::forget(settings, keyring);
+    userBootUp = false;
+}
+
+void LoginPage::reset()
 {
     ui->txtName->clear();
     ui->txtNameDesigned->clear();
@@ -145,7 +170,7 @@ void LoginFields::reset(bool userBootUp)
     ui->cbStartWithWindowsDesigned->setChecked(userBootUp);
 }
 
-bool LoginFields::checkInput(bool showErrors) const
+bool LoginPage::checkInput(bool showErrors) const
 {
     QString problem;
     switch (AccountChecks::checkLogin(name(), password())) {
@@ -163,7 +188,7 @@ bool LoginFields::checkInput(bool showErrors) const
     return false;
 }
 
-void LoginFields::warnRefused(int result) const
+void LoginPage::warnRefused(int result) const
 {
     switch (LoginResult::meaning(result)) {
     case LoginResult::Meaning::UnknownAccount:

@@ -1,7 +1,9 @@
+#include "AppSettings.h"
 #include "LanguageList.h"
 #include "LoginResult.h"
 #include "Platform.h"
 #include "Registration.h"
+#include "WindowGeometry.h"
 #include "hermetic.h"
 
 #include <QSettings>
@@ -9,8 +11,9 @@
 
 Q_DECLARE_METATYPE(LoginResult::Meaning)
 
-// The decisions behind the main window's login, registration and language pages.
-class TestLoginChoices : public QObject
+// The widget-free decisions and stores behind the main window: login results, captcha codes,
+// the language choice and the window's geometry.
+class TestMainWindowCore : public QObject
 {
     Q_OBJECT
 
@@ -21,9 +24,12 @@ private slots:
     void freshCaptchaCode();
     void languageChoiceIsOnDiskAtOnce_data();
     void languageChoiceIsOnDiskAtOnce();
+    void geometryRestoredOnlyWhole_data();
+    void geometryRestoredOnlyWhole();
+    void geometryIsOnDiskAtOnce();
 };
 
-void TestLoginChoices::loginResultMeaning_data()
+void TestMainWindowCore::loginResultMeaning_data()
 {
     QTest::addColumn<int>("result");
     QTest::addColumn<LoginResult::Meaning>("meaning");
@@ -39,14 +45,14 @@ void TestLoginChoices::loginResultMeaning_data()
     QTest::newRow("negative") << -1 << LoginResult::Meaning::Other;
 }
 
-void TestLoginChoices::loginResultMeaning()
+void TestMainWindowCore::loginResultMeaning()
 {
     QFETCH(int, result);
     QFETCH(LoginResult::Meaning, meaning);
     QCOMPARE(LoginResult::meaning(result), meaning);
 }
 
-void TestLoginChoices::freshCaptchaCode_data()
+void TestMainWindowCore::freshCaptchaCode_data()
 {
     const QDateTime now(QDate(2026, 3, 1), QTime(12, 30, 15, 400));
     QTest::addColumn<QDateTime>("now");
@@ -62,7 +68,7 @@ void TestLoginChoices::freshCaptchaCode_data()
         << now << Registration::captchaCode(now.addMSecs(-300)) << Registration::captchaCode(now.addSecs(1));
 }
 
-void TestLoginChoices::freshCaptchaCode()
+void TestMainWindowCore::freshCaptchaCode()
 {
     QFETCH(QDateTime, now);
     QFETCH(QString, spent);
@@ -72,7 +78,7 @@ void TestLoginChoices::freshCaptchaCode()
     QVERIFY(code != spent);
 }
 
-void TestLoginChoices::languageChoiceIsOnDiskAtOnce_data()
+void TestMainWindowCore::languageChoiceIsOnDiskAtOnce_data()
 {
     QTest::addColumn<QString>("code");
     QTest::newRow("system") << "System";
@@ -80,7 +86,7 @@ void TestLoginChoices::languageChoiceIsOnDiskAtOnce_data()
     QTest::newRow("german") << "de";
 }
 
-void TestLoginChoices::languageChoiceIsOnDiskAtOnce()
+void TestMainWindowCore::languageChoiceIsOnDiskAtOnce()
 {
     QFETCH(QString, code);
     LanguageList::storeChoice(code);
@@ -89,5 +95,41 @@ void TestLoginChoices::languageChoiceIsOnDiskAtOnce()
     QCOMPARE(onDisk.value(QStringLiteral("Interface/Language")).toString(), code);
 }
 
-ZM_HERMETIC_GUILESS_TEST_MAIN(TestLoginChoices)
-#include "tst_loginchoices.moc"
+void TestMainWindowCore::geometryRestoredOnlyWhole_data()
+{
+    QTest::addColumn<QStringList>("stored"); // keys under "Windows"
+    QTest::addColumn<bool>("restored");
+    QTest::newRow("both") << QStringList{"loginGeometry", "loginState"} << true;
+    QTest::newRow("geometry alone") << QStringList{"loginGeometry"} << false;
+    QTest::newRow("state alone") << QStringList{"loginState"} << false;
+    QTest::newRow("nothing") << QStringList() << false;
+}
+
+void TestMainWindowCore::geometryRestoredOnlyWhole()
+{
+    QFETCH(QStringList, stored);
+    QFETCH(bool, restored);
+    {
+        QSettings settings = AppSettings::open();
+        settings.clear();
+        for (const QString &key : stored)
+            settings.setValue(QStringLiteral("Windows/") + key, QByteArray("saved ") + key.toUtf8());
+    }
+    const std::optional<WindowGeometry::Saved> saved = WindowGeometry::readMain();
+    QCOMPARE(saved.has_value(), restored);
+    if (restored) {
+        QCOMPARE(saved->geometry, QByteArray("saved loginGeometry"));
+        QCOMPARE(saved->state, QByteArray("saved loginState"));
+    }
+}
+
+void TestMainWindowCore::geometryIsOnDiskAtOnce()
+{
+    WindowGeometry::storeMain({QByteArray("geometry\0bytes", 14), QByteArray("state")});
+    const QSettings onDisk(Platform::settingsFilePath(), QSettings::IniFormat);
+    QCOMPARE(onDisk.value(QStringLiteral("Windows/loginGeometry")).toByteArray(), QByteArray("geometry\0bytes", 14));
+    QCOMPARE(onDisk.value(QStringLiteral("Windows/loginState")).toByteArray(), QByteArray("state"));
+}
+
+ZM_HERMETIC_GUILESS_TEST_MAIN(TestMainWindowCore)
+#include "tst_mainwindowcore.moc"
