@@ -3,11 +3,23 @@
 
 #include "AccountChecks.h"
 #include "LabelButton.h"
+#include "LoginAttempt.h"
 #include "LoginResult.h"
 #include "LoginStore.h"
 #include "UiMessage.h"
 
+#include <zmsgfw111q.h>
+
 #include <QApplication>
+#include <QDebug>
+#include <QTimer>
+
+namespace {
+
+// A keyring may first ask the user to unlock it; the automatic login waits that long at most.
+constexpr int KeyringWaitMs = 30000;
+
+} // namespace
 
 LoginPage::LoginPage(Ui::frmLogin *form, QWidget *owner, bool designedMode)
     : ui(form)
@@ -26,13 +38,68 @@ void LoginPage::useDesignedFont()
         widget->setFont(font);
 }
 
-void LoginPage::setupKeyboard(const std::function<void()> &loginDesigned)
+void LoginPage::setSession(Session session)
+{
+    link = std::move(session);
+}
+
+void LoginPage::login(bool showErrors, bool fallBackOffline)
+{
+    // A click that arrives while a login waits for the server must not start another one.
+    if (busy || !checkInput(showErrors))
+        return;
+    // The automatic login runs off this thread, so the window is painted and usable while a
+    // server that does not answer is waited for. A login the user started shows it is busy.
+    if (!showErrors) {
+        loginElsewhere(fallBackOffline);
+        return;
+    }
+    setBusy(true, true);
+    const int result = link.session->loginUser(name(), password());
+    setBusy(false, true);
+    if (result == 200)
+        link.enter([this] { return link.session->getUserNick(); });
+    else
+        failed(result, showErrors, fallBackOffline);
+}
+
+void LoginPage::loginElsewhere(bool fallBackOffline)
+{
+    setBusy(true, false);
+    link.startAttempt([this, fallBackOffline](LoginAttempt &attempt) {
+        setBusy(false, false);
+        const int result = link.takeOverAttempt(attempt);
+        if (result == 200)
+            link.enter([&attempt] { return attempt.nick(); });
+        else
+            failed(result, false, fallBackOffline);
+    });
+}
+
+void LoginPage::failed(int result, bool showErrors, bool fallBackOffline)
+{
+    if (showErrors)
+        warnRefused(result);
+    if (fallBackOffline && LoginResult::meaning(result) == LoginResult::Meaning::NoServer)
+        link.enterOffline();
+}
+
+void LoginPage::loginFromDesignedPage()
+{
+    // A running login reads the fields; they are not changed under it.
+    if (busy)
+        return;
+    copyDesignedPage();
+    login(true, false);
+}
+
+void LoginPage::setupKeyboard()
 {
     for (QLineEdit *field : {ui->txtName, ui->txtPassword})
         QObject::connect(field, &QLineEdit::returnPressed, ui->cmdLogin, &QPushButton::click);
     for (QLineEdit *field : {ui->txtNameDesigned, ui->txtPasswordDesigned})
-        QObject::connect(field, &QLineEdit::returnPressed, window, loginDesigned);
-    LabelButton::attach(ui->labDesignedLogin, loginDesigned);
+        QObject::connect(field, &QLineEdit::returnPressed, window, [this] { loginFromDesignedPage(); });
+    LabelButton::attach(ui->labDesignedLogin, [this] { loginFromDesignedPage(); });
 }
 
 QString LoginPage::name() const
@@ -53,6 +120,26 @@ bool LoginPage::stayLoggedIn() const
 bool LoginPage::startWithSystem() const
 {
     return ui->cbStartWithWindows->isChecked();
+}
+
+void LoginPage::startRemembered(const LoginStore::Remembered &remembered, SecretStore *keyring,
+                                const std::function<void()> &autologin)
+{
+    fillRemembered(remembered.name, remembered.password);
+    if (!remembered.passwordInKeyring) {
+        QTimer::singleShot(50, window, autologin);
+        return;
+    }
+    LoginStore::fetchPassword(keyring, remembered.name, KeyringWaitMs, window,
+                              [this, autologin](bool found, const QString &password) {
+                                  if (found) {
+                                      setPassword(password);
+                                      autologin();
+                                      return;
+                                  }
+                                  qInfo() << "The keyring did not give the remembered password";
+                                  unlockForTyping();
+                              });
 }
 
 void LoginPage::fillRemembered(const QString &name, const QString &password)
@@ -102,20 +189,21 @@ void LoginPage::copyDesignedPage()
     ui->cbStartWithWindows->setChecked(ui->cbStartWithWindowsDesigned->isChecked());
 }
 
-void LoginPage::setBusy(bool busy, bool blocking)
+void LoginPage::setBusy(bool busyNow, bool blocking)
 {
-    ui->cmdLogin->setEnabled(!busy);
-    ui->cmdLogin->setText(busy ? tr("Logging in...") : tr("Login"));
-    ui->labDesignedLogin->setEnabled(!busy);
-    ui->labDesignedLogin->setText(busy ? tr("Logging in...") : tr("Login"));
+    busy = busyNow;
+    ui->cmdLogin->setEnabled(!busyNow);
+    ui->cmdLogin->setText(busyNow ? tr("Logging in...") : tr("Login"));
+    ui->labDesignedLogin->setEnabled(!busyNow);
+    ui->labDesignedLogin->setText(busyNow ? tr("Logging in...") : tr("Login"));
     if (!blocking) {
         for (QWidget *field :
              {static_cast<QWidget *>(ui->txtName), static_cast<QWidget *>(ui->txtPassword),
               static_cast<QWidget *>(ui->txtNameDesigned), static_cast<QWidget *>(ui->txtPasswordDesigned)})
-            field->setEnabled(!busy);
+            field->setEnabled(!busyNow);
         return;
     }
-    if (busy) {
+    if (busyNow) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         // The login blocks this thread; paint the busy state before it starts.
         window->repaint();

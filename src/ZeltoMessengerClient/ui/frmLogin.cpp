@@ -11,7 +11,6 @@
 #include "LanguageMenu.h"
 #include "LoginAttempt.h"
 #include "LoginPage.h"
-#include "LoginResult.h"
 #include "LoginStore.h"
 #include "MainMenus.h"
 #include "MessageReceipts.h"
@@ -25,7 +24,6 @@
 #include "UpdateThread.h"
 #include "WelcomeLine.h"
 #include "WindowGeometry.h"
-#include "frmUpdate.h"
 
 #include <zguifw.h>
 
@@ -37,17 +35,9 @@
 #include <QHostInfo>
 #include <QKeySequence>
 #include <QMenu>
-#include <QMenuBar>
 #include <QSettings>
 #include <QStyleFactory>
 #include <QTimer>
-
-namespace {
-
-// A keyring may first ask the user to unlock it; the automatic login waits that long at most.
-constexpr int KeyringWaitMs = 30000;
-
-} // namespace
 
 frmLogin::frmLogin(QWidget *parent)
     : QMainWindow(parent)
@@ -82,7 +72,7 @@ frmLogin::frmLogin(QWidget *parent)
     keyring = new Keyring(this);
     createSession();
     if (remembered.autologin)
-        startRememberedLogin(remembered);
+        loginPage->startRemembered(remembered, keyring, [this] { on_doAutologin(); });
     LoginStore::moveToKeyring(settings, keyring);
     restoreWindowGeometry();
 }
@@ -116,6 +106,15 @@ void frmLogin::createSession()
     zmsgfw->setAcknowledging(true);
     connect(zmsgfw, &ZMsgFw111Q::objectIncomed, this, &frmLogin::readIncoming);
     receipts = new MessageReceipts([this](qint64 id) { zmsgfw->acknowledgeMessage(id); }, this);
+    loginPage->setSession({zmsgfw, [this](auto done) { startLoginAttempt(true, std::move(done)); },
+                           [this](LoginAttempt &attempt) { return takeOverAttempt(attempt); },
+                           [this](const std::function<QString()> &askNick) { enterSession(askNick); },
+                           [this] { enterOfflineWithLastNick(); }});
+}
+
+bool frmLogin::isLoginInProgress() const
+{
+    return loginPage->isBusy();
 }
 
 void frmLogin::registrationCreated(const QString &userName)
@@ -139,15 +138,6 @@ void frmLogin::showInterfaceMode()
         ui->swTabs->setCurrentIndex(0);
         contactListInUse = ui->lwContacts;
     }
-}
-
-void frmLogin::startRememberedLogin(const LoginStore::Remembered &remembered)
-{
-    loginPage->fillRemembered(remembered.name, remembered.password);
-    if (remembered.passwordInKeyring)
-        fetchKeyringPassword(remembered.name);
-    else
-        QTimer::singleShot(50, this, &frmLogin::on_doAutologin);
 }
 
 frmLogin::~frmLogin()
@@ -195,7 +185,7 @@ QLabel *frmLogin::statusPicture() const
 
 void frmLogin::on_cmdLogin_clicked()
 {
-    performLogin(true, false);
+    loginPage->login(true, false);
 }
 
 void frmLogin::on_labDesignedLogin_mousePress(QMouseEvent *)
@@ -204,72 +194,13 @@ void frmLogin::on_labDesignedLogin_mousePress(QMouseEvent *)
 void frmLogin::on_labDesignedLogin_mouseRelease(QMouseEvent *)
 {
     if (HoverHighlight::isCursorInside(ui->labDesignedLogin))
-        loginFromDesignedPage();
-}
-
-void frmLogin::loginFromDesignedPage()
-{
-    // A running login reads the fields; they are not changed under it.
-    if (loginInProgress)
-        return;
-    loginPage->copyDesignedPage();
-    performLogin(true, false);
+        loginPage->loginFromDesignedPage();
 }
 
 void frmLogin::on_doAutologin()
 {
     loginPage->unlock();
-    performLogin(false, true);
-}
-
-void frmLogin::fetchKeyringPassword(const QString &name)
-{
-    LoginStore::fetchPassword(keyring, name, KeyringWaitMs, this, [this](bool found, const QString &password) {
-        if (found) {
-            loginPage->setPassword(password);
-            on_doAutologin();
-            return;
-        }
-        // Without the password the user logs in by hand; the name is already there.
-        qInfo() << "The keyring did not give the remembered password";
-        loginPage->unlockForTyping();
-    });
-}
-
-void frmLogin::setLoginBusy(bool busy, bool blocking)
-{
-    loginInProgress = busy;
-    loginPage->setBusy(busy, blocking);
-}
-
-void frmLogin::performLogin(bool showErrors, bool fallBackOffline)
-{
-    // A click that arrives while a login waits for the server must not start another one.
-    if (loginInProgress)
-        return;
-    if (!loginPage->checkInput(showErrors))
-        return;
-    // The automatic login runs off this thread, so the window is painted and usable while a
-    // server that does not answer is waited for. A login the user started shows it is busy.
-    if (!showErrors) {
-        setLoginBusy(true, false);
-        startLoginAttempt(true, [this, showErrors, fallBackOffline](LoginAttempt &attempt) {
-            setLoginBusy(false, false);
-            const int result = takeOverAttempt(attempt);
-            if (result == 200)
-                enterSession([&attempt] { return attempt.nick(); });
-            else
-                loginFailed(result, showErrors, fallBackOffline);
-        });
-        return;
-    }
-    setLoginBusy(true, true);
-    const int result = zmsgfw->loginUser(loginPage->name(), loginPage->password());
-    setLoginBusy(false, true);
-    if (result == 200)
-        enterSession([this] { return zmsgfw->getUserNick(); });
-    else
-        loginFailed(result, showErrors, fallBackOffline);
+    loginPage->login(false, true);
 }
 
 void frmLogin::startLoginAttempt(bool askNick, std::function<void(LoginAttempt &)> done)
@@ -321,12 +252,8 @@ void frmLogin::enterSession(const std::function<QString()> &askNick)
     buildMenuBar();
 }
 
-void frmLogin::loginFailed(int result, bool showErrors, bool fallBackOffline)
+void frmLogin::enterOfflineWithLastNick()
 {
-    if (showErrors)
-        loginPage->warnRefused(result);
-    if (!fallBackOffline || LoginResult::meaning(result) != LoginResult::Meaning::NoServer)
-        return;
     storeLoginChoices();
     QSettings settings = AppSettings::open();
     const QString name = loginPage->name();
@@ -359,8 +286,8 @@ void frmLogin::on_cbStayLoggedIn_stateChanged(int)
 void frmLogin::logoutUser()
 {
     ++sessionGeneration;
-    if (loginInProgress && loginAttempt)
-        setLoginBusy(false, false);
+    if (loginPage->isBusy() && loginAttempt)
+        loginPage->setBusy(false, false);
     zmsgfw->logoutUser();
     sessionActive = false;
     loginPage->reset();
@@ -493,7 +420,7 @@ void frmLogin::on_timerLB_tick()
 
 void frmLogin::setupKeyboard()
 {
-    loginPage->setupKeyboard([this] { loginFromDesignedPage(); });
+    loginPage->setupKeyboard();
     for (QLabel *label : {ui->labRegister, ui->labRegisterDesigned, ui->labFriendRequestsDesigned})
         SingleLinkKeys::attach(label);
     ui->labWelcomeNick->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);

@@ -109,7 +109,7 @@ public:
     void showContactPage();
     // Tray icon, tool tip and status picture for an own state code.
     void showOwnState(int state);
-    bool isLoginInProgress() const { return loginInProgress; }
+    bool isLoginInProgress() const;
     // True while a login runs on a connection of its own (automatic login, re-login).
     bool isLoginAttemptRunning() const { return !loginAttempt.isNull(); }
     // The code of the captcha the registration page shows.
@@ -324,30 +324,22 @@ public:
 private:
     // The designed or the classic pages, as the preferences chose.
     void showInterfaceMode();
-    // Fills the login page from the remembered automatic login and starts it.
-    void startRememberedLogin(const LoginStore::Remembered &remembered);
-    void performLogin(bool showErrors, bool fallBackOffline);
     // What follows a successful login; askNick gives the own nick.
     void enterSession(const std::function<QString()> &askNick);
-    void loginFailed(int result, bool showErrors, bool fallBackOffline);
+    // An automatic login that found no server: offline, with the nick last stored.
+    void enterOfflineWithLastNick();
     void enterOfflineSession(int state, QString nick);
     void storeLoginChoices();
-    // A blocking login also shows the wait cursor; one running elsewhere keeps the fields as
-    // it read them.
-    void setLoginBusy(bool busy, bool blocking);
     // Logs in with the login page's credentials on a connection of its own, off this thread;
     // done runs here when the attempt ended, unless the session it was meant for ended first.
     void startLoginAttempt(bool askNick, std::function<void(LoginAttempt &)> done);
     // Handles what an ended attempt read on the way and, when it logged in, makes its
     // connection the session's; returns its result (500 when the connection could not be taken).
     int takeOverAttempt(LoginAttempt &attempt);
-    // The automatic login of a password kept in the keyring waits for it, bounded.
-    void fetchKeyringPassword(const QString &name);
     void buildTrayIcon();
     // Return in the login fields logs in; the designed page's "Login" label and the links
     // are reachable with the keyboard.
     void setupKeyboard();
-    void loginFromDesignedPage();
     void createTimers();
     void armTimers();
     void restoreWindowGeometry();
@@ -369,7 +361,6 @@ private:
     bool disconnected = false;
     QString ownNick;
     bool designedMode = true;
-    bool loginInProgress = false;
     QPointer<LoginAttempt> loginAttempt;
     // Counts logouts: an attempt started before the last one belongs to an ended session.
     quint64 sessionGeneration = 0;
