@@ -48,7 +48,6 @@ public:
     using frmLogin::stateIcons;
     using frmLogin::states;
     using frmLogin::statusMessages;
-    using frmLogin::timerSS;
 };
 
 namespace {

@@ -67,10 +67,9 @@ public:
     void unlock();
     void setName(const QString &name);
     void setPassword(const QString &password);
-    void copyDesignedPage();
     // A blocking login shows the wait cursor; one running elsewhere leaves the fields as it
     // read them.
-    void setBusy(bool busy, bool blocking);
+    void setBusy(bool busyNow, bool blocking);
     // The start-up choice remembered in the settings; the boxes follow it.
     void setStartUpChoice(bool startWithSystem);
     // "Start with Windows" is offered only with "Stay logged in"; unticking remembers it.
@@ -84,6 +83,7 @@ public:
 
 private:
     void fillRemembered(const QString &name, const QString &password);
+    void copyDesignedPage();
     // The keyring gave no password: the user types it, the name is already there.
     void unlockForTyping();
     // False, with a warning when showErrors, for input no login can send.

@@ -379,7 +379,6 @@ private:
     MainMenus *menus = nullptr;
     HoverHighlight *hover = nullptr;
 
-protected:
     // The five timers, all single shots. Four restart themselves at the end of their slot (the
     // watchdog with timerLC->start(10000)); timerLB runs once whenever the cursor enters or
     // leaves a highlighted widget.
