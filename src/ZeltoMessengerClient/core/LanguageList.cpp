@@ -1,5 +1,8 @@
 #include "LanguageList.h"
 
+#include "AppSettings.h"
+#include "Platform.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -63,6 +66,14 @@ QList<Entry> available(const QString &addOnDirectory)
         entries << entry;
     }
     return entries;
+}
+
+void storeChoice(const QString &code)
+{
+    Platform::protectSettingsFile();
+    QSettings settings = AppSettings::open();
+    settings.setValue(QStringLiteral("Interface/Language"), code);
+    settings.sync();
 }
 
 } // namespace LanguageList

@@ -24,6 +24,9 @@ QList<Entry> scan(const QString &directory);
 // The built-in catalogues, then those of the add-on directory, each language once; English,
 // the language of the program's own texts, is left to the caller.
 QList<Entry> available(const QString &addOnDirectory);
+// Makes code ("System", "en", "de") the language of the next start. The settings are on disk
+// when this returns: a new instance started right after reads them at once.
+void storeChoice(const QString &code);
 
 } // namespace LanguageList
 

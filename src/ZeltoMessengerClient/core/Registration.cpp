@@ -41,6 +41,12 @@ QString captchaCode(const QDateTime &time)
     return code;
 }
 
+QString freshCaptchaCode(const QDateTime &now, const QString &spentCode)
+{
+    const QString code = captchaCode(now);
+    return code == spentCode ? captchaCode(now.addSecs(1)) : code;
+}
+
 QByteArray captchaPicture(const QByteArray &body)
 {
     const QImage image = PictureFormat::decode(body, MaxCaptchaSide, MaxCaptchaBytes);

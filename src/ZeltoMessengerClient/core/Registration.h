@@ -17,6 +17,9 @@ QUrl registerFormUrl();
 QUrl captchaUrl(const QString &code);
 // The first ten hexadecimal digits of the SHA-1 of the time text, joined by "+".
 QString captchaCode(const QDateTime &time);
+// The code for a new captcha at time now. Codes change with the clock's second and the site
+// takes each code once: when now gives the spent code, the next second's code is used.
+QString freshCaptchaCode(const QDateTime &now, const QString &spentCode);
 // A captcha is a small picture: a larger answer or picture is refused.
 constexpr int MaxCaptchaBytes = 1024 * 1024;
 constexpr int MaxCaptchaSide = 1000;

@@ -1,61 +1,43 @@
 #include "frmLogin.h"
 #include "ui_frmLogin.h"
 
-#include "AccountChecks.h"
 #include "AppSettings.h"
 #include "DataDirectory.h"
 #include "DialogSupport.h"
+#include "HoverHighlight.h"
 #include "Keyring.h"
 #include "LabelButton.h"
 #include "LanguageList.h"
+#include "LanguageMenu.h"
 #include "LoginAttempt.h"
+#include "LoginPage.h"
 #include "LoginStore.h"
+#include "MainMenus.h"
 #include "MessageFormat.h"
 #include "Platform.h"
 #include "Registration.h"
+#include "RegistrationPage.h"
 #include "Sound.h"
 #include "TickTimer.h"
 #include "UiMessage.h"
 #include "UiTray.h"
 #include "UpdateThread.h"
-#include "frmUpdate.h"
+#include "WelcomeLine.h"
+#include "WindowGeometry.h"
 
 #include <zguifw.h>
-#include <zmsgfw111q.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCursor>
-#include <QDateTime>
 #include <QDebug>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFile>
 #include <QHostInfo>
 #include <QKeySequence>
 #include <QMenu>
-#include <QMenuBar>
-#include <QProcess>
 #include <QSettings>
 #include <QStyleFactory>
 #include <QTimer>
-
-namespace {
-
-// The designed pages' hover highlighting is looked at this long after the cursor entered or
-// left one of the highlighted widgets.
-constexpr int HoverCheckMs = 10;
-// A keyring may first ask the user to unlock it; the automatic login waits that long at most.
-constexpr int KeyringWaitMs = 30000;
-
-const char LoginHoverStyle[] =
-    "background-color: rgb(255, 255, 255); border-color: rgb(215, 120, 50); color: rgb(215, 70, 25);";
-const char LoginNormalStyle[] = "background-color: rgb(215, 70, 25); border-color: rgb(215, 120, 50);";
-const char StatusHoverStyle[] = "background-color: rgb(191, 191, 191); color: rgb(255, 255, 255);";
-const char StatusNormalStyle[] = "background-color: rgb(255, 255, 255); color: rgb(128, 128, 128);";
-
-} // namespace
 
 frmLogin::frmLogin(QWidget *parent)
     : QMainWindow(parent)
@@ -63,23 +45,9 @@ frmLogin::frmLogin(QWidget *parent)
     , zmsgfw(nullptr)
 {
     createTimers();
-    ui->setupUi(this);
-    setWindowTitle(tr("Zelto Messenger"));
-    setWindowIcon(QIcon(QStringLiteral(":/gui/zm48.png")));
-    ui->labZMImage->setPixmap(QPixmap(QStringLiteral(":/gui/ZeltoMessengerAvatar.png")));
-
+    setupForm();
     hostName = QHostInfo::localHostName();
     defaultAvatar = QImage(QStringLiteral(":/gui/0-default.png"));
-
-    ui->menuBar->hide();
-    ui->cmdStop->hide();
-    ui->labDesignedLoginDes->hide();
-    ui->labContactsSearchReset->hide();
-    ui->labFriendRequestsDesigned->hide();
-    for (QLineEdit *field :
-         {ui->txtPassword, ui->txtPasswordDesigned, ui->txtRegisterPassword, ui->txtRegisterRepeatPassword})
-        DialogSupport::limitPasswordField(field);
-    fitTranslatedTexts();
 
     Platform::protectSettingsFile();
     // Conversations and cached pictures are the user's own, also where an older version or
@@ -87,35 +55,76 @@ frmLogin::frmLogin(QWidget *parent)
     DataDirectory::protectContents();
     QSettings settings = AppSettings::open();
     designedMode = settings.value(QStringLiteral("Interface/designedMode"), true).toBool();
+    loginPage = std::make_unique<LoginPage>(ui, this, designedMode);
     showInterfaceMode();
 
     // The designed minimum, or more where translated texts need it.
     layout()->invalidate();
     setMinimumSize(QSize(350, 450).expandedTo(minimumSizeHint()));
-    userBootUp = settings.value(QStringLiteral("Login/userBootUp"), true).toBool();
-    if (!userBootUp) {
-        ui->cbStartWithWindows->setChecked(false);
-        ui->cbStartWithWindowsDesigned->setChecked(false);
-    }
+    const LoginStore::Remembered remembered = LoginStore::read(settings);
+    loginPage->setStartUpChoice(remembered.userBootUp);
 
     buildTrayIcon();
+    languages = std::make_unique<LanguageMenu>();
     setupKeyboard();
-
-    ui->labDesignedLogin->installEventFilter(this);
-    ui->frStatus->installEventFilter(this);
+    hover = new HoverHighlight(ui->labDesignedLogin, ui->frStatus, timerLB);
     armTimers();
     keyring = new Keyring(this);
-    const LoginStore::Remembered remembered = LoginStore::read(settings);
+    createSession();
+    if (remembered.autologin)
+        loginPage->startRemembered(remembered, keyring, [this] { on_doAutologin(); });
+    LoginStore::moveToKeyring(settings, keyring);
+    restoreWindowGeometry();
+}
+
+void frmLogin::setupForm()
+{
+    ui->setupUi(this);
+    setWindowTitle(tr("Zelto Messenger"));
+    setWindowIcon(QIcon(QStringLiteral(":/gui/zm48.png")));
+    ui->labZMImage->setPixmap(QPixmap(QStringLiteral(":/gui/ZeltoMessengerAvatar.png")));
+    for (QWidget *hidden :
+         {static_cast<QWidget *>(ui->menuBar), static_cast<QWidget *>(ui->cmdStop),
+          static_cast<QWidget *>(ui->labDesignedLoginDes), static_cast<QWidget *>(ui->labContactsSearchReset),
+          static_cast<QWidget *>(ui->labFriendRequestsDesigned)})
+        hidden->hide();
+    for (QLineEdit *field :
+         {ui->txtPassword, ui->txtPasswordDesigned, ui->txtRegisterPassword, ui->txtRegisterRepeatPassword})
+        DialogSupport::limitPasswordField(field);
+    // Room for texts longer in translation than in the designed form; the registration page
+    // makes its own.
+    DialogSupport::alignLabelColumn({ui->labName, ui->labPassword});
+    ui->labRegister->setWordWrap(true);
+    registration = std::make_unique<RegistrationPage>(
+        ui, this, [this](const QString &userName) { registrationCreated(userName); });
+}
+
+void frmLogin::createSession()
+{
     sessionActive = false;
     zmsgfw = new ZMsgFw111Q(this);
     zmsgfw->setAcknowledging(true);
     connect(zmsgfw, &ZMsgFw111Q::objectIncomed, this, &frmLogin::readIncoming);
     createDispatcher();
-    if (remembered.autologin)
-        startRememberedLogin(remembered);
-    LoginStore::moveToKeyring(settings, keyring);
+    loginPage->setSession({zmsgfw, [this](auto done) { startLoginAttempt(true, std::move(done)); },
+                           [this](LoginAttempt &attempt) { return takeOverAttempt(attempt); },
+                           [this](const std::function<QString()> &askNick) { enterSession(askNick); },
+                           [this] { enterOfflineWithLastNick(); }});
+}
 
-    restoreWindowGeometry();
+bool frmLogin::isLoginInProgress() const
+{
+    return loginPage->isBusy();
+}
+
+void frmLogin::registrationCreated(const QString &userName)
+{
+    // A session that started meanwhile keeps its page and its login fields: the watchdog
+    // logs in again with what they hold.
+    if (sessionActive)
+        return;
+    loginPage->setName(userName);
+    on_cmdBack_clicked();
 }
 
 void frmLogin::showInterfaceMode()
@@ -123,38 +132,12 @@ void frmLogin::showInterfaceMode()
     if (designedMode) {
         ui->swTabs->setCurrentIndex(3);
         contactListInUse = ui->lwContactsDesigned;
-        QFont font = ui->txtNameDesigned->font();
-        font.setPixelSize(15);
-        for (QWidget *widget :
-             {static_cast<QWidget *>(ui->txtNameDesigned), static_cast<QWidget *>(ui->txtPasswordDesigned),
-              static_cast<QWidget *>(ui->labDesignedLogin), static_cast<QWidget *>(ui->labDesignedLoginDes),
-              static_cast<QWidget *>(ui->cbStayLoggedInDesigned),
-              static_cast<QWidget *>(ui->cbStartWithWindowsDesigned)})
-            widget->setFont(font);
+        loginPage->useDesignedFont();
         applyDesignedStyles();
     } else {
         ui->swTabs->setCurrentIndex(0);
         contactListInUse = ui->lwContacts;
     }
-}
-
-void frmLogin::startRememberedLogin(const LoginStore::Remembered &remembered)
-{
-    ui->txtName->setText(remembered.name);
-    ui->txtNameDesigned->setText(remembered.name);
-    ui->txtPassword->setText(remembered.password);
-    ui->txtPasswordDesigned->setText(remembered.password);
-    ui->cbStayLoggedIn->setChecked(true);
-    ui->cbStayLoggedInDesigned->setChecked(true);
-    ui->cbStayLoggedIn->setEnabled(false);
-    ui->cbStayLoggedInDesigned->setEnabled(false);
-    ui->txtName->setEnabled(false);
-    ui->txtPassword->setEnabled(false);
-    ui->cmdLogin->setEnabled(false);
-    if (remembered.passwordInKeyring)
-        fetchKeyringPassword(remembered.name);
-    else
-        QTimer::singleShot(50, this, &frmLogin::on_doAutologin);
 }
 
 frmLogin::~frmLogin()
@@ -181,46 +164,6 @@ void frmLogin::setUpdateObjects(UpdateThread *thread, frmUpdate *dialog)
 // ---------------------------------------------------------------------------------------
 // Session forwarders
 
-bool frmLogin::isSessionLoggedIn()
-{
-    return sessionActive && zmsgfw->isLoggedIn();
-}
-
-int frmLogin::addUserContact(QString user)
-{
-    return zmsgfw->addUserContact(user);
-}
-
-int frmLogin::delUserContact(QString user)
-{
-    return zmsgfw->delUserContact(user);
-}
-
-int frmLogin::sendMessageToUser(QString user, QString message)
-{
-    return zmsgfw->sendMessageToUser(user, message);
-}
-
-int frmLogin::setUserPassword(QString oldPassword, QString newPassword)
-{
-    return zmsgfw->setUserPassword(oldPassword, newPassword);
-}
-
-int frmLogin::setUserNick(QString nick)
-{
-    return zmsgfw->setUserNick(nick);
-}
-
-int frmLogin::setUserMessageState(QString message)
-{
-    return zmsgfw->setUserMessageState(message);
-}
-
-QString frmLogin::getClassVersion()
-{
-    return zmsgfw->getClassVersion();
-}
-
 QString frmLogin::getLibraryVersion()
 {
     ZGuiFw guifw;
@@ -242,7 +185,7 @@ QLabel *frmLogin::statusPicture() const
 
 void frmLogin::on_cmdLogin_clicked()
 {
-    performLogin(true, false);
+    loginPage->login(true, false);
 }
 
 void frmLogin::on_labDesignedLogin_mousePress(QMouseEvent *)
@@ -250,107 +193,19 @@ void frmLogin::on_labDesignedLogin_mousePress(QMouseEvent *)
 
 void frmLogin::on_labDesignedLogin_mouseRelease(QMouseEvent *)
 {
-    if (isCursorInside(ui->labDesignedLogin))
-        loginFromDesignedPage();
-}
-
-void frmLogin::loginFromDesignedPage()
-{
-    // A running login reads the fields; they are not changed under it.
-    if (loginInProgress)
-        return;
-    ui->txtName->setText(ui->txtNameDesigned->text());
-    ui->txtPassword->setText(ui->txtPasswordDesigned->text());
-    ui->cbStayLoggedIn->setChecked(ui->cbStayLoggedInDesigned->isChecked());
-    ui->cbStartWithWindows->setChecked(ui->cbStartWithWindowsDesigned->isChecked());
-    performLogin(true, false);
+    if (HoverHighlight::isCursorInside(ui->labDesignedLogin))
+        loginPage->loginFromDesignedPage();
 }
 
 void frmLogin::on_doAutologin()
 {
-    ui->cbStayLoggedIn->setEnabled(true);
-    ui->cbStayLoggedInDesigned->setEnabled(true);
-    ui->txtName->setEnabled(true);
-    ui->txtPassword->setEnabled(true);
-    ui->cmdLogin->setEnabled(true);
-    performLogin(false, true);
-}
-
-void frmLogin::fetchKeyringPassword(const QString &name)
-{
-    LoginStore::fetchPassword(keyring, name, KeyringWaitMs, this, [this](bool found, const QString &password) {
-        if (found) {
-            ui->txtPassword->setText(password);
-            ui->txtPasswordDesigned->setText(password);
-            on_doAutologin();
-            return;
-        }
-        // Without the password the user logs in by hand; the name is already there.
-        qInfo() << "The keyring did not give the remembered password";
-        for (QWidget *widget : {static_cast<QWidget *>(ui->cbStayLoggedIn),
-                                static_cast<QWidget *>(ui->cbStayLoggedInDesigned), static_cast<QWidget *>(ui->txtName),
-                                static_cast<QWidget *>(ui->txtPassword), static_cast<QWidget *>(ui->cmdLogin)})
-            widget->setEnabled(true);
-        (designedMode ? ui->txtPasswordDesigned : ui->txtPassword)->setFocus(Qt::OtherFocusReason);
-    });
-}
-
-void frmLogin::setLoginBusy(bool busy, bool blocking)
-{
-    loginInProgress = busy;
-    ui->cmdLogin->setEnabled(!busy);
-    ui->cmdLogin->setText(busy ? tr("Logging in...") : tr("Login"));
-    ui->labDesignedLogin->setEnabled(!busy);
-    ui->labDesignedLogin->setText(busy ? tr("Logging in...") : tr("Login"));
-    if (!blocking) {
-        for (QWidget *field :
-             {static_cast<QWidget *>(ui->txtName), static_cast<QWidget *>(ui->txtPassword),
-              static_cast<QWidget *>(ui->txtNameDesigned), static_cast<QWidget *>(ui->txtPasswordDesigned)})
-            field->setEnabled(!busy);
-        return;
-    }
-    if (busy) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        // The login blocks this thread; paint the busy state before it starts.
-        repaint();
-    } else {
-        QApplication::restoreOverrideCursor();
-    }
-}
-
-void frmLogin::performLogin(bool showErrors, bool fallBackOffline)
-{
-    // A click that arrives while a login waits for the server must not start another one.
-    if (loginInProgress)
-        return;
-    if (!checkLoginInput(showErrors))
-        return;
-    // The automatic login runs off this thread, so the window is painted and usable while a
-    // server that does not answer is waited for. A login the user started shows it is busy.
-    if (!showErrors) {
-        setLoginBusy(true, false);
-        startLoginAttempt(true, [this, showErrors, fallBackOffline](LoginAttempt &attempt) {
-            setLoginBusy(false, false);
-            const int result = takeOverAttempt(attempt);
-            if (result == 200)
-                enterSession([&attempt] { return attempt.nick(); });
-            else
-                loginFailed(result, showErrors, fallBackOffline);
-        });
-        return;
-    }
-    setLoginBusy(true, true);
-    const int result = zmsgfw->loginUser(ui->txtName->text(), ui->txtPassword->text());
-    setLoginBusy(false, true);
-    if (result == 200)
-        enterSession([this] { return zmsgfw->getUserNick(); });
-    else
-        loginFailed(result, showErrors, fallBackOffline);
+    loginPage->unlock();
+    loginPage->login(false, true);
 }
 
 void frmLogin::startLoginAttempt(bool askNick, std::function<void(LoginAttempt &)> done)
 {
-    auto *attempt = new LoginAttempt(ui->txtName->text(), ui->txtPassword->text(), askNick, this);
+    auto *attempt = new LoginAttempt(loginPage->name(), loginPage->password(), askNick, this);
     attempt->setReplyTimeout(zmsgfw->replyTimeout());
     loginAttempt = attempt;
     const quint64 generation = sessionGeneration;
@@ -387,7 +242,7 @@ void frmLogin::enterSession(const std::function<QString()> &askNick)
     contactListInUse->setFocus(Qt::OtherFocusReason);
     ownNick = askNick();
     if (ownNick.left(8) == QLatin1String("///Error"))
-        ownNick = ui->txtName->text();
+        ownNick = loginPage->name();
     updateWelcomeLine(ownNick);
     zmsgfw->requestGetUserAvatar();
     zmsgfw->requestGetUserContactsWithAvatar();
@@ -397,56 +252,18 @@ void frmLogin::enterSession(const std::function<QString()> &askNick)
     buildMenuBar();
 }
 
-void frmLogin::loginFailed(int result, bool showErrors, bool fallBackOffline)
+void frmLogin::enterOfflineWithLastNick()
 {
-    if (result == 404) {
-        if (showErrors)
-            UiMessage::warning(this, tr("Login"), tr("You have type invalid account data!"));
-    } else if (result == 429) {
-        // The server holds back further guesses for a while; without a word the Login button
-        // would seem to do nothing.
-        if (showErrors)
-            UiMessage::warning(this, tr("Login"),
-                               tr("Too many failed logins for this account or from this computer. Please wait a few "
-                                  "minutes before you try again."));
-    } else if (result == 500) {
-        if (showErrors)
-            UiMessage::warning(this, tr("Login"),
-                               tr("Can't connect to %1 Server").arg(QStringLiteral("Zelto Messenger")));
-        if (fallBackOffline) {
-            storeLoginChoices();
-            QSettings settings = AppSettings::open();
-            const QString nick =
-                settings.value(QStringLiteral("Nick/") + ui->txtName->text(), ui->txtName->text()).toString();
-            enterOfflineSession(8, nick);
-        }
-    }
-}
-
-bool frmLogin::checkLoginInput(bool showErrors)
-{
-    QString problem;
-    switch (AccountChecks::checkLogin(ui->txtName->text(), ui->txtPassword->text())) {
-    case AccountChecks::LoginProblem::None:
-        return true;
-    case AccountChecks::LoginProblem::NameLineBreak:
-        problem = tr("The user name contains a line break. Please enter it again without one.");
-        break;
-    case AccountChecks::LoginProblem::PasswordLineBreak:
-        problem = tr("The password contains a line break. Please enter it again without one.");
-        break;
-    }
-    if (showErrors)
-        UiMessage::warning(this, tr("Login"), problem);
-    return false;
+    storeLoginChoices();
+    QSettings settings = AppSettings::open();
+    const QString name = loginPage->name();
+    enterOfflineSession(8, settings.value(QStringLiteral("Nick/") + name, name).toString());
 }
 
 void frmLogin::storeLoginChoices()
 {
     QSettings settings = AppSettings::open();
-    userBootUp = LoginStore::storeChoices(
-        settings, ui->cbStayLoggedIn->isChecked(), ui->cbStartWithWindows->isChecked(), ui->txtName->text(),
-        ui->txtPassword->text(), QCoreApplication::applicationFilePath(), userBootUp, keyring);
+    loginPage->storeChoices(settings, keyring);
 }
 
 void frmLogin::enterOfflineSession(int state, QString nick)
@@ -463,60 +280,30 @@ void frmLogin::enterOfflineSession(int state, QString nick)
 
 void frmLogin::on_cbStayLoggedIn_stateChanged(int)
 {
-    if (ui->cbStayLoggedIn->isChecked()) {
-        ui->cbStartWithWindows->setChecked(userBootUp);
-        ui->cbStartWithWindows->setEnabled(true);
-    } else {
-        userBootUp = ui->cbStartWithWindows->isChecked();
-        ui->cbStartWithWindows->setChecked(false);
-        ui->cbStartWithWindows->setEnabled(false);
-    }
+    loginPage->followStayLoggedIn();
 }
 
 void frmLogin::logoutUser()
 {
     ++sessionGeneration;
-    if (loginInProgress && loginAttempt)
-        setLoginBusy(false, false);
+    if (loginPage->isBusy() && loginAttempt)
+        loginPage->setBusy(false, false);
     zmsgfw->logoutUser();
     sessionActive = false;
-
-    ui->txtName->clear();
-    ui->txtNameDesigned->clear();
-    (designedMode ? ui->txtNameDesigned : ui->txtName)->setFocus(Qt::OtherFocusReason);
-    ui->txtPassword->clear();
-    ui->txtPasswordDesigned->clear();
-    ui->cbStayLoggedIn->setChecked(true);
-    ui->cbStayLoggedInDesigned->setChecked(true);
-    ui->cbStartWithWindows->setChecked(userBootUp);
-    ui->cbStartWithWindowsDesigned->setChecked(userBootUp);
-
+    loginPage->reset();
     showLoginPage();
 
     clearContactTables();
-    for (const QPointer<QObject> &object : qAsConst(menuBarObjects)) {
-        if (object)
-            object->deleteLater();
-    }
-    menuBarObjects.clear();
-    ui->menuBar->clear();
-    clearLanguageTables();
-    ui->menuBar->hide();
-
-    if (tray) {
-        tray->setIcon(QIcon(ownStateIconPath(8)));
-        tray->setToolTip(QStringLiteral("Zelto Messenger (") + tr("Offline") + QLatin1Char(')'));
-    }
-    ui->labUserStatusDesigned->setPixmap(QPixmap(ownStateIconPath(8)));
-
+    menus->clearMenuBar();
+    languages->clear();
+    showOwnState(8);
     closeAllChatWindows();
 }
 
 void frmLogin::logoutUserWithRemoveAutologin()
 {
     QSettings settings = AppSettings::open();
-    LoginStore::forget(settings, keyring);
-    userBootUp = false;
+    loginPage->forgetChoices(settings, keyring);
     logoutUser();
 }
 
@@ -557,24 +344,15 @@ void frmLogin::closeEvent(QCloseEvent *event)
 
 void frmLogin::saveWindowGeometry()
 {
-    Platform::protectSettingsFile();
-    QSettings settings = AppSettings::open();
-    settings.beginGroup(QStringLiteral("Windows"));
-    settings.setValue(QStringLiteral("loginGeometry"), saveGeometry());
-    settings.setValue(QStringLiteral("loginState"), saveState());
-    settings.endGroup();
-    settings.sync();
+    WindowGeometry::storeMain({saveGeometry(), saveState()});
 }
 
 void frmLogin::restoreWindowGeometry()
 {
-    QSettings settings = AppSettings::open();
-    settings.beginGroup(QStringLiteral("Windows"));
-    if (settings.contains(QStringLiteral("loginGeometry")) && settings.contains(QStringLiteral("loginState"))) {
-        restoreGeometry(settings.value(QStringLiteral("loginGeometry")).toByteArray());
-        restoreState(settings.value(QStringLiteral("loginState")).toByteArray(), 0);
+    if (const std::optional<WindowGeometry::Saved> saved = WindowGeometry::readMain()) {
+        restoreGeometry(saved->geometry);
+        restoreState(saved->state, 0);
     }
-    settings.endGroup();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -592,7 +370,7 @@ void frmLogin::createTimers()
 
 void frmLogin::armTimers()
 {
-    timerLB->start(HoverCheckMs);
+    timerLB->start(HoverHighlight::CheckDelayMs);
     timerSS->start(50);
     timerOA->start(25000);
     timerLC->start(10000);
@@ -601,8 +379,8 @@ void frmLogin::armTimers()
 
 void frmLogin::on_timerSS_tick()
 {
-    if (isSessionLoggedIn() && !trayStatusMenu->isEnabled())
-        trayStatusMenu->setEnabled(true);
+    if (isSessionLoggedIn())
+        menus->enableTrayStatusMenu();
     // Lines that arrived before the server closed the connection are handled all the same.
     if (sessionActive)
         drainIncoming();
@@ -635,40 +413,14 @@ bool frmLogin::hoverPageVisible() const
     return page == 3 || page == 4;
 }
 
-bool frmLogin::eventFilter(QObject *watched, QEvent *event)
-{
-    // Entering, leaving and keyboard focus drive the hover highlighting: polling the cursor
-    // kept the X server busy for as long as the page was open.
-    const QEvent::Type type = event->type();
-    if ((watched == ui->labDesignedLogin || watched == ui->frStatus)
-        && (type == QEvent::Enter || type == QEvent::Leave || type == QEvent::FocusIn || type == QEvent::FocusOut))
-        timerLB->start(HoverCheckMs);
-    return QMainWindow::eventFilter(watched, event);
-}
-
 void frmLogin::on_timerLB_tick()
 {
-    const bool pageShown = hoverPageVisible();
-    // The focused login "button" looks as it does under the cursor.
-    const bool overLogin = pageShown && (isCursorInside(ui->labDesignedLogin) || ui->labDesignedLogin->hasFocus());
-    if (overLogin != loginHover) {
-        ui->labDesignedLogin->setStyleSheet(QLatin1String(overLogin ? LoginHoverStyle : LoginNormalStyle));
-        loginHover = overLogin;
-    }
-    const bool overStatus = pageShown && isCursorInside(ui->frStatus);
-    if (overStatus != statusHover) {
-        ui->frStatus->setStyleSheet(QLatin1String(overStatus ? StatusHoverStyle : StatusNormalStyle));
-        statusHover = overStatus;
-    }
+    hover->update(hoverPageVisible());
 }
 
 void frmLogin::setupKeyboard()
 {
-    for (QLineEdit *field : {ui->txtName, ui->txtPassword})
-        connect(field, &QLineEdit::returnPressed, ui->cmdLogin, &QPushButton::click);
-    for (QLineEdit *field : {ui->txtNameDesigned, ui->txtPasswordDesigned})
-        connect(field, &QLineEdit::returnPressed, this, &frmLogin::loginFromDesignedPage);
-    LabelButton::attach(ui->labDesignedLogin, [this] { loginFromDesignedPage(); });
+    loginPage->setupKeyboard();
     for (QLabel *label : {ui->labRegister, ui->labRegisterDesigned, ui->labFriendRequestsDesigned})
         SingleLinkKeys::attach(label);
     ui->labWelcomeNick->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
@@ -683,11 +435,6 @@ void frmLogin::setupKeyboard()
     }
     connect(ui->labRegisterDesigned, &QLabel::linkActivated, this, &frmLogin::on_labRegister_linkActivated);
     connect(ui->labFriendRequestsDesigned, &QLabel::linkActivated, this, &frmLogin::on_labWelcomeNick_linkActivated);
-}
-
-bool frmLogin::isCursorInside(QWidget *widget) const
-{
-    return widget->rect().contains(widget->mapFromGlobal(QCursor::pos()));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -706,27 +453,7 @@ void frmLogin::showContactPage()
 void frmLogin::updateWelcomeLine(const QString &nick)
 {
     ownNick = nick;
-    ui->labUserNameDesigned->setText(nick);
-    const int requests = friendRequests.size();
-    // The label is rich text; the nick is whatever the server holds.
-    const QString shownNick = MessageFormat::escapeName(nick);
-    if (requests == 1) {
-        ui->labWelcomeNick->setText(tr("Welcome %1 (<a href=\"zmp://editprofile\">Edit Profile</a>)<br>You have 1 "
-                                       "(<a href=\"zmp://friendrequests\">Friend Request</a>)")
-                                        .arg(shownNick));
-    } else if (requests >= 2) {
-        ui->labWelcomeNick->setText(tr("Welcome %1 (<a href=\"zmp://editprofile\">Edit Profile</a>)<br>You have %2 "
-                                       "(<a href=\"zmp://friendrequests\">Friend Requests</a>)")
-                                        .arg(shownNick, QString::number(requests)));
-    } else {
-        ui->labWelcomeNick->setText(tr("Welcome %1 (<a href=\"zmp://editprofile\">Edit Profile</a>)").arg(shownNick));
-    }
-    if (requests == 1)
-        ui->labFriendRequestsDesigned->setText(tr("You have 1 (<a href=\"zmp://friendrequests\">Friend Request</a>)"));
-    else if (requests >= 2)
-        ui->labFriendRequestsDesigned->setText(
-            tr("You have %1 (<a href=\"zmp://friendrequests\">Friend Requests</a>)").arg(requests));
-    ui->labFriendRequestsDesigned->setVisible(requests > 0);
+    WelcomeLine::show(ui, nick, friendRequests.size());
     Platform::protectSettingsFile();
     QSettings settings = AppSettings::open();
     settings.setValue(QStringLiteral("Nick/") + ui->txtName->text(), nick);
@@ -752,31 +479,21 @@ void frmLogin::applyDesignedStyles()
 
 void frmLogin::buildTrayIcon()
 {
-    trayStatusMenu = new QMenu(tr("Online status"), this);
-    trayStatusMenu->setEnabled(false);
-    trayStatusMenu->addAction(QIcon(QStringLiteral(":/img/online-t2x64.png")), tr("Online"), this,
-                              &frmLogin::setStateOnline);
-    trayStatusMenu->addAction(QIcon(QStringLiteral(":/img/away-t2x64.png")), tr("Away"), this, &frmLogin::setStateAway);
-    trayStatusMenu->addAction(QIcon(QStringLiteral(":/img/busy-t2x64.png")), tr("Busy"), this, &frmLogin::setStateBusy);
-    trayStatusMenu->addAction(QIcon(QStringLiteral(":/img/notjust-t1x64.png")), tr("Not just"), this,
-                              &frmLogin::setStateNotjust);
-    trayStatusMenu->addAction(QIcon(QStringLiteral(":/img/offline-t1x64.png")), tr("Show offline"), this,
-                              &frmLogin::setStateShowoffline);
-    trayStatusMenu->addSeparator();
-    trayStatusMenu->addAction(tr("Logout"), this, &frmLogin::logoutUserWithRemoveAutologin);
-
-    trayMenu = new QMenu(this);
-    trayMenu->addMenu(trayStatusMenu);
-    trayMenu->addSeparator();
-    trayMenu->addAction(QIcon(QStringLiteral(":/gui/zm48.png")), tr("Open ZM"), this, &frmLogin::openLoginWindowNormal);
-    trayMenu->addAction(QIcon::fromTheme(QStringLiteral("application-exit"), QIcon(QStringLiteral(":/gui/close.png"))),
-                        tr("Stop ZM"), this, &frmLogin::endZM);
-
-    tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/img/offline-t1x64.png")), this);
-    tray->setToolTip(QStringLiteral("Zelto Messenger (") + tr("Offline") + QLatin1Char(')'));
-    tray->setContextMenu(trayMenu);
-    tray->setVisible(true);
+    menus = new MainMenus(this, ui->menuBar);
+    tray = menus->createTrayIcon();
     connect(tray, &QSystemTrayIcon::activated, this, &frmLogin::openLoginWindow);
+    connect(menus, &MainMenus::stateChosen, this, &frmLogin::setOwnState);
+    connect(menus, &MainMenus::logoutChosen, this, &frmLogin::logoutUserWithRemoveAutologin);
+    connect(menus, &MainMenus::openChosen, this, &frmLogin::openLoginWindowNormal);
+    connect(menus, &MainMenus::minimiseChosen, this, &frmLogin::showMinimized);
+    connect(menus, &MainMenus::quitChosen, this, &frmLogin::endZM);
+    connect(menus, &MainMenus::addContactChosen, this, &frmLogin::addContact);
+    connect(menus, &MainMenus::changePasswordChosen, this, &frmLogin::changePassword);
+    connect(menus, &MainMenus::editProfileChosen, this, &frmLogin::editProfile);
+    connect(menus, &MainMenus::preferencesChosen, this, &frmLogin::openConfig);
+    connect(menus, &MainMenus::checkUpdateChosen, this, &frmLogin::checkUpdate);
+    connect(menus, &MainMenus::aboutZeltoChosen, this, &frmLogin::aboutZelto);
+    connect(menus, &MainMenus::aboutZMPChosen, this, &frmLogin::aboutZMP);
 }
 
 void frmLogin::showOwnState(int state)
@@ -845,62 +562,12 @@ void frmLogin::setStateShowoffline()
 
 void frmLogin::buildMenuBar()
 {
-    QMenuBar *bar = ui->menuBar;
-    auto track = [this](QObject *object) { menuBarObjects.append(QPointer<QObject>(object)); };
-    auto shortcut = [](QAction *action, const char *keys) {
-        action->setShortcut(QKeySequence::fromString(QString::fromLatin1(keys), QKeySequence::PortableText));
-    };
-
-    QMenu *messenger = bar->addMenu(tr("Messenger"));
-    track(messenger);
-    QMenu *status = messenger->addMenu(tr("Online status"));
-    track(status);
-    status->addAction(QIcon(QStringLiteral(":/img/online-t2x64.png")), tr("Online"), this, &frmLogin::setStateOnline);
-    status->addAction(QIcon(QStringLiteral(":/img/away-t2x64.png")), tr("Away"), this, &frmLogin::setStateAway);
-    status->addAction(QIcon(QStringLiteral(":/img/busy-t2x64.png")), tr("Busy"), this, &frmLogin::setStateBusy);
-    status->addAction(QIcon(QStringLiteral(":/img/notjust-t1x64.png")), tr("Not just"), this,
-                      &frmLogin::setStateNotjust);
-    status->addAction(QIcon(QStringLiteral(":/img/offline-t1x64.png")), tr("Show offline"), this,
-                      &frmLogin::setStateShowoffline);
-    messenger->addSeparator();
-    messenger->addAction(tr("Add contact"), this, &frmLogin::addContact);
-    messenger->addAction(tr("Change password"), this, &frmLogin::changePassword);
-    messenger->addAction(tr("Edit profile"), this, &frmLogin::editProfile);
-    messenger->addSeparator();
-    shortcut(messenger->addAction(tr("Logout"), this, &frmLogin::logoutUserWithRemoveAutologin), "CTRL+L");
-    shortcut(messenger->addAction(tr("Close"), this, &frmLogin::showMinimized), "ALT+F4");
-    // Ends the program like the tray's "Stop ZM": the remembered login stays, unlike Logout.
-    shortcut(
-        messenger->addAction(QIcon::fromTheme(QStringLiteral("application-exit")), tr("Quit"), this, &frmLogin::endZM),
-        "CTRL+Q");
-
-    QMenu *tools = bar->addMenu(tr("Tools"));
-    track(tools);
-    languageMenu = tools->addMenu(tr("Change Language"));
-    track(languageMenu);
-    setupLanguages();
-    tools->addSeparator();
-    QAction *preferences = tools->addAction(tr("Preferences"), this, &frmLogin::openConfig);
-    preferences->setShortcuts({QKeySequence::fromString(QStringLiteral("CTRL+S"), QKeySequence::PortableText),
-                               QKeySequence::fromString(QStringLiteral("CTRL+,"), QKeySequence::PortableText)});
-
-    QMenu *help = bar->addMenu(tr("Help"));
-    track(help);
-    shortcut(help->addAction(tr("Check for Update"), this, &frmLogin::checkUpdate), "CTRL+U");
-    help->addSeparator();
-    shortcut(help->addAction(QIcon(QStringLiteral(":/gui/zelto48.png")), tr("About %1").arg(QStringLiteral("Zelto")),
-                             this, &frmLogin::aboutZelto),
-             "SHIFT+F1");
-    shortcut(help->addAction(QIcon(QStringLiteral(":/gui/zm48.png")), tr("About %1").arg(QStringLiteral("ZMP")), this,
-                             &frmLogin::aboutZMP),
-             "F1");
-
-    bar->show();
+    setupLanguages(menus->buildMenuBar());
 }
 
 void frmLogin::on_frStatus_mouseRelease(QMouseEvent *)
 {
-    if (isCursorInside(ui->frStatus))
+    if (HoverHighlight::isCursorInside(ui->frStatus))
         on_labWelcomeNick_linkActivated(QStringLiteral("zmp://editprofile"));
 }
 
@@ -928,65 +595,18 @@ void frmLogin::serverGroupChat()
 // ---------------------------------------------------------------------------------------
 // Language menu
 
-void frmLogin::setupLanguages()
+void frmLogin::setupLanguages(QMenu *menu)
 {
-    if (!languageMenu)
-        return;
-    QAction *system = languageMenu->addAction(QStringLiteral("System (System)"), this, &frmLogin::setLanguage);
-    languageNames.insert(QStringLiteral("System"), QStringLiteral("System"));
-    languageActions.insert(QStringLiteral("System"), system);
-
-    QAction *english = languageMenu->addAction(QStringLiteral("English (English)"), this, &frmLogin::setLanguage);
-    languageNames.insert(QStringLiteral("English"), QStringLiteral("en"));
-    languageNames.insert(QStringLiteral("en"), QStringLiteral("English"));
-    if (QFile::exists(QStringLiteral(":/tr/us.png")))
-        english->setIcon(QIcon::fromTheme(QStringLiteral("flag-us"), QIcon(QStringLiteral(":/tr/us.png"))));
-    languageActions.insert(QStringLiteral("en"), english);
-
-    const QList<LanguageList::Entry> entries = LanguageList::available(translationDir);
-    for (const LanguageList::Entry &entry : qAsConst(entries)) {
-        languageNames.insert(entry.code, entry.nativeName);
-        languageNames.insert(entry.nativeName, entry.code);
-        QAction *action = languageMenu->addAction(entry.menuText(), this, &frmLogin::setLanguage);
-        if (!entry.flagResource.isEmpty())
-            action->setIcon(QIcon::fromTheme(QStringLiteral("flag-") + entry.code, QIcon(entry.flagResource)));
-        action->setData(entry.code);
-        languageActions.insert(entry.code, action);
-        qDebug().noquote() << QStringLiteral("Language zm_%1.qm added").arg(entry.code);
-    }
-    system->setData(QStringLiteral("System"));
-    english->setData(QStringLiteral("en"));
-}
-
-void frmLogin::clearLanguageTables()
-{
-    languageNames.clear();
-    for (QAction *action : qAsConst(languageActions)) {
-        if (action)
-            action->deleteLater();
-    }
-    languageActions.clear();
+    for (QAction *entry : languages->fill(menu, translationDir))
+        connect(entry, &QAction::triggered, this, &frmLogin::setLanguage);
 }
 
 void frmLogin::setLanguage()
 {
-    auto *action = qobject_cast<QAction *>(sender());
-    if (!action)
-        return;
-    // The same code may have two entries (built in and add-on); the action carries its code.
-    QString code = action->data().toString();
-    if (code.isEmpty())
-        code = languageActions.key(action);
+    const QString code = languages->codeOf(qobject_cast<QAction *>(sender()));
     if (code.isEmpty())
         return;
-
-    // The new instance reads the settings at once: they must be on disk before it starts.
-    Platform::protectSettingsFile();
-    {
-        QSettings settings = AppSettings::open();
-        settings.setValue(QStringLiteral("Interface/Language"), code);
-        settings.sync();
-    }
+    LanguageList::storeChoice(code);
     delete tray;
     tray = nullptr;
     Platform::restartApplication();
@@ -1001,130 +621,26 @@ void frmLogin::on_labRegister_linkActivated(QString link)
         return;
     // Without a browser the window's own registration page takes the form.
     if (!QDesktopServices::openUrl(Registration::registerFormUrl()))
-        showRegisterPage();
-}
-
-void frmLogin::fitTranslatedTexts()
-{
-    DialogSupport::alignLabelColumn({ui->labName, ui->labPassword});
-    DialogSupport::alignLabelColumn({ui->labRegisterUserName, ui->labRegisterShowName, ui->labRegisterRealName,
-                                     ui->labRegisterUserMail, ui->labRegisterPassword, ui->labRegisterRepeatPw,
-                                     ui->labDesRegisterCaptcha});
-    ui->txtRegisterCaptcha->setMinimumWidth(
-        DialogSupport::lineEditWidthFor(ui->txtRegisterCaptcha, QStringLiteral("888888")));
-    ui->labRegister->setWordWrap(true);
-    DialogSupport::fitScrollAreaWidth(ui->saRegister);
-}
-
-void frmLogin::showRegisterPage()
-{
-    ui->swTabs->setCurrentIndex(2);
-    ui->txtRegisterUserName->setFocus(Qt::OtherFocusReason);
-    ui->txtRegisterCaptcha->clear();
-    loadCaptcha();
+        registration->show();
 }
 
 void frmLogin::on_cmdRegisterCaptchaGenerateNew_clicked()
 {
-    ui->txtRegisterCaptcha->clear();
-    // The focus moves before the picture loads, so a field the user turns to meanwhile keeps it.
-    ui->txtRegisterCaptcha->setFocus(Qt::OtherFocusReason);
-    loadCaptcha();
+    registration->newCaptcha();
 }
 
 void frmLogin::on_cmdBack_clicked()
 {
     showLoginPage();
-    ui->labRegisterCaptcha->setText(tr("Captcha: Not loaded"));
+    registration->forgetCaptchaPicture();
 }
 
 void frmLogin::on_cmdRegister_clicked()
 {
-    // The page sends what the site's own registration form sends.
-    if (ui->txtRegisterPassword->text() != ui->txtRegisterRepeatPassword->text()) {
-        UiMessage::warning(this, tr("Register"), tr("The passwords do not match."));
-        return;
-    }
-    Registration::Form form;
-    form.userName = ui->txtRegisterUserName->text().trimmed();
-    form.nickName = ui->txtRegisterShowName->text().trimmed();
-    form.realName = ui->txtRegisterRealName->text().trimmed();
-    form.mail = ui->txtRegisterUserMail->text().trimmed();
-    form.password = ui->txtRegisterPassword->text();
-    form.repeatedPassword = ui->txtRegisterRepeatPassword->text();
-    form.captchaCode = captchaCode;
-    form.captchaAnswer = ui->txtRegisterCaptcha->text().trimmed();
-
-    setRegistrationBusy(true);
-    const Registration::Answer answer = Registration::submit(form, 10000);
-    setRegistrationBusy(false);
-    spentCaptchaCode = captchaCode;
-
-    switch (answer.outcome) {
-    case Registration::Outcome::Created:
-        registrationCreated(form.userName);
-        return;
-    case Registration::Outcome::Refused:
-        UiMessage::warning(this, tr("Register"), answer.message);
-        break;
-    case Registration::Outcome::Unconfirmed:
-        UiMessage::warning(this, tr("Register"),
-                           tr("The registration site %1 did not confirm the account (HTTP %2). Try to log in with "
-                              "it before you register again.")
-                               .arg(Registration::webHost())
-                               .arg(answer.status));
-        break;
-    case Registration::Outcome::Unreachable:
-        UiMessage::warning(this, tr("Register"),
-                           tr("The registration site %1 cannot be reached. Check the network connection and try "
-                              "again.")
-                               .arg(Registration::webHost()));
-        // The site never saw this captcha: it stays good for the next try.
-        spentCaptchaCode.clear();
-        return;
-    }
-    // A captcha is good for one try only.
-    if (ui->swTabs->currentIndex() != 2)
-        return;
-    ui->txtRegisterCaptcha->clear();
-    ui->txtRegisterCaptcha->setFocus(Qt::OtherFocusReason);
-    loadCaptcha();
+    registration->submit();
 }
 
-void frmLogin::registrationCreated(const QString &userName)
+QString frmLogin::registrationCaptchaCode() const
 {
-    UiMessage::information(this, tr("Register"),
-                           tr("The account %1 has been created. You can log in now.").arg(userName));
-    for (QLineEdit *field :
-         {static_cast<QLineEdit *>(ui->txtRegisterPassword), static_cast<QLineEdit *>(ui->txtRegisterRepeatPassword),
-          static_cast<QLineEdit *>(ui->txtRegisterCaptcha)})
-        field->clear();
-    // A session that started meanwhile keeps its page and its login fields: the watchdog
-    // logs in again with what they hold.
-    if (sessionActive || ui->swTabs->currentIndex() != 2)
-        return;
-    ui->txtName->setText(userName);
-    ui->txtNameDesigned->setText(userName);
-    on_cmdBack_clicked();
-}
-
-void frmLogin::setRegistrationBusy(bool busy)
-{
-    // While the form is posted, neither the page nor a login may change what its answer
-    // lands on. Widgets disabled on their own stay disabled afterwards.
-    for (QWidget *page : {ui->pRegister, ui->pLogin, ui->pLoginDesigned})
-        page->setEnabled(!busy);
-}
-
-void frmLogin::loadCaptcha()
-{
-    QDateTime now = QDateTime::currentDateTime();
-    // Codes change with the clock's second; the site takes each code once.
-    if (Registration::captchaCode(now) == spentCaptchaCode)
-        now = now.addSecs(1);
-    captchaCode = Registration::captchaCode(now);
-    ui->cmdRegisterCaptchaGenerateNew->setEnabled(false);
-    const QByteArray picture = Registration::fetchCaptcha(captchaCode, 5000);
-    ui->cmdRegisterCaptchaGenerateNew->setEnabled(true);
-    ui->labRegisterCaptcha->setText(Registration::captchaHtml(picture));
+    return registration->captchaCode();
 }

@@ -23,6 +23,8 @@
 #include "IncomingView.h"
 #include "NotificationPresenter.h"
 
+#include <zmsgfw111q.h>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -35,7 +37,6 @@ class QListWidgetItem;
 class QMenu;
 class QMouseEvent;
 class QTimer;
-class ZMsgFw111Q;
 class UpdateThread;
 class frmUpdate;
 class frmChat;
@@ -49,6 +50,11 @@ class frmLogin;
 namespace LoginStore {
 struct Remembered;
 }
+class HoverHighlight;
+class LanguageMenu;
+class LoginPage;
+class MainMenus;
+class RegistrationPage;
 
 // The main window: login pages, contact pages and registration page on one stacked widget,
 // the tray icon, the menus and the one protocol session object of the program run.
@@ -71,19 +77,22 @@ public:
     // --- session, offered to the dialogs and chat windows ---
     ZMsgFw111Q *session() const { return zmsgfw; }
     // True when the session flag is set and the session object is logged in.
-    bool isSessionLoggedIn();
+    bool isSessionLoggedIn() { return sessionActive && zmsgfw->isLoggedIn(); }
     bool isSessionActive() const { return sessionActive; }
     // The last state the server gave for a contact, if any.
     std::optional<int> contactState(const QString &user) const;
     // True once the contact's current avatar picture has been downloaded and decoded.
     bool isContactAvatarLoaded(const QString &user) const;
-    int addUserContact(QString user);
-    int delUserContact(QString user);
-    int sendMessageToUser(QString user, QString message);
-    int setUserPassword(QString oldPassword, QString newPassword);
-    int setUserNick(QString nick);
-    int setUserMessageState(QString message);
-    QString getClassVersion();
+    int addUserContact(QString user) { return zmsgfw->addUserContact(user); }
+    int delUserContact(QString user) { return zmsgfw->delUserContact(user); }
+    int sendMessageToUser(QString user, QString message) { return zmsgfw->sendMessageToUser(user, message); }
+    int setUserPassword(QString oldPassword, QString newPassword)
+    {
+        return zmsgfw->setUserPassword(oldPassword, newPassword);
+    }
+    int setUserNick(QString nick) { return zmsgfw->setUserNick(nick); }
+    int setUserMessageState(QString message) { return zmsgfw->setUserMessageState(message); }
+    QString getClassVersion() { return zmsgfw->getClassVersion(); }
     QString getLibraryVersion();
 
     // --- frame, offered to the other parts of the window ---
@@ -102,11 +111,11 @@ public:
     void showContactPage();
     // Tray icon, tool tip and status picture for an own state code.
     void showOwnState(int state);
-    bool isLoginInProgress() const { return loginInProgress; }
+    bool isLoginInProgress() const;
     // True while a login runs on a connection of its own (automatic login, re-login).
     bool isLoginAttemptRunning() const { return !loginAttempt.isNull(); }
     // The code of the captcha the registration page shows.
-    QString registrationCaptchaCode() const { return captchaCode; }
+    QString registrationCaptchaCode() const;
 
 signals:
     // Every tray balloon the window shows, also where no tray can show it.
@@ -292,47 +301,34 @@ public:
 private:
     // The designed or the classic pages, as the preferences chose.
     void showInterfaceMode();
-    // Fills the login page from the remembered automatic login and starts it.
-    void startRememberedLogin(const LoginStore::Remembered &remembered);
-    void performLogin(bool showErrors, bool fallBackOffline);
-    // False, with a warning when showErrors, for input no login can send.
-    bool checkLoginInput(bool showErrors);
     // What follows a successful login; askNick gives the own nick.
     void enterSession(const std::function<QString()> &askNick);
-    void loginFailed(int result, bool showErrors, bool fallBackOffline);
+    // An automatic login that found no server: offline, with the nick last stored.
+    void enterOfflineWithLastNick();
     void enterOfflineSession(int state, QString nick);
     void storeLoginChoices();
-    // A blocking login also shows the wait cursor; one running elsewhere keeps the fields as
-    // it read them.
-    void setLoginBusy(bool busy, bool blocking);
     // Logs in with the login page's credentials on a connection of its own, off this thread;
     // done runs here when the attempt ended, unless the session it was meant for ended first.
     void startLoginAttempt(bool askNick, std::function<void(LoginAttempt &)> done);
     // Handles what an ended attempt read on the way and, when it logged in, makes its
     // connection the session's; returns its result (500 when the connection could not be taken).
     int takeOverAttempt(LoginAttempt &attempt);
-    // The automatic login of a password kept in the keyring waits for it, bounded.
-    void fetchKeyringPassword(const QString &name);
     void buildTrayIcon();
     // Return in the login fields logs in; the designed page's "Login" label and the links
     // are reachable with the keyboard.
     void setupKeyboard();
-    void loginFromDesignedPage();
     void createTimers();
     void armTimers();
     void restoreWindowGeometry();
     void saveWindowGeometry();
-    void setupLanguages();
-    void addLanguageEntry(const QString &fileName, const QString &path);
-    void clearLanguageTables();
+    // Fills the menu bar's "Change Language" menu; its entries call setLanguage.
+    void setupLanguages(QMenu *menu);
     void setOwnState(int state);
-    void loadCaptcha();
-    void setRegistrationBusy(bool busy);
-    void showRegisterPage();
-    // Room for texts longer in translation than in the designed form.
-    void fitTranslatedTexts();
+    // The form's texts, pictures and limits, and the registration page.
+    void setupForm();
+    // The one session object of the program run.
+    void createSession();
     void registrationCreated(const QString &userName);
-    bool isCursorInside(QWidget *widget) const;
     bool hoverPageVisible() const;
 
     Ui::frmLogin *ui;
@@ -340,10 +336,8 @@ private:
     SecretStore *keyring = nullptr;
     bool sessionActive = false;
     bool disconnected = false;
-    bool userBootUp = true;
     QString ownNick;
     bool designedMode = true;
-    bool loginInProgress = false;
     QPointer<LoginAttempt> loginAttempt;
     // Counts logouts: an attempt started before the last one belongs to an ended session.
     quint64 sessionGeneration = 0;
@@ -353,24 +347,14 @@ private:
     QListWidget *contactListInUse = nullptr;
     QImage defaultAvatar;
     QSystemTrayIcon *tray = nullptr;
-    QMenu *trayMenu = nullptr;
-    QMenu *trayStatusMenu = nullptr;
-    QList<QPointer<QObject>> menuBarObjects;
-    bool loginHover = false;
-    bool statusHover = false;
     UpdateThread *updateThread = nullptr;
     frmUpdate *updateDialog = nullptr;
 
-    QMap<QString, QString> languageNames;
-    QMap<QString, QAction *> languageActions;
-    QPointer<QMenu> languageMenu;
-
-    QString captchaCode;
-    // The code last posted to the site, which will not take it again.
-    QString spentCaptchaCode;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    std::unique_ptr<LoginPage> loginPage;
+    std::unique_ptr<RegistrationPage> registration;
+    std::unique_ptr<LanguageMenu> languages;
+    MainMenus *menus = nullptr;
+    HoverHighlight *hover = nullptr;
 
     // The five timers, all single shots. Four restart themselves at the end of their slot (the
     // watchdog with timerLC->start(10000)); timerLB runs once whenever the cursor enters or
