@@ -111,6 +111,9 @@ void TestEndToEnd::registerAndLogIn()
 
     m_erin = std::make_unique<ClientProcess>("erin", *m_server);
     m_frank = std::make_unique<ClientProcess>("frank", *m_server);
+    // The watchdog looks every second instead of every ten, so a server restart is seen soon.
+    for (ClientProcess *client : {m_erin.get(), m_frank.get()})
+        client->setEnvironment("ZM_TEST_WATCHDOG_MS", "1000");
     QVERIFY(m_erin->start());
     QVERIFY(m_frank->start());
 

@@ -26,6 +26,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <zmsgfw111q.h>
+
 namespace {
 
 frmLogin *mainWindow()
@@ -225,6 +227,15 @@ QJsonObject handle(const QJsonObject &request)
         return {{"ok", true}, {"value", contactState(request.value("user").toString())}};
     if (command == QLatin1String("avatarLoaded"))
         return {{"ok", true}, {"value", avatarLoaded(request.value("user").toString())}};
+    if (command == QLatin1String("replyTimeout")) {
+        // How long the window's session waits for a reply; "set" changes it for what follows.
+        frmLogin *window = mainWindow();
+        if (!window)
+            return {{"ok", false}, {"error", "no main window"}};
+        if (request.contains("set"))
+            window->session()->setReplyTimeout(request.value("set").toInt());
+        return {{"ok", true}, {"value", window->session()->replyTimeout()}};
+    }
     if (command == QLatin1String("quit")) {
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         return {{"ok", true}};
@@ -311,8 +322,14 @@ void startFromEnvironment()
         qWarning() << "test control: cannot listen on" << name;
         return;
     }
+    const int replyTimeoutMs = qEnvironmentVariableIntValue("ZM_TEST_REPLY_TIMEOUT_MS");
+    const int watchdogMs = qEnvironmentVariableIntValue("ZM_TEST_WATCHDOG_MS");
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         if (auto *window = qobject_cast<frmLogin *>(widget)) {
+            if (replyTimeoutMs > 0)
+                window->session()->setReplyTimeout(replyTimeoutMs);
+            if (watchdogMs > 0)
+                window->setWatchdogInterval(watchdogMs);
             QObject::connect(window, &frmLogin::balloonShown, server, [](const QString &title, const QString &text) {
                 balloonLog.append(QJsonObject{{"title", title}, {"text", text}});
             });

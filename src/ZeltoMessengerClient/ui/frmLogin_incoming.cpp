@@ -443,7 +443,7 @@ void frmLogin::on_timerLC_tick()
     // One attempt at a time: a running one reports when it ends.
     if (sessionActive && !zmsgfw->isLoggedIn() && !loginAttempt)
         relogin();
-    timerLC->start(10000);
+    timerLC->start(watchdogMs);
 }
 
 void frmLogin::relogin()
