@@ -40,14 +40,12 @@ public:
 namespace {
 
 // A login that waits for a server that does not answer takes this long: the window's session
-// is given this limit instead of the library's 5000 ms. Well above UsablePauseMs, so that a
+// is given this limit instead of the library's 5000 ms. Above UsablePauseMs, so that a
 // login on the window's thread still shows as a pause.
-constexpr qint64 LoginWaitMs = 3000;
+constexpr qint64 LoginWaitMs = 1500;
 // Longest pause of the window's event loop that still counts as usable: a loaded machine
-// delays a tick by some hundred milliseconds, a login on the window's thread by LoginWaitMs.
-constexpr qint64 UsablePauseMs = 2000;
-// A silent server keeps an attempt this long where the test only needs it to be running.
-constexpr int RunningAttemptMs = 1500;
+// delays a tick by a hundred milliseconds or so, a login on the window's thread by LoginWaitMs.
+constexpr qint64 UsablePauseMs = 1000;
 // How long anything here may take before it counts as hung.
 constexpr int HangMs = 30000;
 
@@ -416,7 +414,7 @@ void TestRelogin::oneAttemptAtATime()
     TlsTestServer lost;
     auto window = sessionThatLostItsServer(lost);
     QVERIFY(window);
-    window->session()->setReplyTimeout(RunningAttemptMs);
+    window->session()->setReplyTimeout(int(LoginWaitMs));
     SilentServer silent(true);
     QVERIFY(silent.listen());
     pointAt(silent.port());
@@ -478,7 +476,7 @@ void TestRelogin::quitWhileAttemptRuns()
     if (relogin) {
         window = sessionThatLostItsServer(lost);
         QVERIFY(window);
-        window->session()->setReplyTimeout(RunningAttemptMs);
+        window->session()->setReplyTimeout(int(LoginWaitMs));
     }
     QVERIFY(silent.listenOnLoopback());
     silent.exportEndpoint();
@@ -487,7 +485,7 @@ void TestRelogin::quitWhileAttemptRuns()
     } else {
         rememberLogin(QStringLiteral("dave"), QStringLiteral("pw"));
         window = std::make_unique<ReloginProbe>();
-        window->session()->setReplyTimeout(RunningAttemptMs);
+        window->session()->setReplyTimeout(int(LoginWaitMs));
         window->show();
     }
     QTRY_VERIFY_WITH_TIMEOUT(silent.connectionCount() == 1, HangMs);
