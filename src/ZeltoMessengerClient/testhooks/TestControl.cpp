@@ -322,12 +322,9 @@ void startFromEnvironment()
         qWarning() << "test control: cannot listen on" << name;
         return;
     }
-    const int replyTimeoutMs = qEnvironmentVariableIntValue("ZM_TEST_REPLY_TIMEOUT_MS");
     const int watchdogMs = qEnvironmentVariableIntValue("ZM_TEST_WATCHDOG_MS");
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         if (auto *window = qobject_cast<frmLogin *>(widget)) {
-            if (replyTimeoutMs > 0)
-                window->session()->setReplyTimeout(replyTimeoutMs);
             if (watchdogMs > 0)
                 window->setWatchdogInterval(watchdogMs);
             QObject::connect(window, &frmLogin::balloonShown, server, [](const QString &title, const QString &text) {
