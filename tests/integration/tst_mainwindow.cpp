@@ -1017,6 +1017,8 @@ void TestMainWindow::refreshRequestsOnlyWhileLoggedIn()
 {
     TlsTestServer server;
     server.setLineHandler([](const QByteArray &line) {
+        if (line.contains(" --rq=nick"))
+            return QByteArray("ZM/1.1 return --rq=nick --id=200 --nick=Dave\n");
         return line.contains(" login ") ? QByteArray("ZM/1.1 return --id=200\n") : QByteArray();
     });
     QVERIFY(server.listenOnLoopback());
@@ -1036,7 +1038,6 @@ void TestMainWindow::refreshRequestsOnlyWhileLoggedIn()
     QMetaObject::invokeMethod(window.get(), "on_timerFR_tick");
     QCOMPARE(server.connectionCount(), 0);
 
-    window->session()->setReplyTimeout(UnansweredMs);
     loginWithZmsgd(window.get(), QStringLiteral("dave"), QStringLiteral("pw"), false, false);
     QVERIFY(window->isSessionLoggedIn());
     // The login sends, after the nick request, the five requests in this order.
