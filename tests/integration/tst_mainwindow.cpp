@@ -1008,6 +1008,12 @@ void TestMainWindow::timersRearm()
         QVERIFY2(timer->isActive(), e.timer);
         QCOMPARE(timer->interval(), e.period);
     }
+    // A shorter watchdog period takes effect at once and is kept by the watchdog's runs.
+    auto *watchdog = child<QTimer>(&window, "timerLC");
+    window.setWatchdogInterval(300);
+    QCOMPARE(watchdog->interval(), 300);
+    QVERIFY(QMetaObject::invokeMethod(&window, "on_timerLC_tick"));
+    QCOMPARE(watchdog->interval(), 300);
     auto *hover = child<QTimer>(&window, "timerLB");
     QVERIFY(hover->isSingleShot());
     QCOMPARE(hover->interval(), 10);
