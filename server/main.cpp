@@ -138,6 +138,12 @@ int main(int argc, char *argv[])
         config.keyPath = parser.value(keyOption);
     if (parser.isSet(versionOption))
         config.latestVersion = parser.value(versionOption);
+#ifdef ZM_TEST_HOOKS
+    // Tests that create and log in many accounts may ask the test build for the cheapest hashes;
+    // the production cost is checked on its own.
+    if (qEnvironmentVariableIsSet("ZMSGD_TEST_MINIMUM_COST"))
+        config.passwordCost = ZmsgdPassword::minimumCost();
+#endif
     if (parser.isSet(addressOption) && !config.address.setAddress(parser.value(addressOption))) {
         err << "zmsgd: --address wants an IP address\n";
         return 2;

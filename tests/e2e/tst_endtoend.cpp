@@ -127,6 +127,9 @@ void TestEndToEnd::registerAndLogIn()
 
     m_erin = std::make_unique<ClientProcess>(QStringLiteral("erin"), *m_server);
     m_frank = std::make_unique<ClientProcess>(QStringLiteral("frank"), *m_server);
+    // The watchdog looks every second instead of every ten, so a server restart is seen soon.
+    for (ClientProcess *client : {m_erin.get(), m_frank.get()})
+        client->setEnvironment(QStringLiteral("ZM_TEST_WATCHDOG_MS"), QStringLiteral("1000"));
     QVERIFY(m_erin->start());
     QVERIFY(m_frank->start());
 

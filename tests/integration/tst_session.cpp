@@ -212,6 +212,9 @@ void TestSession::loginResult()
     QVERIFY(server.listenOnLoopback());
     server.exportEndpoint();
     ZMsgFw111Q session;
+    // A reply the library does not take is waited out: a short limit shows that as well as 5 s.
+    if (code == 500)
+        session.setReplyTimeout(500);
     QCOMPARE(session.loginUser(QStringLiteral("anna"), QStringLiteral("pw")), code);
     QCOMPARE(session.isLoggedIn(), loggedIn);
 }

@@ -91,6 +91,9 @@ bool ServerProcess::start(bool demo)
                           QString::number(webPort)};
     if (demo)
         arguments << QStringLiteral("--demo");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ZMSGD_TEST_MINIMUM_COST"), QStringLiteral("1"));
+    m_process.setProcessEnvironment(environment);
     m_process.start(qEnvironmentVariable("ZM_ZMSGD"), arguments);
     if (!m_process.waitForStarted(10000))
         return false;

@@ -10,7 +10,8 @@
 #include <memory>
 
 // A real zmsgd process on loopback ports chosen by the OS. A restart reuses the same ports
-// and database, as a restarted production server would.
+// and database, as a restarted production server would. A test build of zmsgd hashes
+// passwords at the cheapest cost here.
 class ServerProcess
 {
 public:

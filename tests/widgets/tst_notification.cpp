@@ -8,6 +8,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+// Where a test only waits for the fade-out to end, it takes this long instead of half a second.
+constexpr int QuickFadeMs = 50;
+
 class TestNotification : public QObject
 {
     Q_OBJECT
@@ -111,6 +114,7 @@ void TestNotification::bodyClickEmitsDataAndFades()
 {
     QFETCH(QString, labelName);
     QScopedPointer<NotificationWidget> popup(makePopup(QStringLiteral("ocw\nbob")));
+    popup->setFadeTime(QuickFadeMs);
     popup->startNotification();
     QSignalSpy pressed(popup.data(), &NotificationWidget::notificationPressed);
     QSignalSpy finished(popup.data(), &QDialog::finished);
@@ -143,6 +147,7 @@ void TestNotification::secondClickDuringFadeDoesNotRestart()
 void TestNotification::closeClickFadesWithoutSignal()
 {
     QScopedPointer<NotificationWidget> popup(makePopup());
+    popup->setFadeTime(QuickFadeMs);
     popup->startNotification();
     QSignalSpy pressed(popup.data(), &NotificationWidget::notificationPressed);
     QSignalSpy finished(popup.data(), &QDialog::finished);
@@ -197,6 +202,7 @@ void TestNotification::fadesByItselfAfterItsDisplayTime()
     constexpr int DisplayTime = 400;
     QScopedPointer<NotificationWidget> popup(makePopup());
     popup->setDisplayTime(DisplayTime);
+    popup->setFadeTime(QuickFadeMs);
     QSignalSpy finished(popup.data(), &QDialog::finished);
     QSignalSpy pressed(popup.data(), &NotificationWidget::notificationPressed);
     QElapsedTimer clock;

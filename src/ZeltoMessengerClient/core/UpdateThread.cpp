@@ -12,6 +12,7 @@ UpdateThread::UpdateThread(const QString &platform, const QString &version)
     : platformTag(platform)
     , runningVersion(version)
     , checkPeriodMs(UpdateCheck::CheckPeriodMs)
+    , checkTimeoutMs(UpdateCheck::CheckTimeoutMs)
 {}
 
 UpdateThread::~UpdateThread()
@@ -26,7 +27,7 @@ bool UpdateThread::isNewerVersion(const QString &current, const QString &latest)
 
 bool UpdateThread::checkForUpdate()
 {
-    const QString latest = UpdateCheck::fetchLatestVersion(platformTag, UpdateCheck::CheckTimeoutMs);
+    const QString latest = UpdateCheck::fetchLatestVersion(platformTag, checkTimeoutMs);
     const bool newer = isNewerVersion(runningVersion, latest) && !latest.isEmpty();
     emit setNewVersion(latest);
     return newer;
@@ -76,7 +77,7 @@ void UpdateThread::run()
 {
     const int runGeneration = generation;
     while (!stopRequested()) {
-        const QString latest = UpdateCheck::fetchLatestVersion(platformTag, UpdateCheck::CheckTimeoutMs);
+        const QString latest = UpdateCheck::fetchLatestVersion(platformTag, checkTimeoutMs);
         if (stopRequested())
             break;
         report(latest, isNewerVersion(runningVersion, latest) && !latest.isEmpty(), runGeneration);

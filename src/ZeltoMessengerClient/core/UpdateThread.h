@@ -15,7 +15,7 @@ public:
     UpdateThread(const QString &platformTag, const QString &runningVersion);
     ~UpdateThread() override;
 
-    // The same check on the calling thread, blocking for at most five seconds; emits
+    // The same check on the calling thread, blocking for at most checkTimeout() ms; emits
     // setNewVersion and returns whether a newer version exists.
     bool checkForUpdate();
     static bool isNewerVersion(const QString &current, const QString &latest);
@@ -24,6 +24,9 @@ public:
     void stop();
     // Pause between two checks of the worker; tests shorten it.
     void setCheckPeriod(int milliseconds) { checkPeriodMs = milliseconds; }
+    // How long one check waits for the site; five seconds unless a test shortens it.
+    void setCheckTimeout(int milliseconds) { checkTimeoutMs = milliseconds; }
+    int checkTimeout() const { return checkTimeoutMs; }
 
 signals:
     void updateIsNowAvailable();
@@ -43,6 +46,7 @@ private:
     QString platformTag;
     QString runningVersion;
     int checkPeriodMs;
+    int checkTimeoutMs;
     // Bumped by stop(); a report from an older run is stale and dropped.
     std::atomic<int> generation{0};
 };

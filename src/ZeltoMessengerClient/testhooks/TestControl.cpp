@@ -26,6 +26,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <zmsgfw111q.h>
+
 namespace {
 
 frmLogin *mainWindow()
@@ -228,6 +230,15 @@ QJsonObject handle(const QJsonObject &request)
     if (command == QLatin1String("avatarLoaded"))
         return {{QStringLiteral("ok"), true},
                 {QStringLiteral("value"), avatarLoaded(request.value(QStringLiteral("user")).toString())}};
+    if (command == QLatin1String("replyTimeout")) {
+        // How long the window's session waits for a reply; "set" changes it for what follows.
+        frmLogin *window = mainWindow();
+        if (!window)
+            return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("no main window")}};
+        if (request.contains(QStringLiteral("set")))
+            window->session()->setReplyTimeout(request.value(QStringLiteral("set")).toInt());
+        return {{QStringLiteral("ok"), true}, {QStringLiteral("value"), window->session()->replyTimeout()}};
+    }
     if (command == QLatin1String("quit")) {
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         return {{QStringLiteral("ok"), true}};
@@ -317,8 +328,11 @@ void startFromEnvironment()
         qWarning() << "test control: cannot listen on" << name;
         return;
     }
+    const int watchdogMs = qEnvironmentVariableIntValue("ZM_TEST_WATCHDOG_MS");
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         if (auto *window = qobject_cast<frmLogin *>(widget)) {
+            if (watchdogMs > 0)
+                window->setWatchdogInterval(watchdogMs);
             QObject::connect(window, &frmLogin::balloonShown, server, [](const QString &title, const QString &text) {
                 balloonLog.append(QJsonObject{{QStringLiteral("title"), title}, {QStringLiteral("text"), text}});
             });

@@ -17,6 +17,9 @@ const char *const HoverStyle = "background-color: rgb(200, 200, 200);";
 const char *const CloseWhite = "<img src=\":/gui/notification-whitex.png\"/>";
 const char *const CloseHighlighted = "<img src=\":/gui/notification-closex.png\"/>";
 constexpr int DisplayTimeMs = 10000;
+constexpr int FadeTimeMs = 500;
+// The opacity falls by 1 / FadeSteps at each step of the fade-out.
+constexpr int FadeSteps = 50;
 
 bool underCursor(const QWidget *widget)
 {
@@ -29,6 +32,7 @@ NotificationWidget::NotificationWidget(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::NotificationWidget)
     , displayTimer(new QTimer(this))
+    , fadeStepMs(FadeTimeMs / FadeSteps)
 {
     ui->setupUi(this);
     displayTimer->setObjectName(QStringLiteral("displayTimer"));
@@ -55,6 +59,11 @@ NotificationWidget::~NotificationWidget()
 void NotificationWidget::setDisplayTime(int milliseconds)
 {
     displayTimer->setInterval(milliseconds);
+}
+
+void NotificationWidget::setFadeTime(int milliseconds)
+{
+    fadeStepMs = qMax(0, milliseconds / FadeSteps);
 }
 
 void NotificationWidget::setNotificationData(const QString &text)
@@ -139,7 +148,7 @@ void NotificationWidget::startDisableWindow()
         return;
     fading = true;
     displayTimer->stop();
-    QTimer::singleShot(10, this, &NotificationWidget::disableWindowPart);
+    QTimer::singleShot(fadeStepMs, this, &NotificationWidget::disableWindowPart);
 }
 
 void NotificationWidget::disableWindowPart()
@@ -148,8 +157,8 @@ void NotificationWidget::disableWindowPart()
         close();
         return;
     }
-    setWindowOpacity(qMax(0.0, windowOpacity() - 0.02));
-    QTimer::singleShot(10, this, &NotificationWidget::disableWindowPart);
+    setWindowOpacity(qMax(0.0, windowOpacity() - 1.0 / FadeSteps));
+    QTimer::singleShot(fadeStepMs, this, &NotificationWidget::disableWindowPart);
 }
 
 void NotificationWidget::bodyPressed()

@@ -33,6 +33,8 @@ public:
     void startNotification();
     // How long the popup shows before it fades out; ten seconds unless set.
     void setDisplayTime(int milliseconds);
+    // How long the fade-out takes; half a second unless set.
+    void setFadeTime(int milliseconds);
 
     QString notificationData() const { return data; }
     QString colorState() const { return color; }
@@ -65,6 +67,7 @@ private:
     Ui::NotificationWidget *ui;
     // Runs from the start until the fade-out begins.
     QTimer *displayTimer;
+    int fadeStepMs;
     QString data;
     QString color = QStringLiteral("blue");
     bool fading = false;

@@ -373,8 +373,15 @@ void frmLogin::armTimers()
     timerLB->start(HoverHighlight::CheckDelayMs);
     timerSS->start(50);
     timerOA->start(25000);
-    timerLC->start(10000);
+    timerLC->start(watchdogMs);
     timerFR->start(207500);
+}
+
+void frmLogin::setWatchdogInterval(int milliseconds)
+{
+    watchdogMs = milliseconds;
+    if (timerLC->isActive())
+        timerLC->start(watchdogMs);
 }
 
 void frmLogin::on_timerSS_tick()

@@ -76,6 +76,8 @@ public:
 
     // --- session, offered to the dialogs and chat windows ---
     ZMsgFw111Q *session() const { return zmsgfw; }
+    // Pause between two runs of the connection watchdog: ten seconds unless a test shortens it.
+    void setWatchdogInterval(int milliseconds);
     // True when the session flag is set and the session object is logged in.
     bool isSessionLoggedIn() { return sessionActive && zmsgfw->isLoggedIn(); }
     bool isSessionActive() const { return sessionActive; }
@@ -357,13 +359,14 @@ private:
     HoverHighlight *hover = nullptr;
 
     // The five timers, all single shots. Four restart themselves at the end of their slot (the
-    // watchdog with timerLC->start(10000)); timerLB runs once whenever the cursor enters or
+    // watchdog with timerLC->start(watchdogMs)); timerLB runs once whenever the cursor enters or
     // leaves a highlighted widget.
     QTimer *timerSS = nullptr;
     QTimer *timerOA = nullptr;
     QTimer *timerFR = nullptr;
     QTimer *timerLB = nullptr;
     QTimer *timerLC = nullptr;
+    int watchdogMs = 10000;
 };
 
 #endif

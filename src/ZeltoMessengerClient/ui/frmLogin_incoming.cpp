@@ -108,7 +108,7 @@ void frmLogin::on_timerLC_tick()
     // windows stay usable meanwhile.
     if (sessionActive && !zmsgfw->isLoggedIn() && !loginAttempt)
         startLoginAttempt(false, [this](LoginAttempt &attempt) { reloginEnded(attempt); });
-    timerLC->start(10000);
+    timerLC->start(watchdogMs);
 }
 
 void frmLogin::reloginEnded(LoginAttempt &attempt)
