@@ -535,6 +535,7 @@ void TestMainWindow::pages()
         settings().setValue(QStringLiteral("Interface/designedMode"), designedSetting);
     frmLogin window;
     window.show();
+    QTRY_VERIFY(window.trayIcon());
     QCOMPARE(currentPage(&window), loginPage);
     QCOMPARE(window.contactList()->objectName(), list);
     QCOMPARE(window.isDesignedMode(), loginPage == 3);

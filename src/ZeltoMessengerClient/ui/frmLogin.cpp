@@ -64,7 +64,8 @@ frmLogin::frmLogin(QWidget *parent)
     const LoginStore::Remembered remembered = LoginStore::read(settings);
     loginPage->setStartUpChoice(remembered.userBootUp);
 
-    buildTrayIcon();
+    createMenus();
+    QTimer::singleShot(0, this, &frmLogin::buildTrayIcon);
     languages = std::make_unique<LanguageMenu>();
     setupKeyboard();
     hover = new HoverHighlight(ui->labDesignedLogin, ui->frStatus, timerLB);
@@ -335,8 +336,7 @@ void frmLogin::closeEvent(QCloseEvent *event)
     // and the remembered login stays.
     if (sessionActive)
         logoutUser();
-    delete tray;
-    tray = nullptr;
+    removeTrayIcon();
     saveWindowGeometry();
     event->accept();
     Platform::quitApplication();
@@ -486,9 +486,25 @@ void frmLogin::applyDesignedStyles()
 
 void frmLogin::buildTrayIcon()
 {
-    menus = new MainMenus(this, ui->menuBar);
+    if (trayDone)
+        return;
+    trayDone = true;
     tray = menus->createTrayIcon();
     connect(tray, &QSystemTrayIcon::activated, this, &frmLogin::openLoginWindow);
+    if (ownStateShown)
+        showOwnState(*ownStateShown);
+}
+
+void frmLogin::removeTrayIcon()
+{
+    trayDone = true;
+    delete tray;
+    tray = nullptr;
+}
+
+void frmLogin::createMenus()
+{
+    menus = new MainMenus(this, ui->menuBar);
     connect(menus, &MainMenus::stateChosen, this, &frmLogin::setOwnState);
     connect(menus, &MainMenus::logoutChosen, this, &frmLogin::logoutUserWithRemoveAutologin);
     connect(menus, &MainMenus::openChosen, this, &frmLogin::openLoginWindowNormal);
@@ -506,6 +522,7 @@ void frmLogin::buildTrayIcon()
 void frmLogin::showOwnState(int state)
 {
     const QString icon = ownStateIconPath(state);
+    ownStateShown = state;
     if (tray) {
         tray->setIcon(QIcon(icon));
         tray->setToolTip(QStringLiteral("Zelto Messenger (") + tr(stateName(state).toUtf8().constData())
@@ -614,8 +631,7 @@ void frmLogin::setLanguage()
     if (code.isEmpty())
         return;
     LanguageList::storeChoice(code);
-    delete tray;
-    tray = nullptr;
+    removeTrayIcon();
     Platform::restartApplication();
 }
 

@@ -315,7 +315,12 @@ private:
     // Handles what an ended attempt read on the way and, when it logged in, makes its
     // connection the session's; returns its result (500 when the connection could not be taken).
     int takeOverAttempt(LoginAttempt &attempt);
+    void createMenus();
+    // Once, after the window is up: the tray asks the desktop over D-Bus and reads icon
+    // themes, which the first window does not need.
     void buildTrayIcon();
+    // Gone for good: closing or restarting must not bring it back.
+    void removeTrayIcon();
     // Return in the login fields logs in; the designed page's "Login" label and the links
     // are reachable with the keyboard.
     void setupKeyboard();
@@ -349,6 +354,9 @@ private:
     QListWidget *contactListInUse = nullptr;
     QImage defaultAvatar;
     QSystemTrayIcon *tray = nullptr;
+    bool trayDone = false;
+    // What the tray is to show once it is there.
+    std::optional<int> ownStateShown;
     UpdateThread *updateThread = nullptr;
     frmUpdate *updateDialog = nullptr;
 
