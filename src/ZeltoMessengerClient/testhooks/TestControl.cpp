@@ -26,6 +26,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <functional>
+
 #include <zmsgfw111q.h>
 
 namespace {
@@ -199,118 +201,184 @@ QJsonObject activateItem(QObject *object, const QString &text)
     return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("no such item")}};
 }
 
+QJsonObject succeeded()
+{
+    return {{QStringLiteral("ok"), true}};
+}
+
+QJsonObject succeeded(const QJsonValue &value)
+{
+    return {{QStringLiteral("ok"), true}, {QStringLiteral("value"), value}};
+}
+
+QJsonObject failed(const QString &error)
+{
+    return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), error}};
+}
+
+QString textOf(const QJsonObject &request, const char *key)
+{
+    return request.value(QLatin1String(key)).toString();
+}
+
+QJsonArray visibleWindows()
+{
+    QJsonArray windows;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->isWindow() && !widget->windowTitle().isNull() && widget->isVisible())
+            windows.append(describe(widget));
+    }
+    return windows;
+}
+
+QJsonArray visiblePopups()
+{
+    QJsonArray popups;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *text = widget->findChild<QLabel *>(QStringLiteral("labNotificationText"));
+        if (text && widget->isVisible())
+            popups.append(
+                QJsonObject{{QStringLiteral("title"), widget->windowTitle()},
+                            {QStringLiteral("text"), QTextDocumentFragment::fromHtml(text->text()).toPlainText()}});
+    }
+    return popups;
+}
+
+// How long the window's session waits for a reply; "set" changes it for what follows.
+QJsonObject replyTimeout(const QJsonObject &request)
+{
+    frmLogin *window = mainWindow();
+    if (!window)
+        return failed(QStringLiteral("no main window"));
+    if (request.contains(QStringLiteral("set")))
+        window->session()->setReplyTimeout(request.value(QStringLiteral("set")).toInt());
+    return succeeded(window->session()->replyTimeout());
+}
+
+QJsonObject typeInto(QObject *object, const QJsonObject &request)
+{
+    auto *widget = qobject_cast<QWidget *>(object);
+    if (!widget)
+        return failed(QStringLiteral("not a widget"));
+    if (auto *edit = qobject_cast<QLineEdit *>(widget))
+        edit->clear();
+    typeText(widget, textOf(request, "text"));
+    if (request.value(QStringLiteral("enter")).toBool())
+        QTimer::singleShot(0, widget, [widget] { QTest::keyClick(widget, Qt::Key_Return); });
+    return succeeded();
+}
+
+QJsonObject pressModalButton(QObject *object, const QJsonObject &request)
+{
+    QAbstractButton *button = modalButton(qobject_cast<QWidget *>(object), textOf(request, "text"));
+    if (!button)
+        return failed(QStringLiteral("no such button"));
+    clickLater(button);
+    return succeeded();
+}
+
+QJsonObject answerInputDialog(QObject *object, const QJsonObject &request)
+{
+    auto *dialog = qobject_cast<QInputDialog *>(object);
+    if (!dialog)
+        return failed(QStringLiteral("not an input dialog"));
+    dialog->setTextValue(textOf(request, "text"));
+    QTimer::singleShot(0, dialog, &QDialog::accept);
+    return succeeded();
+}
+
+QJsonObject chooseFile(QObject *object, const QJsonObject &request)
+{
+    auto *dialog = qobject_cast<QFileDialog *>(object);
+    if (!dialog)
+        return failed(QStringLiteral("not a file dialog"));
+    if (auto *fileName = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+        fileName->setText(textOf(request, "file"));
+    else
+        dialog->selectFile(textOf(request, "file"));
+    QTimer::singleShot(0, dialog, [dialog] { QMetaObject::invokeMethod(dialog, "accept"); });
+    return succeeded();
+}
+
+QJsonObject invokeLater(QObject *object, const QJsonObject &request)
+{
+    const QByteArray method = textOf(request, "method").toLatin1();
+    const QJsonValue argument = request.value(QStringLiteral("arg"));
+    QTimer::singleShot(0, object, [object, method, argument] {
+        if (argument.isString())
+            QMetaObject::invokeMethod(object, method.constData(), Q_ARG(QString, argument.toString()));
+        else
+            QMetaObject::invokeMethod(object, method.constData());
+    });
+    return succeeded();
+}
+
+using GlobalCommand = std::function<QJsonObject(const QJsonObject &)>;
+using ObjectCommand = std::function<QJsonObject(QObject *, const QJsonObject &)>;
+
+// Commands about the program as a whole.
+const QHash<QString, GlobalCommand> &globalCommands()
+{
+    static const QHash<QString, GlobalCommand> commands{
+        {QStringLiteral("windows"), [](const QJsonObject &) { return succeeded(visibleWindows()); }},
+        {QStringLiteral("popups"), [](const QJsonObject &) { return succeeded(visiblePopups()); }},
+        {QStringLiteral("balloons"), [](const QJsonObject &) { return succeeded(balloonLog); }},
+        {QStringLiteral("contactState"),
+         [](const QJsonObject &r) { return succeeded(contactState(textOf(r, "user"))); }},
+        {QStringLiteral("avatarLoaded"),
+         [](const QJsonObject &r) { return succeeded(avatarLoaded(textOf(r, "user"))); }},
+        {QStringLiteral("replyTimeout"), replyTimeout},
+        {QStringLiteral("quit"),
+         [](const QJsonObject &) {
+             QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+             return succeeded();
+         }},
+    };
+    return commands;
+}
+
+// Commands about the object "path" names.
+const QHash<QString, ObjectCommand> &objectCommands()
+{
+    static const QHash<QString, ObjectCommand> commands{
+        {QStringLiteral("get"),
+         [](QObject *object, const QJsonObject &r) { return succeeded(readValue(object, textOf(r, "property"))); }},
+        {QStringLiteral("set"),
+         [](QObject *object, const QJsonObject &r) {
+             const QByteArray property = textOf(r, "property").toLatin1();
+             return QJsonObject{
+                 {QStringLiteral("ok"),
+                  object->setProperty(property.constData(), r.value(QStringLiteral("value")).toVariant())}};
+         }},
+        {QStringLiteral("click"),
+         [](QObject *object, const QJsonObject &) {
+             clickLater(object);
+             return succeeded();
+         }},
+        {QStringLiteral("type"), typeInto},
+        {QStringLiteral("activateItem"),
+         [](QObject *object, const QJsonObject &r) { return activateItem(object, textOf(r, "text")); }},
+        {QStringLiteral("button"), pressModalButton},
+        {QStringLiteral("inputText"), answerInputDialog},
+        {QStringLiteral("chooseFile"), chooseFile},
+        {QStringLiteral("invoke"), invokeLater},
+    };
+    return commands;
+}
+
 QJsonObject handle(const QJsonObject &request)
 {
-    const QString command = request.value(QStringLiteral("cmd")).toString();
-    const QString path = request.value(QStringLiteral("path")).toString();
-    if (command == QLatin1String("windows")) {
-        QJsonArray windows;
-        for (QWidget *widget : QApplication::topLevelWidgets()) {
-            if (widget->isWindow() && !widget->windowTitle().isNull() && widget->isVisible())
-                windows.append(describe(widget));
-        }
-        return {{QStringLiteral("ok"), true}, {QStringLiteral("value"), windows}};
-    }
-    if (command == QLatin1String("popups")) {
-        QJsonArray popups;
-        for (QWidget *widget : QApplication::topLevelWidgets()) {
-            auto *text = widget->findChild<QLabel *>(QStringLiteral("labNotificationText"));
-            if (text && widget->isVisible())
-                popups.append(
-                    QJsonObject{{QStringLiteral("title"), widget->windowTitle()},
-                                {QStringLiteral("text"), QTextDocumentFragment::fromHtml(text->text()).toPlainText()}});
-        }
-        return {{QStringLiteral("ok"), true}, {QStringLiteral("value"), popups}};
-    }
-    if (command == QLatin1String("balloons"))
-        return {{QStringLiteral("ok"), true}, {QStringLiteral("value"), balloonLog}};
-    if (command == QLatin1String("contactState"))
-        return {{QStringLiteral("ok"), true},
-                {QStringLiteral("value"), contactState(request.value(QStringLiteral("user")).toString())}};
-    if (command == QLatin1String("avatarLoaded"))
-        return {{QStringLiteral("ok"), true},
-                {QStringLiteral("value"), avatarLoaded(request.value(QStringLiteral("user")).toString())}};
-    if (command == QLatin1String("replyTimeout")) {
-        // How long the window's session waits for a reply; "set" changes it for what follows.
-        frmLogin *window = mainWindow();
-        if (!window)
-            return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("no main window")}};
-        if (request.contains(QStringLiteral("set")))
-            window->session()->setReplyTimeout(request.value(QStringLiteral("set")).toInt());
-        return {{QStringLiteral("ok"), true}, {QStringLiteral("value"), window->session()->replyTimeout()}};
-    }
-    if (command == QLatin1String("quit")) {
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-        return {{QStringLiteral("ok"), true}};
-    }
+    const QString command = textOf(request, "cmd");
+    if (const auto global = globalCommands().constFind(command); global != globalCommands().constEnd())
+        return (*global)(request);
+    const auto forObject = objectCommands().constFind(command);
+    if (forObject == objectCommands().constEnd())
+        return failed(QStringLiteral("unknown command ") + command);
+    const QString path = textOf(request, "path");
     QObject *object = resolve(path);
     if (!object)
-        return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("not found: ") + path}};
-    if (command == QLatin1String("get"))
-        return {{QStringLiteral("ok"), true},
-                {QStringLiteral("value"), readValue(object, request.value(QStringLiteral("property")).toString())}};
-    if (command == QLatin1String("set")) {
-        const QByteArray property = request.value(QStringLiteral("property")).toString().toLatin1();
-        return {{QStringLiteral("ok"),
-                 object->setProperty(property.constData(), request.value(QStringLiteral("value")).toVariant())}};
-    }
-    if (command == QLatin1String("click")) {
-        clickLater(object);
-        return {{QStringLiteral("ok"), true}};
-    }
-    if (command == QLatin1String("type")) {
-        auto *widget = qobject_cast<QWidget *>(object);
-        if (!widget)
-            return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("not a widget")}};
-        if (auto *edit = qobject_cast<QLineEdit *>(widget))
-            edit->clear();
-        typeText(widget, request.value(QStringLiteral("text")).toString());
-        if (request.value(QStringLiteral("enter")).toBool())
-            QTimer::singleShot(0, widget, [widget] { QTest::keyClick(widget, Qt::Key_Return); });
-        return {{QStringLiteral("ok"), true}};
-    }
-    if (command == QLatin1String("activateItem"))
-        return activateItem(object, request.value(QStringLiteral("text")).toString());
-    if (command == QLatin1String("button")) {
-        QAbstractButton *button =
-            modalButton(qobject_cast<QWidget *>(object), request.value(QStringLiteral("text")).toString());
-        if (!button)
-            return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("no such button")}};
-        clickLater(button);
-        return {{QStringLiteral("ok"), true}};
-    }
-    if (command == QLatin1String("inputText")) {
-        auto *dialog = qobject_cast<QInputDialog *>(object);
-        if (!dialog)
-            return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("not an input dialog")}};
-        dialog->setTextValue(request.value(QStringLiteral("text")).toString());
-        QTimer::singleShot(0, dialog, &QDialog::accept);
-        return {{QStringLiteral("ok"), true}};
-    }
-    if (command == QLatin1String("chooseFile")) {
-        auto *dialog = qobject_cast<QFileDialog *>(object);
-        if (!dialog)
-            return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("not a file dialog")}};
-        auto *fileName = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-        if (fileName)
-            fileName->setText(request.value(QStringLiteral("file")).toString());
-        else
-            dialog->selectFile(request.value(QStringLiteral("file")).toString());
-        QTimer::singleShot(0, dialog, [dialog] { QMetaObject::invokeMethod(dialog, "accept"); });
-        return {{QStringLiteral("ok"), true}};
-    }
-    if (command == QLatin1String("invoke")) {
-        const QByteArray method = request.value(QStringLiteral("method")).toString().toLatin1();
-        const QJsonValue argument = request.value(QStringLiteral("arg"));
-        QTimer::singleShot(0, object, [object, method, argument] {
-            if (argument.isString())
-                QMetaObject::invokeMethod(object, method.constData(), Q_ARG(QString, argument.toString()));
-            else
-                QMetaObject::invokeMethod(object, method.constData());
-        });
-        return {{QStringLiteral("ok"), true}};
-    }
-    return {{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("unknown command ") + command}};
+        return failed(QStringLiteral("not found: ") + path);
+    return (*forObject)(object, request);
 }
 
 } // namespace
