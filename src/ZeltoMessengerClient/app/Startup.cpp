@@ -2,6 +2,7 @@
 
 #include "AppSettings.h"
 #include "UpdateThread.h"
+#include "frmLogin.h"
 #include "frmUpdate.h"
 
 #include <QApplication>
@@ -237,6 +238,20 @@ void connectUpdateObjects(UpdateThread *thread, frmUpdate *dialog)
     QObject::connect(thread, &UpdateThread::setNewVersion, dialog, &frmUpdate::setNewVersion);
     QObject::connect(thread, &UpdateThread::updateIsNowAvailable, dialog, &frmUpdate::show);
     QObject::connect(dialog, &frmUpdate::disableUpdateNotification, thread, &UpdateThread::disableUpdateNotification);
+}
+
+void setUpUpdateCheck(frmLogin &window, const QSettings &settings)
+{
+    auto *dialog = new frmUpdate(QStringLiteral("32qt5"));
+    auto *thread = new UpdateThread(QStringLiteral("32qt5"), QCoreApplication::applicationVersion());
+    window.setUpdateObjects(thread, dialog);
+    connectUpdateObjects(thread, dialog);
+    // The worker must be gone before the objects it reports to are torn down.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, thread, &UpdateThread::stop);
+    if (settings.value(QStringLiteral("Update/UpdateNotification"), true).toBool())
+        startUpdateCheckAfterShow(&window, thread);
+    else
+        dialog->setNotificationButtonVisible(false);
 }
 
 void startUpdateCheckAfterShow(QWidget *window, UpdateThread *thread, int delayMs)

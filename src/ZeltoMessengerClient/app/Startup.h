@@ -10,6 +10,7 @@ class QSettings;
 class QTranslator;
 class QWidget;
 class UpdateThread;
+class frmLogin;
 class frmUpdate;
 
 // Program start: command-line options, translation choice and the stored widget style.
@@ -71,6 +72,10 @@ constexpr int UpdateCheckDelayMs = 5000;
 // Starts the update worker delayMs after window has been shown (minimised counts), so that
 // the network stack it loads does not slow down the first window.
 void startUpdateCheckAfterShow(QWidget *window, UpdateThread *thread, int delayMs = UpdateCheckDelayMs);
+
+// Gives the window the update worker and its dialog, and starts the check after the window is
+// shown unless the user turned update notifications off.
+void setUpUpdateCheck(frmLogin &window, const QSettings &settings);
 
 // Shows the main window in front, also when it was minimised or only in the tray.
 void bringForward(QWidget *window);

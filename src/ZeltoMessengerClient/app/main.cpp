@@ -1,9 +1,7 @@
 #include "AppSettings.h"
 #include "SingleInstance.h"
 #include "Startup.h"
-#include "UpdateThread.h"
 #include "frmLogin.h"
-#include "frmUpdate.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -59,17 +57,7 @@ int main(int argc, char *argv[])
     QObject::connect(&instance, &SingleInstance::raiseRequested, &window,
                      [&window] { Startup::bringForward(&window); });
 
-    const bool updateNotification = settings.value(QStringLiteral("Update/UpdateNotification"), true).toBool();
-    auto *updateDialog = new frmUpdate(QStringLiteral("32qt5"));
-    auto *updateThread = new UpdateThread(QStringLiteral("32qt5"), QCoreApplication::applicationVersion());
-    window.setUpdateObjects(updateThread, updateDialog);
-    Startup::connectUpdateObjects(updateThread, updateDialog);
-    // The worker must be gone before the objects it reports to are torn down.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, updateThread, &UpdateThread::stop);
-    if (updateNotification)
-        Startup::startUpdateCheckAfterShow(&window, updateThread);
-    else
-        updateDialog->setNotificationButtonVisible(false);
+    Startup::setUpUpdateCheck(window, settings);
 
     if (options.minimized)
         window.showMinimized();
