@@ -53,6 +53,41 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\r';
 }
 
+// Where the line starting at pos ends. A backslash at the end of a line continues the value
+// on the next one, unless it is the second of an escaped pair: an odd run of them continues.
+int logicalLineEnd(const char *data, int pos, int size)
+{
+    int end = pos;
+    while (true) {
+        const void *nl = memchr(data + end, '\n', size_t(size - end));
+        end = nl ? int(static_cast<const char *>(nl) - data) : size;
+        int last = end - 1;
+        while (last >= pos && data[last] == '\r')
+            --last;
+        int backslashes = 0;
+        while (last - backslashes >= pos && data[last - backslashes] == '\\')
+            ++backslashes;
+        if (end >= size || backslashes % 2 == 0)
+            return end;
+        ++end;
+    }
+}
+
+// N of a key "MessageN" (1 to 9 digits, no leading zero), else 0.
+int messageNumber(const QByteArray &key)
+{
+    if (!key.startsWith("Message") || key.size() <= 7 || key.at(7) == '0' || key.size() > 7 + 9)
+        return 0;
+    int number = 0;
+    for (int i = 7; i < key.size(); ++i) {
+        const char c = key.at(i);
+        if (c < '0' || c > '9')
+            return 0;
+        number = number * 10 + (c - '0');
+    }
+    return number;
+}
+
 ScannedFile scan(const QByteArray &content)
 {
     enum class Section { Other, Chat, Messages };
@@ -62,24 +97,7 @@ ScannedFile scan(const QByteArray &content)
     const int size = content.size();
     int pos = 0;
     while (pos < size) {
-        // A backslash at the end of a line continues the value on the next one, unless it is
-        // the second of an escaped pair: an odd run of them continues.
-        int end = pos;
-        while (true) {
-            const void *nl = memchr(data + end, '\n', size_t(size - end));
-            end = nl ? int(static_cast<const char *>(nl) - data) : size;
-            int last = end - 1;
-            while (last >= pos && data[last] == '\r')
-                --last;
-            int backslashes = 0;
-            while (last - backslashes >= pos && data[last - backslashes] == '\\')
-                ++backslashes;
-            if (end < size && backslashes % 2 == 1) {
-                ++end;
-                continue;
-            }
-            break;
-        }
+        const int end = logicalLineEnd(data, pos, size);
         const LineRef ref{pos, end - pos};
         int begin = pos;
         int stop = end;
@@ -110,16 +128,8 @@ ScannedFile scan(const QByteArray &content)
                 found.lastFrom = ref;
             else if (key == "LastMessageID")
                 found.lastId = ref;
-        } else if (key.startsWith("Message") && key.size() > 7 && key.at(7) != '0') {
-            int number = 0;
-            bool digits = key.size() <= 7 + 9;
-            for (int i = 7; digits && i < key.size(); ++i) {
-                const char c = key.at(i);
-                digits = c >= '0' && c <= '9';
-                number = number * 10 + (c - '0');
-            }
-            if (digits)
-                found.messages.insert(number, ref);
+        } else if (const int number = messageNumber(key); number > 0) {
+            found.messages.insert(number, ref);
         }
     }
     return found;
@@ -200,6 +210,33 @@ ChatHistory::Loaded ChatHistory::load(const QString &ownName, const QString &con
     return result;
 }
 
+namespace {
+
+// The letter escape QSettings writes for a control character, if it has one.
+const char *controlEscape(ushort ch)
+{
+    switch (ch) {
+    case '\a':
+        return "\\a";
+    case '\b':
+        return "\\b";
+    case '\f':
+        return "\\f";
+    case '\n':
+        return "\\n";
+    case '\r':
+        return "\\r";
+    case '\t':
+        return "\\t";
+    case '\v':
+        return "\\v";
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
 QByteArray ChatHistory::iniValue(const QString &value)
 {
     // QSettings marks strings that begin with "@" by doubling it, so they are not read as a
@@ -222,44 +259,19 @@ QByteArray ChatHistory::iniValue(const QString &value)
             continue;
         }
         escapeNextIfDigit = false;
-        switch (ch) {
-        case '\0':
+        if (ch == '\0') {
             result += "\\0";
             escapeNextIfDigit = true;
-            break;
-        case '\a':
-            result += "\\a";
-            break;
-        case '\b':
-            result += "\\b";
-            break;
-        case '\f':
-            result += "\\f";
-            break;
-        case '\n':
-            result += "\\n";
-            break;
-        case '\r':
-            result += "\\r";
-            break;
-        case '\t':
-            result += "\\t";
-            break;
-        case '\v':
-            result += "\\v";
-            break;
-        case '"':
-        case '\\':
+        } else if (const char *escape = controlEscape(ch)) {
+            result += escape;
+        } else if (ch == '"' || ch == '\\') {
             result += '\\';
             result += char(ch);
-            break;
-        default:
-            if (ch <= 0x1F || ch >= 0x7F) {
-                result += "\\x" + QByteArray::number(ch, 16);
-                escapeNextIfDigit = true;
-            } else {
-                result += char(ch);
-            }
+        } else if (ch <= 0x1F || ch >= 0x7F) {
+            result += "\\x" + QByteArray::number(ch, 16);
+            escapeNextIfDigit = true;
+        } else {
+            result += char(ch);
         }
     }
     if (needsQuotes || (!result.isEmpty() && (result.startsWith(' ') || result.endsWith(' ')))) {
