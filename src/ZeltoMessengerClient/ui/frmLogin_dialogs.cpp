@@ -14,26 +14,6 @@
 #include <QDebug>
 #include <QSettings>
 
-void frmLogin::aboutZelto()
-{
-    AccountDialogs::aboutZelto(this);
-}
-
-void frmLogin::aboutZMP()
-{
-    AccountDialogs::aboutZmp(this);
-}
-
-void frmLogin::changePassword()
-{
-    AccountDialogs::changePassword(this);
-}
-
-void frmLogin::openConfig()
-{
-    AccountDialogs::preferences(this);
-}
-
 void frmLogin::showProfile()
 {
     const QString user = currentContact();
