@@ -2,13 +2,10 @@
 #define FRMLOGIN_H
 
 #include <QByteArray>
-#include <QHash>
 #include <QIcon>
 #include <QImage>
-#include <QList>
 #include <QMainWindow>
 #include <QMap>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QSystemTrayIcon>
@@ -33,7 +30,6 @@
 #include <memory>
 #include <optional>
 
-class QAction;
 class QCloseEvent;
 class QLabel;
 class QListWidget;
@@ -46,13 +42,9 @@ class frmUpdate;
 class frmChat;
 class LoginAttempt;
 class SecretStore;
-class QSettings;
 
 namespace Ui {
 class frmLogin;
-}
-namespace LoginStore {
-struct Remembered;
 }
 class HoverHighlight;
 class LanguageMenu;
@@ -178,7 +170,7 @@ public slots:
 private slots:
     void on_labDesignedLogin_mousePress(QMouseEvent *) {}
     void on_labDesignedLogin_mouseRelease(QMouseEvent *ev);
-    void checkUpdate();
+    void checkUpdate() { AccountDialogs::checkUpdate(this, updateThread); }
     void on_lwContactsDesigned_customContextMenuRequested(QPoint pos);
     void on_lwContactsDesigned_itemDoubleClicked(QListWidgetItem *item) { openChatForItem(item); }
     void on_txtContactsSearch_textEdited(QString text) { contactRows.filter(text); }

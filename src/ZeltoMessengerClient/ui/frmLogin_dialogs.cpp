@@ -5,7 +5,6 @@
 #include "AccountDialogs.h"
 #include "AppSettings.h"
 #include "LoginStore.h"
-#include "UiMessage.h"
 #include "UpdateThread.h"
 #include "frmUpdate.h"
 
@@ -52,16 +51,4 @@ void frmLogin::disableUpdateNotification()
         updateDialog->setNotificationButtonVisible(false);
     if (updateThread)
         updateThread->stop();
-}
-
-void frmLogin::checkUpdate()
-{
-    if (!updateThread)
-        return;
-    if (updateThread->checkForUpdate()) {
-        emit updateThread->updateIsNowAvailable();
-        return;
-    }
-    UiMessage::information(this, tr("%1 Update").arg(QStringLiteral("Zelto Messenger")),
-                           tr("You have the current version of %1!").arg(QStringLiteral("Zelto Messenger")));
 }
