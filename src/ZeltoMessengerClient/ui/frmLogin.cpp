@@ -154,12 +154,6 @@ void frmLogin::setUpdateObjects(UpdateThread *thread, frmUpdate *dialog)
     updateDialog = dialog;
 }
 
-QString frmLogin::getLibraryVersion()
-{
-    ZGuiFw guifw;
-    return guifw.getLibraryVersion();
-}
-
 QLabel *frmLogin::statusPicture() const
 {
     return ui->labUserStatusDesigned;

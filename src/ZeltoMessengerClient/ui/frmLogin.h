@@ -24,6 +24,7 @@
 #include "RegistrationPage.h"
 #include "SessionControl.h"
 
+#include <zguifw.h>
 #include <zmsgfw111q.h>
 
 #include <functional>
@@ -73,10 +74,9 @@ public:
     void setWatchdogInterval(int milliseconds);
     bool isSessionLoggedIn() { return sessionActive && zmsgfw->isLoggedIn(); }
     bool isSessionActive() const { return sessionActive; }
-    // The last state the server gave for a contact, if any.
-    std::optional<int> contactState(const QString &user) const;
+    std::optional<int> contactState(const QString &user) const { return contactBook.stateOf(user); }
     // True once the contact's current avatar picture has been downloaded and decoded.
-    bool isContactAvatarLoaded(const QString &user) const;
+    bool isContactAvatarLoaded(const QString &user) const { return avatars.hasPicture(contactAvatars.value(user)); }
     int addUserContact(QString user) { return zmsgfw->addUserContact(user); }
     int delUserContact(QString user) { return zmsgfw->delUserContact(user); }
     int sendMessageToUser(QString user, QString message) { return zmsgfw->sendMessageToUser(user, message); }
@@ -87,7 +87,7 @@ public:
     int setUserNick(QString nick) { return zmsgfw->setUserNick(nick); }
     int setUserMessageState(QString message) { return zmsgfw->setUserMessageState(message); }
     QString getClassVersion() { return zmsgfw->getClassVersion(); }
-    QString getLibraryVersion();
+    QString getLibraryVersion() { return ZGuiFw().getLibraryVersion(); }
 
     QString ownNickName() const { return ownNick; }
     QString ownUserName() const { return loginPage->name(); }
@@ -215,8 +215,7 @@ public:
     {
         chats.open(user, displayName, statusMessage, stateIconPath, state, avatarId, startMinimised);
     }
-    // The downloaded picture of an avatar id, else the default avatar.
-    QImage contactAvatarImage(QString avatarId);
+    QImage contactAvatarImage(QString avatarId) { return avatars.picture(avatarId, defaultAvatar); }
     // A closing chat window: dropped from chatWindows when it is the one kept for user.
     void forgetChatWindow(const QString &user, frmChat *chat) { chats.forget(user, chat); }
 

@@ -12,18 +12,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 
-std::optional<int> frmLogin::contactState(const QString &user) const
-{
-    const auto found = states.constFind(user);
-    return found == states.cend() ? std::nullopt : std::optional<int>(*found);
-}
-
-bool frmLogin::isContactAvatarLoaded(const QString &user) const
-{
-    const QString id = contactAvatars.value(user);
-    return !id.isEmpty() && avatarImages.contains(id);
-}
-
 void frmLogin::insertOfflineContact(QString user)
 {
     if (!IncomingObject::isAccountName(user)) {
@@ -107,14 +95,6 @@ void frmLogin::openChat()
 {
     if (contactListInUse)
         openChatForItem(contactListInUse->currentItem());
-}
-
-QImage frmLogin::contactAvatarImage(QString avatarId)
-{
-    const auto it = avatarImages.constFind(avatarId);
-    if (it != avatarImages.constEnd() && !it->isNull())
-        return *it;
-    return defaultAvatar;
 }
 
 void frmLogin::closeAllChatWindows()
