@@ -297,37 +297,6 @@ void frmLogin::armTimers()
     timerFR->start(207500);
 }
 
-void frmLogin::setWatchdogInterval(int milliseconds)
-{
-    watchdogMs = milliseconds;
-    if (timerLC->isActive())
-        timerLC->start(watchdogMs);
-}
-
-void frmLogin::on_timerSS_tick()
-{
-    if (isSessionLoggedIn())
-        menus->enableTrayStatusMenu();
-    // Lines that arrived before the server closed the connection are handled all the same.
-    if (sessionActive)
-        control.drain();
-    timerSS->start(100);
-}
-
-void frmLogin::on_timerOA_tick()
-{
-    if (isSessionLoggedIn())
-        control.refreshContacts();
-    timerOA->start(20000);
-}
-
-void frmLogin::on_timerFR_tick()
-{
-    if (isSessionLoggedIn())
-        control.refreshRequests();
-    timerFR->start(207500);
-}
-
 bool frmLogin::hoverPageVisible() const
 {
     if (!designedMode || !isVisible() || isMinimized())

@@ -54,7 +54,7 @@ class MainMenus;
 // The main window: login pages, contact pages and registration page on one stacked widget,
 // the tray icon, the menus and the one protocol session object of the program run. Its work
 // is done by the classes it holds; its own files are split by subject: the contact list and
-// the chat windows (frmLogin_contacts.cpp), the incoming objects and the watchdog
+// the chat windows (frmLogin_contacts.cpp), the polls, the incoming objects and the watchdog
 // (frmLogin_incoming.cpp), the account dialogs (frmLogin_dialogs.cpp).
 class frmLogin : public QMainWindow
 {

@@ -1,8 +1,9 @@
-// The main window's side of the incoming objects: the popups' clicks, the welcome line's links
-// and the connection watchdog.
+// The main window's side of the incoming objects: the polls, the popups' clicks, the welcome
+// line's links and the connection watchdog.
 #include "frmLogin.h"
 
 #include "LoginIncomingView.h"
+#include "MainMenus.h"
 #include "MessageFormat.h"
 #include "NotificationWidget.h"
 #include "zmsgfw111q.h"
@@ -48,6 +49,37 @@ void frmLogin::on_labWelcomeNick_linkActivated(QString link)
         AccountDialogs::ownProfile(this);
     else if (link == QLatin1String("zmp://friendrequests"))
         AccountDialogs::friendRequests(this);
+}
+
+void frmLogin::setWatchdogInterval(int milliseconds)
+{
+    watchdogMs = milliseconds;
+    if (timerLC->isActive())
+        timerLC->start(watchdogMs);
+}
+
+void frmLogin::on_timerSS_tick()
+{
+    if (isSessionLoggedIn())
+        menus->enableTrayStatusMenu();
+    // Lines that arrived before the server closed the connection are handled all the same.
+    if (sessionActive)
+        control.drain();
+    timerSS->start(100);
+}
+
+void frmLogin::on_timerOA_tick()
+{
+    if (isSessionLoggedIn())
+        control.refreshContacts();
+    timerOA->start(20000);
+}
+
+void frmLogin::on_timerFR_tick()
+{
+    if (isSessionLoggedIn())
+        control.refreshRequests();
+    timerFR->start(207500);
 }
 
 void frmLogin::on_timerLC_tick()
