@@ -74,3 +74,11 @@ void AvatarLoader::finish(AvatarThread *ended)
         thread->deleteLater();
     thread = nullptr;
 }
+
+QImage AvatarLoader::picture(const QString &id, const QImage &fallback) const
+{
+    const auto it = images.constFind(id);
+    if (it != images.constEnd() && !it->isNull())
+        return *it;
+    return fallback;
+}

@@ -37,6 +37,10 @@ public:
     void insert(const QByteArray &picture, const QString &id);
     // A thread ended; one stopped earlier leaves the flag to its successor.
     void finish(AvatarThread *ended);
+    // True once the id's picture came, whether it decoded or not.
+    bool hasPicture(const QString &id) const { return !id.isEmpty() && images.contains(id); }
+    // The id's decoded picture, else fallback.
+    QImage picture(const QString &id, const QImage &fallback) const;
 
 signals:
     void pictureLoaded(QString id, QImage image);

@@ -183,3 +183,9 @@ QVector<ContactBook::Change> ContactBook::refresh(const QString &users)
     }
     return changes;
 }
+
+std::optional<int> ContactBook::stateOf(const QString &user) const
+{
+    const auto found = states.constFind(user);
+    return found == states.cend() ? std::nullopt : std::optional<int>(*found);
+}

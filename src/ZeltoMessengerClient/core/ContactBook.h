@@ -8,6 +8,7 @@
 #include <QVector>
 
 #include <memory>
+#include <optional>
 
 class QSettings;
 
@@ -48,6 +49,8 @@ public:
     // True when the account or display name starts with the search text (any case).
     bool matchesSearch(const QString &user, const QString &search);
 
+    // The last state the server gave for a contact, if any.
+    std::optional<int> stateOf(const QString &user) const;
     // Records a contact's state and the state icon that goes with it.
     void recordState(const QString &user, int state);
     // A contact just added: Offline, its account name as nick, no status.

@@ -5,6 +5,7 @@
 #include "LoginAccountLink.h"
 #include "ProfilePayload.h"
 #include "UiMessage.h"
+#include "UpdateThread.h"
 #include "frmAboutZMPQ.h"
 #include "frmAboutZelto.h"
 #include "frmChangePassword.h"
@@ -130,6 +131,20 @@ void friendRequests(frmLogin *window)
     dialog.setLogin(&link);
     dialog.setRequests(window->pendingFriendRequests());
     run(dialog);
+}
+
+void checkUpdate(QWidget *parent, UpdateThread *thread)
+{
+    if (!thread)
+        return;
+    if (thread->checkForUpdate()) {
+        emit thread->updateIsNowAvailable();
+        return;
+    }
+    UiMessage::information(parent,
+                           QCoreApplication::translate("frmLogin", "%1 Update").arg(QStringLiteral("Zelto Messenger")),
+                           QCoreApplication::translate("frmLogin", "You have the current version of %1!")
+                               .arg(QStringLiteral("Zelto Messenger")));
 }
 
 } // namespace AccountDialogs

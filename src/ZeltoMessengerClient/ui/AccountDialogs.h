@@ -4,6 +4,7 @@
 #include <QString>
 
 class QWidget;
+class UpdateThread;
 class frmLogin;
 
 // The main window's dialogs: each is made with the main window as parent, run modally and
@@ -19,6 +20,8 @@ void preferences(frmLogin *window);
 void profileInfo(frmLogin *window, const QString &user);
 void ownProfile(frmLogin *window);
 void friendRequests(frmLogin *window);
+// Asks for a newer version now: the update dialog when there is one, else a box saying so.
+void checkUpdate(QWidget *parent, UpdateThread *thread);
 
 } // namespace AccountDialogs
 

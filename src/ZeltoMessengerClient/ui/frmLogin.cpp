@@ -143,17 +143,10 @@ void frmLogin::showInterfaceMode()
 
 frmLogin::~frmLogin()
 {
-    // Waits for a login still running; what it brings is dropped.
-    delete loginAttempt.data();
     if (updateThread)
         updateThread->stop();
     delete ui;
     Platform::quitApplication();
-}
-
-void frmLogin::setTranslationDir(const QString &dir)
-{
-    translationDir = dir;
 }
 
 void frmLogin::setUpdateObjects(UpdateThread *thread, frmUpdate *dialog)
@@ -162,35 +155,10 @@ void frmLogin::setUpdateObjects(UpdateThread *thread, frmUpdate *dialog)
     updateDialog = dialog;
 }
 
-// ---------------------------------------------------------------------------------------
-// Session forwarders
-
-QString frmLogin::getLibraryVersion()
-{
-    ZGuiFw guifw;
-    return guifw.getLibraryVersion();
-}
-
-QString frmLogin::ownUserName() const
-{
-    return ui->txtName->text();
-}
-
 QLabel *frmLogin::statusPicture() const
 {
     return ui->labUserStatusDesigned;
 }
-
-// ---------------------------------------------------------------------------------------
-// Login and session
-
-void frmLogin::on_cmdLogin_clicked()
-{
-    loginPage->login(true, false);
-}
-
-void frmLogin::on_labDesignedLogin_mousePress(QMouseEvent *)
-{}
 
 void frmLogin::on_labDesignedLogin_mouseRelease(QMouseEvent *)
 {
@@ -206,33 +174,12 @@ void frmLogin::on_doAutologin()
 
 void frmLogin::startLoginAttempt(bool askNick, std::function<void(LoginAttempt &)> done)
 {
-    auto *attempt = new LoginAttempt(loginPage->name(), loginPage->password(), askNick, this);
-    attempt->setReplyTimeout(zmsgfw->replyTimeout());
-    loginAttempt = attempt;
-    const quint64 generation = sessionGeneration;
-    // Only this handler deletes an attempt, apart from the destructor, which takes the
-    // queued call with the window.
-    connect(attempt, &QThread::finished, this, [this, attempt, generation, done] {
-        const std::unique_ptr<LoginAttempt> ended(attempt);
-        loginAttempt = nullptr;
-        if (generation != sessionGeneration) {
-            qInfo() << "A login that ended after a logout is dropped";
-            return;
-        }
-        done(*ended);
-    });
-    attempt->start();
+    control.startAttempt(loginPage->name(), loginPage->password(), askNick, std::move(done));
 }
 
 int frmLogin::takeOverAttempt(LoginAttempt &attempt)
 {
-    // What the server pushed before its replies is handled as if the session had read it.
-    for (const QString &object : attempt.objectsMeanwhile())
-        readIncoming(object);
-    const int result = attempt.result();
-    if (result == 200 && !zmsgfw->adoptSession(attempt.session()))
-        return 500;
-    return result;
+    return control.takeOver(attempt);
 }
 
 void frmLogin::enterSession(const std::function<QString()> &askNick)
@@ -245,11 +192,7 @@ void frmLogin::enterSession(const std::function<QString()> &askNick)
     if (ownNick.left(8) == QLatin1String("///Error"))
         ownNick = loginPage->name();
     updateWelcomeLine(ownNick);
-    zmsgfw->requestGetUserAvatar();
-    zmsgfw->requestGetUserContactsWithAvatar();
-    zmsgfw->requestGetUserContactsWithStates();
-    zmsgfw->requestGetUserContactsRequests();
-    zmsgfw->requestGetUserOnlineState();
+    control.requestAfterLogin();
     buildMenuBar();
 }
 
@@ -279,15 +222,10 @@ void frmLogin::enterOfflineSession(int state, QString nick)
     buildMenuBar();
 }
 
-void frmLogin::on_cbStayLoggedIn_stateChanged(int)
-{
-    loginPage->followStayLoggedIn();
-}
-
 void frmLogin::logoutUser()
 {
-    ++sessionGeneration;
-    if (loginPage->isBusy() && loginAttempt)
+    control.endSession();
+    if (loginPage->isBusy() && isLoginAttemptRunning())
         loginPage->setBusy(false, false);
     zmsgfw->logoutUser();
     sessionActive = false;
@@ -315,16 +253,6 @@ void frmLogin::endZM()
     close();
 }
 
-void frmLogin::on_cmdClose_clicked()
-{
-    close();
-}
-
-void frmLogin::on_cmdStop_clicked()
-{
-    close();
-}
-
 void frmLogin::closeEvent(QCloseEvent *event)
 {
     if (sessionActive && UiTray::available()) {
@@ -337,14 +265,9 @@ void frmLogin::closeEvent(QCloseEvent *event)
     if (sessionActive)
         logoutUser();
     removeTrayIcon();
-    saveWindowGeometry();
+    WindowGeometry::storeMain({saveGeometry(), saveState()});
     event->accept();
     Platform::quitApplication();
-}
-
-void frmLogin::saveWindowGeometry()
-{
-    WindowGeometry::storeMain({saveGeometry(), saveState()});
 }
 
 void frmLogin::restoreWindowGeometry()
@@ -354,9 +277,6 @@ void frmLogin::restoreWindowGeometry()
         restoreState(saved->state, 0);
     }
 }
-
-// ---------------------------------------------------------------------------------------
-// Timers
 
 void frmLogin::createTimers()
 {
@@ -374,41 +294,6 @@ void frmLogin::armTimers()
     timerSS->start(50);
     timerOA->start(25000);
     timerLC->start(watchdogMs);
-    timerFR->start(207500);
-}
-
-void frmLogin::setWatchdogInterval(int milliseconds)
-{
-    watchdogMs = milliseconds;
-    if (timerLC->isActive())
-        timerLC->start(watchdogMs);
-}
-
-void frmLogin::on_timerSS_tick()
-{
-    if (isSessionLoggedIn())
-        menus->enableTrayStatusMenu();
-    // Lines that arrived before the server closed the connection are handled all the same.
-    if (sessionActive)
-        drainIncoming();
-    timerSS->start(100);
-}
-
-void frmLogin::on_timerOA_tick()
-{
-    if (isSessionLoggedIn()) {
-        zmsgfw->requestGetUserContactsWithAvatar();
-        zmsgfw->requestGetUserContactsWithStates();
-    }
-    timerOA->start(20000);
-}
-
-void frmLogin::on_timerFR_tick()
-{
-    if (isSessionLoggedIn()) {
-        zmsgfw->requestGetUserContactsRequests();
-        zmsgfw->requestGetUserAvatar();
-    }
     timerFR->start(207500);
 }
 
@@ -444,9 +329,6 @@ void frmLogin::setupKeyboard()
     connect(ui->labFriendRequestsDesigned, &QLabel::linkActivated, this, &frmLogin::on_labWelcomeNick_linkActivated);
 }
 
-// ---------------------------------------------------------------------------------------
-// Frame: pages, welcome line, styles, tray, status selector, menus
-
 void frmLogin::showLoginPage()
 {
     ui->swTabs->setCurrentIndex(designedMode ? 3 : 0);
@@ -481,7 +363,7 @@ void frmLogin::applyDesignedStyles()
         current->setParent(this);
         ui->txtContactsSearch->setStyle(current);
     }
-    refreshChatStyles();
+    chats.refreshStyles();
 }
 
 void frmLogin::buildTrayIcon()
@@ -559,31 +441,6 @@ void frmLogin::setOwnState(int state)
     }
 }
 
-void frmLogin::setStateOnline()
-{
-    setOwnState(1);
-}
-
-void frmLogin::setStateAway()
-{
-    setOwnState(2);
-}
-
-void frmLogin::setStateBusy()
-{
-    setOwnState(3);
-}
-
-void frmLogin::setStateNotjust()
-{
-    setOwnState(4);
-}
-
-void frmLogin::setStateShowoffline()
-{
-    setOwnState(5);
-}
-
 void frmLogin::buildMenuBar()
 {
     setupLanguages(menus->buildMenuBar());
@@ -594,12 +451,6 @@ void frmLogin::on_frStatus_mouseRelease(QMouseEvent *)
     if (HoverHighlight::isCursorInside(ui->frStatus))
         on_labWelcomeNick_linkActivated(QStringLiteral("zmp://editprofile"));
 }
-
-void frmLogin::on_labUserNameDesigned_mouseRelease(QMouseEvent *)
-{}
-
-void frmLogin::on_labUserStatusDesigned_mouseRelease(QMouseEvent *)
-{}
 
 void frmLogin::playChatIn()
 {
@@ -615,9 +466,6 @@ void frmLogin::serverGroupChat()
 {
     UiMessage::information(this, tr("Server group chat"), tr("Server group chat is disabled on Windows!"));
 }
-
-// ---------------------------------------------------------------------------------------
-// Language menu
 
 void frmLogin::setupLanguages(QMenu *menu)
 {
@@ -635,9 +483,6 @@ void frmLogin::setLanguage()
     Platform::restartApplication();
 }
 
-// ---------------------------------------------------------------------------------------
-// Registration
-
 void frmLogin::on_labRegister_linkActivated(QString link)
 {
     if (link != QLatin1String("zmp://register"))
@@ -647,23 +492,8 @@ void frmLogin::on_labRegister_linkActivated(QString link)
         registration->show();
 }
 
-void frmLogin::on_cmdRegisterCaptchaGenerateNew_clicked()
-{
-    registration->newCaptcha();
-}
-
 void frmLogin::on_cmdBack_clicked()
 {
     showLoginPage();
     registration->forgetCaptchaPicture();
-}
-
-void frmLogin::on_cmdRegister_clicked()
-{
-    registration->submit();
-}
-
-QString frmLogin::registrationCaptchaCode() const
-{
-    return registration->captchaCode();
 }

@@ -2,17 +2,15 @@
 #define FRMLOGIN_H
 
 #include <QByteArray>
-#include <QHash>
 #include <QIcon>
 #include <QImage>
-#include <QList>
 #include <QMainWindow>
 #include <QMap>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QSystemTrayIcon>
 
+#include "AccountDialogs.h"
 #include "AvatarLoader.h"
 #include "ChatRegistry.h"
 #include "ContactActions.h"
@@ -21,15 +19,18 @@
 #include "IncomingDispatcher.h"
 #include "IncomingObject.h"
 #include "IncomingView.h"
+#include "LoginPage.h"
 #include "NotificationPresenter.h"
+#include "RegistrationPage.h"
+#include "SessionControl.h"
 
+#include <zguifw.h>
 #include <zmsgfw111q.h>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
-class QAction;
 class QCloseEvent;
 class QLabel;
 class QListWidget;
@@ -42,25 +43,19 @@ class frmUpdate;
 class frmChat;
 class LoginAttempt;
 class SecretStore;
-class QSettings;
 
 namespace Ui {
 class frmLogin;
 }
-namespace LoginStore {
-struct Remembered;
-}
 class HoverHighlight;
 class LanguageMenu;
-class LoginPage;
 class MainMenus;
-class RegistrationPage;
 
 // The main window: login pages, contact pages and registration page on one stacked widget,
-// the tray icon, the menus and the one protocol session object of the program run.
-// Its members are grouped by subject; the contact list, the chat windows and the account
-// dialogs live in frmLogin_contacts.cpp / frmLogin_incoming.cpp, frmLogin_chat.cpp and
-// frmLogin_dialogs.cpp.
+// the tray icon, the menus and the one protocol session object of the program run. Its work
+// is done by the classes it holds; its own files are split by subject: the contact list and
+// the chat windows (frmLogin_contacts.cpp), the polls, the incoming objects and the watchdog
+// (frmLogin_incoming.cpp), the account dialogs (frmLogin_dialogs.cpp).
 class frmLogin : public QMainWindow
 {
     Q_OBJECT
@@ -70,21 +65,18 @@ public:
     ~frmLogin() override;
 
     // Hand-over from start-up.
-    void setTranslationDir(const QString &dir);
+    void setTranslationDir(const QString &dir) { translationDir = dir; }
     QString translationDirectory() const { return translationDir; }
     void setUpdateObjects(UpdateThread *thread, frmUpdate *dialog);
 
-    // --- session, offered to the dialogs and chat windows ---
     ZMsgFw111Q *session() const { return zmsgfw; }
     // Pause between two runs of the connection watchdog: ten seconds unless a test shortens it.
     void setWatchdogInterval(int milliseconds);
-    // True when the session flag is set and the session object is logged in.
     bool isSessionLoggedIn() { return sessionActive && zmsgfw->isLoggedIn(); }
     bool isSessionActive() const { return sessionActive; }
-    // The last state the server gave for a contact, if any.
-    std::optional<int> contactState(const QString &user) const;
+    std::optional<int> contactState(const QString &user) const { return contactBook.stateOf(user); }
     // True once the contact's current avatar picture has been downloaded and decoded.
-    bool isContactAvatarLoaded(const QString &user) const;
+    bool isContactAvatarLoaded(const QString &user) const { return avatars.hasPicture(contactAvatars.value(user)); }
     int addUserContact(QString user) { return zmsgfw->addUserContact(user); }
     int delUserContact(QString user) { return zmsgfw->delUserContact(user); }
     int sendMessageToUser(QString user, QString message) { return zmsgfw->sendMessageToUser(user, message); }
@@ -95,11 +87,10 @@ public:
     int setUserNick(QString nick) { return zmsgfw->setUserNick(nick); }
     int setUserMessageState(QString message) { return zmsgfw->setUserMessageState(message); }
     QString getClassVersion() { return zmsgfw->getClassVersion(); }
-    QString getLibraryVersion();
+    QString getLibraryVersion() { return ZGuiFw().getLibraryVersion(); }
 
-    // --- frame, offered to the other parts of the window ---
     QString ownNickName() const { return ownNick; }
-    QString ownUserName() const;
+    QString ownUserName() const { return loginPage->name(); }
     QString localHostName() const { return hostName; }
     bool isDesignedMode() const { return designedMode; }
     QSystemTrayIcon *trayIcon() const { return tray; }
@@ -115,9 +106,8 @@ public:
     void showOwnState(int state);
     bool isLoginInProgress() const;
     // True while a login runs on a connection of its own (automatic login, re-login).
-    bool isLoginAttemptRunning() const { return !loginAttempt.isNull(); }
-    // The code of the captcha the registration page shows.
-    QString registrationCaptchaCode() const;
+    bool isLoginAttemptRunning() const { return control.isAttemptRunning(); }
+    QString registrationCaptchaCode() const { return registration->captchaCode(); }
 
 signals:
     // Every tray balloon the window shows, also where no tray can show it.
@@ -125,24 +115,24 @@ signals:
 
 public slots:
     void playChatIn();
-    void avatarInsert(QByteArray avatarPixmap, QString avatarImage); // chat windows and avatars
+    void avatarInsert(QByteArray avatarPixmap, QString avatarImage) { avatars.insert(avatarPixmap, avatarImage); }
 
 private slots:
-    void aboutZelto(); // account dialogs
-    void aboutZMP(); // account dialogs
+    void aboutZelto() { AccountDialogs::aboutZelto(this); }
+    void aboutZMP() { AccountDialogs::aboutZmp(this); }
     void on_doAutologin();
-    void on_cmdLogin_clicked();
+    void on_cmdLogin_clicked() { loginPage->login(true, false); }
     void on_timerFR_tick();
     void on_timerSS_tick();
     void on_timerOA_tick();
-    void on_timerLC_tick(); // contact list and incoming events: connection watchdog
+    void on_timerLC_tick();
     void on_timerLB_tick();
-    void on_lwContacts_itemDoubleClicked(QListWidgetItem *item); // contact list
-    void setStateOnline();
-    void setStateAway();
-    void setStateBusy();
-    void setStateNotjust();
-    void setStateShowoffline();
+    void on_lwContacts_itemDoubleClicked(QListWidgetItem *item) { openChatForItem(item); }
+    void setStateOnline() { setOwnState(1); }
+    void setStateAway() { setOwnState(2); }
+    void setStateBusy() { setOwnState(3); }
+    void setStateNotjust() { setOwnState(4); }
+    void setStateShowoffline() { setOwnState(5); }
 public slots:
     void logoutUserWithRemoveAutologin();
     void logoutUser();
@@ -152,57 +142,53 @@ private slots:
 public slots:
     void endZM();
 private slots:
-    void changePassword(); // account dialogs
-    void editProfile(); // contact list and incoming events
-    void on_cmdClose_clicked();
-    void on_labWelcomeNick_linkActivated(QString link); // contact list and incoming events
-    void on_lwContacts_customContextMenuRequested(QPoint pos); // contact list
-    void openChat(); // contact list
-    void openConfig(); // account dialogs
-    void addContact(); // contact list
-    void showProfile(); // account dialogs
+    void changePassword() { AccountDialogs::changePassword(this); }
+    void editProfile() { on_labWelcomeNick_linkActivated(QStringLiteral("zmp://editprofile")); }
+    void on_cmdClose_clicked() { close(); }
+    void on_labWelcomeNick_linkActivated(QString link);
+    void on_lwContacts_customContextMenuRequested(QPoint pos);
+    void openChat();
+    void openConfig() { AccountDialogs::preferences(this); }
+    void addContact() { contactActions.add(); }
+    void showProfile();
     void setLanguage();
-    void removeContact(); // contact list
+    void removeContact() { contactActions.remove(currentContact()); }
     void serverGroupChat();
-    void triggerRemoveCustomNick(); // contact list
-    void triggerSetCustomNick(); // contact list
-    void on_cbStayLoggedIn_stateChanged(int arg1);
+    void triggerRemoveCustomNick() { contactActions.resetName(currentContact()); }
+    void triggerSetCustomNick() { contactActions.rename(currentContact()); }
+    void on_cbStayLoggedIn_stateChanged(int) { loginPage->followStayLoggedIn(); }
     void on_labRegister_linkActivated(QString link);
-    void on_cmdStop_clicked();
+    void on_cmdStop_clicked() { close(); }
     void on_cmdBack_clicked();
-    void on_cmdRegister_clicked();
-    void on_cmdRegisterCaptchaGenerateNew_clicked();
-    void setAvatarWorkFalse(); // chat windows and avatars
+    void on_cmdRegister_clicked() { registration->submit(); }
+    void on_cmdRegisterCaptchaGenerateNew_clicked() { registration->newCaptcha(); }
+    void setAvatarWorkFalse();
 public slots:
-    void readIncoming(QString object); // contact list and incoming events
-    void noteBack(QString data); // contact list and incoming events
-    void endNotification(); // contact list and incoming events
+    void readIncoming(QString object) { dispatcher->dispatch(object); }
+    void noteBack(QString data);
+    void endNotification();
 private slots:
-    void on_labDesignedLogin_mousePress(QMouseEvent *ev);
+    void on_labDesignedLogin_mousePress(QMouseEvent *) {}
     void on_labDesignedLogin_mouseRelease(QMouseEvent *ev);
-    void checkUpdate(); // account dialogs
-    void on_lwContactsDesigned_customContextMenuRequested(QPoint pos); // contact list
-    void on_lwContactsDesigned_itemDoubleClicked(QListWidgetItem *item); // contact list
-    void on_txtContactsSearch_textEdited(QString arg1); // contact list
-    void on_labContactsSearchReset_mouseRelease(QMouseEvent *ev); // contact list
-    void on_labUserNameDesigned_mouseRelease(QMouseEvent *ev);
-    void on_labUserStatusDesigned_mouseRelease(QMouseEvent *ev);
+    void checkUpdate() { AccountDialogs::checkUpdate(this, updateThread); }
+    void on_lwContactsDesigned_customContextMenuRequested(QPoint pos);
+    void on_lwContactsDesigned_itemDoubleClicked(QListWidgetItem *item) { openChatForItem(item); }
+    void on_txtContactsSearch_textEdited(QString text) { contactRows.filter(text); }
+    void on_labContactsSearchReset_mouseRelease(QMouseEvent *ev);
+    void on_labUserNameDesigned_mouseRelease(QMouseEvent *) {}
+    void on_labUserStatusDesigned_mouseRelease(QMouseEvent *) {}
     void on_frStatus_mouseRelease(QMouseEvent *ev);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
-    // ------------------------------------------------------------------------------------
-    // --- contact list and incoming events ---
-    // (frmLogin_contacts.cpp, frmLogin_incoming.cpp; the rows in ContactListView, the
-    // dispatch in IncomingDispatcher, the notices in NotificationPresenter)
+    // Contact list, chat windows and incoming objects.
 public:
     static QString stateName(int state) { return QLatin1String(IncomingObject::stateName(state)); }
     static QString stateIconPath(int state) { return IncomingObject::stateIconPath(state); }
     static QString ownStateIconPath(int state) { return IncomingObject::ownStateIconPath(state); }
     static QString stateNotificationImage(int state) { return IncomingObject::stateNotificationImage(state); }
     QString displayName(QString user) { return contactBook.displayName(user); }
-    // The contact tables of the session.
     const ContactBook &contacts() const { return contactBook; }
     const QStringList &pendingFriendRequests() const { return friendRequests; }
     void updateFriendRequests(QString added, QString removed);
@@ -214,21 +200,33 @@ public:
     {
         return ContactListView::makeIcon(avatar, stateIcon, isDesignedMode());
     }
-    QString ownAvatarId();
-    // Raises a popup; data "ocw\n" + user makes a click open that contact's chat. With a
+    QString ownAvatarId() { return contactAvatars.value(ownUserName()); }
+    // Raises a popup; noteTag "ocw\n" + user makes a click open that contact's chat. With a
     // summary, the desktop's notification service shows summary and plain-text body instead
     // when it is there and the preferences allow it.
-    void showNotification(QString text, QString title, QString data, QString image, const QString &summary = QString(),
-                          const QString &body = QString());
+    void showNotification(QString text, QString title, QString noteTag, QString image,
+                          const QString &summary = QString(), const QString &body = QString())
+    {
+        notifications.show({text, title, noteTag, image, summary, body});
+    }
+    // Brings an open chat forward, or creates, fills and shows a new one.
+    void openChatWindow(QString user, QString displayName, QString statusMessage, QString stateIconPath, int state,
+                        QString avatarId, bool startMinimised)
+    {
+        chats.open(user, displayName, statusMessage, stateIconPath, state, avatarId, startMinimised);
+    }
+    QImage contactAvatarImage(QString avatarId) { return avatars.picture(avatarId, defaultAvatar); }
+    // A closing chat window: dropped from chatWindows when it is the one kept for user.
+    void forgetChatWindow(const QString &user, frmChat *chat) { chats.forget(user, chat); }
 
 private:
-    // Called by the constructor, once the session object exists.
+    // The dispatcher and the session's control, once the session object exists.
     void createDispatcher();
-    // Called by logoutUser: empties both list widgets and every per-contact table.
     void clearContactTables();
-    // Called by the poll: hands every complete buffered object to readIncoming, in order,
-    // until the buffer is empty or the tick's time budget is spent.
-    void drainIncoming();
+    // Closes every chat window and stops the avatar thread, whose results would belong to the
+    // ended session.
+    void closeAllChatWindows();
+    void startAvatarThread() { avatars.start(); }
     void resetContactSearch();
     QString currentContact() const;
     void showContactMenu(QListWidget *list);
@@ -244,8 +242,8 @@ private:
     NotificationPresenter notifications{this};
     std::unique_ptr<IncomingView> incomingView;
     std::unique_ptr<IncomingDispatcher> dispatcher;
-    bool drainPending = false;
-    // The contact tables, kept by the book and the rows.
+    SessionControl control;
+    // The contact tables, kept by the book and the rows, and what the chats and avatars keep.
     QMap<QString, QListWidgetItem *> &contactItems = contactRows.items;
     QMap<QListWidgetItem *, QString> &itemContacts = contactRows.users;
     QMap<QString, QString> &nicks = contactBook.nicks;
@@ -255,38 +253,12 @@ private:
     QMap<QString, QString> &contactAvatars = contactBook.contactAvatars;
     QMap<QString, bool> &avatarShown = contactBook.avatarShown;
     QStringList &friendRequests = contactBook.friendRequests;
-    // --- end of contact list and incoming events ---
-
-    // ------------------------------------------------------------------------------------
-    // --- chat windows and avatars ---
-    // (frmLogin_chat.cpp; the windows in ChatRegistry, the pictures in AvatarLoader)
-public:
-    // Brings an open chat forward, or creates, fills and shows a new one.
-    void openChatWindow(QString user, QString displayName, QString statusMessage, QString stateIconPath, int state,
-                        QString avatarId, bool startMinimised);
-    // The downloaded picture of an avatar id, else the default avatar.
-    QImage contactAvatarImage(QString avatarId);
-    // A closing chat window: dropped from chatWindows when it is the one kept for user.
-    void forgetChatWindow(const QString &user, frmChat *chat) { chats.forget(user, chat); }
-
-private:
-    // Called by logoutUser: closes and forgets every open chat window, and stops the avatar
-    // thread (its results would belong to the ended session).
-    void closeAllChatWindows();
-    // Called by applyDesignedStyles: every open chat window refreshes its own styles.
-    void refreshChatStyles() { chats.refreshStyles(); }
-    // Starts a thread over the queue unless one runs.
-    void startAvatarThread() { avatars.start(); }
-
     QMap<QString, frmChat *> &chatWindows = chats.windows;
     QMap<QString, QImage> &avatarImages = avatars.images;
     QStringList &avatarQueue = avatars.queue;
     bool &avatarWork = avatars.working;
-    // --- end of chat windows and avatars ---
 
-    // ------------------------------------------------------------------------------------
-    // --- account dialogs ---
-    // (frmLogin_dialogs.cpp; the dialogs are opened by AccountDialogs)
+    // Account dialogs.
 public:
     // Uploads the own avatar with the login page's credentials; false when offline or refused.
     bool uploadAvatar(QImage image);
@@ -296,10 +268,7 @@ public:
     // automatic login is on, take the new one so the next re-login uses it.
     void takeChangedPassword(const QString &newPassword);
 
-    // --- end of account dialogs ---
-
-    // ------------------------------------------------------------------------------------
-    // Login, session, frame, language menu and registration (frmLogin.cpp).
+    // Login, session, frame, language menu and registration.
 private:
     // The designed or the classic pages, as the preferences chose.
     void showInterfaceMode();
@@ -309,11 +278,8 @@ private:
     void enterOfflineWithLastNick();
     void enterOfflineSession(int state, QString nick);
     void storeLoginChoices();
-    // Logs in with the login page's credentials on a connection of its own, off this thread;
-    // done runs here when the attempt ended, unless the session it was meant for ended first.
+    // Logs in with the login page's credentials; SessionControl::startAttempt.
     void startLoginAttempt(bool askNick, std::function<void(LoginAttempt &)> done);
-    // Handles what an ended attempt read on the way and, when it logged in, makes its
-    // connection the session's; returns its result (500 when the connection could not be taken).
     int takeOverAttempt(LoginAttempt &attempt);
     void createMenus();
     // Once, after the window is up: the tray asks the desktop over D-Bus and reads icon
@@ -327,7 +293,6 @@ private:
     void createTimers();
     void armTimers();
     void restoreWindowGeometry();
-    void saveWindowGeometry();
     // Fills the menu bar's "Change Language" menu; its entries call setLanguage.
     void setupLanguages(QMenu *menu);
     void setOwnState(int state);
@@ -345,9 +310,6 @@ private:
     bool disconnected = false;
     QString ownNick;
     bool designedMode = true;
-    QPointer<LoginAttempt> loginAttempt;
-    // Counts logouts: an attempt started before the last one belongs to an ended session.
-    quint64 sessionGeneration = 0;
 
     QString translationDir;
     QString hostName;
@@ -366,9 +328,8 @@ private:
     MainMenus *menus = nullptr;
     HoverHighlight *hover = nullptr;
 
-    // The five timers, all single shots. Four restart themselves at the end of their slot (the
-    // watchdog with timerLC->start(watchdogMs)); timerLB runs once whenever the cursor enters or
-    // leaves a highlighted widget.
+    // All single shots: four restart themselves at the end of their slot; timerLB runs once
+    // whenever the cursor enters or leaves a highlighted widget.
     QTimer *timerSS = nullptr;
     QTimer *timerOA = nullptr;
     QTimer *timerFR = nullptr;

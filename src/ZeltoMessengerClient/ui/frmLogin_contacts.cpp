@@ -1,31 +1,16 @@
-// Contact list of the main window: its slots and the calls the other windows make on it. The
-// rows are kept by ContactListView, the tables and name rules by ContactBook, the actions by
-// ContactActions.
+// Contact list and chat windows of the main window: its slots and the calls the other windows
+// make on it. The rows are kept by ContactListView, the tables and name rules by ContactBook,
+// the actions by ContactActions, the chat windows by ChatRegistry, the pictures by AvatarLoader.
 #include "frmLogin.h"
 #include "ui_frmLogin.h"
+
+#include "AvatarThread.h"
 
 #include <QCursor>
 #include <QDebug>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
-
-QString frmLogin::ownAvatarId()
-{
-    return contactAvatars.value(ownUserName());
-}
-
-std::optional<int> frmLogin::contactState(const QString &user) const
-{
-    const auto found = states.constFind(user);
-    return found == states.cend() ? std::nullopt : std::optional<int>(*found);
-}
-
-bool frmLogin::isContactAvatarLoaded(const QString &user) const
-{
-    const QString id = contactAvatars.value(user);
-    return !id.isEmpty() && avatarImages.contains(id);
-}
 
 void frmLogin::insertOfflineContact(QString user)
 {
@@ -112,37 +97,13 @@ void frmLogin::openChat()
         openChatForItem(contactListInUse->currentItem());
 }
 
-void frmLogin::on_lwContacts_itemDoubleClicked(QListWidgetItem *item)
+void frmLogin::closeAllChatWindows()
 {
-    openChatForItem(item);
+    chats.closeAll();
+    avatars.stop();
 }
 
-void frmLogin::on_lwContactsDesigned_itemDoubleClicked(QListWidgetItem *item)
+void frmLogin::setAvatarWorkFalse()
 {
-    openChatForItem(item);
-}
-
-void frmLogin::on_txtContactsSearch_textEdited(QString text)
-{
-    contactRows.filter(text);
-}
-
-void frmLogin::triggerSetCustomNick()
-{
-    contactActions.rename(currentContact());
-}
-
-void frmLogin::triggerRemoveCustomNick()
-{
-    contactActions.resetName(currentContact());
-}
-
-void frmLogin::removeContact()
-{
-    contactActions.remove(currentContact());
-}
-
-void frmLogin::addContact()
-{
-    contactActions.add();
+    avatars.finish(qobject_cast<AvatarThread *>(sender()));
 }

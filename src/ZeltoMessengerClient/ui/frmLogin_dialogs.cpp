@@ -5,7 +5,6 @@
 #include "AccountDialogs.h"
 #include "AppSettings.h"
 #include "LoginStore.h"
-#include "UiMessage.h"
 #include "UpdateThread.h"
 #include "frmUpdate.h"
 
@@ -13,26 +12,6 @@
 
 #include <QDebug>
 #include <QSettings>
-
-void frmLogin::aboutZelto()
-{
-    AccountDialogs::aboutZelto(this);
-}
-
-void frmLogin::aboutZMP()
-{
-    AccountDialogs::aboutZmp(this);
-}
-
-void frmLogin::changePassword()
-{
-    AccountDialogs::changePassword(this);
-}
-
-void frmLogin::openConfig()
-{
-    AccountDialogs::preferences(this);
-}
 
 void frmLogin::showProfile()
 {
@@ -72,16 +51,4 @@ void frmLogin::disableUpdateNotification()
         updateDialog->setNotificationButtonVisible(false);
     if (updateThread)
         updateThread->stop();
-}
-
-void frmLogin::checkUpdate()
-{
-    if (!updateThread)
-        return;
-    if (updateThread->checkForUpdate()) {
-        emit updateThread->updateIsNowAvailable();
-        return;
-    }
-    UiMessage::information(this, tr("%1 Update").arg(QStringLiteral("Zelto Messenger")),
-                           tr("You have the current version of %1!").arg(QStringLiteral("Zelto Messenger")));
 }

@@ -1,27 +1,15 @@
-// The main window's side of the incoming objects: the poll, the popups' clicks, the welcome
+// The main window's side of the incoming objects: the polls, the popups' clicks, the welcome
 // line's links and the connection watchdog.
 #include "frmLogin.h"
 
-#include "AccountDialogs.h"
-#include "IncomingDispatcher.h"
-#include "LoginAttempt.h"
 #include "LoginIncomingView.h"
+#include "MainMenus.h"
 #include "MessageFormat.h"
 #include "NotificationWidget.h"
 #include "zmsgfw111q.h"
 
 #include <QDebug>
-#include <QElapsedTimer>
 #include <QTimer>
-
-namespace {
-
-// How long one poll may spend handing over buffered objects before the window gets the
-// event loop back; what is left is taken at the next tick.
-constexpr int DrainBudgetMs = 20;
-constexpr int DrainPauseMs = 5;
-
-} // namespace
 
 void frmLogin::createDispatcher()
 {
@@ -33,44 +21,14 @@ void frmLogin::createDispatcher()
     connect(&notifications, &NotificationPresenter::pressed, this, &frmLogin::noteBack);
     connect(&avatars, &AvatarLoader::pictureLoaded, this,
             [this](const QString &id, const QImage &image) { chats.showPicture(id, image); });
-}
-
-void frmLogin::readIncoming(QString object)
-{
-    dispatcher->dispatch(object);
-}
-
-void frmLogin::drainIncoming()
-{
-    QElapsedTimer budget;
-    budget.start();
-    notifications.hold();
-    bool continues = false;
-    while (sessionActive && zmsgfw->isObjectIncoming()) {
-        readIncoming(zmsgfw->readObject());
-        if (budget.elapsed() >= DrainBudgetMs) {
-            // More is buffered: give the event loop a turn, then go on without waiting for
-            // the next regular tick, so a burst is not stretched over many seconds.
-            continues = zmsgfw->isObjectIncoming();
-            if (!drainPending && continues) {
-                drainPending = true;
-                QTimer::singleShot(DrainPauseMs, this, [this] {
-                    drainPending = false;
-                    drainIncoming();
-                });
-            }
-            break;
-        }
-    }
     // Popups of a burst wait for its end, but a stream that never ends still shows some.
-    if ((!continues || notifications.heldTooLong()) && notifications.release())
-        playChatIn();
-}
-
-void frmLogin::showNotification(QString text, QString title, QString noteTag, QString image, const QString &summary,
-                                const QString &body)
-{
-    notifications.show({text, title, noteTag, image, summary, body});
+    const auto drainEnds = [this](bool more) {
+        if ((!more || notifications.heldTooLong()) && notifications.release())
+            playChatIn();
+    };
+    control.setSession(zmsgfw,
+                       {[this] { return sessionActive; }, [this](const QString &object) { readIncoming(object); },
+                        [this] { notifications.hold(); }, drainEnds});
 }
 
 void frmLogin::endNotification()
@@ -93,20 +51,43 @@ void frmLogin::on_labWelcomeNick_linkActivated(QString link)
         AccountDialogs::friendRequests(this);
 }
 
-void frmLogin::editProfile()
+void frmLogin::setWatchdogInterval(int milliseconds)
 {
-    on_labWelcomeNick_linkActivated(QStringLiteral("zmp://editprofile"));
+    watchdogMs = milliseconds;
+    if (timerLC->isActive())
+        timerLC->start(watchdogMs);
 }
 
-// ---------------------------------------------------------------------------------------
-// Watchdog
+void frmLogin::on_timerSS_tick()
+{
+    if (isSessionLoggedIn())
+        menus->enableTrayStatusMenu();
+    // Lines that arrived before the server closed the connection are handled all the same.
+    if (sessionActive)
+        control.drain();
+    timerSS->start(100);
+}
+
+void frmLogin::on_timerOA_tick()
+{
+    if (isSessionLoggedIn())
+        control.refreshContacts();
+    timerOA->start(20000);
+}
+
+void frmLogin::on_timerFR_tick()
+{
+    if (isSessionLoggedIn())
+        control.refreshRequests();
+    timerFR->start(207500);
+}
 
 void frmLogin::on_timerLC_tick()
 {
     // One attempt at a time: a running one reports when it ends. Against a server that does
     // not answer an attempt takes up to ten seconds; it runs on a connection of its own, and the
     // windows stay usable meanwhile.
-    if (sessionActive && !zmsgfw->isLoggedIn() && !loginAttempt)
+    if (sessionActive && !zmsgfw->isLoggedIn() && !isLoginAttemptRunning())
         startLoginAttempt(false, [this](LoginAttempt &attempt) { reloginEnded(attempt); });
     timerLC->start(watchdogMs);
 }
@@ -117,12 +98,7 @@ void frmLogin::reloginEnded(LoginAttempt &attempt)
         return;
     const int result = takeOverAttempt(attempt);
     if (result == 200) {
-        zmsgfw->requestGetUserOnlineState();
-        zmsgfw->requestGetUserAvatar();
-        // Everyone was shown offline since the loss: the lists come now, not at the next refresh.
-        zmsgfw->requestGetUserContactsWithAvatar();
-        zmsgfw->requestGetUserContactsWithStates();
-        zmsgfw->requestGetUserContactsRequests();
+        control.requestAfterRelogin();
         updateWelcomeLine(ownNick);
         if (disconnected) {
             showBalloon(tr("Reconnected"), tr("%1 has relogged in your account").arg(QStringLiteral("Zelto Messenger")),
