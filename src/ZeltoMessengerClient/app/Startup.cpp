@@ -242,16 +242,21 @@ void connectUpdateObjects(UpdateThread *thread, frmUpdate *dialog)
 
 void setUpUpdateCheck(frmLogin &window, const QSettings &settings)
 {
-    auto *dialog = new frmUpdate(QStringLiteral("32qt5"));
-    auto *thread = new UpdateThread(QStringLiteral("32qt5"), QCoreApplication::applicationVersion());
-    window.setUpdateObjects(thread, dialog);
-    connectUpdateObjects(thread, dialog);
-    // The worker must be gone before the objects it reports to are torn down.
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, thread, &UpdateThread::stop);
-    if (settings.value(QStringLiteral("Update/UpdateNotification"), true).toBool())
-        startUpdateCheckAfterShow(&window, thread);
-    else
-        dialog->setNotificationButtonVisible(false);
+    const bool notify = settings.value(QStringLiteral("Update/UpdateNotification"), true).toBool();
+    // Made once the window is up: the dialog is a window of its own that the first one does
+    // not need.
+    new AfterFirstShow(&window, 0, [&window, notify] {
+        auto *dialog = new frmUpdate(QStringLiteral("32qt5"));
+        auto *thread = new UpdateThread(QStringLiteral("32qt5"), QCoreApplication::applicationVersion());
+        window.setUpdateObjects(thread, dialog);
+        connectUpdateObjects(thread, dialog);
+        // The worker must be gone before the objects it reports to are torn down.
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, thread, &UpdateThread::stop);
+        if (notify)
+            startUpdateCheckAfterShow(&window, thread);
+        else
+            dialog->setNotificationButtonVisible(false);
+    });
 }
 
 void startUpdateCheckAfterShow(QWidget *window, UpdateThread *thread, int delayMs)
