@@ -47,7 +47,6 @@ frmLogin::frmLogin(QWidget *parent)
     createTimers();
     setupForm();
     hostName = QHostInfo::localHostName();
-    defaultAvatar = QImage(QStringLiteral(":/gui/0-default.png"));
 
     Platform::protectSettingsFile();
     // Conversations and cached pictures are the user's own, also where an older version or
@@ -82,8 +81,6 @@ void frmLogin::setupForm()
 {
     ui->setupUi(this);
     setWindowTitle(tr("Zelto Messenger"));
-    setWindowIcon(QIcon(QStringLiteral(":/gui/zm48.png")));
-    ui->labZMImage->setPixmap(QPixmap(QStringLiteral(":/gui/ZeltoMessengerAvatar.png")));
     for (QWidget *hidden :
          {static_cast<QWidget *>(ui->menuBar), static_cast<QWidget *>(ui->cmdStop),
           static_cast<QWidget *>(ui->labDesignedLoginDes), static_cast<QWidget *>(ui->labContactsSearchReset),
@@ -382,6 +379,13 @@ void frmLogin::removeTrayIcon()
     trayDone = true;
     delete tray;
     tray = nullptr;
+}
+
+QImage frmLogin::defaultAvatarImage() const
+{
+    if (defaultAvatar.isNull())
+        defaultAvatar.load(QStringLiteral(":/gui/0-default.png"));
+    return defaultAvatar;
 }
 
 void frmLogin::createMenus()

@@ -96,7 +96,8 @@ public:
     QSystemTrayIcon *trayIcon() const { return tray; }
     QLabel *statusPicture() const;
     QListWidget *contactList() const { return contactListInUse; }
-    QImage defaultAvatarImage() const { return defaultAvatar; }
+    // Read at the first contact row or chat, not before the first window.
+    QImage defaultAvatarImage() const;
     void updateWelcomeLine(const QString &nick);
     void buildMenuBar();
     void applyDesignedStyles();
@@ -215,7 +216,7 @@ public:
     {
         chats.open(user, displayName, statusMessage, stateIconPath, state, avatarId, startMinimised);
     }
-    QImage contactAvatarImage(QString avatarId) { return avatars.picture(avatarId, defaultAvatar); }
+    QImage contactAvatarImage(QString avatarId) { return avatars.picture(avatarId, defaultAvatarImage()); }
     // A closing chat window: dropped from chatWindows when it is the one kept for user.
     void forgetChatWindow(const QString &user, frmChat *chat) { chats.forget(user, chat); }
 
@@ -314,7 +315,7 @@ private:
     QString translationDir;
     QString hostName;
     QListWidget *contactListInUse = nullptr;
-    QImage defaultAvatar;
+    mutable QImage defaultAvatar;
     QSystemTrayIcon *tray = nullptr;
     bool trayDone = false;
     // What the tray is to show once it is there.
