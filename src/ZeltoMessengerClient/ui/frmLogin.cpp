@@ -381,13 +381,6 @@ void frmLogin::removeTrayIcon()
     tray = nullptr;
 }
 
-QImage frmLogin::defaultAvatarImage() const
-{
-    if (defaultAvatar.isNull())
-        defaultAvatar.load(QStringLiteral(":/gui/0-default.png"));
-    return defaultAvatar;
-}
-
 void frmLogin::createMenus()
 {
     menus = new MainMenus(this, ui->menuBar);

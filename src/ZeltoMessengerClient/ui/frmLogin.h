@@ -97,7 +97,12 @@ public:
     QLabel *statusPicture() const;
     QListWidget *contactList() const { return contactListInUse; }
     // Read at the first contact row or chat, not before the first window.
-    QImage defaultAvatarImage() const;
+    QImage defaultAvatarImage() const
+    {
+        if (defaultAvatar.isNull())
+            defaultAvatar.load(QStringLiteral(":/gui/0-default.png"));
+        return defaultAvatar;
+    }
     void updateWelcomeLine(const QString &nick);
     void buildMenuBar();
     void applyDesignedStyles();
