@@ -4,6 +4,7 @@
 #include "hermetic.h"
 #include "loopbackzmsgd.h"
 #include "mainwindowview.h"
+#include "silentserver.h"
 #include "testpictures.h"
 #include "zmsgfwwire.h"
 
@@ -19,7 +20,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSettings>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 
@@ -77,23 +77,6 @@ void forgetLogin()
     QSettings settings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
     settings.remove(QStringLiteral("Login"));
 }
-
-// Accepts connections and never answers, so a download waits until it is stopped.
-class SilentServer : public QTcpServer
-{
-public:
-    int connections = 0;
-    int closed = 0;
-
-protected:
-    void incomingConnection(qintptr descriptor) override
-    {
-        auto *socket = new QTcpSocket(this);
-        socket->setSocketDescriptor(descriptor);
-        connect(socket, &QTcpSocket::disconnected, this, [this] { ++closed; });
-        ++connections;
-    }
-};
 
 } // namespace
 

@@ -1,33 +1,11 @@
 #include "AvatarLoader.h"
 #include "hermetic.h"
+#include "silentserver.h"
 #include "testpictures.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QtTest>
-
-namespace {
-
-// Accepts avatar downloads and never answers, so a thread waits until it is stopped.
-class SilentServer : public QTcpServer
-{
-public:
-    int connections = 0;
-    int closed = 0;
-
-protected:
-    void incomingConnection(qintptr descriptor) override
-    {
-        auto *socket = new QTcpSocket(this);
-        socket->setSocketDescriptor(descriptor);
-        connect(socket, &QTcpSocket::disconnected, this, [this] { ++closed; });
-        ++connections;
-    }
-};
-
-} // namespace
 
 // The avatar pictures of a session and the one download thread over their queue.
 class TestAvatarLoader : public QObject
