@@ -3,6 +3,7 @@
 #include "httptestserver.h"
 #include "labellink.h"
 #include "loopbackzmsgd.h"
+#include "registrationform.h"
 #include "testpictures.h"
 #include "tlstestserver.h"
 #include "windowwatch.h"
@@ -1433,17 +1434,7 @@ void TestMainWindow::registrationKeepsTheLoginClosedWhilePosting()
     QCOMPARE(currentPage(raw), 2);
     QCOMPARE(child<QLabel>(raw, "labRegisterCaptcha")->text(), Registration::captchaHtml(site.picture));
 
-    const QList<QPair<const char *, QString>> form = {{"txtRegisterUserName", QStringLiteral("newbie2")},
-                                                      {"txtRegisterShowName", QStringLiteral("New Bie")},
-                                                      {"txtRegisterUserMail", QStringLiteral("n@example.org")},
-                                                      {"txtRegisterPassword", QStringLiteral("newbie123")},
-                                                      {"txtRegisterRepeatPassword", QStringLiteral("newbie123")},
-                                                      {"txtRegisterCaptcha", QStringLiteral("abc")}};
-    for (const auto &field : form) {
-        auto *edit = child<QLineEdit>(raw, field.first);
-        QTest::mouseClick(edit, Qt::LeftButton);
-        QTest::keyClicks(edit, field.second);
-    }
+    typeRegistrationForm(raw, QStringLiteral("newbie2"));
 
     // While the form is on its way, a person goes back and logs in.
     int pageAfterBack = -1;

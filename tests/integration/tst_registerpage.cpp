@@ -1,5 +1,6 @@
 #include "hermetic.h"
 #include "labellink.h"
+#include "registrationform.h"
 #include "testpictures.h"
 
 #include "HttpFetch.h"
@@ -124,7 +125,6 @@ private:
         return found;
     }
     static int currentPage(frmLogin *window) { return child<QStackedWidget>(window, "swTabs")->currentIndex(); }
-    void fillForm(frmLogin *window);
 
     QList<Message> messages;
 };
@@ -160,21 +160,6 @@ std::unique_ptr<frmLogin> TestRegisterPage::openRegisterPage()
         qWarning() << "window not active";
     clickLabelLink(child<QLabel>(window.get(), "labRegister"), QStringLiteral("zmp://register"));
     return window;
-}
-
-void TestRegisterPage::fillForm(frmLogin *window)
-{
-    const QList<QPair<const char *, QString>> form = {{"txtRegisterUserName", QStringLiteral("newbie")},
-                                                      {"txtRegisterShowName", QStringLiteral("New Bie")},
-                                                      {"txtRegisterUserMail", QStringLiteral("n@example.org")},
-                                                      {"txtRegisterPassword", QStringLiteral("newbie123")},
-                                                      {"txtRegisterRepeatPassword", QStringLiteral("newbie123")},
-                                                      {"txtRegisterCaptcha", QStringLiteral("abc")}};
-    for (const auto &field : form) {
-        auto *edit = child<QLineEdit>(window, field.first);
-        QTest::mouseClick(edit, Qt::LeftButton);
-        QTest::keyClicks(edit, field.second);
-    }
 }
 
 void TestRegisterPage::judgeAnswer_data()
@@ -334,7 +319,7 @@ void TestRegisterPage::siteAnswers()
     qputenv("ZM_WEB_HOST", "127.0.0.1:" + QByteArray::number(port));
     auto window = openRegisterPage();
     QCOMPARE(currentPage(window.get()), 2);
-    fillForm(window.get());
+    typeRegistrationForm(window.get(), QStringLiteral("newbie"));
     const QString firstCode = window->registrationCaptchaCode();
     QTest::mouseClick(child<QPushButton>(window.get(), "cmdRegister"), Qt::LeftButton);
     qunsetenv("ZM_WEB_HOST");
