@@ -157,60 +157,38 @@ void TestStartup::translations_data()
     QTest::addColumn<QStringList>("brokenAddOns");
     QTest::addColumn<QStringList>("loaded"); // file loaded by each of the six translators, "$DIR" the add-on dir
 
-    const QStringList none{QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
-                           QStringLiteral(""), QStringLiteral(""), QStringLiteral("")};
+    const QStringList none{QString(), QString(), QString(), QString(), QString(), QString()};
+    // The three built-in catalogues of a language, after three add-on translators with nothing.
+    const auto builtIn = [](const char *code) {
+        const QString c = QLatin1String(code);
+        return QStringList{QString(),
+                           QString(),
+                           QString(),
+                           QStringLiteral(":/tr/zm_%1.qm").arg(c),
+                           QStringLiteral(":/tr/qtbase_%1.qm").arg(c),
+                           QStringLiteral(":/tr/qtmultimedia_%1.qm").arg(c)};
+    };
+    const QStringList noFiles;
     QTest::newRow("system mode, fr_CA") << "System"
-                                        << "fr_CA" << QStringList() << QStringList()
-                                        << QStringList{QStringLiteral(""),
-                                                       QStringLiteral(""),
-                                                       QStringLiteral(""),
-                                                       QStringLiteral(":/tr/zm_fr.qm"),
-                                                       QStringLiteral(":/tr/qtbase_fr.qm"),
-                                                       QStringLiteral(":/tr/qtmultimedia_fr.qm")};
+                                        << "fr_CA" << noFiles << noFiles << builtIn("fr");
     QTest::newRow("blank setting is system mode") << "   "
-                                                  << "de_DE" << QStringList() << QStringList()
-                                                  << QStringList{QStringLiteral(""),
-                                                                 QStringLiteral(""),
-                                                                 QStringLiteral(""),
-                                                                 QStringLiteral(":/tr/zm_de.qm"),
-                                                                 QStringLiteral(":/tr/qtbase_de.qm"),
-                                                                 QStringLiteral(":/tr/qtmultimedia_de.qm")};
+                                                  << "de_DE" << noFiles << noFiles << builtIn("de");
     QTest::newRow("de without add-on, no built-in system catalogue keeps de")
         << "de"
-        << "en_US" << QStringList() << QStringList()
-        << QStringList{QStringLiteral(""),
-                       QStringLiteral(""),
-                       QStringLiteral(""),
-                       QStringLiteral(":/tr/zm_de.qm"),
-                       QStringLiteral(":/tr/qtbase_de.qm"),
-                       QStringLiteral(":/tr/qtmultimedia_de.qm")};
+        << "en_US" << noFiles << noFiles << builtIn("de");
     QTest::newRow("de without add-on falls back to built-in system language")
         << "de"
-        << "fr_FR" << QStringList() << QStringList()
-        << QStringList{QStringLiteral(""),
-                       QStringLiteral(""),
-                       QStringLiteral(""),
-                       QStringLiteral(":/tr/zm_fr.qm"),
-                       QStringLiteral(":/tr/qtbase_fr.qm"),
-                       QStringLiteral(":/tr/qtmultimedia_fr.qm")};
-    QTest::newRow("de with add-on, no fallback") << "de_AT"
-                                                 << "fr_FR" << QStringList{QStringLiteral("zm_de.qm")} << QStringList()
-                                                 << QStringList{QStringLiteral("$DIR/zm_de.qm"),
-                                                                QStringLiteral(""),
-                                                                QStringLiteral(""),
-                                                                QStringLiteral(":/tr/zm_de.qm"),
-                                                                QStringLiteral(":/tr/qtbase_de.qm"),
-                                                                QStringLiteral(":/tr/qtmultimedia_de.qm")};
-    QTest::newRow("broken add-on falls back") << "de"
-                                              << "fr_FR" << QStringList() << QStringList{QStringLiteral("zm_de.qm")}
-                                              << QStringList{QStringLiteral(""),
-                                                             QStringLiteral(""),
-                                                             QStringLiteral(""),
-                                                             QStringLiteral(":/tr/zm_fr.qm"),
-                                                             QStringLiteral(":/tr/qtbase_fr.qm"),
-                                                             QStringLiteral(":/tr/qtmultimedia_fr.qm")};
+        << "fr_FR" << noFiles << noFiles << builtIn("fr");
+    QStringList addOnFirst = builtIn("de");
+    addOnFirst[0] = QStringLiteral("$DIR/zm_de.qm");
+    QTest::newRow("de with add-on, no fallback")
+        << "de_AT"
+        << "fr_FR" << QStringList{QStringLiteral("zm_de.qm")} << noFiles << addOnFirst;
+    QTest::newRow("broken add-on falls back")
+        << "de"
+        << "fr_FR" << noFiles << QStringList{QStringLiteral("zm_de.qm")} << builtIn("fr");
     QTest::newRow("en loads nothing") << "en"
-                                      << "de_DE" << QStringList() << QStringList() << none;
+                                      << "de_DE" << noFiles << noFiles << none;
 }
 
 void TestStartup::translations()
