@@ -3,6 +3,7 @@
 #include "httptestserver.h"
 #include "labellink.h"
 #include "loopbackzmsgd.h"
+#include "mainwindowview.h"
 #include "registrationform.h"
 #include "testpictures.h"
 #include "tlstestserver.h"
@@ -62,6 +63,8 @@
 #include <sys/stat.h>
 
 namespace {
+
+using MainWindowView::menuEntry;
 
 // The window's session gives up on a request the test server leaves unanswered after this long
 // instead of the library's 5000 ms; answered ones come within milliseconds.
@@ -197,21 +200,6 @@ QString modeOf(const QString &path)
     if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
         return QStringLiteral("missing");
     return QString::number(info.st_mode & 07777, 8);
-}
-
-// An entry of a menu of the menu bar, by the texts the user sees.
-QAction *menuEntry(QMainWindow *window, const QString &menu, const QString &entry)
-{
-    for (QAction *top : window->menuBar()->actions()) {
-        if (top->text() != menu || !top->menu())
-            continue;
-        for (QAction *action : top->menu()->actions()) {
-            if (action->text() == entry)
-                return action;
-        }
-    }
-    qWarning() << "no menu entry" << menu << entry;
-    return nullptr;
 }
 
 // The update objects as the program start wires them.

@@ -32,6 +32,8 @@
 
 namespace {
 
+using MainWindowView::menuEntry;
+
 // A login that waits for a server that does not answer takes this long: the window's session
 // is given this limit instead of the library's 5000 ms. Above UsablePauseMs, so that a
 // login on the window's thread still shows as a pause.
@@ -144,19 +146,6 @@ QAction *trayEntry(frmLogin *window, const QString &text)
     for (QAction *action : window->trayIcon()->contextMenu()->actions()) {
         if (action->text() == text)
             return action;
-    }
-    return nullptr;
-}
-
-QAction *menuEntry(QMainWindow *window, const QString &menu, const QString &entry)
-{
-    for (QAction *top : window->menuBar()->actions()) {
-        if (top->text() != menu || !top->menu())
-            continue;
-        for (QAction *action : top->menu()->actions()) {
-            if (action->text() == entry)
-                return action;
-        }
     }
     return nullptr;
 }

@@ -6,8 +6,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDebug>
 #include <QKeySequence>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 
 // The main window as a person sees it: the rows of its contact list, found by the name they
 // show, and the chat windows on the desktop. For tests that link the client.
@@ -44,6 +47,21 @@ inline void pressReturnOn(frmLogin &window, QListWidgetItem *item)
         if (action->shortcuts().contains(QKeySequence(Qt::Key_Return)))
             action->trigger();
     }
+}
+
+// An entry of a menu of the menu bar, by the texts the user sees.
+inline QAction *menuEntry(QMainWindow *window, const QString &menu, const QString &entry)
+{
+    for (QAction *top : window->menuBar()->actions()) {
+        if (top->text() != menu || !top->menu())
+            continue;
+        for (QAction *action : top->menu()->actions()) {
+            if (action->text() == entry)
+                return action;
+        }
+    }
+    qWarning() << "no menu entry" << menu << entry;
+    return nullptr;
 }
 
 } // namespace MainWindowView

@@ -1,6 +1,7 @@
 #include "hermetic.h"
 #include "labellink.h"
 #include "loopbackzmsgd.h"
+#include "mainwindowview.h"
 #include "windowwatch.h"
 
 #include "Platform.h"
@@ -32,23 +33,11 @@
 
 namespace {
 
+using MainWindowView::menuEntry;
+
 QSettings settings()
 {
     return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
-}
-
-// An entry of a menu of the menu bar, by the texts the user sees.
-QAction *menuEntry(QMainWindow *window, const QString &menu, const QString &entry)
-{
-    for (QAction *top : window->menuBar()->actions()) {
-        if (top->text() != menu || !top->menu())
-            continue;
-        for (QAction *action : top->menu()->actions()) {
-            if (action->text() == entry)
-                return action;
-        }
-    }
-    return nullptr;
 }
 
 bool isInteractive(QAccessible::Role role)
