@@ -3,6 +3,7 @@
 #include "LoginStore.h"
 #include "Platform.h"
 #include "SingleInstance.h"
+#include "closedport.h"
 #include "e2edriver.h"
 #include "hermetic.h"
 
@@ -47,13 +48,6 @@ bool isInFront(ClientProcess &client)
 QString settingsFile(const ClientProcess &client)
 {
     return client.home() + QStringLiteral("/config/Zelto/Zelto Messenger.conf");
-}
-
-quint16 closedPort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost);
-    return server.serverPort();
 }
 
 qint64 lockHolder(const QString &runtimeDirectory)

@@ -1,3 +1,4 @@
+#include "closedport.h"
 #include "hermetic.h"
 #include "hostilehttpserver.h"
 #include "httptestserver.h"
@@ -79,16 +80,6 @@ struct Message {
 QSettings settings()
 {
     return QSettings(QStringLiteral("Zelto"), QStringLiteral("Zelto Messenger"));
-}
-
-// A port on which nothing listens: the login then finds no server.
-quint16 closedPort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = server.serverPort();
-    server.close();
-    return port;
 }
 
 void pointAtPort(quint16 port)

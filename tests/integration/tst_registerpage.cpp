@@ -1,3 +1,4 @@
+#include "closedport.h"
 #include "hermetic.h"
 #include "labellink.h"
 #include "registrationform.h"
@@ -27,15 +28,6 @@ struct Message {
     QMessageBox::Icon icon;
     QString text;
 };
-
-quint16 closedPort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = server.serverPort();
-    server.close();
-    return port;
-}
 
 QByteArray httpAnswer(int status, const QByteArray &type, const QByteArray &body)
 {
